@@ -1,0 +1,119 @@
+#include "common/text.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace qm {
+
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator) {
+    std::vector<std::string> items;
+    if (text.empty()) return items;
+    if (separator.empty()) {
+        items.emplace_back(text);
+        return items;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            if (start < text.size()) items.emplace_back(text.substr(start));
+            break;
+        }
+        items.emplace_back(text.substr(start, at - start));
+        start = at + separator.size();
+    }
+    return items;
+}
+
+std::vector<std::string> SplitList(std::string_view text) { return SplitText(text, kListSeparator); }
+
+std::string JoinList(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += kListSeparator;
+        out += items[i];
+    }
+    return out;
+}
+
+void AppendToList(std::string& list, std::string_view item) {
+    if (!list.empty()) list += kListSeparator;
+    list += item;
+}
+
+double TextToNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const std::size_t begin = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool digits = false;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, digits = true;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, digits = true;
+    }
+    if (!digits) return 0.0;
+    std::size_t end = i;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        bool expDigits = false;
+        while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, expDigits = true;
+        if (expDigits) end = j;
+    }
+    // strtod needs a terminated copy; from_chars rejects a leading '+'.
+    std::string number(text.substr(begin, end - begin));
+    const double value = std::strtod(number.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+int TruncToInt(double value) {
+    if (std::isnan(value)) return 0;
+    const double t = std::trunc(value);
+    if (t >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (t <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(t);
+}
+
+int TextToInt(std::string_view text) { return TruncToInt(TextToNumber(text)); }
+
+std::string IntToText(long long value) { return std::to_string(value); }
+
+std::string FolderOfPath(std::string_view path) {
+    const std::size_t at = path.rfind('/');
+    if (at == std::string_view::npos) return std::string(path);
+    return std::string(path.substr(0, at + 1));
+}
+
+std::string NameOfPath(std::string_view path) {
+    const std::size_t at = path.rfind('/');
+    if (at == std::string_view::npos) return std::string(path);
+    return std::string(path.substr(at + 1));
+}
+
+std::string StripExtension(std::string_view name) {
+    const std::size_t at = name.rfind('.');
+    if (at == std::string_view::npos) return std::string(name);
+    return std::string(name.substr(0, at));
+}
+
+std::string BaseNameOfPath(std::string_view path) { return StripExtension(NameOfPath(path)); }
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(text);
+    std::string out;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t at = text.find(from, start);
+        if (at == std::string_view::npos) break;
+        out.append(text.substr(start, at - start));
+        out.append(to);
+        start = at + from.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,53 @@
+#pragma once
+// Text, list, number and path helpers shared by every layer.
+// All texts are UTF-8 byte strings; lengths, positions and comparisons count bytes.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+inline constexpr std::string_view kListSeparator = "\r\n";
+
+// Splits `text` at every `separator`. The (possibly empty) part before each separator is kept;
+// the rest after the last separator is kept only when it is not empty. "" gives no items.
+// "A\r\n\r\nB" -> {"A", "", "B"};  "A\r\n" -> {"A"}.
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
+
+// SplitText with CR LF, the separator of every name list of the program.
+std::vector<std::string> SplitList(std::string_view text);
+
+// Joins items with CR LF, no separator after the last item. No items give "".
+std::string JoinList(const std::vector<std::string>& items);
+
+// Appends `item` to a CR LF list: the whole text when `list` is empty, else after CR LF.
+void AppendToList(std::string& list, std::string_view item);
+
+// The leading numeric part of `text` as a number: optional blanks, sign, digits, one decimal
+// point, exponent. A text without a numeric start gives 0. "05" -> 5, "12ab" -> 12, "x" -> 0.
+double TextToNumber(std::string_view text);
+
+// Truncates toward zero to an integer; values beyond the int range are clamped.
+int TruncToInt(double value);
+
+// TruncToInt(TextToNumber(text)).
+int TextToInt(std::string_view text);
+
+// Decimal text of an integer, without leading zeros.
+std::string IntToText(long long value);
+
+// Path operations. The folder separator is "/".
+// FolderOfPath: up to and including the last "/"; the whole text when it holds none.
+std::string FolderOfPath(std::string_view path);
+// NameOfPath: after the last "/"; the whole text when it holds none.
+std::string NameOfPath(std::string_view path);
+// StripExtension: before the last "."; the whole text when it holds none.
+std::string StripExtension(std::string_view name);
+// StripExtension(NameOfPath(path)).
+std::string BaseNameOfPath(std::string_view path);
+
+// Replaces every occurrence of `from` (non-empty) by `to`.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+}  // namespace qm

@@ -1,0 +1,31 @@
+#pragma once
+// Connection strings, sheet listing and the four record reading operations.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm::data {
+
+class Recordset;
+class WorkbookCache;
+
+enum SourceKind : int { AccessFile = 0, SqlServer = 1, OracleServer = 2, ExcelWorkbook = 3, SystemDsn = 4 };
+
+// Joins the fixed pieces of `kind` with the parts, nothing validated, escaped or quoted.
+// A kind outside 0..4 gives "".
+std::string BuildConnectionString(int kind, std::string_view server = {}, std::string_view file = {},
+                                  std::string_view user = {}, std::string_view password = {},
+                                  std::string_view database = {});
+
+// The tables of the workbook named by `connection`, as the tables schema lists them ("Sheet1$",
+// "'My Sheet$'"), into `names` (cleared first). An unreadable workbook leaves it empty.
+void ListSheets(std::string_view connection, std::vector<std::string>& names, WorkbookCache* cache = nullptr);
+
+// Record access on an open recordset; a closed one gives 0 or "".
+int GetRecordCount(const Recordset& rs);
+int GetFieldCount(const Recordset& rs);
+std::string GetFieldName(const Recordset& rs, int index);
+std::string GetFieldValue(const Recordset& rs, std::string_view name);
+
+}  // namespace qm::data

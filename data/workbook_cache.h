@@ -1,0 +1,32 @@
+#pragma once
+// Keeps parsed workbooks in memory while their file is unchanged, so the many opens of a
+// page-by-page browse parse a workbook once. Owned by start-up and handed to the recordsets.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qm::xls {
+struct Workbook;
+}
+
+namespace qm::data {
+
+class WorkbookCache {
+public:
+    WorkbookCache();
+    ~WorkbookCache();
+    WorkbookCache(const WorkbookCache&) = delete;
+    WorkbookCache& operator=(const WorkbookCache&) = delete;
+
+    // The parsed workbook at `path`; parsed again when the file's path, size or modification
+    // time differ from the kept one. nullptr when the file is missing or unreadable.
+    std::shared_ptr<const xls::Workbook> get(std::string_view path);
+    void clear();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qm::data

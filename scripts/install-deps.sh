@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs every Debian 12 package the project needs to build, run and test.
+set -e
+export DEBIAN_FRONTEND=noninteractive
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git \
+  qt6-base-dev qt6-base-dev-tools libgl-dev \
+  libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev \
+  libreoffice-writer libreoffice-dev libreoffice-dev-common python3-uno \
+  cups cups-client cups-bsd printer-driver-cups-pdf \
+  xvfb xauth x11-apps imagemagick \
+  fonts-noto-cjk fonts-wqy-zenhei \
+  catdoc poppler-utils xdg-utils \
+  python3-xlwt python3-xlrd \
+  clang libclang-rt-14-dev \
+  procps file
