@@ -1,5 +1,6 @@
 #pragma once
-// In-memory model of a parsed .xls workbook: every cell already converted to its display text.
+// In-memory model of a parsed .xls workbook. Cells are kept compactly and turned into their
+// display text on demand.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,17 +14,34 @@ namespace qm::xls {
 
 enum class SheetKind { Worksheet, Chart, Macro, Other };
 
-struct Sheet {
+class Sheet {
+public:
     std::string name;  // as stored in the workbook, UTF-8
     SheetKind kind = SheetKind::Worksheet;
-    // Cells of the sheet from A1 (row 0, column 0) to the last row and column that hold a
-    // non-empty value, row-major; cells that hold nothing are "".
-    std::size_t rowCount = 0;
-    std::size_t columnCount = 0;
-    std::vector<std::string> cells;
 
-    // The text of cell (row, column), counted from 0; "" outside the sheet.
-    const std::string& cell(std::size_t row, std::size_t column) const;
+    // Extent from A1 (row 0, column 0) to the last row and column holding a non-empty value.
+    std::size_t rowCount() const;
+    std::size_t columnCount() const;
+
+    // Display text of cell (row, column), counted from 0; "" for an empty cell or outside the
+    // sheet. Numbers with at most 15 significant digits and no trailing zeros; date-formatted
+    // numbers as ISO dates; formulas as their cached result; text exactly as stored.
+    std::string cell(std::size_t row, std::size_t column) const;
+
+    // Sets a cell to a text, growing the extent as needed (for building sheets by hand).
+    void setText(std::size_t row, std::size_t column, std::string text);
+
+    // Internal representation: owned by the reader (see reader sources).
+    struct Impl;
+    Sheet();
+    ~Sheet();
+    Sheet(Sheet&&) noexcept;
+    Sheet& operator=(Sheet&&) noexcept;
+    Impl& impl() { return *impl_; }
+    const Impl& impl() const { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
 };
 
 struct Workbook {
