@@ -19,4 +19,26 @@ std::string MatchTitleLists(std::string_view columnTitles, std::string_view temp
 // matched title T, a bookmark "T_k" (repeat mode: "T_k_c1"). 0 when slot 1 has none.
 int SlotsPerDocument(std::string_view matchedTitles, std::string_view templateBookmarks, bool repeatMode);
 
+// The bookmark that decides whether slot `slot` exists for `title`: "T_k", or "T_k_c1" in
+// repeat mode.
+std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode);
+
+// True when a run in the given modes would fill at least one bookmark of the template: some
+// matched title T has the bookmark "T" (repeat mode "T_c1"), or in multi-row mode slot 1 exists.
+// A title that only prefixes longer names (Name against NameList) passes MatchTitles but fills
+// nothing.
+bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks, bool multiRowMode,
+                         bool repeatMode);
+
+// Documents a multi-row run makes from rows start..end when each document takes
+// `slotsPerDocument` rows: start below 1 counts as 1, end below 1 or past the last record as
+// the last record (`recordCount`). 0 when no row is in range or there is no slot.
+//
+// A save request in multi-row mode confirms the names the run will really write, numbered by
+// document from 1:
+//   slots = SlotsPerDocument(state.matchedTitles, state.templateBookmarks, state.repeatMode);
+//   docs  = MultiRowDocumentCount(start, end, state.recordCount, slots);
+//   text  = ConfirmationText(folder, reference, "1", IntToText(docs), extension);
+int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocument);
+
 }  // namespace qm

@@ -1,0 +1,174 @@
+// Data browsing in the main window: one page of the chosen worksheet in the grid, the page
+// controls and the range controls.
+
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <set>
+
+#include "app/gui/main_window.h"
+#include "app/gui/page_model.h"
+#include "app/gui/qt_text.h"
+#include "app/gui/range_box.h"
+#include "common/text.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "merge/matching.h"
+#include "merge/program_state.h"
+
+namespace qm::gui {
+
+void MainWindow::LoadPage() {
+    if (sheetCombo_->currentIndex() < 0) return;
+    ProgramState& state = ctx_.state;
+    data::Recordset& rs = *state.sheetRecordset;
+    const int perPage = state.recordsPerPage;
+
+    state.sheetQuery = "select * from [" + FromQ(sheetCombo_->currentText()) + "]";
+    rs.open(state.sheetQuery, state.sheetConnection, 1, 1);
+    state.recordCount = data::GetRecordCount(rs);
+    const int fields = data::GetFieldCount(rs);
+    rs.setPageSize(perPage);
+    rs.setAbsolutePage(state.currentPage);
+
+    {
+        const QSignalBlocker blocker(pageCombo_);
+        pageCombo_->clear();
+        const long long pages = rs.pageCount();
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(pages));
+        for (long long i = 1; i <= pages; ++i) items.append(QString::number(i));
+        pageCombo_->addItems(items);
+        pageCombo_->setCurrentIndex(state.currentPage >= 1 && state.currentPage <= pages ? state.currentPage - 1 : -1);
+    }
+
+    progress_->setRange(0, std::max(perPage, 0));
+    progress_->setValue(0);
+    progress_->show();
+    progress_->raise();
+
+    // The page is gathered first and handed to the grid in one piece.
+    QStringList titles;
+    std::vector<QString> cells(static_cast<size_t>(std::max(perPage, 0)) * static_cast<size_t>(fields));
+    std::vector<std::string> names(static_cast<size_t>(fields));
+    int filled = 0;
+    for (int r = 1; r <= perPage; ++r) {
+        if (rs.eof()) break;
+        for (int c = 1; c <= fields; ++c) {
+            if (r == 1) {
+                names[static_cast<size_t>(c - 1)] = data::GetFieldName(rs, c - 1);
+                const std::string& name = names[static_cast<size_t>(c - 1)];
+                if (c == 1) state.columnTitles = name;
+                else AppendToList(state.columnTitles, name);
+                titles.append(ToQ(name));
+            }
+            cells[static_cast<size_t>(r - 1) * static_cast<size_t>(fields) + static_cast<size_t>(c - 1)] =
+                ToQ(data::GetFieldValue(rs, names[static_cast<size_t>(c - 1)]));
+        }
+        if (fields > 0) filled = r;
+        progress_->setValue(r);
+        rs.moveNext();
+    }
+    const int firstRecord = (state.currentPage - 1) * perPage + 1;
+    model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0, filled);
+
+    progress_->hide();
+    rs.close();
+    MatchTitles(state);
+    UpdateRangeLimits();
+}
+
+void MainWindow::UpdateRangeLimits() {
+    const int maximum = modeCombo_->currentIndex() == 0 ? ctx_.state.recordCount : pageCombo_->count();
+    startBox_->setLimits(1, maximum);
+    endBox_->setLimits(1, maximum);
+}
+
+void MainWindow::OnSheetChosen() { LoadPage(); }
+
+void MainWindow::OnPageSizeChosen() {
+    if (pageSizeCombo_->currentIndex() < 0) SetCurrentQuietly(pageSizeCombo_, 0);
+    ctx_.state.recordsPerPage = TextToInt(FromQ(pageSizeCombo_->currentText()));
+    ctx_.state.currentPage = 1;
+    LoadPage();
+}
+
+void MainWindow::OnPageChosen() {
+    const int index = pageCombo_->currentIndex();
+    ctx_.state.currentPage = index >= 0 ? index + 1 : 1;
+    LoadPage();
+}
+
+void MainWindow::OnFirstPage() {
+    if (pageCombo_->count() > 1) SetCurrentQuietly(pageCombo_, 0);
+    OnPageChosen();
+}
+
+void MainWindow::OnPreviousPage() {
+    const int index = pageCombo_->currentIndex();
+    if (index > 0) SetCurrentQuietly(pageCombo_, index - 1);
+    OnPageChosen();
+}
+
+void MainWindow::OnNextPage() {
+    const int index = pageCombo_->currentIndex();
+    if (index < pageCombo_->count() - 1) SetCurrentQuietly(pageCombo_, index + 1);
+    OnPageChosen();
+}
+
+void MainWindow::OnLastPage() {
+    if (pageCombo_->count() > 0) SetCurrentQuietly(pageCombo_, pageCombo_->count() - 1);
+    OnPageChosen();
+}
+
+// Grid rows count from 1 with the title row as row 1, so the view's row i (from 0, the header
+// being the title row) is grid row i + 2.
+void MainWindow::OnModeChosen() {
+    if (modeCombo_->currentIndex() < 0) SetCurrentQuietly(modeCombo_, 0);
+    const int pages = pageCombo_->count();
+    switch (modeCombo_->currentIndex()) {
+    case 0:
+        unitLabel_->setText(QStringLiteral("条"));
+        break;
+    case 1:
+        unitLabel_->setText(QStringLiteral("页"));
+        if (TextToNumber(FromQ(endBox_->boxText())) > pages) endBox_->setBoxText(QString::number(pages));
+        if (TextToNumber(FromQ(startBox_->boxText())) > pages) startBox_->setBoxText(QString::number(pages));
+        break;
+    case 2:
+        unitLabel_->setText(QStringLiteral("页"));
+        startBox_->setBoxText(QStringLiteral("1"));
+        endBox_->setBoxText(QString::number(pages));
+        SetCurrentQuietly(modeCombo_, 1);
+        break;
+    case 3: {
+        unitLabel_->setText(QStringLiteral("条"));
+        SetCurrentQuietly(modeCombo_, 0);
+        std::set<int> rows;
+        for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes()) rows.insert(index.row());
+        int top = 0;
+        int count = 0;
+        if (!rows.empty()) {
+            top = *rows.begin() + 2;
+            count = static_cast<int>(rows.size());
+        } else {
+            const QModelIndex current = grid_->currentIndex();
+            top = current.isValid() ? current.row() + 2 : 2;
+            count = 1;
+        }
+        const long long start =
+            static_cast<long long>(ctx_.state.currentPage - 1) * ctx_.state.recordsPerPage + top - 1;
+        startBox_->setBoxText(QString::number(start));
+        endBox_->setBoxText(QString::number(start + count - 1));
+        break;
+    }
+    default:
+        break;
+    }
+    UpdateRangeLimits();
+}
+
+}  // namespace qm::gui

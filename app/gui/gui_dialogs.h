@@ -1,0 +1,55 @@
+#pragma once
+// Every message box and file dialog of the windows goes through GuiDialogs, so the tests can
+// answer them from queues. The same object answers the core's UserDialogs.
+
+#include <string>
+#include <string_view>
+
+#include "common/dialogs.h"
+
+class QWidget;
+
+namespace qm::gui {
+
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+// Filters are given in Qt's form, "Excel文件(*.xls)".
+class GuiDialogs : public UserDialogs {
+public:
+    // A message box; a caption "" shows as "信息：".
+    virtual Answer message(std::string_view text, std::string_view caption, Buttons buttons,
+                           MessageIcon icon) = 0;
+    // Full path of the chosen file; "" when cancelled.
+    virtual std::string getOpenFileName(std::string_view title, std::string_view folder,
+                                        std::string_view filter) = 0;
+    // Full path as typed or chosen (no extension is added); "" when cancelled.
+    virtual std::string getSaveFileName(std::string_view title, std::string_view folder,
+                                        std::string_view proposedName, std::string_view filter) = 0;
+
+    void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        message(text, caption, Buttons::Ok, icon);
+    }
+    bool askYesNo(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        return message(text, caption, Buttons::YesNo, icon) == Answer::Yes;
+    }
+};
+
+// Message boxes and file dialogs on screen, owned by `parent` (may be set later).
+class QtDialogs : public GuiDialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    Answer message(std::string_view text, std::string_view caption, Buttons buttons,
+                   MessageIcon icon) override;
+    std::string getOpenFileName(std::string_view title, std::string_view folder,
+                                std::string_view filter) override;
+    std::string getSaveFileName(std::string_view title, std::string_view folder,
+                                std::string_view proposedName, std::string_view filter) override;
+
+private:
+    QWidget* parent_;
+};
+
+}  // namespace qm::gui

@@ -1,0 +1,36 @@
+// Start-up and shutdown of the desktop program.
+
+#include <QApplication>
+
+#include "app/gui/gui_dialogs.h"
+#include "app/gui/main_window.h"
+#include "app/gui/opener.h"
+#include "app/gui/program.h"
+#include "app/gui/screenshot.h"
+#include "common/fs.h"
+#include "word/libreoffice.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const std::string programFolder = qm::ExecutableFolder();
+    qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOfficeServer());
+
+    qm::gui::QtDialogs dialogs;
+    qm::gui::DesktopOpener opener;
+    {
+        qm::gui::MainWindow window(
+            qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings, dialogs, opener, programFolder});
+        dialogs.setParent(&window);
+        // EndProgram: no question, nothing saved.
+        QObject::connect(&window, &qm::gui::MainWindow::endProgramRequested, &app, [&window] {
+            window.hide();
+            QCoreApplication::exit(0);
+        });
+        window.show();
+        qm::gui::ScheduleScreenshot(window, programFolder);
+        app.exec();
+        dialogs.setParent(nullptr);
+    }
+    qm::gui::ProgramEndCleanup(objects);
+    return 0;
+}

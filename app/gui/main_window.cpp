@@ -1,0 +1,331 @@
+#include "app/gui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QTimer>
+
+#include "app/core/settings.h"
+#include "app/gui/about_window.h"
+#include "app/gui/fonts.h"
+#include "app/gui/gui_dialogs.h"
+#include "app/gui/link_label.h"
+#include "app/gui/links.h"
+#include "app/gui/opener.h"
+#include "app/gui/page_model.h"
+#include "app/gui/qt_text.h"
+#include "app/gui/range_box.h"
+#include "app/gui/window_run_ui.h"
+#include "common/fs.h"
+#include "common/text.h"
+#include "data/connection.h"
+#include "merge/matching.h"
+#include "merge/program_state.h"
+#include "word/word_host.h"
+
+namespace qm::gui {
+
+namespace {
+
+// The client area below the menu bar holds every control: right edge 812 and bottom 372, with
+// the same 8 pixels of margin as on the left and at the top.
+constexpr int kClientWidth = 820;
+constexpr int kClientHeight = 380;
+
+template <typename W>
+W* Place(W* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QString::fromUtf8(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top, int width,
+                  int height) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return Place(label, name, left, top, width, height);
+}
+
+LinkLabel* MakeLink(QWidget* parent, const char* name, const char* text, int left, int top, int width,
+                    int height) {
+    auto* label = new LinkLabel(QString::fromUtf8(text), parent);
+    label->setFont(LinkFont());
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return Place(label, name, left, top, width, height);
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, bool editable, int left, int top, int width, int height) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(editable);
+    if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setMaxVisibleItems(20);
+    return Place(combo, name, left, top, width, height);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(WindowContext context, QWidget* parent)
+    : QMainWindow(parent), ctx_(std::move(context)), runUi_(std::make_unique<WindowRunUi>(*this)) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(WindowFont());
+    BuildControls();
+    BuildMenus();
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(kClientWidth, kClientHeight + menuHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, (height() + 26) / 2));
+    }
+    Created();
+}
+
+MainWindow::~MainWindow() {
+    // An open recordset is dropped as it is.
+    ctx_.state.sheetRecordset.reset();
+}
+
+void MainWindow::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    MakeLabel(client, "标签1", "Excel文件(*.xls)：", 8, 8, 112, 24);
+    workbookCombo_ = MakeList(client, "文件选择组合框", false, 120, 9, 340, 20);
+    MakeLabel(client, "标签3", "工作表：", 470, 8, 48, 24);
+    sheetCombo_ = MakeList(client, "工作表选择组合框", false, 520, 9, 288, 20);
+    MakeLabel(client, "标签2", "Word模板(*.doc)：", 8, 36, 112, 24);
+    templateCombo_ = MakeList(client, "模板选择组合框", false, 120, 37, 340, 20);
+    repeatBox_ = Place(new QCheckBox(QStringLiteral("重复模式"), client), "重复模式选择框", 472, 40, 72, 16);
+    multiRowBox_ = Place(new QCheckBox(QStringLiteral("多行模式"), client), "多行模式选择框", 554, 40, 76, 16);
+    MakeLabel(client, "标签4", "每页显示记录：", 638, 39, 84, 16);
+    pageSizeCombo_ = MakeList(client, "每页记录数组合框", false, 726, 36, 66, 20);
+    pageSizeCombo_->addItems({QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"),
+                              QStringLiteral("100"), QStringLiteral("200")});
+    pageSizeCombo_->setCurrentIndex(0);
+    MakeLabel(client, "标签5", "条", 796, 40, 14, 12);
+
+    grid_ = Place(new QTableView(client), "表格1", 8, 64, 804, 272);
+    model_ = new PageModel(grid_);
+    model_->setObjectName(QStringLiteral("通用提供者1"));
+    grid_->setModel(model_);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->verticalHeader()->setDefaultSectionSize(20);
+    grid_->verticalHeader()->setMinimumWidth(28);
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->horizontalHeader()->setDefaultSectionSize(90);
+    grid_->horizontalHeader()->setHighlightSections(false);
+    grid_->verticalHeader()->setHighlightSections(false);
+
+    progress_ = Place(new QProgressBar(client), "进度条1", 220, 132, 424, 32);
+    progress_->setTextVisible(false);
+    progress_->hide();
+
+    MakeLabel(client, "标签6", "范围：", 8, 347, 36, 20);
+    startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, 347, 44, 20);
+    MakeLabel(client, "标签7", "到", 108, 347, 24, 20);
+    endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, 347, 44, 20);
+    unitLabel_ = MakeLabel(client, "范围单位标签", "条", 196, 347, 24, 20);
+    modeCombo_ = MakeList(client, "选择方式组合框", true, 228, 348, 68, 20);
+    modeCombo_->addItems({QStringLiteral("按条"), QStringLiteral("按页"), QStringLiteral("全部"),
+                          QStringLiteral("按选择")});
+    firstLabel_ = MakeLink(client, "首页标签", "首页", 307, 348, 32, 20);
+    previousLabel_ = MakeLink(client, "上一页标签", "上一页", 343, 348, 40, 20);
+    nextLabel_ = MakeLink(client, "下一页标签", "下一页", 387, 348, 40, 20);
+    lastLabel_ = MakeLink(client, "尾页标签", "尾页", 431, 348, 32, 20);
+    MakeLabel(client, "标签10", "到", 471, 350, 16, 16);
+    pageCombo_ = MakeList(client, "页组合框", true, 489, 348, 50, 20);
+    MakeLabel(client, "标签11", "页", 543, 350, 16, 16);
+    saveButton_ = Place(new QPushButton(QStringLiteral("插入并保存(&S)"), client), "插入并保存按钮", 566, 344, 91, 28);
+    printButton_ = Place(new QPushButton(QStringLiteral("插入并打印(&P)"), client), "插入并打印按钮", 661, 344, 92, 28);
+    exitButton_ = Place(new QPushButton(QStringLiteral("退出(&Q)"), client), "退出按钮", 760, 344, 52, 28);
+    for (QPushButton* button : {saveButton_, printButton_, exitButton_}) button->setAutoDefault(false);
+
+    clock_ = new QTimer(this);
+    clock_->setObjectName(QStringLiteral("时钟1"));
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, [this] { setWindowTitle(QString::fromUtf8(kWindowTitle)); });
+    clock_->start();
+
+    connect(workbookCombo_, &QComboBox::activated, this, [this] { OnWorkbookChosen(); });
+    connect(sheetCombo_, &QComboBox::activated, this, [this] { OnSheetChosen(); });
+    connect(templateCombo_, &QComboBox::activated, this, [this] { OnTemplateChosen(); });
+    connect(repeatBox_, &QCheckBox::clicked, this, [this] { ctx_.state.repeatMode = repeatBox_->isChecked(); });
+    connect(multiRowBox_, &QCheckBox::clicked, this,
+            [this] { ctx_.state.multiRowMode = multiRowBox_->isChecked(); });
+    connect(pageSizeCombo_, &QComboBox::activated, this, [this] { OnPageSizeChosen(); });
+    connect(modeCombo_, &QComboBox::activated, this, [this] { OnModeChosen(); });
+    connect(firstLabel_, &LinkLabel::released, this, [this] { OnFirstPage(); });
+    connect(previousLabel_, &LinkLabel::released, this, [this] { OnPreviousPage(); });
+    connect(nextLabel_, &LinkLabel::released, this, [this] { OnNextPage(); });
+    connect(lastLabel_, &LinkLabel::released, this, [this] { OnLastPage(); });
+    connect(pageCombo_, &QComboBox::activated, this, [this] { OnPageChosen(); });
+    connect(saveButton_, &QPushButton::clicked, this, [this] { RequestSaveRun(); });
+    connect(printButton_, &QPushButton::clicked, this, [this] { RequestPrintRun(); });
+    connect(exitButton_, &QPushButton::clicked, this, [this] { emit endProgramRequested(); });
+}
+
+void MainWindow::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("菜单栏"));
+    auto add = [](QMenu* menu, const char* text, auto&& handler) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setObjectName(QString::fromUtf8(text));
+        QObject::connect(action, &QAction::triggered, menu, handler);
+        return action;
+    };
+
+    QMenu* tools = bar->addMenu(QStringLiteral("工具(&T)"));
+    tools->setObjectName(QStringLiteral("工具(&T)"));
+    QAction* bookmarks = add(tools, "Word模板书签管理(&B)", [] {});
+    bookmarks->setEnabled(false);
+    add(tools, "强制关闭WORD程序（不保存）(&C)", [this] { OnForceCloseWord(); });
+
+    QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
+    help->setObjectName(QStringLiteral("帮助(&H)"));
+    QMenu* tutorials = help->addMenu(QStringLiteral("教程(&J)"));
+    tutorials->setObjectName(QStringLiteral("教程(&J)"));
+    tutorials->menuAction()->setObjectName(QStringLiteral("教程(&J)"));
+    add(tutorials, "软件使用详细说明(&R)", [this] { OpenProgramFile("/帮助及教程/帮助.mht"); });
+    // The tutorials are pages of the help folder here, under the base names of the originals.
+    add(tutorials, "Word模板插入书签视频教程(&M)", [this] { OpenProgramFile("/帮助及教程/插入书签视频教程.html"); });
+    add(tutorials, "数据插入并保存到Word视频教程(&S)",
+        [this] { OpenProgramFile("/帮助及教程/保存到Word视频教程.html"); });
+    add(tutorials, "数据插入到Word并打印视频教程(&P)",
+        [this] { OpenProgramFile("/帮助及教程/插入到Word并打印视频教程.html"); });
+    add(help, "下载模板(&D)", [this] { ctx_.opener.open(kTemplateDownloadUrl); });
+    add(help, "下载新版本(&N)", [this] { ctx_.opener.open(kDownloadUrl); });
+    add(help, "关于(&A)", [this] { OnAbout(); });
+}
+
+void MainWindow::Created() {
+    ProgramState& state = ctx_.state;
+    setWindowTitle(QString::fromUtf8(kWindowTitle));
+    state.programFolder = ctx_.programFolder;
+    FillFileList(ctx_.settings.GetExcelPath(), ".xls", workbookCombo_);
+    FillFileList(ctx_.settings.GetWordPath(), ".doc", templateCombo_);
+    model_->setPage(10, 10, {}, {}, 0, 0);
+    state.sheetRecordset = std::make_unique<data::Recordset>(&state.workbooks);
+    state.recordsPerPage = 10;
+    state.currentPage = 1;
+    SetCurrentQuietly(modeCombo_, 0);
+    startBox_->setBoxText(QStringLiteral("1"));
+    endBox_->setBoxText(QStringLiteral("10"));
+    unitLabel_->setText(QStringLiteral("条"));
+    state.multiRowMode = multiRowBox_->isChecked();
+    state.repeatMode = repeatBox_->isChecked();
+}
+
+void MainWindow::FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
+                              const std::string& name) {
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    int current = -1;
+    for (const std::string& file : ListFiles(folder, extension)) {
+        if (current < 0 && !name.empty() && file == name) current = combo->count();
+        combo->addItem(ToQ(file));
+    }
+    combo->addItem(QString::fromUtf8(kBrowseItem));
+    combo->setCurrentIndex(current);
+}
+
+void MainWindow::SetCurrentQuietly(QComboBox* combo, int index) {
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(index);
+}
+
+// --- File choice -------------------------------------------------------------------------
+
+void MainWindow::OnWorkbookChosen() {
+    const int index = workbookCombo_->currentIndex();
+    if (index < 0 || index != workbookCombo_->count() - 1) {
+        ConnectCurrentWorkbook();
+        return;
+    }
+    lastFilter_ = "Excel文件(*.xls)";
+    const std::string path = ctx_.dialogs.getOpenFileName("打开Excel数据文件", ctx_.settings.GetExcelPath(), lastFilter_);
+    if (path.empty()) return;
+    ctx_.settings.SetExcelPath(FolderOfPath(path));
+    FillFileList(FolderOfPath(path), ".xls", workbookCombo_, NameOfPath(path));
+    ConnectCurrentWorkbook();
+}
+
+// The chosen workbook: its sheets are listed, none current. No file current empties the list.
+void MainWindow::ConnectCurrentWorkbook() {
+    const int index = workbookCombo_->currentIndex();
+    const QSignalBlocker blocker(sheetCombo_);
+    if (index < 0 || index == workbookCombo_->count() - 1) {
+        sheetCombo_->clear();
+        return;
+    }
+    const std::string path = ctx_.settings.GetExcelPath() + FromQ(workbookCombo_->currentText());
+    ctx_.state.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, "", path);
+    std::vector<std::string> names;
+    data::ListSheets(ctx_.state.sheetConnection, names, &ctx_.state.workbooks);
+    sheetCombo_->clear();
+    for (const std::string& name : names) sheetCombo_->addItem(ToQ(name));
+    sheetCombo_->setCurrentIndex(-1);
+}
+
+void MainWindow::OnTemplateChosen() {
+    const int index = templateCombo_->currentIndex();
+    if (index < 0) {
+        ctx_.dialogs.message("模板没选择", "", Buttons::Ok, MessageIcon::None);
+        return;
+    }
+    if (index != templateCombo_->count() - 1) {
+        OpenTemplateAt(ctx_.settings.GetWordPath() + FromQ(templateCombo_->currentText()));
+        return;
+    }
+    lastFilter_ = "Word文档(*.doc)";
+    const std::string path = ctx_.dialogs.getOpenFileName("打开Word模板文档", ctx_.settings.GetWordPath(), lastFilter_);
+    if (path.empty()) return;
+    ctx_.settings.SetWordPath(FolderOfPath(path));
+    FillFileList(FolderOfPath(path), ".doc", templateCombo_, NameOfPath(path));
+    OpenTemplateAt(path);
+}
+
+void MainWindow::OpenTemplateAt(const std::string& path) {
+    ctx_.host.OpenTemplate(path);
+    ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
+    MatchTitles(ctx_.state);
+    ctx_.host.ShowWord();
+    raise();
+    activateWindow();
+}
+
+// --- Menus ---------------------------------------------------------------------------------
+
+void MainWindow::OpenProgramFile(const char* relativePath) { ctx_.opener.open(ctx_.programFolder + relativePath); }
+
+void MainWindow::OnAbout() {
+    AboutWindow about(ctx_.opener, ctx_.programFolder, this);
+    about.exec();
+}
+
+void MainWindow::OnForceCloseWord() { ctx_.host.ForceCloseWord(ctx_.dialogs); }
+
+PageModel& MainWindow::pageModel() { return *model_; }
+
+RunUi& MainWindow::runUi() { return *runUi_; }
+
+void MainWindow::setProgressObserver(std::function<void(int)> observer) { progressObserver_ = std::move(observer); }
+
+}  // namespace qm::gui

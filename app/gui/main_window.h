@@ -1,0 +1,145 @@
+#pragma once
+// The start-up window: the two file choosers, the worksheet chooser, the mode switches, the
+// grid with its paging and range controls, the two run buttons and the menus.
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QComboBox;
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTimer;
+class QAction;
+
+namespace qm {
+struct ProgramState;
+class AppSettings;
+class RunUi;
+namespace word {
+class WordHost;
+}
+}  // namespace qm
+
+namespace qm::gui {
+
+class GuiDialogs;
+class Opener;
+class LinkLabel;
+class RangeBox;
+class PageModel;
+
+inline constexpr const char* kWindowTitle = "Quillmerge　V1.1.0.1";
+inline constexpr const char* kBrowseItem = "浏览...";
+
+// What the window works on; all owned by start-up and outliving the window.
+struct WindowContext {
+    ProgramState& state;
+    word::WordHost& host;
+    AppSettings& settings;
+    GuiDialogs& dialogs;
+    Opener& opener;
+    std::string programFolder;  // no trailing "/"
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs its "created" handler (lists filled, grid empty, defaults set).
+    explicit MainWindow(WindowContext context, QWidget* parent = nullptr);
+    // Releases the sheet recordset.
+    ~MainWindow() override;
+
+    // Refills `combo` with the files of `folder` ending in `extension` (any letter case),
+    // sorted by name, then the browse item. The item equal to `name` becomes current; without
+    // one nothing is current.
+    static void FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
+                             const std::string& name = {});
+
+    // Data browsing.
+    void LoadPage();
+    void UpdateRangeLimits();
+
+    // The two merge requests of the run buttons.
+    void RequestSaveRun();
+    void RequestPrintRun();
+
+    // The window's side of a merge run: messages, the progress bar, the main window.
+    RunUi& runUi();
+    // Called with the position each time a run advances the progress bar (screenshots).
+    void setProgressObserver(std::function<void(int)> observer);
+
+    // Title row and cells as the grid shows them; rows and columns from 0 (row 0 = first
+    // record of the page).
+    PageModel& pageModel();
+    QTableView* grid() const { return grid_; }
+
+signals:
+    // EndProgram: the exit button was clicked.
+    void endProgramRequested();
+
+private:
+    friend class WindowRunUi;
+
+    void BuildControls();
+    void BuildMenus();
+    void Created();
+
+    // Handlers.
+    void OnWorkbookChosen();
+    void OnTemplateChosen();
+    void ConnectCurrentWorkbook();
+    void OpenTemplateAt(const std::string& path);
+    void OnSheetChosen();
+    void OnPageSizeChosen();
+    void OnPageChosen();
+    void OnFirstPage();
+    void OnPreviousPage();
+    void OnNextPage();
+    void OnLastPage();
+    void OnModeChosen();
+    void OnAbout();
+    void OnForceCloseWord();
+    void OpenProgramFile(const char* relativePath);
+
+    std::string CurrentTemplateItem() const;
+    bool TemplateChosen() const;
+    bool CheckRunPreconditions();
+    void SetCurrentQuietly(QComboBox* combo, int index);
+
+    WindowContext ctx_;
+    std::unique_ptr<RunUi> runUi_;
+    std::function<void(int)> progressObserver_;
+    // The file dialogs share one filter setting: the save dialog shows whatever filter the last
+    // browse dialog set.
+    std::string lastFilter_ = "用户文档(*.doc)";
+
+    QComboBox* workbookCombo_ = nullptr;
+    QComboBox* sheetCombo_ = nullptr;
+    QComboBox* templateCombo_ = nullptr;
+    QCheckBox* repeatBox_ = nullptr;
+    QCheckBox* multiRowBox_ = nullptr;
+    QComboBox* pageSizeCombo_ = nullptr;
+    QTableView* grid_ = nullptr;
+    PageModel* model_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    RangeBox* startBox_ = nullptr;
+    RangeBox* endBox_ = nullptr;
+    QLabel* unitLabel_ = nullptr;
+    QComboBox* modeCombo_ = nullptr;
+    LinkLabel* firstLabel_ = nullptr;
+    LinkLabel* previousLabel_ = nullptr;
+    LinkLabel* nextLabel_ = nullptr;
+    LinkLabel* lastLabel_ = nullptr;
+    QComboBox* pageCombo_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* printButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QTimer* clock_ = nullptr;
+};
+
+}  // namespace qm::gui

@@ -1,0 +1,40 @@
+#pragma once
+// The cells of one page of the worksheet for the grid. The column titles are the fixed header
+// row; the rows are the page's records. The vertical header numbers the records within the
+// worksheet.
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <vector>
+
+namespace qm::gui {
+
+class PageModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // Replaces the whole page: `cells` holds rows x columns texts row by row (shorter is
+    // padded with empty cells); `titles` the column titles (missing ones are empty);
+    // `firstRecord` the worksheet number of the first row, 0 for none.
+    void setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
+                 int filledRows);
+
+    QString cell(int row, int column) const;  // from 0; "" outside
+    QString title(int column) const;          // from 0; "" outside
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    int rows_ = 0;
+    int columns_ = 0;
+    QStringList titles_;
+    std::vector<QString> cells_;
+    int firstRecord_ = 0;
+    int filledRows_ = 0;
+};
+
+}  // namespace qm::gui

@@ -1,0 +1,122 @@
+// The two merge requests of the run buttons: checks, the row range, the output folder and
+// reference name of a save run with its confirmation, and the hand-over to the run.
+
+#include <QComboBox>
+
+#include "app/gui/gui_dialogs.h"
+#include "app/gui/links.h"
+#include "app/gui/main_window.h"
+#include "app/gui/qt_text.h"
+#include "app/gui/range_box.h"
+#include "app/core/settings.h"
+#include "common/fs.h"
+#include "common/text.h"
+#include "merge/matching.h"
+#include "merge/merge_run.h"
+#include "merge/program_state.h"
+#include "merge/request.h"
+
+namespace qm::gui {
+
+namespace {
+const char* const kNoMatchStart =
+    "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不能继续！"
+    "您可以通过帮助或加入QQ群";
+}  // namespace
+
+std::string MainWindow::CurrentTemplateItem() const { return FromQ(templateCombo_->currentText()); }
+
+// The browse item is no template: after a cancelled browse it stays current, and a run would
+// then make its second and later documents from a file that does not exist.
+bool MainWindow::TemplateChosen() const {
+    const int index = templateCombo_->currentIndex();
+    return index >= 0 && index != templateCombo_->count() - 1;
+}
+
+bool MainWindow::CheckRunPreconditions() {
+    if (!TemplateChosen()) {
+        ctx_.dialogs.message("请先选择Word模板！", "", Buttons::Ok, MessageIcon::None);
+        return false;
+    }
+    if (ctx_.state.matchedTitles.empty()) {
+        ctx_.dialogs.message(std::string(kNoMatchStart) + std::string(kSupportGroupNumber) + "获取更多支持。", "",
+                             Buttons::Ok, MessageIcon::None);
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::RequestPrintRun() {
+    ProgramState& state = ctx_.state;
+    if (state.runInProgress) return;
+    if (!CheckRunPreconditions()) return;
+    runUi_->hideMainWindow();
+    std::string startText, endText;
+    const std::string range = ReadRowRange(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
+                                           FromQ(endBox_->boxText()), state.recordsPerPage);
+    if (SplitRowRange(range, startText, endText)) {
+        RunRequest request;
+        request.start = TextToInt(startText);
+        request.end = TextToInt(endText);
+        request.kind = OutputKind::Print;
+        request.sheetName = FromQ(sheetCombo_->currentText());
+        request.templatePath = ctx_.settings.GetWordPath() + CurrentTemplateItem();
+        RunMerge(state, ctx_.host, *runUi_, request);
+    }
+    // The window comes back however the request ended.
+    runUi_->showMainWindow();
+}
+
+void MainWindow::RequestSaveRun() {
+    ProgramState& state = ctx_.state;
+    if (state.runInProgress) return;
+    if (!CheckRunPreconditions()) return;
+    std::string startText, endText;
+    const std::string range = ReadRowRange(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
+                                           FromQ(endBox_->boxText()), state.recordsPerPage);
+    if (!SplitRowRange(range, startText, endText)) return;
+    const int start = TextToInt(startText);
+    const int end = TextToInt(endText);
+
+    // Multi-row runs number their files by document, so the confirmation does the same.
+    std::string firstNumber = startText;
+    std::string lastNumber = endText;
+    if (state.multiRowMode) {
+        const int slotCount = SlotsPerDocument(state.matchedTitles, state.templateBookmarks, state.repeatMode);
+        firstNumber = "1";
+        lastNumber = IntToText(MultiRowDocumentCount(start, end, state.recordCount, slotCount));
+    }
+
+    const std::string templateItem = CurrentTemplateItem();
+    const std::string templateBase = StripExtension(templateItem);
+    const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
+    state.outputFolder = proposedFolder;
+    if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
+
+    std::string chosenFolder;
+    for (;;) {
+        const std::string path =
+            ctx_.dialogs.getSaveFileName("请输入参考文件名", proposedFolder, templateBase + ".doc", lastFilter_);
+        if (path.empty()) return;
+        state.referenceName = BaseNameOfPath(path);
+        chosenFolder = FolderOfPath(path);
+        const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber);
+        if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
+    }
+    if (chosenFolder != state.outputFolder) {
+        // The proposed folder may hold documents of earlier runs, or even the chosen folder:
+        // it goes only when it is empty.
+        RemoveEmptyDirectory(state.outputFolder);
+        state.outputFolder = chosenFolder;
+    }
+
+    RunRequest request;
+    request.start = start;
+    request.end = end;
+    request.kind = OutputKind::Save;
+    request.sheetName = FromQ(sheetCombo_->currentText());
+    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
+    RunMerge(state, ctx_.host, *runUi_, request);
+}
+
+}  // namespace qm::gui

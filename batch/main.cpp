@@ -1,0 +1,358 @@
+// quillmerge-batch: fills a template with the rows of a worksheet from the command line, with
+// the same engine as the desktop program.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/fs.h"
+#include "common/text.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "merge/matching.h"
+#include "merge/merge_run.h"
+#include "merge/program_state.h"
+#include "word/libreoffice.h"
+#include "word/word_host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--from N] [--to M]\n"
+    "                   [--multi-row] [--repeat] (--save DIR --name REF | --print)\n"
+    "                   [--format doc|docx|odt|pdf]\n"
+    "  quillmerge-batch --workbook FILE --list-sheets\n"
+    "  quillmerge-batch --template FILE --list-bookmarks\n"
+    "  quillmerge-batch --help\n"
+    "\n"
+    "Makes one document per worksheet row (or, with --multi-row, fills the numbered slots of\n"
+    "each document with consecutive rows) from a template whose bookmarks are named after the\n"
+    "column titles, and saves each as DIR/REF<number>.<format> or prints it on the default\n"
+    "printer.\n"
+    "\n"
+    "  --sheet NAME     a table name as --list-sheets prints it (Sheet1$) or the sheet's name\n"
+    "  --from N --to M  rows of the range, counted from 1 below the title row; 0 or absent:\n"
+    "                   from the first row, to the last row\n"
+    "  --multi-row      bookmarks T_1, T_2, ... take consecutive rows in one document\n"
+    "  --repeat         each value goes into the copies T_c1, T_c2, ...\n"
+    "  --format         of the saved files, doc by default\n"
+    "\n"
+    "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input.\n";
+
+constexpr int kBadInput = 2;
+constexpr int kRunFailed = 1;
+
+struct Options {
+    std::string workbook, sheet, templatePath, saveDir, name, format = "doc";
+    std::string from, to;
+    bool multiRow = false, repeat = false, print = false, save = false;
+    bool listSheets = false, listBookmarks = false, help = false;
+    std::set<std::string> given;  // the options that appeared
+};
+
+int Fail(const std::string& message) {
+    std::cerr << "quillmerge-batch: " << message << '\n';
+    return kBadInput;
+}
+
+// Reads the options; an error text on bad usage.
+std::optional<std::string> Parse(int argc, char** argv, Options& o) {
+    const std::map<std::string, std::string*> valued = {
+        {"--workbook", &o.workbook}, {"--sheet", &o.sheet}, {"--template", &o.templatePath},
+        {"--from", &o.from},         {"--to", &o.to},       {"--save", &o.saveDir},
+        {"--name", &o.name},         {"--format", &o.format}};
+    const std::map<std::string, bool*> flags = {
+        {"--multi-row", &o.multiRow},       {"--repeat", &o.repeat}, {"--print", &o.print},
+        {"--list-sheets", &o.listSheets},   {"--list-bookmarks", &o.listBookmarks},
+        {"--help", &o.help},                {"-h", &o.help}};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        o.given.insert(arg);
+        if (auto f = flags.find(arg); f != flags.end()) {
+            *f->second = true;
+        } else if (auto v = valued.find(arg); v != valued.end()) {
+            if (i + 1 >= argc) return "option " + arg + " needs a value";
+            *v->second = argv[++i];
+            if (arg == "--save") o.save = true;
+        } else {
+            return "unknown option: " + arg + " (see --help)";
+        }
+    }
+    return std::nullopt;
+}
+
+// A whole decimal integer, optionally signed; nothing else.
+bool ParseRow(const std::string& text, int& value) {
+    if (text.empty()) return false;
+    const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+// The table name of `sheet` among `tables`: as listed, or by the sheet's plain name.
+std::string FindTable(const std::vector<std::string>& tables, const std::string& sheet) {
+    for (const std::string& t : tables)
+        if (t == sheet) return t;
+    for (const std::string& t : tables) {
+        std::string plain = t;
+        if (plain.size() >= 2 && plain.front() == '\'' && plain.back() == '\'') {
+            plain = plain.substr(1, plain.size() - 2);
+            plain = qm::ReplaceAll(plain, "''", "'");
+        }
+        if (!plain.empty() && plain.back() == '$') plain.pop_back();
+        if (plain == sheet) return t;
+    }
+    return {};
+}
+
+std::string Absolute(const std::string& path) {
+    std::error_code ec;
+    const fs::path p = fs::absolute(fs::path(std::u8string(path.begin(), path.end())), ec);
+    if (ec) return path;
+    const std::u8string s = p.lexically_normal().u8string();
+    return std::string(s.begin(), s.end());
+}
+
+bool Readable(const std::string& path) { return qm::FileExists(path) && access(path.c_str(), R_OK) == 0; }
+
+// Creates `folder` with its missing parents; the levels it created, deepest last, go into
+// `created` so that a run that never starts can take them away again. False when the folder
+// cannot be made.
+bool CreateFolder(const std::string& folder, std::vector<std::string>& created) {
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    std::string trimmed = folder;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    for (fs::path p(std::u8string(trimmed.begin(), trimmed.end())); !p.empty(); p = p.parent_path()) {
+        if (fs::exists(p, ec)) break;
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!fs::create_directory(*it, ec) && !fs::is_directory(*it, ec)) return false;
+        const std::u8string s = it->u8string();
+        created.emplace_back(s.begin(), s.end());
+    }
+    return qm::DirectoryExists(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// Removes the folders CreateFolder made, when they are still empty.
+void RemoveCreated(const std::vector<std::string>& created) {
+    for (auto it = created.rbegin(); it != created.rend(); ++it) qm::RemoveEmptyDirectory(*it);
+}
+
+// Run messages go to standard error only when they report a problem; questions are answered
+// "no". Progress is a bar on a terminal, nothing otherwise.
+class BatchUi : public qm::RunUi {
+public:
+    std::vector<std::string> messages;
+
+    void showMessage(std::string_view text, std::string_view, qm::MessageIcon) override {
+        messages.emplace_back(text);
+    }
+    bool askYesNo(std::string_view text, std::string_view, qm::MessageIcon) override {
+        messages.emplace_back(text);
+        return false;
+    }
+    void showProgress(int minimum, int maximum) override {
+        minimum_ = minimum;
+        maximum_ = maximum;
+        position_ = minimum;
+        shown_ = terminal_;
+        Draw();
+    }
+    void setProgress(int position) override {
+        position_ = position;
+        Draw();
+    }
+    void hideProgress() override {
+        if (shown_) std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+    void processEvents() override {}
+    void openFolder(std::string_view) override {}
+    void showMainWindow() override {}
+    void hideMainWindow() override {}
+
+private:
+    void Draw() {
+        if (!shown_) return;
+        const int span = maximum_ - minimum_;
+        const int done = span > 0 ? std::min(std::max(position_ - minimum_, 0), span) : 0;
+        constexpr int kWidth = 40;
+        const int filled = span > 0 ? done * kWidth / span : 0;
+        std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '-').c_str(), done, span > 0 ? span : 0);
+        std::fflush(stderr);
+    }
+
+    bool terminal_ = isatty(STDERR_FILENO) != 0;
+    bool shown_ = false;
+    int minimum_ = 0, maximum_ = 0, position_ = 0;
+};
+
+int ListBookmarks(const Options& o) {
+    const std::string templatePath = Absolute(o.templatePath);
+    if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), qm::ExecutableFolder());
+    if (host.OpenTemplate(templatePath).empty())
+        return Fail("the office could not open the template " + o.templatePath);
+    for (const std::string& name : qm::SplitList(host.ListBookmarks())) std::cout << name << '\n';
+    return 0;
+}
+
+int Main(int argc, char** argv) {
+    Options o;
+    if (auto error = Parse(argc, argv, o)) return Fail(*error);
+    if (o.help) {
+        std::cout << kUsage;
+        return 0;
+    }
+
+    qm::ProgramState state;
+    state.programFolder = qm::ExecutableFolder();
+
+    if (o.listSheets || o.listBookmarks) {
+        if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");
+        if (o.listBookmarks && o.templatePath.empty()) return Fail("--list-bookmarks needs --template FILE");
+        if (o.listSheets) {
+            if (!Readable(o.workbook)) return Fail("cannot read the workbook " + o.workbook);
+            std::vector<std::string> tables;
+            qm::data::ListSheets(qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook)),
+                                 tables, &state.workbooks);
+            if (tables.empty()) return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
+            for (const std::string& t : tables) std::cout << t << '\n';
+        }
+        return o.listBookmarks ? ListBookmarks(o) : 0;
+    }
+
+    // Everything that can be checked is checked before the office starts and before anything
+    // is written.
+    if (o.workbook.empty()) return Fail("--workbook FILE is missing");
+    if (o.sheet.empty()) return Fail("--sheet NAME is missing");
+    if (o.templatePath.empty()) return Fail("--template FILE is missing");
+    if (o.save == o.print) return Fail("choose one of --save DIR --name REF or --print");
+    if (o.save && o.saveDir.empty()) return Fail("--save needs a folder");
+    if (o.save && o.name.empty()) return Fail("--save needs --name REF");
+    if (!o.save && !o.name.empty()) return Fail("--name goes with --save");
+    if (o.name.find('/') != std::string::npos) return Fail("--name must be a file name without a folder: " + o.name);
+    if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
+        return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
+    int from = 1, to = 0;
+    if (o.given.count("--from") && !ParseRow(o.from, from)) return Fail("--from is not a whole number: \"" + o.from + "\"");
+    if (o.given.count("--to") && !ParseRow(o.to, to)) return Fail("--to is not a whole number: \"" + o.to + "\"");
+
+    const std::string workbook = Absolute(o.workbook);
+    if (!Readable(workbook)) return Fail("cannot read the workbook " + o.workbook);
+    state.sheetConnection = qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, workbook);
+    std::vector<std::string> tables;
+    qm::data::ListSheets(state.sheetConnection, tables, &state.workbooks);
+    if (tables.empty()) return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
+    const std::string table = FindTable(tables, o.sheet);
+    if (table.empty()) return Fail("the workbook " + o.workbook + " has no sheet " + o.sheet);
+
+    qm::data::Recordset& rs = *state.sheetRecordset;
+    if (!rs.open("select * from [" + table + "]", state.sheetConnection)) {
+        return Fail("the sheet " + o.sheet + " cannot be read");
+    }
+    std::vector<std::string> titles;
+    for (int i = 0, n = qm::data::GetFieldCount(rs); i < n; ++i) titles.push_back(qm::data::GetFieldName(rs, i));
+    state.recordCount = qm::data::GetRecordCount(rs);
+    rs.close();
+    state.columnTitles = qm::JoinList(titles);
+
+    const std::string templatePath = Absolute(o.templatePath);
+    if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+
+    // The folder is made before the office starts, and taken away again when the run cannot
+    // start after all.
+    std::string folder;
+    std::vector<std::string> created;
+    if (o.save) {
+        folder = Absolute(o.saveDir);
+        if (folder.empty() || folder.back() != '/') folder += '/';
+        if (!CreateFolder(folder, created)) {
+            RemoveCreated(created);
+            return Fail("the output folder " + o.saveDir + " cannot be created or written");
+        }
+        state.outputFolder = folder;
+        state.referenceName = o.name;
+    }
+
+    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), state.programFolder);
+    if (host.OpenTemplate(templatePath).empty()) {
+        RemoveCreated(created);
+        return Fail("the office could not open the template " + o.templatePath);
+    }
+    state.templateBookmarks = host.ListBookmarks();
+    qm::MatchTitles(state);
+    if (state.matchedTitles.empty()) {
+        RemoveCreated(created);
+        return Fail("no column title of sheet " + o.sheet + " matches a bookmark of " + o.templatePath);
+    }
+    state.multiRowMode = o.multiRow;
+    state.repeatMode = o.repeat;
+    if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
+        RemoveCreated(created);
+        return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + o.sheet +
+                    " fills in this mode (" + (o.multiRow ? "T_1" : "T") + (o.repeat ? "_c1" : "") + ")");
+    }
+
+    qm::RunRequest request;
+    request.start = from;
+    request.end = to;
+    request.kind = o.print ? qm::OutputKind::Print : qm::OutputKind::Save;
+    request.sheetName = table;
+    request.templatePath = templatePath;
+    request.extension = "." + o.format;
+
+    BatchUi ui;
+    const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
+    const bool failed = outcome.nothingMatched || outcome.officeLost || !outcome.failedNumbers.empty();
+    // A run that made nothing leaves no empty folder behind.
+    if (outcome.documentsMade == 0) RemoveCreated(created);
+    if (failed) {
+        // The closing question of a save run is answered "no"; only its report is of interest.
+        const std::string question = "是否打开存放文档所在文件夹？";
+        for (std::string m : ui.messages) {
+            if (m.size() >= question.size() && m.compare(m.size() - question.size(), question.size(), question) == 0)
+                m.resize(m.size() - question.size());
+            if (m.empty() || m == "完成！") continue;
+            std::cerr << "quillmerge-batch: " << m << '\n';
+        }
+    }
+    if (o.save) {
+        std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
+                  << " saved in " << folder << '\n';
+    } else {
+        std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
+                  << " sent to the default printer\n";
+    }
+    return failed ? kRunFailed : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "quillmerge-batch: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "quillmerge-batch: unexpected failure\n";
+    }
+    return kRunFailed;
+}

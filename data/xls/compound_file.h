@@ -1,0 +1,21 @@
+#pragma once
+// Reader of the compound-file container that holds the workbook stream.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace qm::xls {
+
+struct WorkbookStream {
+    std::span<const std::uint8_t> bytes;  // points into the file or into `owned`
+    std::vector<std::uint8_t> owned;      // used when the stream's sectors are scattered
+    bool book = false;                    // the stream is named "Book" (Excel 5/95)
+};
+
+// Finds the "Workbook" (or "Book") stream below the root storage, in any letter case, and
+// gathers its bytes. false for anything that is not a readable compound file with such a stream.
+// A stream that runs into the short last sector of the file ends where the file ends.
+bool OpenWorkbookStream(std::span<const std::uint8_t> file, WorkbookStream& out);
+
+}  // namespace qm::xls

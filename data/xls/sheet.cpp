@@ -1,0 +1,271 @@
+// Sheet storage and the display text of cells.
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "data/xls/sheet_impl.h"
+
+namespace qm::xls {
+
+bool StringPool::add(std::string_view text, std::uint32_t& index) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - bytes_.size()) return false;
+    bytes_.append(text);
+    return close(index);
+}
+
+bool StringPool::close(std::uint32_t& index) {
+    if (bytes_.size() > std::numeric_limits<std::uint32_t>::max() ||
+        ends_.size() >= std::numeric_limits<std::uint32_t>::max())
+        return false;
+    index = static_cast<std::uint32_t>(ends_.size());
+    ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    return true;
+}
+
+std::string FormatNumber(double value) {
+    if (!std::isfinite(value)) return "";
+    if (value == 0) return "0";  // also -0
+    char buf[40];
+    int n = std::snprintf(buf, sizeof buf, "%.15g", value);
+    std::string out(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    // Show the exponent the way spreadsheet users know it: 1.5E+20, 2E-07.
+    if (auto e = out.find('e'); e != std::string::npos) out[e] = 'E';
+    return out;
+}
+
+namespace {
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += (m <= 2);
+}
+
+}  // namespace
+
+std::string FormatDateValue(double value, NumberStyle style, bool date1904) {
+    // Serial 0 is 1899-12-30 in the 1900 system (day 60, the leap day 1900 never had, is not
+    // reproduced) and 1904-01-01 in the 1904 system. Outside year 9999 a value stays a number.
+    constexpr double kLastSerial = 2958466.0;
+    if (style == NumberStyle::Plain || !(value >= 0) || value >= kLastSerial) return FormatNumber(value);
+    const long long seconds = std::llround(value * 86400.0);
+    const long long days = seconds / 86400;
+    const long long secondOfDay = seconds % 86400;
+    char buf[64];
+    const unsigned hh = static_cast<unsigned>(secondOfDay / 3600), mm = static_cast<unsigned>(secondOfDay / 60 % 60),
+                   ss = static_cast<unsigned>(secondOfDay % 60);
+    if (style == NumberStyle::Time && value < 1) {
+        std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", hh, mm, ss);
+        return buf;
+    }
+    long long y;
+    unsigned m, d;
+    CivilFromDays(days + (date1904 ? -24107 : -25569), y, m, d);
+    if (style != NumberStyle::Date && secondOfDay != 0)
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02u:%02u:%02u", y, m, d, hh, mm, ss);
+    else
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", y, m, d);
+    return buf;
+}
+
+NumberStyle ClassifyBuiltinFormat(unsigned id) {
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
+        (id >= 57 && id <= 58))
+        return NumberStyle::Date;
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || (id >= 55 && id <= 56))
+        return NumberStyle::Time;
+    if (id == 22) return NumberStyle::DateTime;
+    return NumberStyle::Plain;
+}
+
+NumberStyle ClassifyFormat(std::string_view f) {
+    // Count date letters against digit placeholders, skipping quoted text, escaped characters,
+    // padding, and bracketed colours, locales and conditions. [h] [mm] [ss] are elapsed time.
+    int dateCount = 0, numberCount = 0;
+    bool yearOrDay = false, month = false, hourOrSecond = false;
+    char previous = 0;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(f[i])));
+        switch (c) {
+            case '"': {
+                const auto close = f.find('"', i + 1);
+                i = close == std::string_view::npos ? f.size() : close;
+                break;
+            }
+            case '\\':
+            case '_':
+            case '*':
+                ++i;
+                break;
+            case '[': {
+                const auto close = f.find(']', i + 1);
+                std::string_view inner = f.substr(i + 1, close == std::string_view::npos ? 0 : close - i - 1);
+                if (!inner.empty() && inner.find_first_not_of("hHmMsS") == std::string_view::npos) {
+                    ++dateCount;
+                    hourOrSecond = true;
+                }
+                i = close == std::string_view::npos ? f.size() : close;
+                break;
+            }
+            case 'a':
+                if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
+                    hourOrSecond = true;
+                    i += 4;
+                } else if (f.substr(i, 3) == "A/P" || f.substr(i, 3) == "a/p") {
+                    hourOrSecond = true;
+                    i += 2;
+                }
+                break;
+            case 'y':
+            case 'd':
+                ++dateCount;
+                yearOrDay = true;
+                break;
+            case 'm':
+                ++dateCount;
+                month = true;
+                break;
+            case 'h':
+            case 's':
+                ++dateCount;
+                hourOrSecond = true;
+                break;
+            case '0':
+                // "ss.0" shows tenths of seconds, not a number.
+                if (previous == '.' && i >= 2 && (f[i - 2] == 's' || f[i - 2] == 'S' || f[i - 2] == '0')) break;
+                ++numberCount;
+                break;
+            case '#':
+            case '?':
+                ++numberCount;
+                break;
+            default:
+                break;
+        }
+        previous = i < f.size() ? f[i] : 0;
+    }
+    if (dateCount == 0 || dateCount <= numberCount) return NumberStyle::Plain;
+    if (hourOrSecond) return yearOrDay ? NumberStyle::DateTime : NumberStyle::Time;
+    (void)month;
+    return NumberStyle::Date;
+}
+
+std::string Sheet::Impl::text(const CellSlot& cell) const {
+    switch (cell.kind) {
+        case CellKind::Number:
+            return cell.style == NumberStyle::Plain ? FormatNumber(cell.number)
+                                                    : FormatDateValue(cell.number, cell.style, date1904);
+        case CellKind::SharedText:
+            return shared && cell.index < shared->size() ? std::string(shared->get(cell.index)) : std::string();
+        case CellKind::OwnText:
+            return cell.index < own.size() ? std::string(own.get(cell.index)) : std::string();
+        case CellKind::Bool:
+            return cell.flag ? "TRUE" : "FALSE";
+    }
+    return "";
+}
+
+bool Sheet::Impl::isEmpty(const CellSlot& cell) const {
+    switch (cell.kind) {
+        case CellKind::Number:
+            return !std::isfinite(cell.number);
+        case CellKind::SharedText:
+            return !shared || cell.index >= shared->size() || shared->get(cell.index).empty();
+        case CellKind::OwnText:
+            return cell.index >= own.size() || own.get(cell.index).empty();
+        case CellKind::Bool:
+            return false;
+    }
+    return true;
+}
+
+namespace {
+bool Before(const CellSlot& a, const CellSlot& b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+bool SamePlace(const CellSlot& a, const CellSlot& b) { return a.row == b.row && a.column == b.column; }
+}  // namespace
+
+void Sheet::Impl::finish() {
+    // Records normally come in row order; only sort when they do not.
+    bool ordered = true;
+    for (std::size_t i = 1; i < cells.size() && ordered; ++i) ordered = Before(cells[i - 1], cells[i]);
+    if (!ordered) {
+        std::stable_sort(cells.begin(), cells.end(), Before);
+        // Keep the last record written for a cell.
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (i + 1 < cells.size() && SamePlace(cells[i], cells[i + 1])) continue;
+            cells[out++] = cells[i];
+        }
+        cells.resize(out);
+    }
+    std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
+    cells.shrink_to_fit();
+    computeExtent();
+}
+
+void Sheet::Impl::computeExtent() {
+    rows = cells.empty() ? 0 : cells.back().row + std::size_t{1};
+    columns = 0;
+    for (const CellSlot& c : cells) columns = std::max<std::size_t>(columns, c.column + std::size_t{1});
+}
+
+Sheet::Sheet() : impl_(std::make_unique<Impl>()) {}
+Sheet::~Sheet() = default;
+Sheet::Sheet(Sheet&&) noexcept = default;
+Sheet& Sheet::operator=(Sheet&&) noexcept = default;
+
+std::size_t Sheet::rowCount() const { return impl_ ? impl_->rows : 0; }
+std::size_t Sheet::columnCount() const { return impl_ ? impl_->columns : 0; }
+
+std::string Sheet::cell(std::size_t row, std::size_t column) const {
+    if (!impl_ || row >= impl_->rows || column >= impl_->columns) return "";
+    CellSlot key{};
+    key.row = static_cast<std::uint32_t>(row);
+    key.column = static_cast<std::uint16_t>(column);
+    const auto& cells = impl_->cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), key, Before);
+    if (it == cells.end() || !SamePlace(*it, key)) return "";
+    return impl_->text(*it);
+}
+
+void Sheet::setText(std::size_t row, std::size_t column, std::string text) {
+    if (row > std::numeric_limits<std::uint32_t>::max() || column > std::numeric_limits<std::uint16_t>::max())
+        return;
+    if (!impl_) impl_ = std::make_unique<Impl>();
+    auto& cells = impl_->cells;
+    CellSlot slot{};
+    slot.row = static_cast<std::uint32_t>(row);
+    slot.column = static_cast<std::uint16_t>(column);
+    auto it = std::lower_bound(cells.begin(), cells.end(), slot, Before);
+    const bool exists = it != cells.end() && SamePlace(*it, slot);
+    if (text.empty()) {
+        if (exists) {
+            cells.erase(it);
+            impl_->computeExtent();
+        }
+        return;
+    }
+    slot.kind = CellKind::OwnText;
+    if (!impl_->own.add(text, slot.index)) return;
+    if (exists)
+        *it = slot;
+    else
+        cells.insert(it, slot);
+    impl_->rows = std::max(impl_->rows, row + 1);
+    impl_->columns = std::max(impl_->columns, column + 1);
+}
+
+}  // namespace qm::xls

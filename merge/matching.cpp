@@ -1,0 +1,76 @@
+#include "merge/matching.h"
+
+#include <set>
+
+#include "common/text.h"
+#include "merge/program_state.h"
+
+namespace qm {
+
+void MatchTitles(ProgramState& state) {
+    state.matchedTitles = MatchTitleLists(state.columnTitles, state.templateBookmarks);
+}
+
+std::string MatchTitleLists(std::string_view columnTitles, std::string_view templateBookmarks) {
+    const std::vector<std::string> titles = SplitList(columnTitles);
+    const std::vector<std::string> bookmarks = SplitList(templateBookmarks);
+    std::string matched;
+    for (const std::string& title : titles) {
+        for (const std::string& bookmark : bookmarks) {
+            // Prefix test: the first len(title) bytes of the bookmark name (all of it when
+            // shorter). An empty title is a prefix of every name, as the byte rule has it.
+            if (std::string_view(bookmark).substr(0, title.size()) == title) AppendToList(matched, title);
+        }
+    }
+    return matched;
+}
+
+std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode) {
+    std::string name(title);
+    name += '_';
+    name += IntToText(slot);
+    if (repeatMode) name += "_c1";
+    return name;
+}
+
+int SlotsPerDocument(std::string_view matchedTitles, std::string_view templateBookmarks, bool repeatMode) {
+    const std::vector<std::string> titles = SplitList(matchedTitles);
+    const std::vector<std::string> list = SplitList(templateBookmarks);
+    const std::set<std::string> bookmarks(list.begin(), list.end());
+    // A slot needs at least one bookmark, so there are never more slots than bookmarks.
+    const int limit = static_cast<int>(bookmarks.size());
+    int slots = 0;
+    for (int k = 1; k <= limit; ++k) {
+        bool present = false;
+        for (const std::string& title : titles) {
+            if (bookmarks.count(SlotBookmarkName(title, k, repeatMode))) {
+                present = true;
+                break;
+            }
+        }
+        if (!present) break;
+        slots = k;
+    }
+    return slots;
+}
+
+bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks, bool multiRowMode,
+                         bool repeatMode) {
+    if (multiRowMode) return SlotsPerDocument(matchedTitles, templateBookmarks, repeatMode) > 0;
+    const std::vector<std::string> list = SplitList(templateBookmarks);
+    const std::set<std::string> bookmarks(list.begin(), list.end());
+    for (const std::string& title : SplitList(matchedTitles)) {
+        if (bookmarks.count(repeatMode ? title + "_c1" : title)) return true;
+    }
+    return false;
+}
+
+int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocument) {
+    if (start < 1) start = 1;
+    if (end < 1 || end > recordCount) end = recordCount;
+    if (slotsPerDocument < 1 || end < start) return 0;
+    const long long rows = static_cast<long long>(end) - start + 1;
+    return static_cast<int>((rows + slotsPerDocument - 1) / slotsPerDocument);
+}
+
+}  // namespace qm

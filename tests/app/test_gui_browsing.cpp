@@ -1,0 +1,158 @@
+// Paging through a worksheet in the grid and the range controls.
+
+#include <QItemSelectionModel>
+#include <QProgressBar>
+#include <QTableView>
+
+#include "app/gui/page_model.h"
+#include "app/gui/range_box.h"
+#include "test_gui_support.h"
+
+namespace qm::test {
+namespace {
+
+class BrowsingTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        StartWindow();
+        LoadPeople(nullptr);
+    }
+    QString Cell(int row, int column) const { return window->pageModel().cell(row, column); }
+    // The record number shown in the first column (序号) of a grid row.
+    QString Number(int row) const { return Cell(row, 0); }
+    int CurrentPageIndex() const { return Combo("页组合框")->currentIndex(); }
+    void SelectRows(int first, int last) {
+        QTableView* grid = window->grid();
+        QItemSelection selection(window->pageModel().index(first, 0), window->pageModel().index(last, 2));
+        grid->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+};
+
+TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
+    EXPECT_EQ(state->recordCount, 25);
+    EXPECT_EQ(Items("页组合框"), (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(CurrentPageIndex(), 0);
+    EXPECT_EQ(window->pageModel().title(1), QStringLiteral("姓名"));
+    EXPECT_EQ(state->columnTitles, "序号\r\n姓名\r\n工号\r\n金额\r\n入职日期\r\n备注");
+    EXPECT_EQ(window->pageModel().rowCount(), 10);
+    EXPECT_EQ(Number(0), QStringLiteral("1"));
+    EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
+
+    Click("尾页标签");
+    EXPECT_EQ(state->currentPage, 3);
+    EXPECT_EQ(CurrentPageIndex(), 2);
+    EXPECT_EQ(Number(0), QStringLiteral("21"));
+    EXPECT_EQ(Number(4), QStringLiteral("25"));
+    EXPECT_EQ(Number(5), QString());  // the rest of the page stays empty
+    EXPECT_EQ(Cell(9, 1), QString());
+    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("21"));
+
+    Click("下一页标签");  // on the last page: the same page again
+    EXPECT_EQ(state->currentPage, 3);
+    EXPECT_EQ(Number(0), QStringLiteral("21"));
+    Click("上一页标签");
+    EXPECT_EQ(Number(0), QStringLiteral("11"));
+    Click("首页标签");
+    EXPECT_EQ(state->currentPage, 1);
+    Click("上一页标签");  // on the first page: the same page again
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(Number(0), QStringLiteral("1"));
+    ChooseIndex("页组合框", 1);
+    EXPECT_EQ(Number(0), QStringLiteral("11"));
+}
+
+TEST_F(BrowsingTest, SheetWithoutRecordsKeepsThePreviousTitles) {
+    const std::string titles = state->columnTitles;
+    Choose("工作表选择组合框", QStringLiteral("Only Titles$"));
+    EXPECT_EQ(state->recordCount, 0);
+    EXPECT_EQ(state->columnTitles, titles);
+    EXPECT_EQ(window->pageModel().title(0), QString());
+    EXPECT_EQ(window->pageModel().rowCount(), 10);
+    EXPECT_EQ(Combo("页组合框")->count(), 0);
+    Choose("工作表选择组合框", QStringLiteral("空表$"));
+    EXPECT_EQ(state->columnTitles, titles);
+    EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
+}
+
+TEST_F(BrowsingTest, PageSizeGoesBackToPageOne) {
+    Click("尾页标签");
+    Choose("每页记录数组合框", QStringLiteral("50"));
+    EXPECT_EQ(state->recordsPerPage, 50);
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(Items("页组合框"), QStringList{"1"});
+    EXPECT_EQ(window->pageModel().rowCount(), 50);
+    EXPECT_EQ(Number(24), QStringLiteral("25"));
+    EXPECT_EQ(Number(25), QString());
+}
+
+TEST_F(BrowsingTest, AllPagesFillsTheBoxesAndBecomesByPage) {
+    Choose("选择方式组合框", QStringLiteral("全部"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("1"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("3"));
+    EXPECT_EQ(Text("范围单位标签"), QStringLiteral("页"));
+    EXPECT_EQ(Combo("选择方式组合框")->currentIndex(), 1);
+    EXPECT_EQ(Combo("选择方式组合框")->currentText(), QStringLiteral("按页"));
+}
+
+TEST_F(BrowsingTest, BySelectionTakesTheSelectedRowsOfThePage) {
+    ChooseIndex("页组合框", 1);
+    SelectRows(1, 3);  // grid rows 3 to 5, the title row being grid row 1
+    Choose("选择方式组合框", QStringLiteral("按选择"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("12"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("14"));
+    EXPECT_EQ(Text("范围单位标签"), QStringLiteral("条"));
+    EXPECT_EQ(Combo("选择方式组合框")->currentIndex(), 0);
+}
+
+TEST_F(BrowsingTest, ByPageClampsToThePageCount) {
+    SetRange(QStringLiteral("1"), QStringLiteral("9"));
+    Choose("选择方式组合框", QStringLiteral("按页"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("1"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("3"));
+    EXPECT_EQ(Text("范围单位标签"), QStringLiteral("页"));
+    // Both beyond: both clamped. By record keeps the texts.
+    SetRange(QStringLiteral("7"), QStringLiteral("8"));
+    Choose("选择方式组合框", QStringLiteral("按页"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("3"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("3"));
+    SetRange(QStringLiteral("40"), QStringLiteral("x"));
+    Choose("选择方式组合框", QStringLiteral("按条"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("40"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("x"));
+    EXPECT_EQ(Text("范围单位标签"), QStringLiteral("条"));
+}
+
+TEST_F(BrowsingTest, UpDownLimitsFollowTheMode) {
+    auto* start = Find<gui::RangeBox>("范围起编辑框");
+    auto* end = Find<gui::RangeBox>("范围止编辑框");
+    EXPECT_EQ(start->maximum(), 25);
+    EXPECT_EQ(end->maximum(), 25);
+    EXPECT_EQ(start->minimum(), 1);
+    Choose("选择方式组合框", QStringLiteral("按页"));
+    EXPECT_EQ(start->maximum(), 3);
+    EXPECT_EQ(end->maximum(), 3);
+    // The buttons stay within the limits; typed text is kept as it is.
+    end->setBoxText(QStringLiteral("3"));
+    end->stepBy(1);
+    EXPECT_EQ(end->boxText(), QStringLiteral("3"));
+    start->setBoxText(QStringLiteral("05"));
+    EXPECT_EQ(start->boxText(), QStringLiteral("05"));
+    start->stepBy(-1);
+    EXPECT_EQ(start->boxText(), QStringLiteral("3"));
+    Choose("选择方式组合框", QStringLiteral("按条"));
+    EXPECT_EQ(end->maximum(), 25);
+}
+
+TEST_F(BrowsingTest, NoSheetChosenLoadsNothing) {
+    Choose("文件选择组合框", QStringLiteral("dates1904.xls"));
+    const QStringList pages = Items("页组合框");
+    const QString shown = Number(0);
+    Click("下一页标签");  // no sheet current: the page changes, nothing loads
+    EXPECT_EQ(state->currentPage, 2);
+    EXPECT_EQ(Items("页组合框"), pages);
+    EXPECT_EQ(Number(0), shown);
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,140 @@
+// The window with the real office: closing it ends the office, and the whole save workflow on
+// the shipped samples, read back from the documents; a print run at the virtual PDF printer.
+
+#include <QProgressBar>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/gui/page_model.h"
+#include "app/gui/qt_text.h"
+#include "common/fs.h"
+#include "common/text.h"
+#include "test_gui_support.h"
+#include "word/libreoffice.h"
+
+namespace fs = std::filesystem;
+
+namespace qm::test {
+namespace {
+
+std::string CommandOutput(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+class OfficeWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        // The shipped samples in place of the fixtures.
+        for (const char* sub : {"/数据", "/模板"}) {
+            std::error_code ignored;
+            fs::remove_all(fs::u8path(programFolder + sub), ignored);
+            fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + sub), fs::u8path(programFolder + sub),
+                     fs::copy_options::recursive, ignored);
+        }
+        UseServer(word::MakeLibreOfficeServer());
+        StartWindow();
+    }
+
+    // The first sample workbook with its first sheet, and the first template whose bookmarks
+    // match a title and that fills one row per document.
+    bool ChooseSamples() {
+        if (Combo("文件选择组合框")->count() < 2) return false;
+        ChooseIndex("文件选择组合框", 0);
+        if (Combo("工作表选择组合框")->count() < 1) return false;
+        ChooseIndex("工作表选择组合框", 0);
+        for (int i = 0; i + 1 < Combo("模板选择组合框")->count(); ++i) {
+            ChooseIndex("模板选择组合框", i);
+            const std::string bookmarks = state->templateBookmarks;
+            if (!state->matchedTitles.empty() && bookmarks.find("_1") == std::string::npos &&
+                bookmarks.find("_c1") == std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+    // Column index of each matched title in the grid.
+    std::vector<int> MatchedColumns() const {
+        std::vector<int> columns;
+        for (const std::string& title : SplitList(state->matchedTitles))
+            for (int c = 0; c < window->pageModel().columnCount(); ++c)
+                if (gui::FromQ(window->pageModel().title(c)) == title) columns.push_back(c);
+        return columns;
+    }
+};
+
+TEST_F(OfficeWindowTest, SaveRunOverTheSamplesWritesTheRows) {
+    ASSERT_TRUE(ChooseSamples()) << "the shipped sample workbook and templates are missing or do not match";
+    EXPECT_GE(ChildProcessCount("soffice.bin"), 1);
+    const std::vector<int> columns = MatchedColumns();
+    ASSERT_FALSE(columns.empty());
+
+    SetRange(QStringLiteral("2"), QStringLiteral("4"));
+    const std::string templateBase = StripExtension(gui::FromQ(Combo("模板选择组合框")->currentText()));
+    const std::string out = programFolder + "/用户文档/" + templateBase + "/";
+    int progressSeen = 0;
+    window->setProgressObserver([&](int position) {
+        if (Find<QProgressBar>("进度条1")->isVisible()) progressSeen = position;
+    });
+    dialogs.files.push_back(out + "结果.doc");
+    dialogs.answers.push_back(gui::Answer::Yes);
+    Click("插入并保存按钮");
+    EXPECT_EQ(progressSeen, 3);
+    EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+
+    for (int row = 2; row <= 4; ++row) {
+        const std::string file = out + "结果" + IntToText(row) + ".doc";
+        ASSERT_TRUE(FileExists(file)) << file;
+        const std::string text = CommandOutput("catdoc -d utf-8 '" + file + "'");
+        for (int column : columns) {
+            const std::string value = gui::FromQ(window->pageModel().cell(row - 1, column));
+            if (!value.empty()) EXPECT_NE(text.find(value), std::string::npos) << file << ": " << value;
+        }
+    }
+    EXPECT_FALSE(FileExists(out + "结果1.doc"));
+    EXPECT_FALSE(FileExists(out + "结果5.doc"));
+}
+
+TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
+    const std::string destination = CommandOutput("lpstat -d 2>/dev/null");
+    if (destination.find("QuillmergePDF") == std::string::npos)
+        GTEST_SKIP() << "no virtual PDF printer as the default (scripts/print-server.sh start)";
+    const std::string spool = "/var/spool/cups-pdf/quillmerge";
+    auto pdfCount = [&] {
+        int count = 0;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(spool, ignored))
+            if (entry.path().extension() == ".pdf") ++count;
+        return count;
+    };
+    ASSERT_TRUE(ChooseSamples());
+    const int before = pdfCount();
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    Click("插入并打印按钮");
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_NE(dialogs.messages().back()->text.find("打印作业已经发送到打印机"), std::string::npos);
+    EXPECT_TRUE(WaitFor([&] { return pdfCount() >= before + 2; }, 120000)) << "jobs at " << spool;
+}
+
+TEST_F(OfficeWindowTest, ClosingTheWindowEndsTheOffice) {
+    ASSERT_TRUE(ChooseSamples());
+    ASSERT_GE(ChildProcessCount("soffice.bin"), 1);
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    EXPECT_EQ(state->sheetRecordset, nullptr);
+    gui::ProgramEndCleanup(objects);
+    EXPECT_TRUE(WaitFor([] { return ChildProcessCount("soffice.bin") == 0; }, 30000));
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""Writes the workbooks and office templates of the merge tests and benchmark into a folder.
+
+rows.xls       Sheet1: Name, Age, City and 10 rows ("Person r", 20 + r, "城市r");
+               My Sheet: Name and 2 rows.
+bench.xls      Sheet1: eight columns F1..F8 and 200 rows.
+*.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
+"""
+import os
+import sys
+
+import xlwt
+
+
+def rows_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    for c, title in enumerate(["Name", "Age", "City"]):
+        sheet.write(0, c, title)
+    for r in range(1, 11):
+        sheet.write(r, 0, "Person %d" % r)
+        sheet.write(r, 1, 20 + r)
+        sheet.write(r, 2, "城市%d" % r)
+    other = book.add_sheet("My Sheet")
+    other.write(0, 0, "Name")
+    other.write(1, 0, "Alpha")
+    other.write(2, 0, "Beta")
+    book.save(path)
+
+
+def bench_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    for c in range(8):
+        sheet.write(0, c, "F%d" % (c + 1))
+    for r in range(1, 201):
+        for c in range(8):
+            sheet.write(r, c, "值%d-%d" % (r, c + 1))
+    book.save(path)
+
+
+FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+    xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+    office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
+ <office:body>
+  <office:text>
+"""
+FODT_TAIL = """  </office:text>
+ </office:body>
+</office:document>
+"""
+
+
+def template(path, bookmarks):
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(FODT_HEAD)
+        for name in bookmarks:
+            f.write('   <text:p>%s: <text:bookmark-start text:name="%s"/>[%s]'
+                    '<text:bookmark-end text:name="%s"/></text:p>\n' % (name, name, name, name))
+        f.write(FODT_TAIL)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    rows_workbook(os.path.join(out, "rows.xls"))
+    bench_workbook(os.path.join(out, "bench.xls"))
+    template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
+    template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
+    template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])
+    template(os.path.join(out, "prefix.fodt"), ["NameList"])
+    template(os.path.join(out, "bench.fodt"), ["F%d" % (c + 1) for c in range(8)])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,109 @@
+// quillmerge-batch on inputs it must refuse before the office starts, and its listings.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/merge/batch_runner.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kFixtures = QM_MERGE_FIXTURES;
+
+class BatchTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "qm-batch-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string dir_;
+};
+
+TEST_F(BatchTest, HelpPrintsTheUsage) {
+    const test::BatchResult r = test::RunBatch({"--help"}, dir_);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--workbook FILE --sheet NAME --template FILE"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
+    const test::BatchResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"}, dir_);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Sheet1$\n'My Sheet$'\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// Each bad input gives one line on standard error that names the problem, a non-zero exit
+// status, nothing on standard output and nothing written.
+TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
+    const std::string book = kFixtures + "/rows.xls";
+    const std::string tmpl = kFixtures + "/single.fodt";
+    const std::string out = dir_ + "/out";
+    std::ofstream(dir_ + "/text.xls") << "not a workbook";
+    std::ofstream(dir_ + "/afile") << "x";
+    const std::vector<std::string> save = {"--save", out, "--name", "D"};
+    auto with = [&](std::vector<std::string> args, bool addSave = true) {
+        if (addSave) args.insert(args.end(), save.begin(), save.end());
+        return args;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string mentions;
+    } cases[] = {
+        {with({"--workbook", dir_ + "/none.xls", "--sheet", "Sheet1", "--template", tmpl}), "none.xls"},
+        {with({"--workbook", dir_ + "/text.xls", "--sheet", "Sheet1", "--template", tmpl}), "text.xls"},
+        {with({"--workbook", book, "--sheet", "Sheet9", "--template", tmpl}), "Sheet9"},
+        {with({"--workbook", book, "--sheet", "sheet1", "--template", tmpl}), "sheet1"},
+        // A plain sheet name is accepted: the complaint is about the template.
+        {with({"--workbook", book, "--sheet", "My Sheet", "--template", dir_ + "/none.doc"}), "none.doc"},
+        {with({"--workbook", book, "--sheet", "'My Sheet$'", "--template", dir_ + "/none.doc"}), "none.doc"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--from", "1x"}), "1x"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--to", "2.5"}), "2.5"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--to", ""}), "--to"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--colour"}), "--colour"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--format", "rtf"}), "rtf"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--print"}), "--print"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl}, false), "--save"},
+        {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", out}, "--name"},
+        {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", dir_ + "/afile/sub", "--name", "D"},
+         "afile/sub"},
+        {with({"--sheet", "Sheet1", "--template", tmpl}), "--workbook"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template"}, false), "--template"},
+        {{"--list-sheets"}, "--workbook"},
+        {{"--workbook", dir_ + "/none.xls", "--list-sheets"}, "none.xls"},
+        {{"--template", dir_ + "/none.doc", "--list-bookmarks"}, "none.doc"},
+    };
+    const std::vector<std::string> before = Entries();
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        const test::BatchResult r = test::RunBatch(c.args, dir_);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        ASSERT_FALSE(r.err.empty());
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
+        EXPECT_EQ(r.err.rfind("quillmerge-batch: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(Entries(), before);
+    }
+}
+
+}  // namespace
+}  // namespace qm

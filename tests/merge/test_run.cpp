@@ -1,0 +1,404 @@
+// The merge runs over a real workbook and the in-memory office.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/fs.h"
+#include "common/text.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "merge/matching.h"
+#include "merge/merge_run.h"
+#include "merge/program_state.h"
+#include "tests/support/fake_office.h"
+#include "tests/support/recording_run_ui.h"
+#include "word/word_host.h"
+
+namespace qm {
+namespace {
+
+using test::BookmarkTexts;
+using test::FakeBookmarkText;
+
+const std::string kFixtures = QM_MERGE_FIXTURES;
+const std::string kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
+const std::string kSaveDone = "完成！是否打开存放文档所在文件夹？";
+const std::string kPrintDone =
+    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打印到文档时）！";
+
+class RunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qm-merge-run-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        auto office = std::make_unique<test::FakeOffice>();
+        office_ = office.get();
+        host_ = std::make_unique<word::WordHost>(std::move(office), dir_);
+        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {}, kFixtures + "/rows.xls");
+        state_.outputFolder = dir_ + "/out/";
+        ASSERT_TRUE(MakeDirectory(state_.outputFolder));
+        state_.referenceName = "Doc";
+        request_.sheetName = "Sheet1$";
+    }
+    void TearDown() override {
+        host_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    // Chooses a template whose bookmarks hold "[name]", as the main window would: open it,
+    // list its bookmarks, read the sheet's titles and match.
+    void UseTemplate(const std::vector<std::string>& bookmarks) {
+        BookmarkTexts texts;
+        for (const std::string& b : bookmarks) texts.emplace_back(b, "[" + b + "]");
+        request_.templatePath = dir_ + "/template.dot";
+        ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, texts));
+        ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
+        state_.templateBookmarks = host_->ListBookmarks();
+        data::Recordset& rs = *state_.sheetRecordset;
+        ASSERT_TRUE(rs.open("select * from [Sheet1$]", state_.sheetConnection));
+        std::vector<std::string> titles;
+        for (int i = 0; i < data::GetFieldCount(rs); ++i) titles.push_back(data::GetFieldName(rs, i));
+        state_.recordCount = data::GetRecordCount(rs);
+        rs.close();
+        state_.columnTitles = JoinList(titles);
+        MatchTitles(state_);
+    }
+
+    RunOutcome Run(int start, int end, OutputKind kind = OutputKind::Save) {
+        request_.start = start;
+        request_.end = end;
+        request_.kind = kind;
+        return RunMerge(state_, *host_, ui_, request_);
+    }
+
+    std::string File(int n) const { return state_.outputFolder + "Doc" + IntToText(n) + ".doc"; }
+    BookmarkTexts Saved(int n) const {
+        BookmarkTexts texts;
+        EXPECT_TRUE(test::ReadFakeDocument(File(n), texts)) << File(n);
+        return texts;
+    }
+    std::vector<std::string> OutputFiles() const { return ListFiles(state_.outputFolder, ""); }
+    std::vector<std::string> Names(std::initializer_list<int> numbers) const {
+        std::vector<std::string> names;
+        for (int n : numbers) names.push_back("Doc" + IntToText(n) + ".doc");
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string dir_;
+    ProgramState state_;
+    test::FakeOffice* office_ = nullptr;
+    std::unique_ptr<word::WordHost> host_;
+    test::RecordingRunUi ui_;
+    RunRequest request_;
+};
+
+// ---- single-row mode ----
+
+TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
+    UseTemplate({"Name", "Age", "City", "Other"});
+    const RunOutcome outcome = Run(3, 5);
+
+    EXPECT_TRUE(outcome.started);
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_EQ(OutputFiles(), Names({3, 4, 5}));
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{File(3), File(4), File(5)}));
+    for (int n : {3, 4, 5}) {
+        const BookmarkTexts doc = Saved(n);
+        EXPECT_EQ(FakeBookmarkText(doc, "Name"), "Person " + IntToText(n));
+        EXPECT_EQ(FakeBookmarkText(doc, "Age"), IntToText(20 + n));
+        EXPECT_EQ(FakeBookmarkText(doc, "City"), "城市" + IntToText(n));
+        EXPECT_EQ(FakeBookmarkText(doc, "Other"), "[Other]");
+    }
+    EXPECT_EQ(state_.sheetQuery, "select Name,Age,City from [Sheet1$]");
+    EXPECT_EQ(ui_.progressMinimum, 0);
+    EXPECT_EQ(ui_.progressMaximum, 3);
+    EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(ui_.progressVisible);
+    EXPECT_EQ(ui_.eventsProcessed, 9);  // once per field and row
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_TRUE(ui_.messages[0].question);
+    EXPECT_EQ(ui_.messages[0].text, kSaveDone);
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Question);
+    EXPECT_TRUE(ui_.openedFolders.empty());
+    // The office is shown, with one fresh working document for the next run.
+    EXPECT_TRUE(office_->visible());
+    EXPECT_EQ(office_->openDocumentCount(), 1);
+    EXPECT_FALSE(state_.sheetRecordset->isOpen());
+    EXPECT_FALSE(state_.runInProgress);
+}
+
+TEST_F(RunTest, YesOpensTheOutputFolder) {
+    UseTemplate({"Name"});
+    ui_.answers = {true};
+    Run(1, 1);
+    EXPECT_EQ(ui_.openedFolders, (std::vector<std::string>{state_.outputFolder}));
+}
+
+TEST_F(RunTest, RangePastTheEndStopsAtTheLastRecord) {
+    UseTemplate({"Name"});
+    const RunOutcome outcome = Run(8, 20);
+    EXPECT_EQ(OutputFiles(), Names({8, 9, 10}));
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+}
+
+TEST_F(RunTest, StartPastTheEndDoesNothingAtAll) {
+    UseTemplate({"Name"});
+    const int created = office_->documentsCreated();
+    const RunOutcome outcome = Run(11, 20);
+    EXPECT_TRUE(outcome.started);
+    EXPECT_EQ(outcome.documentsMade, 0);
+    EXPECT_TRUE(OutputFiles().empty());
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(ui_.progressShown, 0);
+    EXPECT_EQ(office_->documentsCreated(), created);
+    EXPECT_FALSE(state_.sheetRecordset->isOpen());
+}
+
+TEST_F(RunTest, ZeroToZeroTakesEveryRow) {
+    UseTemplate({"Name"});
+    Run(0, 0);
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(FakeBookmarkText(Saved(10), "Name"), "Person 10");
+}
+
+TEST_F(RunTest, RepeatModeFillsCopiesUntilTheFirstGap) {
+    UseTemplate({"Name_c1", "Name_c2", "Name_c4", "City"});
+    state_.repeatMode = true;
+    Run(2, 2);
+    const BookmarkTexts doc = Saved(2);
+    EXPECT_EQ(FakeBookmarkText(doc, "Name_c1"), "Person 2");
+    EXPECT_EQ(FakeBookmarkText(doc, "Name_c2"), "Person 2");
+    EXPECT_EQ(FakeBookmarkText(doc, "Name_c4"), "[Name_c4]");
+    EXPECT_EQ(FakeBookmarkText(doc, "City"), "[City]");  // the plain name is never written
+}
+
+TEST_F(RunTest, PrefixOnlyMatchEndsWithTheNoMatchMessage) {
+    UseTemplate({"NameList"});
+    ASSERT_EQ(state_.matchedTitles, "Name");
+    const RunOutcome outcome = Run(1, 3);
+    EXPECT_TRUE(outcome.nothingMatched);
+    EXPECT_EQ(outcome.documentsMade, 0);
+    EXPECT_TRUE(OutputFiles().empty());
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_FALSE(ui_.messages[0].question);
+    EXPECT_EQ(ui_.messages[0].text, kNoBookmarkFilled);
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(ui_.messages[1].text, kSaveDone);
+    EXPECT_FALSE(ui_.progressVisible);
+}
+
+TEST_F(RunTest, PrintRunSendsOneJobPerRowAndShowsTheWindowAgain) {
+    UseTemplate({"Name", "Age"});
+    ui_.hideMainWindow();  // as the print request does
+    const RunOutcome outcome = Run(2, 4, OutputKind::Print);
+    ASSERT_EQ(office_->printJobs().size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(FakeBookmarkText(office_->printJobs()[i].bookmarks, "Name"), "Person " + IntToText(i + 2));
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_TRUE(OutputFiles().empty());
+    EXPECT_TRUE(office_->savedPaths().empty());
+    EXPECT_EQ(ui_.progressShown, 0);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kPrintDone});
+    EXPECT_TRUE(ui_.mainWindowVisible);
+    EXPECT_EQ(office_->openDocumentCount(), 1);
+}
+
+TEST_F(RunTest, PrintRunEndingEarlyStillShowsTheWindow) {
+    UseTemplate({"Name"});
+    ui_.hideMainWindow();
+    Run(11, 12, OutputKind::Print);
+    EXPECT_TRUE(office_->printJobs().empty());
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.mainWindowVisible);
+}
+
+// ---- multi-row mode ----
+
+class MultiRowTest : public RunTest {
+protected:
+    void SetUp() override {
+        RunTest::SetUp();
+        state_.multiRowMode = true;
+    }
+};
+
+TEST_F(MultiRowTest, TwoSlotsFillTwoRowsPerDocumentNumberedByDocument) {
+    UseTemplate({"Name_1", "Age_1", "Name_2", "Age_2"});
+    const RunOutcome outcome = Run(1, 4);
+    EXPECT_EQ(OutputFiles(), Names({1, 2}));
+    EXPECT_EQ(outcome.documentsMade, 2);
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_1"), "Person 1");
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Age_2"), "22");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_1"), "Person 3");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_2"), "Person 4");
+    EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    // The confirmation would have named exactly these files.
+    const int slots = SlotsPerDocument(state_.matchedTitles, state_.templateBookmarks, false);
+    EXPECT_EQ(MultiRowDocumentCount(1, 4, state_.recordCount, slots), 2);
+}
+
+TEST_F(MultiRowTest, LastDocumentKeepsUnfilledSlots) {
+    UseTemplate({"Name_1", "Age_1", "Name_2", "Age_2"});
+    Run(1, 3);
+    EXPECT_EQ(OutputFiles(), Names({1, 2}));
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_1"), "Person 3");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_2"), "[Name_2]");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Age_2"), "[Age_2]");
+}
+
+TEST_F(MultiRowTest, OneSlotMakesOneDocumentPerRowNumberedFromOne) {
+    UseTemplate({"Name_1"});
+    Run(4, 6);
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_1"), "Person 4");
+    EXPECT_EQ(FakeBookmarkText(Saved(3), "Name_1"), "Person 6");
+}
+
+TEST_F(MultiRowTest, RangePastTheEndMakesOneDocument) {
+    UseTemplate({"Name_1", "Name_2"});
+    Run(9, 20);
+    EXPECT_EQ(OutputFiles(), Names({1}));
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_1"), "Person 9");
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_2"), "Person 10");
+    EXPECT_EQ(MultiRowDocumentCount(9, 20, state_.recordCount, 2), 1);
+}
+
+TEST_F(MultiRowTest, RepeatAndMultiRowTogether) {
+    UseTemplate({"Name_1_c1", "Name_1_c2", "Name_2_c1"});
+    state_.repeatMode = true;
+    Run(1, 2);
+    EXPECT_EQ(OutputFiles(), Names({1}));
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_1_c1"), "Person 1");
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_1_c2"), "Person 1");
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_2_c1"), "Person 2");
+}
+
+TEST_F(MultiRowTest, ASlotOfOneColumnStillPlacesTheRow) {
+    UseTemplate({"Name_1", "Age_1", "Name_2", "Age_2", "Name_3"});
+    Run(1, 4);
+    EXPECT_EQ(OutputFiles(), Names({1, 2}));
+    EXPECT_EQ(FakeBookmarkText(Saved(1), "Name_3"), "Person 3");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_1"), "Person 4");
+    EXPECT_EQ(FakeBookmarkText(Saved(2), "Age_1"), "24");
+}
+
+TEST_F(MultiRowTest, PlainNamesWithoutSlotsFillNothing) {
+    UseTemplate({"Name", "Age"});
+    const RunOutcome outcome = Run(1, 4);
+    EXPECT_TRUE(outcome.nothingMatched);
+    EXPECT_TRUE(OutputFiles().empty());
+    EXPECT_EQ(ui_.texts(), (std::vector<std::string>{kNoBookmarkFilled, kSaveDone}));
+}
+
+// ---- failures that must not pass as success ----
+
+TEST_F(RunTest, FailedSaveIsReportedByNumber) {
+    UseTemplate({"Name"});
+    office_->failSaves([](std::string_view path) { return path.ends_with("/Doc4.doc"); });
+    const RunOutcome outcome = Run(3, 6);
+    EXPECT_EQ(OutputFiles(), Names({3, 5, 6}));
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{4});
+    EXPECT_FALSE(outcome.officeLost);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_TRUE(ui_.messages[0].question);
+    EXPECT_EQ(ui_.messages[0].text, "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
+}
+
+TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {
+    UseTemplate({"Name"});
+    office_->dropSaves([](std::string_view path) { return !path.ends_with("/Doc1.doc"); });
+    const RunOutcome outcome = Run(1, 3);
+    EXPECT_EQ(outcome.documentsMade, 1);
+    EXPECT_EQ(outcome.failedNumbers, (std::vector<int>{2, 3}));
+    EXPECT_NE(ui_.messages.back().text.find("失败的编号：2、3。"), std::string::npos);
+}
+
+TEST_F(RunTest, OfficeDyingMidRunStopsTheRun) {
+    UseTemplate({"Name", "Age", "City"});
+    // The office dies while row 5 is being filled (three fields per row).
+    ui_.onProcessEvents = [this](int calls) {
+        if (calls == 4 * 3 + 2) office_->kill();
+    };
+    const RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.officeLost);
+    EXPECT_EQ(outcome.documentsMade, 4);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{5});
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3, 4}));
+    EXPECT_EQ(office_->applicationsStarted(), 1);  // no new office started behind the user's back
+    EXPECT_EQ(ui_.eventsProcessed, 15);            // nothing after row 5
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text,
+              "完成，但有文档未能生成：已生成 4 个，失败的编号：5。Word程序已停止运行，其后的文档没有生成。"
+              "是否打开存放文档所在文件夹？");
+    EXPECT_FALSE(state_.runInProgress);
+}
+
+TEST_F(MultiRowTest, OfficeDyingDuringASaveStopsTheRun) {
+    UseTemplate({"Name_1", "Name_2"});
+    office_->dieOnSave(2);
+    const RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.officeLost);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{2});
+    EXPECT_EQ(OutputFiles(), Names({1}));
+    EXPECT_EQ(office_->applicationsStarted(), 1);
+}
+
+TEST_F(RunTest, OfficeGoneBeforeTheRunIsNotANoMatch) {
+    UseTemplate({"Name"});
+    office_->kill();
+    const RunOutcome outcome = Run(1, 3);
+    EXPECT_TRUE(outcome.officeLost);
+    EXPECT_FALSE(outcome.nothingMatched);
+    EXPECT_EQ(outcome.documentsMade, 0);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{"完成，但有文档未能生成：已生成 0 个。Word程序已停止运行，其后的文档没有生成。"
+                                                   "是否打开存放文档所在文件夹？"});
+}
+
+TEST_F(RunTest, FailedPrintIsReported) {
+    UseTemplate({"Name"});
+    int prints = 0;
+    office_->failPrints([&prints](std::string_view) { return ++prints == 2; });
+    ui_.hideMainWindow();
+    const RunOutcome outcome = Run(1, 3, OutputKind::Print);
+    EXPECT_EQ(outcome.documentsMade, 2);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{2});
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{"打印未能全部完成：已发送 2 个，失败的编号：2。"});
+    EXPECT_TRUE(ui_.mainWindowVisible);
+}
+
+TEST_F(RunTest, SecondRequestDuringARunIsIgnored) {
+    UseTemplate({"Name"});
+    std::vector<RunOutcome> inner;
+    ui_.onProcessEvents = [this, &inner](int) {
+        RunRequest again = request_;
+        again.start = 1;
+        again.end = 10;
+        inner.push_back(RunMerge(state_, *host_, ui_, again));
+    };
+    const RunOutcome outcome = Run(2, 3);
+    EXPECT_TRUE(outcome.started);
+    ASSERT_EQ(inner.size(), 2u);
+    for (const RunOutcome& o : inner) {
+        EXPECT_FALSE(o.started);
+        EXPECT_EQ(o.documentsMade, 0);
+    }
+    EXPECT_EQ(OutputFiles(), Names({2, 3}));
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    EXPECT_FALSE(state_.runInProgress);
+    // The flag is released: the next request runs.
+    ui_.onProcessEvents = nullptr;
+    EXPECT_TRUE(Run(4, 4).started);
+    EXPECT_TRUE(FileExists(File(4)));
+}
+
+}  // namespace
+}  // namespace qm

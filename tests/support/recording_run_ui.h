@@ -1,0 +1,55 @@
+#pragma once
+// A RunUi that answers without asking and remembers everything a run showed.
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "merge/merge_run.h"
+
+namespace qm::test {
+
+class RecordingRunUi : public RunUi {
+public:
+    struct Message {
+        bool question = false;  // askYesNo rather than showMessage
+        std::string text;
+        std::string caption;
+        MessageIcon icon = MessageIcon::None;
+    };
+
+    // Questions take the next queued answer, then `defaultAnswer`.
+    std::deque<bool> answers;
+    bool defaultAnswer = false;
+    // Called on every processEvents(), with the number of calls so far (from 1).
+    std::function<void(int)> onProcessEvents;
+
+    std::vector<Message> messages;
+    std::vector<int> progressPositions;  // every setProgress
+    int progressMinimum = -1, progressMaximum = -1;
+    int progressShown = 0, progressHidden = 0;
+    bool progressVisible = false;
+    int eventsProcessed = 0;
+    std::vector<std::string> openedFolders;
+    bool mainWindowVisible = true;
+    int mainWindowShown = 0, mainWindowHidden = 0;
+
+    // The texts of all messages and questions, in order.
+    std::vector<std::string> texts() const;
+
+    void showMessage(std::string_view text, std::string_view caption = kDefaultCaption,
+                     MessageIcon icon = MessageIcon::None) override;
+    bool askYesNo(std::string_view text, std::string_view caption = kDefaultCaption,
+                  MessageIcon icon = MessageIcon::None) override;
+    void showProgress(int minimum, int maximum) override;
+    void setProgress(int position) override;
+    void hideProgress() override;
+    void processEvents() override;
+    void openFolder(std::string_view folder) override;
+    void showMainWindow() override;
+    void hideMainWindow() override;
+};
+
+}  // namespace qm::test

@@ -1,0 +1,263 @@
+#include "word/office_session.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/bootstrap.hxx>
+
+extern char** environ;
+
+#ifndef QM_LO_PROGRAM_DIR
+#define QM_LO_PROGRAM_DIR "/usr/lib/libreoffice/program"
+#endif
+
+namespace qm::word {
+
+namespace {
+
+namespace css = ::com::sun::star;
+using ::rtl::OUString;
+using ::rtl::OUStringToOString;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kConnectTimeout = std::chrono::seconds(60);
+constexpr auto kConnectRetry = std::chrono::milliseconds(100);
+constexpr auto kQuitTimeout = std::chrono::seconds(10);
+constexpr auto kKillTimeout = std::chrono::seconds(5);
+// soffice.bin asks to be started again with this exit code (normally its launcher does it).
+constexpr int kRestartRequested = 81;
+
+// The local UNO runtime, created once for the whole program: it only holds the bridge and
+// connector services and the type library, never anything of a particular office process.
+Reference<css::uno::XComponentContext> LocalContext() {
+    static std::once_flag once;
+    static Reference<css::uno::XComponentContext> context;
+    std::call_once(once, [] {
+        try {
+            const OUString program = OUString::createFromAscii("file://" QM_LO_PROGRAM_DIR);
+            rtl::Bootstrap::set("URE_MORE_TYPES", program + "/types/offapi.rdb");
+            context = cppu::defaultBootstrap_InitialComponentContext(program + "/unorc");
+        } catch (...) {
+            context.clear();
+        }
+    });
+    return context;
+}
+
+class BridgeWatch final : public cppu::WeakImplHelper1<css::lang::XEventListener> {
+public:
+    explicit BridgeWatch(std::shared_ptr<std::atomic<bool>> down) : down_(std::move(down)) {}
+    void SAL_CALL disposing(const css::lang::EventObject&) override { down_->store(true); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> down_;
+};
+
+}  // namespace
+
+std::shared_ptr<OfficeSession> OfficeSession::Start(int serial) {
+    if (!LocalContext().is()) return nullptr;
+    std::shared_ptr<OfficeSession> session(new OfficeSession());
+    const std::string id = std::to_string(getpid()) + "_" + std::to_string(serial);
+    session->pipeName_ = "quillmerge_" + id;
+    session->profileFolder_ =
+        "/tmp/quillmerge-office-" + std::to_string(getpid()) + "-" + std::to_string(serial);
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    session->hasDisplay_ = (display && *display) || (wayland && *wayland);
+    std::error_code ec;
+    std::filesystem::remove_all(session->profileFolder_, ec);
+    if (!session->spawn() || !session->connect()) {
+        session->terminate();
+        return nullptr;
+    }
+    return session;
+}
+
+OfficeSession::~OfficeSession() { terminate(); }
+
+bool OfficeSession::spawn() {
+    const std::string program = QM_LO_PROGRAM_DIR "/soffice.bin";
+    std::vector<std::string> args = {
+        program,
+        hasDisplay_ ? "--invisible" : "--headless",
+        "--norestore",
+        "--nologo",
+        "--nodefault",
+        "--nolockcheck",
+        "-env:UserInstallation=file://" + profileFolder_,
+        "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext",
+    };
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) return false;
+    // A process group of its own, so everything it starts can be ended together.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attr, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // Inherited pipes (a test runner's output, for one) would stay open as long as the office.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) return false;
+    pid_ = pid;
+    running_ = true;
+    return true;
+}
+
+bool OfficeSession::connect() {
+    const Reference<css::uno::XComponentContext> local = LocalContext();
+    const auto deadline = Clock::now() + kConnectTimeout;
+    int restarts = 0;
+    try {
+        const Reference<css::connection::XConnector> connector =
+            css::connection::Connector::create(local);
+        const Reference<css::bridge::XBridgeFactory2> factory =
+            css::bridge::BridgeFactory::create(local);
+        while (Clock::now() < deadline) {
+            if (!reap(false) && !running_) {
+                // A fresh profile can make the office ask for a restart once.
+                const bool restart = WIFEXITED(exitStatus_) &&
+                                     WEXITSTATUS(exitStatus_) == kRestartRequested;
+                if (!restart || ++restarts > 2 || !spawn()) return false;
+            }
+            try {
+                const Reference<css::connection::XConnection> connection =
+                    connector->connect(OUString::createFromAscii(("pipe,name=" + pipeName_).c_str()));
+                bridge_ = factory->createBridge(OUString(), "urp", connection, nullptr);
+                Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)
+                    ->addEventListener(new BridgeWatch(bridgeDown_));
+                const Reference<css::uno::XComponentContext> remote(
+                    bridge_->getInstance("StarOffice.ComponentContext"), css::uno::UNO_QUERY_THROW);
+                desktop_ = css::frame::Desktop::create(remote);
+                loader_.set(desktop_, UNO_QUERY);
+                if (desktop_.is() && loader_.is()) return true;
+            } catch (const css::uno::Exception&) {
+                if (bridge_.is()) {
+                    try {
+                        Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
+                    } catch (...) {
+                    }
+                }
+                bridge_.clear();
+                bridgeDown_->store(false);
+            }
+            std::this_thread::sleep_for(kConnectRetry);
+        }
+    } catch (...) {
+    }
+    return false;
+}
+
+// Collects the child's exit status; true while it still runs.
+bool OfficeSession::reap(bool wait) {
+    if (!running_) return false;
+    int status = 0;
+    pid_t result;
+    do {
+        result = waitpid(pid_, &status, wait ? 0 : WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) return true;
+    if (result == pid_) exitStatus_ = status;
+    // ECHILD: someone else collected it; it is gone either way.
+    running_ = false;
+    return false;
+}
+
+bool OfficeSession::alive() {
+    if (!running_ || bridgeDown_->load()) return false;
+    return reap(false);
+}
+
+void OfficeSession::killGroup() {
+    if (pid_ > 0) ::kill(-pid_, SIGKILL);
+}
+
+void OfficeSession::terminate() {
+    known_.clear();
+    loader_.clear();
+    if (running_ && desktop_.is() && !bridgeDown_->load()) {
+        bool ended = false;
+        try {
+            ended = desktop_->terminate();
+        } catch (...) {
+            // The bridge going down while the office ends is the normal outcome.
+            ended = true;
+        }
+        if (ended) {
+            const auto deadline = Clock::now() + kQuitTimeout;
+            while (reap(false) && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    desktop_.clear();
+    if (bridge_.is()) {
+        try {
+            Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
+        } catch (...) {
+        }
+        bridge_.clear();
+    }
+    if (running_) {
+        killGroup();
+        const auto deadline = Clock::now() + kKillTimeout;
+        while (reap(false) && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Helpers the office may have started share its process group.
+    killGroup();
+    pid_ = -1;
+    if (!profileFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(profileFolder_, ec);
+    }
+}
+
+std::shared_ptr<DocumentHandles> OfficeSession::handlesFor(const Reference<css::frame::XModel>& model) {
+    for (const std::shared_ptr<DocumentHandles>& handles : known_)
+        if (handles->model == model) return handles;
+    auto handles = std::make_shared<DocumentHandles>();
+    handles->model = model;
+    known_.push_back(handles);
+    return handles;
+}
+
+void OfficeSession::forget(const std::shared_ptr<DocumentHandles>& handles) {
+    std::erase(known_, handles);
+}
+
+}  // namespace qm::word
