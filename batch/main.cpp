@@ -70,13 +70,16 @@ int Fail(const std::string& message) {
 // Reads the options; an error text on bad usage.
 std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> valued = {
-        {"--workbook", &o.workbook}, {"--sheet", &o.sheet}, {"--template", &o.templatePath},
-        {"--from", &o.from},         {"--to", &o.to},       {"--save", &o.saveDir},
+        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},  {"--template", &o.templatePath},
+        {"--from", &o.from},         {"--to", &o.to},        {"--save", &o.saveDir},
         {"--name", &o.name},         {"--format", &o.format}};
-    const std::map<std::string, bool*> flags = {
-        {"--multi-row", &o.multiRow},       {"--repeat", &o.repeat}, {"--print", &o.print},
-        {"--list-sheets", &o.listSheets},   {"--list-bookmarks", &o.listBookmarks},
-        {"--help", &o.help},                {"-h", &o.help}};
+    const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
+                                                {"--repeat", &o.repeat},
+                                                {"--print", &o.print},
+                                                {"--list-sheets", &o.listSheets},
+                                                {"--list-bookmarks", &o.listBookmarks},
+                                                {"--help", &o.help},
+                                                {"-h", &o.help}};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         o.given.insert(arg);
@@ -126,7 +129,9 @@ std::string Absolute(const std::string& path) {
     return std::string(s.begin(), s.end());
 }
 
-bool Readable(const std::string& path) { return qm::FileExists(path) && access(path.c_str(), R_OK) == 0; }
+bool Readable(const std::string& path) {
+    return qm::FileExists(path) && access(path.c_str(), R_OK) == 0;
+}
 
 // Creates `folder` with its missing parents; the levels it created, deepest last, go into
 // `created` so that a run that never starts can take them away again. False when the folder
@@ -157,7 +162,7 @@ void RemoveCreated(const std::vector<std::string>& created) {
 // Run messages go to standard error only when they report a problem; questions are answered
 // "no". Progress is a bar on a terminal, nothing otherwise.
 class BatchUi : public qm::RunUi {
-public:
+  public:
     std::vector<std::string> messages;
 
     void showMessage(std::string_view text, std::string_view, qm::MessageIcon) override {
@@ -187,7 +192,7 @@ public:
     void showMainWindow() override {}
     void hideMainWindow() override {}
 
-private:
+  private:
     void Draw() {
         if (!shown_) return;
         const int span = maximum_ - minimum_;
@@ -231,9 +236,11 @@ int Main(int argc, char** argv) {
         if (o.listSheets) {
             if (!Readable(o.workbook)) return Fail("cannot read the workbook " + o.workbook);
             std::vector<std::string> tables;
-            qm::data::ListSheets(qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook)),
-                                 tables, &state.workbooks);
-            if (tables.empty()) return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
+            qm::data::ListSheets(
+                qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook)), tables,
+                &state.workbooks);
+            if (tables.empty())
+                return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
             for (const std::string& t : tables) std::cout << t << '\n';
         }
         return o.listBookmarks ? ListBookmarks(o) : 0;
@@ -248,12 +255,15 @@ int Main(int argc, char** argv) {
     if (o.save && o.saveDir.empty()) return Fail("--save needs a folder");
     if (o.save && o.name.empty()) return Fail("--save needs --name REF");
     if (!o.save && !o.name.empty()) return Fail("--name goes with --save");
-    if (o.name.find('/') != std::string::npos) return Fail("--name must be a file name without a folder: " + o.name);
+    if (o.name.find('/') != std::string::npos)
+        return Fail("--name must be a file name without a folder: " + o.name);
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
     int from = 1, to = 0;
-    if (o.given.count("--from") && !ParseRow(o.from, from)) return Fail("--from is not a whole number: \"" + o.from + "\"");
-    if (o.given.count("--to") && !ParseRow(o.to, to)) return Fail("--to is not a whole number: \"" + o.to + "\"");
+    if (o.given.count("--from") && !ParseRow(o.from, from))
+        return Fail("--from is not a whole number: \"" + o.from + "\"");
+    if (o.given.count("--to") && !ParseRow(o.to, to))
+        return Fail("--to is not a whole number: \"" + o.to + "\"");
 
     const std::string workbook = Absolute(o.workbook);
     if (!Readable(workbook)) return Fail("cannot read the workbook " + o.workbook);
@@ -269,7 +279,8 @@ int Main(int argc, char** argv) {
         return Fail("the sheet " + o.sheet + " cannot be read");
     }
     std::vector<std::string> titles;
-    for (int i = 0, n = qm::data::GetFieldCount(rs); i < n; ++i) titles.push_back(qm::data::GetFieldName(rs, i));
+    for (int i = 0, n = qm::data::GetFieldCount(rs); i < n; ++i)
+        titles.push_back(qm::data::GetFieldName(rs, i));
     state.recordCount = qm::data::GetRecordCount(rs);
     rs.close();
     state.columnTitles = qm::JoinList(titles);
@@ -328,7 +339,8 @@ int Main(int argc, char** argv) {
         // The closing question of a save run is answered "no"; only its report is of interest.
         const std::string question = "是否打开存放文档所在文件夹？";
         for (std::string m : ui.messages) {
-            if (m.size() >= question.size() && m.compare(m.size() - question.size(), question.size(), question) == 0)
+            if (m.size() >= question.size() &&
+                m.compare(m.size() - question.size(), question.size(), question) == 0)
                 m.resize(m.size() - question.size());
             if (m.empty() || m == "完成！") continue;
             std::cerr << "quillmerge-batch: " << m << '\n';

@@ -54,8 +54,8 @@ int SlotsPerDocument(std::string_view matchedTitles, std::string_view templateBo
     return slots;
 }
 
-bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks, bool multiRowMode,
-                         bool repeatMode) {
+bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks,
+                         bool multiRowMode, bool repeatMode) {
     if (multiRowMode) return SlotsPerDocument(matchedTitles, templateBookmarks, repeatMode) > 0;
     const std::vector<std::string> list = SplitList(templateBookmarks);
     const std::set<std::string> bookmarks(list.begin(), list.end());

@@ -27,8 +27,8 @@ std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode);
 // matched title T has the bookmark "T" (repeat mode "T_c1"), or in multi-row mode slot 1 exists.
 // A title that only prefixes longer names (Name against NameList) passes MatchTitles but fills
 // nothing.
-bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks, bool multiRowMode,
-                         bool repeatMode);
+bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks,
+                         bool multiRowMode, bool repeatMode);
 
 // Documents a multi-row run makes from rows start..end when each document takes
 // `slotsPerDocument` rows: start below 1 counts as 1, end below 1 or past the last record as

@@ -14,11 +14,12 @@ namespace {
 constexpr std::string_view kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
 constexpr std::string_view kSaveDone = "完成！是否打开存放文档所在文件夹？";
 constexpr std::string_view kPrintDone =
-    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打印到文档时）！";
+    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
+    "印到文档时）！";
 
 // Marks the program-wide run flag for the lifetime of one run.
 class RunGuard {
-public:
+  public:
     explicit RunGuard(ProgramState& state) : state_(state), owns_(!state.runInProgress) {
         if (owns_) state_.runInProgress = true;
     }
@@ -29,14 +30,14 @@ public:
     RunGuard& operator=(const RunGuard&) = delete;
     bool owns() const { return owns_; }
 
-private:
+  private:
     ProgramState& state_;
     bool owns_;
 };
 
 // The frame both modes share: preparation, finishing a document and the end of the run.
 class Run {
-public:
+  public:
     Run(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request)
         : state_(state), host_(host), ui_(ui), request_(request), rs_(*state.sheetRecordset) {
         outcome_.started = true;
@@ -45,8 +46,8 @@ public:
     // Opens the matched columns and moves to the first row. False when the range starts past
     // the last record: the run then ends without a word.
     bool Prepare() {
-        state_.sheetQuery =
-            "select " + ReplaceAll(state_.matchedTitles, kListSeparator, ",") + " from [" + request_.sheetName + "]";
+        state_.sheetQuery = "select " + ReplaceAll(state_.matchedTitles, kListSeparator, ",") + " from [" +
+                            request_.sheetName + "]";
         start_ = request_.start < 1 ? 1 : request_.start;
         rs_.open(state_.sheetQuery, state_.sheetConnection, 1, 3);
         const int n = data::GetRecordCount(rs_);
@@ -97,7 +98,8 @@ public:
                 outcome_.failedNumbers.push_back(number);
             }
         } else {
-            std::string fileName = state_.outputFolder + state_.referenceName + IntToText(number) + request_.extension;
+            std::string fileName =
+                state_.outputFolder + state_.referenceName + IntToText(number) + request_.extension;
             const bool saved = host_.SaveDocumentAs(fileName) && FileExists(fileName);
             host_.CloseDocument(fileName);
             if (saved) {
@@ -150,7 +152,7 @@ public:
     data::Recordset& rs() { return rs_; }
     RunUi& ui() { return ui_; }
 
-private:
+  private:
     std::string FailureText() const {
         std::string text = IsPrint() ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ";
         text += IntToText(outcome_.documentsMade);
@@ -164,7 +166,8 @@ private:
         }
         text += "。";
         if (outcome_.officeLost) {
-            text += IsPrint() ? "Word程序已停止运行，其后的文档没有打印。" : "Word程序已停止运行，其后的文档没有生成。";
+            text += IsPrint() ? "Word程序已停止运行，其后的文档没有打印。"
+                              : "Word程序已停止运行，其后的文档没有生成。";
         }
         if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
         return text;
@@ -256,7 +259,8 @@ RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const 
     return state.multiRowMode ? MultiRow(state, host, ui, request) : SingleRow(state, host, ui, request);
 }
 
-RunOutcome RunSingleRowMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request) {
+RunOutcome RunSingleRowMerge(ProgramState& state, word::WordHost& host, RunUi& ui,
+                             const RunRequest& request) {
     RunGuard guard(state);
     if (!guard.owns()) return {};
     return SingleRow(state, host, ui, request);

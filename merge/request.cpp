@@ -11,7 +11,8 @@ namespace {
 
 // A number as decimal text: whole numbers without a fraction, others with up to 15 digits.
 std::string NumberToText(double value) {
-    if (std::trunc(value) == value && std::fabs(value) < 9.2e18) return IntToText(static_cast<long long>(value));
+    if (std::trunc(value) == value && std::fabs(value) < 9.2e18)
+        return IntToText(static_cast<long long>(value));
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
     return buffer;
@@ -21,7 +22,8 @@ constexpr double kTolerance = 0.0000001;
 
 }  // namespace
 
-std::string ReadRowRange(int modeIndex, std::string_view startText, std::string_view endText, int recordsPerPage) {
+std::string ReadRowRange(int modeIndex, std::string_view startText, std::string_view endText,
+                         int recordsPerPage) {
     if (modeIndex == 0) {
         std::string range(startText);
         range += ' ';

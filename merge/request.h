@@ -9,7 +9,8 @@ namespace qm {
 
 // From the selection mode index (0 by record, 1 by page) and the two range texts: "start end"
 // as typed in mode 0, the computed record numbers in mode 1, "" for any other index.
-std::string ReadRowRange(int modeIndex, std::string_view startText, std::string_view endText, int recordsPerPage);
+std::string ReadRowRange(int modeIndex, std::string_view startText, std::string_view endText,
+                         int recordsPerPage);
 
 // Splits a ReadRowRange result at " "; false unless it gives exactly two parts.
 bool SplitRowRange(std::string_view range, std::string& startText, std::string& endText);

@@ -14,13 +14,15 @@ ninja -C "$build" -j2 fuzz_xls
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus" "$work/artifacts"
-for f in "$root"/../shared/realworld/xls/* /work/shared/realworld/xls/*; do
-  [ -f "$f" ] && cp "$f" "$work/corpus/" 2>/dev/null || true
+# Seeds: our own test workbooks and the real-world ones beside the repository, when they are there.
+/usr/bin/python3 "$root/tests/fixtures/make_workbooks.py" "$work/fixtures" >/dev/null 2>&1 || true
+for f in "$work"/fixtures/*.xls "$root"/../shared/realworld/xls/*; do
+  if [ -f "$f" ]; then cp "$f" "$work/corpus/"; fi
 done
 status=0
 "$build/program/fuzz_xls" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -max_len=400000 -artifact_prefix="$work/artifacts/" -print_final_stats=1 >"$work/log" 2>&1 || status=$?
-tail -n 25 "$work/log"
+tail -n 8 "$work/log"
 if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
   mkdir -p "$build/crashes"
   cp "$work/artifacts/"* "$build/crashes/" 2>/dev/null || true

@@ -70,16 +70,19 @@ start() {
     if ! lpstat -p "$PRINTER" >/dev/null 2>&1; then
         model=$(lpinfo -m 2>/dev/null | awk 'tolower($0) ~ /cups-pdf/ { print $1; exit }')
         if [ -n "$model" ]; then
-            $SUDO lpadmin -p "$PRINTER" -E -v cups-pdf:/ -m "$model"
+            $SUDO lpadmin -p "$PRINTER" -E -v cups-pdf:/ -m "$model" 2>/dev/null
         else
             ppd=$(ls /usr/share/ppd/cups-pdf/*.ppd 2>/dev/null | head -n 1)
             if [ -z "$ppd" ]; then
                 echo "print-server: no cups-pdf driver found" >&2
                 exit 1
             fi
-            $SUDO lpadmin -p "$PRINTER" -E -v cups-pdf:/ -P "$ppd"
+            $SUDO lpadmin -p "$PRINTER" -E -v cups-pdf:/ -P "$ppd" 2>/dev/null
         fi
     fi
+    # The default PDF-to-PostScript step of the queue drops the text layer of the fonts, so the
+    # PDFs could not be read back; cairo's keeps it.
+    $SUDO lpadmin -p "$PRINTER" -o pdftops-renderer-default=pdftocairo
     $SUDO cupsenable "$PRINTER" 2>/dev/null || $SUDO /usr/sbin/cupsenable "$PRINTER"
     $SUDO cupsaccept "$PRINTER" 2>/dev/null || $SUDO /usr/sbin/cupsaccept "$PRINTER"
     $SUDO lpadmin -d "$PRINTER"

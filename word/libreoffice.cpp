@@ -279,6 +279,12 @@ public:
         if (!usable() || path.empty()) return false;
         const OUString url = ToFileUrl(path);
         if (url.isEmpty()) return false;
+        // The office would create missing folders on the way; a mistyped folder must fail
+        // instead of leaving documents somewhere nobody looks.
+        std::error_code ec;
+        const std::filesystem::path target(std::u8string(path.begin(), path.end()));
+        if (!std::filesystem::is_directory(std::filesystem::absolute(target, ec).parent_path(), ec))
+            return false;
         const SaveFilter filter = FilterFor(path);
         try {
             Reference<css::frame::XStorable> storable(handles_->model, UNO_QUERY);

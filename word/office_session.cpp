@@ -55,6 +55,16 @@ Reference<css::uno::XComponentContext> LocalContext() {
     static std::once_flag once;
     static Reference<css::uno::XComponentContext> context;
     std::call_once(once, [] {
+        // The bridge writes to a socket whose reader may have died a moment ago (an office
+        // killed by the user or by the close script); that must be an error, not the end of
+        // this program. Only the default action is replaced, never a handler someone set.
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            sigaction(SIGPIPE, &ignore, nullptr);
+        }
         try {
             const OUString program = OUString::createFromAscii("file://" QM_LO_PROGRAM_DIR);
             rtl::Bootstrap::set("URE_MORE_TYPES", program + "/types/offapi.rdb");
@@ -89,11 +99,14 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(int serial) {
     session->hasDisplay_ = (display && *display) || (wayland && *wayland);
     std::error_code ec;
     std::filesystem::remove_all(session->profileFolder_, ec);
-    if (!session->spawn() || !session->connect()) {
-        session->terminate();
-        return nullptr;
-    }
-    return session;
+    if (session->spawn() && session->connect()) return session;
+    session->terminate();
+    if (!session->hasDisplay_) return nullptr;
+    // A display that cannot be opened ends the office at once; it can still work without one.
+    session->hasDisplay_ = false;
+    if (session->spawn() && session->connect()) return session;
+    session->terminate();
+    return nullptr;
 }
 
 OfficeSession::~OfficeSession() { terminate(); }
@@ -136,6 +149,8 @@ bool OfficeSession::spawn() {
     if (rc != 0) return false;
     pid_ = pid;
     running_ = true;
+    // A watch left on an earlier bridge must not mark this process as gone.
+    bridgeDown_ = std::make_shared<std::atomic<bool>>(false);
     return true;
 }
 

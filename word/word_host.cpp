@@ -44,6 +44,7 @@ bool LaunchDetached(const std::string& script) {
         return false;
     }
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     std::string shell = "/bin/sh";
     std::string dashC = "-c";
     std::string command = "/bin/sh \"$1\" >/dev/null 2>&1 &";

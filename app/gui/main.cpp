@@ -15,12 +15,14 @@ int main(int argc, char** argv) {
     const std::string programFolder = qm::ExecutableFolder();
     qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOfficeServer());
 
-    qm::gui::QtDialogs dialogs;
+    qm::gui::QtDialogs screenDialogs;
+    const std::unique_ptr<qm::gui::GuiDialogs> pictureDialogs = qm::gui::MakeScreenshotDialogs();
+    qm::gui::GuiDialogs& dialogs = pictureDialogs ? *pictureDialogs : screenDialogs;
     qm::gui::DesktopOpener opener;
     {
         qm::gui::MainWindow window(
             qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings, dialogs, opener, programFolder});
-        dialogs.setParent(&window);
+        screenDialogs.setParent(&window);
         // EndProgram: no question, nothing saved.
         QObject::connect(&window, &qm::gui::MainWindow::endProgramRequested, &app, [&window] {
             window.hide();
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
         window.show();
         qm::gui::ScheduleScreenshot(window, programFolder);
         app.exec();
-        dialogs.setParent(nullptr);
+        screenDialogs.setParent(nullptr);
     }
     qm::gui::ProgramEndCleanup(objects);
     return 0;

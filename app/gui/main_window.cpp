@@ -70,7 +70,13 @@ LinkLabel* MakeLink(QWidget* parent, const char* name, const char* text, int lef
 QComboBox* MakeList(QWidget* parent, const char* name, bool editable, int left, int top, int width, int height) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(editable);
-    if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
+    if (editable) {
+        // Typed text only sits in the box: it neither adds an item nor chooses one, so only a
+        // choice from the list starts the box's handler.
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setCompleter(nullptr);
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
+    }
     combo->setMaxVisibleItems(20);
     return Place(combo, name, left, top, width, height);
 }
@@ -307,6 +313,12 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
     MatchTitles(ctx_.state);
     ctx_.host.ShowWord();
+    BringToFront();
+}
+
+void MainWindow::BringToFront() {
+    // The offscreen platform of the tests has no window stacking.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
     raise();
     activateWindow();
 }

@@ -94,6 +94,7 @@ private:
     void OnTemplateChosen();
     void ConnectCurrentWorkbook();
     void OpenTemplateAt(const std::string& path);
+    void BringToFront();
     void OnSheetChosen();
     void OnPageSizeChosen();
     void OnPageChosen();

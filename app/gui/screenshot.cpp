@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 
 #include "app/gui/about_window.h"
+#include "app/gui/gui_dialogs.h"
+#include "app/gui/qt_text.h"
 #include "app/gui/link_label.h"
 #include "app/gui/main_window.h"
 #include "app/gui/opener.h"
@@ -21,6 +25,22 @@ namespace {
 class NoOpener : public Opener {
 public:
     void open(std::string_view) override {}
+};
+
+QString ScratchFolder() { return QDir::tempPath() + QStringLiteral("/quillmerge-screenshot"); }
+
+class AnsweringDialogs : public GuiDialogs {
+public:
+    Answer message(std::string_view, std::string_view caption, Buttons buttons, MessageIcon) override {
+        if (buttons == Buttons::Ok) return Answer::Ok;
+        return caption == "文件名确认提示" ? Answer::Yes : Answer::No;
+    }
+    std::string getOpenFileName(std::string_view, std::string_view, std::string_view) override { return {}; }
+    std::string getSaveFileName(std::string_view, std::string_view, std::string_view proposedName,
+                                std::string_view) override {
+        QDir().mkpath(ScratchFolder());
+        return FromQ(ScratchFolder()) + "/" + std::string(proposedName);
+    }
 };
 
 void Choose(QComboBox* combo, int index) {
@@ -50,6 +70,12 @@ void Save(QWidget& widget, const QString& path) {
 
 }  // namespace
 
+std::unique_ptr<GuiDialogs> MakeScreenshotDialogs() {
+    const char* target = std::getenv("QM_SCREENSHOT");
+    if (!target || !*target) return nullptr;
+    return std::make_unique<AnsweringDialogs>();
+}
+
 bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
     const char* target = std::getenv("QM_SCREENSHOT");
     if (!target || !*target) return false;
@@ -68,9 +94,17 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
         }
         if (scene == QLatin1String("page2-range") || scene == QLatin1String("save-run")) ShowPageTwo(window);
         if (scene == QLatin1String("save-run")) {
-            // The progress bar as a save run of four documents shows it after the second.
-            window.runUi().showProgress(0, 4);
-            window.runUi().setProgress(2);
+            // A real save run of records 12 to 15 with the first template, pictured after its
+            // second document; the documents go to a scratch folder that is removed afterwards.
+            Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
+            window.setProgressObserver([&window, path](int position) {
+                if (position == 2) window.grab().save(path, "PNG");
+            });
+            if (auto* save = Find<QPushButton>(window, "插入并保存按钮")) save->click();
+            window.setProgressObserver({});
+            QDir(ScratchFolder()).removeRecursively();
+            QCoreApplication::exit(0);
+            return;
         }
         QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
     });

@@ -38,8 +38,7 @@ void WindowRunUi::openFolder(std::string_view folder) { window_.ctx_.opener.open
 
 void WindowRunUi::showMainWindow() {
     window_.show();
-    window_.raise();
-    window_.activateWindow();
+    window_.BringToFront();
 }
 
 void WindowRunUi::hideMainWindow() { window_.hide(); }

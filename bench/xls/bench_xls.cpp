@@ -40,6 +40,12 @@ std::string Run(const std::string& command) {
     return out;
 }
 
+double PeakMb() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -55,7 +61,8 @@ double LoadPage(qm::data::WorkbookCache& cache, const std::string& connection, c
         rs.setAbsolutePage(lastPage ? rs.pageCount() : 1);
         const int fields = qm::data::GetFieldCount(rs);
         for (int row = 0; row < 10 && !rs.eof(); ++row) {
-            for (int f = 0; f < fields; ++f) sample = qm::data::GetFieldValue(rs, qm::data::GetFieldName(rs, f));
+            for (int f = 0; f < fields; ++f)
+                sample = qm::data::GetFieldValue(rs, qm::data::GetFieldName(rs, f));
             rs.moveNext();
         }
         rs.close();
@@ -72,8 +79,8 @@ int main(int argc, char** argv) {
     if (!Exists(path)) {
         std::printf("writing %s with xlwt ...\n", path.c_str());
         const auto t = Clock::now();
-        Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/xls/make_big_workbook.py") + " " +
-            Quote(path));
+        Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/xls/make_big_workbook.py") +
+            " " + Quote(path));
         std::printf("  written in %.0f ms\n", Ms(t));
     }
     struct stat st {};
@@ -98,8 +105,9 @@ int main(int argc, char** argv) {
         if (i == 0) first = ms;
         best = std::min(best, ms);
     }
-    std::printf("our reader: parse %.0f ms (first of 3), %.0f ms (best of 3); %zu rows x %zu columns\n", first, best,
-                rows, columns);
+    std::printf("our reader: parse %.0f ms (first of 3), %.0f ms (best of 3); %zu rows x %zu columns\n",
+                first, best, rows, columns);
+    std::printf("peak memory after our parse (ru_maxrss): %.0f MB\n", PeakMb());
     {
         auto book = qm::xls::ReadWorkbookFile(path);
         const auto t = Clock::now();
@@ -110,10 +118,11 @@ int main(int argc, char** argv) {
         std::printf("our reader: every cell as text %.0f ms (%zu bytes of text)\n", Ms(t), bytes);
     }
 
-    const std::string xlrd = Run("/usr/bin/python3 -c " +
-                                 Quote("import sys, time, xlrd\nt = time.time()\nb = xlrd.open_workbook(sys.argv[1])\n"
-                                       "print('%.0f' % ((time.time() - t) * 1000))") +
-                                 " " + Quote(path) + " 2>/dev/null");
+    const std::string xlrd =
+        Run("/usr/bin/python3 -c " +
+            Quote("import sys, time, xlrd\nt = time.time()\nb = xlrd.open_workbook(sys.argv[1])\n"
+                  "print('%.0f' % ((time.time() - t) * 1000))") +
+            " " + Quote(path) + " 2>/dev/null");
     std::printf("xlrd (python3): open_workbook %s ms\n", xlrd.empty() ? "(failed)" : xlrd.c_str());
 
     qm::data::WorkbookCache cache;
@@ -130,15 +139,16 @@ int main(int argc, char** argv) {
 
     qm::data::WorkbookCache cold;
     std::string sample;
-    std::printf("page 1 of 10 records, first time:  %.1f ms\n", LoadPage(cold, connection, table, false, sample));
-    std::printf("page 1 of 10 records, again:       %.1f ms\n", LoadPage(cold, connection, table, false, sample));
+    std::printf("page 1 of 10 records, first time:  %.1f ms\n",
+                LoadPage(cold, connection, table, false, sample));
+    std::printf("page 1 of 10 records, again:       %.1f ms\n",
+                LoadPage(cold, connection, table, false, sample));
     qm::data::WorkbookCache cold2;
-    std::printf("last page of 10 records, first time: %.1f ms\n", LoadPage(cold2, connection, table, true, sample));
+    std::printf("last page of 10 records, first time: %.1f ms\n",
+                LoadPage(cold2, connection, table, true, sample));
     std::printf("last page of 10 records, again:      %.1f ms  (last value read: %s)\n",
                 LoadPage(cold2, connection, table, true, sample), sample.c_str());
 
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak memory (ru_maxrss): %.0f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("peak memory at the end, three workbook caches filled (ru_maxrss): %.0f MB\n", PeakMb());
     return 0;
 }

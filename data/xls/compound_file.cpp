@@ -16,7 +16,9 @@ constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t U16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t U32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -31,7 +33,7 @@ struct DirEntry {
 };
 
 class Container {
-public:
+  public:
     explicit Container(std::span<const std::uint8_t> file) : file_(file) {}
 
     bool open() {
@@ -76,7 +78,7 @@ public:
         return readStream(*e, out);
     }
 
-private:
+  private:
     static bool NameIs(const std::u16string& name, std::u16string_view want) {
         if (name.size() != want.size()) return false;
         for (std::size_t i = 0; i < name.size(); ++i) {
@@ -172,11 +174,13 @@ private:
         if (size > file_.size()) return false;
         const std::size_t want = static_cast<std::size_t>(size);
         bool contiguous = true;
-        for (std::size_t i = 1; i < chain.size() && contiguous; ++i) contiguous = chain[i] == chain[i - 1] + 1;
+        for (std::size_t i = 1; i < chain.size() && contiguous; ++i)
+            contiguous = chain[i] == chain[i - 1] + 1;
         if (contiguous && !chain.empty()) {
             const std::size_t begin = (static_cast<std::size_t>(chain[0]) + 1) * sectorSize_;
             if (begin >= file_.size()) return false;
-            const std::size_t have = std::min<std::size_t>({want, chain.size() * sectorSize_, file_.size() - begin});
+            const std::size_t have =
+                std::min<std::size_t>({want, chain.size() * sectorSize_, file_.size() - begin});
             out.bytes = file_.subspan(begin, have);
             return true;
         }
@@ -201,7 +205,8 @@ private:
         }
         // Small stream: mini sectors inside the mini stream, which the root entry holds.
         WorkbookStream mini;
-        if (!Chain(fat_, dir_[0].start, sectorCount_, chain) || !gather(chain, dir_[0].size, mini)) return false;
+        if (!Chain(fat_, dir_[0].start, sectorCount_, chain) || !gather(chain, dir_[0].size, mini))
+            return false;
         std::vector<std::uint32_t> miniFat;
         if (!Chain(fat_, U32(file_.data() + 0x3C), sectorCount_, chain)) return false;
         for (std::uint32_t n : chain) {

@@ -63,7 +63,8 @@ std::string FormatDateValue(double value, NumberStyle style, bool date1904) {
     const long long days = seconds / 86400;
     const long long secondOfDay = seconds % 86400;
     char buf[64];
-    const unsigned hh = static_cast<unsigned>(secondOfDay / 3600), mm = static_cast<unsigned>(secondOfDay / 60 % 60),
+    const unsigned hh = static_cast<unsigned>(secondOfDay / 3600),
+                   mm = static_cast<unsigned>(secondOfDay / 60 % 60),
                    ss = static_cast<unsigned>(secondOfDay % 60);
     if (style == NumberStyle::Time && value < 1) {
         std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", hh, mm, ss);
@@ -93,7 +94,7 @@ NumberStyle ClassifyFormat(std::string_view f) {
     // Count date letters against digit placeholders, skipping quoted text, escaped characters,
     // padding, and bracketed colours, locales and conditions. [h] [mm] [ss] are elapsed time.
     int dateCount = 0, numberCount = 0;
-    bool yearOrDay = false, month = false, hourOrSecond = false;
+    bool yearOrDay = false, hourOrSecond = false;
     char previous = 0;
     for (std::size_t i = 0; i < f.size(); ++i) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(f[i])));
@@ -132,9 +133,8 @@ NumberStyle ClassifyFormat(std::string_view f) {
                 ++dateCount;
                 yearOrDay = true;
                 break;
-            case 'm':
+            case 'm':  // month, or minutes next to hours or seconds
                 ++dateCount;
-                month = true;
                 break;
             case 'h':
             case 's':
@@ -143,7 +143,8 @@ NumberStyle ClassifyFormat(std::string_view f) {
                 break;
             case '0':
                 // "ss.0" shows tenths of seconds, not a number.
-                if (previous == '.' && i >= 2 && (f[i - 2] == 's' || f[i - 2] == 'S' || f[i - 2] == '0')) break;
+                if (previous == '.' && i >= 2 && (f[i - 2] == 's' || f[i - 2] == 'S' || f[i - 2] == '0'))
+                    break;
                 ++numberCount;
                 break;
             case '#':
@@ -157,7 +158,6 @@ NumberStyle ClassifyFormat(std::string_view f) {
     }
     if (dateCount == 0 || dateCount <= numberCount) return NumberStyle::Plain;
     if (hourOrSecond) return yearOrDay ? NumberStyle::DateTime : NumberStyle::Time;
-    (void)month;
     return NumberStyle::Date;
 }
 
@@ -167,7 +167,8 @@ std::string Sheet::Impl::text(const CellSlot& cell) const {
             return cell.style == NumberStyle::Plain ? FormatNumber(cell.number)
                                                     : FormatDateValue(cell.number, cell.style, date1904);
         case CellKind::SharedText:
-            return shared && cell.index < shared->size() ? std::string(shared->get(cell.index)) : std::string();
+            return shared && cell.index < shared->size() ? std::string(shared->get(cell.index))
+                                                         : std::string();
         case CellKind::OwnText:
             return cell.index < own.size() ? std::string(own.get(cell.index)) : std::string();
         case CellKind::Bool:
@@ -194,7 +195,9 @@ namespace {
 bool Before(const CellSlot& a, const CellSlot& b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
-bool SamePlace(const CellSlot& a, const CellSlot& b) { return a.row == b.row && a.column == b.column; }
+bool SamePlace(const CellSlot& a, const CellSlot& b) {
+    return a.row == b.row && a.column == b.column;
+}
 }  // namespace
 
 void Sheet::Impl::finish() {
@@ -212,7 +215,7 @@ void Sheet::Impl::finish() {
         cells.resize(out);
     }
     std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
-    cells.shrink_to_fit();
+    if (cells.capacity() > cells.size() + cells.size() / 4) cells.shrink_to_fit();
     computeExtent();
 }
 
@@ -227,8 +230,12 @@ Sheet::~Sheet() = default;
 Sheet::Sheet(Sheet&&) noexcept = default;
 Sheet& Sheet::operator=(Sheet&&) noexcept = default;
 
-std::size_t Sheet::rowCount() const { return impl_ ? impl_->rows : 0; }
-std::size_t Sheet::columnCount() const { return impl_ ? impl_->columns : 0; }
+std::size_t Sheet::rowCount() const {
+    return impl_ ? impl_->rows : 0;
+}
+std::size_t Sheet::columnCount() const {
+    return impl_ ? impl_->columns : 0;
+}
 
 std::string Sheet::cell(std::size_t row, std::size_t column) const {
     if (!impl_ || row >= impl_->rows || column >= impl_->columns) return "";

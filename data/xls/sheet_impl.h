@@ -15,7 +15,7 @@ namespace qm::xls {
 
 // Many strings in one buffer: two allocations however many strings.
 class StringPool {
-public:
+  public:
     // Index of the added text; false when the pool would pass 4 GiB.
     bool add(std::string_view text, std::uint32_t& index);
     std::string_view get(std::uint32_t index) const {
@@ -31,7 +31,7 @@ public:
     std::string& buffer() { return bytes_; }
     bool close(std::uint32_t& index);
 
-private:
+  private:
     std::string bytes_;
     std::vector<std::uint32_t> ends_;
 };

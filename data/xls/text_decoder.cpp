@@ -27,26 +27,47 @@ void AppendCodePoint(std::string& out, std::uint32_t c) {
 
 const char* IconvName(unsigned cp) {
     switch (cp) {
-        case 367: return "ASCII";
-        case 437: return "CP437";
-        case 850: return "CP850";
-        case 852: return "CP852";
-        case 866: return "CP866";
-        case 874: return "CP874";
-        case 932: return "CP932";
-        case 936: return "CP936";
-        case 949: return "CP949";
-        case 950: return "CP950";
-        case 1250: return "CP1250";
-        case 1251: return "CP1251";
-        case 1253: return "CP1253";
-        case 1254: return "CP1254";
-        case 1255: return "CP1255";
-        case 1256: return "CP1256";
-        case 1257: return "CP1257";
-        case 1258: return "CP1258";
-        case 10000: case 32768: return "MACINTOSH";
-        default: return "CP1252";
+        case 367:
+            return "ASCII";
+        case 437:
+            return "CP437";
+        case 850:
+            return "CP850";
+        case 852:
+            return "CP852";
+        case 866:
+            return "CP866";
+        case 874:
+            return "CP874";
+        case 932:
+            return "CP932";
+        case 936:
+            return "CP936";
+        case 949:
+            return "CP949";
+        case 950:
+            return "CP950";
+        case 1250:
+            return "CP1250";
+        case 1251:
+            return "CP1251";
+        case 1253:
+            return "CP1253";
+        case 1254:
+            return "CP1254";
+        case 1255:
+            return "CP1255";
+        case 1256:
+            return "CP1256";
+        case 1257:
+            return "CP1257";
+        case 1258:
+            return "CP1258";
+        case 10000:
+        case 32768:
+            return "MACINTOSH";
+        default:
+            return "CP1252";
     }
 }
 

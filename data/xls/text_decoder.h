@@ -15,7 +15,7 @@ void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t count);
 
 // Byte strings of a Windows code page to UTF-8. Unknown code pages read as 1252.
 class CodePageDecoder {
-public:
+  public:
     CodePageDecoder() = default;
     ~CodePageDecoder();
     CodePageDecoder(const CodePageDecoder&) = delete;
@@ -24,7 +24,7 @@ public:
     void setCodePage(unsigned codePage);
     void append(std::string& out, const std::uint8_t* p, std::size_t count);
 
-private:
+  private:
     void* handle_ = nullptr;  // iconv_t
     bool tried_ = false;
     unsigned codePage_ = 1252;

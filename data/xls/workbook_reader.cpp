@@ -3,10 +3,10 @@
 // does not fit gives no workbook.
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <new>
@@ -32,6 +32,7 @@ enum : std::uint16_t {
     kXf = 0x00E0,
     kSst = 0x00FC,
     kLabelSst = 0x00FD,
+    kDimension = 0x0200,
     kNumber = 0x0203,
     kLabel = 0x0204,
     kBoolErr = 0x0205,
@@ -43,7 +44,9 @@ enum : std::uint16_t {
 
 using Bytes = std::span<const std::uint8_t>;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t U16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t U32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -72,7 +75,7 @@ struct Record {
 
 // Walks the records of the stream from an offset.
 class RecordCursor {
-public:
+  public:
     RecordCursor(Bytes stream, std::size_t offset) : stream_(stream), pos_(offset) {}
     // false at the end of the stream or when a record runs past it.
     bool next(Record& r) {
@@ -91,7 +94,7 @@ public:
         return true;
     }
 
-private:
+  private:
     Bytes stream_;
     std::size_t pos_;
 };
@@ -99,7 +102,7 @@ private:
 // A record body followed by its CONTINUE records, read as one sequence. Character data that
 // crosses into a CONTINUE starts again with an option byte telling its width.
 class SegmentReader {
-public:
+  public:
     explicit SegmentReader(std::vector<Bytes> segments) : segs_(std::move(segments)) {}
 
     bool atEnd() {
@@ -129,7 +132,8 @@ public:
     bool skip(std::uint64_t n) {
         while (n > 0) {
             if (atEnd()) return false;
-            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, segs_[seg_].size() - off_));
+            const std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(n, segs_[seg_].size() - off_));
             off_ += take;
             n -= take;
         }
@@ -174,7 +178,7 @@ public:
         return skip(std::uint64_t{runs} * 4 + extra);
     }
 
-private:
+  private:
     std::vector<Bytes> segs_;
     std::size_t seg_ = 0;
     std::size_t off_ = 0;
@@ -187,7 +191,7 @@ struct SheetEntry {
 };
 
 class WorkbookParser {
-public:
+  public:
     WorkbookParser(Bytes stream, bool book) : stream_(stream), bookStream_(book) {}
 
     std::unique_ptr<Workbook> parse() {
@@ -215,7 +219,7 @@ public:
         return workbook;
     }
 
-private:
+  private:
     bool parseGlobals() {
         RecordCursor cursor(stream_, 0);
         Record r;
@@ -257,7 +261,7 @@ private:
                             if (!reader.unicodeString(true, text)) break;
                         } else {
                             const std::size_t count = std::min<std::size_t>(p[2], n - 3);
-                            text.assign(reinterpret_cast<const char*>(p + 3), count);  // ASCII is enough here
+                            text.assign(reinterpret_cast<const char*>(p + 3), count);  // decoded below
                         }
                         formats[U16(p)] = std::move(text);
                     }
@@ -268,7 +272,8 @@ private:
                 case kSst: {
                     sst.push_back(r.data);
                     std::uint16_t type;
-                    while (cursor.peekType(type) && type == kContinue && cursor.next(r)) sst.push_back(r.data);
+                    while (cursor.peekType(type) && type == kContinue && cursor.next(r))
+                        sst.push_back(r.data);
                     break;
                 }
                 default:
@@ -282,10 +287,18 @@ private:
         SheetEntry e;
         e.offset = U32(d.data());
         switch (d[5]) {
-            case 0: e.kind = SheetKind::Worksheet; break;
-            case 1: e.kind = SheetKind::Macro; break;
-            case 2: e.kind = SheetKind::Chart; break;
-            default: e.kind = SheetKind::Other; break;
+            case 0:
+                e.kind = SheetKind::Worksheet;
+                break;
+            case 1:
+                e.kind = SheetKind::Macro;
+                break;
+            case 2:
+                e.kind = SheetKind::Chart;
+                break;
+            default:
+                e.kind = SheetKind::Other;
+                break;
         }
         if (biff8_) {
             SegmentReader reader({d.subspan(6)});
@@ -301,16 +314,24 @@ private:
 
     bool finishGlobals(const std::vector<Bytes>& sst, const std::map<unsigned, std::string>& formats,
                        const std::vector<std::uint16_t>& xfFormats) {
+        // Excel 5/95 format texts are in the code page; a trail byte of a double-byte character
+        // must not pass for a date letter.
+        std::map<unsigned, std::string> decoded;
+        if (!biff8_) {
+            for (const auto& [id, raw] : formats)
+                decoder_.append(decoded[id], reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
+        }
+        const auto& texts = biff8_ ? formats : decoded;
         xfStyles_.reserve(xfFormats.size());
         std::map<unsigned, NumberStyle> cache;
         for (std::uint16_t id : xfFormats) {
             auto hit = cache.find(id);
             if (hit == cache.end()) {
-                auto f = formats.find(id);
+                auto f = texts.find(id);
                 // Built-in date formats keep their meaning even when a FORMAT record spells them
                 // in the local language; custom ones are judged by their text.
                 NumberStyle style = ClassifyBuiltinFormat(id);
-                if (style == NumberStyle::Plain && f != formats.end()) style = ClassifyFormat(f->second);
+                if (style == NumberStyle::Plain && f != texts.end()) style = ClassifyFormat(f->second);
                 hit = cache.emplace(id, style).first;
             }
             xfStyles_.push_back(hit->second);
@@ -344,7 +365,9 @@ private:
         return true;
     }
 
-    NumberStyle styleOf(std::uint16_t xf) const { return xf < xfStyles_.size() ? xfStyles_[xf] : NumberStyle::Plain; }
+    NumberStyle styleOf(std::uint16_t xf) const {
+        return xf < xfStyles_.size() ? xfStyles_[xf] : NumberStyle::Plain;
+    }
 
     static void Place(CellSlot& c, const std::uint8_t* p) {
         c.row = U16(p);
@@ -371,7 +394,8 @@ private:
         return true;
     }
 
-    // BIFF5 byte string or BIFF8 unicode string with a 16-bit count, at `d`, into the own pool.
+    // A cell text with a 16-bit count (BIFF8 unicode string or Excel 5/95 byte string), appended
+    // to the sheet's own pool; the caller closes the pool entry.
     bool readCellText(Sheet::Impl& impl, std::vector<Bytes> segments) {
         std::string& buffer = impl.own.buffer();
         if (biff8_) {
@@ -393,7 +417,8 @@ private:
         Record r;
         // Sheets of a sound workbook do not overlap, so all of them together read the stream at
         // most once; many sheets pointing at the same records would otherwise cost N x M.
-        if (!cursor.next(r) || r.type != kBof || r.data.size() < 4 || U16(r.data.data() + 2) == 0x0005) return false;
+        if (!cursor.next(r) || r.type != kBof || r.data.size() < 4 || U16(r.data.data() + 2) == 0x0005)
+            return false;
         int depth = 1;  // embedded chart substreams nest their own BOF..EOF
         bool pendingString = false;
         std::uint16_t pendingRow = 0, pendingCol = 0;
@@ -413,6 +438,17 @@ private:
             }
             if (depth > 1) continue;
             switch (r.type) {
+                case kDimension:
+                    // Reserve once for the sheet's extent, but never more than the stream could
+                    // hold (a cell takes at least 6 bytes), so a lying record costs nothing.
+                    if (impl.cells.empty() && n >= (biff8_ ? 12u : 8u)) {
+                        const std::size_t rows = biff8_ ? U32(p + 4) - std::min(U32(p), U32(p + 4))
+                                                        : U16(p + 2) - std::min(U16(p), U16(p + 2));
+                        const std::size_t cols = biff8_ ? U16(p + 10) - std::min(U16(p + 8), U16(p + 10))
+                                                        : U16(p + 6) - std::min(U16(p + 4), U16(p + 6));
+                        impl.cells.reserve(std::min(rows * cols, stream_.size() / 6));
+                    }
+                    break;
                 case kNumber:
                     if (n >= 14) addNumber(impl, U16(p), U16(p + 2), U16(p + 4), F64(p + 6));
                     break;
@@ -425,7 +461,8 @@ private:
                         const std::size_t count = (n - 6) / 6;
                         for (std::size_t i = 0; i < count; ++i) {
                             const std::uint8_t* q = p + 4 + 6 * i;
-                            addNumber(impl, row, static_cast<std::uint16_t>(first + i), U16(q), RkValue(U32(q + 2)));
+                            addNumber(impl, row, static_cast<std::uint16_t>(first + i), U16(q),
+                                      RkValue(U32(q + 2)));
                         }
                     }
                     break;
@@ -476,7 +513,8 @@ private:
                         pendingString = false;
                         std::vector<Bytes> segs{r.data};
                         std::uint16_t type;
-                        while (cursor.peekType(type) && type == kContinue && cursor.next(r)) segs.push_back(r.data);
+                        while (cursor.peekType(type) && type == kContinue && cursor.next(r))
+                            segs.push_back(r.data);
                         if (!readCellText(impl, std::move(segs))) return false;
                         if (!addOwnText(impl, pendingRow, pendingCol)) return false;
                     }
@@ -498,31 +536,31 @@ private:
     std::shared_ptr<const StringPool> shared_;
 };
 
-// Read-only mapping of a whole file.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return;
+// The whole file read into memory. A mapping would be a little faster, but a workbook that
+// another program shortens while we read it would then kill us with SIGBUS.
+class FileBytes {
+  public:
+    explicit FileBytes(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
-        void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (p == MAP_FAILED) return;
-        data_ = static_cast<const std::uint8_t*>(p);
-        size_ = static_cast<std::size_t>(st.st_size);
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            const std::size_t want = static_cast<std::size_t>(st.st_size);
+            data_.reset(new std::uint8_t[want]);  // no zero fill: every byte used is read
+            while (size_ < want) {
+                const ssize_t n = ::read(fd, data_.get() + size_, want - size_);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;  // the file got shorter: parse what is there
+                size_ += static_cast<std::size_t>(n);
+            }
+        }
+        ::close(fd);
     }
-    ~MappedFile() {
-        if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-        if (fd_ >= 0) ::close(fd_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-    std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
-    bool ok() const { return data_ != nullptr; }
+    std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
+    bool ok() const { return size_ > 0; }
 
-private:
-    int fd_ = -1;
-    const std::uint8_t* data_ = nullptr;
+  private:
+    std::unique_ptr<std::uint8_t[]> data_;
     std::size_t size_ = 0;
 };
 
@@ -540,7 +578,7 @@ std::unique_ptr<Workbook> ParseWorkbook(std::span<const std::uint8_t> bytes) {
 
 std::unique_ptr<Workbook> ReadWorkbookFile(std::string_view path) {
     try {
-        MappedFile file{std::string(path)};
+        FileBytes file{std::string(path)};
         if (!file.ok()) return nullptr;
         return ParseWorkbook(file.bytes());
     } catch (...) {

@@ -2,7 +2,9 @@
 
 #include <QItemSelectionModel>
 #include <QProgressBar>
+#include <QLineEdit>
 #include <QTableView>
+#include <QTest>
 
 #include "app/gui/page_model.h"
 #include "app/gui/range_box.h"
@@ -64,7 +66,7 @@ TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
 
 TEST_F(BrowsingTest, SheetWithoutRecordsKeepsThePreviousTitles) {
     const std::string titles = state->columnTitles;
-    Choose("工作表选择组合框", QStringLiteral("Only Titles$"));
+    Choose("工作表选择组合框", QStringLiteral("'Only Titles$'"));
     EXPECT_EQ(state->recordCount, 0);
     EXPECT_EQ(state->columnTitles, titles);
     EXPECT_EQ(window->pageModel().title(0), QString());
@@ -142,6 +144,17 @@ TEST_F(BrowsingTest, UpDownLimitsFollowTheMode) {
     EXPECT_EQ(start->boxText(), QStringLiteral("3"));
     Choose("选择方式组合框", QStringLiteral("按条"));
     EXPECT_EQ(end->maximum(), 25);
+}
+
+TEST_F(BrowsingTest, TextTypedIntoThePageBoxDoesNothing) {
+    QComboBox* pages = Combo("页组合框");
+    pages->lineEdit()->selectAll();
+    QTest::keyClicks(pages->lineEdit(), QStringLiteral("3"));
+    QTest::keyClick(pages->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    EXPECT_EQ(Number(0), QStringLiteral("1"));
+    EXPECT_EQ(pages->count(), 3);  // nothing added either
 }
 
 TEST_F(BrowsingTest, NoSheetChosenLoadsNothing) {

@@ -3,7 +3,10 @@
 
 #include <filesystem>
 
+#include <QTest>
+
 #include "app/gui/links.h"
+#include "app/gui/range_box.h"
 #include "common/fs.h"
 #include "test_gui_support.h"
 #include "tests/support/fake_office.h"
@@ -157,7 +160,13 @@ TEST_F(RequestTest, ConfirmationListsTheNamesOfTheRange) {
 }
 
 TEST_F(RequestTest, StartTypedWithALeadingZero) {
-    SetRange(QStringLiteral("05"), QStringLiteral("6"));
+    SetRange(QString(), QStringLiteral("6"));
+    auto* start = Find<gui::RangeBox>("范围起编辑框");
+    start->setFocus();
+    QTest::keyClicks(start, QStringLiteral("05"));
+    QTest::keyClick(start, Qt::Key_Return);
+    Find("范围止编辑框")->setFocus();  // leaving the box keeps the text as typed
+    EXPECT_EQ(start->boxText(), QStringLiteral("05"));
     SaveAs(proposed + "参考.doc");
     ASSERT_NE(Confirmation(), nullptr);
     EXPECT_NE(Confirmation()->text.find("文件名命名为：参考05.doc、参考6.doc。"), std::string::npos);

@@ -91,9 +91,10 @@ void RemoveFolders() {
 std::string MakeTempFolder(const std::string& stem) {
     std::string pattern = ::testing::TempDir() + "qm_gui_" + stem + "_XXXXXX";
     if (!mkdtemp(pattern.data())) return {};
+    // The list is made before the exit handler is registered, so it still exists when it runs.
+    FoldersToRemove().push_back(pattern);
     static std::once_flag once;
     std::call_once(once, [] { std::atexit(RemoveFolders); });
-    FoldersToRemove().push_back(pattern);
     return pattern;
 }
 

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 const std::string kFixtures = QM_MERGE_FIXTURES;
 
 class BatchTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "qm-batch-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -43,7 +43,8 @@ TEST_F(BatchTest, HelpPrintsTheUsage) {
 }
 
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
-    const test::BatchResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"}, dir_);
+    const test::BatchResult r =
+        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"}, dir_);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sheet1$\n'My Sheet$'\n");
     EXPECT_EQ(r.err, "");
@@ -81,7 +82,8 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--print"}), "--print"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl}, false), "--save"},
         {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", out}, "--name"},
-        {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", dir_ + "/afile/sub", "--name", "D"},
+        {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", dir_ + "/afile/sub",
+          "--name", "D"},
          "afile/sub"},
         {with({"--sheet", "Sheet1", "--template", tmpl}), "--workbook"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template"}, false), "--template"},

@@ -1,0 +1,291 @@
+// The merge runs and the batch command end to end with the real office: every produced
+// document is read back and compared with what the template and the rows say it must hold.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "common/fs.h"
+#include "common/text.h"
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "merge/matching.h"
+#include "merge/merge_run.h"
+#include "merge/program_state.h"
+#include "tests/merge/batch_runner.h"
+#include "tests/support/recording_run_ui.h"
+#include "word/libreoffice.h"
+#include "word/word_host.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kFixtures = QM_MERGE_FIXTURES;
+const std::string kSaveDone = "完成！是否打开存放文档所在文件夹？";
+const std::string kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
+
+// The text of a file through a command line tool; "" when it fails.
+std::string ToolText(const std::string& tool, const std::string& path, const std::string& scratch,
+                     const std::string& after = "") {
+    const std::string out = scratch + "/tool.txt";
+    const std::string command =
+        tool + " " + test::ShellQuote(path) + after + " > " + test::ShellQuote(out) + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return {};
+    return test::ReadWhole(out);
+}
+std::string DocText(const std::string& path, const std::string& scratch) {
+    return ToolText("catdoc -d utf-8", path, scratch);
+}
+std::string PdfText(const std::string& path, const std::string& scratch) {
+    return ToolText("pdftotext -enc UTF-8", path, scratch, " -");
+}
+bool Has(const std::string& text, const std::string& piece) {
+    return text.find(piece) != std::string::npos;
+}
+
+std::string MakeTempFolder(const char* stem) {
+    std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "-XXXXXX")).string();
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+// One office for the whole suite: starting it is the slow part.
+class OfficeRunTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        host_ = new word::WordHost(word::MakeLibreOfficeServer(), QM_PROGRAM_DIR);
+    }
+    static void TearDownTestSuite() {
+        delete host_;
+        host_ = nullptr;
+    }
+
+    void SetUp() override {
+        dir_ = MakeTempFolder("qm-office-merge");
+        ASSERT_FALSE(dir_.empty());
+        state_.sheetConnection =
+            data::BuildConnectionString(data::ExcelWorkbook, {}, kFixtures + "/rows.xls");
+        state_.outputFolder = dir_ + "/out/";
+        ASSERT_TRUE(MakeDirectory(state_.outputFolder));
+        state_.referenceName = "Doc";
+        request_.sheetName = "Sheet1$";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // As the main window does when a template is chosen.
+    void UseTemplate(const std::string& name) {
+        request_.templatePath = kFixtures + "/" + name;
+        ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty()) << "the office did not start";
+        state_.templateBookmarks = host_->ListBookmarks();
+        data::Recordset& rs = *state_.sheetRecordset;
+        ASSERT_TRUE(rs.open("select * from [Sheet1$]", state_.sheetConnection));
+        std::vector<std::string> titles;
+        for (int i = 0; i < data::GetFieldCount(rs); ++i) titles.push_back(data::GetFieldName(rs, i));
+        state_.recordCount = data::GetRecordCount(rs);
+        rs.close();
+        state_.columnTitles = JoinList(titles);
+        MatchTitles(state_);
+    }
+    RunOutcome Run(int start, int end, OutputKind kind = OutputKind::Save) {
+        request_.start = start;
+        request_.end = end;
+        request_.kind = kind;
+        return RunMerge(state_, *host_, ui_, request_);
+    }
+    std::string Text(int n) { return DocText(state_.outputFolder + "Doc" + IntToText(n) + ".doc", dir_); }
+    std::vector<std::string> OutputFiles() const { return ListFiles(state_.outputFolder, ""); }
+
+    static word::WordHost* host_;
+    std::string dir_;
+    ProgramState state_;
+    test::RecordingRunUi ui_;
+    RunRequest request_;
+};
+word::WordHost* OfficeRunTest::host_ = nullptr;
+
+TEST_F(OfficeRunTest, SingleRowSaveRunFillsEachRowIntoItsOwnFile) {
+    UseTemplate("single.fodt");
+    const RunOutcome outcome = Run(3, 5);
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_TRUE(outcome.failedNumbers.empty());
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"Doc3.doc", "Doc4.doc", "Doc5.doc"}));
+    for (int n : {3, 4, 5}) {
+        const std::string text = Text(n);
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(Has(text, "Name: Person " + IntToText(n)));
+        EXPECT_TRUE(Has(text, "Age: " + IntToText(20 + n)));
+        EXPECT_TRUE(Has(text, "City: 城市" + IntToText(n)));
+        EXPECT_FALSE(Has(text, "[Name]"));
+    }
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    EXPECT_TRUE(host_->IsWordRunning());
+    // A fresh working document stays open for the next run.
+    std::string current;
+    EXPECT_TRUE(host_->IsDocumentOpen(current));
+}
+
+TEST_F(OfficeRunTest, RangeEdges) {
+    UseTemplate("single.fodt");
+    Run(9, 20);
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"Doc10.doc", "Doc9.doc"}));
+    EXPECT_TRUE(Has(Text(10), "Name: Person 10"));
+    const RunOutcome none = Run(11, 20);
+    EXPECT_EQ(none.documentsMade, 0);
+    EXPECT_EQ(OutputFiles().size(), 2u);
+}
+
+TEST_F(OfficeRunTest, RepeatModeStopsAtTheFirstMissingCopy) {
+    UseTemplate("repeat.fodt");
+    state_.repeatMode = true;
+    Run(1, 1);
+    const std::string text = Text(1);
+    SCOPED_TRACE(text);
+    EXPECT_TRUE(Has(text, "Name_c1: Person 1"));
+    EXPECT_TRUE(Has(text, "Name_c2: Person 1"));
+    EXPECT_TRUE(Has(text, "Name_c4: [Name_c4]"));
+}
+
+TEST_F(OfficeRunTest, MultiRowFilesAreNumberedByDocument) {
+    UseTemplate("multi.fodt");
+    state_.multiRowMode = true;
+    Run(1, 3);
+    EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"Doc1.doc", "Doc2.doc"}));
+    const std::string first = Text(1), second = Text(2);
+    EXPECT_TRUE(Has(first, "Name_1: Person 1")) << first;
+    EXPECT_TRUE(Has(first, "Age_2: 22")) << first;
+    EXPECT_TRUE(Has(second, "Name_1: Person 3")) << second;
+    EXPECT_TRUE(Has(second, "Name_2: [Name_2]")) << second;  // slot 2 keeps the template's text
+}
+
+TEST_F(OfficeRunTest, PrefixOnlyMatchWritesNothing) {
+    UseTemplate("prefix.fodt");
+    ASSERT_EQ(state_.matchedTitles, "Name");
+    const RunOutcome outcome = Run(1, 3);
+    EXPECT_TRUE(outcome.nothingMatched);
+    EXPECT_TRUE(OutputFiles().empty());
+    EXPECT_EQ(ui_.texts(), (std::vector<std::string>{kNoBookmarkFilled, kSaveDone}));
+}
+
+// The print tests need a default printer; scripts/print-server.sh sets up a virtual PDF
+// printer whose files land in kPrintFolder.
+const std::string kPrintFolder = "/var/spool/cups-pdf/quillmerge";
+
+bool HasDefaultPrinter() {
+    return std::system("lpstat -d 2>/dev/null | grep -q 'system default destination'") == 0;
+}
+
+std::set<std::string> PdfFiles() {
+    std::set<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(kPrintFolder, ec))
+        if (e.path().extension() == ".pdf") files.insert(e.path().string());
+    return files;
+}
+
+TEST_F(OfficeRunTest, PrintRunSendsOneJobPerRow) {
+    if (!HasDefaultPrinter()) GTEST_SKIP() << "no default printer";
+    UseTemplate("single.fodt");
+    const std::set<std::string> before = PdfFiles();
+    ui_.hideMainWindow();
+    const RunOutcome outcome = Run(6, 7, OutputKind::Print);
+    EXPECT_EQ(outcome.documentsMade, 2);
+    EXPECT_TRUE(outcome.failedNumbers.empty());
+    EXPECT_TRUE(OutputFiles().empty());
+    EXPECT_TRUE(ui_.mainWindowVisible);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_TRUE(ui_.messages[0].text.starts_with("打印作业已经发送到打印机"));
+
+    if (!fs::is_directory(kPrintFolder)) return;  // a real printer: nothing to look at
+    // The virtual printer writes its files some time after the jobs were accepted. Its PDFs
+    // carry no text layer to read back, and other tests may print at the same time, so only
+    // the arrival of at least our two files is checked.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::size_t arrived = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        arrived = 0;
+        for (const std::string& pdf : PdfFiles())
+            if (std::error_code ec; !before.count(pdf) && fs::file_size(pdf, ec) > 0 && !ec) ++arrived;
+        if (arrived >= 2) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    EXPECT_GE(arrived, 2u);
+}
+
+// ---- the batch command ----
+
+class OfficeBatchTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = MakeTempFolder("qm-office-batch");
+        ASSERT_FALSE(dir_.empty());
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string dir_;
+};
+
+TEST_F(OfficeBatchTest, SaveRunByPlainSheetName) {
+    const std::string out = dir_ + "/made/here";
+    const test::BatchResult r = test::RunBatch(
+        {"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", kFixtures + "/single.fodt",
+         "--from", "3", "--to", "5", "--save", out, "--name", "Letter"},
+        dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 documents saved in " + out + "/\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ListFiles(out, ""), (std::vector<std::string>{"Letter3.doc", "Letter4.doc", "Letter5.doc"}));
+    EXPECT_TRUE(Has(DocText(out + "/Letter4.doc", dir_), "Name: Person 4"));
+}
+
+TEST_F(OfficeBatchTest, MultiRowPdfRunOnAQuotedSheet) {
+    const std::string out = dir_ + "/pdf";
+    const test::BatchResult r = test::RunBatch(
+        {"--workbook", kFixtures + "/rows.xls", "--sheet", "My Sheet", "--template",
+         kFixtures + "/multi.fodt", "--multi-row", "--save", out, "--name", "P", "--format", "pdf"},
+        dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 document saved in " + out + "/\n");
+    EXPECT_EQ(ListFiles(out, ""), std::vector<std::string>{"P1.pdf"});
+    const std::string text = PdfText(out + "/P1.pdf", dir_);
+    EXPECT_TRUE(Has(text, "Alpha")) << text;
+    EXPECT_TRUE(Has(text, "Beta")) << text;
+}
+
+TEST_F(OfficeBatchTest, ListBookmarks) {
+    const test::BatchResult r =
+        test::RunBatch({"--template", kFixtures + "/multi.fodt", "--list-bookmarks"}, dir_);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Name_1\nAge_1\nName_2\nAge_2\n");
+}
+
+TEST_F(OfficeBatchTest, TemplateWithoutAFillableBookmarkIsRefused) {
+    const std::string out = dir_ + "/never";
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{}, std::vector<std::string>{"--multi-row"}}) {
+        std::vector<std::string> args = {"--workbook", kFixtures + "/rows.xls",
+                                         "--sheet",    "Sheet1$",
+                                         "--template", kFixtures + "/prefix.fodt",
+                                         "--save",     out,
+                                         "--name",     "D"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const test::BatchResult r = test::RunBatch(args, dir_);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(Has(r.err, "prefix.fodt")) << r.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+}  // namespace
+}  // namespace qm

@@ -27,10 +27,11 @@ const std::string kFixtures = QM_MERGE_FIXTURES;
 const std::string kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
 const std::string kSaveDone = "完成！是否打开存放文档所在文件夹？";
 const std::string kPrintDone =
-    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打印到文档时）！";
+    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
+    "印到文档时）！";
 
 class RunTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "qm-merge-run-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -38,7 +39,8 @@ protected:
         auto office = std::make_unique<test::FakeOffice>();
         office_ = office.get();
         host_ = std::make_unique<word::WordHost>(std::move(office), dir_);
-        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {}, kFixtures + "/rows.xls");
+        state_.sheetConnection =
+            data::BuildConnectionString(data::ExcelWorkbook, {}, kFixtures + "/rows.xls");
         state_.outputFolder = dir_ + "/out/";
         ASSERT_TRUE(MakeDirectory(state_.outputFolder));
         state_.referenceName = "Doc";
@@ -222,7 +224,7 @@ TEST_F(RunTest, PrintRunEndingEarlyStillShowsTheWindow) {
 // ---- multi-row mode ----
 
 class MultiRowTest : public RunTest {
-protected:
+  protected:
     void SetUp() override {
         RunTest::SetUp();
         state_.multiRowMode = true;
@@ -310,7 +312,8 @@ TEST_F(RunTest, FailedSaveIsReportedByNumber) {
     EXPECT_FALSE(outcome.officeLost);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_TRUE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text, "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
+    EXPECT_EQ(ui_.messages[0].text,
+              "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
 }
 
 TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {
@@ -359,8 +362,9 @@ TEST_F(RunTest, OfficeGoneBeforeTheRunIsNotANoMatch) {
     EXPECT_TRUE(outcome.officeLost);
     EXPECT_FALSE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 0);
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{"完成，但有文档未能生成：已生成 0 个。Word程序已停止运行，其后的文档没有生成。"
-                                                   "是否打开存放文档所在文件夹？"});
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{
+                               "完成，但有文档未能生成：已生成 0 个。Word程序已停止运行，其后的文档没有生成。"
+                               "是否打开存放文档所在文件夹？"});
 }
 
 TEST_F(RunTest, FailedPrintIsReported) {

@@ -13,11 +13,20 @@ std::string Escape(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -126,7 +135,7 @@ namespace {
 using StatePtr = std::shared_ptr<FakeOfficeState>;
 
 class FakeRange : public word::Range {
-public:
+  public:
     FakeRange(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc, std::string name)
         : s_(std::move(s)), gen_(gen), doc_(std::move(doc)), name_(std::move(name)) {}
     bool setText(std::string_view value) override {
@@ -141,7 +150,7 @@ public:
         return false;
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
     std::shared_ptr<FakeDoc> doc_;
@@ -149,7 +158,7 @@ private:
 };
 
 class FakeBookmark : public word::Bookmark {
-public:
+  public:
     FakeBookmark(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc, std::string name)
         : s_(std::move(s)), gen_(gen), doc_(std::move(doc)), name_(std::move(name)) {}
     std::string name() override { return s_->answer(gen_) && doc_->open ? name_ : std::string(); }
@@ -158,7 +167,7 @@ public:
         return std::make_unique<FakeRange>(s_, gen_, doc_, name_);
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
     std::shared_ptr<FakeDoc> doc_;
@@ -166,7 +175,7 @@ private:
 };
 
 class FakeBookmarks : public word::Bookmarks {
-public:
+  public:
     FakeBookmarks(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc)
         : s_(std::move(s)), gen_(gen), doc_(std::move(doc)) {}
     int count() override {
@@ -184,14 +193,14 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
     std::shared_ptr<FakeDoc> doc_;
 };
 
 class FakeDocument : public word::Document {
-public:
+  public:
     FakeDocument(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc)
         : s_(std::move(s)), gen_(gen), doc_(std::move(doc)) {}
     std::string name() override { return s_->answer(gen_) && doc_->open ? doc_->name : std::string(); }
@@ -225,14 +234,14 @@ public:
         return true;
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
     std::shared_ptr<FakeDoc> doc_;
 };
 
 class FakeDocuments : public word::Documents {
-public:
+  public:
     FakeDocuments(StatePtr s, int gen) : s_(std::move(s)), gen_(gen) {}
     std::unique_ptr<word::Document> add(std::string_view templatePath) override {
         if (!s_->answer(gen_)) return nullptr;
@@ -256,13 +265,13 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
 };
 
 class FakeApplication : public word::Application {
-public:
+  public:
     FakeApplication(StatePtr s, int gen) : s_(std::move(s)), gen_(gen) {}
     void setVisible(bool visible) override {
         if (s_->answer(gen_)) s_->visible = visible;
@@ -277,7 +286,7 @@ public:
         s_->die();
     }
 
-private:
+  private:
     StatePtr s_;
     int gen_;
 };
@@ -303,33 +312,69 @@ std::unique_ptr<word::Application> FakeOffice::createApplication() {
     return std::make_unique<FakeApplication>(state_, s.generation);
 }
 
-bool FakeOffice::windowExists() { return state_->living(); }
+bool FakeOffice::windowExists() {
+    return state_->living();
+}
 
-const std::vector<FakeOffice::Write>& FakeOffice::writes() const { return state_->writes; }
-const std::vector<std::string>& FakeOffice::savedPaths() const { return state_->saved; }
-const std::vector<FakeOffice::PrintJob>& FakeOffice::printJobs() const { return state_->jobs; }
-int FakeOffice::documentsCreated() const { return state_->created; }
-int FakeOffice::openDocumentCount() const { return static_cast<int>(state_->docs.size()); }
+const std::vector<FakeOffice::Write>& FakeOffice::writes() const {
+    return state_->writes;
+}
+const std::vector<std::string>& FakeOffice::savedPaths() const {
+    return state_->saved;
+}
+const std::vector<FakeOffice::PrintJob>& FakeOffice::printJobs() const {
+    return state_->jobs;
+}
+int FakeOffice::documentsCreated() const {
+    return state_->created;
+}
+int FakeOffice::openDocumentCount() const {
+    return static_cast<int>(state_->docs.size());
+}
 std::vector<std::string> FakeOffice::openDocumentNames() const {
     std::vector<std::string> names;
     for (const auto& doc : state_->docs) names.push_back(doc->name);
     return names;
 }
-int FakeOffice::applicationsStarted() const { return state_->started; }
-bool FakeOffice::visible() const { return state_->visible; }
-bool FakeOffice::quitCalled() const { return state_->quit; }
-long long FakeOffice::operations() const { return state_->ops; }
+int FakeOffice::applicationsStarted() const {
+    return state_->started;
+}
+bool FakeOffice::visible() const {
+    return state_->visible;
+}
+bool FakeOffice::quitCalled() const {
+    return state_->quit;
+}
+long long FakeOffice::operations() const {
+    return state_->ops;
+}
 
-void FakeOffice::failSaves(std::function<bool(std::string_view)> predicate) { state_->failSave = std::move(predicate); }
-void FakeOffice::dropSaves(std::function<bool(std::string_view)> predicate) { state_->dropSave = std::move(predicate); }
+void FakeOffice::failSaves(std::function<bool(std::string_view)> predicate) {
+    state_->failSave = std::move(predicate);
+}
+void FakeOffice::dropSaves(std::function<bool(std::string_view)> predicate) {
+    state_->dropSave = std::move(predicate);
+}
 void FakeOffice::failPrints(std::function<bool(std::string_view)> predicate) {
     state_->failPrint = std::move(predicate);
 }
-void FakeOffice::dieAfterOperations(long long count) { state_->dieAt = state_->ops + count; }
-void FakeOffice::dieOnSave(int n) { state_->saveCountdown = n; }
-void FakeOffice::kill() { state_->die(); }
-bool FakeOffice::alive() const { return state_->living(); }
-void FakeOffice::setRestartable(bool restartable) { state_->restartable = restartable; }
-void FakeOffice::setUnavailable(bool unavailable) { state_->unavailable = unavailable; }
+void FakeOffice::dieAfterOperations(long long count) {
+    state_->dieAt = state_->ops + count;
+}
+void FakeOffice::dieOnSave(int n) {
+    state_->saveCountdown = n;
+}
+void FakeOffice::kill() {
+    state_->die();
+}
+bool FakeOffice::alive() const {
+    return state_->living();
+}
+void FakeOffice::setRestartable(bool restartable) {
+    state_->restartable = restartable;
+}
+void FakeOffice::setUnavailable(bool unavailable) {
+    state_->unavailable = unavailable;
+}
 
 }  // namespace qm::test

@@ -33,7 +33,7 @@ std::string FakeBookmarkText(const BookmarkTexts& bookmarks, std::string_view na
 struct FakeOfficeState;
 
 class FakeOffice : public word::AutomationServer {
-public:
+  public:
     struct Write {
         std::string document;  // the document's name when written
         std::string bookmark;
@@ -55,7 +55,7 @@ public:
     const std::vector<Write>& writes() const;
     const std::vector<std::string>& savedPaths() const;  // successful saves, in order
     const std::vector<PrintJob>& printJobs() const;
-    int documentsCreated() const;                         // add() calls that succeeded
+    int documentsCreated() const;  // add() calls that succeeded
     int openDocumentCount() const;
     std::vector<std::string> openDocumentNames() const;
     int applicationsStarted() const;
@@ -82,7 +82,7 @@ public:
     // createApplication() fails (an office that is not installed).
     void setUnavailable(bool unavailable);
 
-private:
+  private:
     std::shared_ptr<FakeOfficeState> state_;
 };
 

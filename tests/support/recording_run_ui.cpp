@@ -28,7 +28,9 @@ void RecordingRunUi::showProgress(int minimum, int maximum) {
     ++progressShown;
 }
 
-void RecordingRunUi::setProgress(int position) { progressPositions.push_back(position); }
+void RecordingRunUi::setProgress(int position) {
+    progressPositions.push_back(position);
+}
 
 void RecordingRunUi::hideProgress() {
     progressVisible = false;
@@ -40,7 +42,9 @@ void RecordingRunUi::processEvents() {
     if (onProcessEvents) onProcessEvents(eventsProcessed);
 }
 
-void RecordingRunUi::openFolder(std::string_view folder) { openedFolders.emplace_back(folder); }
+void RecordingRunUi::openFolder(std::string_view folder) {
+    openedFolders.emplace_back(folder);
+}
 
 void RecordingRunUi::showMainWindow() {
     mainWindowVisible = true;

@@ -12,7 +12,7 @@
 namespace qm::test {
 
 class RecordingRunUi : public RunUi {
-public:
+  public:
     struct Message {
         bool question = false;  // askYesNo rather than showMessage
         std::string text;

@@ -34,8 +34,8 @@ TEST(XlsReader, SheetsInWorkbookOrderWithTheirExtent) {
     ASSERT_NE(book, nullptr);
     std::vector<std::string> names;
     for (const Sheet& s : book->sheets) names.push_back(s.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"人员名单", "My Sheet", "空表", "Only Titles", "Odd Titles", "公式",
-                                               "Kinds"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"人员名单", "My Sheet", "空表", "Only Titles", "Odd Titles",
+                                               "公式", "Kinds"}));
     const Sheet& people = book->sheets[0];
     EXPECT_EQ(people.rowCount(), 26u);
     EXPECT_EQ(people.columnCount(), 6u);
@@ -61,7 +61,8 @@ TEST(XlsReader, CellTextsOfARecordSheet) {
     EXPECT_EQ(s.cell(1, 4), "2020-01-01");
     EXPECT_EQ(s.cell(4, 4), "");  // empty cell
     EXPECT_EQ(s.cell(1, 5), "第一行\n第二行");
-    const char* amounts[] = {"7", "0.1", "1234.5", "-42", "19.99", "123456789012", "1E+20", "0.000123", "-0.5", "100"};
+    const char* amounts[] = {"7",     "0.1",      "1234.5", "-42", "19.99", "123456789012",
+                             "1E+20", "0.000123", "-0.5",   "100"};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(s.cell(1 + i, 3), amounts[i]) << i;
     EXPECT_EQ(s.cell(25, 1), "李四25");
     EXPECT_EQ(s.cell(26, 0), "");  // below the last row
@@ -74,8 +75,9 @@ TEST(XlsReader, NumbersDatesAndLongTexts) {
     ASSERT_NE(book, nullptr);
     const Sheet* k = Find(*book, "Kinds");
     ASSERT_NE(k, nullptr);
-    const char* numbers[] = {"1",     "-1",    "536870911",        "-536870912",           "536870912", "0.01",
-                             "12.34", "-0.07", "3.14159265358979", "9.00719925474099E+15", "1E-10"};
+    const char* numbers[] = {"1",    "-1",    "536870911", "-536870912",       "536870912",
+                             "0.01", "12.34", "-0.07",     "3.14159265358979", "9.00719925474099E+15",
+                             "1E-10"};
     for (int i = 0; i < 11; ++i) EXPECT_EQ(k->cell(i, 0), numbers[i]) << i;
     EXPECT_EQ(k->cell(0, 1), "2021-03-04 05:06:07");
     EXPECT_EQ(k->cell(1, 1), "2021-03-04");  // time format, but no time of day
@@ -165,7 +167,8 @@ TEST(XlsReader, UnreadableInputGivesNoWorkbook) {
         EXPECT_EQ(ReadWorkbookFile(folder + "/" + name), nullptr) << name;
     for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
         EXPECT_EQ(ReadWorkbookFile(kRealWorld + name), nullptr) << name;
-    EXPECT_EQ(ReadWorkbookFile("/work/shared/realworld/doc/61490.doc"), nullptr);  // compound file, no workbook
+    EXPECT_EQ(ReadWorkbookFile("/work/shared/realworld/doc/61490.doc"),
+              nullptr);  // compound file, no workbook
     EXPECT_EQ(ReadWorkbookFile(folder + "/missing.xls"), nullptr);
     EXPECT_EQ(ReadWorkbookFile(folder), nullptr);  // a folder
     EXPECT_EQ(ReadWorkbookFile("/dev/null"), nullptr);
@@ -191,7 +194,7 @@ TEST(XlsReader, HandBuiltSheets) {
 
 // Damage to the container's bookkeeping, one field at a time, on a copy of people.xls.
 class DamagedContainer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::string folder = FixtureFolder();
         ASSERT_FALSE(folder.empty());
@@ -252,8 +255,7 @@ TEST_F(DamagedContainer, BadRecordsAreRefused) {
     auto longRecord = good_;
     longRecord[boundsheet + 2] = 0xFF;
     longRecord[boundsheet + 3] = 0xFF;  // a record longer than what follows it is garbage
-    auto book = ParseWorkbook(longRecord);
-    if (book) EXPECT_LT(book->sheets.size(), 7u);
+    EXPECT_EQ(ParseWorkbook(longRecord), nullptr);
 }
 
 TEST_F(DamagedContainer, RandomDamageNeverCrashes) {
@@ -264,8 +266,8 @@ TEST_F(DamagedContainer, RandomDamageNeverCrashes) {
         for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
         if (round % 5 == 0) bytes.resize(random() % bytes.size());
         auto book = ParseWorkbook(bytes);
-        if (book)
-            for (const Sheet& s : book->sheets) (void)s.cell(s.rowCount() / 2, 0);
+        if (!book) continue;
+        for (const Sheet& s : book->sheets) (void)s.cell(s.rowCount() / 2, 0);
     }
 }
 

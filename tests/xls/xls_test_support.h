@@ -46,7 +46,8 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         std::uint8_t buffer[65536];
         std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
         std::fclose(f);
     }
     return bytes;

@@ -1,0 +1,339 @@
+// WordHost driving the real office: templates made from readable sources, documents read back
+// from the files the office wrote.
+#include <sys/stat.h>
+
+#include "common/text.h"
+#include "office_fixture.h"
+#include "word/libreoffice.h"
+#include "word/word_host.h"
+
+namespace qm::test {
+namespace {
+
+using word::MakeLibreOfficeServer;
+using word::WordHost;
+
+const std::string kRealWorld = "/work/shared/realworld/doc/";
+
+std::unique_ptr<WordHost> NewHost(const std::string& programFolder = "") {
+    return std::make_unique<WordHost>(MakeLibreOfficeServer(), programFolder);
+}
+
+// The plain text of a .doc file.
+std::string DocText(const std::string& path) {
+    return Capture("catdoc -d utf-8 " + Quote(path) + " 2>/dev/null");
+}
+
+// The text of one member of a zip container (.docx, .odt).
+std::string ZipMember(const std::string& path, const std::string& member) {
+    return Capture("/usr/bin/python3 -c 'import sys, zipfile; "
+                   "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' " +
+                   Quote(path) + " " + Quote(member) + " 2>/dev/null");
+}
+
+class WordHostOffice : public OfficeTest {};
+
+TEST_F(WordHostOffice, ListsAndFindsBookmarksExactly) {
+    auto host = NewHost();
+    EXPECT_FALSE(host->IsWordRunning());
+
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    EXPECT_TRUE(host->IsWordRunning());
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("plain")), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    EXPECT_FALSE(host->BookmarkExists("Name"));
+    EXPECT_FALSE(host->SetBookmarkText("Name", "x"));
+
+    const std::string name = host->OpenTemplate(TemplateDoc("letter"));
+    ASSERT_NE(name, "");
+    EXPECT_EQ(host->ListBookmarks(), "姓名\r\n地址\r\n电话\r\nCode\r\nAmount\r\n日期\r\n备注\r\nNote");
+    EXPECT_TRUE(host->BookmarkExists("姓名"));
+    EXPECT_TRUE(host->BookmarkExists("Code"));
+    EXPECT_FALSE(host->BookmarkExists("code"));
+    EXPECT_FALSE(host->BookmarkExists("Code "));
+    EXPECT_FALSE(host->BookmarkExists("姓"));
+    EXPECT_FALSE(host->SetBookmarkText("CODE", "nothing"));
+
+    // Document names are exact too.
+    std::string exact = name;
+    EXPECT_TRUE(host->IsDocumentOpen(exact));
+    std::string trailing = name + " ";
+    EXPECT_FALSE(host->IsDocumentOpen(trailing));
+    std::string empty;
+    EXPECT_TRUE(host->IsDocumentOpen(empty));
+    EXPECT_EQ(empty, name);
+}
+
+TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
+    ScratchFolder scratch;
+    const std::string templatePath = TemplateDoc("letter");
+    const std::string before = ReadFile(templatePath);
+    auto host = NewHost();
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+
+    EXPECT_TRUE(host->SetBookmarkText("姓名", "张三"));
+    EXPECT_TRUE(host->SetBookmarkText("地址", "北京市海淀区中关村大街1号"));
+    EXPECT_TRUE(host->SetBookmarkText("电话", "010-62345678"));
+    EXPECT_TRUE(host->SetBookmarkText("Code", "007"));
+    EXPECT_TRUE(host->SetBookmarkText("Amount", "19.99"));
+    EXPECT_TRUE(host->SetBookmarkText("日期", "2024-01-31"));
+    EXPECT_TRUE(host->SetBookmarkText("备注", ""));  // an empty value empties the bookmark
+    EXPECT_TRUE(host->SetBookmarkText("Note", "line one"));
+
+    const std::string output = scratch / "录取通知书1.doc";
+    EXPECT_TRUE(host->SaveDocumentAs(output));
+    std::string closeName = output;
+    host->CloseDocument(closeName);
+    // The working document went by its saved name, so it is gone now.
+    EXPECT_EQ(host->ListBookmarks(), "");
+
+    const std::string text = DocText(output);
+    EXPECT_NE(text.find("姓名：张三同学"), std::string::npos) << text;
+    EXPECT_NE(text.find("地址：北京市海淀区中关村大街1号。"), std::string::npos) << text;
+    EXPECT_NE(text.find("电话：010-62345678"), std::string::npos) << text;
+    EXPECT_NE(text.find("Code: 007 (case matters)"), std::string::npos) << text;
+    EXPECT_NE(text.find("Amount: 19.99 yuan"), std::string::npos) << text;
+    EXPECT_NE(text.find("日期：2024-01-31"), std::string::npos) << text;
+    EXPECT_NE(text.find("备注：（完）"), std::string::npos) << text;
+    EXPECT_NE(text.find("Note: line one."), std::string::npos) << text;
+    EXPECT_NE(text.find("录取通知书"), std::string::npos) << text;
+    EXPECT_NE(text.find("End of letter."), std::string::npos) << text;
+    EXPECT_EQ(text.find('['), std::string::npos) << "a placeholder survived:\n" << text;
+
+    // The template is only ever read.
+    EXPECT_EQ(ReadFile(templatePath), before);
+
+    // The next working document starts from the template again.
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    EXPECT_TRUE(host->SetBookmarkText("姓名", "李四"));
+    const std::string second = scratch / "录取通知书2.doc";
+    EXPECT_TRUE(host->SaveDocumentAs(second));
+    const std::string secondText = DocText(second);
+    EXPECT_NE(secondText.find("姓名：李四同学"), std::string::npos) << secondText;
+    EXPECT_NE(secondText.find("地址：[DZ]。"), std::string::npos) << secondText;
+    EXPECT_EQ(ReadFile(templatePath), before);
+}
+
+TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    const std::string templatePath = TemplateDoc("single");
+
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_TRUE(host->SetBookmarkText("Name", "Alice Docx"));
+    ASSERT_TRUE(host->SaveDocumentAs(scratch / "a.docx"));
+    EXPECT_NE(ZipMember(scratch / "a.docx", "word/document.xml").find("Alice Docx"), std::string::npos);
+    std::string docxName = scratch / "a.docx";
+    host->CloseDocument(docxName);
+
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_TRUE(host->SetBookmarkText("Name", "Bob Odt"));
+    ASSERT_TRUE(host->SaveDocumentAs(scratch / "b.ODT"));  // the extension in any letter case
+    EXPECT_NE(ZipMember(scratch / "b.ODT", "content.xml").find("Bob Odt"), std::string::npos);
+    EXPECT_EQ(ZipMember(scratch / "b.ODT", "mimetype"), "application/vnd.oasis.opendocument.text");
+
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_TRUE(host->SetBookmarkText("Name", "Carol Pdf"));
+    const std::string pdf = scratch / "c.pdf";
+    ASSERT_TRUE(host->SaveDocumentAs(pdf));
+    EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
+    EXPECT_NE(Capture("pdftotext " + Quote(pdf) + " -").find("Dear Carol Pdf, welcome aboard."),
+              std::string::npos);
+    // An exported document is still found by the path it was written to.
+    std::string pdfName = pdf;
+    host->CloseDocument(pdfName);
+    std::string current;
+    EXPECT_FALSE(host->IsDocumentOpen(current));
+}
+
+TEST_F(WordHostOffice, FailedSavesAreReportedAndWriteNothing) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+
+    // A path below a regular file cannot be written, not even by root.
+    WriteFile(scratch.path() / "file", "x");
+    EXPECT_FALSE(host->SaveDocumentAs(scratch / "file/out.doc"));
+    EXPECT_FALSE(host->SaveDocumentAs(scratch / "missing/folder/out.doc"));
+    EXPECT_FALSE(fs::exists(scratch.path() / "missing"));
+    // The document is still the working document after a failed save.
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+
+    std::string name;
+    host->CloseDocument(name);
+    EXPECT_FALSE(host->SaveDocumentAs(scratch / "after-close.doc"));
+    EXPECT_FALSE(fs::exists(scratch.path() / "after-close.doc"));
+    EXPECT_EQ(host->ListBookmarks(), "");
+    // A second close of the same name finds nothing and does no harm.
+    std::string again;
+    host->CloseDocument(again);
+    EXPECT_TRUE(host->IsWordRunning());
+}
+
+TEST_F(WordHostOffice, ReopeningATemplateDiscardsTheWorkingDocument) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    const std::string templatePath = TemplateDoc("single");
+    const std::string first = host->OpenTemplate(templatePath);
+    ASSERT_NE(first, "");
+    ASSERT_TRUE(host->SetBookmarkText("Name", "changed but never saved"));
+
+    // The office may give the new document the name the closed one had; what counts is that
+    // the new one starts from the template and the edit is gone.
+    const std::string second = host->OpenTemplate(templatePath);
+    ASSERT_NE(second, "");
+    EXPECT_EQ(host->OpenTemplate(""), second);
+    ASSERT_TRUE(host->SaveDocumentAs(scratch / "second.doc"));
+    EXPECT_NE(DocText(scratch / "second.doc").find("Dear [NAME], welcome aboard."), std::string::npos);
+    std::string savedName = scratch / "second.doc";
+    host->CloseDocument(savedName);
+    const std::string third = host->OpenTemplate(templatePath);
+    ASSERT_NE(third, "");
+
+    // A template that does not exist: no current document, but the old one stays open.
+    EXPECT_EQ(host->OpenTemplate(scratch / "nope.doc"), "");
+    EXPECT_EQ(host->CurrentDocumentName(), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    std::string thirdName = third;
+    EXPECT_TRUE(host->IsDocumentOpen(thirdName));
+    // A folder is not a template either.
+    EXPECT_EQ(host->OpenTemplate(scratch.path().string()), "");
+}
+
+TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    std::string garbage(20000, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) % 251);
+    // A compound-file signature followed by nonsense.
+    WriteFile(scratch.path() / "bad.doc", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + garbage);
+    host->OpenTemplate(scratch / "bad.doc");
+    EXPECT_EQ(host->ListBookmarks(), "");
+
+    const std::string half = ReadFile(TemplateDoc("letter")).substr(0, 4096);
+    WriteFile(scratch.path() / "half.doc", half);
+    host->OpenTemplate(scratch / "half.doc");
+    EXPECT_EQ(host->ListBookmarks(), "");
+
+    EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+
+    // The office is still usable afterwards.
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+}
+
+TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
+    auto host = NewHost();
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
+
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "supported-hyperlink-features.doc"), "");
+    std::vector<std::string> names = SplitList(host->ListBookmarks());
+    std::sort(names.begin(), names.end());
+    // The hidden _Hlt bookmarks of the file are not kept.
+    std::vector<std::string> expected = {"abookmark", "bookmark1", "bookmark2", "bookmark3",
+                                         "bookmark4", "cross",     "cross2",    "finalpoint",
+                                         "htmlbookmark", "inbookmark"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_FALSE(host->BookmarkExists("_Hlt435979441"));
+    // Writing a point bookmark and a nested one works like any other.
+    EXPECT_TRUE(host->SetBookmarkText("bookmark1", "P1"));
+    EXPECT_TRUE(host->SetBookmarkText("abookmark", "NESTED"));
+}
+
+TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    const std::string templatePath = TemplateDoc("single");
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    const std::vector<pid_t> before = OwnOfficePids();
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_EQ(::kill(before[0], SIGKILL), 0);
+    ASSERT_TRUE(WaitFor([&] { return !host->IsWordRunning(); }));
+
+    EXPECT_EQ(host->ListBookmarks(), "");
+    EXPECT_FALSE(host->BookmarkExists("Name"));
+    EXPECT_FALSE(host->SetBookmarkText("Name", "x"));
+    EXPECT_FALSE(host->SaveDocumentAs(scratch / "dead.doc"));
+    std::string name;
+    EXPECT_FALSE(host->PrintDocument(name));
+    std::string closing;
+    host->CloseDocument(closing);
+    host->ShowWord();
+    std::string current;
+    EXPECT_FALSE(host->IsDocumentOpen(current));
+
+    // The next template choice starts a new office.
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    EXPECT_TRUE(host->IsWordRunning());
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+    const std::vector<pid_t> after = OwnOfficePids();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_NE(after[0], before[0]);
+}
+
+TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
+    ScratchFolder program;
+    auto host = NewHost(program.path().string());
+    const std::string templatePath = TemplateDoc("single");
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    const std::vector<pid_t> pids = OwnOfficePids();
+    ASSERT_EQ(pids.size(), 1u);
+
+    // No script: reported, and the office is left alone.
+    RecordingDialogs yes(true);
+    host->ForceCloseWord(yes);
+    ASSERT_EQ(yes.entries.size(), 2u);
+    EXPECT_TRUE(yes.entries[0].question);
+    EXPECT_EQ(yes.entries[0].text,
+              "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要继续吗？");
+    EXPECT_EQ(yes.entries[0].caption, "信息：");
+    EXPECT_FALSE(yes.entries[1].question);
+    EXPECT_EQ(yes.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
+    EXPECT_EQ(yes.entries[1].caption, "信息：");
+    EXPECT_TRUE(host->IsWordRunning());
+
+    // A script that ends only this test's office (other offices run beside us).
+    fs::create_directories(program.path() / "vbs");
+    WriteFile(program.path() / "vbs/closeword.sh", "kill -9 " + std::to_string(pids[0]) + "\n");
+
+    RecordingDialogs no(false);
+    host->ForceCloseWord(no);
+    ASSERT_EQ(no.entries.size(), 1u);
+    EXPECT_TRUE(host->IsWordRunning());
+
+    RecordingDialogs ok(true);
+    host->ForceCloseWord(ok);
+    EXPECT_EQ(ok.entries.size(), 1u);  // only the question
+    EXPECT_FALSE(host->IsWordRunning());
+    // The name is kept; the next template choice starts a new office.
+    EXPECT_NE(host->CurrentDocumentName(), "");
+    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+}
+
+TEST_F(WordHostOffice, QuitEndsTheOfficeAndRemovesItsProfile) {
+    std::string profile;
+    {
+        auto host = NewHost();
+        ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+        host->ShowWord();
+        ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
+        const std::vector<pid_t> pids = OwnOfficePids();
+        ASSERT_EQ(pids.size(), 1u);
+        const std::string cmdline = ReadFile("/proc/" + std::to_string(pids[0]) + "/cmdline");
+        const std::size_t at = cmdline.find("/tmp/quillmerge-office-");
+        ASSERT_NE(at, std::string::npos);
+        profile = cmdline.substr(at, cmdline.find('\0', at) - at);
+        EXPECT_TRUE(fs::exists(profile));
+    }
+    EXPECT_TRUE(OwnOfficePids().empty());
+    EXPECT_FALSE(fs::exists(profile));
+}
+
+}  // namespace
+}  // namespace qm::test

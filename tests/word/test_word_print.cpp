@@ -1,0 +1,71 @@
+// Printing through the real office to the default printer. scripts/print-server.sh start makes
+// a virtual PDF printer the default; its PDFs are read back here.
+#include <map>
+#include <set>
+
+#include "office_fixture.h"
+#include "word/libreoffice.h"
+#include "word/word_host.h"
+
+namespace qm::test {
+namespace {
+
+const std::string kPrinter = "QuillmergePDF";
+const fs::path kPrinterOutput = "/var/spool/cups-pdf/quillmerge";
+
+std::set<fs::path> Pdfs() {
+    std::set<fs::path> files;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(kPrinterOutput, ec))
+        if (entry.path().extension() == ".pdf") files.insert(entry.path());
+    return files;
+}
+
+class PrintOffice : public OfficeTest {};
+
+TEST_F(PrintOffice, EveryPrintIsOneJobWithTheFilledText) {
+    const std::string destination = Capture("LC_ALL=C lpstat -d 2>/dev/null");
+    if (destination.find("system default destination:") == std::string::npos)
+        GTEST_SKIP() << "no default printer; scripts/print-server.sh start sets one up";
+    if (destination.find(kPrinter) == std::string::npos)
+        GTEST_SKIP() << "the default printer is not the virtual PDF printer " << kPrinter
+                     << ", so what it prints cannot be read back";
+
+    const std::set<fs::path> before = Pdfs();
+    const std::string marker = "Job" + std::to_string(getpid()) + "x";
+    word::WordHost host(word::MakeLibreOfficeServer(), "");
+    for (const char* suffix : {"A", "B"}) {
+        const std::string current = host.OpenTemplate(TemplateDoc("single"));
+        ASSERT_NE(current, "");
+        ASSERT_TRUE(host.SetBookmarkText("Name", marker + suffix));
+        std::string name;
+        EXPECT_TRUE(host.PrintDocument(name));
+        EXPECT_EQ(name, current);
+        host.CloseDocument(name);
+    }
+
+    // The jobs arrive in their own time; a file still being written is read again later.
+    std::map<fs::path, std::string> ours;
+    const auto collect = [&] {
+        for (const fs::path& file : Pdfs()) {
+            if (before.count(file) || ours.count(file)) continue;
+            const std::string text = Capture("pdftotext " + Quote(file.string()) + " - 2>/dev/null");
+            if (text.find("welcome aboard") == std::string::npos) continue;  // still being written
+            if (text.find(marker) != std::string::npos) ours[file] = text;
+        }
+        return ours.size() >= 2;
+    };
+    ASSERT_TRUE(WaitFor(collect, std::chrono::seconds(120))) << ours.size() << " of 2 jobs arrived";
+    int a = 0, b = 0;
+    for (const auto& [file, text] : ours) {
+        if (text.find("Dear " + marker + "A, welcome aboard.") != std::string::npos) ++a;
+        if (text.find("Dear " + marker + "B, welcome aboard.") != std::string::npos) ++b;
+        std::error_code ec;
+        fs::remove(file, ec);
+    }
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
+}
+
+}  // namespace
+}  // namespace qm::test
