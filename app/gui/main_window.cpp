@@ -136,7 +136,7 @@ void MainWindow::BuildControls() {
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->verticalHeader()->setMinimumWidth(28);
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->horizontalHeader()->setDefaultSectionSize(90);
+    grid_->horizontalHeader()->setDefaultSectionSize(76);  // ten columns fit without scrolling
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->verticalHeader()->setHighlightSections(false);
 
