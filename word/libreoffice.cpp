@@ -2,21 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
@@ -27,8 +23,13 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
+#include <filesystem>
+#include <optional>
 #include <osl/file.hxx>
 #include <rtl/ustring.hxx>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "word/office_session.h"
 
@@ -37,12 +38,12 @@ namespace qm::word {
 namespace {
 
 namespace css = ::com::sun::star;
-using ::rtl::OUString;
-using ::rtl::OUStringToOString;
 using css::uno::Any;
 using css::uno::Reference;
 using css::uno::Sequence;
 using css::uno::UNO_QUERY;
+using ::rtl::OUString;
+using ::rtl::OUStringToOString;
 
 OUString ToOUString(std::string_view text) {
     return OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
@@ -61,8 +62,8 @@ OUString ToFileUrl(std::string_view path) {
     const std::u8string text = absolute.lexically_normal().u8string();
     OUString url;
     if (osl::FileBase::getFileURLFromSystemPath(
-            ToOUString(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())),
-            url) != osl::FileBase::E_None)
+            ToOUString(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())), url) !=
+        osl::FileBase::E_None)
         return OUString();
     return url;
 }
@@ -95,6 +96,19 @@ std::string LowerExtension(std::string_view path) {
     return extension;
 }
 
+// The import filter a template's extension promises. A file that does not match its
+// extension fails with it and is then loaded with the office's own type detection.
+const char* ImportFilterFor(std::string_view path) {
+    const std::string extension = LowerExtension(path);
+    if (extension == ".doc") return "MS Word 97";
+    if (extension == ".dot") return "MS Word 97 Vorlage";
+    if (extension == ".docx") return "MS Word 2007 XML";
+    if (extension == ".odt") return "writer8";
+    if (extension == ".ott") return "writer8_template";
+    if (extension == ".fodt") return "OpenDocument Text Flat XML";
+    return nullptr;
+}
+
 // Export filters cannot rename the document, so they are written with storeToURL.
 struct SaveFilter {
     const char* name;
@@ -113,7 +127,7 @@ SaveFilter FilterFor(std::string_view path) {
 // ---------------------------------------------------------------------------------------------
 
 class LoRange final : public Range {
-public:
+  public:
     LoRange(std::shared_ptr<OfficeSession> session, Reference<css::text::XTextRange> range)
         : session_(std::move(session)), range_(std::move(range)) {}
 
@@ -127,16 +141,18 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<OfficeSession> session_;
     Reference<css::text::XTextRange> range_;
 };
 
 class LoBookmark final : public Bookmark {
-public:
+  public:
     LoBookmark(std::shared_ptr<OfficeSession> session, Reference<css::container::XNameAccess> all,
                OUString name, Reference<css::text::XTextContent> content = {})
-        : session_(std::move(session)), all_(std::move(all)), name_(std::move(name)),
+        : session_(std::move(session)),
+          all_(std::move(all)),
+          name_(std::move(name)),
           content_(std::move(content)) {}
 
     std::string name() override { return ToUtf8(name_); }
@@ -154,7 +170,7 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<OfficeSession> session_;
     Reference<css::container::XNameAccess> all_;
     OUString name_;
@@ -164,7 +180,7 @@ private:
 // The names are fetched in one call and kept for the lifetime of this object, which callers
 // hold only for one operation; their order is the collection's index order.
 class LoBookmarks final : public Bookmarks {
-public:
+  public:
     LoBookmarks(std::shared_ptr<OfficeSession> session, Reference<css::container::XNameAccess> all)
         : session_(std::move(session)), all_(std::move(all)) {}
 
@@ -188,7 +204,7 @@ public:
         }
     }
 
-private:
+  private:
     const std::vector<OUString>& names() {
         if (loaded_) return names_;
         loaded_ = true;
@@ -220,8 +236,21 @@ OUString TitleOf(DocumentHandles& handles) {
     return handles.cachedTitle;
 }
 
+// Gives a document loaded without a frame a frame of its own (hidden or shown); printing,
+// PDF export and showing need one. True when the document has a frame afterwards.
+bool AttachFrame(OfficeSession& session, DocumentHandles& handles, bool hidden) {
+    if (!handles.detached) return true;
+    if (!session.loader().is()) return false;
+    Reference<css::lang::XComponent> component = session.loader()->loadComponentFromURL(
+        "private:object", "_blank", 0,
+        Arguments({Property("Model", Any(handles.model)), Property("Hidden", Any(hidden))}));
+    if (!component.is()) return false;
+    handles.detached = false;
+    return true;
+}
+
 class LoDocument final : public Document {
-public:
+  public:
     LoDocument(std::shared_ptr<OfficeSession> session, std::shared_ptr<DocumentHandles> handles)
         : session_(std::move(session)), handles_(std::move(handles)) {}
 
@@ -289,11 +318,12 @@ public:
         try {
             Reference<css::frame::XStorable> storable(handles_->model, UNO_QUERY);
             if (!storable.is()) return false;
-            const Sequence<css::beans::PropertyValue> arguments = Arguments(
-                {Property("FilterName", Any(OUString::createFromAscii(filter.name))),
-                 Property("Overwrite", Any(true)), Property("PickListEntry", Any(false))});
+            const Sequence<css::beans::PropertyValue> arguments =
+                Arguments({Property("FilterName", Any(OUString::createFromAscii(filter.name))),
+                           Property("Overwrite", Any(true)), Property("PickListEntry", Any(false))});
             handles_->titleCached = false;
             if (filter.exportOnly) {
+                if (!AttachFrame(*session_, *handles_, true)) return false;
                 storable->storeToURL(url, arguments);
                 handles_->exportPath = ToSystemPath(url);
             } else {
@@ -310,7 +340,7 @@ public:
         if (!usable()) return false;
         try {
             Reference<css::view::XPrintable> printable(handles_->model, UNO_QUERY);
-            if (!printable.is()) return false;
+            if (!printable.is() || !AttachFrame(*session_, *handles_, true)) return false;
             // Without a printer the office drops the job without a word; that is a failure.
             OUString printerName;
             const Sequence<css::beans::PropertyValue> printer = printable->getPrinter();
@@ -324,7 +354,7 @@ public:
         }
     }
 
-private:
+  private:
     bool usable() const { return handles_ && handles_->model.is() && session_->alive(); }
 
     std::shared_ptr<OfficeSession> session_;
@@ -332,7 +362,7 @@ private:
 };
 
 class LoDocuments final : public Documents {
-public:
+  public:
     explicit LoDocuments(std::shared_ptr<OfficeSession> session) : session_(std::move(session)) {}
 
     std::unique_ptr<Document> add(std::string_view templatePath) override {
@@ -340,15 +370,19 @@ public:
         const OUString url = ToFileUrl(templatePath);
         if (url.isEmpty()) return nullptr;
         snapshot_.reset();
+        if (Reference<css::frame::XModel> model = LoadDetached(url, ImportFilterFor(templatePath));
+            model.is()) {
+            std::shared_ptr<DocumentHandles> handles = session_->handlesFor(model);
+            handles->detached = true;
+            return std::make_unique<LoDocument>(session_, handles);
+        }
         try {
-            // Never run the template's macros nor refresh its links on the way in.
-            const Sequence<css::beans::PropertyValue> arguments = Arguments(
-                {Property("AsTemplate", Any(true)), Property("Hidden", Any(true)),
-                 Property("MacroExecutionMode", Any(sal_Int16(0))),
-                 Property("UpdateDocMode", Any(sal_Int16(0))),
-                 Property("PickListEntry", Any(false))});
-            Reference<css::lang::XComponent> component =
-                session_->loader()->loadComponentFromURL(url, "_blank", 0, arguments);
+            Reference<css::lang::XComponent> component = session_->loader()->loadComponentFromURL(
+                url, "_blank", 0,
+                Arguments({Property("AsTemplate", Any(true)), Property("Hidden", Any(true)),
+                           Property("MacroExecutionMode", Any(sal_Int16(0))),
+                           Property("UpdateDocMode", Any(sal_Int16(0))),
+                           Property("PickListEntry", Any(false))}));
             Reference<css::frame::XModel> model(component, UNO_QUERY);
             if (!model.is()) {
                 if (component.is()) component->dispose();
@@ -394,7 +428,35 @@ public:
         return nullptr;
     }
 
-private:
+  private:
+    // A frame and its window cost the office more than reading a small template, so a template
+    // whose format the extension names is read into a document of its own, without a frame;
+    // never runs macros nor refreshes links. An empty reference when that does not work.
+    Reference<css::frame::XModel> LoadDetached(const OUString& url, const char* filter) {
+        if (!filter || !session_->remoteContext().is()) return {};
+        Reference<css::frame::XModel> model;
+        try {
+            model.set(session_->remoteContext()->getServiceManager()->createInstanceWithContext(
+                          "com.sun.star.text.TextDocument", session_->remoteContext()),
+                      UNO_QUERY);
+            Reference<css::frame::XLoadable> loadable(model, UNO_QUERY);
+            if (!loadable.is()) return {};
+            loadable->load(Arguments({Property("URL", Any(url)), Property("AsTemplate", Any(true)),
+                                      Property("FilterName", Any(OUString::createFromAscii(filter))),
+                                      Property("MacroExecutionMode", Any(sal_Int16(0))),
+                                      Property("UpdateDocMode", Any(sal_Int16(0))),
+                                      Property("PickListEntry", Any(false))}));
+            return model;
+        } catch (...) {
+            try {
+                Reference<css::util::XCloseable> closeable(model, UNO_QUERY);
+                if (closeable.is()) closeable->close(true);
+            } catch (...) {
+            }
+            return {};
+        }
+    }
+
     static bool Matches(DocumentHandles& handles, const OUString& wanted, std::string_view name,
                         bool isPath) {
         if (TitleOf(handles) == wanted) return true;
@@ -409,17 +471,23 @@ private:
         snapshot_.emplace();
         if (!session_->alive() || !session_->desktop().is()) return *snapshot_;
         try {
-            Reference<css::container::XEnumerationAccess> components =
-                session_->desktop()->getComponents();
+            Reference<css::container::XEnumerationAccess> components = session_->desktop()->getComponents();
             if (!components.is()) return *snapshot_;
             Reference<css::container::XEnumeration> it = components->createEnumeration();
             while (it.is() && it->hasMoreElements()) {
                 Reference<css::frame::XModel> model(it->nextElement(), UNO_QUERY);
-                if (model.is()) snapshot_->push_back(session_->handlesFor(model));
+                if (!model.is()) continue;
+                std::shared_ptr<DocumentHandles> handles = session_->handlesFor(model);
+                handles->detached = false;
+                snapshot_->push_back(handles);
             }
         } catch (...) {
             snapshot_->clear();
+            return *snapshot_;
         }
+        // Documents without a frame follow, oldest first; only this program can close them.
+        for (const std::shared_ptr<DocumentHandles>& handles : session_->known())
+            if (handles->detached) snapshot_->push_back(handles);
         return *snapshot_;
     }
 
@@ -428,16 +496,27 @@ private:
 };
 
 class LoApplication final : public Application {
-public:
+  public:
     explicit LoApplication(std::shared_ptr<OfficeSession> session) : session_(std::move(session)) {}
 
     void setVisible(bool visible) override {
         if (!session_->alive() || !session_->hasDisplay()) return;
+        if (visible) {
+            const std::vector<std::shared_ptr<DocumentHandles>> known = session_->known();
+            for (const std::shared_ptr<DocumentHandles>& handles : known) {
+                try {
+                    if (handles->detached) {
+                        handles->shown = true;
+                        AttachFrame(*session_, *handles, false);
+                    }
+                } catch (...) {
+                }
+            }
+        }
         try {
             Reference<css::frame::XDesktop2> desktop = session_->desktop();
             if (!desktop.is()) return;
-            Reference<css::container::XEnumeration> it =
-                desktop->getComponents()->createEnumeration();
+            Reference<css::container::XEnumeration> it = desktop->getComponents()->createEnumeration();
             while (it->hasMoreElements()) {
                 Reference<css::frame::XModel> model(it->nextElement(), UNO_QUERY);
                 if (!model.is()) continue;
@@ -461,12 +540,12 @@ public:
 
     void quit(int /*saveChanges*/) override { session_->terminate(); }
 
-private:
+  private:
     std::shared_ptr<OfficeSession> session_;
 };
 
 class LoServer final : public AutomationServer {
-public:
+  public:
     ~LoServer() override {
         if (session_) session_->terminate();
     }
@@ -482,13 +561,15 @@ public:
 
     bool windowExists() override { return session_ && session_->alive(); }
 
-private:
+  private:
     std::shared_ptr<OfficeSession> session_;
     int started_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<AutomationServer> MakeLibreOfficeServer() { return std::make_unique<LoServer>(); }
+std::unique_ptr<AutomationServer> MakeLibreOfficeServer() {
+    return std::make_unique<LoServer>();
+}
 
 }  // namespace qm::word

@@ -8,21 +8,24 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <mutex>
-#include <thread>
-#include <vector>
-
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <cppuhelper/implbase1.hxx>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <rtl/bootstrap.hxx>
+#include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -35,10 +38,10 @@ namespace qm::word {
 namespace {
 
 namespace css = ::com::sun::star;
-using ::rtl::OUString;
-using ::rtl::OUStringToOString;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
+using ::rtl::OUString;
+using ::rtl::OUStringToOString;
 
 using Clock = std::chrono::steady_clock;
 
@@ -76,19 +79,91 @@ Reference<css::uno::XComponentContext> LocalContext() {
     return context;
 }
 
+// Settings of the private profile: no background spell checking and no automatic recovery
+// copies, both of which would spend the office's time on every working document.
+constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Linguistic/SpellChecking"><prop oor:name="IsSpellAuto" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/AutoSave"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/RecoveryInfo"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="CreateBackup" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)";
+
+void WriteProfileSettings(const std::string& profileFolder) {
+    std::error_code ec;
+    std::filesystem::create_directories(profileFolder + "/user", ec);
+    if (ec) return;
+    std::ofstream(profileFolder + "/user/registrymodifications.xcu") << kProfileSettings;
+}
+
+// Attributes and file actions of posix_spawn, released when the launch is over.
+struct SpawnSetup {
+    SpawnSetup() {
+        posix_spawnattr_init(&attr);
+        posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+};
+
 class BridgeWatch final : public cppu::WeakImplHelper1<css::lang::XEventListener> {
-public:
+  public:
     explicit BridgeWatch(std::shared_ptr<std::atomic<bool>> down) : down_(std::move(down)) {}
     void SAL_CALL disposing(const css::lang::EventObject&) override { down_->store(true); }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> down_;
 };
 
 }  // namespace
 
+namespace {
+
+std::string PipeSocketPath(const std::string& pipeName) {
+    return "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipeName;
+}
+
+// A program that was killed could not end its office's leftovers: its profile folder and the
+// office's pipe socket. They carry that program's process id; once no such process exists
+// they belong to nobody and are removed, once per run.
+void SweepLeftovers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const std::string profilePrefix = "quillmerge-office-";
+        const std::string pipePrefix = "OSL_PIPE_" + std::to_string(getuid()) + "_quillmerge_";
+        std::error_code ec;
+        for (const std::filesystem::directory_entry& entry :
+             std::filesystem::directory_iterator("/tmp", ec)) {
+            const std::string name = entry.path().filename().string();
+            std::string rest;
+            if (name.starts_with(profilePrefix))
+                rest = name.substr(profilePrefix.size());
+            else if (name.starts_with(pipePrefix))
+                rest = name.substr(pipePrefix.size());
+            else
+                continue;
+            const std::size_t digits = rest.find_first_not_of("0123456789");
+            if (digits == 0 || digits == std::string::npos) continue;
+            const pid_t owner = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
+            if (owner == getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+            std::error_code removeError;
+            std::filesystem::remove_all(entry.path(), removeError);
+        }
+    });
+}
+
+}  // namespace
+
 std::shared_ptr<OfficeSession> OfficeSession::Start(int serial) {
     if (!LocalContext().is()) return nullptr;
+    SweepLeftovers();
     std::shared_ptr<OfficeSession> session(new OfficeSession());
     const std::string id = std::to_string(getpid()) + "_" + std::to_string(serial);
     session->pipeName_ = "quillmerge_" + id;
@@ -109,44 +184,54 @@ std::shared_ptr<OfficeSession> OfficeSession::Start(int serial) {
     return nullptr;
 }
 
-OfficeSession::~OfficeSession() { terminate(); }
+OfficeSession::~OfficeSession() {
+    terminate();
+}
 
 bool OfficeSession::spawn() {
-    const std::string program = QM_LO_PROGRAM_DIR "/soffice.bin";
-    std::vector<std::string> args = {
-        program,
-        hasDisplay_ ? "--invisible" : "--headless",
-        "--norestore",
-        "--nologo",
-        "--nodefault",
-        "--nolockcheck",
-        "-env:UserInstallation=file://" + profileFolder_,
-        "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext",
-    };
+    WriteProfileSettings(profileFolder_);
+    const std::string office = QM_LO_PROGRAM_DIR "/soffice.bin";
+    // The office must not outlive this program even when the program is killed: setpriv makes
+    // the kernel end it when the thread that started it ends (all office calls come from one
+    // thread, the one that also started it).
+    const std::string setpriv = "/usr/bin/setpriv";
+    const bool guarded = ::access(setpriv.c_str(), X_OK) == 0;
+    const std::string program = guarded ? setpriv : office;
+    std::vector<std::string> args;
+    if (guarded) args = {setpriv, "--pdeathsig", "KILL", "--"};
+    args.insert(args.end(), {
+                                office,
+                                hasDisplay_ ? "--invisible" : "--headless",
+                                "--norestore",
+                                "--nologo",
+                                "--nodefault",
+                                "--nolockcheck",
+                                "-env:UserInstallation=file://" + profileFolder_,
+                                "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext",
+                            });
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) return false;
-    // A process group of its own, so everything it starts can be ended together.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    posix_spawnattr_setpgroup(&attr, 0);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    SpawnSetup setup;
+    // A process group of its own, so everything it starts can be ended together; the default
+    // SIGPIPE action and an empty signal mask, whatever this program set for itself.
+    posix_spawnattr_setflags(&setup.attr,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&setup.attr, 0);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&setup.attr, &signals);
+    sigaddset(&signals, SIGPIPE);
+    posix_spawnattr_setsigdefault(&setup.attr, &signals);
+    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
     // Inherited pipes (a test runner's output, for one) would stay open as long as the office.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) return false;
+    if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ) != 0)
+        return false;
     pid_ = pid;
     running_ = true;
     // A watch left on an earlier bridge must not mark this process as gone.
@@ -159,15 +244,12 @@ bool OfficeSession::connect() {
     const auto deadline = Clock::now() + kConnectTimeout;
     int restarts = 0;
     try {
-        const Reference<css::connection::XConnector> connector =
-            css::connection::Connector::create(local);
-        const Reference<css::bridge::XBridgeFactory2> factory =
-            css::bridge::BridgeFactory::create(local);
+        const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
+        const Reference<css::bridge::XBridgeFactory2> factory = css::bridge::BridgeFactory::create(local);
         while (Clock::now() < deadline) {
             if (!reap(false) && !running_) {
                 // A fresh profile can make the office ask for a restart once.
-                const bool restart = WIFEXITED(exitStatus_) &&
-                                     WEXITSTATUS(exitStatus_) == kRestartRequested;
+                const bool restart = WIFEXITED(exitStatus_) && WEXITSTATUS(exitStatus_) == kRestartRequested;
                 if (!restart || ++restarts > 2 || !spawn()) return false;
             }
             try {
@@ -178,6 +260,7 @@ bool OfficeSession::connect() {
                     ->addEventListener(new BridgeWatch(bridgeDown_));
                 const Reference<css::uno::XComponentContext> remote(
                     bridge_->getInstance("StarOffice.ComponentContext"), css::uno::UNO_QUERY_THROW);
+                remote_ = remote;
                 desktop_ = css::frame::Desktop::create(remote);
                 loader_.set(desktop_, UNO_QUERY);
                 if (desktop_.is() && loader_.is()) return true;
@@ -196,6 +279,20 @@ bool OfficeSession::connect() {
     } catch (...) {
     }
     return false;
+}
+
+void OfficeSession::discardChanges() {
+    try {
+        Reference<css::container::XEnumeration> it = desktop_->getComponents()->createEnumeration();
+        while (it.is() && it->hasMoreElements()) {
+            Reference<css::util::XModifiable> document(it->nextElement(), UNO_QUERY);
+            try {
+                if (document.is()) document->setModified(false);
+            } catch (...) {
+            }
+        }
+    } catch (...) {
+    }
 }
 
 // Collects the child's exit status; true while it still runs.
@@ -225,19 +322,26 @@ void OfficeSession::killGroup() {
 void OfficeSession::terminate() {
     known_.clear();
     loader_.clear();
+    remote_.clear();
     if (running_ && desktop_.is() && !bridgeDown_->load()) {
-        bool ended = false;
-        try {
-            ended = desktop_->terminate();
-        } catch (...) {
-            // The bridge going down while the office ends is the normal outcome.
-            ended = true;
-        }
-        if (ended) {
-            const auto deadline = Clock::now() + kQuitTimeout;
-            while (reap(false) && Clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        // Ending without saving: a document that counts as modified would make a visible office
+        // ask whether to save it, and the call would wait for an answer nobody gives.
+        discardChanges();
+        // A remote call has no time limit of its own, so the request runs beside us; an office
+        // that has not ended in time is killed below, which also releases the call.
+        Reference<css::frame::XDesktop2> desktop = desktop_;
+        std::thread request([desktop] {
+            try {
+                desktop->terminate();
+            } catch (...) {
+                // The bridge going down while the office ends is the normal outcome.
+            }
+        });
+        const auto deadline = Clock::now() + kQuitTimeout;
+        while (reap(false) && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (running_) killGroup();
+        request.join();
     }
     desktop_.clear();
     if (bridge_.is()) {
@@ -259,6 +363,8 @@ void OfficeSession::terminate() {
     if (!profileFolder_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(profileFolder_, ec);
+        // An office that was killed leaves its pipe socket behind.
+        std::filesystem::remove(PipeSocketPath(pipeName_), ec);
     }
 }
 

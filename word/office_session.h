@@ -5,17 +5,16 @@
 #include <sys/types.h>
 
 #include <atomic>
-#include <memory>
-#include <string>
-
-#include <vector>
-
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace qm::word {
 
@@ -29,6 +28,9 @@ struct DocumentHandles {
     ::rtl::OUString cachedTitle;
     bool titleCached = false;
     bool shown = false;
+    // Loaded without a frame (the fast way); such a document is not among the desktop's
+    // components until a frame is attached for printing, exporting or showing it.
+    bool detached = false;
     ::com::sun::star::uno::Reference<::com::sun::star::container::XNameAccess> bookmarks;
     // Set when the document was exported to a format the office does not adopt as the
     // document's own (PDF): the document is still found by that path.
@@ -36,7 +38,7 @@ struct DocumentHandles {
 };
 
 class OfficeSession {
-public:
+  public:
     // Starts office process number `serial` of this program and connects to it; nullptr when
     // it cannot be started or does not answer in time.
     static std::shared_ptr<OfficeSession> Start(int serial);
@@ -56,6 +58,9 @@ public:
         return desktop_;
     }
 
+    const ::com::sun::star::uno::Reference<::com::sun::star::uno::XComponentContext>& remoteContext() const {
+        return remote_;
+    }
     const ::com::sun::star::uno::Reference<::com::sun::star::frame::XComponentLoader>& loader() const {
         return loader_;
     }
@@ -67,11 +72,12 @@ public:
         const ::com::sun::star::uno::Reference<::com::sun::star::frame::XModel>& model);
     void forget(const std::shared_ptr<DocumentHandles>& handles);
 
-private:
+  private:
     OfficeSession() = default;
     bool spawn();
     bool connect();
     bool reap(bool wait);
+    void discardChanges();
     void killGroup();
 
     std::string pipeName_;
@@ -83,6 +89,7 @@ private:
     std::shared_ptr<std::atomic<bool>> bridgeDown_ = std::make_shared<std::atomic<bool>>(false);
     ::com::sun::star::uno::Reference<::com::sun::star::bridge::XBridge> bridge_;
     ::com::sun::star::uno::Reference<::com::sun::star::frame::XDesktop2> desktop_;
+    ::com::sun::star::uno::Reference<::com::sun::star::uno::XComponentContext> remote_;
     ::com::sun::star::uno::Reference<::com::sun::star::frame::XComponentLoader> loader_;
     std::vector<std::shared_ptr<DocumentHandles>> known_;
 };

@@ -1,6 +1,7 @@
 #include "word/word_host.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,29 +35,37 @@ constexpr auto kPollInterval = std::chrono::milliseconds(25);
 // Starts `/bin/sh script` without waiting for it. The intermediate shell puts the script in
 // the background and exits at once, so the script is adopted by init and never left a zombie.
 bool LaunchDetached(const std::string& script) {
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) return false;
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        posix_spawnattr_destroy(&attr);
-        return false;
-    }
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    struct SpawnSetup {
+        SpawnSetup() {
+            posix_spawnattr_init(&attr);
+            posix_spawn_file_actions_init(&actions);
+        }
+        ~SpawnSetup() {
+            posix_spawn_file_actions_destroy(&actions);
+            posix_spawnattr_destroy(&attr);
+        }
+        posix_spawnattr_t attr;
+        posix_spawn_file_actions_t actions;
+    } setup;
+    // Its own process group: ending this program's group must not end the script, and the
+    // script ending the office's group must not end this program.
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&setup.attr, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
+    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
     std::string shell = "/bin/sh";
     std::string dashC = "-c";
     std::string command = "/bin/sh \"$1\" >/dev/null 2>&1 &";
     std::string argv0 = "sh";
     std::string scriptArg = script;
-    char* argv[] = {shell.data(), dashC.data(), command.data(), argv0.data(), scriptArg.data(),
-                    nullptr};
+    char* argv[] = {shell.data(), dashC.data(), command.data(), argv0.data(), scriptArg.data(), nullptr};
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) return false;
+    if (posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attr, argv, environ) != 0) return false;
+    // The intermediate shell exits as soon as the script runs in the background.
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -74,7 +83,9 @@ WordHost::~WordHost() {
     currentDocumentName_.clear();
 }
 
-bool WordHost::IsWordRunning() { return server_ && server_->windowExists(); }
+bool WordHost::IsWordRunning() {
+    return server_ && server_->windowExists();
+}
 
 void WordHost::ShowWord() {
     if (IsWordRunning() && wordApplication_) wordApplication_->setVisible(true);

@@ -16,7 +16,9 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+static double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 int main(int argc, char** argv) {
     const int documents = argc > 1 ? std::atoi(argv[1]) : 200;
@@ -26,8 +28,8 @@ int main(int argc, char** argv) {
     // The template comes from its readable source, converted by a private office instance.
     const std::string source = QM_SOURCE_DIR "/tests/word/templates/letter.fodt";
     const std::string convert = "soffice -env:UserInstallation=file://" + (work / "profile").string() +
-                                " --headless --convert-to doc --outdir '" + work.string() + "' '" +
-                                source + "' >/dev/null 2>&1";
+                                " --headless --convert-to doc --outdir '" + work.string() + "' '" + source +
+                                "' >/dev/null 2>&1";
     if (std::system(convert.c_str()) != 0 || !fs::exists(work / "letter.doc")) {
         std::fprintf(stderr, "could not convert %s\n", source.c_str());
         return 1;
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
         double fill = 0, save = 0, close = 0, open = 0;
         for (int n = 1; n <= documents; ++n) {
             auto p = Clock::now();
-            for (const std::string& name : names) host.SetBookmarkText(name, name + " 值 " + std::to_string(n));
+            for (const std::string& name : names)
+                host.SetBookmarkText(name, name + " 值 " + std::to_string(n));
             fill += Seconds(Clock::now() - p);
             p = Clock::now();
             std::string file = (work / "out" / ("doc" + std::to_string(n) + ".doc")).string();

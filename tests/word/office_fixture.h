@@ -4,6 +4,7 @@
 // dialogs double that records what it was asked.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -18,8 +19,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/dialogs.h"
 
@@ -88,8 +87,7 @@ inline std::string TemplateDoc(const std::string& base) {
         if (entry.path().extension() != ".fodt") continue;
         list += " " + Quote(entry.path().string());
         const fs::path converted = folder / entry.path().filename().replace_extension(".doc");
-        if (!fs::exists(converted) || fs::last_write_time(converted) < entry.last_write_time())
-            stale = true;
+        if (!fs::exists(converted) || fs::last_write_time(converted) < entry.last_write_time()) stale = true;
     }
     if (stale) {
         const std::string profile = "/tmp/quillmerge-convert-" + std::to_string(getpid());
@@ -126,7 +124,7 @@ inline std::vector<pid_t> OwnOfficePids() {
 
 // A scratch folder removed at the end of the test.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         path_ = fs::temp_directory_path() /
                 ("quillmerge-word-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
@@ -141,14 +139,14 @@ public:
     const fs::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     static inline int counter_ = 0;
     fs::path path_;
 };
 
 // Answers questions with a fixed answer and records every question and message.
 class RecordingDialogs : public UserDialogs {
-public:
+  public:
     struct Entry {
         std::string text;
         std::string caption;
@@ -164,13 +162,13 @@ public:
     }
     std::vector<Entry> entries;
 
-private:
+  private:
     bool answer_;
 };
 
 // Checks at the end of each test that no office process of ours outlived it.
 class OfficeTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         EXPECT_TRUE(WaitFor([] { return OwnOfficePids().empty(); }, std::chrono::seconds(20)))
             << "an office process outlived the test";

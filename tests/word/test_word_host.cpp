@@ -19,7 +19,7 @@ struct Log {
 };
 
 class StubDocument : public Document {
-public:
+  public:
     StubDocument(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
     std::string name() override { return name_; }
     void setSaved(bool) override { log_.calls.push_back("saved " + name_); }
@@ -35,13 +35,13 @@ public:
         return true;
     }
 
-private:
+  private:
     Log& log_;
     std::string name_;
 };
 
 class StubDocuments : public Documents {
-public:
+  public:
     explicit StubDocuments(Log& log) : log_(log) {}
     std::unique_ptr<Document> add(std::string_view path) override {
         log_.calls.push_back("add " + std::string(path));
@@ -56,23 +56,23 @@ public:
         return std::make_unique<StubDocument>(log_, "Untitled 1");
     }
 
-private:
+  private:
     Log& log_;
 };
 
 class StubApplication : public Application {
-public:
+  public:
     explicit StubApplication(Log& log) : log_(log) {}
     void setVisible(bool) override { log_.calls.push_back("visible"); }
     std::unique_ptr<Documents> documents() override { return std::make_unique<StubDocuments>(log_); }
     void quit(int saveChanges) override { log_.calls.push_back("quit " + std::to_string(saveChanges)); }
 
-private:
+  private:
     Log& log_;
 };
 
 class StubServer : public AutomationServer {
-public:
+  public:
     explicit StubServer(Log& log) : log_(log) {}
     std::unique_ptr<Application> createApplication() override {
         log_.calls.push_back("create");
@@ -83,7 +83,7 @@ public:
         return log_.running;
     }
 
-private:
+  private:
     Log& log_;
 };
 
@@ -124,8 +124,8 @@ TEST(WordHost, ReopeningClosesThePreviousDocumentUnsavedWithoutANewApplication) 
     h.log.running = true;
     h.log.calls.clear();
     h.host->OpenTemplate(scratch / "t.doc");
-    EXPECT_EQ(h.log.calls, (std::vector<std::string>{"saved Untitled 1", "close Untitled 1",
-                                                     "add " + scratch / "t.doc"}));
+    EXPECT_EQ(h.log.calls,
+              (std::vector<std::string>{"saved Untitled 1", "close Untitled 1", "add " + scratch / "t.doc"}));
 }
 
 TEST(WordHost, SaveCountsOnlyWhenTheFileIsThere) {

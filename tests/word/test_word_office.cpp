@@ -1,11 +1,15 @@
 // WordHost driving the real office: templates made from readable sources, documents read back
 // from the files the office wrote.
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "common/text.h"
 #include "office_fixture.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
+
+extern char** environ;
 
 namespace qm::test {
 namespace {
@@ -26,9 +30,10 @@ std::string DocText(const std::string& path) {
 
 // The text of one member of a zip container (.docx, .odt).
 std::string ZipMember(const std::string& path, const std::string& member) {
-    return Capture("/usr/bin/python3 -c 'import sys, zipfile; "
-                   "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' " +
-                   Quote(path) + " " + Quote(member) + " 2>/dev/null");
+    return Capture(
+        "/usr/bin/python3 -c 'import sys, zipfile; "
+        "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' " +
+        Quote(path) + " " + Quote(member) + " 2>/dev/null");
 }
 
 class WordHostOffice : public OfficeTest {};
@@ -234,8 +239,8 @@ TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
     std::vector<std::string> names = SplitList(host->ListBookmarks());
     std::sort(names.begin(), names.end());
     // The hidden _Hlt bookmarks of the file are not kept.
-    std::vector<std::string> expected = {"abookmark", "bookmark1", "bookmark2", "bookmark3",
-                                         "bookmark4", "cross",     "cross2",    "finalpoint",
+    std::vector<std::string> expected = {"abookmark",    "bookmark1", "bookmark2", "bookmark3",
+                                         "bookmark4",    "cross",     "cross2",    "finalpoint",
                                          "htmlbookmark", "inbookmark"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
@@ -243,6 +248,16 @@ TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
     // Writing a point bookmark and a nested one works like any other.
     EXPECT_TRUE(host->SetBookmarkText("bookmark1", "P1"));
     EXPECT_TRUE(host->SetBookmarkText("abookmark", "NESTED"));
+
+    // Of 211 bookmarks only the 7 cross-reference targets are kept; the _Toc ones are dropped.
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "section3.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(),
+              "_Ref366284846\r\n_Ref347481102\r\n_Ref394289437\r\n_Ref394289443\r\n"
+              "_Ref394285335\r\n_Ref394291117\r\n_Ref394291163");
+    // Text form fields carry names, but they are not bookmarks to the office.
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug47286.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    EXPECT_FALSE(host->SetBookmarkText("Text1", "x"));
 }
 
 TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
@@ -290,7 +305,8 @@ TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
     ASSERT_EQ(yes.entries.size(), 2u);
     EXPECT_TRUE(yes.entries[0].question);
     EXPECT_EQ(yes.entries[0].text,
-              "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要继续吗？");
+              "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要"
+              "继续吗？");
     EXPECT_EQ(yes.entries[0].caption, "信息：");
     EXPECT_FALSE(yes.entries[1].question);
     EXPECT_EQ(yes.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
@@ -333,6 +349,45 @@ TEST_F(WordHostOffice, QuitEndsTheOfficeAndRemovesItsProfile) {
     }
     EXPECT_TRUE(OwnOfficePids().empty());
     EXPECT_FALSE(fs::exists(profile));
+}
+
+// Started by the next test as a separate process: opens a document, reports its office's
+// process id in the file named by QM_OFFICE_PID_FILE, then waits to be killed.
+TEST(WordHostOfficeChild, WaitsToBeKilled) {
+    const char* pidFile = std::getenv("QM_OFFICE_PID_FILE");
+    if (!pidFile) GTEST_SKIP() << "runs only as the child of ProgramKilledTakesItsOfficeAlong";
+    auto host = NewHost();
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    const std::vector<pid_t> pids = OwnOfficePids();
+    ASSERT_EQ(pids.size(), 1u);
+    WriteFile(std::string(pidFile) + ".part", std::to_string(pids[0]));
+    fs::rename(std::string(pidFile) + ".part", pidFile);
+    for (;;) pause();
+}
+
+TEST_F(WordHostOffice, ProgramKilledTakesItsOfficeAlong) {
+    ScratchFolder scratch;
+    const std::string pidFile = scratch / "office.pid";
+    const std::string command = "QM_OFFICE_PID_FILE=" + Quote(pidFile) + " exec " +
+                                Quote(fs::read_symlink("/proc/self/exe").string()) +
+                                " --gtest_filter=WordHostOfficeChild.WaitsToBeKilled >/dev/null 2>&1";
+    pid_t child = -1;
+    {
+        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    }
+    const bool reported = WaitFor([&] { return fs::exists(pidFile); }, std::chrono::seconds(90));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(reported) << "the child process did not start its office";
+    const std::string office = "/proc/" + ReadFile(pidFile);
+    // Gone, or a zombie nobody has collected yet: either way no longer running.
+    EXPECT_TRUE(WaitFor([&] {
+        const std::string stat = ReadFile(office + "/stat");
+        const std::size_t close = stat.rfind(')');
+        return stat.empty() || (close != std::string::npos && stat.substr(close + 2, 1) == "Z");
+    })) << "the office outlived the program that started it";
 }
 
 }  // namespace
