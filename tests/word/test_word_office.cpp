@@ -222,8 +222,10 @@ TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
     host->OpenTemplate(scratch / "half.doc");
     EXPECT_EQ(host->ListBookmarks(), "");
 
-    EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
-    EXPECT_EQ(host->ListBookmarks(), "");
+    if (fs::exists(kRealWorld)) {
+        EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
+        EXPECT_EQ(host->ListBookmarks(), "");
+    }
 
     // The office is still usable afterwards.
     ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
@@ -231,6 +233,7 @@ TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
 }
 
 TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
+    if (!fs::exists(kRealWorld)) GTEST_SKIP() << "the real-world documents are not at " << kRealWorld;
     auto host = NewHost();
     ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc"), "");
     EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
