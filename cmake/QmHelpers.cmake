@@ -28,7 +28,8 @@ function(qm_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QM_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    QM_PROGRAM_DIR="${QM_PROGRAM_DIR}")
+    QM_PROGRAM_DIR="${QM_PROGRAM_DIR}"
+    QM_REALWORLD_DIR="${PROJECT_SOURCE_DIR}/../shared/realworld")
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 600)
   endif()

@@ -17,7 +17,7 @@ namespace {
 using word::MakeLibreOfficeServer;
 using word::WordHost;
 
-const std::string kRealWorld = "/work/shared/realworld/doc/";
+const std::string kRealWorld = QM_REALWORLD_DIR "/doc/";
 
 std::unique_ptr<WordHost> NewHost(const std::string& programFolder = "") {
     return std::make_unique<WordHost>(MakeLibreOfficeServer(), programFolder);

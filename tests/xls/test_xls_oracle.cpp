@@ -21,7 +21,7 @@ namespace {
 using testing::Quote;
 using testing::RunCommand;
 
-const char* kRealWorld = "/work/shared/realworld/xls";
+const char* kRealWorld = QM_REALWORLD_DIR "/xls";
 
 std::string Unescape(const std::string& s) {
     std::string out;

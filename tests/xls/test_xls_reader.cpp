@@ -15,7 +15,7 @@ namespace {
 using testing::FixtureFolder;
 using testing::ReadBytes;
 
-const std::string kRealWorld = "/work/shared/realworld/xls/";
+const std::string kRealWorld = QM_REALWORLD_DIR "/xls/";
 
 std::unique_ptr<Workbook> Fixture(const std::string& name) {
     const std::string folder = FixtureFolder();
@@ -167,7 +167,7 @@ TEST(XlsReader, UnreadableInputGivesNoWorkbook) {
         EXPECT_EQ(ReadWorkbookFile(folder + "/" + name), nullptr) << name;
     for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
         EXPECT_EQ(ReadWorkbookFile(kRealWorld + name), nullptr) << name;
-    EXPECT_EQ(ReadWorkbookFile("/work/shared/realworld/doc/61490.doc"),
+    EXPECT_EQ(ReadWorkbookFile(QM_REALWORLD_DIR "/doc/61490.doc"),
               nullptr);  // compound file, no workbook
     EXPECT_EQ(ReadWorkbookFile(folder + "/missing.xls"), nullptr);
     EXPECT_EQ(ReadWorkbookFile(folder), nullptr);  // a folder
