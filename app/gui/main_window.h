@@ -2,6 +2,7 @@
 // The start-up window: the two file choosers, the worksheet chooser, the mode switches, the
 // grid with its paging and range controls, the two run buttons and the menus.
 
+#include <QList>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -107,6 +108,8 @@ private:
     void OnForceCloseWord();
     void OpenProgramFile(const char* relativePath);
 
+    // The controls a run disables while it goes.
+    QList<QWidget*> RunInputs() const;
     std::string CurrentTemplateItem() const;
     bool TemplateChosen() const;
     bool CheckRunPreconditions();

@@ -1,9 +1,15 @@
 // The two merge requests of the run buttons: checks, the row range, the output folder and
 // reference name of a save run with its confirmation, and the hand-over to the run.
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
 
 #include "app/gui/gui_dialogs.h"
+#include "app/gui/link_label.h"
 #include "app/gui/links.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_text.h"
@@ -22,7 +28,37 @@ namespace {
 const char* const kNoMatchStart =
     "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不能继续！"
     "您可以通过帮助或加入QQ群";
+// Disables the window's input controls while a run goes. The run lets window events through,
+// and a page load or a file choice in the middle of it would reopen the recordset the run
+// reads its rows from, or replace the working document it fills.
+class InputsDisabled {
+public:
+    explicit InputsDisabled(const QList<QWidget*>& widgets) {
+        for (QWidget* widget : widgets) {
+            if (widget && widget->isEnabled()) {
+                widget->setEnabled(false);
+                disabled_.append(widget);
+            }
+        }
+    }
+    ~InputsDisabled() {
+        for (const QPointer<QWidget>& widget : disabled_)
+            if (widget) widget->setEnabled(true);
+    }
+    InputsDisabled(const InputsDisabled&) = delete;
+    InputsDisabled& operator=(const InputsDisabled&) = delete;
+
+private:
+    QList<QPointer<QWidget>> disabled_;
+};
+
 }  // namespace
+
+QList<QWidget*> MainWindow::RunInputs() const {
+    return {workbookCombo_, sheetCombo_,  templateCombo_, repeatBox_,     multiRowBox_, pageSizeCombo_,
+            startBox_,      endBox_,      modeCombo_,     firstLabel_,    previousLabel_, nextLabel_,
+            lastLabel_,     pageCombo_,   saveButton_,    printButton_};
+}
 
 std::string MainWindow::CurrentTemplateItem() const { return FromQ(templateCombo_->currentText()); }
 
@@ -61,6 +97,7 @@ void MainWindow::RequestPrintRun() {
         request.kind = OutputKind::Print;
         request.sheetName = FromQ(sheetCombo_->currentText());
         request.templatePath = ctx_.settings.GetWordPath() + CurrentTemplateItem();
+        const InputsDisabled locked(RunInputs());
         RunMerge(state, ctx_.host, *runUi_, request);
     }
     // The window comes back however the request ended.
@@ -116,6 +153,7 @@ void MainWindow::RequestSaveRun() {
     request.kind = OutputKind::Save;
     request.sheetName = FromQ(sheetCombo_->currentText());
     request.templatePath = ctx_.settings.GetWordPath() + templateItem;
+    const InputsDisabled locked(RunInputs());
     RunMerge(state, ctx_.host, *runUi_, request);
 }
 

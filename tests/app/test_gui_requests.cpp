@@ -245,6 +245,25 @@ TEST_F(RequestTest, SecondRequestDuringARunIsIgnored) {
     EXPECT_TRUE(office->printJobs().empty());
 }
 
+TEST_F(RequestTest, InputsAreLockedWhileARunGoes) {
+    // A page load or a template choice in the middle of a run would reopen the recordset the
+    // run reads from or replace the document it fills.
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    const char* const inputs[] = {"文件选择组合框", "工作表选择组合框", "模板选择组合框", "每页记录数组合框",
+                                  "页组合框", "下一页标签", "多行模式选择框", "插入并保存按钮"};
+    bool checked = false;
+    window->setProgressObserver([&](int) {
+        if (checked) return;
+        checked = true;
+        for (const char* name : inputs) EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
+        EXPECT_TRUE(Find<QWidget>("退出按钮")->isEnabled());
+    });
+    SaveAs(proposed + "参考.doc");
+    EXPECT_TRUE(checked);
+    for (const char* name : inputs) EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+    EXPECT_EQ(office->savedPaths().size(), 2u);
+}
+
 TEST_F(RequestTest, AnsweringYesOpensTheOutputFolder) {
     SetRange(QStringLiteral("1"), QStringLiteral("1"));
     dialogs.files.push_back(proposed + "参考.doc");
