@@ -6,6 +6,6 @@ cd "$(dirname "$0")/.."
 sh scripts/build.sh
 status=0
 sh scripts/fuzz.sh || status=$?
-sh scripts/print-server.sh start
+sh scripts/print-server.sh start || echo "test.sh: the print server did not start; the print tests will skip" >&2
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900) || status=$?
 exit $status
