@@ -1,10 +1,13 @@
 // quillmerge-batch: fills a template with the rows of a worksheet from the command line, with
 // the same engine as the desktop program.
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -40,16 +43,24 @@ constexpr const char* kUsage =
     "Makes one document per worksheet row (or, with --multi-row, fills the numbered slots of\n"
     "each document with consecutive rows) from a template whose bookmarks are named after the\n"
     "column titles, and saves each as DIR/REF<number>.<format> or prints it on the default\n"
-    "printer.\n"
+    "printer. Files are numbered by row (REF3.doc holds row 3); with --multi-row they are\n"
+    "numbered by document from 1. Existing files of the same name are overwritten.\n"
     "\n"
     "  --sheet NAME     a table name as --list-sheets prints it (Sheet1$) or the sheet's name\n"
+    "  --template FILE  bookmark T receives the column titled T (letter case counts)\n"
     "  --from N --to M  rows of the range, counted from 1 below the title row; 0 or absent:\n"
     "                   from the first row, to the last row\n"
     "  --multi-row      bookmarks T_1, T_2, ... take consecutive rows in one document\n"
     "  --repeat         each value goes into the copies T_c1, T_c2, ...\n"
+    "  --save DIR       folder of the saved files, made when missing\n"
+    "  --name REF       the start of every file name\n"
+    "  --print          print each document on the default printer instead\n"
     "  --format         of the saved files, doc by default\n"
+    "  --list-sheets    print the workbook's sheets, one a line\n"
+    "  --list-bookmarks print the template's bookmarks, one a line\n"
     "\n"
-    "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input.\n";
+    "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input,\n"
+    "128 + the signal's number when interrupted (the office is closed first).\n";
 
 constexpr int kBadInput = 2;
 constexpr int kRunFailed = 1;
@@ -61,6 +72,30 @@ struct Options {
     bool listSheets = false, listBookmarks = false, help = false;
     std::set<std::string> given;  // the options that appeared
 };
+
+// The office runs in a process group of its own, so an interrupt from the terminal reaches only
+// this process. The run is stopped between two fields and the office ended before leaving.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) {
+    gStopSignal = signal;
+}
+
+// Thrown between two fields of a run once a stop signal has arrived.
+struct Interrupted {};
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // A second signal ends the program at once.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void StopIfSignalled() {
+    if (gStopSignal) throw Interrupted{};
+}
 
 int Fail(const std::string& message) {
     std::cerr << "quillmerge-batch: " << message << '\n';
@@ -187,7 +222,7 @@ class BatchUi : public qm::RunUi {
         if (shown_) std::fputs("\r\033[K", stderr);
         shown_ = false;
     }
-    void processEvents() override {}
+    void processEvents() override { StopIfSignalled(); }
     void openFolder(std::string_view) override {}
     void showMainWindow() override {}
     void hideMainWindow() override {}
@@ -212,12 +247,19 @@ class BatchUi : public qm::RunUi {
 int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+    CatchStopSignals();
     qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), qm::ExecutableFolder());
     if (host.OpenTemplate(templatePath).empty())
-        return Fail("the office could not open the template " + o.templatePath);
+        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
+                                         : std::string("the office could not be started"));
+    StopIfSignalled();
     for (const std::string& name : qm::SplitList(host.ListBookmarks())) std::cout << name << '\n';
     return 0;
 }
+
+int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost& host,
+                  const std::string& table, const std::string& templatePath, const std::string& folder,
+                  const std::vector<std::string>& created, int from, int to);
 
 int Main(int argc, char** argv) {
     Options o;
@@ -248,13 +290,14 @@ int Main(int argc, char** argv) {
 
     // Everything that can be checked is checked before the office starts and before anything
     // is written.
-    if (o.workbook.empty()) return Fail("--workbook FILE is missing");
+    if (o.workbook.empty()) return Fail("--workbook FILE is missing (see --help)");
     if (o.sheet.empty()) return Fail("--sheet NAME is missing");
     if (o.templatePath.empty()) return Fail("--template FILE is missing");
     if (o.save == o.print) return Fail("choose one of --save DIR --name REF or --print");
     if (o.save && o.saveDir.empty()) return Fail("--save needs a folder");
     if (o.save && o.name.empty()) return Fail("--save needs --name REF");
     if (!o.save && !o.name.empty()) return Fail("--name goes with --save");
+    if (!o.save && o.given.count("--format")) return Fail("--format goes with --save");
     if (o.name.find('/') != std::string::npos)
         return Fail("--name must be a file name without a folder: " + o.name);
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
@@ -264,6 +307,8 @@ int Main(int argc, char** argv) {
         return Fail("--from is not a whole number: \"" + o.from + "\"");
     if (o.given.count("--to") && !ParseRow(o.to, to))
         return Fail("--to is not a whole number: \"" + o.to + "\"");
+    if (to >= 1 && to < std::max(from, 1))
+        return Fail("--to " + o.to + " is before --from " + (o.given.count("--from") ? o.from : "1"));
 
     const std::string workbook = Absolute(o.workbook);
     if (!Readable(workbook)) return Fail("cannot read the workbook " + o.workbook);
@@ -288,8 +333,17 @@ int Main(int argc, char** argv) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
 
+    // A range that starts after the last row makes nothing; say so without starting the office.
+    if (std::max(from, 1) > state.recordCount) {
+        std::cout << "0 documents made: sheet " << o.sheet << " has " << state.recordCount
+                  << (state.recordCount == 1 ? " row" : " rows") << ", the range starts at row "
+                  << std::max(from, 1) << '\n';
+        return 0;
+    }
+
     // The folder is made before the office starts, and taken away again when the run cannot
-    // start after all.
+    // start after all. From here on a stop signal is answered by cleaning up first.
+    CatchStopSignals();
     std::string folder;
     std::vector<std::string> created;
     if (o.save) {
@@ -303,11 +357,29 @@ int Main(int argc, char** argv) {
         state.referenceName = o.name;
     }
 
-    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), state.programFolder);
+    // From here on the office runs: a stop signal ends it before the program leaves.
+    try {
+        StopIfSignalled();
+        qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), state.programFolder);
+        return RunWithOffice(o, state, host, table, templatePath, folder, created, from, to);
+    } catch (const Interrupted&) {
+        // The office has been ended as the exception left the block.
+        RemoveCreated(created);
+        if (isatty(STDERR_FILENO)) std::fputs("\r\033[K", stderr);  // over the progress bar
+        std::cerr << "quillmerge-batch: interrupted; the documents made so far are kept\n";
+        return 128 + gStopSignal;
+    }
+}
+
+int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost& host,
+                  const std::string& table, const std::string& templatePath, const std::string& folder,
+                  const std::vector<std::string>& created, int from, int to) {
     if (host.OpenTemplate(templatePath).empty()) {
         RemoveCreated(created);
-        return Fail("the office could not open the template " + o.templatePath);
+        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
+                                         : std::string("the office could not be started"));
     }
+    StopIfSignalled();
     state.templateBookmarks = host.ListBookmarks();
     qm::MatchTitles(state);
     if (state.matchedTitles.empty()) {
@@ -319,7 +391,22 @@ int Main(int argc, char** argv) {
     if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
         RemoveCreated(created);
         return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + o.sheet +
-                    " fills in this mode (" + (o.multiRow ? "T_1" : "T") + (o.repeat ? "_c1" : "") + ")");
+                    " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") + (o.repeat ? "_c1" : "") + ")");
+    }
+    // The run reads the matched columns by name; a title the select list cannot hold (a comma,
+    // a bracket) would make the run read nothing and end without a word.
+    {
+        qm::data::Recordset& rs = *state.sheetRecordset;
+        for (const std::string& title : qm::SplitList(state.matchedTitles)) {
+            const bool readable = rs.open(qm::MergeQuery(title, table), state.sheetConnection) &&
+                                  qm::data::GetFieldCount(rs) == 1;
+            rs.close();
+            if (!readable) {
+                RemoveCreated(created);
+                return Fail("the column \"" + title + "\" of sheet " + o.sheet +
+                            " cannot be read by name; rename its title in the workbook");
+            }
+        }
     }
 
     qm::RunRequest request;
@@ -332,21 +419,31 @@ int Main(int argc, char** argv) {
 
     BatchUi ui;
     const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
-    const bool failed = outcome.nothingMatched || outcome.officeLost || !outcome.failedNumbers.empty();
+    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost ||
+                        !outcome.failedNumbers.empty();
     // A run that made nothing leaves no empty folder behind.
     if (outcome.documentsMade == 0) RemoveCreated(created);
     if (failed) {
-        // The closing question of a save run is answered "no"; only its report is of interest.
-        const std::string question = "是否打开存放文档所在文件夹？";
-        for (std::string m : ui.messages) {
-            if (m.size() >= question.size() &&
-                m.compare(m.size() - question.size(), question.size(), question) == 0)
-                m.resize(m.size() - question.size());
-            if (m.empty() || m == "完成！") continue;
-            std::cerr << "quillmerge-batch: " << m << '\n';
+        // The run's closing message is meant for the window; here the same facts make one line.
+        std::vector<std::string> problems;
+        if (outcome.nothingMatched) problems.push_back("no bookmark of the template was filled");
+        if (!outcome.failedNumbers.empty()) {
+            std::string numbers;
+            for (int n : outcome.failedNumbers) numbers += (numbers.empty() ? "" : ", ") + qm::IntToText(n);
+            problems.push_back((outcome.failedNumbers.size() == 1 ? "document " : "documents ") + numbers +
+                               (o.print ? " could not be printed" : " could not be saved"));
         }
+        if (outcome.officeLost)
+            problems.push_back("the office stopped answering; later documents were not made");
+        if (outcome.templateLost)
+            problems.push_back("the template could not be opened again; later documents were not made");
+        std::string line;
+        for (const std::string& p : problems) line += (line.empty() ? "" : "; ") + p;
+        std::cerr << "quillmerge-batch: " << line << '\n';
     }
-    if (o.save) {
+    if (o.save && outcome.documentsMade == 0) {
+        std::cout << "0 documents saved\n";
+    } else if (o.save) {
         std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
                   << " saved in " << folder << '\n';
     } else {
@@ -361,6 +458,10 @@ int Main(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return Main(argc, argv);
+    } catch (const Interrupted&) {
+        // The office, when it had been started, was ended while the exception left Main.
+        std::cerr << "quillmerge-batch: interrupted\n";
+        return 128 + gStopSignal;
     } catch (const std::exception& e) {
         std::cerr << "quillmerge-batch: " << e.what() << '\n';
     } catch (...) {

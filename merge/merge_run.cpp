@@ -46,8 +46,7 @@ class Run {
     // Opens the matched columns and moves to the first row. False when the range starts past
     // the last record: the run then ends without a word.
     bool Prepare() {
-        state_.sheetQuery = "select " + ReplaceAll(state_.matchedTitles, kListSeparator, ",") + " from [" +
-                            request_.sheetName + "]";
+        state_.sheetQuery = MergeQuery(state_.matchedTitles, request_.sheetName);
         start_ = request_.start < 1 ? 1 : request_.start;
         rs_.open(state_.sheetQuery, state_.sheetConnection, 1, 3);
         const int n = data::GetRecordCount(rs_);
@@ -66,9 +65,17 @@ class Run {
     // True when a document can be made: the office answers and holds a working document.
     // Otherwise the run stops here; the closing message says so.
     bool OfficeReady() {
-        if (host_.IsWordRunning() && !host_.CurrentDocumentName().empty()) return true;
-        outcome_.officeLost = true;
-        return false;
+        if (!host_.IsWordRunning()) {
+            outcome_.officeLost = true;
+            return false;
+        }
+        // The office answers, but the template could not be opened again (moved or deleted
+        // during the run): every further row would fill nothing and fail to save.
+        if (host_.CurrentDocumentName().empty()) {
+            outcome_.templateLost = true;
+            return false;
+        }
+        return true;
     }
 
     // Writes the value of field `title` into `bookmark`, or into its copies "_c1", "_c2", …
@@ -128,7 +135,7 @@ class Run {
         if (!IsPrint()) ui_.hideProgress();
         rs_.close();
         host_.ShowWord();
-        const bool failed = !outcome_.failedNumbers.empty() || outcome_.officeLost;
+        const bool failed = !outcome_.failedNumbers.empty() || outcome_.officeLost || outcome_.templateLost;
         if (!IsPrint()) {
             const bool open = failed ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
                                      : ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question);
@@ -168,6 +175,10 @@ class Run {
         if (outcome_.officeLost) {
             text += IsPrint() ? "Word程序已停止运行，其后的文档没有打印。"
                               : "Word程序已停止运行，其后的文档没有生成。";
+        }
+        if (outcome_.templateLost) {
+            text += IsPrint() ? "Word模板无法打开，其后的文档没有打印。"
+                              : "Word模板无法打开，其后的文档没有生成。";
         }
         if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
         return text;
@@ -252,6 +263,15 @@ RunOutcome MultiRow(ProgramState& state, word::WordHost& host, RunUi& ui, const 
 }
 
 }  // namespace
+
+std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetName) {
+    std::string query = "select ";
+    query += ReplaceAll(matchedTitles, kListSeparator, ",");
+    query += " from [";
+    query += sheetName;
+    query += "]";
+    return query;
+}
 
 RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request) {
     RunGuard guard(state);

@@ -45,8 +45,13 @@ struct RunOutcome {
     std::vector<std::string> files; // files written, in order
     std::vector<int> failedNumbers; // document numbers whose save or print failed
     bool officeLost = false;        // the office stopped answering during the run
+    bool templateLost = false;      // the office answers but no working document could be made
     bool nothingMatched = false;    // the no-match message was shown
 };
+
+// The query a run opens: the matched titles as they stand, in order and with their
+// repetitions, from the table `sheetName`.
+std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetName);
 
 // Dispatches on state.multiRowMode to RunMultiRowMerge or RunSingleRowMerge.
 RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request);

@@ -551,12 +551,17 @@ class LoServer final : public AutomationServer {
     }
 
     std::unique_ptr<Application> createApplication() override {
-        if (!session_ || !session_->alive()) {
-            if (session_) session_->terminate();
-            session_ = OfficeSession::Start(++started_);
-            if (!session_) return nullptr;
+        try {
+            if (!session_ || !session_->alive()) {
+                if (session_) session_->terminate();
+                session_.reset();
+                session_ = OfficeSession::Start(++started_);
+                if (!session_) return nullptr;
+            }
+            return std::make_unique<LoApplication>(session_);
+        } catch (...) {
+            return nullptr;
         }
-        return std::make_unique<LoApplication>(session_);
     }
 
     bool windowExists() override { return session_ && session_->alive(); }

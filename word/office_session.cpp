@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,8 +23,11 @@
 #include <fstream>
 #include <mutex>
 #include <rtl/bootstrap.hxx>
+#include <rtl/digest.h>
 #include <thread>
 #include <vector>
+
+#include "word/spawn_setup.h"
 
 extern char** environ;
 
@@ -97,22 +99,6 @@ void WriteProfileSettings(const std::string& profileFolder) {
     std::ofstream(profileFolder + "/user/registrymodifications.xcu") << kProfileSettings;
 }
 
-// Attributes and file actions of posix_spawn, released when the launch is over.
-struct SpawnSetup {
-    SpawnSetup() {
-        posix_spawnattr_init(&attr);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_t actions;
-};
-
 class BridgeWatch final : public cppu::WeakImplHelper1<css::lang::XEventListener> {
   public:
     explicit BridgeWatch(std::shared_ptr<std::atomic<bool>> down) : down_(std::move(down)) {}
@@ -130,6 +116,33 @@ std::string PipeSocketPath(const std::string& pipeName) {
     return "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipeName;
 }
 
+// The office also opens a pipe of its own that says "an office runs on this profile"; its name
+// is made from the MD5 of the profile's URL in UTF-16, each byte written in hex without
+// padding. An office that is killed leaves it behind.
+std::string InstancePipeSocketPath(const std::string& profileFolder) {
+    const OUString url = OUString::fromUtf8(("file://" + profileFolder).c_str());
+    sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
+    if (rtl_digest_MD5(url.getStr(), static_cast<sal_uInt32>(url.getLength() * sizeof(sal_Unicode)), digest,
+                       sizeof digest) != rtl_Digest_E_None)
+        return {};
+    std::string hash;
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (sal_uInt8 byte : digest) {
+        if (byte >= 16) hash += kHex[byte >> 4];
+        hash += kHex[byte & 15];
+    }
+    return PipeSocketPath("SingleOfficeIPC_" + hash);
+}
+
+// Removes a profile folder and the pipes its office may have left.
+void RemoveProfile(const std::string& profileFolder, const std::string& pipeName) {
+    std::error_code ec;
+    std::filesystem::remove_all(profileFolder, ec);
+    if (!pipeName.empty()) std::filesystem::remove(PipeSocketPath(pipeName), ec);
+    const std::string instancePipe = InstancePipeSocketPath(profileFolder);
+    if (!instancePipe.empty()) std::filesystem::remove(instancePipe, ec);
+}
+
 // A program that was killed could not end its office's leftovers: its profile folder and the
 // office's pipe socket. They carry that program's process id; once no such process exists
 // they belong to nobody and are removed, once per run.
@@ -139,8 +152,9 @@ void SweepLeftovers() {
         const std::string profilePrefix = "quillmerge-office-";
         const std::string pipePrefix = "OSL_PIPE_" + std::to_string(getuid()) + "_quillmerge_";
         std::error_code ec;
-        for (const std::filesystem::directory_entry& entry :
-             std::filesystem::directory_iterator("/tmp", ec)) {
+        std::filesystem::directory_iterator it("/tmp", ec);
+        for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+            const std::filesystem::directory_entry& entry = *it;
             const std::string name = entry.path().filename().string();
             std::string rest;
             if (name.starts_with(profilePrefix))
@@ -151,10 +165,16 @@ void SweepLeftovers() {
                 continue;
             const std::size_t digits = rest.find_first_not_of("0123456789");
             if (digits == 0 || digits == std::string::npos) continue;
+            // More digits than a process id has: not one of ours.
+            if (digits > 9) continue;
             const pid_t owner = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
             if (owner == getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
-            std::error_code removeError;
-            std::filesystem::remove_all(entry.path(), removeError);
+            if (name.starts_with(profilePrefix)) {
+                RemoveProfile(entry.path().string(), {});
+            } else {
+                std::error_code removeError;
+                std::filesystem::remove(entry.path(), removeError);
+            }
         }
     });
 }
@@ -324,24 +344,29 @@ void OfficeSession::terminate() {
     loader_.clear();
     remote_.clear();
     if (running_ && desktop_.is() && !bridgeDown_->load()) {
-        // Ending without saving: a document that counts as modified would make a visible office
-        // ask whether to save it, and the call would wait for an answer nobody gives.
-        discardChanges();
-        // A remote call has no time limit of its own, so the request runs beside us; an office
-        // that has not ended in time is killed below, which also releases the call.
-        Reference<css::frame::XDesktop2> desktop = desktop_;
-        std::thread request([desktop] {
-            try {
-                desktop->terminate();
-            } catch (...) {
-                // The bridge going down while the office ends is the normal outcome.
-            }
-        });
+        // A remote call has no time limit of its own, so the requests run beside us; an office
+        // that has not ended in time (hung, or stopped) is killed below, which also releases
+        // the calls.
+        std::thread request;
+        try {
+            request = std::thread([this] {
+                try {
+                    // Ending without saving: a document that counts as modified would make a
+                    // visible office ask whether to save it, and nobody would answer.
+                    discardChanges();
+                    desktop_->terminate();
+                } catch (...) {
+                    // The bridge going down while the office ends is the normal outcome.
+                }
+            });
+        } catch (...) {
+            // No thread to ask with: the office is killed below.
+        }
         const auto deadline = Clock::now() + kQuitTimeout;
-        while (reap(false) && Clock::now() < deadline)
+        while (request.joinable() && reap(false) && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (running_) killGroup();
-        request.join();
+        if (request.joinable()) request.join();
     }
     desktop_.clear();
     if (bridge_.is()) {
@@ -360,12 +385,8 @@ void OfficeSession::terminate() {
     // Helpers the office may have started share its process group.
     killGroup();
     pid_ = -1;
-    if (!profileFolder_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(profileFolder_, ec);
-        // An office that was killed leaves its pipe socket behind.
-        std::filesystem::remove(PipeSocketPath(pipeName_), ec);
-    }
+    // An office that was killed leaves its pipe sockets behind.
+    if (!profileFolder_.empty()) RemoveProfile(profileFolder_, pipeName_);
 }
 
 std::shared_ptr<DocumentHandles> OfficeSession::handlesFor(const Reference<css::frame::XModel>& model) {

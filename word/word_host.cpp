@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "common/dialogs.h"
 #include "common/fs.h"
 #include "common/text.h"
+#include "word/spawn_setup.h"
 
 extern char** environ;
 
@@ -35,18 +35,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(25);
 // Starts `/bin/sh script` without waiting for it. The intermediate shell puts the script in
 // the background and exits at once, so the script is adopted by init and never left a zombie.
 bool LaunchDetached(const std::string& script) {
-    struct SpawnSetup {
-        SpawnSetup() {
-            posix_spawnattr_init(&attr);
-            posix_spawn_file_actions_init(&actions);
-        }
-        ~SpawnSetup() {
-            posix_spawn_file_actions_destroy(&actions);
-            posix_spawnattr_destroy(&attr);
-        }
-        posix_spawnattr_t attr;
-        posix_spawn_file_actions_t actions;
-    } setup;
+    SpawnSetup setup;
     // Its own process group: ending this program's group must not end the script, and the
     // script ending the office's group must not end this program.
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);

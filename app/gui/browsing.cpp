@@ -2,11 +2,14 @@
 // controls and the range controls.
 
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTableView>
+#include <algorithm>
 #include <set>
 
 #include "app/gui/main_window.h"
@@ -74,11 +77,43 @@ void MainWindow::LoadPage() {
     }
     const int firstRecord = (state.currentPage - 1) * perPage + 1;
     model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0, filled);
+    // A new page starts unselected and at its top, also when the grid keeps its shape.
+    grid_->selectionModel()->clear();
+    grid_->scrollToTop();
+    FitColumns();
 
     progress_->hide();
     rs.close();
     MatchTitles(state);
     UpdateRangeLimits();
+}
+
+// Each column as wide as its title and the values of the first rows of the page need, so an ID
+// number or a date shows whole; bounded so that one long text does not push the others out of
+// sight (its tooltip shows it all). Only the first rows are measured to keep page changes quick.
+void MainWindow::FitColumns() {
+    constexpr int kMeasuredRows = 30;
+    constexpr int kPadding = 12;
+    constexpr int kMinimum = 36;
+    constexpr int kMaximum = 300;
+    constexpr int kStep = 8;
+    QHeaderView* header = grid_->horizontalHeader();
+    const QFontMetrics titleMetrics(header->font());
+    const QFontMetrics cellMetrics(grid_->font());
+    const int rows = std::min(model_->rowCount(), kMeasuredRows);
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        int width = 0;
+        const QString title = model_->title(c);
+        if (!title.isEmpty()) width = titleMetrics.horizontalAdvance(title);
+        for (int r = 0; r < rows; ++r) {
+            const QString text = model_->cell(r, c);
+            if (!text.isEmpty()) width = std::max(width, cellMetrics.horizontalAdvance(text));
+        }
+        // Whole steps of kStep pixels, so that most page changes leave the widths as they are.
+        const int wanted = width > 0 ? std::clamp((width + kPadding + kStep - 1) / kStep * kStep, kMinimum, kMaximum)
+                                     : header->defaultSectionSize();
+        if (header->sectionSize(c) != wanted) header->resizeSection(c, wanted);
+    }
 }
 
 void MainWindow::UpdateRangeLimits() {

@@ -131,7 +131,8 @@ void MainWindow::BuildControls() {
     model_->setObjectName(QStringLiteral("通用提供者1"));
     grid_->setModel(model_);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
-    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // One block of cells, as "按选择" takes its rows from the top and the count of the selection.
+    grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->verticalHeader()->setMinimumWidth(28);

@@ -64,6 +64,8 @@ public:
     // Data browsing.
     void LoadPage();
     void UpdateRangeLimits();
+    // Sizes the grid's columns to the title and the first values of each column.
+    void FitColumns();
 
     // The two merge requests of the run buttons.
     void RequestSaveRun();

@@ -4,15 +4,25 @@ namespace qm::gui {
 
 void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
                         int filledRows) {
-    beginResetModel();
-    rows_ = std::max(rows, 0);
-    columns_ = std::max(columns, 0);
+    rows = std::max(rows, 0);
+    columns = std::max(columns, 0);
+    // A page of the same shape keeps the view's column widths and only tells it what changed.
+    const bool sameShape = rows == rows_ && columns == columns_;
+    if (!sameShape) beginResetModel();
+    rows_ = rows;
+    columns_ = columns;
     titles_ = std::move(titles);
     cells_ = std::move(cells);
     cells_.resize(static_cast<size_t>(rows_) * static_cast<size_t>(columns_));
     firstRecord_ = firstRecord;
     filledRows_ = filledRows;
-    endResetModel();
+    if (!sameShape) {
+        endResetModel();
+        return;
+    }
+    if (rows_ > 0 && columns_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+    if (columns_ > 0) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+    if (rows_ > 0) emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
 }
 
 QString PageModel::cell(int row, int column) const {

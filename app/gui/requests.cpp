@@ -7,6 +7,8 @@
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+#include <filesystem>
+#include <system_error>
 
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/link_label.h"
@@ -51,6 +53,12 @@ public:
 private:
     QList<QPointer<QWidget>> disabled_;
 };
+
+bool SameFolder(const std::string& first, const std::string& second) {
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(std::filesystem::u8path(first), std::filesystem::u8path(second), error);
+    return same && !error;
+}
 
 }  // namespace
 
@@ -142,8 +150,9 @@ void MainWindow::RequestSaveRun() {
     }
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
-        // it goes only when it is empty.
-        RemoveEmptyDirectory(state.outputFolder);
+        // it goes only when it is empty, and never when the chosen folder is the same one
+        // written another way ("./", a link), which the run is about to fill.
+        if (!SameFolder(chosenFolder, state.outputFolder)) RemoveEmptyDirectory(state.outputFolder);
         state.outputFolder = chosenFolder;
     }
 

@@ -1,6 +1,9 @@
 // Paging through a worksheet in the grid and the range controls.
 
+#include <QFontMetrics>
 #include <QItemSelectionModel>
+#include <filesystem>
+#include <set>
 #include <QProgressBar>
 #include <QLineEdit>
 #include <QTableView>
@@ -165,6 +168,69 @@ TEST_F(BrowsingTest, NoSheetChosenLoadsNothing) {
     EXPECT_EQ(state->currentPage, 2);
     EXPECT_EQ(Items("页组合框"), pages);
     EXPECT_EQ(Number(0), shown);
+}
+
+TEST_F(BrowsingTest, ColumnsShowLongValuesWhole) {
+    // 金额 holds 123456789012 and 1e+20 on the first page: the column fits them, and the
+    // narrow columns stay narrow.
+    QTableView* grid = window->grid();
+    const QFontMetrics metrics(grid->font());
+    for (int c = 0; c < window->pageModel().columnCount(); ++c) {
+        for (int r = 0; r < window->pageModel().rowCount(); ++r) {
+            const QString text = Cell(r, c);
+            if (text.contains(QLatin1Char('\n'))) continue;
+            EXPECT_GT(grid->columnWidth(c), metrics.horizontalAdvance(text)) << r << "," << c;
+        }
+    }
+    EXPECT_LT(grid->columnWidth(0), grid->columnWidth(3));
+    // The widths follow the page shown.
+    Choose("工作表选择组合框", QStringLiteral("'My Sheet$'"));
+    EXPECT_GT(grid->columnWidth(0), metrics.horizontalAdvance(QStringLiteral("Name")));
+}
+
+TEST_F(BrowsingTest, SelectionIsOneBlockOfRows) {
+    // A control-click cannot leave two separate blocks, whose rows "按选择" would count as if
+    // they followed the first: the selection stays one block from row 2 to row 5.
+    QTableView* grid = window->grid();
+    const QRect second = grid->visualRect(window->pageModel().index(1, 1));
+    const QRect fifth = grid->visualRect(window->pageModel().index(4, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, fifth.center());
+    std::set<int> rows;
+    for (const QModelIndex& index : grid->selectionModel()->selectedIndexes()) rows.insert(index.row());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(static_cast<int>(rows.size()), *rows.rbegin() - *rows.begin() + 1);
+    Choose("选择方式组合框", QStringLiteral("按选择"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("2"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("5"));
+}
+
+TEST_F(BrowsingTest, TextTypedIntoTheModeBoxDoesNothing) {
+    QComboBox* modes = Combo("选择方式组合框");
+    modes->lineEdit()->setFocus();
+    modes->lineEdit()->setText(QStringLiteral("全部"));
+    QTest::keyClick(modes->lineEdit(), Qt::Key_Return);
+    modes->lineEdit()->clearFocus();
+    EXPECT_EQ(modes->currentIndex(), 0);
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("1"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("10"));
+    EXPECT_EQ(Text("范围单位标签"), QStringLiteral("条"));
+}
+
+TEST_F(BrowsingTest, WorkbookGoneLoadsAnEmptyPage) {
+    Click("下一页标签");
+    const std::string titles = state->columnTitles;
+    ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(programFolder + "/数据/people.xls")));
+    Click("首页标签");
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(state->recordCount, 0);
+    EXPECT_EQ(Combo("页组合框")->count(), 0);
+    EXPECT_EQ(window->pageModel().rowCount(), 10);
+    EXPECT_EQ(window->pageModel().columnCount(), 0);
+    EXPECT_EQ(state->columnTitles, titles);
+    EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
+    EXPECT_EQ(Find<gui::RangeBox>("范围止编辑框")->maximum(), 0);
+    EXPECT_TRUE(dialogs.calls.empty());
 }
 
 }  // namespace

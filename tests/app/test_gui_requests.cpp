@@ -212,6 +212,12 @@ TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
     SaveAs(proposed + "子/参考.doc");
     EXPECT_TRUE(FileExists(proposed + "子/参考1.doc"));
     EXPECT_EQ(state->outputFolder, proposed + "子/");
+
+    // The proposed folder itself, written another way: it stays and receives the documents.
+    fs::remove(fs::u8path(proposed + "子/参考1.doc"));
+    fs::remove(fs::u8path(proposed + "子"));
+    SaveAs(proposed + "./参考.doc");
+    EXPECT_TRUE(FileExists(proposed + "参考1.doc"));
 }
 
 TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {

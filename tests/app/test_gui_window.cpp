@@ -1,5 +1,6 @@
 // Start-up state, the menus, the mode switches and the two file choosers.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -85,6 +86,66 @@ TEST_F(WindowStartTest, FixedWindowWithLinksDrawnAsLinks) {
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->font().pixelSize(), 12);
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+}
+
+TEST_F(WindowStartTest, EveryControlWithItsCaptionAndPlace) {
+    StartWindow();
+    struct Expected {
+        const char* name;
+        const char* caption;  // nullptr: no caption to compare
+        QRect geometry;
+    };
+    const Expected controls[] = {
+        {"标签1", "Excel文件(*.xls)：", {8, 8, 112, 24}},
+        {"文件选择组合框", nullptr, {120, 9, 340, 20}},
+        {"标签3", "工作表：", {470, 8, 48, 24}},
+        {"工作表选择组合框", nullptr, {520, 9, 288, 20}},
+        {"标签2", "Word模板(*.doc)：", {8, 36, 112, 24}},
+        {"模板选择组合框", nullptr, {120, 37, 340, 20}},
+        {"重复模式选择框", "重复模式", {472, 40, 72, 16}},
+        {"多行模式选择框", "多行模式", {554, 40, 76, 16}},
+        {"标签4", "每页显示记录：", {638, 39, 84, 16}},
+        {"每页记录数组合框", nullptr, {726, 36, 66, 20}},
+        {"标签5", "条", {796, 40, 14, 12}},
+        {"表格1", nullptr, {8, 64, 804, 272}},
+        {"进度条1", nullptr, {220, 132, 424, 32}},
+        {"标签6", "范围：", {8, 347, 36, 20}},
+        {"范围起编辑框", "1", {44, 347, 44, 20}},
+        {"标签7", "到", {108, 347, 24, 20}},
+        {"范围止编辑框", "10", {132, 347, 44, 20}},
+        {"范围单位标签", "条", {196, 347, 24, 20}},
+        {"选择方式组合框", nullptr, {228, 348, 68, 20}},
+        {"首页标签", "首页", {307, 348, 32, 20}},
+        {"上一页标签", "上一页", {343, 348, 40, 20}},
+        {"下一页标签", "下一页", {387, 348, 40, 20}},
+        {"尾页标签", "尾页", {431, 348, 32, 20}},
+        {"标签10", "到", {471, 350, 16, 16}},
+        {"页组合框", nullptr, {489, 348, 50, 20}},
+        {"标签11", "页", {543, 350, 16, 16}},
+        {"插入并保存按钮", "插入并保存(&S)", {566, 344, 91, 28}},
+        {"插入并打印按钮", "插入并打印(&P)", {661, 344, 92, 28}},
+        {"退出按钮", "退出(&Q)", {760, 344, 52, 28}},
+    };
+    for (const Expected& control : controls) {
+        QWidget* widget = Find(control.name);
+        ASSERT_NE(widget, nullptr) << control.name;
+        EXPECT_EQ(widget->parentWidget(), window->centralWidget()) << control.name;
+        EXPECT_EQ(widget->geometry(), control.geometry) << control.name;
+        if (!control.caption) continue;
+        QString caption = Text(control.name);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) caption = button->text();
+        EXPECT_EQ(caption, QString::fromUtf8(control.caption)) << control.name;
+    }
+    EXPECT_EQ(Items("每页记录数组合框"), (QStringList{"10", "20", "50", "100", "200"}));
+    EXPECT_EQ(Items("选择方式组合框"), (QStringList{"按条", "按页", "全部", "按选择"}));
+    EXPECT_FALSE(Combo("文件选择组合框")->isEditable());
+    EXPECT_FALSE(Combo("工作表选择组合框")->isEditable());
+    EXPECT_FALSE(Combo("模板选择组合框")->isEditable());
+    EXPECT_FALSE(Combo("每页记录数组合框")->isEditable());
+    EXPECT_TRUE(Combo("选择方式组合框")->isEditable());
+    EXPECT_TRUE(Combo("页组合框")->isEditable());
+    EXPECT_EQ(Find<gui::RangeBox>("范围起编辑框")->maximum(), 100);
+    EXPECT_EQ(Find<gui::RangeBox>("范围止编辑框")->minimum(), 1);
 }
 
 TEST_F(WindowStartTest, TemplateFolderWithoutDocumentsListsOnlyBrowse) {
@@ -183,6 +244,18 @@ TEST_F(WindowStartTest, AboutIsAFreshModalWindowEachTime) {
 TEST_F(WindowStartTest, AboutWindowContentsAndLinks) {
     StartWindow();
     gui::AboutWindow about(opener, programFolder, window.get());
+    EXPECT_EQ(about.minimumSize(), about.maximumSize());
+    EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    const std::pair<const char*, QRect> places[] = {{"图片框1", {4, 4, 372, 56}},   {"标签1", {8, 68, 368, 24}},
+                                                    {"标签2", {8, 100, 364, 44}},   {"标签3", {4, 152, 196, 20}},
+                                                    {"按钮1", {264, 152, 96, 24}}};
+    for (const auto& [name, place] : places) {
+        QWidget* control = about.findChild<QWidget*>(QString::fromUtf8(name));
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->geometry(), place) << name;
+        EXPECT_TRUE(about.rect().contains(control->geometry())) << name;
+    }
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("标签1"))->text(), ToQ(kAboutLine));
     EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("标签2"))->text(),
               QStringLiteral("　　欢迎加入QQ群") + ToQ(kSupportGroupNumber) +
                   QStringLiteral("参与讨论，为软件的升级改善提供宝贵的建议或意见。"));

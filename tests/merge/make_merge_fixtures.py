@@ -4,6 +4,7 @@
 rows.xls       Sheet1: Name, Age, City and 10 rows ("Person r", 20 + r, "城市r");
                My Sheet: Name and 2 rows.
 bench.xls      Sheet1: eight columns F1..F8 and 200 rows.
+comma.xls      Sheet1: a title that cannot stand in a select list ("a,b"), and Name; 3 rows.
 *.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
 """
 import os
@@ -39,6 +40,17 @@ def bench_workbook(path):
     book.save(path)
 
 
+def comma_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    sheet.write(0, 0, "a,b")
+    sheet.write(0, 1, "Name")
+    for r in range(1, 4):
+        sheet.write(r, 0, "ab%d" % r)
+        sheet.write(r, 1, "Person %d" % r)
+    book.save(path)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -66,11 +78,13 @@ def main():
     os.makedirs(out, exist_ok=True)
     rows_workbook(os.path.join(out, "rows.xls"))
     bench_workbook(os.path.join(out, "bench.xls"))
+    comma_workbook(os.path.join(out, "comma.xls"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])
     template(os.path.join(out, "prefix.fodt"), ["NameList"])
     template(os.path.join(out, "bench.fodt"), ["F%d" % (c + 1) for c in range(8)])
+    template(os.path.join(out, "comma.fodt"), ["a,b", "Name"])
 
 
 if __name__ == "__main__":

@@ -77,15 +77,20 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--from", "1x"}), "1x"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--to", "2.5"}), "2.5"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--to", ""}), "--to"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--from", "5", "--to", "3"}),
+         "--to 3 is before --from 5"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--colour"}), "--colour"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--format", "rtf"}), "rtf"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--print"}), "--print"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl}, false), "--save"},
+        {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--print", "--format", "pdf"},
+         "--format"},
         {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", out}, "--name"},
         {{"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save", dir_ + "/afile/sub",
           "--name", "D"},
          "afile/sub"},
         {with({"--sheet", "Sheet1", "--template", tmpl}), "--workbook"},
+        {{}, "--help"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template"}, false), "--template"},
         {{"--list-sheets"}, "--workbook"},
         {{"--workbook", dir_ + "/none.xls", "--list-sheets"}, "none.xls"},
@@ -105,6 +110,20 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
         EXPECT_EQ(Entries(), before);
     }
+}
+
+// A range that starts after the last row is not an error, but the summary must not name a
+// folder that was never made.
+TEST_F(BatchTest, RangePastTheLastRowMakesNothingAndSaysWhy) {
+    const std::string out = dir_ + "/out";
+    const test::BatchResult r =
+        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template",
+                        kFixtures + "/single.fodt", "--from", "11", "--save", out, "--name", "D"},
+                       dir_);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0 documents made: sheet Sheet1 has 10 rows, the range starts at row 11\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The merge runs and the batch command end to end with the real office: every produced
 // document is read back and compared with what the template and the rows say it must hold.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -285,6 +289,117 @@ TEST_F(OfficeBatchTest, TemplateWithoutAFillableBookmarkIsRefused) {
         EXPECT_TRUE(Has(r.err, "prefix.fodt")) << r.err;
         EXPECT_FALSE(fs::exists(out));
     }
+}
+
+// A document the office cannot save (its name is taken by a folder) is reported, the others are
+// made, and the exit status says that not everything went well.
+TEST_F(OfficeBatchTest, FailedSaveIsReportedInOneLine) {
+    const std::string out = dir_ + "/out";
+    ASSERT_TRUE(fs::create_directories(out + "/R2.doc"));
+    const test::BatchResult r =
+        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template",
+                        kFixtures + "/single.fodt", "--from", "1", "--to", "3", "--save", out, "--name", "R"},
+                       dir_);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2 documents saved in " + out + "/\n");
+    EXPECT_EQ(r.err, "quillmerge-batch: document 2 could not be saved\n");
+    EXPECT_TRUE(Has(DocText(out + "/R3.doc", dir_), "Name: Person 3"));
+}
+
+// A title that cannot stand in the select list would make the run read nothing and end
+// without a word; the command refuses it before anything is written.
+TEST_F(OfficeBatchTest, TitleTheQueryCannotHoldIsRefused) {
+    const std::string out = dir_ + "/never";
+    const test::BatchResult r =
+        test::RunBatch({"--workbook", kFixtures + "/comma.xls", "--sheet", "Sheet1", "--template",
+                        kFixtures + "/comma.fodt", "--save", out, "--name", "D"},
+                       dir_);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "\"a,b\"")) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// True while a process of this user still has `piece` in its command line.
+bool ProcessWith(const std::string& piece) {
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string cmdline = test::ReadWhole(it->path().string() + "/cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (Has(cmdline, piece)) return true;
+    }
+    return false;
+}
+
+// The office runs in a process group of its own, so an interrupt from the terminal reaches only
+// the command: it must end the office before it leaves, and keep the documents already made.
+TEST_F(OfficeBatchTest, InterruptEndsTheOffice) {
+    const std::string out = dir_ + "/big";
+    const std::string program = std::string(QM_PROGRAM_DIR) + "/quillmerge-batch";
+    std::vector<std::string> args = {program,
+                                     "--workbook",
+                                     kFixtures + "/bench.xls",
+                                     "--sheet",
+                                     "Sheet1",
+                                     "--template",
+                                     kFixtures + "/bench.fodt",
+                                     "--save",
+                                     out,
+                                     "--name",
+                                     "R"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_EQ(spawned, 0);
+
+    // Wait until the run is under way: two documents saved.
+    int status = 0;
+    bool exited = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+    while (std::chrono::steady_clock::now() < deadline && !fs::exists(out + "/R2.doc")) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            exited = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_FALSE(exited) << test::ReadWhole(dir_ + "/err.txt");
+    ASSERT_TRUE(fs::exists(out + "/R2.doc"));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!exited && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            exited = true;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(exited);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    EXPECT_TRUE(Has(test::ReadWhole(dir_ + "/err.txt"), "interrupted")) << test::ReadWhole(dir_ + "/err.txt");
+    EXPECT_FALSE(fs::exists(out + "/R200.doc"));
+    EXPECT_TRUE(Has(DocText(out + "/R1.doc", dir_), "值1-1"));
+    // The office of that run (its pipe name carries the command's process id) is gone.
+    const std::string pipe = "quillmerge_" + std::to_string(pid) + "_";
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ProcessWith(pipe) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(ProcessWith(pipe));
 }
 
 }  // namespace

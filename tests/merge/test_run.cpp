@@ -314,6 +314,8 @@ TEST_F(RunTest, FailedSaveIsReportedByNumber) {
     EXPECT_TRUE(ui_.messages[0].question);
     EXPECT_EQ(ui_.messages[0].text,
               "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(office_->openDocumentCount(), 1);  // the unsaved document was not left open
 }
 
 TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {
@@ -365,6 +367,38 @@ TEST_F(RunTest, OfficeGoneBeforeTheRunIsNotANoMatch) {
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{
                                "完成，但有文档未能生成：已生成 0 个。Word程序已停止运行，其后的文档没有生成。"
                                "是否打开存放文档所在文件夹？"});
+}
+
+TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {
+    UseTemplate({"Name"});
+    // The template disappears while row 3 is filled: document 3 is still saved, but no fresh
+    // working document can be made after it.
+    ui_.onProcessEvents = [this](int calls) {
+        if (calls == 3) std::filesystem::remove(request_.templatePath);
+    };
+    const RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.templateLost);
+    EXPECT_FALSE(outcome.officeLost);
+    EXPECT_FALSE(outcome.nothingMatched);
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
+    EXPECT_EQ(ui_.eventsProcessed, 3);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{
+                               "完成，但有文档未能生成：已生成 3 个。Word模板无法打开，其后的文档没有生成。"
+                               "是否打开存放文档所在文件夹？"});
+}
+
+TEST_F(MultiRowTest, TemplateGoneMidRunStops) {
+    UseTemplate({"Name_1", "Name_2"});
+    ui_.onProcessEvents = [this](int calls) {
+        if (calls == 1) std::filesystem::remove(request_.templatePath);
+    };
+    ui_.hideMainWindow();
+    const RunOutcome outcome = Run(1, 6, OutputKind::Print);
+    EXPECT_TRUE(outcome.templateLost);
+    EXPECT_EQ(office_->printJobs().size(), 1u);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{
+                               "打印未能全部完成：已发送 1 个。Word模板无法打开，其后的文档没有打印。"});
+    EXPECT_TRUE(ui_.mainWindowVisible);
 }
 
 TEST_F(RunTest, FailedPrintIsReported) {

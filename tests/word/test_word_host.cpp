@@ -162,6 +162,33 @@ TEST(WordHost, PrintWithoutADocumentPrintsNothing) {
     EXPECT_EQ(h.log.calls, (std::vector<std::string>{"print Untitled 1"}));
 }
 
+TEST(WordHost, EmptyNamesBecomeTheCurrentDocumentInTheCallersVariable) {
+    ScratchFolder scratch;
+    HostWithLog h;
+    WriteFile(scratch.path() / "t.doc", "t");
+    h.host->OpenTemplate(scratch / "t.doc");
+    h.log.running = true;
+    h.log.calls.clear();
+
+    std::string name;
+    h.host->CloseDocument(name);
+    EXPECT_EQ(name, "Untitled 1");
+    EXPECT_EQ(h.log.calls, (std::vector<std::string>{"saved Untitled 1", "close Untitled 1"}));
+
+    std::string open;
+    EXPECT_TRUE(h.host->IsDocumentOpen(open));
+    EXPECT_EQ(open, "Untitled 1");
+    std::string otherCase = "untitled 1", trailing = "Untitled 1 ";
+    EXPECT_FALSE(h.host->IsDocumentOpen(otherCase));
+    EXPECT_FALSE(h.host->IsDocumentOpen(trailing));
+
+    // Without an office IsDocumentOpen answers before it looks at the name.
+    h.log.running = false;
+    std::string untouched;
+    EXPECT_FALSE(h.host->IsDocumentOpen(untouched));
+    EXPECT_EQ(untouched, "");
+}
+
 TEST(WordHost, QuitsTheRunningOfficeWhenDestroyed) {
     ScratchFolder scratch;
     HostWithLog h;
@@ -182,6 +209,13 @@ TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
     RecordingDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);
     ASSERT_EQ(dialogs.entries.size(), 2u);
+    EXPECT_TRUE(dialogs.entries[0].question);
+    EXPECT_EQ(dialogs.entries[0].caption, "信息：");
+    EXPECT_EQ(dialogs.entries[0].text,
+              "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，"
+              "确认要继续吗？");
+    EXPECT_FALSE(dialogs.entries[1].question);
+    EXPECT_EQ(dialogs.entries[1].caption, "信息：");
     EXPECT_EQ(dialogs.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
 
     // With the script in place and no office, nothing is launched and nothing is said.

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <map>
+
 #include "common/text.h"
 #include "office_fixture.h"
 #include "word/libreoffice.h"
@@ -352,6 +355,106 @@ TEST_F(WordHostOffice, QuitEndsTheOfficeAndRemovesItsProfile) {
     }
     EXPECT_TRUE(OwnOfficePids().empty());
     EXPECT_FALSE(fs::exists(profile));
+}
+
+TEST_F(WordHostOffice, StoppedOfficeDoesNotHoldTheQuit) {
+    std::string profile, instancePipe;
+    {
+        auto host = NewHost();
+        ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+        // A changed document: quitting first has to discard its changes over the bridge.
+        ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
+        const std::vector<pid_t> pids = OwnOfficePids();
+        ASSERT_EQ(pids.size(), 1u);
+        const std::string cmdline = ReadFile("/proc/" + std::to_string(pids[0]) + "/cmdline");
+        const std::size_t at = cmdline.find("/tmp/quillmerge-office-");
+        ASSERT_NE(at, std::string::npos);
+        profile = cmdline.substr(at, cmdline.find('\0', at) - at);
+        // The office's own instance pipe, named from the MD5 of the profile URL in UTF-16.
+        instancePipe = Capture(
+            "/usr/bin/python3 -c 'import hashlib, os, sys; "
+            "d = hashlib.md5((\"file://\" + sys.argv[1]).encode(\"utf-16-le\")).digest(); "
+            "sys.stdout.write(\"/tmp/OSL_PIPE_%d_SingleOfficeIPC_\" % os.getuid() + "
+            "\"\".join(\"%x\" % b for b in d))' " +
+            Quote(profile));
+        EXPECT_TRUE(fs::exists(instancePipe)) << instancePipe;
+        // A hung office answers nothing; the quit must still end (the test's time limit
+        // catches a quit that waits forever).
+        ASSERT_EQ(::kill(pids[0], SIGSTOP), 0);
+    }
+    EXPECT_TRUE(WaitFor([] { return OwnOfficePids().empty(); }));
+    EXPECT_FALSE(fs::exists(profile));
+    // The killed office could not remove its pipe itself.
+    EXPECT_FALSE(fs::exists(instancePipe));
+}
+
+// Every real-world document as a template: nothing hangs or crashes, and the bookmark list is
+// what the office keeps of the file's bookmarks.
+TEST_F(WordHostOffice, EveryRealWorldDocumentOpensOrFailsQuietly) {
+    if (!fs::exists(kRealWorld)) GTEST_SKIP() << "the real-world documents are not at " << kRealWorld;
+    const std::map<std::string, std::vector<std::string>> kept = {
+        {"61490.doc", {}},
+        {"Bug47286.doc", {}},  // form fields, not bookmarks
+        {"Bug51686.doc", {"OnMainHeading", "OnLevel3"}},
+        {"Bug51890.doc", {"favo", "Favo1", "Favo2", "Favo3", "Favo4", "Favo5", "Favo6"}},
+        {"Bug53380_4.doc", {"zHdrDate"}},
+        {"TestChineseProperties.doc", {}},
+        {"fields1.doc", {}},
+        {"header_image.doc", {}},
+        {"samplefastsaved.doc", {}},
+        {"testControlCharacters.doc", {"OLE_LINK1"}},
+    };
+    auto host = NewHost();
+    for (const auto& [file, expected] : kept) {
+        SCOPED_TRACE(file);
+        ASSERT_NE(host->OpenTemplate(kRealWorld + file), "");
+        std::vector<std::string> names = SplitList(host->ListBookmarks());
+        std::vector<std::string> sortedExpected = expected;
+        std::sort(names.begin(), names.end());
+        std::sort(sortedExpected.begin(), sortedExpected.end());
+        EXPECT_EQ(names, sortedExpected);
+        for (const std::string& name : expected) EXPECT_TRUE(host->SetBookmarkText(name, "v"));
+    }
+    // Fast-saved; the office drops its _Toc and _Hlt bookmarks when it reads the file (the
+    // "__RefHeading___Toc" names seen in a converted copy are made only when writing ODF).
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "ob_is.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    EXPECT_FALSE(host->BookmarkExists("_Toc19332316"));
+    // A real form: its named form fields are fieldmarks, not bookmarks, and the hidden _Hlt
+    // bookmarks are dropped.
+    ASSERT_NE(
+        host->OpenTemplate(kRealWorld + "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
+                                        "Travel-Approval-Request-Form.doc"),
+        "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    EXPECT_FALSE(host->SetBookmarkText("Text2", "x"));
+    // The encrypted file opens as nothing, and the office goes on working.
+    EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc"), "");
+    EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
+}
+
+// Leftovers in /tmp are swept when a program starts its first office: those of a program
+// that no longer runs go, anything else stays, and nothing there can stop the office.
+TEST_F(WordHostOffice, LeftoversOfEndedProgramsAreSweptAtFirstStart) {
+    // Above the kernel's largest process id: no such program runs.
+    const fs::path dead = "/tmp/quillmerge-office-4194999-1";
+    // Too many digits for a process id: not ours to judge, and must not break the sweep.
+    const fs::path odd = "/tmp/quillmerge-office-99999999999999999999-1";
+    fs::create_directories(dead / "user");
+    fs::create_directories(odd);
+    // A fresh process, so that its first office start does the sweep.
+    const std::string command =
+        "exec " + Quote(fs::read_symlink("/proc/self/exe").string()) +
+        " --gtest_filter=WordHostOffice.ListsAndFindsBookmarksExactly >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(odd));
+    std::error_code ec;
+    fs::remove_all(dead, ec);
+    fs::remove_all(odd, ec);
 }
 
 // Started by the next test as a separate process: opens a document, reports its office's
