@@ -34,11 +34,14 @@ std::vector<std::string> ListFiles(std::string_view folder, std::string_view ext
     std::error_code ec;
     fs::directory_iterator it(ToPath(folder), ec);
     if (ec) return names;
-    for (const fs::directory_entry& entry : it) {
+    // Stepped with an error code: a read error part-way ends the listing instead of throwing.
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
-        if (!entry.is_regular_file(typeError)) continue;
-        std::string name = entry.path().filename().string();
-        if (EndsWithNoCase(name, extension)) names.push_back(std::move(name));
+        if (it->is_regular_file(typeError)) {
+            std::string name = it->path().filename().string();
+            if (EndsWithNoCase(name, extension)) names.push_back(std::move(name));
+        }
+        if (ec) break;
     }
     std::sort(names.begin(), names.end());
     return names;
