@@ -21,6 +21,7 @@ set(QM_HELP_COPIED
   "${CMAKE_CURRENT_LIST_DIR}/插入书签视频教程.html"
   "${CMAKE_CURRENT_LIST_DIR}/保存到Word视频教程.html"
   "${CMAKE_CURRENT_LIST_DIR}/插入到Word并打印视频教程.html"
+  "${CMAKE_CURRENT_LIST_DIR}/tutorial.css"
   ${QM_HELP_IMAGES})
 foreach(src IN LISTS QM_HELP_COPIED)
   file(RELATIVE_PATH rel "${CMAKE_CURRENT_LIST_DIR}" "${src}")

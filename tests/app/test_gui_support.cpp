@@ -40,18 +40,22 @@ gui::Answer TestDialogs::message(std::string_view text, std::string_view caption
     return answer;
 }
 
-std::string TestDialogs::getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
-    DialogCall call;
-    call.kind = DialogCall::Open;
-    call.title = title;
-    call.folder = folder;
-    call.filter = filter;
+std::string TestDialogs::AnswerFileDialog(const DialogCall& call) {
     calls.push_back(call);
     if (onCall) onCall(call);
     if (files.empty()) return {};
     std::string answer = files.front();
     files.pop_front();
     return answer;
+}
+
+std::string TestDialogs::getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
+    DialogCall call;
+    call.kind = DialogCall::Open;
+    call.title = title;
+    call.folder = folder;
+    call.filter = filter;
+    return AnswerFileDialog(call);
 }
 
 std::string TestDialogs::getSaveFileName(std::string_view title, std::string_view folder,
@@ -62,12 +66,7 @@ std::string TestDialogs::getSaveFileName(std::string_view title, std::string_vie
     call.folder = folder;
     call.proposedName = proposedName;
     call.filter = filter;
-    calls.push_back(call);
-    if (onCall) onCall(call);
-    if (files.empty()) return {};
-    std::string answer = files.front();
-    files.pop_front();
-    return answer;
+    return AnswerFileDialog(call);
 }
 
 std::vector<const DialogCall*> TestDialogs::messages() const {

@@ -53,6 +53,10 @@ public:
     std::vector<DialogCall> calls;
     // Runs inside each call, after it is recorded (to look at the window while a box is open).
     std::function<void(const DialogCall&)> onCall;
+
+private:
+    // Records a file dialog and answers it from `files`.
+    std::string AnswerFileDialog(const DialogCall& call);
 };
 
 class RecordingOpener : public gui::Opener {

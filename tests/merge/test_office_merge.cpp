@@ -23,6 +23,7 @@
 #include "merge/program_state.h"
 #include "tests/merge/batch_runner.h"
 #include "tests/support/recording_run_ui.h"
+#include "tests/support/sheet_titles.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
 
@@ -89,14 +90,7 @@ class OfficeRunTest : public testing::Test {
         request_.templatePath = kFixtures + "/" + name;
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty()) << "the office did not start";
         state_.templateBookmarks = host_->ListBookmarks();
-        data::Recordset& rs = *state_.sheetRecordset;
-        ASSERT_TRUE(rs.open("select * from [Sheet1$]", state_.sheetConnection));
-        std::vector<std::string> titles;
-        for (int i = 0; i < data::GetFieldCount(rs); ++i) titles.push_back(data::GetFieldName(rs, i));
-        state_.recordCount = data::GetRecordCount(rs);
-        rs.close();
-        state_.columnTitles = JoinList(titles);
-        MatchTitles(state_);
+        ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     }
     RunOutcome Run(int start, int end, OutputKind kind = OutputKind::Save) {
         request_.start = start;

@@ -15,6 +15,7 @@
 #include "merge/program_state.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/recording_run_ui.h"
+#include "tests/support/sheet_titles.h"
 #include "word/word_host.h"
 
 namespace qm {
@@ -61,14 +62,7 @@ class RunTest : public testing::Test {
         ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, texts));
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
         state_.templateBookmarks = host_->ListBookmarks();
-        data::Recordset& rs = *state_.sheetRecordset;
-        ASSERT_TRUE(rs.open("select * from [Sheet1$]", state_.sheetConnection));
-        std::vector<std::string> titles;
-        for (int i = 0; i < data::GetFieldCount(rs); ++i) titles.push_back(data::GetFieldName(rs, i));
-        state_.recordCount = data::GetRecordCount(rs);
-        rs.close();
-        state_.columnTitles = JoinList(titles);
-        MatchTitles(state_);
+        ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     }
 
     RunOutcome Run(int start, int end, OutputKind kind = OutputKind::Save) {
