@@ -62,6 +62,19 @@ void ListSheets(std::string_view connection, std::vector<std::string>& names, Wo
     }
 }
 
+std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table, WorkbookCache* cache) {
+    try {
+        const ConnectionTarget target = ParseConnection(connection);
+        if (target.kind != ConnectionTarget::Workbook) return nullptr;
+        std::shared_ptr<const xls::Workbook> workbook =
+            cache ? cache->get(target.file)
+                  : std::shared_ptr<const xls::Workbook>(xls::ReadWorkbookFile(target.file));
+        return OpenWorkbookTable(std::move(workbook), table);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 int GetRecordCount(const Recordset& rs) {
     const long long n = rs.recordCount();
     return TruncToInt(static_cast<double>(n));

@@ -1,12 +1,14 @@
 #pragma once
 // Connection strings, sheet listing and the four record reading operations.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qm::data {
 
+class Cursor;
 class Recordset;
 class WorkbookCache;
 
@@ -21,6 +23,12 @@ std::string BuildConnectionString(int kind, std::string_view server = {}, std::s
 // The tables of the workbook named by `connection`, as the tables schema lists them ("Sheet1$",
 // "'My Sheet$'"), into `names` (cleared first). An unreadable workbook leaves it empty.
 void ListSheets(std::string_view connection, std::vector<std::string>& names, WorkbookCache* cache = nullptr);
+
+// The worksheet `table` ("Sheet1$", as ListSheets gives it) of the workbook named by
+// `connection`: every column, titled by the first row, read by index. nullptr when the
+// workbook or the sheet cannot be read. The cursor keeps the parsed workbook alive.
+std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table,
+                                  WorkbookCache* cache = nullptr);
 
 // Record access on an open recordset; a closed one gives 0 or "".
 int GetRecordCount(const Recordset& rs);

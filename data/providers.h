@@ -36,6 +36,9 @@ bool ParseWorkbookQuery(std::string_view sql, WorkbookQuery& query);
 // or column or a query it does not understand.
 std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook,
                                           std::string_view sql);
+// Every column of the worksheet `table` (a table name as listed, "Sheet1$", or between brackets
+// as a query names it), as "select * from [table]" gives it. nullptr for an unknown table.
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table);
 
 // ---- Database provider (SQLite) ----
 

@@ -166,6 +166,18 @@ bool ParseWorkbookQuery(std::string_view sql, WorkbookQuery& query) {
     return !query.columns.empty();
 }
 
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table) {
+    if (!workbook) return nullptr;
+    const xls::Sheet* sheet = FindSheet(*workbook, Unbracket(table));
+    if (!sheet) return nullptr;
+    std::vector<std::string> titles = Titles(*sheet);
+    std::vector<std::size_t> columns(titles.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) columns[c] = c;
+    return std::make_unique<Cursor>(
+        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(titles)),
+        /*writable=*/false);
+}
+
 std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook,
                                           std::string_view sql) {
     if (!workbook) return nullptr;

@@ -116,6 +116,21 @@ TEST(WorkbookQuery, TableNamesInListedAndPlainForm) {
         EXPECT_FALSE(Open(sql)) << sql;
 }
 
+// Opening a table by name needs no query text, so titles a select list cannot hold read alike.
+TEST(WorkbookTable, OpensEveryColumnByTableName) {
+    for (const char* table : {"Records$", "[Records$]", "records$"}) {
+        std::unique_ptr<Cursor> cursor = OpenWorkbookTable(SampleBook(), table);
+        ASSERT_NE(cursor, nullptr) << table;
+        EXPECT_EQ(FieldNames(*cursor), (Names{"ID", "Name", "F3", "Amount"}));
+        EXPECT_EQ(cursor->recordCount(), 25);
+        EXPECT_EQ(cursor->fieldValue(3), "1.5");
+    }
+    EXPECT_NE(OpenWorkbookTable(SampleBook(), "'My Sheet$'"), nullptr);
+    EXPECT_EQ(OpenWorkbookTable(SampleBook(), "Chart1$"), nullptr);
+    EXPECT_EQ(OpenWorkbookTable(SampleBook(), "Nope$"), nullptr);
+    EXPECT_EQ(OpenWorkbookTable(nullptr, "Records$"), nullptr);
+}
+
 TEST(WorkbookQuery, SelectListKeepsOrderRepetitionsAndNamesAsGiven) {
     auto cursor = Open("select Amount, [ID] ,amount, F3 from [Records$]");
     ASSERT_TRUE(cursor);
