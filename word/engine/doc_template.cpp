@@ -1,8 +1,976 @@
 #include "word/engine/doc_template.h"
 
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <set>
+
+#include "common/cfb/compound_file.h"
+#include "word/engine/doc_file.h"
+
 namespace qm::engine {
 
-OpenResult OpenDocTemplate(std::span<const std::uint8_t>) { return {nullptr, "not supported yet"}; }
-bool VerifyDocContainer(std::span<const std::uint8_t>) { return false; }
+using namespace doc;
+
+namespace {
+
+constexpr std::size_t kPage = 512;
+constexpr char16_t kFieldBegin = 0x13, kFieldSeparator = 0x14, kFieldEnd = 0x15;
+constexpr std::uint8_t kFormText = 70, kFormCheckBox = 71, kFormDropDown = 83;
+
+// What the engine does with each table of the FIB when a document is made from the template.
+enum class Treatment { Copy, Drop, Refuse };
+
+// Tables that hold positions which nothing here knows how to move: a template with one of them
+// goes to the office.
+const std::map<int, const char*>& RefusedTables() {
+    static const std::map<int, const char*> tables = {
+        {10, "a glossary"},
+        {14, "an unknown position table"},
+        {54, "a master document's subdocuments"},
+        {85, "ActiveX controls"},
+        {89, "an automatic summary"},
+        {100, "an unknown position table"},
+        {101, "an unknown position table"},
+        {137, "content controls"},
+        {138, "content controls"},
+        {139, "content controls"},
+        {141, "protected ranges"},
+        {142, "protected ranges"},
+        {143, "protected ranges"},
+        {164, "an unknown position table"},
+        {165, "tracked moves"},
+        {166, "tracked moves"},
+        {167, "tracked moves"},
+        {168, "tracked moves"},
+        {169, "tracked moves"},
+        {170, "tracked moves"},
+        {174, "an unknown position table"},
+        {175, "an unknown position table"},
+        {176, "an unknown position table"},
+    };
+    return tables;
+}
+
+// Caches Word rebuilds (layout, spelling, language detection, table and list caches), undo
+// data and smart tags: a made document leaves them out rather than carry stale positions.
+bool Dropped(int table) {
+    static const std::set<int> tables = {7,   8,   34,  55,  63,  64,  65,  66,  67,  68,  77,  78,  79,
+                                         80,  81,  82,  88,  90,  93,  98,  102, 103, 104, 105, 106, 107,
+                                         110, 111, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
+                                         125, 128, 129, 130, 132, 133, 134, 135, 146, 147, 148, 149, 150,
+                                         151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163};
+    return tables.count(table) != 0;
+}
+
+const char* StoryName(Story story) {
+    switch (story) {
+        case Story::Main: return "main";
+        case Story::Footnote: return "footnote";
+        case Story::Header: return "header";
+        case Story::Comment: return "comment";
+        case Story::Endnote: return "endnote";
+        case Story::TextBox:
+        case Story::HeaderTextBox: return "textbox";
+        default: return "other";
+    }
+}
+
+// The field table of each story.
+int FieldTable(Story story) {
+    switch (story) {
+        case Story::Main: return kPlcfFldMom;
+        case Story::Footnote: return kPlcfFldFtn;
+        case Story::Header: return kPlcfFldHdr;
+        case Story::Macro: return kPlcfFldMcr;
+        case Story::Comment: return kPlcfFldAtn;
+        case Story::Endnote: return kPlcfFldEdn;
+        case Story::TextBox: return kPlcfFldTxbx;
+        case Story::HeaderTextBox: return kPlcffldHdrTxbx;
+        default: return -1;
+    }
+}
+
+struct FieldMark {
+    std::uint32_t cp;  // absolute
+    char16_t ch;
+    std::uint8_t type;  // for a begin: the field's type
+};
+
+struct Field {
+    std::uint32_t begin = 0, end = 0;
+    std::optional<std::uint32_t> separator;
+    std::uint8_t type = 0;
+};
+
+// The fields of a story, from its field table; false when the marks do not nest.
+bool ReadFields(const DocFile& d, Story story, std::vector<FieldMark>& marks, std::vector<Field>& fields) {
+    marks.clear();
+    fields.clear();
+    const int table = FieldTable(story);
+    const std::span<const std::uint8_t> bytes = d.TableBytes(table);
+    if (bytes.empty()) return true;
+    Plc plc;
+    if (!ReadPlc(bytes, 2, plc)) return false;
+    const std::uint32_t start = d.StoryStart(story);
+    std::vector<Field> open;
+    for (std::size_t i = 0; i < plc.count(); ++i) {
+        const char16_t ch = plc.data[2 * i] & 0x1F;
+        const std::uint32_t cp = start + plc.cp[i];
+        marks.push_back({cp, ch, plc.data[2 * i + 1]});
+        if (ch == kFieldBegin) {
+            Field f;
+            f.begin = cp;
+            f.type = plc.data[2 * i + 1];
+            open.push_back(f);
+        } else if (ch == kFieldSeparator) {
+            if (open.empty()) return false;
+            open.back().separator = cp;
+        } else if (ch == kFieldEnd) {
+            if (open.empty()) return false;
+            open.back().end = cp;
+            fields.push_back(open.back());
+            open.pop_back();
+        } else {
+            return false;
+        }
+    }
+    return open.empty();
+}
+
+struct Mark {
+    std::string name;
+    std::uint32_t start = 0, end = 0;
+};
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        std::uint32_t c = text[k];
+        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 && text[k + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[k + 1] - 0xDC00u);
+            ++k;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Bookmark names: an extended table of UTF-16 strings.
+bool ReadNames(std::span<const std::uint8_t> bytes, std::vector<std::string>& names) {
+    names.clear();
+    if (bytes.empty()) return true;
+    if (bytes.size() < 6 || U16(bytes.data()) != 0xFFFF) return false;
+    const std::size_t count = U16(bytes.data() + 2);
+    const std::size_t extra = U16(bytes.data() + 4);
+    std::size_t at = 6;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (at + 2 > bytes.size()) return false;
+        const std::size_t n = U16(bytes.data() + at);
+        at += 2;
+        if (at + 2 * n + extra > bytes.size()) return false;
+        std::u16string name(n, u'\0');
+        for (std::size_t k = 0; k < n; ++k) name[k] = static_cast<char16_t>(U16(bytes.data() + at + 2 * k));
+        names.push_back(Utf16ToUtf8(name));
+        at += 2 * n + extra;
+    }
+    return true;
+}
+
+// A table of ranges kept as start and end positions (bookmarks, comment ranges).
+struct RangeTable {
+    Plc starts;  // data: FBKF (index of the end, flags)
+    Plc ends;
+    bool Read(const DocFile& d, int startTable, int endTable) {
+        const std::span<const std::uint8_t> s = d.TableBytes(startTable), e = d.TableBytes(endTable);
+        if (s.empty() && e.empty()) return true;
+        if (!ReadPlc(s, 4, starts) || !ReadPlc(e, 0, ends)) return false;
+        for (std::size_t i = 0; i < starts.count(); ++i)
+            if (U16(starts.data.data() + 4 * i) >= ends.count()) return false;
+        return true;
+    }
+    std::size_t count() const { return starts.count(); }
+    std::uint32_t Start(std::size_t i) const { return starts.cp[i]; }
+    std::uint32_t End(std::size_t i) const { return ends.cp[U16(starts.data.data() + 4 * i)]; }
+    std::uint16_t Flags(std::size_t i) const { return U16(starts.data.data() + 4 * i + 2); }
+};
+
+// A normalised value as Word's text: "\n" becomes a manual line break (U+000B).
+std::u16string ValueToWordText(std::string_view value) {
+    const std::string normal = NormalizeValue(value);
+    std::u16string out;
+    out.reserve(normal.size());
+    for (std::size_t i = 0; i < normal.size();) {
+        const unsigned char c = static_cast<unsigned char>(normal[i]);
+        std::uint32_t cp;
+        std::size_t n;
+        if (c < 0x80) {
+            cp = c;
+            n = 1;
+        } else if (c < 0xE0) {
+            cp = (c & 0x1Fu) << 6 | (static_cast<unsigned char>(normal[i + 1]) & 0x3Fu);
+            n = 2;
+        } else if (c < 0xF0) {
+            cp = (c & 0x0Fu) << 12 | (static_cast<unsigned char>(normal[i + 1]) & 0x3Fu) << 6 |
+                 (static_cast<unsigned char>(normal[i + 2]) & 0x3Fu);
+            n = 3;
+        } else {
+            cp = (c & 0x07u) << 18 | (static_cast<unsigned char>(normal[i + 1]) & 0x3Fu) << 12 |
+                 (static_cast<unsigned char>(normal[i + 2]) & 0x3Fu) << 6 | (static_cast<unsigned char>(normal[i + 3]) & 0x3Fu);
+            n = 4;
+        }
+        i += n;
+        if (cp == '\n') cp = 0x0B;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+// Character properties that belong to the character they were found on and must not pass to
+// a value: special characters, pictures, objects, field marks, symbols, revision marks.
+bool SpecialSprm(std::uint16_t sprm) {
+    switch (sprm) {
+        case 0x0800:  // deleted
+        case 0x0801:  // inserted
+        case 0x0802:  // field vanish
+        case 0x6A03:  // picture location
+        case 0x4804:  // revision author
+        case 0x6805:  // revision time
+        case 0x0806:  // data
+        case 0x080A:  // OLE2 object
+        case 0x6A09:  // symbol
+        case 0x680E:  // object location
+        case 0x0818:  // special vanish
+        case 0x0855:  // special character
+        case 0x085A:  // object
+        case 0x4863:  // deletion author
+        case 0x6864:  // deletion time
+        case 0xCA89:  // property revision
+        case 0xCA71:  // RM properties
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::vector<std::uint8_t> CleanChpx(const std::vector<std::uint8_t>& grpprl) {
+    std::vector<std::uint8_t> out;
+    const bool whole = ForEachSprm(grpprl, [&](std::uint16_t sprm, std::span<const std::uint8_t> bytes) {
+        if (!SpecialSprm(sprm)) out.insert(out.end(), bytes.begin(), bytes.end());
+    });
+    if (!whole) out.clear();  // a damaged grpprl: plain text is better than a wrong one
+    if (out.size() > 255) out.clear();
+    return out;
+}
+
+// Where a listed bookmark's value goes.
+struct Target {
+    std::uint32_t start = 0, end = 0;  // the bookmark itself
+    std::uint32_t s = 0, e = 0;        // the text that gets replaced
+    Story story = Story::Main;
+    std::optional<std::uint32_t> formatCp;  // the character whose properties the value takes
+};
+
+// A table moved when a story's text changes.
+struct PositionTable {
+    int index;
+    std::size_t cb;
+    Story story;
+    bool boundaries;  // positions between ranges (sections, headers), else character positions
+};
+
+const std::vector<PositionTable>& MovedTables() {
+    static const std::vector<PositionTable> tables = {
+        {kPlcffndRef, 2, Story::Main, false},  {kPlcfandRef, 30, Story::Main, false},
+        {kPlcfendRef, 2, Story::Main, false},  {kPlcfFldMom, 2, Story::Main, false},
+        {kPlcSpaMom, 26, Story::Main, false},  {kPlcfSed, 12, Story::Main, true},
+        {kPlcfHdd, 0, Story::Header, true},    {kPlcfFldHdr, 2, Story::Header, false},
+        {kPlcSpaHdr, 26, Story::Header, false},
+    };
+    return tables;
+}
+
+// One value going in, with everything a made document needs of it.
+struct FillOp {
+    std::size_t target;
+    std::uint32_t s, e;
+    Story story;
+    std::u16string text;
+    std::vector<std::uint8_t> chpx;
+    std::uint16_t prm = 0;
+    std::uint32_t fc = 0;
+    std::int64_t delta() const { return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s); }
+};
+
+// Positions before and after the fills.
+class PositionMap {
+public:
+    explicit PositionMap(std::vector<FillOp> ops, std::uint32_t offset = 0) {
+        for (FillOp& op : ops) {
+            op.s -= offset;
+            op.e -= offset;
+        }
+        ops_ = std::move(ops);
+    }
+    // A position between characters: one inside a replaced range moves to its start.
+    std::uint32_t Boundary(std::uint32_t cp) const {
+        std::int64_t shift = 0;
+        for (const FillOp& op : ops_) {
+            if (cp > op.s && cp < op.e) return Boundary(op.s);
+            if (cp >= op.e && cp > op.s) shift += op.delta();
+        }
+        return static_cast<std::uint32_t>(cp + shift);
+    }
+    // A character: gone when it was inside a replaced range.
+    std::optional<std::uint32_t> Char(std::uint32_t cp) const {
+        std::int64_t shift = 0;
+        for (const FillOp& op : ops_) {
+            if (cp >= op.s && cp < op.e) return std::nullopt;
+            if (cp >= op.e) shift += op.delta();
+        }
+        return static_cast<std::uint32_t>(cp + shift);
+    }
+    // The end of a range that was exactly a replaced range ends after its value.
+    std::uint32_t End(std::uint32_t start, std::uint32_t end) const {
+        for (const FillOp& op : ops_)
+            if (op.s == start && op.e == end) return Boundary(op.s) + static_cast<std::uint32_t>(op.text.size());
+        return Boundary(end);
+    }
+    bool empty() const { return ops_.empty(); }
+
+private:
+    std::vector<FillOp> ops_;
+};
+
+class DocTemplate final : public Template {
+public:
+    Format format() const override { return Format::Doc; }
+    const std::vector<BookmarkInfo>& bookmarks() const override { return infos_; }
+    std::string CheckFills(std::span<const std::string> names) const override;
+    bool Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out, std::string& error) const override;
+
+    bool Load(std::span<const std::uint8_t> bytes, std::string& refusal);
+
+private:
+    void Analyse(std::size_t index, const std::vector<Mark>& marks, const RangeTable& comments);
+    std::string Conflict(std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges) const;
+    bool Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all, std::uint32_t storyShift,
+                 std::vector<std::uint8_t>& table, std::vector<std::uint8_t>& wd) const;
+
+    DocFile d_;
+    std::vector<BookmarkInfo> infos_;
+    std::vector<Target> targets_;
+    std::vector<std::vector<Field>> fields_;  // per story
+    std::vector<std::vector<FieldMark>> marks_;
+    std::uint32_t lastChpxFc_ = 0;
+};
+
+bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal) {
+    if (!d_.Parse(bytes, refusal)) return false;
+    for (const auto& [table, why] : RefusedTables()) {
+        if (d_.Lcb(table) != 0) {
+            refusal = std::string("the document holds ") + why;
+            return false;
+        }
+    }
+    // Every table the engine touches must read whole.
+    for (const PositionTable& t : MovedTables()) {
+        Plc plc;
+        if (d_.Lcb(t.index) != 0 && !ReadPlc(d_.TableBytes(t.index), t.cb, plc)) {
+            refusal = "the document's position tables are damaged";
+            return false;
+        }
+    }
+    Plc chpx;
+    if (d_.Lcb(kPlcfBteChpx) != 0) {
+        if (!ReadPlc(d_.TableBytes(kPlcfBteChpx), 4, chpx) || chpx.cp.back() > d_.word().size()) {
+            refusal = "the document's formatting tables are damaged";
+            return false;
+        }
+        lastChpxFc_ = chpx.cp.back();
+    }
+    fields_.resize(static_cast<int>(Story::Count));
+    marks_.resize(static_cast<int>(Story::Count));
+    for (int s = 0; s < static_cast<int>(Story::Count); ++s) {
+        if (!ReadFields(d_, static_cast<Story>(s), marks_[static_cast<std::size_t>(s)], fields_[static_cast<std::size_t>(s)])) {
+            refusal = "the document's field tables are damaged";
+            return false;
+        }
+    }
+
+    std::vector<std::string> names;
+    RangeTable table;
+    if (!ReadNames(d_.TableBytes(kSttbfBkmk), names) || !table.Read(d_, kPlcfBkf, kPlcfBkl) ||
+        names.size() != table.count()) {
+        refusal = "the document's bookmark tables are damaged";
+        return false;
+    }
+    RangeTable comments;
+    if (!comments.Read(d_, kPlcfAtnBkf, kPlcfAtnBkl)) {
+        refusal = "the document's comment tables are damaged";
+        return false;
+    }
+    std::vector<Mark> marks(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        marks[i].name = names[i];
+        marks[i].start = table.Start(i);
+        marks[i].end = table.End(i);
+    }
+    std::set<std::string> listed;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        if (!listed.insert(marks[i].name).second) continue;
+        BookmarkInfo info;
+        info.name = marks[i].name;
+        info.hidden = !info.name.empty() && info.name.front() == '_';
+        infos_.push_back(info);
+        targets_.push_back({marks[i].start, marks[i].end, marks[i].start, marks[i].end, Story::Main, std::nullopt});
+        if ((table.Flags(i) & 0x8000) != 0) {
+            infos_.back().refusal = "a table column bookmark";
+            continue;
+        }
+        Analyse(infos_.size() - 1, marks, comments);
+    }
+    return true;
+}
+
+bool IsParagraphEnd(char16_t c) { return c == 0x0D || c == 0x07 || c == 0x0C; }
+
+// Why the text [s, e) cannot be replaced, or "".
+std::string SpecialCharacter(const DocFile& d, std::uint32_t s, std::uint32_t e) {
+    for (std::uint32_t cp = s; cp < e; ++cp) {
+        const char16_t c = d.CharAt(cp);
+        switch (c) {
+            case 0x09:
+            case 0x0B:
+            case 0x1E:
+            case 0x1F:
+                continue;
+            case 0x0D: return "spans a paragraph mark";
+            case 0x07: return "spans a table cell mark";
+            case 0x0C: return "spans a page or section break";
+            case 0x0E: return "spans a column break";
+            case 0x01:
+            case 0x08: return "holds a picture or a drawing";
+            case 0x02: return "holds a footnote or endnote mark";
+            case 0x05: return "holds a comment mark";
+            case kFieldBegin:
+            case kFieldSeparator:
+            case kFieldEnd: return "holds a field";
+            case 0xFFFF: return "runs past the end of the text";
+            default:
+                if (c < 0x20) return "holds a special character";
+        }
+    }
+    return {};
+}
+
+void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, const RangeTable& comments) {
+    BookmarkInfo& info = infos_[index];
+    Target& t = targets_[index];
+    auto refuse = [&](std::string why) { info.refusal = std::move(why); };
+    if (t.end < t.start) return refuse("its end lies before its start");
+    const Story story = d_.StoryOf(t.start);
+    t.story = story;
+    info.story = StoryName(story);
+    if (story == Story::Count || t.end > d_.StoryEnd(story)) return refuse("lies outside the document's text");
+    // A header's bookmark: which of the six kinds of header and footer holds it.
+    if (story == Story::Header) {
+        Plc hdd;
+        if (!ReadPlc(d_.TableBytes(kPlcfHdd), 0, hdd)) return refuse("the header table is damaged");
+        const std::uint32_t rel = t.start - d_.StoryStart(Story::Header);
+        std::size_t k = 0;
+        while (k + 1 < hdd.cp.size() && hdd.cp[k + 1] <= rel) ++k;
+        if (k < 6) return refuse("in a footnote separator");
+        if ((k - 6) % 6 >= 2 && (k - 6) % 6 != 4) info.story = "footer";
+    } else if (story != Story::Main) {
+        return refuse(std::string("in a ") + StoryName(story) + " (only the main text, headers and footers are filled)");
+    }
+
+    // In a table: the paragraph that holds the bookmark ends with a mark that says so.
+    std::uint32_t mark = t.end;
+    while (mark < d_.StoryEnd(story) && !IsParagraphEnd(d_.CharAt(mark))) ++mark;
+    if (const std::optional<std::uint32_t> fc = d_.FcAt(mark); fc && mark < d_.StoryEnd(story))
+        info.inTable = d_.CharAt(mark) == 0x07 || d_.ParagraphInTable(*fc);
+
+    // Fields: a form text field's bookmark fills the field's result; any other field mark in
+    // or around the range makes it unsafe.
+    const std::vector<Field>& fields = fields_[static_cast<std::size_t>(story)];
+    const Field* form = nullptr;
+    for (const Field& f : fields) {
+        const bool wraps = (t.start == f.begin || t.start == f.begin + 1) && t.end == f.end + 1;
+        if (!wraps) continue;
+        if (f.type == kFormCheckBox) return refuse("a check box form field");
+        if (f.type == kFormDropDown) return refuse("a drop-down form field");
+        if (f.type != kFormText) break;
+        if (!f.separator) return refuse("a form field without a result");
+        form = &f;
+        info.formField = true;
+        t.s = *f.separator + 1;
+        t.e = f.end;
+        break;
+    }
+    for (const Field& f : fields) {
+        if (&f == form) continue;
+        const std::uint32_t codeEnd = f.separator ? *f.separator : f.end;
+        if (t.s > f.begin && t.s <= codeEnd) return refuse("inside a field code");
+        if (f.separator && t.s > *f.separator && t.s <= f.end) return refuse("inside a field result");
+    }
+    if (std::string why = SpecialCharacter(d_, t.s, t.e); !why.empty()) return refuse(why);
+
+    // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is.
+    auto overlaps = [&](std::uint32_t a, std::uint32_t b) {
+        if (a == t.s && b == t.e) return false;
+        const bool disjoint = b <= t.s || a >= t.e;
+        const bool inside = a >= t.s && b <= t.e;
+        const bool around = a <= t.s && b >= t.e;
+        return !(disjoint || inside || around);
+    };
+    for (const Mark& m : marks) {
+        if (m.start == t.start && m.end == t.end) continue;
+        if (overlaps(m.start, m.end)) return refuse("overlaps bookmark " + m.name);
+    }
+    for (std::size_t i = 0; i < comments.count(); ++i)
+        if (overlaps(comments.Start(i), comments.End(i))) return refuse("overlaps a comment's range");
+
+    // The value takes the properties of the text it replaces; an empty bookmark those of the
+    // character before it, unless that ends a paragraph.
+    if (t.e > t.s) {
+        t.formatCp = t.s;
+    } else if (t.s > d_.StoryStart(story) && !IsParagraphEnd(d_.CharAt(t.s - 1))) {
+        t.formatCp = t.s - 1;
+    } else if (t.s < d_.StoryEnd(story)) {
+        t.formatCp = t.s;
+    }
+}
+
+std::string DocTemplate::Conflict(std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges) const {
+    std::sort(ranges.begin(), ranges.end());
+    for (std::size_t i = 1; i < ranges.size(); ++i) {
+        if (ranges[i].first == ranges[i - 1].first) return "two filled bookmarks start at the same place";
+        if (ranges[i].first < ranges[i - 1].second) return "one filled bookmark lies inside another";
+    }
+    return {};
+}
+
+std::string DocTemplate::CheckFills(std::span<const std::string> names) const {
+    if (std::string why = Template::CheckFills(names); !why.empty()) return why;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+    std::set<std::string> seen;
+    for (const std::string& name : names) {
+        if (!seen.insert(name).second) continue;
+        for (std::size_t i = 0; i < infos_.size(); ++i)
+            if (infos_[i].name == name) ranges.emplace_back(targets_[i].s, targets_[i].e);
+    }
+    return Conflict(std::move(ranges));
+}
+
+bool DocTemplate::Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all,
+                          std::uint32_t storyShift, std::vector<std::uint8_t>& table, std::vector<std::uint8_t>& wd) const {
+    if (d_.Lcb(t.index) == 0) return true;
+    Plc plc;
+    if (!ReadPlc(d_.TableBytes(t.index), t.cb, plc)) return false;
+    const std::uint32_t start = d_.StoryStart(t.story);
+    const std::uint32_t length = d_.ccp[static_cast<std::size_t>(t.story)];
+    for (std::size_t i = 0; i < plc.cp.size(); ++i) {
+        if (plc.cp[i] > length) {
+            // Past the story (Word ends such tables at the end of all text): every change
+            // before it counts, in this story and the ones after it.
+            plc.cp[i] = all.Boundary(start + plc.cp[i]) - start - storyShift;
+        } else if (t.boundaries || i + 1 == plc.cp.size()) {
+            // The last position ends the table's range, not a character.
+            plc.cp[i] = map.Boundary(plc.cp[i]);
+        } else {
+            const std::optional<std::uint32_t> cp = map.Char(plc.cp[i]);
+            if (!cp) return false;
+            plc.cp[i] = *cp;
+        }
+    }
+    const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+    AppendPlc(plc, table);
+    Put32(wd.data() + d_.fcLcbOffset + 8 * static_cast<std::size_t>(t.index), fc);
+    Put32(wd.data() + d_.fcLcbOffset + 8 * static_cast<std::size_t>(t.index) + 4,
+          static_cast<std::uint32_t>(table.size() - fc));
+    return true;
+}
+
+// Moves a table of ranges; ends that fall out of order are sorted again and their starts told.
+bool MoveRanges(const DocFile& d, int startIndex, int endIndex, const PositionMap& map, std::vector<std::uint8_t>& table,
+                std::vector<std::uint8_t>& wd) {
+    RangeTable ranges;
+    if (!ranges.Read(d, startIndex, endIndex)) return false;
+    if (ranges.count() == 0) return true;
+    Plc starts = ranges.starts, ends = ranges.ends;
+    std::vector<std::uint32_t> newEnd(ends.cp.size());
+    for (std::size_t k = 0; k < ends.cp.size(); ++k) newEnd[k] = map.Boundary(ends.cp[k]);
+    for (std::size_t i = 0; i < ranges.count(); ++i) {
+        const std::uint16_t k = U16(starts.data.data() + 4 * i);
+        newEnd[k] = map.End(ranges.Start(i), ranges.End(i));
+        starts.cp[i] = map.Boundary(ranges.Start(i));
+    }
+    starts.cp.back() = map.Boundary(ranges.starts.cp.back());
+    std::vector<std::size_t> order(ends.count());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return newEnd[a] < newEnd[b]; });
+    std::vector<std::uint16_t> where(ends.count());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        ends.cp[k] = newEnd[order[k]];
+        where[order[k]] = static_cast<std::uint16_t>(k);
+    }
+    ends.cp.back() = newEnd.back();
+    for (std::size_t i = 0; i < ranges.count(); ++i)
+        Put16(starts.data.data() + 4 * i, where[U16(starts.data.data() + 4 * i)]);
+    for (const auto& [index, plc] : {std::pair<int, const Plc*>{startIndex, &starts}, {endIndex, &ends}}) {
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        AppendPlc(*plc, table);
+        Put32(wd.data() + d.fcLcbOffset + 8 * static_cast<std::size_t>(index), fc);
+        Put32(wd.data() + d.fcLcbOffset + 8 * static_cast<std::size_t>(index) + 4,
+              static_cast<std::uint32_t>(table.size() - fc));
+    }
+    return true;
+}
+
+// A CHPX formatting page over runs of the WordDocument stream.
+struct Run {
+    std::uint32_t fc, fcEnd;
+    std::vector<std::uint8_t> chpx;
+};
+
+// Lays the runs out in pages of 512 bytes; each page's end position goes into `ends`.
+std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& runs, std::vector<std::uint32_t>& ends) {
+    std::vector<std::array<std::uint8_t, kPage>> pages;
+    std::size_t next = 0;
+    while (next < runs.size()) {
+        std::array<std::uint8_t, kPage> page{};
+        std::size_t crun = 0;
+        std::size_t low = kPage - 1;  // lowest byte used by a property group
+        std::map<std::vector<std::uint8_t>, std::uint8_t> placed;
+        std::vector<std::uint8_t> offsets;
+        while (next + crun < runs.size() && crun < 101) {
+            const Run& r = runs[next + crun];
+            std::size_t newLow = low;
+            std::uint8_t offset = 0;
+            if (!r.chpx.empty()) {
+                if (auto it = placed.find(r.chpx); it != placed.end()) {
+                    offset = it->second;
+                } else {
+                    newLow = (low - (1 + r.chpx.size())) & ~std::size_t{1};
+                    offset = static_cast<std::uint8_t>(newLow / 2);
+                }
+            }
+            const std::size_t header = 4 * (crun + 2) + crun + 1;
+            if (header > newLow) break;
+            if (!r.chpx.empty() && !placed.count(r.chpx)) {
+                page[newLow] = static_cast<std::uint8_t>(r.chpx.size());
+                std::copy(r.chpx.begin(), r.chpx.end(), page.begin() + static_cast<std::ptrdiff_t>(newLow + 1));
+                placed[r.chpx] = offset;
+                low = newLow;
+            }
+            offsets.push_back(offset);
+            ++crun;
+        }
+        if (crun == 0) break;  // cannot happen: one run always fits
+        for (std::size_t i = 0; i < crun; ++i) Put32(page.data() + 4 * i, runs[next + i].fc);
+        Put32(page.data() + 4 * crun, runs[next + crun - 1].fcEnd);
+        for (std::size_t i = 0; i < crun; ++i) page[4 * (crun + 1) + i] = offsets[i];
+        page[kPage - 1] = static_cast<std::uint8_t>(crun);
+        ends.push_back(runs[next + crun - 1].fcEnd);
+        pages.push_back(page);
+        next += crun;
+    }
+    return pages;
+}
+
+bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out, std::string& error) const {
+    out.clear();
+    // Each named bookmark once, with its last value, in the order of the text.
+    std::map<std::size_t, std::string_view> values;
+    for (const Fill& fill : fills) {
+        for (std::size_t i = 0; i < infos_.size(); ++i) {
+            if (infos_[i].name != fill.name) continue;
+            if (!infos_[i].refusal.empty()) {
+                error = fill.name + ": " + infos_[i].refusal;
+                return false;
+            }
+            values[i] = fill.value;
+            break;
+        }
+    }
+    std::vector<FillOp> ops;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+    for (const auto& [i, value] : values) {
+        const Target& t = targets_[i];
+        FillOp op{i, t.s, t.e, t.story, ValueToWordText(value), {}, 0, 0};
+        if (t.formatCp) {
+            if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp)) op.chpx = CleanChpx(d_.Chpx(*fc));
+        }
+        const Piece* piece = d_.PieceAt(t.s);
+        if (!piece) piece = &d_.pieces.back();
+        op.prm = piece->prm;
+        ops.push_back(std::move(op));
+        ranges.emplace_back(t.s, t.e);
+    }
+    if (std::string why = Conflict(ranges); !why.empty()) {
+        error = why;
+        return false;
+    }
+    std::sort(ops.begin(), ops.end(), [](const FillOp& a, const FillOp& b) { return a.s < b.s; });
+
+    std::vector<std::uint8_t> wd = d_.word();
+    std::vector<std::uint8_t> table = d_.table();
+
+    // The values go at the end of WordDocument as UTF-16, then their formatting pages.
+    if (wd.size() % 2) wd.push_back(0);
+    std::vector<Run> runs;
+    if (lastChpxFc_ != 0 || d_.Lcb(kPlcfBteChpx) != 0) {
+        // The first new page starts where the last old one ended.
+        runs.push_back({lastChpxFc_, static_cast<std::uint32_t>(wd.size()), {}});
+    }
+    for (FillOp& op : ops) {
+        op.fc = static_cast<std::uint32_t>(wd.size());
+        for (char16_t c : op.text) {
+            wd.push_back(static_cast<std::uint8_t>(c));
+            wd.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        if (!op.text.empty()) runs.push_back({op.fc, static_cast<std::uint32_t>(wd.size()), op.chpx});
+    }
+    if (!runs.empty() && runs.front().fc == runs.front().fcEnd) runs.erase(runs.begin());
+    std::vector<std::uint32_t> pageEnds;
+    const std::vector<std::array<std::uint8_t, kPage>> pages = BuildPages(runs, pageEnds);
+    wd.resize((wd.size() + kPage - 1) / kPage * kPage, 0);
+    const std::uint32_t firstPage = static_cast<std::uint32_t>(wd.size() / kPage);
+    for (const auto& page : pages) wd.insert(wd.end(), page.begin(), page.end());
+
+    if (!pages.empty()) {
+        Plc bte;
+        if (d_.Lcb(kPlcfBteChpx) != 0) {
+            ReadPlc(d_.TableBytes(kPlcfBteChpx), 4, bte);
+        } else {
+            bte.cb = 4;
+            bte.cp.push_back(runs.front().fc);
+        }
+        for (std::size_t k = 0; k < pages.size(); ++k) {
+            bte.cp.push_back(pageEnds[k]);
+            bte.data.resize(bte.data.size() + 4);
+            Put32(bte.data.data() + bte.data.size() - 4, firstPage + static_cast<std::uint32_t>(k));
+        }
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        AppendPlc(bte, table);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx, fc);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx + 4, static_cast<std::uint32_t>(table.size() - fc));
+    }
+
+    // The piece table: the old text around the values, the values as pieces of their own.
+    std::vector<Piece> pieces;
+    std::uint32_t cp = 0;
+    auto copyText = [&](std::uint32_t from, std::uint32_t to) {
+        for (const Piece& p : d_.pieces) {
+            const std::uint32_t a = std::max(from, p.cp), b = std::min(to, p.cpEnd);
+            if (a >= b) continue;
+            Piece q = p;
+            q.fc = p.fc + 2 * (a - p.cp);  // the stored value counts 2 a character in both kinds
+            q.cp = cp;
+            q.cpEnd = cp + (b - a);
+            cp = q.cpEnd;
+            pieces.push_back(q);
+        }
+    };
+    std::uint32_t from = 0;
+    for (const FillOp& op : ops) {
+        copyText(from, op.s);
+        if (!op.text.empty()) {
+            Piece q;
+            q.cp = cp;
+            q.cpEnd = cp + static_cast<std::uint32_t>(op.text.size());
+            q.flags = 0x0001;  // holds no paragraph mark
+            q.fc = op.fc;
+            q.prm = op.prm;
+            cp = q.cpEnd;
+            pieces.push_back(q);
+        }
+        from = op.e;
+    }
+    copyText(from, d_.TextEnd());
+    {
+        std::vector<std::uint8_t> clx = d_.prc;
+        Plc plc;
+        plc.cb = 8;
+        for (const Piece& p : pieces) plc.cp.push_back(p.cp);
+        plc.cp.push_back(pieces.empty() ? 0 : pieces.back().cpEnd);
+        plc.data.resize(8 * pieces.size());
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            Put16(plc.data.data() + 8 * k, pieces[k].flags);
+            Put32(plc.data.data() + 8 * k + 2, pieces[k].fc);
+            Put16(plc.data.data() + 8 * k + 6, pieces[k].prm);
+        }
+        std::vector<std::uint8_t> pcdt;
+        AppendPlc(plc, pcdt);
+        clx.push_back(2);
+        clx.resize(clx.size() + 4);
+        Put32(clx.data() + clx.size() - 4, static_cast<std::uint32_t>(pcdt.size()));
+        clx.insert(clx.end(), pcdt.begin(), pcdt.end());
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        table.insert(table.end(), clx.begin(), clx.end());
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kClx, fc);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kClx + 4, static_cast<std::uint32_t>(clx.size()));
+    }
+
+    // Tables of positions: each story's own, counted from the story's start, and the bookmarks,
+    // counted over the whole text.
+    std::vector<FillOp> mainOps, headerOps;
+    std::int64_t mainDelta = 0, headerDelta = 0;
+    for (const FillOp& op : ops) {
+        (op.story == Story::Main ? mainOps : headerOps).push_back(op);
+        (op.story == Story::Main ? mainDelta : headerDelta) += op.delta();
+    }
+    const PositionMap all(ops);
+    const PositionMap mainMap(mainOps);
+    const PositionMap headerMap(headerOps, d_.StoryStart(Story::Header));
+    for (const PositionTable& t : MovedTables()) {
+        const bool main = t.story == Story::Main;
+        const PositionMap& map = main ? mainMap : headerMap;
+        if (all.empty()) continue;
+        // Stories before this one moved the story's start.
+        const std::uint32_t shift = main ? 0 : static_cast<std::uint32_t>(mainDelta);
+        if (!Rewrite(t, map, all, shift, table, wd)) {
+            error = "a table entry lies inside a filled range";
+            return false;
+        }
+    }
+    if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) || !MoveRanges(d_, kPlcfAtnBkf, kPlcfAtnBkl, all, table, wd)) {
+        error = "the bookmark tables cannot be moved";
+        return false;
+    }
+    for (std::uint32_t i = 0; i < d_.fcLcbCount && i < kTableCount; ++i)
+        if (Dropped(static_cast<int>(i))) Put32(wd.data() + d_.fcLcbOffset + 8 * i + 4, 0);
+
+    // The header: text counts, the stream's size, and the complex flag that makes readers use
+    // the piece table.
+    std::uint16_t flags = U16(wd.data() + 0x0A);
+    flags |= 0x0004;
+    unsigned quickSaves = (flags >> 4) & 0xF;
+    quickSaves = d_.nFib >= 0x00D9 ? 0xF : std::min(quickSaves + 1, 15u);
+    flags = static_cast<std::uint16_t>((flags & ~0x00F0) | quickSaves << 4);
+    Put16(wd.data() + 0x0A, flags);
+    Put32(wd.data() + d_.lwOffset, static_cast<std::uint32_t>(wd.size()));
+    Put32(wd.data() + d_.lwOffset + 4 * 3, static_cast<std::uint32_t>(d_.ccp[0] + mainDelta));
+    Put32(wd.data() + d_.lwOffset + 4 * 5, static_cast<std::uint32_t>(d_.ccp[2] + headerDelta));
+
+    std::vector<std::span<const std::uint8_t>> spans(d_.streams.begin(), d_.streams.end());
+    spans[d_.wordIndex] = wd;
+    spans[d_.tableIndex] = table;
+    out = cfb::Write(d_.entries, spans);
+    if (out.empty()) {
+        error = "the document is too large";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+OpenResult OpenDocTemplate(std::span<const std::uint8_t> bytes) {
+    auto t = std::make_shared<DocTemplate>();
+    std::string refusal;
+    if (!t->Load(bytes, refusal)) return {nullptr, refusal};
+    return {t, {}};
+}
+
+bool ReadDocContents(std::span<const std::uint8_t> bytes, DocContents& out, std::string& error) {
+    out = DocContents{};
+    DocFile d;
+    if (!d.Parse(bytes, error)) return false;
+    out.text = d.Text(0, d.TextEnd());
+    out.storyLengths.assign(d.ccp.begin(), d.ccp.end());
+    std::vector<std::string> names;
+    RangeTable table;
+    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) || names.size() != table.count()) {
+        error = "the bookmark tables are damaged";
+        return false;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        DocBookmark b{names[i], table.Start(i), table.End(i), {}};
+        if (b.end >= b.start) b.text = d.Text(b.start, b.end);
+        out.bookmarks.push_back(std::move(b));
+    }
+    return true;
+}
+
+std::string CheckDocStructure(std::span<const std::uint8_t> bytes) {
+    DocFile d;
+    std::string error;
+    if (!d.Parse(bytes, error)) return error;
+    std::uint32_t total = 0;
+    for (std::uint32_t n : d.ccp) total += n;
+    if (total != d.ccp[0] && d.TextEnd() < total + 1) return "the pieces end before the last story";
+    // Tables of one story: sorted and inside the story.
+    for (const PositionTable& t : MovedTables()) {
+        if (d.Lcb(t.index) == 0) continue;
+        Plc plc;
+        if (!ReadPlc(d.TableBytes(t.index), t.cb, plc)) return "table " + std::to_string(t.index) + " does not read";
+        // Word ends some tables at the end of all text rather than of their story.
+        const std::uint32_t length = d.TextEnd() - d.StoryStart(t.story);
+        for (std::size_t i = 0; i < plc.cp.size(); ++i) {
+            if (i > 0 && plc.cp[i] < plc.cp[i - 1]) return "table " + std::to_string(t.index) + " is out of order";
+            // The last position only closes the last range; Word may put it past the end.
+            if (plc.cp[i] > length && i + 1 < plc.cp.size()) return "table " + std::to_string(t.index) + " runs past the text";
+        }
+    }
+    // Field marks sit on field characters and nest.
+    for (int s = 0; s < static_cast<int>(Story::Count); ++s) {
+        std::vector<FieldMark> marks;
+        std::vector<Field> fields;
+        if (!ReadFields(d, static_cast<Story>(s), marks, fields)) return "the field marks do not nest";
+        for (const FieldMark& m : marks)
+            if (d.CharAt(m.cp) != m.ch) return "a field mark is not on its field character";
+    }
+    // Bookmarks.
+    std::vector<std::string> names;
+    RangeTable table;
+    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) || names.size() != table.count())
+        return "the bookmark tables do not read";
+    for (std::size_t i = 0; i < table.count(); ++i) {
+        if (i > 0 && table.Start(i) < table.Start(i - 1)) return "the bookmark starts are out of order";
+        if (table.End(i) < table.Start(i)) return "bookmark " + names[i] + " ends before it starts";
+        if (table.End(i) > d.TextEnd()) return "bookmark " + names[i] + " runs past the text";
+    }
+    for (std::size_t k = 1; k < table.ends.cp.size(); ++k)
+        if (table.ends.cp[k] < table.ends.cp[k - 1] && k + 1 < table.ends.cp.size()) return "the bookmark ends are out of order";
+    // Formatting pages lie in the stream, in order.
+    Plc bte;
+    if (d.Lcb(kPlcfBteChpx) != 0) {
+        if (!ReadPlc(d.TableBytes(kPlcfBteChpx), 4, bte)) return "the formatting table does not read";
+        for (std::size_t i = 0; i < bte.count(); ++i) {
+            if (bte.cp[i + 1] <= bte.cp[i]) return "the formatting table is out of order";
+            if ((static_cast<std::uint64_t>(U32(bte.data.data() + 4 * i) & 0x3FFFFF) + 1) * kPage > d.word().size())
+                return "a formatting page lies outside the stream";
+        }
+    }
+    return {};
+}
+
+bool VerifyDocContainer(std::span<const std::uint8_t> bytes) { return CheckDocStructure(bytes).empty(); }
 
 }  // namespace qm::engine

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "word/engine/template.h"
 
@@ -16,7 +18,27 @@ namespace qm::engine {
 OpenResult OpenDocTemplate(std::span<const std::uint8_t> bytes);
 
 // True when `bytes` are a whole compound file whose WordDocument stream and table stream read
-// back and whose piece table covers the text.
+// back and whose tables agree with the text (CheckDocStructure).
 bool VerifyDocContainer(std::span<const std::uint8_t> bytes);
+
+// What a .doc holds, read through its piece table: for checks of made documents.
+struct DocBookmark {
+    std::string name;
+    std::uint32_t start = 0, end = 0;  // CPs over all stories
+    std::u16string text;
+};
+struct DocContents {
+    std::u16string text;  // every story, as the piece table gives it
+    std::vector<std::uint32_t> storyLengths;  // main, footnote, header, macro, comment, endnote, text box, header text box
+    std::vector<DocBookmark> bookmarks;       // in the order of their starts, hidden ones included
+};
+// False, with `error`, for a file the engine cannot read.
+bool ReadDocContents(std::span<const std::uint8_t> bytes, DocContents& out, std::string& error);
+
+// "" when the tables keyed by positions agree with the text: pieces cover every story, each
+// table is sorted and inside its story, every field mark sits on a field character and the
+// marks nest, bookmarks end after they start, formatting pages lie in the stream. Otherwise
+// the first thing found wrong.
+std::string CheckDocStructure(std::span<const std::uint8_t> bytes);
 
 }  // namespace qm::engine
