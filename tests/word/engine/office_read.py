@@ -2,10 +2,16 @@
 """Reads documents with the office, as a user's word processor would, for the engine tests.
 
     office_read.py <profile folder> <file>...
+    office_read.py --compare <profile folder> <manifest>
 
-Prints one JSON object per file on its own line: {"file", "ok", "bookmarks", "text"}. "ok" is
-false when the office could not load the file; "bookmarks" are the names the office lists;
-"text" is the body, the tables, the headers and footers and the form field results, joined.
+The first prints one JSON object per file on its own line: {"file", "ok", "bookmarks", "text"}.
+"ok" is false when the office could not load the file; "bookmarks" are the names the office
+lists; "text" is the body, the tables, the headers and footers and the form field results.
+
+The second reads a manifest of tab-separated lines "template, made document, values..." and
+prints one line for each: "ok", or "FAIL <made document>: <what is wrong>". A made document must
+load, list the same bookmarks as its template (in any order: a nested bookmark moves to the
+start of its filled one) and show every value.
 """
 import json
 import os
@@ -61,27 +67,53 @@ def text_of(doc, folder):
     return "\n".join(parts)
 
 
+def read(desktop, path, folder):
+    result = {"file": path, "ok": False, "bookmarks": [], "text": ""}
+    doc = None
+    try:
+        doc = desktop.loadComponentFromURL(uno.systemPathToFileUrl(os.path.abspath(path)), "_blank", 0,
+                                           (prop("Hidden", True), prop("ReadOnly", True)))
+        if doc is not None:
+            result["ok"] = True
+            result["bookmarks"] = list(doc.getBookmarks().getElementNames())
+            result["text"] = text_of(doc, folder)
+    except Exception as e:
+        result["error"] = str(e)
+    finally:
+        if doc is not None:
+            doc.close(True)
+    return result
+
+
+def compare(desktop, manifest, folder):
+    with open(manifest, encoding="utf-8") as f:
+        for line in f:
+            parts = line.rstrip("\n").split("\t")
+            template, made, values = parts[0], parts[1], [v for v in parts[2:] if v]
+            t, m = read(desktop, template, folder), read(desktop, made, folder)
+            problems = []
+            if not m["ok"]:
+                problems.append("does not load: " + m.get("error", ""))
+            elif sorted(t["bookmarks"]) != sorted(m["bookmarks"]):
+                problems.append("bookmarks %s instead of %s" % (sorted(m["bookmarks"]), sorted(t["bookmarks"])))
+            missing = [v for v in values if v not in m["text"]]
+            if m["ok"] and missing:
+                problems.append("values not shown: %s" % missing)
+            print("ok" if not problems else "FAIL %s: %s" % (made, "; ".join(problems)), flush=True)
+
+
 def main():
-    profile, files = sys.argv[1], sys.argv[2:]
+    checking = sys.argv[1] == "--compare"
+    args = sys.argv[2:] if checking else sys.argv[1:]
+    profile = args[0]
     office, desktop = connect(profile)
     try:
         with tempfile.TemporaryDirectory() as folder:
-            for path in files:
-                result = {"file": path, "ok": False, "bookmarks": [], "text": ""}
-                doc = None
-                try:
-                    doc = desktop.loadComponentFromURL(uno.systemPathToFileUrl(os.path.abspath(path)), "_blank", 0,
-                                                       (prop("Hidden", True), prop("ReadOnly", True)))
-                    if doc is not None:
-                        result["ok"] = True
-                        result["bookmarks"] = list(doc.getBookmarks().getElementNames())
-                        result["text"] = text_of(doc, folder)
-                except Exception as e:
-                    result["error"] = str(e)
-                finally:
-                    if doc is not None:
-                        doc.close(True)
-                print(json.dumps(result, ensure_ascii=False), flush=True)
+            if checking:
+                compare(desktop, args[1], folder)
+            else:
+                for path in args[1:]:
+                    print(json.dumps(read(desktop, path, folder), ensure_ascii=False), flush=True)
     finally:
         try:
             desktop.terminate()

@@ -1,0 +1,107 @@
+#pragma once
+// What the .doc engine tests share: the templates they fill, a fill of every fillable bookmark
+// with a value that names it, and the text the made document must then hold.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "word/engine/doc_template.h"
+#include "word/engine/template.h"
+
+namespace qm::engine::test {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+inline fs::path RealWorldDocs() { return fs::path(QM_REALWORLD_DIR) / "doc"; }
+
+// The .doc files of the real-world folder, sorted; empty when the folder is absent.
+inline std::vector<fs::path> RealWorldFiles() {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(RealWorldDocs(), ec))
+        if (entry.path().extension() == ".doc") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Our own templates: the test templates and the shipped samples.
+inline std::vector<fs::path> OwnTemplates() {
+    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc"};
+    for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"}) files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
+    return files;
+}
+
+inline std::u16string ToWord(const std::string& utf8) {
+    std::u16string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        std::uint32_t cp;
+        std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += n;
+        if (cp == '\n') cp = 0x0B;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+// Every visible bookmark the engine can fill, each with a value that names it; bookmarks
+// nested in one already chosen are left out so the fills go together.
+inline std::vector<Fill> FillEverything(const Template& t) {
+    std::vector<Fill> fills;
+    std::vector<std::string> names;
+    for (const BookmarkInfo& b : t.bookmarks()) {
+        if (b.hidden || !b.refusal.empty()) continue;
+        names.push_back(b.name);
+        if (!t.CheckFills(names).empty()) {
+            names.pop_back();
+            continue;
+        }
+        fills.push_back({b.name, "«" + b.name + " 值»"});
+    }
+    return fills;
+}
+
+// The text of `original` with each filled bookmark's text (or form field result) replaced by
+// its value: what the made document must read.
+inline std::u16string ExpectedText(const DocContents& original, const std::vector<Fill>& fills,
+                                   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges) {
+    std::u16string text = original.text;
+    std::vector<std::size_t> order(fills.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ranges[a].first > ranges[b].first; });
+    for (std::size_t i : order)
+        text.replace(ranges[i].first, ranges[i].second - ranges[i].first, ToWord(fills[i].value));
+    return text;
+}
+
+inline const DocBookmark* FindMark(const DocContents& contents, const std::string& name) {
+    for (const DocBookmark& b : contents.bookmarks)
+        if (b.name == name) return &b;
+    return nullptr;
+}
+
+}  // namespace qm::engine::test

@@ -1,0 +1,351 @@
+// The .doc engine on our own templates and on files saved by real word processors: which
+// bookmarks it fills, what a made document holds, and what it refuses.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <random>
+
+#include "doc_engine_support.h"
+#include "word/engine/doc_file.h"
+
+namespace qm::engine::test {
+namespace {
+
+Bytes Make(const Template& t, const std::vector<Fill>& fills) {
+    Bytes out;
+    std::string error;
+    EXPECT_TRUE(t.Make(fills, out, error)) << error;
+    return out;
+}
+
+std::shared_ptr<const Template> Open(const fs::path& path) {
+    OpenResult r = OpenTemplateFile(path.string());
+    EXPECT_TRUE(r) << path << ": " << r.refusal;
+    return r.value;
+}
+
+DocContents Contents(const Bytes& bytes) {
+    DocContents c;
+    std::string error;
+    EXPECT_TRUE(ReadDocContents(bytes, c, error)) << error;
+    return c;
+}
+
+// The text a fill replaces: the bookmark's, or a form field's result.
+std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t, const std::string& name) {
+    const DocBookmark* b = FindMark(c, name);
+    if (!t.Find(name)->formField) return {b->start, b->end};
+    const std::u16string& text = c.text;
+    std::uint32_t separator = b->end - 1;
+    while (separator > b->start && text[separator] != 0x14) --separator;
+    return {separator + 1, b->end - 1};
+}
+
+const fs::path& Places() {
+    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "places.doc";
+    return path;
+}
+
+TEST(DocEngine, ListsEveryBookmarkWithWhereItIsAndWhyNot) {
+    const auto t = Open(Places());
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->format(), Format::Doc);
+    EXPECT_EQ(t->VisibleNames(),
+              (std::vector<std::string>{"Name", "Strong", "Point", "Outer", "Inner", "Paragraphs", "Cell", "Header", "Footer"}));
+    EXPECT_EQ(t->Find("Paragraphs")->refusal, "spans a paragraph mark");
+    EXPECT_TRUE(t->Find("Cell")->inTable);
+    EXPECT_FALSE(t->Find("Name")->inTable);
+    EXPECT_EQ(t->Find("Header")->story, "header");
+    EXPECT_EQ(t->Find("Footer")->story, "footer");
+    for (const char* name : {"Name", "Strong", "Point", "Outer", "Inner", "Cell", "Header", "Footer"})
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    EXPECT_EQ(t->Find("name"), nullptr);  // letter case counts
+}
+
+// Every real file is either refused with a reason or filled: its text outside the values and
+// all its other streams unchanged, every bookmark kept, each filled one spanning its value.
+TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
+    const std::vector<fs::path> files = RealWorldFiles();
+    if (files.empty()) GTEST_SKIP() << "no real-world files beside the checkout";
+    int filled = 0;
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const Bytes original = ReadBytes(path);
+        OpenResult r = OpenTemplate(original);
+        if (!r) {
+            EXPECT_FALSE(r.refusal.empty());
+            const std::string name = path.filename().string();
+            if (name.find("password") != std::string::npos) {
+                EXPECT_NE(r.refusal.find("encrypted"), std::string::npos);
+            }
+            continue;
+        }
+        const Template& t = *r.value;
+        const std::vector<Fill> fills = FillEverything(t);
+        const Bytes made = Make(t, fills);
+        ASSERT_FALSE(made.empty());
+        EXPECT_EQ(CheckDocStructure(made), "");
+        EXPECT_TRUE(VerifyContainer(made, Format::Doc));
+
+        const DocContents before = Contents(original), after = Contents(made);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+        for (const Fill& f : fills) ranges.push_back(Replaced(before, t, f.name));
+        EXPECT_TRUE(after.text == ExpectedText(before, fills, ranges));
+        ASSERT_EQ(after.bookmarks.size(), before.bookmarks.size());
+        std::vector<std::string> namesBefore, namesAfter;
+        for (const DocBookmark& b : before.bookmarks) namesBefore.push_back(b.name);
+        for (const DocBookmark& b : after.bookmarks) namesAfter.push_back(b.name);
+        std::sort(namesBefore.begin(), namesBefore.end());
+        std::sort(namesAfter.begin(), namesAfter.end());
+        EXPECT_EQ(namesBefore, namesAfter);
+        for (const Fill& f : fills) {
+            if (t.Find(f.name)->formField) continue;
+            EXPECT_TRUE(FindMark(after, f.name)->text == ToWord(f.value)) << f.name;
+        }
+
+        // Streams other than the text and its tables are copied byte for byte.
+        cfb::File a, b;
+        ASSERT_TRUE(a.Open(original));
+        ASSERT_TRUE(b.Open(made));
+        ASSERT_EQ(a.entries().size(), b.entries().size());
+        for (std::uint32_t i = 0; i < a.entries().size(); ++i) {
+            const cfb::Entry& e = a.entries()[i];
+            if (e.type != cfb::EntryType::Stream || e.name == u"WordDocument" || e.name == u"0Table" || e.name == u"1Table")
+                continue;
+            cfb::Stream sa, sb;
+            if (!a.Read(i, sa)) continue;
+            ASSERT_TRUE(b.Read(i, sb));
+            EXPECT_TRUE(std::equal(sa.bytes.begin(), sa.bytes.end(), sb.bytes.begin(), sb.bytes.end()));
+        }
+
+        // A made document is a template again, with the same bookmarks to fill.
+        OpenResult again = OpenTemplate(made);
+        ASSERT_TRUE(again) << again.refusal;
+        EXPECT_EQ(again.value->VisibleNames(), t.VisibleNames());
+        if (!fills.empty()) ++filled;
+    }
+    EXPECT_GE(filled, 4);
+}
+
+TEST(DocEngine, RefusalsNameTheReason) {
+    if (RealWorldFiles().empty()) GTEST_SKIP() << "no real-world files beside the checkout";
+    OpenResult encrypted = OpenTemplateFile((RealWorldDocs() / "password_password_cryptoapi.doc").string());
+    EXPECT_FALSE(encrypted);
+    EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
+    OpenResult controls = OpenTemplateFile((RealWorldDocs() /
+                                            "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
+                                            "Travel-Approval-Request-Form.doc")
+                                               .string());
+    EXPECT_FALSE(controls);
+    EXPECT_NE(controls.refusal.find("ActiveX"), std::string::npos);
+    // Bookmarks around fields and across paragraphs stay where the office can handle them.
+    const auto links = Open(RealWorldDocs() / "supported-hyperlink-features.doc");
+    EXPECT_EQ(links->Find("htmlbookmark")->refusal, "holds a field");
+    EXPECT_EQ(links->Find("inbookmark")->refusal, "spans a paragraph mark");
+    EXPECT_TRUE(links->Find("_Hlt435979441")->hidden);
+    const auto fields = Open(RealWorldDocs() / "Bug53380_4.doc");
+    EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
+    EXPECT_EQ(fields->Find("zHdrDate")->refusal, "holds a field");
+}
+
+// Filling each bookmark with the text it already holds gives back the template's text as an
+// independent reader shows it. The comparison is with a document made without fills: it
+// differs from the template only in being read through its piece table, which antiword reads
+// better than the plain text of some real files.
+TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
+    if (std::system("antiword -h >/dev/null 2>&1") == -1 || access("/usr/bin/antiword", X_OK) != 0)
+        GTEST_SKIP() << "antiword is not installed";
+    const fs::path folder = fs::temp_directory_path() / ("qm-antiword-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    std::vector<fs::path> files = OwnTemplates();
+    for (const fs::path& p : RealWorldFiles()) files.push_back(p);
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const Bytes original = ReadBytes(path);
+        OpenResult r = OpenTemplate(original);
+        if (!r) continue;
+        const DocContents before = Contents(original);
+        std::vector<Fill> fills;
+        for (const Fill& f : FillEverything(*r.value)) {
+            const auto range = Replaced(before, *r.value, f.name);
+            std::string text;
+            for (char16_t c : before.text.substr(range.first, range.second - range.first)) {
+                if (c >= 0x80 || c == 0x0B || c < 0x20) {  // the identity fill needs plain text
+                    text.clear();
+                    break;
+                }
+                text += static_cast<char>(c);
+            }
+            if (!text.empty() || range.first == range.second) fills.push_back({f.name, text});
+        }
+        const Bytes made = Make(*r.value, fills);
+        WriteBytes(folder / "a.doc", Make(*r.value, {}));
+        WriteBytes(folder / "b.doc", made);
+        auto read = [&](const char* name) {
+            std::string out;
+            const std::string command = "antiword -m UTF-8.txt " + (folder / name).string() + " 2>&1";
+            FILE* pipe = popen(command.c_str(), "r");
+            char buffer[4096];
+            std::size_t n;
+            while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+            if (pipe) pclose(pipe);
+            return out;
+        };
+        EXPECT_EQ(read("a.doc"), read("b.doc"));
+    }
+    fs::remove_all(folder);
+}
+
+TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
+    const auto t = Open(Places());
+    ASSERT_TRUE(t);
+    const std::string longValue(32767, 'x');
+    const std::vector<std::pair<std::string, std::u16string>> cases = {
+        {"two\nlines", u"two\vlines"},
+        {"windows\r\nbreak\rold", u"windows\vbreak\vold"},
+        {"a\tb", u"a\tb"},
+        {"", u""},
+        {"张三 ☺ 𠀀", u"张三 ☺ 𠀀"},
+        {std::string("bell\x07null\x01", 10) + "unit\x1f" + "del\x7f", u"bellnullunitdel"},
+        {"bad \xff byte", u"bad \xFFFD byte"},
+        {longValue, std::u16string(32767, u'x')},
+    };
+    for (const auto& [value, expected] : cases) {
+        SCOPED_TRACE(value.substr(0, 40));
+        const Bytes made = Make(*t, {{"Name", value}});
+        EXPECT_EQ(CheckDocStructure(made), "");
+        const DocContents c = Contents(made);
+        EXPECT_TRUE(FindMark(c, "Name")->text == expected);
+        EXPECT_NE(c.text.find(u"Name: " + expected + u", welcome."), std::u16string::npos);
+    }
+}
+
+TEST(DocEngine, TheValueTakesTheFormattingOfTheTextItReplaces) {
+    const Bytes original = ReadBytes(Places());
+    const auto t = OpenTemplate(original).value;
+    const Bytes made = Make(*t, {{"Strong", "BOLD"}, {"Name", "plain"}});
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(made, error)) << error;
+    const DocContents c = Contents(made);
+    auto bold = [&](const std::string& name) {
+        bool found = false;
+        const std::vector<std::uint8_t> chpx = d.Chpx(*d.FcAt(FindMark(c, name)->start));
+        doc::ForEachSprm(chpx, [&](std::uint16_t sprm, std::span<const std::uint8_t> bytes) {
+            if (sprm == 0x0835 && bytes[2] != 0) found = true;  // bold
+        });
+        return found;
+    };
+    EXPECT_TRUE(bold("Strong"));
+    EXPECT_FALSE(bold("Name"));
+}
+
+TEST(DocEngine, NestedAndCollapsedBookmarksAreKept) {
+    const auto t = Open(Places());
+    {
+        // The outer one filled: the inner one is kept, collapsed where the value starts.
+        const DocContents c = Contents(Make(*t, {{"Outer", "NEW"}}));
+        EXPECT_TRUE(FindMark(c, "Outer")->text == u"NEW");
+        EXPECT_EQ(FindMark(c, "Inner")->start, FindMark(c, "Outer")->start);
+        EXPECT_EQ(FindMark(c, "Inner")->end, FindMark(c, "Outer")->start);
+    }
+    {
+        // The inner one filled: the outer one grows around it.
+        const DocContents c = Contents(Make(*t, {{"Inner", "in"}}));
+        EXPECT_TRUE(FindMark(c, "Outer")->text == u"[A in B]");
+        EXPECT_TRUE(FindMark(c, "Inner")->text == u"in");
+    }
+    {
+        // A collapsed bookmark spans its value, and a filled document can be filled again.
+        const Bytes once = Make(*t, {{"Point", "first"}});
+        EXPECT_TRUE(FindMark(Contents(once), "Point")->text == u"first");
+        const auto again = OpenTemplate(once).value;
+        const DocContents c = Contents(Make(*again, {{"Point", "second"}}));
+        EXPECT_TRUE(FindMark(c, "Point")->text == u"second");
+        EXPECT_NE(c.text.find(u"Point secondhere."), std::u16string::npos);
+    }
+}
+
+TEST(DocEngine, FillsThatCannotGoTogetherAreRefused) {
+    const auto t = Open(Places());
+    Bytes out;
+    std::string error;
+    EXPECT_FALSE(t->Make(std::vector<Fill>{{"Outer", "a"}, {"Inner", "b"}}, out, error));
+    EXPECT_EQ(error, "one filled bookmark lies inside another");
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Outer", "Inner"}), "one filled bookmark lies inside another");
+    EXPECT_FALSE(t->Make(std::vector<Fill>{{"Paragraphs", "x"}}, out, error));
+    EXPECT_EQ(error, "Paragraphs: spans a paragraph mark");
+    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Name", "Paragraphs"}), "Paragraphs: spans a paragraph mark");
+    // Names that are no bookmark are left alone; the last of two values wins.
+    EXPECT_TRUE(t->Make(std::vector<Fill>{{"Nobody", "x"}, {"Name", "one"}, {"Name", "two"}}, out, error));
+    EXPECT_TRUE(FindMark(Contents(out), "Name")->text == u"two");
+}
+
+TEST(DocEngine, HeadersAndFootersChangeTheirStoryOnly) {
+    const Bytes original = ReadBytes(Places());
+    const auto t = OpenTemplate(original).value;
+    const DocContents before = Contents(original);
+    const DocContents after = Contents(Make(*t, {{"Header", "页眉值"}, {"Footer", "F"}, {"Name", "N"}}));
+    EXPECT_EQ(CheckDocStructure(Make(*t, {{"Header", "页眉值"}, {"Footer", "F"}, {"Name", "N"}})), "");
+    EXPECT_EQ(after.storyLengths[0], before.storyLengths[0] + 1 - 6);  // "[NAME]" -> "N"
+    EXPECT_EQ(after.storyLengths[2], before.storyLengths[2] + 3 - 8 + 1 - 8);
+    EXPECT_TRUE(FindMark(after, "Header")->text == u"页眉值");
+    EXPECT_TRUE(FindMark(after, "Footer")->text == u"F");
+    EXPECT_NE(after.text.find(u"编号 页眉值 页眉"), std::u16string::npos);
+}
+
+TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
+    if (RealWorldFiles().empty()) GTEST_SKIP() << "no real-world files beside the checkout";
+    const auto t = Open(RealWorldDocs() / "Bug47286.doc");
+    EXPECT_TRUE(t->Find("Text1")->formField);
+    const DocContents c = Contents(Make(*t, {{"Text1", "Иванов"}}));
+    EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
+}
+
+// Damaged files are refused or, when they still read, make documents that read back; they
+// never crash the engine or leave it reading outside the file.
+TEST(DocEngine, DamagedFilesNeverCrash) {
+    std::vector<fs::path> files = OwnTemplates();
+    if (!RealWorldFiles().empty()) files.push_back(RealWorldDocs() / "Bug51890.doc");
+    std::mt19937 random(7);
+    for (const fs::path& path : files) {
+        const Bytes original = ReadBytes(path);
+        for (std::size_t cut = 0; cut < original.size(); cut += original.size() / 40 + 1) {
+            const Bytes part(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(cut));
+            OpenResult r = OpenTemplate(part);
+            if (r) {
+                Bytes out;
+                std::string error;
+                if (r.value->Make(FillEverything(*r.value), out, error)) {
+                    EXPECT_TRUE(VerifyContainer(out, Format::Doc));
+                }
+            }
+        }
+        for (int flip = 0; flip < 300; ++flip) {
+            Bytes bad = original;
+            for (int k = 0; k < 4; ++k) bad[random() % bad.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+            OpenResult r = OpenTemplate(bad);
+            if (!r) {
+                EXPECT_FALSE(r.refusal.empty());
+                continue;
+            }
+            Bytes out;
+            std::string error;
+            r.value->Make(FillEverything(*r.value), out, error);
+        }
+    }
+    EXPECT_FALSE(OpenTemplate(Bytes{}));
+    EXPECT_FALSE(OpenTemplate(Bytes(4096, 0x41)));
+    Bytes text = {'P', 'K', 3, 4, 'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'};
+    EXPECT_FALSE(OpenTemplate(text));
+    // A workbook renamed to .doc is a compound file without a WordDocument stream.
+    const fs::path workbook = fs::path(QM_PROGRAM_DIR) / "数据" / "员工信息.xls";
+    OpenResult xls = OpenTemplateFile(workbook.string());
+    EXPECT_FALSE(xls);
+    EXPECT_NE(xls.refusal.find("WordDocument"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::engine::test
