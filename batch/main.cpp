@@ -20,10 +20,11 @@
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
-#include "data/recordset.h"
+#include "data/cursor.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
+#include "word/engine/template.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
 
@@ -74,15 +75,12 @@ struct Options {
 };
 
 // The office runs in a process group of its own, so an interrupt from the terminal reaches only
-// this process. The run is stopped between two fields and the office ended before leaving.
+// this process. The run stops before its next document, and the office is ended before leaving.
 volatile std::sig_atomic_t gStopSignal = 0;
 
 extern "C" void OnStopSignal(int signal) {
     gStopSignal = signal;
 }
-
-// Thrown between two fields of a run once a stop signal has arrived.
-struct Interrupted {};
 
 void CatchStopSignals() {
     struct sigaction action {};
@@ -93,9 +91,7 @@ void CatchStopSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-void StopIfSignalled() {
-    if (gStopSignal) throw Interrupted{};
-}
+bool Signalled() { return gStopSignal != 0; }
 
 int Fail(const std::string& message) {
     std::cerr << "quillmerge-batch: " << message << '\n';
@@ -222,7 +218,8 @@ class BatchUi : public qm::RunUi {
         if (shown_) std::fputs("\r\033[K", stderr);
         shown_ = false;
     }
-    void processEvents() override { StopIfSignalled(); }
+    void processEvents() override {}
+    bool stopRequested() override { return Signalled(); }
     void openFolder(std::string_view) override {}
     void showMainWindow() override {}
     void hideMainWindow() override {}
@@ -248,18 +245,30 @@ int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
     CatchStopSignals();
-    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), qm::ExecutableFolder());
+    qm::word::WordHost host(qm::word::MakeLibreOffice(), qm::ExecutableFolder());
+    // The engine reads .doc and .docx templates itself; anything else needs the office.
+    const qm::engine::OpenResult engine = host.TemplateAt(templatePath);
     if (host.OpenTemplate(templatePath).empty())
         return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
                                          : std::string("the office could not be started"));
-    StopIfSignalled();
+    if (Signalled()) return 128 + gStopSignal;
     for (const std::string& name : qm::SplitList(host.ListBookmarks())) std::cout << name << '\n';
+    // After a blank line: who fills this template, and why not this program where it cannot.
+    std::cout << '\n';
+    if (!engine) {
+        std::cout << "filled by: the office (" << engine.refusal << ")\n";
+        return 0;
+    }
+    std::cout << "filled by: this program, without the office\n";
+    for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks())
+        if (!b.hidden && !b.refusal.empty())
+            std::cout << "  " << b.name << ": " << b.refusal << " (a run that fills it uses the office)\n";
     return 0;
 }
 
-int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost& host,
-                  const std::string& table, const std::string& templatePath, const std::string& folder,
-                  const std::vector<std::string>& created, int from, int to);
+int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
+        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created, int from,
+        int to);
 
 int Main(int argc, char** argv) {
     Options o;
@@ -319,15 +328,12 @@ int Main(int argc, char** argv) {
     const std::string table = FindTable(tables, o.sheet);
     if (table.empty()) return Fail("the workbook " + o.workbook + " has no sheet " + o.sheet);
 
-    qm::data::Recordset& rs = *state.sheetRecordset;
-    if (!rs.open("select * from [" + table + "]", state.sheetConnection)) {
-        return Fail("the sheet " + o.sheet + " cannot be read");
-    }
+    std::unique_ptr<qm::data::Cursor> sheet = qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
+    if (!sheet) return Fail("the sheet " + o.sheet + " cannot be read");
     std::vector<std::string> titles;
-    for (int i = 0, n = qm::data::GetFieldCount(rs); i < n; ++i)
-        titles.push_back(qm::data::GetFieldName(rs, i));
-    state.recordCount = qm::data::GetRecordCount(rs);
-    rs.close();
+    for (int i = 0, n = sheet->fieldCount(); i < n; ++i) titles.push_back(sheet->fieldName(i));
+    state.recordCount = qm::TruncToInt(static_cast<double>(sheet->recordCount()));
+    sheet.reset();
     state.columnTitles = qm::JoinList(titles);
 
     const std::string templatePath = Absolute(o.templatePath);
@@ -356,57 +362,49 @@ int Main(int argc, char** argv) {
         state.outputFolder = folder;
         state.referenceName = o.name;
     }
-
-    // From here on the office runs: a stop signal ends it before the program leaves.
-    try {
-        StopIfSignalled();
-        qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), state.programFolder);
-        return RunWithOffice(o, state, host, table, templatePath, folder, created, from, to);
-    } catch (const Interrupted&) {
-        // The office has been ended as the exception left the block.
-        RemoveCreated(created);
-        if (isatty(STDERR_FILENO)) std::fputs("\r\033[K", stderr);  // over the progress bar
-        std::cerr << "quillmerge-batch: interrupted; the documents made so far are kept\n";
-        return 128 + gStopSignal;
-    }
+    // The office, when a run starts it, ends with the host, however the run ends.
+    qm::word::WordHost host(qm::word::MakeLibreOffice(), state.programFolder);
+    return Run(o, state, host, table, templatePath, folder, created, from, to);
 }
 
-int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost& host,
-                  const std::string& table, const std::string& templatePath, const std::string& folder,
-                  const std::vector<std::string>& created, int from, int to) {
-    if (host.OpenTemplate(templatePath).empty()) {
-        RemoveCreated(created);
+// "3, 5-8, 11" for a sorted list of row numbers.
+std::string RowList(const std::vector<int>& rows) {
+    std::string text;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+        if (!text.empty()) text += ", ";
+        text += qm::IntToText(rows[i]);
+        if (j > i) text += "-" + qm::IntToText(rows[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
+        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created, int from,
+        int to) {
+    // A run that makes nothing leaves no empty folder behind.
+    struct Tidy {
+        const std::vector<std::string>& created;
+        bool keep = false;
+        ~Tidy() {
+            if (!keep) RemoveCreated(created);
+        }
+    } tidy{created};
+    if (host.OpenTemplate(templatePath).empty())
         return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
                                          : std::string("the office could not be started"));
-    }
-    StopIfSignalled();
+    if (Signalled()) return 128 + gStopSignal;
     state.templateBookmarks = host.ListBookmarks();
     qm::MatchTitles(state);
-    if (state.matchedTitles.empty()) {
-        RemoveCreated(created);
+    if (state.matchedTitles.empty())
         return Fail("no column title of sheet " + o.sheet + " matches a bookmark of " + o.templatePath);
-    }
     state.multiRowMode = o.multiRow;
     state.repeatMode = o.repeat;
     if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
-        RemoveCreated(created);
         return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + o.sheet +
                     " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") + (o.repeat ? "_c1" : "") + ")");
-    }
-    // The run reads the matched columns by name; a title the select list cannot hold (a comma,
-    // a bracket) would make the run read nothing and end without a word.
-    {
-        qm::data::Recordset& rs = *state.sheetRecordset;
-        for (const std::string& title : qm::SplitList(state.matchedTitles)) {
-            const bool readable = rs.open(qm::MergeQuery(title, table), state.sheetConnection) &&
-                                  qm::data::GetFieldCount(rs) == 1;
-            rs.close();
-            if (!readable) {
-                RemoveCreated(created);
-                return Fail("the column \"" + title + "\" of sheet " + o.sheet +
-                            " cannot be read by name; rename its title in the workbook");
-            }
-        }
     }
 
     qm::RunRequest request;
@@ -419,10 +417,9 @@ int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost&
 
     BatchUi ui;
     const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
-    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost ||
-                        !outcome.failedNumbers.empty();
-    // A run that made nothing leaves no empty folder behind.
-    if (outcome.documentsMade == 0) RemoveCreated(created);
+    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost || outcome.diskFull ||
+                        outcome.stopped || !outcome.failedNumbers.empty();
+    tidy.keep = outcome.documentsMade > 0;
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;
@@ -433,13 +430,22 @@ int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost&
             problems.push_back((outcome.failedNumbers.size() == 1 ? "document " : "documents ") + numbers +
                                (o.print ? " could not be printed" : " could not be saved"));
         }
-        if (outcome.officeLost)
-            problems.push_back("the office stopped answering; later documents were not made");
+        if (outcome.diskFull) problems.push_back("the disk is full; later documents were not made");
+        if (outcome.stopped) problems.push_back("interrupted; the documents made so far are kept");
+        if (outcome.officeLost) problems.push_back("the office stopped answering; later documents were not made");
         if (outcome.templateLost)
             problems.push_back("the template could not be opened again; later documents were not made");
         std::string line;
         for (const std::string& p : problems) line += (line.empty() ? "" : "; ") + p;
         std::cerr << "quillmerge-batch: " << line << '\n';
+        // Which rows of the range have no document.
+        if (outcome.firstRow > 0 && !outcome.nothingMatched) {
+            std::vector<int> missing;
+            for (int row = outcome.firstRow; row <= outcome.lastRow; ++row)
+                if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row)) missing.push_back(row);
+            if (!missing.empty())
+                std::cerr << "quillmerge-batch: rows without a document: " << RowList(missing) << '\n';
+        }
     }
     if (o.save && outcome.documentsMade == 0) {
         std::cout << "0 documents saved\n";
@@ -450,6 +456,7 @@ int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost&
         std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
                   << " sent to the default printer\n";
     }
+    if (outcome.stopped) return 128 + gStopSignal;
     return failed ? kRunFailed : 0;
 }
 
@@ -458,10 +465,6 @@ int RunWithOffice(const Options& o, qm::ProgramState& state, qm::word::WordHost&
 int main(int argc, char** argv) {
     try {
         return Main(argc, argv);
-    } catch (const Interrupted&) {
-        // The office, when it had been started, was ended while the exception left Main.
-        std::cerr << "quillmerge-batch: interrupted\n";
-        return 128 + gStopSignal;
     } catch (const std::exception& e) {
         std::cerr << "quillmerge-batch: " << e.what() << '\n';
     } catch (...) {

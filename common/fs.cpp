@@ -1,8 +1,15 @@
 #include "common/fs.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -68,6 +75,104 @@ bool RemoveEmptyDirectory(std::string_view path) {
     const fs::path p = ToPath(path);
     if (!fs::is_directory(p, ec) || !fs::is_empty(p, ec)) return false;
     return fs::remove(p, ec);
+}
+
+bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::uint8_t buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return ok;
+}
+
+std::string TemporaryNameBeside(std::string_view path) {
+    static std::mt19937_64 random{std::random_device{}()};
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+    std::string name(path.substr(folder.size()));
+    const std::size_t dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    // The final name goes into the temporary one, so a file left by a crash says what it was;
+    // a name too long for that is left out.
+    if (name.size() > 200) name = extension;
+    for (;;) {
+        static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+        std::string tag;
+        for (std::uint64_t v = random(), k = 0; k < 8; ++k, v /= 36) tag += kDigits[v % 36];
+        const std::string candidate = folder + ".~qm-" + tag + "-" + name;
+        // Taken names are tried again; any other answer (a folder that is not there) is for the
+        // caller's open to report.
+        struct stat st;
+        if (::lstat(candidate.c_str(), &st) != 0) return candidate;
+    }
+}
+
+bool CommitFile(std::string_view temporary, std::string_view path, int& error) {
+    const std::string from(temporary), to(path);
+    // rename replaces a link at the destination with the file; it never writes through it.
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    error = errno;
+    ::unlink(from.c_str());
+    return false;
+}
+
+bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
+                 const std::function<bool(std::span<const std::uint8_t>)>& check, int& error) {
+    error = 0;
+    for (int attempt = 0;; ++attempt) {
+        const std::string temporary = TemporaryNameBeside(path);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST && attempt < 10) continue;
+            error = errno;
+            return false;
+        }
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : ENOSPC;
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (::close(fd) != 0 && error == 0) error = errno;
+        if (error == 0) {
+            // What the file system holds now, not what was meant to go in.
+            std::vector<std::uint8_t> back;
+            if (!ReadFileBytes(temporary, back)) {
+                error = EIO;
+            } else if (back.size() != bytes.size() || !std::equal(back.begin(), back.end(), bytes.begin())) {
+                error = EIO;
+            } else if (check && !check(back)) {
+                error = EIO;
+            }
+        }
+        if (error != 0) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+        return CommitFile(temporary, path, error);
+    }
+}
+
+bool LowOnSpace(std::string_view folder, std::uint64_t bytes) {
+    struct statvfs st;
+    if (::statvfs(std::string(folder.empty() ? "." : folder).c_str(), &st) != 0) return false;
+    return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize < bytes;
 }
 
 }  // namespace qm

@@ -1,6 +1,9 @@
 #pragma once
 // File-system helpers. Paths are UTF-8 with "/" as separator. None of these throws.
 
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +26,26 @@ bool DirectoryExists(std::string_view path);
 bool MakeDirectory(std::string_view path);
 // Removes `path` only when it is an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(std::string_view path);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
+
+// A name for a temporary file in the folder of `path` that no file has yet, ending like `path`
+// (an office chooses the format by the extension): "<folder>/.~qm-<random>-<name>".
+std::string TemporaryNameBeside(std::string_view path);
+
+// Renames `temporary` over `path`. A symbolic link at `path` is replaced, never followed. On
+// failure `temporary` is removed and `path` stays as it was; `error` is the errno.
+bool CommitFile(std::string_view temporary, std::string_view path, int& error);
+
+// Writes `bytes` to a temporary file beside `path`, reads it back, and renames it over `path`
+// only when every byte went in and `check` accepts what was read (a null check accepts any).
+// Whatever fails, no empty or partial file stays behind and an earlier file at `path` is kept.
+// `error` is the errno of the failure (ENOSPC for a full disk; EIO when the check refused).
+bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
+                 const std::function<bool(std::span<const std::uint8_t>)>& check, int& error);
+
+// True when the file system of `folder` has less than `bytes` free for this user.
+bool LowOnSpace(std::string_view folder, std::uint64_t bytes);
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -29,6 +30,13 @@ std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode);
 // nothing.
 bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks,
                          bool multiRowMode, bool repeatMode);
+
+// The bookmarks among `bookmarks` that a run in the given modes may fill from the columns
+// `titles`: "T"; "T_c<n>" in repeat mode; "T_<k>" in multi-row mode; "T_<k>_c<n>" in both; with
+// n and k from 1 written without leading zeros. In template order, each once.
+std::vector<std::string> FillableBookmarks(const std::vector<std::string>& titles,
+                                           const std::vector<std::string>& bookmarks, bool multiRowMode,
+                                           bool repeatMode);
 
 // Documents a multi-row run makes from rows start..end when each document takes
 // `slotsPerDocument` rows: start below 1 counts as 1, end below 1 or past the last record as

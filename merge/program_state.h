@@ -1,27 +1,24 @@
 #pragma once
-// The program-wide state of one run of the program: the data view, the matching inputs and the
-// output naming. Created by start-up (or by a batch run or a test) and passed where needed.
+// What the program shares between its page loads, template choices and runs: the chosen
+// workbook, the data view, the matching inputs and the output naming. Created by start-up (or
+// by the batch command, or a test) and passed where needed. A run copies what it needs when it
+// starts and owns its own reading of the sheet.
 
-#include <memory>
 #include <string>
 
-#include "data/recordset.h"
 #include "data/workbook_cache.h"
 
 namespace qm {
 
 struct ProgramState {
-    ProgramState() : sheetRecordset(std::make_unique<data::Recordset>(&workbooks)) {}
-
     std::string programFolder;  // folder of the executable, no trailing "/"
 
     // Data view.
-    data::WorkbookCache workbooks;
+    data::WorkbookCache workbooks;  // parsed workbooks, kept while their file is unchanged
     std::string sheetConnection;
     int recordsPerPage = 10;
     int currentPage = 1;
-    std::string sheetQuery;
-    std::unique_ptr<data::Recordset> sheetRecordset;
+    std::string sheetQuery;  // the last query on the sheet, as text: a page's or a run's
     int recordCount = 0;
     std::string columnTitles;  // CR LF list
 

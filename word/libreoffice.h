@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "word/automation.h"
+#include "word/office.h"
 
 namespace qm::word {
 
-// A server that starts one office process on its first createApplication(), with its own pipe
-// name and user profile folder, headless when no display is available, and ends it when the
-// application quits or the server is destroyed.
-std::unique_ptr<AutomationServer> MakeLibreOfficeServer();
+// Starts one office process on its first openTemplate, with its own pipe name and user
+// profile folder, headless when no display is available, and ends it on quit or when the
+// object is destroyed.
+std::unique_ptr<Office> MakeLibreOffice();
 
 }  // namespace qm::word

@@ -340,7 +340,6 @@ void OfficeSession::killGroup() {
 }
 
 void OfficeSession::terminate() {
-    known_.clear();
     loader_.clear();
     remote_.clear();
     if (running_ && desktop_.is() && !bridgeDown_->load()) {
@@ -387,19 +386,6 @@ void OfficeSession::terminate() {
     pid_ = -1;
     // An office that was killed leaves its pipe sockets behind.
     if (!profileFolder_.empty()) RemoveProfile(profileFolder_, pipeName_);
-}
-
-std::shared_ptr<DocumentHandles> OfficeSession::handlesFor(const Reference<css::frame::XModel>& model) {
-    for (const std::shared_ptr<DocumentHandles>& handles : known_)
-        if (handles->model == model) return handles;
-    auto handles = std::make_shared<DocumentHandles>();
-    handles->model = model;
-    known_.push_back(handles);
-    return handles;
-}
-
-void OfficeSession::forget(const std::shared_ptr<DocumentHandles>& handles) {
-    std::erase(known_, handles);
 }
 
 }  // namespace qm::word

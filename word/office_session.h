@@ -6,36 +6,14 @@
 
 #include <atomic>
 #include <com/sun/star/bridge/XBridge.hpp>
-#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
-#include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace qm::word {
-
-// What this program holds of one open document. Keeping the interfaces saves the bridge a
-// round trip for each look-up; whether the document is still open is always asked anew.
-struct DocumentHandles {
-    ::com::sun::star::uno::Reference<::com::sun::star::frame::XModel> model;
-    ::com::sun::star::uno::Reference<::com::sun::star::frame::XTitle> title;
-    // The title as last read; trusted only while the document has never been shown and this
-    // program has not saved it since.
-    ::rtl::OUString cachedTitle;
-    bool titleCached = false;
-    bool shown = false;
-    // Loaded without a frame (the fast way); such a document is not among the desktop's
-    // components until a frame is attached for printing, exporting or showing it.
-    bool detached = false;
-    ::com::sun::star::uno::Reference<::com::sun::star::container::XNameAccess> bookmarks;
-    // Set when the document was exported to a format the office does not adopt as the
-    // document's own (PDF): the document is still found by that path.
-    std::string exportPath;
-};
 
 class OfficeSession {
   public:
@@ -65,13 +43,6 @@ class OfficeSession {
         return loader_;
     }
 
-    // The handles of the documents this program has met, oldest first.
-    const std::vector<std::shared_ptr<DocumentHandles>>& known() const { return known_; }
-    // The handles of `model`, added when it is met for the first time.
-    std::shared_ptr<DocumentHandles> handlesFor(
-        const ::com::sun::star::uno::Reference<::com::sun::star::frame::XModel>& model);
-    void forget(const std::shared_ptr<DocumentHandles>& handles);
-
   private:
     OfficeSession() = default;
     bool spawn();
@@ -91,7 +62,6 @@ class OfficeSession {
     ::com::sun::star::uno::Reference<::com::sun::star::frame::XDesktop2> desktop_;
     ::com::sun::star::uno::Reference<::com::sun::star::uno::XComponentContext> remote_;
     ::com::sun::star::uno::Reference<::com::sun::star::frame::XComponentLoader> loader_;
-    std::vector<std::shared_ptr<DocumentHandles>> known_;
 };
 
 }  // namespace qm::word

@@ -2,11 +2,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "common/dialogs.h"
@@ -22,8 +26,7 @@ namespace {
 
 constexpr std::string_view kForceCloseQuestion =
     "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要继续吗？";
-constexpr std::string_view kScriptMissing =
-    "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！";
+constexpr std::string_view kScriptMissing = "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！";
 constexpr std::string_view kCouldNotEnd =
     "多次尝试后仍未能关闭WORD程序，请保存需要的文档后手动关闭WORD程序，或重新启动计算机！";
 
@@ -31,10 +34,12 @@ constexpr std::string_view kCouldNotEnd =
 constexpr int kCloseAttempts = 10;
 constexpr auto kPauseBetweenLaunches = std::chrono::milliseconds(500);
 constexpr auto kPollInterval = std::chrono::milliseconds(25);
+// Less room than this after a failed save means the disk is full.
+constexpr std::uint64_t kRoomForADocument = 256 * 1024;
 
-// Starts `/bin/sh script` without waiting for it. The intermediate shell puts the script in
-// the background and exits at once, so the script is adopted by init and never left a zombie.
-bool LaunchDetached(const std::string& script) {
+// Starts `/bin/sh script args` without waiting for it. The intermediate shell puts the script
+// in the background and exits at once, so the script is adopted by init and never left a zombie.
+bool LaunchDetached(const std::string& script, const std::string& argument) {
     SpawnSetup setup;
     // Its own process group: ending this program's group must not end the script, and the
     // script ending the office's group must not end this program.
@@ -48,159 +53,224 @@ bool LaunchDetached(const std::string& script) {
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
     std::string shell = "/bin/sh";
     std::string dashC = "-c";
-    std::string command = "/bin/sh \"$1\" >/dev/null 2>&1 &";
+    std::string command = "/bin/sh \"$1\" \"$2\" >/dev/null 2>&1 &";
     std::string argv0 = "sh";
     std::string scriptArg = script;
-    char* argv[] = {shell.data(), dashC.data(), command.data(), argv0.data(), scriptArg.data(), nullptr};
+    std::string extra = argument;
+    char* argv[] = {shell.data(), dashC.data(), command.data(), argv0.data(), scriptArg.data(), extra.data(), nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attr, argv, environ) != 0) return false;
-    // The intermediate shell exits as soon as the script runs in the background.
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return true;
 }
 
+std::string LowerExtension(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+    std::string extension(path.substr(dot));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// The engine's own format for an extension; none for formats only the office writes.
+std::optional<engine::Format> EngineFormat(std::string_view path) {
+    const std::string extension = LowerExtension(path);
+    if (extension == ".doc") return engine::Format::Doc;
+    if (extension == ".docx") return engine::Format::Docx;
+    return std::nullopt;
+}
+
+// A file the office wrote, read back. The office checks its own writing; what is checked here is
+// that something was written at all, which an office that died on the way may not have done.
+bool Written(std::span<const std::uint8_t> bytes) { return !bytes.empty(); }
+
+SaveResult Failed(std::string error, std::string_view fileName) {
+    SaveResult result;
+    result.error = std::move(error);
+    result.diskFull = LowOnSpace(FolderOfPath(fileName), kRoomForADocument);
+    if (result.diskFull) result.error = "the disk is full";
+    return result;
+}
+
 }  // namespace
 
-WordHost::WordHost(std::unique_ptr<AutomationServer> server, std::string programFolder)
-    : server_(std::move(server)), programFolder_(std::move(programFolder)) {}
+WordHost::WordHost(std::unique_ptr<Office> office, std::string programFolder)
+    : office_(std::move(office)), programFolder_(std::move(programFolder)) {}
 
 WordHost::~WordHost() {
     QuitWord();
-    wordApplication_.reset();
     currentDocumentName_.clear();
 }
 
-bool WordHost::IsWordRunning() {
-    return server_ && server_->windowExists();
-}
+bool WordHost::IsWordRunning() { return office_ && office_->running(); }
 
 void WordHost::ShowWord() {
-    if (IsWordRunning() && wordApplication_) wordApplication_->setVisible(true);
+    if (IsWordRunning()) office_->show();
 }
 
-std::string WordHost::OpenTemplate(std::string_view path) {
-    if (path.empty()) return currentDocumentName_;
+engine::OpenResult WordHost::TemplateAt(std::string_view path) {
+    struct stat st;
+    const std::string file(path);
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {nullptr, "the file cannot be read"};
+    const std::int64_t modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (cache_.path == file && cache_.size == st.st_size && cache_.modified == modified) return cache_.result;
+    cache_ = CachedTemplate{file, st.st_size, modified, engine::OpenTemplateFile(file)};
+    return cache_.result;
+}
+
+void WordHost::DropWorkingDocument() {
+    if (working_.route == Route::Office && working_.open && office_) office_->close(working_.id);
+    working_ = Working{};
+}
+
+std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
+    if (requested.empty()) return currentDocumentName_;
+    // A copy: the caller may pass the current template's path, which the drop below clears.
+    const std::string path(requested);
+    DropWorkingDocument();
     if (!FileExists(path)) {
         currentDocumentName_.clear();
         return {};
     }
-    if (IsWordRunning()) {
-        std::string name = currentDocumentName_;
-        if (IsDocumentOpen(name)) {
-            if (std::unique_ptr<Document> previous = CurrentDocument()) {
-                previous->setSaved(true);
-                previous->close();
-            }
+    working_.templatePath = path;
+    if (route == Route::Engine) {
+        if (engine::OpenResult r = TemplateAt(path)) {
+            working_.route = Route::Engine;
+            working_.engineTemplate = r.value;
+            working_.open = true;
+            currentDocumentName_ = "Untitled " + IntToText(++untitled_);
+            return currentDocumentName_;
         }
-    } else if (server_) {
-        // The held object is replaced only when a new one could be created.
-        if (std::unique_ptr<Application> created = server_->createApplication())
-            wordApplication_ = std::move(created);
     }
-    std::unique_ptr<Document> document;
-    if (wordApplication_) {
-        if (std::unique_ptr<Documents> documents = wordApplication_->documents())
-            document = documents->add(path);
-    }
-    currentDocumentName_ = document ? document->name() : std::string();
+    working_.route = Route::Office;
+    working_.id = office_ ? office_->openTemplate(path) : 0;
+    working_.open = working_.id != 0;
+    if (working_.open) working_.bookmarks = office_->bookmarkNames(working_.id);
+    currentDocumentName_ = working_.open ? office_->title(working_.id) : std::string();
     return currentDocumentName_;
 }
 
-bool WordHost::IsDocumentOpen(std::string& name) {
-    if (!IsWordRunning()) return false;
+bool WordHost::IsDocumentOpen(std::string_view name) {
     if (name.empty()) name = currentDocumentName_;
-    if (!wordApplication_) return false;
-    std::unique_ptr<Documents> documents = wordApplication_->documents();
-    if (!documents) return false;
-    const int count = documents->count();
-    for (int i = 1; i <= count; ++i) {
-        std::unique_ptr<Document> document = documents->item(i);
-        if (document && document->name() == name) return true;
-    }
-    return false;
-}
-
-void WordHost::CloseDocument(std::string& name) {
-    if (name.empty()) name = currentDocumentName_;
-    if (!wordApplication_ || name.empty()) return;
-    std::unique_ptr<Documents> documents = wordApplication_->documents();
-    if (!documents) return;
-    if (std::unique_ptr<Document> document = documents->item(std::string_view(name))) {
-        document->setSaved(true);
-        document->close();
-    }
-}
-
-std::unique_ptr<Document> WordHost::CurrentDocument() {
-    if (!wordApplication_ || currentDocumentName_.empty()) return nullptr;
-    std::unique_ptr<Documents> documents = wordApplication_->documents();
-    if (!documents) return nullptr;
-    return documents->item(std::string_view(currentDocumentName_));
-}
-
-std::string WordHost::ListBookmarks() {
-    std::string name;
-    if (!IsDocumentOpen(name)) return {};
-    std::unique_ptr<Document> document = CurrentDocument();
-    if (!document) return {};
-    std::unique_ptr<Bookmarks> bookmarks = document->bookmarks();
-    if (!bookmarks) return {};
-    std::string list;
-    const int count = bookmarks->count();
-    for (int i = 1; i <= count; ++i) {
-        std::unique_ptr<Bookmark> bookmark = bookmarks->item(i);
-        if (i == 1)
-            list = bookmark ? bookmark->name() : std::string();
-        else
-            list += std::string(kListSeparator) + (bookmark ? bookmark->name() : std::string());
-    }
-    return list;
-}
-
-bool WordHost::BookmarkExists(std::string_view name) {
-    if (!IsWordRunning() && currentDocumentName_.empty()) return false;
-    std::unique_ptr<Document> document = CurrentDocument();
-    if (!document) return false;
-    std::unique_ptr<Bookmarks> bookmarks = document->bookmarks();
-    if (!bookmarks) return false;
-    const int count = bookmarks->count();
-    for (int i = 1; i <= count; ++i) {
-        std::unique_ptr<Bookmark> bookmark = bookmarks->item(i);
-        if (bookmark && bookmark->name() == name) return true;
-    }
-    return false;
-}
-
-bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
-    if (!IsWordRunning()) return false;
-    if (!BookmarkExists(name)) return false;
-    // The write itself is not checked: the bookmark was found, so the caller counts it filled.
-    if (std::unique_ptr<Document> document = CurrentDocument()) {
-        if (std::unique_ptr<Bookmarks> bookmarks = document->bookmarks()) {
-            if (std::unique_ptr<Bookmark> bookmark = bookmarks->item(name)) {
-                if (std::unique_ptr<Range> range = bookmark->range()) range->setText(value);
-            }
-        }
+    if (!working_.open || name != currentDocumentName_ || name.empty()) return false;
+    if (working_.route == Route::Engine) return true;
+    // The user may have closed it in the office's window, or ended the office.
+    if (!IsWordRunning() || !office_->isOpen(working_.id)) {
+        working_.open = false;
+        return false;
     }
     return true;
 }
 
-bool WordHost::SaveDocumentAs(std::string_view fileName) {
-    std::unique_ptr<Document> document = CurrentDocument();
-    if (!document) return false;
-    // An office that claims success for a file that is not there still counts as a failure.
-    return document->saveAs(fileName) && FileExists(fileName);
+void WordHost::CloseDocument(std::string_view name) {
+    if (!name.empty() && name != currentDocumentName_) return;
+    if (working_.route == Route::Office && working_.open && office_) office_->close(working_.id);
+    working_.open = false;
+    working_.values.clear();
 }
 
-bool WordHost::PrintDocument(std::string& name) {
-    if (name.empty()) name = currentDocumentName_;
-    if (!wordApplication_ || name.empty()) return false;
-    std::unique_ptr<Documents> documents = wordApplication_->documents();
-    if (!documents) return false;
-    std::unique_ptr<Document> document = documents->item(std::string_view(name));
-    return document && document->printOut();
+std::string WordHost::ListBookmarks() {
+    if (!IsDocumentOpen()) return {};
+    if (working_.route == Route::Engine) return JoinList(working_.engineTemplate->VisibleNames());
+    return JoinList(working_.bookmarks);
+}
+
+bool WordHost::BookmarkExists(std::string_view name) {
+    if (!IsDocumentOpen()) return false;
+    if (working_.route == Route::Engine) {
+        const engine::BookmarkInfo* b = working_.engineTemplate->Find(name);
+        return b && !b->hidden;
+    }
+    return std::find(working_.bookmarks.begin(), working_.bookmarks.end(), name) != working_.bookmarks.end();
+}
+
+bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
+    if (!BookmarkExists(name)) return false;
+    if (working_.route == Route::Engine) {
+        working_.values[std::string(name)] = std::string(value);
+        return true;
+    }
+    // The bookmark was found, so the caller counts it filled; a refused write fails the save.
+    if (!office_->setBookmarkText(working_.id, name, value)) working_.valueLost = true;
+    return true;
+}
+
+SaveResult WordHost::SaveDocumentAs(std::string_view fileName) {
+    if (!working_.open || fileName.empty()) return Failed("there is no document to save", fileName);
+    if (working_.route == Route::Engine) {
+        std::vector<engine::Fill> fills;
+        for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        if (!working_.engineTemplate->Make(fills, bytes, error)) return Failed(error, fileName);
+        const engine::Format format = working_.engineTemplate->format();
+        const std::optional<engine::Format> wanted = EngineFormat(fileName);
+        int code = 0;
+        if (wanted && *wanted == format) {
+            const bool written = ReplaceFile(
+                fileName, bytes, [format](std::span<const std::uint8_t> back) { return engine::VerifyContainer(back, format); },
+                code);
+            if (!written) return Failed(std::strerror(code), fileName);
+            return SaveResult{true, false, {}};
+        }
+        // Another format: the office converts the document made here.
+        const std::string source = TemporaryNameBeside(std::string(fileName) + (format == engine::Format::Doc ? ".doc" : ".docx"));
+        if (!ReplaceFile(source, bytes, nullptr, code)) return Failed(std::strerror(code), fileName);
+        SaveResult result;
+        const DocumentId id = office_ ? office_->openTemplate(source) : 0;
+        ::unlink(source.c_str());
+        if (id == 0) return Failed("the office could not convert the document", fileName);
+        const std::string target = TemporaryNameBeside(fileName);
+        const bool saved = office_->saveAs(id, target);
+        office_->close(id);
+        std::vector<std::uint8_t> back;
+        if (!saved || !ReadFileBytes(target, back) || !Written(back)) {
+            ::unlink(target.c_str());
+            return Failed("the office could not convert the document", fileName);
+        }
+        if (!CommitFile(target, fileName, code)) return Failed(std::strerror(code), fileName);
+        return SaveResult{true, false, {}};
+    }
+    if (!IsDocumentOpen()) return Failed("the office's document is gone", fileName);
+    if (working_.valueLost) return Failed("a value could not be written into the document", fileName);
+    const std::string target = TemporaryNameBeside(fileName);
+    std::vector<std::uint8_t> back;
+    if (!office_->saveAs(working_.id, target) || !ReadFileBytes(target, back) || !Written(back)) {
+        ::unlink(target.c_str());
+        return Failed("the office could not save the document", fileName);
+    }
+    int code = 0;
+    if (!CommitFile(target, fileName, code)) return Failed(std::strerror(code), fileName);
+    return SaveResult{true, false, {}};
+}
+
+bool WordHost::PrintDocument(std::string_view jobName) {
+    if (!working_.open) return false;
+    const std::string job = jobName.empty() ? currentDocumentName_ : std::string(jobName);
+    if (working_.route == Route::Office) {
+        if (!IsDocumentOpen() || working_.valueLost) return false;
+        return office_->print(working_.id, job);
+    }
+    // The engine's document goes to the printer through the office.
+    std::vector<engine::Fill> fills;
+    for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!working_.engineTemplate->Make(fills, bytes, error) || !office_) return false;
+    const bool doc = working_.engineTemplate->format() == engine::Format::Doc;
+    const std::string source = TemporaryNameBeside("/tmp/quillmerge-print" + std::string(doc ? ".doc" : ".docx"));
+    int code = 0;
+    if (!ReplaceFile(source, bytes, nullptr, code)) return false;
+    const DocumentId id = office_->openTemplate(source);
+    ::unlink(source.c_str());
+    if (id == 0) return false;
+    const bool printed = office_->print(id, job);
+    office_->close(id);
+    return printed;
 }
 
 void WordHost::ForceCloseWord(UserDialogs& dialogs) {
@@ -215,22 +285,20 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
             dialogs.showMessage(kCouldNotEnd, kDefaultCaption);
             return;
         }
-        LaunchDetached(script);
+        // The script ends the offices this program started (their profiles carry its process
+        // id), never the user's own.
+        LaunchDetached(script, std::to_string(getpid()));
         // Give the script time to work before launching it again, but stop waiting as soon as
         // the office has gone.
         const auto until = std::chrono::steady_clock::now() + kPauseBetweenLaunches;
-        while (std::chrono::steady_clock::now() < until && IsWordRunning())
-            std::this_thread::sleep_for(kPollInterval);
+        while (std::chrono::steady_clock::now() < until && IsWordRunning()) std::this_thread::sleep_for(kPollInterval);
     }
-    // The application object and the document name stay: the next OpenTemplate finds no
-    // office running and starts a new one.
+    // The working document went with the office; the next OpenTemplate starts a new one.
+    if (working_.route == Route::Office) working_.open = false;
 }
 
 void WordHost::QuitWord() {
-    if (IsWordRunning() && wordApplication_) {
-        wordApplication_->quit(0);
-        wordApplication_.reset();
-    }
+    if (office_ && office_->running()) office_->quit();
 }
 
 }  // namespace qm::word

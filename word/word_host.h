@@ -1,12 +1,20 @@
 #pragma once
-// The program's one handle on the office: starts it when needed, turns the chosen template into
-// a working document, fills its bookmarks, saves or prints it, and ends the office at the end.
+// The program's one handle on its documents: turns the chosen template into a working
+// document, fills its bookmarks, saves or prints it, and ends the office at the end.
+//
+// A working document is made in this process by the document engine whenever the engine reads
+// the template; the office is started only for what the engine cannot do: print, save in
+// another format, or fill a template the engine refuses. Callers see the same operations
+// either way.
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "word/automation.h"
+#include "word/engine/template.h"
+#include "word/office.h"
 
 namespace qm {
 class UserDialogs;
@@ -14,12 +22,26 @@ class UserDialogs;
 
 namespace qm::word {
 
+// Who makes the working document.
+enum class Route {
+    Engine,  // in this process, when the engine reads the template; else the office
+    Office,  // always the office
+};
+
+struct SaveResult {
+    bool ok = false;
+    // The disk has no room left: the saves after this one cannot succeed either.
+    bool diskFull = false;
+    std::string error;  // what failed, in a few words, for the user
+    explicit operator bool() const { return ok; }
+};
+
 class WordHost {
 public:
-    // `server` creates the office application; `programFolder` (no trailing "/") locates the
-    // close script "vbs/closeword.sh".
-    WordHost(std::unique_ptr<AutomationServer> server, std::string programFolder);
-    // Runs QuitWord.
+    // `office` is started on first need; `programFolder` (no trailing "/") locates the close
+    // script "vbs/closeword.sh".
+    WordHost(std::unique_ptr<Office> office, std::string programFolder);
+    // Ends the office when it runs, without saving anything.
     ~WordHost();
     WordHost(const WordHost&) = delete;
     WordHost& operator=(const WordHost&) = delete;
@@ -30,42 +52,74 @@ public:
     void ShowWord();
     // "" does nothing and returns the current name. A path that matches no file sets the
     // current name to "" and returns "". Otherwise discards the previous working document
-    // unsaved, creates a new one from the template and returns its name ("" on failure).
-    std::string OpenTemplate(std::string_view path);
-    // Exact, case-sensitive search among the open documents. An empty `name` is first set to
-    // CurrentDocumentName().
-    bool IsDocumentOpen(std::string& name);
-    // Closes the named document without saving; an empty `name` is first set to the current one.
-    void CloseDocument(std::string& name);
+    // unsaved and makes a new one from the template: by the engine when `route` allows and
+    // the engine reads the template, else by the office. Returns its name ("" on failure).
+    std::string OpenTemplate(std::string_view path, Route route = Route::Engine);
+    // True when `name` (empty: the current one) names the open working document, exactly.
+    bool IsDocumentOpen(std::string_view name = {});
+    // Closes the working document without saving when `name` is empty or its name. The name
+    // stays current, as the office leaves it.
+    void CloseDocument(std::string_view name = {});
 
-    // Bookmark names of the current document joined by CR LF; "" without one.
+    // Bookmark names of the working document joined by CR LF; "" without one. The engine lists
+    // the bookmarks a user sees (not those starting with "_").
     std::string ListBookmarks();
     bool BookmarkExists(std::string_view name);
-    // True when the bookmark exists and the write was sent.
+    // True when the bookmark exists and gets the value. A value the office failed to take makes
+    // the next save fail.
     bool SetBookmarkText(std::string_view name, std::string_view value);
 
-    // Saves the current document as `fileName`; the format follows the extension. Returns true
-    // only when the office reported success and the file exists afterwards.
-    bool SaveDocumentAs(std::string_view fileName);
-    // Prints the named document (empty: first set to the current one) to the default printer;
-    // true when the office accepted the job.
-    bool PrintDocument(std::string& name);
+    // Saves the working document as `fileName`, the format following the extension. The file
+    // is written beside its final name and put in place only once whole and checked, so an
+    // earlier file of that name survives any failure and nothing partial stays behind.
+    SaveResult SaveDocumentAs(std::string_view fileName);
+    // Prints the working document to the default printer as a job called `jobName` (empty:
+    // the document's name); the engine's documents go through the office for it. True when
+    // the office accepted the job.
+    bool PrintDocument(std::string_view jobName = {});
 
-    // Asks, then ends every office process of this user through "vbs/closeword.sh", with a pause
-    // between launches and a bounded number of attempts; reports a missing script or an office
-    // that could not be ended.
+    // Asks, then ends the office through "vbs/closeword.sh", with a pause between launches and a
+    // bounded number of attempts; reports a missing script or an office that could not be ended.
     void ForceCloseWord(UserDialogs& dialogs);
 
     const std::string& CurrentDocumentName() const { return currentDocumentName_; }
+    // Who made the working document; Engine when there is none.
+    Route CurrentRoute() const { return working_.route; }
+    // The template the working document was made from; "" when none.
+    const std::string& CurrentTemplatePath() const { return working_.templatePath; }
+    // The engine's reading of the template at `path`, kept while the file is unchanged; the
+    // refusal when the engine cannot take it.
+    engine::OpenResult TemplateAt(std::string_view path);
 
 private:
     void QuitWord();
-    std::unique_ptr<Document> CurrentDocument();
+    void DropWorkingDocument();
 
-    std::unique_ptr<AutomationServer> server_;
+    struct Working {
+        Route route = Route::Engine;
+        bool open = false;
+        std::string templatePath;
+        // The engine's document: its template and the values set so far.
+        std::shared_ptr<const engine::Template> engineTemplate;
+        std::map<std::string, std::string> values;
+        // The office's document.
+        DocumentId id = 0;
+        std::vector<std::string> bookmarks;  // read once: filling does not change them
+        bool valueLost = false;              // a write the office refused
+    };
+    struct CachedTemplate {
+        std::string path;
+        std::int64_t size = -1;
+        std::int64_t modified = 0;
+        engine::OpenResult result;
+    };
+
+    std::unique_ptr<Office> office_;
     std::string programFolder_;
-    std::unique_ptr<Application> wordApplication_;
     std::string currentDocumentName_;
+    Working working_;
+    CachedTemplate cache_;
+    int untitled_ = 0;
 };
 
 }  // namespace qm::word

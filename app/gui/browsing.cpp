@@ -18,7 +18,7 @@
 #include "app/gui/range_box.h"
 #include "common/text.h"
 #include "data/connection.h"
-#include "data/recordset.h"
+#include "data/cursor.h"
 #include "merge/matching.h"
 #include "merge/program_state.h"
 
@@ -27,20 +27,25 @@ namespace qm::gui {
 void MainWindow::LoadPage() {
     if (sheetCombo_->currentIndex() < 0) return;
     ProgramState& state = ctx_.state;
-    data::Recordset& rs = *state.sheetRecordset;
     const int perPage = state.recordsPerPage;
+    const std::string sheet = FromQ(sheetCombo_->currentText());
 
-    state.sheetQuery = "select * from [" + FromQ(sheetCombo_->currentText()) + "]";
-    rs.open(state.sheetQuery, state.sheetConnection, 1, 1);
-    state.recordCount = data::GetRecordCount(rs);
-    const int fields = data::GetFieldCount(rs);
-    rs.setPageSize(perPage);
-    rs.setAbsolutePage(state.currentPage);
+    // The page is read by column index from a cursor of its own; the query text stays what the
+    // page shows, for whoever looks at it.
+    state.sheetQuery = "select * from [" + sheet + "]";
+    std::unique_ptr<data::Cursor> cursor = data::OpenSheet(state.sheetConnection, sheet, &state.workbooks);
+    state.recordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
+    const int fields = cursor ? cursor->fieldCount() : 0;
+    long long pages = 0;
+    if (cursor) {
+        cursor->setPageSize(perPage);
+        cursor->setAbsolutePage(state.currentPage);
+        pages = cursor->pageCount();
+    }
 
     {
         const QSignalBlocker blocker(pageCombo_);
         pageCombo_->clear();
-        const long long pages = rs.pageCount();
         QStringList items;
         items.reserve(static_cast<qsizetype>(pages));
         for (long long i = 1; i <= pages; ++i) items.append(QString::number(i));
@@ -56,24 +61,22 @@ void MainWindow::LoadPage() {
     // The page is gathered first and handed to the grid in one piece.
     QStringList titles;
     std::vector<QString> cells(static_cast<size_t>(std::max(perPage, 0)) * static_cast<size_t>(fields));
-    std::vector<std::string> names(static_cast<size_t>(fields));
     int filled = 0;
-    for (int r = 1; r <= perPage; ++r) {
-        if (rs.eof()) break;
+    for (int r = 1; cursor && r <= perPage; ++r) {
+        if (cursor->eof()) break;
         for (int c = 1; c <= fields; ++c) {
             if (r == 1) {
-                names[static_cast<size_t>(c - 1)] = data::GetFieldName(rs, c - 1);
-                const std::string& name = names[static_cast<size_t>(c - 1)];
+                const std::string name = cursor->fieldName(c - 1);
                 if (c == 1) state.columnTitles = name;
                 else AppendToList(state.columnTitles, name);
                 titles.append(ToQ(name));
             }
             cells[static_cast<size_t>(r - 1) * static_cast<size_t>(fields) + static_cast<size_t>(c - 1)] =
-                ToQ(data::GetFieldValue(rs, names[static_cast<size_t>(c - 1)]));
+                ToQ(cursor->fieldValue(c - 1));
         }
         if (fields > 0) filled = r;
         progress_->setValue(r);
-        rs.moveNext();
+        cursor->moveNext();
     }
     const int firstRecord = (state.currentPage - 1) * perPage + 1;
     model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0, filled);
@@ -83,7 +86,6 @@ void MainWindow::LoadPage() {
     FitColumns();
 
     progress_->hide();
-    rs.close();
     MatchTitles(state);
     UpdateRangeLimits();
 }

@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const std::string programFolder = qm::ExecutableFolder();
-    qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOfficeServer());
+    qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOffice());
 
     qm::gui::QtDialogs screenDialogs;
     const std::unique_ptr<qm::gui::GuiDialogs> pictureDialogs = qm::gui::MakeScreenshotDialogs();

@@ -100,10 +100,7 @@ MainWindow::MainWindow(WindowContext context, QWidget* parent)
     Created();
 }
 
-MainWindow::~MainWindow() {
-    // An open recordset is dropped as it is.
-    ctx_.state.sheetRecordset.reset();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildControls() {
     auto* client = new QWidget(this);
@@ -229,7 +226,6 @@ void MainWindow::Created() {
     FillFileList(ctx_.settings.GetExcelPath(), ".xls", workbookCombo_);
     FillFileList(ctx_.settings.GetWordPath(), ".doc", templateCombo_);
     model_->setPage(10, 10, {}, {}, 0, 0);
-    state.sheetRecordset = std::make_unique<data::Recordset>(&state.workbooks);
     state.recordsPerPage = 10;
     state.currentPage = 1;
     SetCurrentQuietly(modeCombo_, 0);

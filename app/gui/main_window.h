@@ -52,7 +52,6 @@ class MainWindow : public QMainWindow {
 public:
     // Builds the window and runs its "created" handler (lists filled, grid empty, defaults set).
     explicit MainWindow(WindowContext context, QWidget* parent = nullptr);
-    // Releases the sheet recordset.
     ~MainWindow() override;
 
     // Refills `combo` with the files of `folder` ending in `extension` (any letter case),

@@ -2,16 +2,15 @@
 
 namespace qm::gui {
 
-ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::AutomationServer> server) {
+ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::Office> office) {
     ProgramObjects objects;
     objects.state = std::make_unique<ProgramState>();
-    objects.host = std::make_unique<word::WordHost>(std::move(server), programFolder);
+    objects.host = std::make_unique<word::WordHost>(std::move(office), programFolder);
     objects.settings = std::make_unique<AppSettings>(programFolder);
     return objects;
 }
 
 void ProgramEndCleanup(ProgramObjects& objects) {
-    if (objects.state) objects.state->sheetRecordset.reset();
     objects.host.reset();
     objects.settings.reset();
     objects.state.reset();

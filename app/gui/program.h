@@ -11,17 +11,17 @@
 namespace qm::gui {
 
 struct ProgramObjects {
-    std::unique_ptr<ProgramState> state;  // holds SheetRecordset
+    std::unique_ptr<ProgramState> state;
     std::unique_ptr<word::WordHost> host;
     std::unique_ptr<AppSettings> settings;
 };
 
-// In start-up order: the state with its empty recordset, the office host (no office started),
-// the settings (loaded; the first start writes the default row).
-ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::AutomationServer> server);
+// In start-up order: the state, the office host (no office started), the settings (loaded;
+// the first start writes the default row).
+ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::Office> office);
 
-// After the windows are gone: the recordset is released, the office quits without saving and
-// its process ends, then the settings go. Safe to call twice.
+// After the windows are gone: the office quits without saving and its process ends, then the
+// settings go. Safe to call twice.
 void ProgramEndCleanup(ProgramObjects& objects);
 
 }  // namespace qm::gui

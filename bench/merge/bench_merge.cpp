@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     {
-        qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), "");
+        qm::word::WordHost host(qm::word::MakeLibreOffice(), "");
         // A real .doc template, made once by the office from the flat source.
         const std::string templatePath = work + "/bench.doc";
         host.OpenTemplate(work + "/bench.fodt");

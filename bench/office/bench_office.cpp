@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     double startup = 0;
     double elapsed = 0;
     {
-        qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), "");
+        qm::word::WordHost host(qm::word::MakeLibreOffice(), "");
         auto t0 = Clock::now();
         host.OpenTemplate(templatePath);
         startup = Seconds(Clock::now() - t0);

@@ -1,8 +1,12 @@
 #!/bin/sh
-# Ends every office process of the user who runs this script, at once and without saving.
-# The program runs it when the office no longer answers; documents not saved are lost.
+# Ends the office processes that the program with process id $1 started, at once and without
+# saving: their private profile folders carry that id. The user's own office, with documents
+# of its own, is left alone. Without an argument nothing is ended.
+# The program runs it when its office no longer answers; documents not saved are lost.
+owner=$1
+case "$owner" in
+    ''|*[!0-9]*) exit 0 ;;
+esac
 uid=$(id -u)
-for name in soffice.bin oosplash soffice; do
-    pkill -KILL -u "$uid" -x "$name" 2>/dev/null
-done
+pkill -KILL -u "$uid" -f "quillmerge-office-${owner}-" 2>/dev/null
 exit 0

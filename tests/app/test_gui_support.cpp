@@ -168,7 +168,7 @@ void WindowTest::TearDown() {
     gui::ProgramEndCleanup(objects);
 }
 
-void WindowTest::UseServer(std::unique_ptr<word::AutomationServer> chosen) { server = std::move(chosen); }
+void WindowTest::UseServer(std::unique_ptr<word::Office> chosen) { server = std::move(chosen); }
 
 void WindowTest::StartWindow() {
     if (!server) {

@@ -85,7 +85,7 @@ protected:
     // Builds the window; call after changing the folders.
     void StartWindow();
     // The office the window drives: the in-memory one unless a test sets its own server first.
-    void UseServer(std::unique_ptr<word::AutomationServer> server);
+    void UseServer(std::unique_ptr<word::Office> server);
 
     template <typename W = QWidget>
     W* Find(const char* name) const {
@@ -106,7 +106,7 @@ protected:
 
     std::string programFolder;
     FakeOffice* office = nullptr;  // owned by the host
-    std::unique_ptr<word::AutomationServer> server;
+    std::unique_ptr<word::Office> server;
     gui::ProgramObjects objects;
     ProgramState* state = nullptr;
     word::WordHost* host = nullptr;

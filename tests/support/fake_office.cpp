@@ -45,11 +45,6 @@ std::string Unescape(std::string_view text) {
     return out;
 }
 
-std::string NameOfPath(std::string_view path) {
-    const std::size_t at = path.rfind('/');
-    return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
-}
-
 }  // namespace
 
 bool WriteFakeTemplate(const std::string& path, const BookmarkTexts& bookmarks) {
@@ -83,8 +78,8 @@ std::string FakeBookmarkText(const BookmarkTexts& bookmarks, std::string_view na
 }
 
 struct FakeDoc {
+    word::DocumentId id = 0;
     std::string name;
-    std::string fullPath;
     BookmarkTexts bookmarks;
     bool open = true;
 };
@@ -93,6 +88,7 @@ struct FakeOfficeState {
     bool alive = false;
     int generation = 0;
     int untitled = 0;
+    word::DocumentId nextId = 0;
     std::vector<std::shared_ptr<FakeDoc>> docs;  // open documents in creation order
 
     std::vector<FakeOffice::Write> writes;
@@ -106,12 +102,15 @@ struct FakeOfficeState {
     long long ops = 0;
     long long dieAt = -1;
     int saveCountdown = 0;
-    std::function<bool(std::string_view)> failSave, dropSave, failPrint;
+    std::function<bool(std::string_view)> failSave, dropSave, failPrint, failWrite;
+    std::function<bool()> dieCondition;
+    std::function<void()> quitCallback;
     bool restartable = true;
     bool unavailable = false;
 
     bool living() {
         if (alive && dieAt >= 0 && ops >= dieAt) alive = false;
+        if (alive && dieCondition && dieCondition()) die();
         return alive;
     }
     // Counts one member call of an object of office `gen`; false when that office is gone.
@@ -130,190 +129,128 @@ struct FakeOfficeState {
     }
 };
 
-namespace {
-
-using StatePtr = std::shared_ptr<FakeOfficeState>;
-
-class FakeRange : public word::Range {
-  public:
-    FakeRange(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc, std::string name)
-        : s_(std::move(s)), gen_(gen), doc_(std::move(doc)), name_(std::move(name)) {}
-    bool setText(std::string_view value) override {
-        if (!s_->answer(gen_) || !doc_->open) return false;
-        for (auto& [n, text] : doc_->bookmarks) {
-            if (n == name_) {
-                text = value;
-                s_->writes.push_back({doc_->name, name_, std::string(value)});
-                return true;
-            }
-        }
-        return false;
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-    std::shared_ptr<FakeDoc> doc_;
-    std::string name_;
-};
-
-class FakeBookmark : public word::Bookmark {
-  public:
-    FakeBookmark(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc, std::string name)
-        : s_(std::move(s)), gen_(gen), doc_(std::move(doc)), name_(std::move(name)) {}
-    std::string name() override { return s_->answer(gen_) && doc_->open ? name_ : std::string(); }
-    std::unique_ptr<word::Range> range() override {
-        if (!s_->answer(gen_) || !doc_->open) return nullptr;
-        return std::make_unique<FakeRange>(s_, gen_, doc_, name_);
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-    std::shared_ptr<FakeDoc> doc_;
-    std::string name_;
-};
-
-class FakeBookmarks : public word::Bookmarks {
-  public:
-    FakeBookmarks(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc)
-        : s_(std::move(s)), gen_(gen), doc_(std::move(doc)) {}
-    int count() override {
-        return s_->answer(gen_) && doc_->open ? static_cast<int>(doc_->bookmarks.size()) : 0;
-    }
-    std::unique_ptr<word::Bookmark> item(int index) override {
-        if (!s_->answer(gen_) || !doc_->open) return nullptr;
-        if (index < 1 || index > static_cast<int>(doc_->bookmarks.size())) return nullptr;
-        return std::make_unique<FakeBookmark>(s_, gen_, doc_, doc_->bookmarks[index - 1].first);
-    }
-    std::unique_ptr<word::Bookmark> item(std::string_view name) override {
-        if (!s_->answer(gen_) || !doc_->open) return nullptr;
-        for (const auto& [n, text] : doc_->bookmarks)
-            if (n == name) return std::make_unique<FakeBookmark>(s_, gen_, doc_, n);
-        return nullptr;
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-    std::shared_ptr<FakeDoc> doc_;
-};
-
-class FakeDocument : public word::Document {
-  public:
-    FakeDocument(StatePtr s, int gen, std::shared_ptr<FakeDoc> doc)
-        : s_(std::move(s)), gen_(gen), doc_(std::move(doc)) {}
-    std::string name() override { return s_->answer(gen_) && doc_->open ? doc_->name : std::string(); }
-    void setSaved(bool) override { s_->answer(gen_); }
-    void close() override {
-        if (s_->answer(gen_) && doc_->open) s_->closeDoc(doc_);
-    }
-    std::unique_ptr<word::Bookmarks> bookmarks() override {
-        if (!s_->answer(gen_) || !doc_->open) return nullptr;
-        return std::make_unique<FakeBookmarks>(s_, gen_, doc_);
-    }
-    bool saveAs(std::string_view path) override {
-        if (!s_->answer(gen_) || !doc_->open) return false;
-        if (s_->saveCountdown > 0 && --s_->saveCountdown == 0) {
-            s_->die();
-            return false;
-        }
-        if (s_->failSave && s_->failSave(path)) return false;
-        if (!(s_->dropSave && s_->dropSave(path))) {
-            if (!WriteFakeTemplate(std::string(path), doc_->bookmarks)) return false;
-        }
-        doc_->fullPath = path;
-        doc_->name = NameOfPath(path);
-        s_->saved.emplace_back(path);
-        return true;
-    }
-    bool printOut() override {
-        if (!s_->answer(gen_) || !doc_->open) return false;
-        if (s_->failPrint && s_->failPrint(doc_->name)) return false;
-        s_->jobs.push_back({doc_->name, doc_->bookmarks});
-        return true;
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-    std::shared_ptr<FakeDoc> doc_;
-};
-
-class FakeDocuments : public word::Documents {
-  public:
-    FakeDocuments(StatePtr s, int gen) : s_(std::move(s)), gen_(gen) {}
-    std::unique_ptr<word::Document> add(std::string_view templatePath) override {
-        if (!s_->answer(gen_)) return nullptr;
-        auto doc = std::make_shared<FakeDoc>();
-        if (!ReadFakeDocument(std::string(templatePath), doc->bookmarks)) return nullptr;
-        doc->name = "Untitled " + std::to_string(++s_->untitled);
-        s_->docs.push_back(doc);
-        ++s_->created;
-        return std::make_unique<FakeDocument>(s_, gen_, doc);
-    }
-    int count() override { return s_->answer(gen_) ? static_cast<int>(s_->docs.size()) : 0; }
-    std::unique_ptr<word::Document> item(int index) override {
-        if (!s_->answer(gen_) || index < 1 || index > static_cast<int>(s_->docs.size())) return nullptr;
-        return std::make_unique<FakeDocument>(s_, gen_, s_->docs[index - 1]);
-    }
-    std::unique_ptr<word::Document> item(std::string_view name) override {
-        if (!s_->answer(gen_)) return nullptr;
-        for (const auto& doc : s_->docs)
-            if (doc->name == name || (!doc->fullPath.empty() && doc->fullPath == name))
-                return std::make_unique<FakeDocument>(s_, gen_, doc);
-        return nullptr;
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-};
-
-class FakeApplication : public word::Application {
-  public:
-    FakeApplication(StatePtr s, int gen) : s_(std::move(s)), gen_(gen) {}
-    void setVisible(bool visible) override {
-        if (s_->answer(gen_)) s_->visible = visible;
-    }
-    std::unique_ptr<word::Documents> documents() override {
-        if (!s_->answer(gen_)) return nullptr;
-        return std::make_unique<FakeDocuments>(s_, gen_);
-    }
-    void quit(int) override {
-        if (!s_->answer(gen_)) return;
-        s_->quit = true;
-        s_->die();
-    }
-
-  private:
-    StatePtr s_;
-    int gen_;
-};
-
-}  // namespace
-
 FakeOffice::FakeOffice() : state_(std::make_shared<FakeOfficeState>()) {}
 FakeOffice::~FakeOffice() = default;
 
-std::unique_ptr<word::Application> FakeOffice::createApplication() {
+bool FakeOffice::start() {
     FakeOfficeState& s = *state_;
-    if (s.unavailable) return nullptr;
-    if (!s.living()) {
-        if (s.generation > 0 && !s.restartable) return nullptr;
-        s.die();
-        ++s.generation;
-        ++s.started;
-        s.alive = true;
-        s.untitled = 0;
-        s.dieAt = -1;
-        s.visible = false;
-    }
-    return std::make_unique<FakeApplication>(state_, s.generation);
+    if (s.unavailable) return false;
+    if (s.living()) return true;
+    if (s.generation > 0 && !s.restartable) return false;
+    s.die();
+    ++s.generation;
+    ++s.started;
+    s.alive = true;
+    s.untitled = 0;
+    s.dieAt = -1;
+    s.visible = false;
+    return true;
 }
 
-bool FakeOffice::windowExists() {
-    return state_->living();
+std::shared_ptr<FakeDoc> FakeOffice::find(word::DocumentId id) {
+    FakeOfficeState& s = *state_;
+    if (!s.answer(s.generation)) return nullptr;
+    for (const auto& doc : s.docs)
+        if (doc->id == id && doc->open) return doc;
+    return nullptr;
+}
+
+bool FakeOffice::running() { return state_->living(); }
+
+word::DocumentId FakeOffice::openTemplate(std::string_view path) {
+    FakeOfficeState& s = *state_;
+    if (!start() || !s.answer(s.generation)) return 0;
+    auto doc = std::make_shared<FakeDoc>();
+    if (!ReadFakeDocument(std::string(path), doc->bookmarks)) return 0;
+    doc->name = "Untitled " + std::to_string(++s.untitled);
+    doc->id = ++s.nextId;
+    s.docs.push_back(doc);
+    ++s.created;
+    return doc->id;
+}
+
+bool FakeOffice::isOpen(word::DocumentId id) { return find(id) != nullptr; }
+
+std::string FakeOffice::title(word::DocumentId id) {
+    auto doc = find(id);
+    return doc ? doc->name : std::string();
+}
+
+std::vector<std::string> FakeOffice::bookmarkNames(word::DocumentId id) {
+    std::vector<std::string> names;
+    if (auto doc = find(id))
+        for (const auto& [name, text] : doc->bookmarks) names.push_back(name);
+    return names;
+}
+
+bool FakeOffice::setBookmarkText(word::DocumentId id, std::string_view name, std::string_view value) {
+    auto doc = find(id);
+    if (!doc) return false;
+    for (auto& [n, text] : doc->bookmarks) {
+        if (n == name) {
+            if (state_->failWrite && state_->failWrite(name)) return false;
+            text = value;
+            state_->writes.push_back({doc->name, n, std::string(value)});
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FakeOffice::saveAs(word::DocumentId id, std::string_view path) {
+    FakeOfficeState& s = *state_;
+    auto doc = find(id);
+    if (!doc) return false;
+    if (s.saveCountdown > 0 && --s.saveCountdown == 0) {
+        s.die();
+        return false;
+    }
+    if (s.failSave && s.failSave(path)) return false;
+    if (!(s.dropSave && s.dropSave(path))) {
+        if (!WriteFakeTemplate(std::string(path), doc->bookmarks)) return false;
+    }
+    // The host saves beside the final name first (".~qm-<tag>-<name>"); the test wants to know
+    // which document was saved.
+    std::string saved(path);
+    const std::size_t slash = saved.rfind('/') + 1;
+    if (saved.compare(slash, 5, ".~qm-") == 0) {
+        const std::size_t dash = saved.find('-', slash + 5);
+        if (dash != std::string::npos) saved.erase(slash, dash + 1 - slash);
+    }
+    s.saved.push_back(saved);
+    return true;
+}
+
+bool FakeOffice::print(word::DocumentId id, std::string_view jobName) {
+    FakeOfficeState& s = *state_;
+    auto doc = find(id);
+    if (!doc) return false;
+    const std::string job = jobName.empty() ? doc->name : std::string(jobName);
+    if (s.failPrint && s.failPrint(job)) return false;
+    s.jobs.push_back({job, doc->bookmarks});
+    return true;
+}
+
+void FakeOffice::close(word::DocumentId id) {
+    if (auto doc = find(id)) state_->closeDoc(doc);
+}
+
+void FakeOffice::show() {
+    FakeOfficeState& s = *state_;
+    if (s.answer(s.generation)) s.visible = true;
+}
+
+void FakeOffice::quit() {
+    FakeOfficeState& s = *state_;
+    if (!s.answer(s.generation)) return;
+    s.quit = true;
+    if (s.quitCallback) s.quitCallback();
+    s.die();
+}
+
+void FakeOffice::closeEveryDocument() {
+    FakeOfficeState& s = *state_;
+    for (const auto& doc : std::vector<std::shared_ptr<FakeDoc>>(s.docs)) s.closeDoc(doc);
 }
 
 const std::vector<FakeOffice::Write>& FakeOffice::writes() const {
@@ -366,6 +303,15 @@ void FakeOffice::dieOnSave(int n) {
 }
 void FakeOffice::kill() {
     state_->die();
+}
+void FakeOffice::onQuit(std::function<void()> callback) {
+    state_->quitCallback = std::move(callback);
+}
+void FakeOffice::dieWhen(std::function<bool()> condition) {
+    state_->dieCondition = std::move(condition);
+}
+void FakeOffice::failWrites(std::function<bool(std::string_view)> predicate) {
+    state_->failWrite = std::move(predicate);
 }
 bool FakeOffice::alive() const {
     return state_->living();

@@ -5,19 +5,18 @@
 
 #include "common/text.h"
 #include "data/connection.h"
-#include "data/recordset.h"
+#include "data/cursor.h"
 #include "merge/matching.h"
 #include "merge/program_state.h"
 
 namespace qm::test {
 
 bool LoadTitlesAndMatch(ProgramState& state, std::string_view table) {
-    data::Recordset& rs = *state.sheetRecordset;
-    if (!rs.open("select * from [" + std::string(table) + "]", state.sheetConnection)) return false;
+    std::unique_ptr<data::Cursor> sheet = data::OpenSheet(state.sheetConnection, table, &state.workbooks);
+    if (!sheet) return false;
     std::vector<std::string> titles;
-    for (int i = 0; i < data::GetFieldCount(rs); ++i) titles.push_back(data::GetFieldName(rs, i));
-    state.recordCount = data::GetRecordCount(rs);
-    rs.close();
+    for (int i = 0; i < sheet->fieldCount(); ++i) titles.push_back(sheet->fieldName(i));
+    state.recordCount = static_cast<int>(sheet->recordCount());
     state.columnTitles = JoinList(titles);
     MatchTitles(state);
     return true;

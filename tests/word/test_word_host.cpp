@@ -1,211 +1,207 @@
-// WordHost's own rules, checked against a small server that records every call: what must
-// not reach the office at all, a save the office claims but never wrote, and the bounded
-// force-close loop.
-#include "office_fixture.h"
+// WordHost's own rules, over the in-memory office and the real document engine: which of the
+// two makes a working document, what a save leaves on disk, and the forced close.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/fs.h"
+#include "tests/support/fake_office.h"
+#include "word/engine/doc_template.h"
 #include "word/word_host.h"
+#include "office_fixture.h"
 
 namespace qm::test {
 namespace {
 
-using namespace qm::word;
+using word::Route;
+using word::WordHost;
 
-struct Log {
-    std::vector<std::string> calls;
-    bool running = true;
-    bool saveClaimsSuccess = true;
-    bool saveWritesFile = true;
-    // While set, the office counts as running until this file exists.
-    std::string runningUntilFileExists;
-};
-
-class StubDocument : public Document {
-  public:
-    StubDocument(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
-    std::string name() override { return name_; }
-    void setSaved(bool) override { log_.calls.push_back("saved " + name_); }
-    void close() override { log_.calls.push_back("close " + name_); }
-    std::unique_ptr<Bookmarks> bookmarks() override { return nullptr; }
-    bool saveAs(std::string_view path) override {
-        log_.calls.push_back("saveAs " + std::string(path));
-        if (log_.saveWritesFile) WriteFile(std::string(path), "doc");
-        return log_.saveClaimsSuccess;
+struct Host {
+    explicit Host(std::string programFolder = "") {
+        auto fake = std::make_unique<FakeOffice>();
+        office = fake.get();
+        host = std::make_unique<WordHost>(std::move(fake), programFolder);
     }
-    bool printOut() override {
-        log_.calls.push_back("print " + name_);
-        return true;
-    }
-
-  private:
-    Log& log_;
-    std::string name_;
-};
-
-class StubDocuments : public Documents {
-  public:
-    explicit StubDocuments(Log& log) : log_(log) {}
-    std::unique_ptr<Document> add(std::string_view path) override {
-        log_.calls.push_back("add " + std::string(path));
-        return std::make_unique<StubDocument>(log_, "Untitled 1");
-    }
-    int count() override { return 1; }
-    std::unique_ptr<Document> item(int index) override {
-        return index == 1 ? std::make_unique<StubDocument>(log_, "Untitled 1") : nullptr;
-    }
-    std::unique_ptr<Document> item(std::string_view name) override {
-        if (name != "Untitled 1") return nullptr;
-        return std::make_unique<StubDocument>(log_, "Untitled 1");
-    }
-
-  private:
-    Log& log_;
-};
-
-class StubApplication : public Application {
-  public:
-    explicit StubApplication(Log& log) : log_(log) {}
-    void setVisible(bool) override { log_.calls.push_back("visible"); }
-    std::unique_ptr<Documents> documents() override { return std::make_unique<StubDocuments>(log_); }
-    void quit(int saveChanges) override { log_.calls.push_back("quit " + std::to_string(saveChanges)); }
-
-  private:
-    Log& log_;
-};
-
-class StubServer : public AutomationServer {
-  public:
-    explicit StubServer(Log& log) : log_(log) {}
-    std::unique_ptr<Application> createApplication() override {
-        log_.calls.push_back("create");
-        return std::make_unique<StubApplication>(log_);
-    }
-    bool windowExists() override {
-        if (!log_.runningUntilFileExists.empty()) return !fs::exists(log_.runningUntilFileExists);
-        return log_.running;
-    }
-
-  private:
-    Log& log_;
-};
-
-struct HostWithLog {
-    explicit HostWithLog(std::string programFolder = "")
-        : host(std::make_unique<WordHost>(std::make_unique<StubServer>(log), programFolder)) {
-        log.running = false;
-    }
-    Log log;
+    FakeOffice* office;  // owned by the host
     std::unique_ptr<WordHost> host;
 };
 
+std::string SampleTemplate() { return std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc"; }
+
+std::vector<std::string> FolderContents(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(WordHost, EmptyOrMissingTemplateSendsNothingToTheOffice) {
     ScratchFolder scratch;
-    HostWithLog h;
+    Host h;
     EXPECT_EQ(h.host->OpenTemplate(""), "");
     EXPECT_EQ(h.host->OpenTemplate(scratch / "missing.doc"), "");
-    EXPECT_TRUE(h.log.calls.empty());
+    EXPECT_EQ(h.office->applicationsStarted(), 0);
 
-    WriteFile(scratch.path() / "t.doc", "t");
-    EXPECT_EQ(h.host->OpenTemplate(scratch / "t.doc"), "Untitled 1");
-    h.log.running = true;
-    h.log.calls.clear();
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    EXPECT_EQ(h.host->OpenTemplate(scratch / "t.fake"), "Untitled 1");
+    EXPECT_EQ(h.host->CurrentRoute(), Route::Office);
     EXPECT_EQ(h.host->OpenTemplate(""), "Untitled 1");
-    EXPECT_TRUE(h.log.calls.empty());
+    EXPECT_EQ(h.office->documentsCreated(), 1);
 
-    // Missing file: the name is dropped, the open document is left alone.
+    // A missing file: the name is dropped and nothing is asked of the office.
     EXPECT_EQ(h.host->OpenTemplate(scratch / "missing.doc"), "");
     EXPECT_EQ(h.host->CurrentDocumentName(), "");
-    EXPECT_TRUE(h.log.calls.empty());
+    EXPECT_EQ(h.office->documentsCreated(), 1);
 }
 
-TEST(WordHost, ReopeningClosesThePreviousDocumentUnsavedWithoutANewApplication) {
+// A template the engine reads never starts the office: listing, filling and saving in its own
+// format all happen here.
+TEST(WordHost, AWordTemplateIsFilledWithoutTheOffice) {
     ScratchFolder scratch;
-    HostWithLog h;
-    WriteFile(scratch.path() / "t.doc", "t");
-    h.host->OpenTemplate(scratch / "t.doc");
-    h.log.running = true;
-    h.log.calls.clear();
-    h.host->OpenTemplate(scratch / "t.doc");
-    EXPECT_EQ(h.log.calls,
-              (std::vector<std::string>{"saved Untitled 1", "close Untitled 1", "add " + scratch / "t.doc"}));
+    Host h;
+    EXPECT_EQ(h.host->OpenTemplate(SampleTemplate()), "Untitled 1");
+    EXPECT_EQ(h.host->CurrentRoute(), Route::Engine);
+    EXPECT_EQ(h.host->ListBookmarks(), "姓名\r\n性别\r\n身份证号\r\n入职日期\r\n部门\r\n职位\r\n月薪");
+    EXPECT_TRUE(h.host->SetBookmarkText("姓名", "张三"));
+    EXPECT_FALSE(h.host->SetBookmarkText("无此书签", "x"));
+    EXPECT_FALSE(h.host->BookmarkExists("姓"));
+    const word::SaveResult saved = h.host->SaveDocumentAs(scratch / "合同1.doc");
+    EXPECT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(h.office->applicationsStarted(), 0);
+    EXPECT_FALSE(h.host->IsWordRunning());
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadFileBytes(scratch / "合同1.doc", bytes));
+    engine::DocContents contents;
+    std::string error;
+    ASSERT_TRUE(engine::ReadDocContents(bytes, contents, error)) << error;
+    const auto name = std::find_if(contents.bookmarks.begin(), contents.bookmarks.end(),
+                                   [](const engine::DocBookmark& b) { return b.name == "姓名"; });
+    ASSERT_NE(name, contents.bookmarks.end());
+    EXPECT_TRUE(name->text == u"张三");
+    EXPECT_EQ(FolderContents(scratch.path()), std::vector<std::string>{"合同1.doc"});
+
+    // Asked for the office, the same template goes there.
+    h.host->OpenTemplate(SampleTemplate(), Route::Office);
+    EXPECT_EQ(h.host->CurrentRoute(), Route::Office);
+    EXPECT_EQ(h.office->applicationsStarted(), 1);
 }
 
-TEST(WordHost, SaveCountsOnlyWhenTheFileIsThere) {
+TEST(WordHost, ReopeningClosesThePreviousDocumentUnsaved) {
     ScratchFolder scratch;
-    HostWithLog h;
-    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "none.doc"));  // no document at all
-    WriteFile(scratch.path() / "t.doc", "t");
-    h.host->OpenTemplate(scratch / "t.doc");
-    h.log.running = true;
-
-    EXPECT_TRUE(h.host->SaveDocumentAs(scratch / "a.doc"));
-    h.log.saveWritesFile = false;
-    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "b.doc"));  // claimed, but no file
-    h.log.saveWritesFile = true;
-    h.log.saveClaimsSuccess = false;
-    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "c.doc"));  // file written, failure reported
+    Host h;
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(scratch / "t.fake");
+    h.host->OpenTemplate(scratch / "t.fake");
+    EXPECT_EQ(h.office->documentsCreated(), 2);
+    EXPECT_EQ(h.office->openDocumentNames(), std::vector<std::string>{"Untitled 2"});
+    EXPECT_EQ(h.office->applicationsStarted(), 1);
 }
 
-TEST(WordHost, PrintWithoutADocumentPrintsNothing) {
+// A failed save keeps the earlier document of that name and leaves nothing partial behind.
+// (The in-memory office writes its own format, so these files end in .fake.)
+TEST(WordHost, FailedSavesKeepTheEarlierFileAndLeaveNothingBehind) {
     ScratchFolder scratch;
-    HostWithLog h;
-    h.log.running = true;
-    std::string name;
-    EXPECT_FALSE(h.host->PrintDocument(name));
-    EXPECT_EQ(name, "");
+    Host h;
+    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "none.fake").ok);  // no document at all
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(scratch / "t.fake");
+    WriteFile(scratch.path() / "a.fake", "earlier");
 
-    WriteFile(scratch.path() / "t.doc", "t");
-    h.log.running = false;
-    h.host->OpenTemplate(scratch / "t.doc");
-    h.log.running = true;
-    h.log.calls.clear();
-    EXPECT_TRUE(h.host->PrintDocument(name));
-    EXPECT_EQ(name, "Untitled 1");
-    EXPECT_EQ(h.log.calls, (std::vector<std::string>{"print Untitled 1"}));
+    h.office->failSaves([](std::string_view) { return true; });
+    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
+    h.office->failSaves(nullptr);
+    h.office->dropSaves([](std::string_view) { return true; });  // claimed, but no file
+    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
+    EXPECT_EQ(ReadFile(scratch.path() / "a.fake"), "earlier");
+    EXPECT_EQ(FolderContents(scratch.path()), (std::vector<std::string>{"a.fake", "t.fake"}));
+
+    h.office->dropSaves(nullptr);
+    EXPECT_TRUE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
+    BookmarkTexts texts;
+    EXPECT_TRUE(ReadFakeDocument(scratch / "a.fake", texts));
+
+    // A value the office refused makes the save fail: the document would lack it.
+    h.host->OpenTemplate(scratch / "t.fake");
+    h.office->failWrites([](std::string_view) { return true; });
+    EXPECT_TRUE(h.host->SetBookmarkText("A", "value"));
+    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "b.fake").ok);
+    EXPECT_FALSE(fs::exists(scratch.path() / "b.fake"));
 }
 
-TEST(WordHost, EmptyNamesBecomeTheCurrentDocumentInTheCallersVariable) {
+// A link named like the output is replaced by the document, never written through.
+TEST(WordHost, ALinkAtTheOutputNameIsReplacedNotFollowed) {
     ScratchFolder scratch;
-    HostWithLog h;
-    WriteFile(scratch.path() / "t.doc", "t");
-    h.host->OpenTemplate(scratch / "t.doc");
-    h.log.running = true;
-    h.log.calls.clear();
+    Host h;
+    fs::create_directories(scratch.path() / "out");
+    WriteFile(scratch.path() / "elsewhere.doc", "do not touch");
+    fs::create_symlink(scratch.path() / "elsewhere.doc", scratch.path() / "out/合同1.doc");
+    h.host->OpenTemplate(SampleTemplate());
+    h.host->SetBookmarkText("姓名", "李四");
+    ASSERT_TRUE(h.host->SaveDocumentAs((scratch.path() / "out/合同1.doc").string()).ok);
+    EXPECT_EQ(ReadFile(scratch.path() / "elsewhere.doc"), "do not touch");
+    EXPECT_FALSE(fs::is_symlink(scratch.path() / "out/合同1.doc"));
+    EXPECT_TRUE(engine::VerifyContainer(
+        [&] {
+            std::vector<std::uint8_t> b;
+            ReadFileBytes((scratch.path() / "out/合同1.doc").string(), b);
+            return b;
+        }(),
+        engine::Format::Doc));
+}
 
-    std::string name;
-    h.host->CloseDocument(name);
-    EXPECT_EQ(name, "Untitled 1");
-    EXPECT_EQ(h.log.calls, (std::vector<std::string>{"saved Untitled 1", "close Untitled 1"}));
+TEST(WordHost, PrintingNeedsADocumentAndNamesTheJob) {
+    ScratchFolder scratch;
+    Host h;
+    EXPECT_FALSE(h.host->PrintDocument());
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(scratch / "t.fake");
+    EXPECT_TRUE(h.host->PrintDocument("合同3"));
+    EXPECT_TRUE(h.host->PrintDocument());
+    ASSERT_EQ(h.office->printJobs().size(), 2u);
+    EXPECT_EQ(h.office->printJobs()[0].document, "合同3");
+    EXPECT_EQ(h.office->printJobs()[1].document, "Untitled 1");
+}
 
-    std::string open;
-    EXPECT_TRUE(h.host->IsDocumentOpen(open));
-    EXPECT_EQ(open, "Untitled 1");
-    std::string otherCase = "untitled 1", trailing = "Untitled 1 ";
-    EXPECT_FALSE(h.host->IsDocumentOpen(otherCase));
-    EXPECT_FALSE(h.host->IsDocumentOpen(trailing));
-
-    // Without an office IsDocumentOpen answers before it looks at the name.
-    h.log.running = false;
-    std::string untouched;
-    EXPECT_FALSE(h.host->IsDocumentOpen(untouched));
-    EXPECT_EQ(untouched, "");
+TEST(WordHost, NamesAreExactAndADocumentClosedInTheOfficeIsGone) {
+    ScratchFolder scratch;
+    Host h;
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(scratch / "t.fake");
+    EXPECT_TRUE(h.host->IsDocumentOpen());
+    EXPECT_TRUE(h.host->IsDocumentOpen("Untitled 1"));
+    EXPECT_FALSE(h.host->IsDocumentOpen("untitled 1"));
+    EXPECT_FALSE(h.host->IsDocumentOpen("Untitled 1 "));
+    h.office->closeEveryDocument();
+    EXPECT_FALSE(h.host->IsDocumentOpen());
+    EXPECT_EQ(h.host->ListBookmarks(), "");
+    // Closing keeps the name current, as the office leaves it.
+    h.host->OpenTemplate(scratch / "t.fake");
+    h.host->CloseDocument();
+    EXPECT_EQ(h.host->CurrentDocumentName(), "Untitled 2");
+    EXPECT_FALSE(h.host->IsDocumentOpen());
 }
 
 TEST(WordHost, QuitsTheRunningOfficeWhenDestroyed) {
     ScratchFolder scratch;
-    HostWithLog h;
-    WriteFile(scratch.path() / "t.doc", "t");
-    h.host->OpenTemplate(scratch / "t.doc");
-    h.log.running = true;
+    Host h;
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(scratch / "t.fake");
+    bool quit = false;
+    h.office->onQuit([&] { quit = true; });
     h.host.reset();
-    EXPECT_EQ(h.log.calls.back(), "quit 0");
-    // An office that is not running is not asked to quit.
-    HostWithLog idle;
+    EXPECT_TRUE(quit);
+    // An office that was never started is not asked to quit.
+    Host idle;
+    bool asked = false;
+    idle.office->onQuit([&] { asked = true; });
     idle.host.reset();
-    EXPECT_TRUE(idle.log.calls.empty());
+    EXPECT_FALSE(asked);
 }
 
 TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
     ScratchFolder program;
-    HostWithLog h(program.path().string());
+    Host h(program.path().string());
     RecordingDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);
     ASSERT_EQ(dialogs.entries.size(), 2u);
@@ -215,7 +211,6 @@ TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
               "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，"
               "确认要继续吗？");
     EXPECT_FALSE(dialogs.entries[1].question);
-    EXPECT_EQ(dialogs.entries[1].caption, "信息：");
     EXPECT_EQ(dialogs.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
 
     // With the script in place and no office, nothing is launched and nothing is said.
@@ -225,32 +220,37 @@ TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
     RecordingDialogs quiet(true);
     h.host->ForceCloseWord(quiet);
     EXPECT_EQ(quiet.entries.size(), 1u);
+    EXPECT_FALSE(fs::exists(marker));
 }
 
+// The script is told whose offices to end: this program's process id.
 TEST(WordHost, ForceCloseLaunchesTheScriptUntilTheOfficeIsGone) {
     ScratchFolder program;
-    HostWithLog h(program.path().string());
+    Host h(program.path().string());
     fs::create_directories(program.path() / "vbs");
     const std::string marker = program / "ended";
-    WriteFile(program.path() / "vbs/closeword.sh", "touch " + Quote(marker) + "\n");
-    h.log.runningUntilFileExists = marker;
+    WriteFile(program.path() / "vbs/closeword.sh", "echo \"$1\" > " + Quote(marker) + "\n");
+    ASSERT_TRUE(WriteFakeTemplate(program / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(program / "t.fake");
+    h.office->dieWhen([marker] { return fs::exists(marker); });
     RecordingDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);
     EXPECT_EQ(dialogs.entries.size(), 1u);
-    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_EQ(ReadFile(marker), std::to_string(getpid()) + "\n");
+    EXPECT_FALSE(h.host->IsDocumentOpen());
 }
 
 TEST(WordHost, ForceCloseGivesUpOnAnOfficeThatWillNotEnd) {
     ScratchFolder program;
-    HostWithLog h(program.path().string());
+    Host h(program.path().string());
     fs::create_directories(program.path() / "vbs");
     WriteFile(program.path() / "vbs/closeword.sh", "exit 0\n");
-    h.log.running = true;
+    ASSERT_TRUE(WriteFakeTemplate(program / "t.fake", {{"A", "a"}}));
+    h.host->OpenTemplate(program / "t.fake");
     RecordingDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);  // returns after a bounded number of launches
     ASSERT_EQ(dialogs.entries.size(), 2u);
     EXPECT_FALSE(dialogs.entries[1].question);
-    EXPECT_EQ(dialogs.entries[1].caption, "信息：");
     EXPECT_NE(dialogs.entries[1].text.find("未能关闭WORD程序"), std::string::npos);
 }
 

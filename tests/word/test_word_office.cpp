@@ -17,13 +17,14 @@ extern char** environ;
 namespace qm::test {
 namespace {
 
-using word::MakeLibreOfficeServer;
+using word::MakeLibreOffice;
+using word::Route;
 using word::WordHost;
 
 const std::string kRealWorld = QM_REALWORLD_DIR "/doc/";
 
 std::unique_ptr<WordHost> NewHost(const std::string& programFolder = "") {
-    return std::make_unique<WordHost>(MakeLibreOfficeServer(), programFolder);
+    return std::make_unique<WordHost>(MakeLibreOffice(), programFolder);
 }
 
 // The plain text of a .doc file.
@@ -45,16 +46,16 @@ TEST_F(WordHostOffice, ListsAndFindsBookmarksExactly) {
     auto host = NewHost();
     EXPECT_FALSE(host->IsWordRunning());
 
-    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
     EXPECT_TRUE(host->IsWordRunning());
     EXPECT_EQ(host->ListBookmarks(), "Name");
 
-    ASSERT_NE(host->OpenTemplate(TemplateDoc("plain")), "");
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("plain"), Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->BookmarkExists("Name"));
     EXPECT_FALSE(host->SetBookmarkText("Name", "x"));
 
-    const std::string name = host->OpenTemplate(TemplateDoc("letter"));
+    const std::string name = host->OpenTemplate(TemplateDoc("letter"), Route::Office);
     ASSERT_NE(name, "");
     EXPECT_EQ(host->ListBookmarks(), "姓名\r\n地址\r\n电话\r\nCode\r\nAmount\r\n日期\r\n备注\r\nNote");
     EXPECT_TRUE(host->BookmarkExists("姓名"));
@@ -69,9 +70,7 @@ TEST_F(WordHostOffice, ListsAndFindsBookmarksExactly) {
     EXPECT_TRUE(host->IsDocumentOpen(exact));
     std::string trailing = name + " ";
     EXPECT_FALSE(host->IsDocumentOpen(trailing));
-    std::string empty;
-    EXPECT_TRUE(host->IsDocumentOpen(empty));
-    EXPECT_EQ(empty, name);
+    EXPECT_TRUE(host->IsDocumentOpen());
 }
 
 TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
@@ -79,7 +78,7 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     const std::string templatePath = TemplateDoc("letter");
     const std::string before = ReadFile(templatePath);
     auto host = NewHost();
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
 
     EXPECT_TRUE(host->SetBookmarkText("姓名", "张三"));
     EXPECT_TRUE(host->SetBookmarkText("地址", "北京市海淀区中关村大街1号"));
@@ -92,9 +91,7 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
 
     const std::string output = scratch / "录取通知书1.doc";
     EXPECT_TRUE(host->SaveDocumentAs(output));
-    std::string closeName = output;
-    host->CloseDocument(closeName);
-    // The working document went by its saved name, so it is gone now.
+    host->CloseDocument();
     EXPECT_EQ(host->ListBookmarks(), "");
 
     const std::string text = DocText(output);
@@ -114,7 +111,7 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     EXPECT_EQ(ReadFile(templatePath), before);
 
     // The next working document starts from the template again.
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     EXPECT_TRUE(host->SetBookmarkText("姓名", "李四"));
     const std::string second = scratch / "录取通知书2.doc";
     EXPECT_TRUE(host->SaveDocumentAs(second));
@@ -129,37 +126,33 @@ TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
 
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     ASSERT_TRUE(host->SetBookmarkText("Name", "Alice Docx"));
     ASSERT_TRUE(host->SaveDocumentAs(scratch / "a.docx"));
     EXPECT_NE(ZipMember(scratch / "a.docx", "word/document.xml").find("Alice Docx"), std::string::npos);
-    std::string docxName = scratch / "a.docx";
-    host->CloseDocument(docxName);
+    host->CloseDocument();
 
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     ASSERT_TRUE(host->SetBookmarkText("Name", "Bob Odt"));
     ASSERT_TRUE(host->SaveDocumentAs(scratch / "b.ODT"));  // the extension in any letter case
     EXPECT_NE(ZipMember(scratch / "b.ODT", "content.xml").find("Bob Odt"), std::string::npos);
     EXPECT_EQ(ZipMember(scratch / "b.ODT", "mimetype"), "application/vnd.oasis.opendocument.text");
 
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     ASSERT_TRUE(host->SetBookmarkText("Name", "Carol Pdf"));
     const std::string pdf = scratch / "c.pdf";
     ASSERT_TRUE(host->SaveDocumentAs(pdf));
     EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
     EXPECT_NE(Capture("pdftotext " + Quote(pdf) + " -").find("Dear Carol Pdf, welcome aboard."),
               std::string::npos);
-    // An exported document is still found by the path it was written to.
-    std::string pdfName = pdf;
-    host->CloseDocument(pdfName);
-    std::string current;
-    EXPECT_FALSE(host->IsDocumentOpen(current));
+    host->CloseDocument();
+    EXPECT_FALSE(host->IsDocumentOpen());
 }
 
 TEST_F(WordHostOffice, FailedSavesAreReportedAndWriteNothing) {
     ScratchFolder scratch;
     auto host = NewHost();
-    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
 
     // A path below a regular file cannot be written, not even by root.
     WriteFile(scratch.path() / "file", "x");
@@ -169,14 +162,12 @@ TEST_F(WordHostOffice, FailedSavesAreReportedAndWriteNothing) {
     // The document is still the working document after a failed save.
     EXPECT_EQ(host->ListBookmarks(), "Name");
 
-    std::string name;
-    host->CloseDocument(name);
+    host->CloseDocument();
     EXPECT_FALSE(host->SaveDocumentAs(scratch / "after-close.doc"));
     EXPECT_FALSE(fs::exists(scratch.path() / "after-close.doc"));
     EXPECT_EQ(host->ListBookmarks(), "");
-    // A second close of the same name finds nothing and does no harm.
-    std::string again;
-    host->CloseDocument(again);
+    // A second close finds nothing and does no harm.
+    host->CloseDocument();
     EXPECT_TRUE(host->IsWordRunning());
 }
 
@@ -184,28 +175,26 @@ TEST_F(WordHostOffice, ReopeningATemplateDiscardsTheWorkingDocument) {
     ScratchFolder scratch;
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
-    const std::string first = host->OpenTemplate(templatePath);
+    const std::string first = host->OpenTemplate(templatePath, Route::Office);
     ASSERT_NE(first, "");
     ASSERT_TRUE(host->SetBookmarkText("Name", "changed but never saved"));
 
     // The office may give the new document the name the closed one had; what counts is that
     // the new one starts from the template and the edit is gone.
-    const std::string second = host->OpenTemplate(templatePath);
+    const std::string second = host->OpenTemplate(templatePath, Route::Office);
     ASSERT_NE(second, "");
     EXPECT_EQ(host->OpenTemplate(""), second);
     ASSERT_TRUE(host->SaveDocumentAs(scratch / "second.doc"));
     EXPECT_NE(DocText(scratch / "second.doc").find("Dear [NAME], welcome aboard."), std::string::npos);
-    std::string savedName = scratch / "second.doc";
-    host->CloseDocument(savedName);
-    const std::string third = host->OpenTemplate(templatePath);
+    host->CloseDocument();
+    const std::string third = host->OpenTemplate(templatePath, Route::Office);
     ASSERT_NE(third, "");
 
-    // A template that does not exist: no current document, but the old one stays open.
-    EXPECT_EQ(host->OpenTemplate(scratch / "nope.doc"), "");
+    // A template that does not exist: no current document, and the old one is discarded.
+    EXPECT_EQ(host->OpenTemplate(scratch / "nope.doc", Route::Office), "");
     EXPECT_EQ(host->CurrentDocumentName(), "");
     EXPECT_EQ(host->ListBookmarks(), "");
-    std::string thirdName = third;
-    EXPECT_TRUE(host->IsDocumentOpen(thirdName));
+    EXPECT_FALSE(host->IsDocumentOpen(third));
     // A folder is not a template either.
     EXPECT_EQ(host->OpenTemplate(scratch.path().string()), "");
 }
@@ -217,31 +206,31 @@ TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) % 251);
     // A compound-file signature followed by nonsense.
     WriteFile(scratch.path() / "bad.doc", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + garbage);
-    host->OpenTemplate(scratch / "bad.doc");
+    host->OpenTemplate(scratch / "bad.doc", Route::Office);
     EXPECT_EQ(host->ListBookmarks(), "");
 
     const std::string half = ReadFile(TemplateDoc("letter")).substr(0, 4096);
     WriteFile(scratch.path() / "half.doc", half);
-    host->OpenTemplate(scratch / "half.doc");
+    host->OpenTemplate(scratch / "half.doc", Route::Office);
     EXPECT_EQ(host->ListBookmarks(), "");
 
     if (fs::exists(kRealWorld)) {
-        EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
+        EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc", Route::Office), "");
         EXPECT_EQ(host->ListBookmarks(), "");
     }
 
     // The office is still usable afterwards.
-    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "Name");
 }
 
 TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
     if (!fs::exists(kRealWorld)) GTEST_SKIP() << "the real-world documents are not at " << kRealWorld;
     auto host = NewHost();
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
 
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "supported-hyperlink-features.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "supported-hyperlink-features.doc", Route::Office), "");
     std::vector<std::string> names = SplitList(host->ListBookmarks());
     std::sort(names.begin(), names.end());
     // The hidden _Hlt bookmarks of the file are not kept.
@@ -256,12 +245,12 @@ TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
     EXPECT_TRUE(host->SetBookmarkText("abookmark", "NESTED"));
 
     // Of 211 bookmarks only the 7 cross-reference targets are kept; the _Toc ones are dropped.
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "section3.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "section3.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(),
               "_Ref366284846\r\n_Ref347481102\r\n_Ref394289437\r\n_Ref394289443\r\n"
               "_Ref394285335\r\n_Ref394291117\r\n_Ref394291163");
     // Text form fields carry names, but they are not bookmarks to the office.
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug47286.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug47286.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->SetBookmarkText("Text1", "x"));
 }
@@ -270,7 +259,7 @@ TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
     ScratchFolder scratch;
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     const std::vector<pid_t> before = OwnOfficePids();
     ASSERT_EQ(before.size(), 1u);
     ASSERT_EQ(::kill(before[0], SIGKILL), 0);
@@ -280,16 +269,13 @@ TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
     EXPECT_FALSE(host->BookmarkExists("Name"));
     EXPECT_FALSE(host->SetBookmarkText("Name", "x"));
     EXPECT_FALSE(host->SaveDocumentAs(scratch / "dead.doc"));
-    std::string name;
-    EXPECT_FALSE(host->PrintDocument(name));
-    std::string closing;
-    host->CloseDocument(closing);
+    EXPECT_FALSE(host->PrintDocument());
+    host->CloseDocument();
     host->ShowWord();
-    std::string current;
-    EXPECT_FALSE(host->IsDocumentOpen(current));
+    EXPECT_FALSE(host->IsDocumentOpen());
 
     // The next template choice starts a new office.
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     EXPECT_TRUE(host->IsWordRunning());
     EXPECT_EQ(host->ListBookmarks(), "Name");
     const std::vector<pid_t> after = OwnOfficePids();
@@ -301,7 +287,7 @@ TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
     ScratchFolder program;
     auto host = NewHost(program.path().string());
     const std::string templatePath = TemplateDoc("single");
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     const std::vector<pid_t> pids = OwnOfficePids();
     ASSERT_EQ(pids.size(), 1u);
 
@@ -334,7 +320,7 @@ TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
     EXPECT_FALSE(host->IsWordRunning());
     // The name is kept; the next template choice starts a new office.
     EXPECT_NE(host->CurrentDocumentName(), "");
-    ASSERT_NE(host->OpenTemplate(templatePath), "");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "Name");
 }
 
@@ -342,7 +328,7 @@ TEST_F(WordHostOffice, QuitEndsTheOfficeAndRemovesItsProfile) {
     std::string profile;
     {
         auto host = NewHost();
-        ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+        ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
         host->ShowWord();
         ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
         const std::vector<pid_t> pids = OwnOfficePids();
@@ -361,7 +347,7 @@ TEST_F(WordHostOffice, StoppedOfficeDoesNotHoldTheQuit) {
     std::string profile, instancePipe;
     {
         auto host = NewHost();
-        ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+        ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
         // A changed document: quitting first has to discard its changes over the bridge.
         ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
         const std::vector<pid_t> pids = OwnOfficePids();
@@ -407,7 +393,7 @@ TEST_F(WordHostOffice, EveryRealWorldDocumentOpensOrFailsQuietly) {
     auto host = NewHost();
     for (const auto& [file, expected] : kept) {
         SCOPED_TRACE(file);
-        ASSERT_NE(host->OpenTemplate(kRealWorld + file), "");
+        ASSERT_NE(host->OpenTemplate(kRealWorld + file, Route::Office), "");
         std::vector<std::string> names = SplitList(host->ListBookmarks());
         std::vector<std::string> sortedExpected = expected;
         std::sort(names.begin(), names.end());
@@ -417,21 +403,21 @@ TEST_F(WordHostOffice, EveryRealWorldDocumentOpensOrFailsQuietly) {
     }
     // Fast-saved; the office drops its _Toc and _Hlt bookmarks when it reads the file (the
     // "__RefHeading___Toc" names seen in a converted copy are made only when writing ODF).
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "ob_is.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "ob_is.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->BookmarkExists("_Toc19332316"));
     // A real form: its named form fields are fieldmarks, not bookmarks, and the hidden _Hlt
     // bookmarks are dropped.
     ASSERT_NE(
         host->OpenTemplate(kRealWorld + "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
-                                        "Travel-Approval-Request-Form.doc"),
+                                        "Travel-Approval-Request-Form.doc", Route::Office),
         "");
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->SetBookmarkText("Text2", "x"));
     // The encrypted file opens as nothing, and the office goes on working.
-    EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc"), "");
+    EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "");
-    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc"), "");
+    ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
 }
 
@@ -463,7 +449,7 @@ TEST(WordHostOfficeChild, WaitsToBeKilled) {
     const char* pidFile = std::getenv("QM_OFFICE_PID_FILE");
     if (!pidFile) GTEST_SKIP() << "runs only as the child of ProgramKilledTakesItsOfficeAlong";
     auto host = NewHost();
-    ASSERT_NE(host->OpenTemplate(TemplateDoc("single")), "");
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
     const std::vector<pid_t> pids = OwnOfficePids();
     ASSERT_EQ(pids.size(), 1u);
     WriteFile(std::string(pidFile) + ".part", std::to_string(pids[0]));

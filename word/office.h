@@ -1,0 +1,52 @@
+#pragma once
+// The office process the program drives, as the few calls it needs. Only WordHost talks to it.
+//
+// Calling rules: no call throws or shows anything. A failed call (no office, a dead office, a
+// closed document, an office error) yields an empty result: 0 for a document, "" or no names,
+// false. Names and paths are UTF-8.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm::word {
+
+// A document open in the office, as this program knows it; 0 is none. Ids are never reused
+// within one program run, so a stale id finds nothing.
+using DocumentId = std::uint64_t;
+
+class Office {
+public:
+    virtual ~Office() = default;
+
+    // True while the office process this program started is alive and answers. Never starts one.
+    virtual bool running() = 0;
+    // A new, hidden document based on the template file (the file itself is not opened for
+    // editing); starts the office when none runs. 0 on failure.
+    virtual DocumentId openTemplate(std::string_view path) = 0;
+    // True while the document is open: the user may close it in the office's window.
+    virtual bool isOpen(DocumentId document) = 0;
+    // The name the office shows for the document ("Untitled 1"); "" when it is not open.
+    virtual std::string title(DocumentId document) = 0;
+    // The document's bookmark names, in the office's order.
+    virtual std::vector<std::string> bookmarkNames(DocumentId document) = 0;
+    // The bookmark's text becomes `value`. False when there is no such bookmark or the write
+    // failed.
+    virtual bool setBookmarkText(DocumentId document, std::string_view name, std::string_view value) = 0;
+    // Writes the document to `path`, in the format its extension names (.doc, .docx, .odt,
+    // .pdf). False when the office reports a failure. The document keeps its id.
+    virtual bool saveAs(DocumentId document, std::string_view path) = 0;
+    // Sends the whole document to the default printer as one job called `jobName`; false when
+    // there is no printer or the office refuses the job.
+    virtual bool print(DocumentId document, std::string_view jobName) = 0;
+    // Closes the document without saving; a closed or unknown id is ignored.
+    virtual void close(DocumentId document) = 0;
+    // Makes the office's windows visible, behind the program's own, never maximised.
+    virtual void show() = 0;
+    // Ends the office without saving anything; a later openTemplate starts a new one.
+    virtual void quit() = 0;
+};
+
+}  // namespace qm::word
