@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/program_folder.h"
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
@@ -95,6 +96,12 @@ void CatchStopSignals() {
 
 void StopIfSignalled() {
     if (gStopSignal) throw Interrupted{};
+}
+
+// The command reads only shipped files below the program folder (the close script), so an
+// installed command takes them from the shared folder and makes nothing in the home folder.
+std::string ProgramFolder() {
+    return qm::FindProgramFolders(qm::CurrentProgramEnvironment()).shared;
 }
 
 int Fail(const std::string& message) {
@@ -248,7 +255,7 @@ int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
     CatchStopSignals();
-    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), qm::ExecutableFolder());
+    qm::word::WordHost host(qm::word::MakeLibreOfficeServer(), ProgramFolder());
     if (host.OpenTemplate(templatePath).empty())
         return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
                                          : std::string("the office could not be started"));
@@ -270,7 +277,7 @@ int Main(int argc, char** argv) {
     }
 
     qm::ProgramState state;
-    state.programFolder = qm::ExecutableFolder();
+    state.programFolder = ProgramFolder();
 
     if (o.listSheets || o.listBookmarks) {
         if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");
