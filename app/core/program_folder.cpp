@@ -96,6 +96,9 @@ bool MakeFolderPath(const std::string& folder, std::string& problem) {
             continue;
         }
         level += "/" + name;
+        // Levels that exist are not made again: mkdir may refuse them for a reason of its own
+        // (a home on a file server) where there is nothing to make.
+        if (DirectoryExists(level)) continue;
         if (mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
             problem = "cannot make the folder " + level + ": " + Reason(errno);
             return false;
