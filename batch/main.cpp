@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/program_folder.h"
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
@@ -92,6 +93,12 @@ void CatchStopSignals() {
 }
 
 bool Signalled() { return gStopSignal != 0; }
+
+// The command reads only shipped files below the program folder (the close script), so an
+// installed command takes them from the shared folder and makes nothing in the home folder.
+std::string ProgramFolder() {
+    return qm::FindProgramFolders(qm::CurrentProgramEnvironment()).shared;
+}
 
 int Fail(const std::string& message) {
     std::cerr << "quillmerge-batch: " << message << '\n';
@@ -245,7 +252,7 @@ int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
     CatchStopSignals();
-    qm::word::WordHost host(qm::word::MakeLibreOffice(), qm::ExecutableFolder());
+    qm::word::WordHost host(qm::word::MakeLibreOffice(), ProgramFolder());
     // The engine reads .doc and .docx templates itself; anything else needs the office.
     const qm::engine::OpenResult engine = host.TemplateAt(templatePath);
     if (host.OpenTemplate(templatePath).empty())
@@ -279,7 +286,7 @@ int Main(int argc, char** argv) {
     }
 
     qm::ProgramState state;
-    state.programFolder = qm::ExecutableFolder();
+    state.programFolder = ProgramFolder();
 
     if (o.listSheets || o.listBookmarks) {
         if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");

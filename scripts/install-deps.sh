@@ -16,4 +16,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   catdoc antiword poppler-utils xdg-utils \
   python3-xlwt python3-xlrd \
   clang libclang-rt-14-dev \
-  procps file
+  procps file \
+  lintian desktop-file-utils librsvg2-bin

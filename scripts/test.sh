@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs every test: a bounded fuzz run of the workbook reader, then the unit tests,
-# the real-office tests and the print tests against a virtual PDF printer.
+# the real-office tests and the print tests against a virtual PDF printer, and last the Debian
+# package built, installed, used as an ordinary user and removed again (as root only).
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/build.sh
@@ -8,4 +9,5 @@ status=0
 sh scripts/fuzz.sh || status=$?
 sh scripts/print-server.sh start || echo "test.sh: the print server did not start; the print tests will skip" >&2
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900) || status=$?
+sh scripts/test-package.sh || status=$?
 exit $status

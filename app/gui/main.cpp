@@ -1,18 +1,22 @@
 // Start-up and shutdown of the desktop program.
 
 #include <QApplication>
+#include <cstdio>
 
+#include "app/core/program_folder.h"
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/main_window.h"
 #include "app/gui/opener.h"
 #include "app/gui/program.h"
 #include "app/gui/screenshot.h"
-#include "common/fs.h"
 #include "word/libreoffice.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const std::string programFolder = qm::ExecutableFolder();
+    // Installed, every user gets a program folder of their own, made on the first start.
+    const qm::ProgramFolders folders = qm::OpenProgramFolder();
+    if (!folders.problem.empty()) std::fprintf(stderr, "quillmerge: %s\n", folders.problem.c_str());
+    const std::string programFolder = folders.folder;
     qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOffice());
 
     qm::gui::QtDialogs screenDialogs;
