@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     {
         qm::word::WordHost host(qm::word::MakeLibreOffice(), "");
         auto t0 = Clock::now();
-        host.OpenTemplate(templatePath);
+        host.OpenTemplate(templatePath, qm::word::Route::Office);
         startup = Seconds(Clock::now() - t0);
         if (qm::SplitList(host.ListBookmarks()).size() != names.size()) {
             std::fprintf(stderr, "template bookmarks not found\n");
@@ -61,10 +61,10 @@ int main(int argc, char** argv) {
             if (host.SaveDocumentAs(file)) ++saved;
             save += Seconds(Clock::now() - p);
             p = Clock::now();
-            host.CloseDocument(file);
+            host.CloseDocument();
             close += Seconds(Clock::now() - p);
             p = Clock::now();
-            host.OpenTemplate(templatePath);
+            host.OpenTemplate(templatePath, qm::word::Route::Office);
             open += Seconds(Clock::now() - p);
         }
         std::printf("per document: fill %.1f ms, save %.1f ms, close %.1f ms, open %.1f ms\n",
