@@ -78,6 +78,24 @@ class Container {
         return readStream(*e, out);
     }
 
+    // Whether the root storage holds a stream called `name` (lower case), in any letter case.
+    bool hasStream(std::u16string_view name) const {
+        if (dir_.empty() || dir_[0].type != 5) return false;
+        std::vector<std::uint32_t> stack{dir_[0].child};
+        std::vector<bool> seen(dir_.size(), false);
+        while (!stack.empty()) {
+            const std::uint32_t i = stack.back();
+            stack.pop_back();
+            if (i >= dir_.size() || seen[i]) continue;
+            seen[i] = true;
+            const DirEntry& e = dir_[i];
+            stack.push_back(e.left);
+            stack.push_back(e.right);
+            if (e.type == 2 && NameIs(e.name, name)) return true;
+        }
+        return false;
+    }
+
   private:
     static bool NameIs(const std::u16string& name, std::u16string_view want) {
         if (name.size() != want.size()) return false;
@@ -245,6 +263,11 @@ bool OpenWorkbookStream(std::span<const std::uint8_t> file, WorkbookStream& out)
     out = WorkbookStream{};
     Container c(file);
     return c.open() && c.findWorkbook(out);
+}
+
+bool HasRootStream(std::span<const std::uint8_t> file, std::u16string_view name) {
+    Container c(file);
+    return c.open() && c.hasStream(name);
 }
 
 }  // namespace qm::xls
