@@ -298,9 +298,10 @@ constexpr std::string_view kLongTime = "h:mm:ss";
 void ParseSection(std::string_view code, Section& s, int depth = 0);
 
 // A bracketed part: condition, elapsed time, locale or currency, numeral system; colours and
-// anything unknown are dropped.
-void ParseBracket(std::string_view inner, Section& s, int depth) {
-    if (inner.empty()) return;
+// anything unknown are dropped. Returns false when the bracket replaced the whole section (the
+// system long date and time), so the rest of it is not read.
+bool ParseBracket(std::string_view inner, Section& s, int depth) {
+    if (inner.empty()) return true;
     const char c0 = inner[0];
     if (c0 == '<' || c0 == '>' || c0 == '=') {
         std::size_t i = 1;
@@ -317,12 +318,12 @@ void ParseBracket(std::string_view inner, Section& s, int depth) {
             s.cmp = cmp;
             s.operand = v;
         }
-        return;
+        return true;
     }
     if (c0 == '$') {
         const std::size_t dash = inner.find('-', 1);
         AddLiteral(s, inner.substr(1, dash == std::string_view::npos ? inner.size() - 1 : dash - 1));
-        if (dash == std::string_view::npos) return;
+        if (dash == std::string_view::npos) return true;
         std::string_view locale = inner.substr(dash + 1);
         unsigned long id = 0;
         const std::string text(locale);
@@ -333,29 +334,30 @@ void ParseBracket(std::string_view inner, Section& s, int depth) {
             s.tokens.clear();
             ParseSection(kLongDate, s, depth + 1);
             s.chinese = true;
-            return;
+            return false;
         }
         if (hex && (id & 0xFFFF) == 0xF400 && depth == 0) {
             s.tokens.clear();
             ParseSection(kLongTime, s, depth + 1);
-            return;
+            return false;
         }
         const unsigned language = hex ? static_cast<unsigned>(id & 0x3FF) : 0;
         if (language == 0x04 || StartsNoCase(locale, 0, "zh")) s.chinese = true;
         if (language == 0x09 || StartsNoCase(locale, 0, "en")) s.chinese = false;
-        return;
+        return true;
     }
     if (StartsNoCase(inner, 0, "dbnum") && inner.size() == 6) {
         s.dbnum = inner[5] == '1' ? 1 : inner[5] == '2' ? 2 : 0;
-        return;
+        return true;
     }
     const char l = Lower(c0);
     if (l == 'h' || l == 'm' || l == 's') {
         for (char c : inner)
-            if (Lower(c) != l) return;
+            if (Lower(c) != l) return true;
         s.tokens.push_back({Tok::Elapsed, static_cast<int>(inner.size()), std::string(1, l)});
         s.date = true;
     }
+    return true;
 }
 
 void ParseSection(std::string_view code, Section& s, int depth) {
@@ -391,7 +393,7 @@ void ParseSection(std::string_view code, Section& s, int depth) {
                 ++i;
                 continue;
             }
-            ParseBracket(code.substr(i + 1, close - i - 1), s, depth);
+            if (!ParseBracket(code.substr(i + 1, close - i - 1), s, depth)) return;
             i = close + 1;
             continue;
         }
@@ -848,17 +850,21 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     constexpr double kLastSerial = 2958466.0;  // 10000-01-01
     if (!(v >= 0) || v >= kLastSerial) return GeneralNumber(v);
     int subDigits = 0;
-    bool ampm = false, elapsedH = false, elapsedM = false;
+    bool ampm = false, elapsedM = false, seconds = false;
     for (const Token& t : s.tokens) {
         if (t.kind == Tok::SubSecond) subDigits = std::max(subDigits, t.width);
+        if (t.kind == Tok::Second || t.kind == Tok::SubSecond || (t.kind == Tok::Elapsed && t.text == "s"))
+            seconds = true;
         if (t.kind == Tok::AmPm) ampm = true;
-        if (t.kind == Tok::Elapsed && t.text == "h") elapsedH = true;
         if (t.kind == Tok::Elapsed && t.text == "m") elapsedM = true;
     }
     long long unit = 1;
     for (int i = 0; i < subDigits; ++i) unit *= 10;
     const long long perDay = 86400LL * unit;
-    const long long total = std::llround(v * static_cast<double>(perDay));
+    // Shown seconds are rounded to their precision; without them the time is cut at the minute,
+    // so 10:29:59.6 shows 10:29 under h:mm.
+    const double scaled = v * static_cast<double>(perDay);
+    const long long total = seconds ? std::llround(scaled) : static_cast<long long>(std::floor(scaled + 1e-6));
     const long long days = total / perDay;
     const long long ofDay = total % perDay;
     const long long totalSeconds = total / unit;
@@ -942,7 +948,6 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
             }
             default: break;
         }
-        (void)elapsedH;
     }
     return out;
 }
