@@ -151,7 +151,11 @@ NumberStyle ClassifyFormat(std::string_view f) {
                 break;
             }
             case 'a':
-                if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
+                if (i + 2 < f.size() && (f[i + 1] | 0x20) == 'a' && (f[i + 2] | 0x20) == 'a') {  // Chinese weekday
+                    ++dateCount;
+                    yearOrDay = true;
+                    while (i + 1 < f.size() && f[i + 1] == 'a') ++i;
+                } else if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
                     hourOrSecond = true;
                     i += 4;
                 } else if (f.substr(i, 3) == "A/P" || f.substr(i, 3) == "a/p") {
