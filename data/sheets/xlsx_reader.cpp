@@ -3,6 +3,7 @@
 // never evaluated) and the number format of their cell style.
 
 #include <charconv>
+#include <future>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -219,10 +220,16 @@ class XlsxReader {
             if (TypeIs(rel.type, "/styles")) stylesPart_ = rel.target;
             if (TypeIs(rel.type, "/sharedStrings")) stringsPart_ = rel.target;
         }
-        if (!readStyles() || !readSharedStrings()) return std::move(outcome_);
+        if (!readStyles()) return std::move(outcome_);
+        // The shared strings are read beside the sheets: cells keep their string index, and the
+        // indexes that the table does not hold are dropped once both are done.
+        std::future<StringsResult> strings;
+        if (!stringsPart_.empty() && zip_.has(stringsPart_))
+            strings = std::async(std::launch::async, ReadSharedStrings, bytes_, stringsPart_);
 
         auto workbook = std::make_unique<xls::Workbook>();
         workbook->sheets.reserve(refs.size());
+        bool sheetsRead = true;
         for (const SheetRef& ref : refs) {
             xls::Sheet sheet;
             sheet.name = ref.name;
@@ -233,14 +240,25 @@ class XlsxReader {
                          : TypeIs(type, "/xlMacrosheet") || TypeIs(type, "/xlIntlMacrosheet")
                              ? xls::SheetKind::Macro
                              : xls::SheetKind::Other;
+            if (sheet.kind == xls::SheetKind::Worksheet && !readSheet(rel->second.target, sheet)) {
+                sheetsRead = false;
+                break;
+            }
+            workbook->sheets.push_back(std::move(sheet));
+        }
+        std::shared_ptr<const xls::StringPool> pool = std::make_shared<xls::StringPool>();
+        if (strings.valid()) {
+            StringsResult result = strings.get();
+            if (!result.pool && sheetsRead) return fail(result.problem);
+            if (result.pool) pool = std::move(result.pool);
+        }
+        if (!sheetsRead) return std::move(outcome_);
+        for (xls::Sheet& sheet : workbook->sheets) {
             xls::Sheet::Impl& impl = sheet.impl();
-            impl.shared = strings_;
+            impl.shared = pool;
             impl.formats = formats_;
             impl.date1904 = date1904_;
-            if (sheet.kind == xls::SheetKind::Worksheet && !readSheet(rel->second.target, sheet))
-                return std::move(outcome_);
             impl.finish();
-            workbook->sheets.push_back(std::move(sheet));
         }
         out.workbook = std::move(workbook);
         return out;
@@ -311,26 +329,49 @@ class XlsxReader {
         return true;
     }
 
-    bool readSharedStrings() {
-        auto pool = std::make_shared<xls::StringPool>();
-        strings_ = pool;
-        if (stringsPart_.empty() || !zip_.has(stringsPart_)) return true;
-        std::string xml;
-        if (!readPart(stringsPart_, xml, "the shared strings")) return false;
-        XmlScanner scan(xml);
-        std::string text;
-        for (Event e; (e = scan.next()) != Event::End;) {
-            if (e == Event::Error) return failed("damaged: the shared strings are not well-formed");
-            if (e == Event::StartTag && scan.name() == "si") {
-                if (scan.selfClosing())
-                    text.clear();
-                else if (!ReadStringItem(scan, text))
-                    return failed("damaged: the shared strings are not well-formed");
-                std::uint32_t index;
-                if (!pool->add(text, index)) return failed("too large: the shared strings");
+    struct StringsResult {
+        std::shared_ptr<const xls::StringPool> pool;  // null when unreadable
+        std::string problem;
+    };
+
+    // Runs on its own thread with its own view of the archive (an archive handle is not shared
+    // between threads).
+    static StringsResult ReadSharedStrings(std::span<const std::uint8_t> bytes, std::string part) {
+        StringsResult result;
+        try {
+            ZipPackage zip;
+            std::string xml;
+            if (!zip.open(bytes)) {
+                result.problem = "damaged: not a readable zip archive";
+                return result;
             }
+            switch (zip.read(part, xml)) {
+                case ZipPackage::ReadStatus::Ok: break;
+                case ZipPackage::ReadStatus::Missing: return result.pool = std::make_shared<xls::StringPool>(), result;
+                case ZipPackage::ReadStatus::TooLarge: return result.problem = "too large: the shared strings", result;
+                case ZipPackage::ReadStatus::Damaged:
+                    return result.problem = "damaged: the shared strings cannot be inflated", result;
+            }
+            auto pool = std::make_shared<xls::StringPool>();
+            XmlScanner scan(xml);
+            std::string text;
+            for (Event e; (e = scan.next()) != Event::End;) {
+                if (e == Event::Error) return result.problem = "damaged: the shared strings are not well-formed", result;
+                if (e == Event::StartTag && scan.name() == "si") {
+                    if (scan.selfClosing())
+                        text.clear();
+                    else if (!ReadStringItem(scan, text))
+                        return result.problem = "damaged: the shared strings are not well-formed", result;
+                    std::uint32_t index;
+                    if (!pool->add(text, index)) return result.problem = "too large: the shared strings", result;
+                }
+            }
+            result.pool = std::move(pool);
+        } catch (...) {
+            result.pool.reset();
+            result.problem = "too large: out of memory";
         }
-        return true;
+        return result;
     }
 
     std::uint16_t formatOf(std::size_t xf) const { return xf < xfFormats_.size() ? xfFormats_[xf] : 0; }
@@ -369,9 +410,8 @@ class XlsxReader {
             columnSeen = rowSeen = true;
             std::size_t xf = 0;
             if (scan.rawAttribute("s", raw) && !ParseUnsigned(raw, xf)) xf = 0;
-            std::string_view type = "n";
-            scan.rawAttribute("t", type);
-            const std::string cellType(type);
+            std::string_view cellType = "n";
+            scan.rawAttribute("t", cellType);  // points into `xml`, which outlives the loop
             if (scan.selfClosing()) continue;
             value.clear();
             inlineText.clear();
@@ -384,7 +424,7 @@ class XlsxReader {
                             hasValue = true;
                             for (Event v; (v = scan.next()) != Event::EndTag;) {
                                 if (v == Event::Text) scan.appendText(value);
-                                else if (v != Event::StartTag) return failed(damaged);
+                                else return failed(damaged);
                             }
                         } else if (scan.name() == "is" && !scan.selfClosing()) {
                             hasInline = true;
@@ -407,9 +447,8 @@ class XlsxReader {
             bool ok = true;
             if (cellType == "s") {
                 std::size_t index;
-                if (hasValue && ParseUnsigned(value, index) && index < strings_->size())
-                    ok = strings_->get(static_cast<std::uint32_t>(index)).empty() ||
-                         build.sharedText(r, c, static_cast<std::uint32_t>(index), format);
+                if (hasValue && ParseUnsigned(value, index) && index <= UINT32_MAX)
+                    ok = build.sharedText(r, c, static_cast<std::uint32_t>(index), format);
             } else if (cellType == "inlineStr") {
                 ok = build.text(r, c, inlineText, format);
             } else if (cellType == "str") {
@@ -438,7 +477,6 @@ class XlsxReader {
     std::string stylesPart_, stringsPart_;
     std::vector<std::uint16_t> xfFormats_;
     std::shared_ptr<xls::FormatTable> formats_;
-    std::shared_ptr<xls::StringPool> strings_;
     std::size_t cellCount_ = 0;
     ReadOutcome outcome_;
 };

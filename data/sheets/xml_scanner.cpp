@@ -199,7 +199,7 @@ bool XmlScanner::attribute(std::string_view localName, std::string& value) const
 }
 
 void XmlScanner::appendText(std::string& out) const {
-    if (cdata_)
+    if (cdata_ || text_.find('&') == std::string_view::npos)
         out.append(text_);
     else
         AppendXmlDecoded(out, text_);

@@ -279,7 +279,15 @@ void Sheet::Impl::finish() {
 void Sheet::Impl::computeExtent() {
     rows = cells.empty() ? 0 : cells.back().row + std::size_t{1};
     columns = 0;
-    for (const CellSlot& c : cells) columns = std::max<std::size_t>(columns, c.column + std::size_t{1});
+    // A cell is found by its row's stretch of cells, so reading a whole sheet costs no search
+    // over all of its cells.
+    rowStarts.assign(rows + 1, 0);
+    std::size_t row = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        columns = std::max<std::size_t>(columns, cells[i].column + std::size_t{1});
+        while (row <= cells[i].row) rowStarts[row++] = static_cast<std::uint32_t>(i);
+    }
+    while (row <= rows) rowStarts[row++] = static_cast<std::uint32_t>(cells.size());
 }
 
 Sheet::Sheet() : impl_(std::make_unique<Impl>()) {}
@@ -310,8 +318,9 @@ const CellSlot* Sheet::find(std::size_t row, std::size_t column) const {
     key.row = static_cast<std::uint32_t>(row);
     key.column = static_cast<std::uint16_t>(column);
     const auto& cells = impl_->cells;
-    auto it = std::lower_bound(cells.begin(), cells.end(), key, Before);
-    if (it == cells.end() || !SamePlace(*it, key)) return nullptr;
+    const auto begin = cells.begin() + impl_->rowStarts[row], end = cells.begin() + impl_->rowStarts[row + 1];
+    auto it = std::lower_bound(begin, end, key, Before);
+    if (it == end || !SamePlace(*it, key)) return nullptr;
     return &*it;
 }
 
@@ -337,8 +346,7 @@ void Sheet::setText(std::size_t row, std::size_t column, std::string text) {
         *it = slot;
     else
         cells.insert(it, slot);
-    impl_->rows = std::max(impl_->rows, row + 1);
-    impl_->columns = std::max(impl_->columns, column + 1);
+    impl_->computeExtent();
 }
 
 }  // namespace qm::xls

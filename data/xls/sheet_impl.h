@@ -99,6 +99,7 @@ struct Sheet::Impl {
     std::shared_ptr<const FormatTable> formats;  // the workbook's number formats (may be null)
     StringPool own;                            // texts that belong to this sheet only
     std::vector<CellSlot> cells;               // sorted by (row, column), no empty values
+    std::vector<std::uint32_t> rowStarts;      // index of each row's first cell; rows + 1 entries
     bool date1904 = false;
     std::size_t rows = 0;
     std::size_t columns = 0;
