@@ -24,14 +24,16 @@ constexpr const char* kExtensions[] = {".xls", ".xlsx", ".xlsm", ".ods", ".csv",
 constexpr std::size_t kFileLimit = std::size_t{1} << 31;
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && EqualsIgnoringAsciiCase(text.substr(text.size() - tail.size()), tail);
+    return text.size() >= tail.size() &&
+           EqualsIgnoringAsciiCase(text.substr(text.size() - tail.size()), tail);
 }
 
 // The whole file in memory (see the .xls reader for why not a mapping).
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& problem) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        problem = errno == ENOENT ? "the file does not exist" : std::string("cannot open the file: ") + std::strerror(errno);
+        problem = errno == ENOENT ? "the file does not exist"
+                                  : std::string("cannot open the file: ") + std::strerror(errno);
         return false;
     }
     struct stat st {};
@@ -110,15 +112,17 @@ WorkbookLoad LoadWorkbook(std::string_view path) {
         const std::span<const std::uint8_t> content(bytes);
         static constexpr std::uint8_t kCompound[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
         sheets::ReadOutcome outcome;
-        if (!EndsWithNoCase(path, ".csv") && bytes.size() >= 8 && std::memcmp(bytes.data(), kCompound, 8) == 0) {
+        if (!EndsWithNoCase(path, ".csv") && bytes.size() >= 8 &&
+            std::memcmp(bytes.data(), kCompound, 8) == 0) {
             if (xls::HasRootStream(content, u"encryptedpackage")) {
                 load.problem = "encrypted: the workbook is protected by a password";
                 return load;
             }
             outcome.workbook = xls::ParseWorkbook(content);
             if (!outcome.workbook)
-                outcome.problem = BiffIsEncrypted(content) ? "encrypted: the workbook is protected by a password"
-                                                           : "damaged or not a workbook: the .xls content cannot be read";
+                outcome.problem = BiffIsEncrypted(content)
+                                      ? "encrypted: the workbook is protected by a password"
+                                      : "damaged or not a workbook: the .xls content cannot be read";
         } else if (!EndsWithNoCase(path, ".csv") && bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K') {
             sheets::ZipPackage zip;
             if (!zip.open(content))

@@ -68,8 +68,8 @@ double Best(Body&& body) {
 }
 
 // The 10 rows of a page as the grid reads them, shown values.
-double Page(qm::data::WorkbookCache& cache, const std::string& connection, const std::string& table, bool last,
-            std::string& sample) {
+double Page(qm::data::WorkbookCache& cache, const std::string& connection, const std::string& table,
+            bool last, std::string& sample) {
     const auto t = Clock::now();
     auto cursor = qm::data::OpenSheet(connection, table, &cache, qm::data::ValueStyle::Shown);
     if (!cursor) {
@@ -93,7 +93,8 @@ void Measure(const std::string& path, bool openpyxl) {
         std::vector<std::string> names;
         const auto t = Clock::now();
         qm::data::ListSheets(connection, names, &cache);
-        std::printf("  list sheets (parses):      %6.0f ms -> %s\n", Ms(t), names.empty() ? "(none)" : names[0].c_str());
+        std::printf("  list sheets (parses):      %6.0f ms -> %s\n", Ms(t),
+                    names.empty() ? "(none)" : names[0].c_str());
     }
     std::shared_ptr<const qm::xls::Workbook> book;
     const double parse = Best([&] { book = qm::data::LoadWorkbook(path).workbook; });
@@ -102,7 +103,8 @@ void Measure(const std::string& path, bool openpyxl) {
         return;
     }
     const qm::xls::Sheet& s = book->sheets[0];
-    std::printf("  parse (best of 3):         %6.0f ms, %zu rows x %zu columns\n", parse, s.rowCount(), s.columnCount());
+    std::printf("  parse (best of 3):         %6.0f ms, %zu rows x %zu columns\n", parse, s.rowCount(),
+                s.columnCount());
     std::size_t bytes = 0;
     const double shown = Best([&] {
         for (std::size_t r = 0; r < s.rowCount(); ++r)
@@ -150,8 +152,8 @@ int main(int argc, char** argv) {
     const std::string csv = argc > 2 ? argv[2] : folder + "/records-65535x20.csv";
     if (!Exists(xlsx) || !Exists(csv)) {
         std::printf("writing %s and %s ...\n", xlsx.c_str(), csv.c_str());
-        Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/sheets/make_big_sheets.py") + " " +
-            Quote(xlsx) + " " + Quote(csv));
+        Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/sheets/make_big_sheets.py") +
+            " " + Quote(xlsx) + " " + Quote(csv));
     }
     Measure(xlsx, true);
     Measure(csv, false);

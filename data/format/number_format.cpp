@@ -51,7 +51,8 @@ void RoundFixed(double v, int decimals, std::string& integer, std::string& fract
         kept = d.digits.substr(0, static_cast<std::size_t>(keep));
         if (d.digits[static_cast<std::size_t>(keep)] >= '5') {
             int i = keep - 1;
-            while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9') kept[static_cast<std::size_t>(i--)] = '0';
+            while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9')
+                kept[static_cast<std::size_t>(i--)] = '0';
             if (i >= 0)
                 ++kept[static_cast<std::size_t>(i)];
             else {
@@ -65,11 +66,13 @@ void RoundFixed(double v, int decimals, std::string& integer, std::string& fract
     // kept holds digits from 10^exponent down to 10^-decimals.
     const int intCount = d.exponent + 1;
     if (intCount > 0) {
-        integer = kept.substr(0, static_cast<std::size_t>(std::min<int>(intCount, static_cast<int>(kept.size()))));
+        integer =
+            kept.substr(0, static_cast<std::size_t>(std::min<int>(intCount, static_cast<int>(kept.size()))));
         const std::size_t nonZero = integer.find_first_not_of('0');
         integer = nonZero == std::string::npos ? std::string() : integer.substr(nonZero);
-        const std::string rest = kept.substr(integer.empty() ? kept.size() - static_cast<std::size_t>(decimals)
-                                                             : static_cast<std::size_t>(intCount));
+        const std::string rest =
+            kept.substr(integer.empty() ? kept.size() - static_cast<std::size_t>(decimals)
+                                        : static_cast<std::size_t>(intCount));
         fraction = rest.substr(0, static_cast<std::size_t>(decimals));
         fraction.resize(static_cast<std::size_t>(decimals), '0');
     } else {
@@ -106,10 +109,10 @@ void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
 
 constexpr std::array<const char*, 12> kMonthAbbr = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr std::array<const char*, 12> kMonthFull = {"January", "February", "March",     "April",
-                                                    "May",     "June",     "July",      "August",
-                                                    "September", "October", "November", "December"};
-constexpr std::array<const char*, 12> kMonthCn = {"一月", "二月", "三月", "四月",   "五月",   "六月",
+constexpr std::array<const char*, 12> kMonthFull = {"January",   "February", "March",    "April",
+                                                    "May",       "June",     "July",     "August",
+                                                    "September", "October",  "November", "December"};
+constexpr std::array<const char*, 12> kMonthCn = {"一月", "二月", "三月", "四月", "五月",   "六月",
                                                   "七月", "八月", "九月", "十月", "十一月", "十二月"};
 constexpr std::array<const char*, 7> kDayAbbr = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<const char*, 7> kDayFull = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -186,10 +189,9 @@ std::string CnNumber(const std::string& text, int style) {
     while (i < text.size()) {
         if (text[i] >= '0' && text[i] <= '9') {
             std::size_t j = i;
-            while (j < text.size() && ((text[j] >= '0' && text[j] <= '9') || (!afterPoint && text[j] == ',' &&
-                                                                               j + 1 < text.size() &&
-                                                                               text[j + 1] >= '0' &&
-                                                                               text[j + 1] <= '9')))
+            while (j < text.size() && ((text[j] >= '0' && text[j] <= '9') ||
+                                       (!afterPoint && text[j] == ',' && j + 1 < text.size() &&
+                                        text[j + 1] >= '0' && text[j + 1] <= '9')))
                 ++j;
             std::string run;
             for (std::size_t k = i; k < j; ++k)
@@ -214,17 +216,17 @@ enum class Tok : std::uint8_t {
     Point,
     Comma,
     Percent,
-    Exp,      // E+ / E- ; text holds "+" or "-"
-    Slash,    // fraction bar (decided after parsing)
-    DenDigit, // a literal digit of a fixed denominator
+    Exp,       // E+ / E- ; text holds "+" or "-"
+    Slash,     // fraction bar (decided after parsing)
+    DenDigit,  // a literal digit of a fixed denominator
     General,
     At,
-    Year,     // width 2 or 4
-    Month,    // width 1..5 (3 abbr, 4 full, 5 letter); may turn into Minute
-    Day,      // width 1..4
-    Hour,     // width 1..2
-    Minute,   // width 1..2
-    Second,   // width 1..2
+    Year,       // width 2 or 4
+    Month,      // width 1..5 (3 abbr, 4 full, 5 letter); may turn into Minute
+    Day,        // width 1..4
+    Hour,       // width 1..2
+    Minute,     // width 1..2
+    Second,     // width 1..2
     SubSecond,  // width = digits
     AmPm,       // text holds the source spelling
     Elapsed,    // text holds 'h', 'm' or 's'; width = digits
@@ -254,8 +256,8 @@ struct Section {
     int scale = 0;  // thousands divided away
     int percent = 0;
     int intPlaces = 0, fracPlaces = 0;
-    int expIndex = -1;   // token index of E+/E-
-    int slashIndex = -1; // token index of the fraction bar
+    int expIndex = -1;    // token index of E+/E-
+    int slashIndex = -1;  // token index of the fraction bar
     int pointIndex = -1;
 };
 
@@ -306,11 +308,16 @@ bool ParseBracket(std::string_view inner, Section& s, int depth) {
     if (c0 == '<' || c0 == '>' || c0 == '=') {
         std::size_t i = 1;
         Cmp cmp = Cmp::Eq;
-        if (c0 == '<' && i < inner.size() && inner[i] == '=') cmp = Cmp::Le, ++i;
-        else if (c0 == '<' && i < inner.size() && inner[i] == '>') cmp = Cmp::Ne, ++i;
-        else if (c0 == '>' && i < inner.size() && inner[i] == '=') cmp = Cmp::Ge, ++i;
-        else if (c0 == '<') cmp = Cmp::Lt;
-        else if (c0 == '>') cmp = Cmp::Gt;
+        if (c0 == '<' && i < inner.size() && inner[i] == '=')
+            cmp = Cmp::Le, ++i;
+        else if (c0 == '<' && i < inner.size() && inner[i] == '>')
+            cmp = Cmp::Ne, ++i;
+        else if (c0 == '>' && i < inner.size() && inner[i] == '=')
+            cmp = Cmp::Ge, ++i;
+        else if (c0 == '<')
+            cmp = Cmp::Lt;
+        else if (c0 == '>')
+            cmp = Cmp::Gt;
         const std::string number(inner.substr(i));
         char* end = nullptr;
         const double v = std::strtod(number.c_str(), &end);
@@ -444,13 +451,27 @@ void ParseSection(std::string_view code, Section& s, int depth) {
             }
             Token t{Tok::Literal, run, {}};
             switch (l) {
-                case 'y': t.kind = Tok::Year, t.width = run <= 2 ? 2 : 4; break;
-                case 'e': t.kind = Tok::Year, t.width = 4; break;
-                case 'd': t.kind = Tok::Day, t.width = std::min(run, 4); break;
-                case 'm': t.kind = Tok::Month, t.width = std::min(run, 5); break;
-                case 'h': t.kind = Tok::Hour, t.width = std::min(run, 2); break;
-                case 's': t.kind = Tok::Second, t.width = std::min(run, 2); break;
-                case 'a': t.kind = Tok::WeekCn, t.width = std::min(run, 4); break;
+                case 'y':
+                    t.kind = Tok::Year, t.width = run <= 2 ? 2 : 4;
+                    break;
+                case 'e':
+                    t.kind = Tok::Year, t.width = 4;
+                    break;
+                case 'd':
+                    t.kind = Tok::Day, t.width = std::min(run, 4);
+                    break;
+                case 'm':
+                    t.kind = Tok::Month, t.width = std::min(run, 5);
+                    break;
+                case 'h':
+                    t.kind = Tok::Hour, t.width = std::min(run, 2);
+                    break;
+                case 's':
+                    t.kind = Tok::Second, t.width = std::min(run, 2);
+                    break;
+                case 'a':
+                    t.kind = Tok::WeekCn, t.width = std::min(run, 4);
+                    break;
             }
             s.tokens.push_back(std::move(t));
             s.date = true;
@@ -527,16 +548,36 @@ void Analyse(Section& s) {
                 continue;
             }
             switch (t[i].kind) {
-                case Tok::Zero: out.push_back({Tok::Literal, 0, "0"}); break;
-                case Tok::Hash: out.push_back({Tok::Literal, 0, "#"}); break;
-                case Tok::Quest: out.push_back({Tok::Literal, 0, "?"}); break;
-                case Tok::Point: out.push_back({Tok::Literal, 0, "."}); break;
-                case Tok::Comma: out.push_back({Tok::Literal, 0, ","}); break;
-                case Tok::Percent: out.push_back({Tok::Literal, 0, "%"}); break;
-                case Tok::Slash: out.push_back({Tok::Literal, 0, "/"}); break;
-                case Tok::DenDigit: out.push_back({Tok::Literal, 0, t[i].text}); break;
-                case Tok::Exp: out.push_back({Tok::Literal, 0, "E" + t[i].text}); break;
-                default: out.push_back(t[i]); break;
+                case Tok::Zero:
+                    out.push_back({Tok::Literal, 0, "0"});
+                    break;
+                case Tok::Hash:
+                    out.push_back({Tok::Literal, 0, "#"});
+                    break;
+                case Tok::Quest:
+                    out.push_back({Tok::Literal, 0, "?"});
+                    break;
+                case Tok::Point:
+                    out.push_back({Tok::Literal, 0, "."});
+                    break;
+                case Tok::Comma:
+                    out.push_back({Tok::Literal, 0, ","});
+                    break;
+                case Tok::Percent:
+                    out.push_back({Tok::Literal, 0, "%"});
+                    break;
+                case Tok::Slash:
+                    out.push_back({Tok::Literal, 0, "/"});
+                    break;
+                case Tok::DenDigit:
+                    out.push_back({Tok::Literal, 0, t[i].text});
+                    break;
+                case Tok::Exp:
+                    out.push_back({Tok::Literal, 0, "E" + t[i].text});
+                    break;
+                default:
+                    out.push_back(t[i]);
+                    break;
             }
         }
         t = std::move(out);
@@ -547,7 +588,8 @@ void Analyse(Section& s) {
     for (std::size_t i = 0; i < t.size() && s.expIndex < 0; ++i) {
         if (t[i].kind != Tok::Slash) continue;
         const bool before = i > 0 && IsPlaceholder(t[i - 1].kind);
-        const bool after = i + 1 < t.size() && (IsPlaceholder(t[i + 1].kind) || t[i + 1].kind == Tok::DenDigit);
+        const bool after =
+            i + 1 < t.size() && (IsPlaceholder(t[i + 1].kind) || t[i + 1].kind == Tok::DenDigit);
         if (before && after) {
             s.slashIndex = static_cast<int>(i);
             break;
@@ -565,7 +607,8 @@ void Analyse(Section& s) {
     for (std::size_t i = 0; i < numberEnd; ++i)
         if (IsPlaceholder(t[i].kind)) lastPlaceholder = static_cast<int>(i);
     for (std::size_t i = 0; i < numberEnd; ++i) {
-        if (t[i].kind == Tok::Point && s.pointIndex < 0 && s.slashIndex < 0) s.pointIndex = static_cast<int>(i);
+        if (t[i].kind == Tok::Point && s.pointIndex < 0 && s.slashIndex < 0)
+            s.pointIndex = static_cast<int>(i);
         if (t[i].kind == Tok::Percent) ++s.percent;
     }
     enum class Role { Text, Group, Scale };
@@ -585,8 +628,9 @@ void Analyse(Section& s) {
         }
         if (placeholderBefore && placeholderAfter && (s.pointIndex < 0 || static_cast<int>(i) < s.pointIndex))
             roles[i] = Role::Group;
-        else if (placeholderBefore && (static_cast<int>(i) > lastPlaceholder ||
-                                       (i + 1 < t.size() && (t[i + 1].kind == Tok::Point || t[i + 1].kind == Tok::Comma))))
+        else if (placeholderBefore &&
+                 (static_cast<int>(i) > lastPlaceholder ||
+                  (i + 1 < t.size() && (t[i + 1].kind == Tok::Point || t[i + 1].kind == Tok::Comma))))
             roles[i] = Role::Scale;
     }
     for (std::size_t i = 0; i < numberEnd; ++i) {
@@ -609,13 +653,20 @@ void Analyse(Section& s) {
 
 bool Matches(Cmp cmp, double v, double operand) {
     switch (cmp) {
-        case Cmp::None: return true;
-        case Cmp::Lt: return v < operand;
-        case Cmp::Le: return v <= operand;
-        case Cmp::Gt: return v > operand;
-        case Cmp::Ge: return v >= operand;
-        case Cmp::Eq: return v == operand;
-        case Cmp::Ne: return v != operand;
+        case Cmp::None:
+            return true;
+        case Cmp::Lt:
+            return v < operand;
+        case Cmp::Le:
+            return v <= operand;
+        case Cmp::Gt:
+            return v > operand;
+        case Cmp::Ge:
+            return v >= operand;
+        case Cmp::Eq:
+            return v == operand;
+        case Cmp::Ne:
+            return v != operand;
     }
     return false;
 }
@@ -672,19 +723,31 @@ void FillFraction(const Section& s, std::size_t begin, std::size_t end, const st
     }
 }
 
-std::string Emit(const Section& s, const std::vector<std::string>& filled, std::size_t begin, std::size_t end) {
+std::string Emit(const Section& s, const std::vector<std::string>& filled, std::size_t begin,
+                 std::size_t end) {
     std::string out;
     for (std::size_t i = begin; i < end; ++i) {
         const Token& t = s.tokens[i];
         switch (t.kind) {
-            case Tok::Literal: out += t.text; break;
-            case Tok::Point: out += '.'; break;
-            case Tok::Percent: out += '%'; break;
-            case Tok::DenDigit: out += t.text; break;
+            case Tok::Literal:
+                out += t.text;
+                break;
+            case Tok::Point:
+                out += '.';
+                break;
+            case Tok::Percent:
+                out += '%';
+                break;
+            case Tok::DenDigit:
+                out += t.text;
+                break;
             case Tok::Zero:
             case Tok::Hash:
-            case Tok::Quest: out += filled[i]; break;
-            default: break;
+            case Tok::Quest:
+                out += filled[i];
+                break;
+            default:
+                break;
         }
     }
     return out;
@@ -719,7 +782,8 @@ std::string RenderExponent(const Section& s, double v) {
     if (v != 0) {
         const int e10 = DecimalDigits(v).exponent;
         if (engineering) {
-            exponent = e10 >= 0 ? e10 / intPlaces * intPlaces : -((-e10 + intPlaces - 1) / intPlaces) * intPlaces;
+            exponent =
+                e10 >= 0 ? e10 / intPlaces * intPlaces : -((-e10 + intPlaces - 1) / intPlaces) * intPlaces;
         } else {
             exponent = e10 - (intPlaces - 1);
         }
@@ -749,7 +813,8 @@ std::string RenderExponent(const Section& s, double v) {
     for (std::size_t i = expAt + 1; i < s.tokens.size(); ++i)
         if (s.tokens[i].kind == Tok::Zero) ++minDigits;
     std::string e = std::to_string(std::abs(exponent));
-    if (static_cast<int>(e.size()) < minDigits) e.insert(0, static_cast<std::size_t>(minDigits) - e.size(), '0');
+    if (static_cast<int>(e.size()) < minDigits)
+        e.insert(0, static_cast<std::size_t>(minDigits) - e.size(), '0');
     // Placeholders after the exponent take its digits; literals there follow it.
     std::string tail;
     for (std::size_t i = expAt + 1; i < s.tokens.size(); ++i)
@@ -790,7 +855,8 @@ std::string RenderFraction(const Section& s, double v) {
     const std::size_t bar = static_cast<std::size_t>(s.slashIndex);
     // Numerator: the placeholders right before the bar; integer part: placeholders before them.
     std::size_t numBegin = bar;
-    while (numBegin > 0 && (IsPlaceholder(t[numBegin - 1].kind) || t[numBegin - 1].kind == Tok::Comma)) --numBegin;
+    while (numBegin > 0 && (IsPlaceholder(t[numBegin - 1].kind) || t[numBegin - 1].kind == Tok::Comma))
+        --numBegin;
     bool hasInteger = false;
     for (std::size_t i = 0; i < numBegin; ++i)
         if (IsPlaceholder(t[i].kind)) hasInteger = true;
@@ -810,10 +876,13 @@ std::string RenderFraction(const Section& s, double v) {
     for (std::size_t i = numBegin; i < bar; ++i)
         if (IsPlaceholder(t[i].kind)) numPlaces.push_back(t[i].kind);
 
+    // Beyond 15 digits a number has no fraction left to show.
+    if (!(v < 1e15)) return GeneralNumber(v);
     double whole = hasInteger ? std::floor(v) : 0;
     double part = v - whole;
     long num = 0, den = 1;
     if (!fixedDen.empty()) {
+        if (fixedDen.size() > 6) fixedDen = "999999";  // a denominator beyond any sheet's
         den = std::max(1L, std::atol(fixedDen.c_str()));
         num = std::lround(part * static_cast<double>(den));
     } else {
@@ -841,8 +910,10 @@ std::string RenderFraction(const Section& s, double v) {
     }
     out += fractionText;
     for (std::size_t i = denEnd; i < t.size(); ++i)
-        if (t[i].kind == Tok::Literal) out += t[i].text;
-        else if (t[i].kind == Tok::Percent) out += '%';
+        if (t[i].kind == Tok::Literal)
+            out += t[i].text;
+        else if (t[i].kind == Tok::Percent)
+            out += '%';
     return out;
 }
 
@@ -864,7 +935,8 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     // Shown seconds are rounded to their precision; without them the time is cut at the minute,
     // so 10:29:59.6 shows 10:29 under h:mm.
     const double scaled = v * static_cast<double>(perDay);
-    const long long total = seconds ? std::llround(scaled) : static_cast<long long>(std::floor(scaled + 1e-6));
+    const long long total =
+        seconds ? std::llround(scaled) : static_cast<long long>(std::floor(scaled + 1e-6));
     const long long days = total / perDay;
     const long long ofDay = total % perDay;
     const long long totalSeconds = total / unit;
@@ -881,15 +953,20 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
 
     auto number = [&](long long n, int width, bool year = false) {
         std::string digits = std::to_string(n);
-        if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+        if (static_cast<int>(digits.size()) < width)
+            digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
         if (s.dbnum == 0) return digits;
         return year ? CnDigits(digits, s.dbnum) : CnReading(digits, s.dbnum, true);
     };
     std::string out;
     for (const Token& t : s.tokens) {
         switch (t.kind) {
-            case Tok::Literal: out += t.text; break;
-            case Tok::Year: out += number(t.width == 2 ? y % 100 : y, t.width, true); break;
+            case Tok::Literal:
+                out += t.text;
+                break;
+            case Tok::Year:
+                out += number(t.width == 2 ? y % 100 : y, t.width, true);
+                break;
             case Tok::Month:
                 if (t.width <= 2)
                     out += number(m, t.width);
@@ -920,8 +997,12 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
                 out += number(h, t.width);
                 break;
             }
-            case Tok::Minute: out += number(elapsedM ? minute : minute, t.width); break;
-            case Tok::Second: out += number(second, t.width); break;
+            case Tok::Minute:
+                out += number(elapsedM ? minute : minute, t.width);
+                break;
+            case Tok::Second:
+                out += number(second, t.width);
+                break;
             case Tok::SubSecond: {
                 std::string digits = std::to_string(sub);
                 digits.insert(0, static_cast<std::size_t>(subDigits) - digits.size(), '0');
@@ -940,13 +1021,14 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
                 break;
             }
             case Tok::Elapsed: {
-                const long long value = t.text == "h" ? totalSeconds / 3600
+                const long long value = t.text == "h"   ? totalSeconds / 3600
                                         : t.text == "m" ? totalSeconds / 60
                                                         : totalSeconds;
                 out += number(value, t.width);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
     return out;
@@ -958,14 +1040,19 @@ std::string RenderNumber(const Section& s, double v) {
     std::string out;
     if (s.hasGeneral) {
         for (const Token& t : s.tokens) {
-            if (t.kind == Tok::General) out += GeneralNumber(v);
-            else if (t.kind == Tok::Literal) out += t.text;
-            else if (t.kind == Tok::Percent) out += '%';
+            if (t.kind == Tok::General)
+                out += GeneralNumber(v);
+            else if (t.kind == Tok::Literal)
+                out += t.text;
+            else if (t.kind == Tok::Percent)
+                out += '%';
         }
     } else if (!s.hasDigits) {
         for (const Token& t : s.tokens)
-            if (t.kind == Tok::Literal) out += t.text;
-            else if (t.kind == Tok::Percent) out += '%';
+            if (t.kind == Tok::Literal)
+                out += t.text;
+            else if (t.kind == Tok::Percent)
+                out += '%';
     } else if (s.expIndex >= 0) {
         out = RenderExponent(s, v);
     } else if (s.slashIndex >= 0) {
@@ -979,8 +1066,10 @@ std::string RenderNumber(const Section& s, double v) {
 std::string RenderText(const Section& s, std::string_view text) {
     std::string out;
     for (const Token& t : s.tokens) {
-        if (t.kind == Tok::At) out += text;
-        else if (t.kind == Tok::Literal) out += t.text;
+        if (t.kind == Tok::At)
+            out += text;
+        else if (t.kind == Tok::Literal)
+            out += t.text;
     }
     return out;
 }
@@ -1038,8 +1127,8 @@ NumberFormat::NumberFormat(std::string_view code) : impl_(std::make_unique<Impl>
         impl_->textSection = 3;
     else if (secs.size() == 1 && secs[0].hasAt)
         impl_->textSection = 0;
-    impl_->general = secs.size() == 1 && secs[0].tokens.size() == 1 && secs[0].tokens[0].kind == Tok::General &&
-                     secs[0].dbnum == 0;
+    impl_->general = secs.size() == 1 && secs[0].tokens.size() == 1 &&
+                     secs[0].tokens[0].kind == Tok::General && secs[0].dbnum == 0;
     if (secs.size() == 1 && secs[0].tokens.empty()) impl_->general = true;
 }
 
@@ -1062,7 +1151,8 @@ std::string NumberFormat::format(double value, bool date1904) const {
         if (impl_->general || secs.empty()) return GeneralNumber(value);
         // The sections that format numbers: up to three, the text section excluded.
         std::size_t count = std::min<std::size_t>(secs.size(), 3);
-        if (impl_->textSection >= 0 && static_cast<std::size_t>(impl_->textSection) < count) count = impl_->textSection;
+        if (impl_->textSection >= 0 && static_cast<std::size_t>(impl_->textSection) < count)
+            count = impl_->textSection;
         if (count == 0) return GeneralNumber(value);
         bool conditional = false;
         for (std::size_t i = 0; i < count; ++i) conditional |= secs[i].cmp != Cmp::None;
@@ -1072,8 +1162,10 @@ std::string NumberFormat::format(double value, bool date1904) const {
         if (!conditional) {
             if (count == 2 && value < 0) chosen = 1, dropSign = true;
             if (count == 3) {
-                if (value < 0) chosen = 1, dropSign = true;
-                else if (value == 0) chosen = 2;
+                if (value < 0)
+                    chosen = 1, dropSign = true;
+                else if (value == 0)
+                    chosen = 2;
             }
         } else {
             const Cmp c0 = secs[0].cmp != Cmp::None ? secs[0].cmp : (count == 2 ? Cmp::Ge : Cmp::Gt);
@@ -1121,62 +1213,118 @@ std::string FormatText(std::string_view text, std::string_view code) {
 
 std::string_view BuiltinFormatCode(unsigned id) {
     switch (id) {
-        case 0: return "General";
-        case 1: return "0";
-        case 2: return "0.00";
-        case 3: return "#,##0";
-        case 4: return "#,##0.00";
-        case 5: return "\"¥\"#,##0;\"¥\"\\-#,##0";
-        case 6: return "\"¥\"#,##0;[Red]\"¥\"\\-#,##0";
-        case 7: return "\"¥\"#,##0.00;\"¥\"\\-#,##0.00";
-        case 8: return "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00";
-        case 9: return "0%";
-        case 10: return "0.00%";
-        case 11: return "0.00E+00";
-        case 12: return "# ?/?";
-        case 13: return "# ?\?/?\?";
-        case 14: return "yyyy/m/d";
-        case 15: return "d-mmm-yy";
-        case 16: return "d-mmm";
-        case 17: return "mmm-yy";
-        case 18: return "h:mm AM/PM";
-        case 19: return "h:mm:ss AM/PM";
-        case 20: return "h:mm";
-        case 21: return "h:mm:ss";
-        case 22: return "yyyy/m/d h:mm";
-        case 27: return "yyyy\"年\"m\"月\"";
-        case 28: return "m\"月\"d\"日\"";
-        case 29: return "m\"月\"d\"日\"";
-        case 30: return "m-d-yy";
-        case 31: return "yyyy\"年\"m\"月\"d\"日\"";
-        case 32: return "h\"时\"mm\"分\"";
-        case 33: return "h\"时\"mm\"分\"ss\"秒\"";
-        case 34: return "上午/下午h\"时\"mm\"分\"";
-        case 35: return "上午/下午h\"时\"mm\"分\"ss\"秒\"";
-        case 36: return "yyyy\"年\"m\"月\"";
-        case 37: return "#,##0 ;(#,##0)";
-        case 38: return "#,##0 ;[Red](#,##0)";
-        case 39: return "#,##0.00;(#,##0.00)";
-        case 40: return "#,##0.00;[Red](#,##0.00)";
-        case 41: return "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ";
-        case 42: return "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ ";
-        case 43: return "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"??_ ;_ @_ ";
-        case 44: return "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"??_ ;_ @_ ";
-        case 45: return "mm:ss";
-        case 46: return "[h]:mm:ss";
-        case 47: return "mm:ss.0";
-        case 48: return "##0.0E+0";
-        case 49: return "@";
-        case 50: return "yyyy\"年\"m\"月\"";
-        case 51: return "m\"月\"d\"日\"";
-        case 52: return "yyyy\"年\"m\"月\"";
-        case 53: return "m\"月\"d\"日\"";
-        case 54: return "m\"月\"d\"日\"";
-        case 55: return "上午/下午h\"时\"mm\"分\"";
-        case 56: return "上午/下午h\"时\"mm\"分\"ss\"秒\"";
-        case 57: return "yyyy\"年\"m\"月\"";
-        case 58: return "m\"月\"d\"日\"";
-        default: return "";
+        case 0:
+            return "General";
+        case 1:
+            return "0";
+        case 2:
+            return "0.00";
+        case 3:
+            return "#,##0";
+        case 4:
+            return "#,##0.00";
+        case 5:
+            return "\"¥\"#,##0;\"¥\"\\-#,##0";
+        case 6:
+            return "\"¥\"#,##0;[Red]\"¥\"\\-#,##0";
+        case 7:
+            return "\"¥\"#,##0.00;\"¥\"\\-#,##0.00";
+        case 8:
+            return "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00";
+        case 9:
+            return "0%";
+        case 10:
+            return "0.00%";
+        case 11:
+            return "0.00E+00";
+        case 12:
+            return "# ?/?";
+        case 13:
+            return "# ?\?/?\?";
+        case 14:
+            return "yyyy/m/d";
+        case 15:
+            return "d-mmm-yy";
+        case 16:
+            return "d-mmm";
+        case 17:
+            return "mmm-yy";
+        case 18:
+            return "h:mm AM/PM";
+        case 19:
+            return "h:mm:ss AM/PM";
+        case 20:
+            return "h:mm";
+        case 21:
+            return "h:mm:ss";
+        case 22:
+            return "yyyy/m/d h:mm";
+        case 27:
+            return "yyyy\"年\"m\"月\"";
+        case 28:
+            return "m\"月\"d\"日\"";
+        case 29:
+            return "m\"月\"d\"日\"";
+        case 30:
+            return "m-d-yy";
+        case 31:
+            return "yyyy\"年\"m\"月\"d\"日\"";
+        case 32:
+            return "h\"时\"mm\"分\"";
+        case 33:
+            return "h\"时\"mm\"分\"ss\"秒\"";
+        case 34:
+            return "上午/下午h\"时\"mm\"分\"";
+        case 35:
+            return "上午/下午h\"时\"mm\"分\"ss\"秒\"";
+        case 36:
+            return "yyyy\"年\"m\"月\"";
+        case 37:
+            return "#,##0 ;(#,##0)";
+        case 38:
+            return "#,##0 ;[Red](#,##0)";
+        case 39:
+            return "#,##0.00;(#,##0.00)";
+        case 40:
+            return "#,##0.00;[Red](#,##0.00)";
+        case 41:
+            return "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ";
+        case 42:
+            return "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ ";
+        case 43:
+            return "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"??_ ;_ @_ ";
+        case 44:
+            return "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"??_ ;_ @_ ";
+        case 45:
+            return "mm:ss";
+        case 46:
+            return "[h]:mm:ss";
+        case 47:
+            return "mm:ss.0";
+        case 48:
+            return "##0.0E+0";
+        case 49:
+            return "@";
+        case 50:
+            return "yyyy\"年\"m\"月\"";
+        case 51:
+            return "m\"月\"d\"日\"";
+        case 52:
+            return "yyyy\"年\"m\"月\"";
+        case 53:
+            return "m\"月\"d\"日\"";
+        case 54:
+            return "m\"月\"d\"日\"";
+        case 55:
+            return "上午/下午h\"时\"mm\"分\"";
+        case 56:
+            return "上午/下午h\"时\"mm\"分\"ss\"秒\"";
+        case 57:
+            return "yyyy\"年\"m\"月\"";
+        case 58:
+            return "m\"月\"d\"日\"";
+        default:
+            return "";
     }
 }
 

@@ -21,17 +21,22 @@ bool IsUtf8(std::string_view s) {
         }
         std::size_t n;
         unsigned long cp;
-        if (c >= 0xC2 && c <= 0xDF) n = 1, cp = c & 0x1Fu;
-        else if ((c & 0xF0) == 0xE0) n = 2, cp = c & 0x0Fu;
-        else if (c >= 0xF0 && c <= 0xF4) n = 3, cp = c & 0x07u;
-        else return false;
+        if (c >= 0xC2 && c <= 0xDF)
+            n = 1, cp = c & 0x1Fu;
+        else if ((c & 0xF0) == 0xE0)
+            n = 2, cp = c & 0x0Fu;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 3, cp = c & 0x07u;
+        else
+            return false;
         if (s.size() - i <= n) return false;
         for (std::size_t k = 1; k <= n; ++k) {
             const unsigned char t = static_cast<unsigned char>(s[i + k]);
             if ((t & 0xC0) != 0x80) return false;
             cp = cp << 6 | (t & 0x3Fu);
         }
-        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         i += n + 1;
     }

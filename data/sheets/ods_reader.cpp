@@ -37,8 +37,10 @@ struct DataStyle {
 std::string Quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '"') out += "\"\\\"\"";
-        else out += c;
+        if (c == '"')
+            out += "\"\\\"\"";
+        else
+            out += c;
     }
     return out + "\"";
 }
@@ -63,7 +65,8 @@ bool Attr(const XmlScanner& scan, std::string_view name, std::string_view want) 
 
 // The integer part of a number element: min digits as 0, at least one placeholder, grouped as
 // #,##0 when asked, literals embedded at their digit positions (counted from the point).
-std::string IntegerPart(long minDigits, bool grouping, const std::vector<std::pair<long, std::string>>& embedded) {
+std::string IntegerPart(long minDigits, bool grouping,
+                        const std::vector<std::pair<long, std::string>>& embedded) {
     std::string digits = minDigits > 0 ? Repeat('0', minDigits) : "#";
     if (grouping) {
         while (digits.size() < 4) digits.insert(0, "#");
@@ -91,7 +94,8 @@ bool ReadDataStyle(XmlScanner& scan, DataStyle& style) {
     style.family = std::string(scan.name());
     std::string value;
     if (scan.attribute("language", value) && value == "zh") style.chinese = true;
-    if (scan.attribute("transliteration-format", value)) style.dbnum = value == "壹" ? 2 : value == "一" ? 1 : 0;
+    if (scan.attribute("transliteration-format", value))
+        style.dbnum = value == "壹" ? 2 : value == "一" ? 1 : 0;
     style.elapsed = Attr(scan, "truncate-on-overflow", "false");
     if (scan.selfClosing()) return true;
     std::string& code = style.code;
@@ -130,7 +134,8 @@ bool ReadDataStyle(XmlScanner& scan, DataStyle& style) {
             --depth;
             if (n == "text" && inText) {
                 // In a percentage style the percent sign multiplies; elsewhere texts are literal.
-                const std::size_t percent = style.family == "percentage-style" ? text.find('%') : std::string::npos;
+                const std::size_t percent =
+                    style.family == "percentage-style" ? text.find('%') : std::string::npos;
                 if (percent != std::string::npos)
                     code += (percent > 0 ? Quote(text.substr(0, percent)) : "") + "%" +
                             (percent + 1 < text.size() ? Quote(text.substr(percent + 1)) : "");
@@ -168,7 +173,9 @@ bool ReadDataStyle(XmlScanner& scan, DataStyle& style) {
             minDecimals = IntAttribute(scan, "min-decimal-places", -1);
             grouping = Attr(scan, "grouping", "true");
             std::string_view raw;
-            factor = scan.rawAttribute("display-factor", raw) ? std::max(1L, IntAttribute(scan, "display-factor", 1)) : 1;
+            factor = scan.rawAttribute("display-factor", raw)
+                         ? std::max(1L, IntAttribute(scan, "display-factor", 1))
+                         : 1;
             if (scan.selfClosing())
                 finishNumber();
             else
@@ -215,7 +222,8 @@ bool ReadDataStyle(XmlScanner& scan, DataStyle& style) {
             style.sawMinutes = true;
         } else if (n == "seconds") {
             const std::string s = Attr(scan, "style", "long") ? "ss" : "s";
-            code += style.elapsed && !style.sawHours && !style.sawMinutes && !style.sawSeconds ? "[" + s + "]" : s;
+            code += style.elapsed && !style.sawHours && !style.sawMinutes && !style.sawSeconds ? "[" + s + "]"
+                                                                                               : s;
             const long places = IntAttribute(scan, "decimal-places", 0);
             if (places > 0) code += "." + Repeat('0', std::min(places, 3L));
             style.sawSeconds = true;
@@ -362,12 +370,23 @@ bool ParseDuration(std::string_view text, double& days) {
         if (i == 0 || i >= text.size()) return false;
         const double v = std::strtod(std::string(text.substr(0, i)).c_str(), nullptr);
         switch (text[i]) {
-            case 'D': total += v * 86400; break;
-            case 'H': total += v * 3600; break;
-            case 'M': total += time ? v * 60 : v * 30 * 86400; break;
-            case 'S': total += v; break;
-            case 'Y': total += v * 365 * 86400; break;
-            default: return false;
+            case 'D':
+                total += v * 86400;
+                break;
+            case 'H':
+                total += v * 3600;
+                break;
+            case 'M':
+                total += time ? v * 60 : v * 30 * 86400;
+                break;
+            case 'S':
+                total += v;
+                break;
+            case 'Y':
+                total += v * 365 * 86400;
+                break;
+            default:
+                return false;
         }
         text.remove_prefix(i + 1);
     }
@@ -388,15 +407,22 @@ class OdsReader {
                 if (!styles_.read(scan, "")) return fail("damaged: styles.xml is not well-formed");
                 break;
             }
-            case ZipPackage::ReadStatus::Missing: break;
-            case ZipPackage::ReadStatus::TooLarge: return fail("too large: styles.xml");
-            case ZipPackage::ReadStatus::Damaged: return fail("damaged: styles.xml cannot be inflated");
+            case ZipPackage::ReadStatus::Missing:
+                break;
+            case ZipPackage::ReadStatus::TooLarge:
+                return fail("too large: styles.xml");
+            case ZipPackage::ReadStatus::Damaged:
+                return fail("damaged: styles.xml cannot be inflated");
         }
         switch (zip_.read("content.xml", xml)) {
-            case ZipPackage::ReadStatus::Ok: break;
-            case ZipPackage::ReadStatus::Missing: return fail("the archive holds no spreadsheet (no content.xml)");
-            case ZipPackage::ReadStatus::TooLarge: return fail("too large: content.xml");
-            case ZipPackage::ReadStatus::Damaged: return fail("damaged: content.xml cannot be inflated");
+            case ZipPackage::ReadStatus::Ok:
+                break;
+            case ZipPackage::ReadStatus::Missing:
+                return fail("the archive holds no spreadsheet (no content.xml)");
+            case ZipPackage::ReadStatus::TooLarge:
+                return fail("too large: content.xml");
+            case ZipPackage::ReadStatus::Damaged:
+                return fail("damaged: content.xml cannot be inflated");
         }
         return readContent(xml);
     }
@@ -479,7 +505,8 @@ class OdsReader {
                 std::string style = "Default";
                 scan.attribute("default-cell-style-name", style);
                 const long repeat = std::clamp(IntAttribute(scan, "number-columns-repeated", 1), 1L, 16384L);
-                for (long i = 0; i < repeat && columnStyles.size() < 16384; ++i) columnStyles.push_back(style);
+                for (long i = 0; i < repeat && columnStyles.size() < 16384; ++i)
+                    columnStyles.push_back(style);
                 if (!scan.selfClosing() && !scan.skipElement()) return false;
             } else if (n == "table-row") {
                 const long repeat = std::max(1L, IntAttribute(scan, "number-rows-repeated", 1));
@@ -492,9 +519,18 @@ class OdsReader {
                         for (const PendingCell& c : cells) {
                             bool ok = true;
                             switch (c.kind) {
-                                case PendingCell::Number: ok = build.number(row + static_cast<std::size_t>(r), c.column, c.number, c.format); break;
-                                case PendingCell::Text: ok = build.text(row + static_cast<std::size_t>(r), c.column, c.text, c.format); break;
-                                case PendingCell::Bool: ok = build.boolean(row + static_cast<std::size_t>(r), c.column, c.flag, c.format); break;
+                                case PendingCell::Number:
+                                    ok = build.number(row + static_cast<std::size_t>(r), c.column, c.number,
+                                                      c.format);
+                                    break;
+                                case PendingCell::Text:
+                                    ok = build.text(row + static_cast<std::size_t>(r), c.column, c.text,
+                                                    c.format);
+                                    break;
+                                case PendingCell::Bool:
+                                    ok = build.boolean(row + static_cast<std::size_t>(r), c.column, c.flag,
+                                                       c.format);
+                                    break;
                             }
                             if (!ok) {
                                 problem = build.problem();
@@ -533,7 +569,7 @@ class OdsReader {
             type.clear();
             scan.attribute("value-type", type);
             if (!scan.attribute("style-name", cellStyle))
-                cellStyle = !rowStyle.empty() ? rowStyle
+                cellStyle = !rowStyle.empty()              ? rowStyle
                             : column < columnStyles.size() ? columnStyles[column]
                                                            : std::string("Default");
             if (type == "float" || type == "percentage" || type == "currency") {

@@ -12,7 +12,8 @@ namespace qm::sheets {
 
 class SheetBuilder {
   public:
-    SheetBuilder(xls::Sheet& sheet, std::size_t& cellsSoFar) : impl_(sheet.impl()), name_(sheet.name), cells_(cellsSoFar) {}
+    SheetBuilder(xls::Sheet& sheet, std::size_t& cellsSoFar)
+        : impl_(sheet.impl()), name_(sheet.name), cells_(cellsSoFar) {}
 
     bool number(std::size_t row, std::size_t column, double value, std::uint16_t format) {
         xls::CellSlot* c = slot(row, column, format, xls::CellKind::Number);
@@ -47,7 +48,8 @@ class SheetBuilder {
   private:
     xls::CellSlot* slot(std::size_t row, std::size_t column, std::uint16_t format, xls::CellKind kind) {
         if (row >= kLastRow)
-            return fail("sheet \"" + name_ + "\" reaches the last row a sheet can have (row 1,048,576)"), nullptr;
+            return fail("sheet \"" + name_ + "\" reaches the last row a sheet can have (row 1,048,576)"),
+                   nullptr;
         if (column > 16383) return fail("sheet \"" + name_ + "\" has a cell beyond the last column"), nullptr;
         if (++cells_ > kMaxCells) return fail("the workbook holds more than 33 million cells"), nullptr;
         xls::CellSlot c{};

@@ -3,9 +3,9 @@
 // never evaluated) and the number format of their cell style.
 
 #include <charconv>
-#include <future>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <map>
 
 #include "data/sheets/readers.h"
@@ -31,7 +31,8 @@ std::string ResolvePart(const std::string& folder, std::string_view target) {
     std::size_t start = 0;
     while (start <= path.size()) {
         const std::size_t slash = path.find('/', start);
-        const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        const std::string part =
+            path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (!part.empty() && part != ".") {
@@ -52,8 +53,9 @@ std::string FolderOf(const std::string& part) {
 
 std::string RelsOf(const std::string& part) {
     const std::size_t slash = part.rfind('/');
-    return slash == std::string::npos ? "_rels/" + part + ".rels"
-                                      : part.substr(0, slash + 1) + "_rels/" + part.substr(slash + 1) + ".rels";
+    return slash == std::string::npos
+               ? "_rels/" + part + ".rels"
+               : part.substr(0, slash + 1) + "_rels/" + part.substr(slash + 1) + ".rels";
 }
 
 bool TypeIs(const std::string& type, std::string_view tail) {
@@ -109,7 +111,7 @@ void DecodeEscapes(std::string& text) {
             bool ok = true;
             for (std::size_t k = i + 2; k < i + 6 && ok; ++k) {
                 const char c = text[k];
-                const int d = c >= '0' && c <= '9' ? c - '0'
+                const int d = c >= '0' && c <= '9'   ? c - '0'
                               : c >= 'a' && c <= 'f' ? c - 'a' + 10
                               : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                      : -1;
@@ -136,12 +138,16 @@ bool ReadStringItem(XmlScanner& scan, std::string& out) {
         switch (scan.next()) {
             case Event::StartTag:
                 if (scan.selfClosing()) break;
-                if (scan.name() == "rPh") ++phonetic;
-                else if (scan.name() == "t") inText = phonetic == 0;
+                if (scan.name() == "rPh")
+                    ++phonetic;
+                else if (scan.name() == "t")
+                    inText = phonetic == 0;
                 break;
             case Event::EndTag:
-                if (scan.name() == "rPh") --phonetic;
-                else if (scan.name() == "t") inText = false;
+                if (scan.name() == "rPh")
+                    --phonetic;
+                else if (scan.name() == "t")
+                    inText = false;
                 else if (scan.name() == "si" || scan.name() == "is") {
                     DecodeEscapes(out);
                     return true;
@@ -189,10 +195,14 @@ class XlsxReader {
         }
         std::string xml;
         switch (zip_.read(workbookPart, xml, std::size_t{64} << 20)) {
-            case ZipPackage::ReadStatus::Ok: break;
-            case ZipPackage::ReadStatus::Missing: return fail("the archive holds no workbook");
-            case ZipPackage::ReadStatus::TooLarge: return fail("too large: the workbook part");
-            case ZipPackage::ReadStatus::Damaged: return fail("damaged: the workbook part cannot be inflated");
+            case ZipPackage::ReadStatus::Ok:
+                break;
+            case ZipPackage::ReadStatus::Missing:
+                return fail("the archive holds no workbook");
+            case ZipPackage::ReadStatus::TooLarge:
+                return fail("too large: the workbook part");
+            case ZipPackage::ReadStatus::Damaged:
+                return fail("damaged: the workbook part cannot be inflated");
         }
         struct SheetRef {
             std::string name, relId;
@@ -277,9 +287,12 @@ class XlsxReader {
 
     bool readPart(const std::string& part, std::string& xml, std::string_view what) {
         switch (zip_.read(part, xml)) {
-            case ZipPackage::ReadStatus::Ok: return true;
-            case ZipPackage::ReadStatus::Missing: return failed("damaged: " + std::string(what) + " is missing");
-            case ZipPackage::ReadStatus::TooLarge: return failed("too large: " + std::string(what));
+            case ZipPackage::ReadStatus::Ok:
+                return true;
+            case ZipPackage::ReadStatus::Missing:
+                return failed("damaged: " + std::string(what) + " is missing");
+            case ZipPackage::ReadStatus::TooLarge:
+                return failed("too large: " + std::string(what));
             case ZipPackage::ReadStatus::Damaged:
                 return failed("damaged: " + std::string(what) + " cannot be inflated");
         }
@@ -304,7 +317,8 @@ class XlsxReader {
             if (scan.name() == "numFmt") {
                 std::size_t id;
                 std::string_view raw;
-                if (scan.rawAttribute("numFmtId", raw) && ParseUnsigned(raw, id) && scan.attribute("formatCode", value))
+                if (scan.rawAttribute("numFmtId", raw) && ParseUnsigned(raw, id) &&
+                    scan.attribute("formatCode", value))
                     codes[id] = value;
             } else if (scan.name() == "cellXfs") {
                 inCellXfs = !scan.selfClosing();
@@ -316,8 +330,9 @@ class XlsxReader {
                 if (hit == byId.end()) {
                     auto code = codes.find(id);
                     const std::string* stored = code == codes.end() ? nullptr : &code->second;
-                    const std::string text = id < 164 ? xls::BuiltinOrStoredCode(static_cast<unsigned>(id), stored)
-                                                      : (stored ? *stored : std::string());
+                    const std::string text = id < 164
+                                                 ? xls::BuiltinOrStoredCode(static_cast<unsigned>(id), stored)
+                                                 : (stored ? *stored : std::string());
                     xls::NumberStyle style = id < 164 ? xls::ClassifyBuiltinFormat(static_cast<unsigned>(id))
                                                       : xls::NumberStyle::Plain;
                     if (style == xls::NumberStyle::Plain && stored) style = xls::ClassifyFormat(*stored);
@@ -346,9 +361,12 @@ class XlsxReader {
                 return result;
             }
             switch (zip.read(part, xml)) {
-                case ZipPackage::ReadStatus::Ok: break;
-                case ZipPackage::ReadStatus::Missing: return result.pool = std::make_shared<xls::StringPool>(), result;
-                case ZipPackage::ReadStatus::TooLarge: return result.problem = "too large: the shared strings", result;
+                case ZipPackage::ReadStatus::Ok:
+                    break;
+                case ZipPackage::ReadStatus::Missing:
+                    return result.pool = std::make_shared<xls::StringPool>(), result;
+                case ZipPackage::ReadStatus::TooLarge:
+                    return result.problem = "too large: the shared strings", result;
                 case ZipPackage::ReadStatus::Damaged:
                     return result.problem = "damaged: the shared strings cannot be inflated", result;
             }
@@ -356,14 +374,16 @@ class XlsxReader {
             XmlScanner scan(xml);
             std::string text;
             for (Event e; (e = scan.next()) != Event::End;) {
-                if (e == Event::Error) return result.problem = "damaged: the shared strings are not well-formed", result;
+                if (e == Event::Error)
+                    return result.problem = "damaged: the shared strings are not well-formed", result;
                 if (e == Event::StartTag && scan.name() == "si") {
                     if (scan.selfClosing())
                         text.clear();
                     else if (!ReadStringItem(scan, text))
                         return result.problem = "damaged: the shared strings are not well-formed", result;
                     std::uint32_t index;
-                    if (!pool->add(text, index)) return result.problem = "too large: the shared strings", result;
+                    if (!pool->add(text, index))
+                        return result.problem = "too large: the shared strings", result;
                 }
             }
             result.pool = std::move(pool);
@@ -403,7 +423,8 @@ class XlsxReader {
             if (tag != "c") continue;
             std::size_t r = row, c = columnSeen ? column + 1 : 0;
             if (scan.rawAttribute("r", raw) && !ParseReference(raw, r, c)) {
-                if (raw.empty() || !ParseReference(raw, r, c)) return failed(damaged + ": a bad cell reference");
+                if (raw.empty() || !ParseReference(raw, r, c))
+                    return failed(damaged + ": a bad cell reference");
             }
             row = r;
             column = c;
@@ -415,7 +436,7 @@ class XlsxReader {
             if (scan.selfClosing()) continue;
             value.clear();
             inlineText.clear();
-            bool hasValue = false, hasInline = false;
+            bool hasValue = false;
             // The cell's children: <f> (ignored), <v>, <is>.
             for (bool open = true; open;) {
                 switch (scan.next()) {
@@ -423,11 +444,12 @@ class XlsxReader {
                         if (scan.name() == "v" && !scan.selfClosing()) {
                             hasValue = true;
                             for (Event v; (v = scan.next()) != Event::EndTag;) {
-                                if (v == Event::Text) scan.appendText(value);
-                                else return failed(damaged);
+                                if (v == Event::Text)
+                                    scan.appendText(value);
+                                else
+                                    return failed(damaged);
                             }
                         } else if (scan.name() == "is" && !scan.selfClosing()) {
-                            hasInline = true;
                             if (!ReadStringItem(scan, inlineText)) return failed(damaged);
                         } else if (!scan.skipElement()) {
                             return failed(damaged);
@@ -460,7 +482,8 @@ class XlsxReader {
                 if (hasValue) ok = build.error(r, c, xls::ErrorCode(value), format);
             } else if (cellType == "d") {
                 double serial;
-                if (hasValue && IsoToSerial(value, date1904_, serial)) ok = build.number(r, c, serial, format);
+                if (hasValue && IsoToSerial(value, date1904_, serial))
+                    ok = build.number(r, c, serial, format);
             } else if (hasValue && !value.empty()) {
                 char* end = nullptr;
                 const double number = std::strtod(value.c_str(), &end);

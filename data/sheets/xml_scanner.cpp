@@ -51,23 +51,30 @@ void AppendXmlDecoded(std::string& out, std::string_view raw) {
             continue;
         }
         const std::string_view entity = raw.substr(amp + 1, semi - amp - 1);
-        if (entity == "lt") out += '<';
-        else if (entity == "gt") out += '>';
-        else if (entity == "amp") out += '&';
-        else if (entity == "quot") out += '"';
-        else if (entity == "apos") out += '\'';
+        if (entity == "lt")
+            out += '<';
+        else if (entity == "gt")
+            out += '>';
+        else if (entity == "amp")
+            out += '&';
+        else if (entity == "quot")
+            out += '"';
+        else if (entity == "apos")
+            out += '\'';
         else if (entity.size() >= 2 && entity[0] == '#') {
             const bool hex = entity[1] == 'x' || entity[1] == 'X';
             unsigned long cp = 0;
             bool ok = entity.size() > (hex ? 2u : 1u);
             for (std::size_t k = hex ? 2 : 1; k < entity.size() && ok; ++k) {
                 const char c = entity[k];
-                int d = c >= '0' && c <= '9' ? c - '0'
+                int d = c >= '0' && c <= '9'          ? c - '0'
                         : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                         : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                       : -1;
-                if (d < 0) ok = false;
-                else cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+                if (d < 0)
+                    ok = false;
+                else
+                    cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
                 if (cp > 0x10FFFF) ok = false;
             }
             if (!ok) {
@@ -95,8 +102,8 @@ XmlScanner::Event XmlScanner::next() {
         if (pos_ >= xml_.size()) return Event::End;
         if (xml_[pos_] != '<') {
             const void* lt = std::memchr(xml_.data() + pos_, '<', xml_.size() - pos_);
-            const std::size_t end = lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - xml_.data())
-                                       : xml_.size();
+            const std::size_t end =
+                lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - xml_.data()) : xml_.size();
             text_ = xml_.substr(pos_, end - pos_);
             cdata_ = false;
             pos_ = end;
@@ -128,9 +135,12 @@ XmlScanner::Event XmlScanner::next() {
             int depth = 0;
             std::size_t i = 2;
             for (; i < rest.size(); ++i) {
-                if (rest[i] == '[') ++depth;
-                else if (rest[i] == ']') --depth;
-                else if (rest[i] == '>' && depth <= 0) break;
+                if (rest[i] == '[')
+                    ++depth;
+                else if (rest[i] == ']')
+                    --depth;
+                else if (rest[i] == '>' && depth <= 0)
+                    break;
             }
             if (i >= rest.size()) break;
             pos_ += i + 1;

@@ -53,7 +53,8 @@ ZipPackage::ReadStatus ZipPackage::read(std::string_view name, std::string& out,
     struct FileCloser {
         void operator()(zip_file_t* f) const { zip_fclose(f); }
     };
-    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(impl_->archive.get(), static_cast<zip_uint64_t>(index), 0));
+    std::unique_ptr<zip_file_t, FileCloser> file(
+        zip_fopen_index(impl_->archive.get(), static_cast<zip_uint64_t>(index), 0));
     if (!file) return ReadStatus::Damaged;
     if (info.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(info.size));
     char buffer[1 << 16];

@@ -48,7 +48,8 @@ TEST(WorkbookFormats, RecordsetGivesShownValuesWhenAsked) {
     Recordset rs;
     const std::string connection = Jet(Sheets("odd.xlsx"));
     ASSERT_TRUE(rs.open("select * from [Data$]", connection, 1, 1));
-    EXPECT_EQ(GetFieldValue(rs, "Code") + "|" + GetFieldValue(rs, "When") + "|" + GetFieldValue(rs, "Err"), "7|2024-03-05|");
+    EXPECT_EQ(GetFieldValue(rs, "Code") + "|" + GetFieldValue(rs, "When") + "|" + GetFieldValue(rs, "Err"),
+              "7|2024-03-05|");
     rs.setValueStyle(ValueStyle::Shown);
     EXPECT_EQ(rs.valueStyle(), ValueStyle::Shown);
     ASSERT_TRUE(rs.open("select Code, When, Err from [Data$]", connection, 1, 1));
@@ -60,7 +61,8 @@ TEST(WorkbookFormats, RecordsetGivesShownValuesWhenAsked) {
 }
 
 TEST(WorkbookFormats, UnreadableWorkbooksListNothingAndSayWhy) {
-    for (const char* name : {"notzip.xlsx", "nobook.xlsx", "cut.xlsx", "encrypted.xlsx", "broken.csv", "bottom.xlsx"}) {
+    for (const char* name :
+         {"notzip.xlsx", "nobook.xlsx", "cut.xlsx", "encrypted.xlsx", "broken.csv", "bottom.xlsx"}) {
         SCOPED_TRACE(name);
         std::vector<std::string> names{"old"};
         WorkbookCache cache;
@@ -72,9 +74,11 @@ TEST(WorkbookFormats, UnreadableWorkbooksListNothingAndSayWhy) {
         EXPECT_FALSE(WorkbookProblem(Jet(Sheets(name)), &cache).empty());
         EXPECT_EQ(WorkbookProblem(Jet(Sheets(name))), WorkbookProblem(Jet(Sheets(name)), &cache));
     }
-    EXPECT_EQ(WorkbookProblem(Jet(Sheets("encrypted.xlsx"))), "encrypted: the workbook is protected by a password");
+    EXPECT_EQ(WorkbookProblem(Jet(Sheets("encrypted.xlsx"))),
+              "encrypted: the workbook is protected by a password");
     EXPECT_EQ(WorkbookProblem(Jet(Sheets("odd.xlsx"))), "");
-    EXPECT_EQ(WorkbookProblem(BuildConnectionString(AccessFile, {}, Sheets("odd.xlsx"))), "not a workbook connection");
+    EXPECT_EQ(WorkbookProblem(BuildConnectionString(AccessFile, {}, Sheets("odd.xlsx"))),
+              "not a workbook connection");
 }
 
 TEST(WorkbookFormats, CacheKeepsAnXlsxAndSeesItReplaced) {

@@ -38,7 +38,8 @@ struct Case {
     std::string format, value, excel, note;
     bool isText() const { return value.rfind("T:", 0) == 0; }
     bool isDateOrTime() const {
-        return (value.size() >= 10 && value[4] == '-' && value[7] == '-') || value.find(':') != std::string::npos;
+        return (value.size() >= 10 && value[4] == '-' && value[7] == '-') ||
+               value.find(':') != std::string::npos;
     }
 };
 

@@ -80,8 +80,9 @@ TEST_P(FormatCorpus, RendererShowsWhatTheOfficeShows) {
         const Case& c = cases[i];
         const std::string got = c.isText() ? FormatText(c.value.substr(2), CodeOf(c))
                                            : FormatNumber(office[i].value, CodeOf(c), date1904);
-        EXPECT_EQ(got, Expected(c, office[i])) << "case " << i + 1 << " [" << c.format << "] " << c.value
-                                               << (c.excel.empty() ? "" : " (office differs from LibreOffice: " + c.note + ")");
+        EXPECT_EQ(got, Expected(c, office[i]))
+            << "case " << i + 1 << " [" << c.format << "] " << c.value
+            << (c.excel.empty() ? "" : " (office differs from LibreOffice: " + c.note + ")");
         overridden += !c.excel.empty();
     }
     EXPECT_GE(cases.size(), date1904 ? 50u : 120u);
@@ -92,7 +93,8 @@ TEST_P(FormatCorpus, XlsxCellsShowTheirFormat) {
     const xls::Sheet& sheet = sheetOf(name + ".xlsx");
     ASSERT_EQ(sheet.rowCount(), cases.size() + 1);
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(sheet.shownCell(i + 1, 1), Expected(cases[i], office[i])) << "case " << i + 1 << " [" << cases[i].format << "]";
+        EXPECT_EQ(sheet.shownCell(i + 1, 1), Expected(cases[i], office[i]))
+            << "case " << i + 1 << " [" << cases[i].format << "]";
         EXPECT_EQ(sheet.cell(i + 1, 2), cases[i].format);  // the code column is plain text
     }
 }
@@ -104,7 +106,7 @@ bool CarriedBy(const std::string& format, const Case& c) {
     if (!c.excel.empty()) return false;
     static const std::set<std::pair<std::string, std::string>> lost = {
         {"xls", "[DBNum1][$-804]yyyy\"年\"m\"月\"d\"日\""},  // .xls export drops [DBNum1] from dates
-        {"xls", "#34"},                                       // saved as its own AM/PM code
+        {"xls", "#34"},                                      // saved as its own AM/PM code
         {"xls", "#35"},
         {"ods", "aaa"},  // a data style has no Chinese weekday without a Chinese locale
         {"ods", "yyyy-mm-dd aaaa"},
@@ -124,8 +126,10 @@ TEST_P(FormatCorpus, SameValuesInEveryFormat) {
             if (!CarriedBy(format, cases[i])) continue;
             ++compared;
             const std::size_t r = i + 1;
-            EXPECT_EQ(other.cell(r, 1), xlsx.cell(r, 1)) << "raw, case " << r << " [" << cases[i].format << "]";
-            EXPECT_EQ(other.shownCell(r, 1), xlsx.shownCell(r, 1)) << "shown, case " << r << " [" << cases[i].format << "]";
+            EXPECT_EQ(other.cell(r, 1), xlsx.cell(r, 1))
+                << "raw, case " << r << " [" << cases[i].format << "]";
+            EXPECT_EQ(other.shownCell(r, 1), xlsx.shownCell(r, 1))
+                << "shown, case " << r << " [" << cases[i].format << "]";
             EXPECT_EQ(other.cell(r, 0), xlsx.cell(r, 0));
         }
         EXPECT_GT(compared * 10, cases.size() * 7);
@@ -143,8 +147,9 @@ TEST_P(FormatCorpus, SameValuesInEveryFormat) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(DateSystems, FormatCorpus, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? std::string("D1904") : std::string("D1900"); });
+INSTANTIATE_TEST_SUITE_P(DateSystems, FormatCorpus, ::testing::Values(false, true), [](const auto& info) {
+    return info.param ? std::string("D1904") : std::string("D1900");
+});
 
 // What a merge run with shown values reads: the texts of the examples, through the same
 // call the grid and the runs use.

@@ -24,7 +24,8 @@ namespace {
 const std::string kRealWorld = QM_REALWORLD_DIR "/xls";
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+    for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
+        s.replace(at, from.size(), to);
     return s;
 }
 
@@ -33,7 +34,8 @@ bool SameAsOffice(const std::string& ours, std::string office) {
     if (ours == office) return true;
     if (Replace(ours, "/", "-") == office) return true;
     office = Replace(Replace(office, "上午", "AM"), "下午", "PM");
-    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int m = 12; m >= 1; --m) office = Replace(office, std::to_string(m) + "月", kMonths[m - 1]);
     return ours == office;
 }
@@ -57,7 +59,8 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
     if (files.empty()) GTEST_SKIP() << "no real-world workbooks beside the checkout";
     std::sort(files.begin(), files.end());
     const std::string dump = std::string(QM_BINARY_DIR) + "/tests/realworld-office.dump";
-    std::string command = "/usr/bin/python3 '" + std::string(QM_SOURCE_DIR) + "/tests/format/office_dump.py' '" + dump + "'";
+    std::string command =
+        "/usr/bin/python3 '" + std::string(QM_SOURCE_DIR) + "/tests/format/office_dump.py' '" + dump + "'";
     for (const auto& f : files) command += " '" + f + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << "the office could not read the workbooks";
 
@@ -96,8 +99,8 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
             ++compared;
             if (!SameAsOffice(ours, office) &&
                 !kKnown.count(name + "|" + sheetName + "|" + f[1] + "|" + f[2]) && ++reported <= 20)
-                ADD_FAILURE() << name << " " << sheetName << " R" << row << "C" << column << ": office [" << office
-                              << "], ours [" << ours << "]";
+                ADD_FAILURE() << name << " " << sheetName << " R" << row << "C" << column << ": office ["
+                              << office << "], ours [" << ours << "]";
         }
     }
     EXPECT_EQ(reported, 0);

@@ -52,17 +52,18 @@ TEST(FormatRender, SectionsAndConditions) {
 
 TEST(FormatRender, MalformedCodesStillGiveText) {
     for (const char* code : {"\"unclosed", "[", "[$", "[>", "0.0.0", "E+", "#/", "?/", "[h", "\\", "_", "*",
-                             "0;0;0;0;0", "[DBNum9]0", "[$-F800", "yyyy\"", "0%%%%%%%%%%%%%%%%%%%%%%%%"}) {
+                             "0;0;0;0;0", "[DBNum9]0", "# ?/123456789012345678901", "?/?????????", "[$-F800", "yyyy\"", "0%%%%%%%%%%%%%%%%%%%%%%%%"}) {
         SCOPED_TRACE(code);
         (void)FormatNumber(123.456, code);
         (void)FormatNumber(-1e300, code);
         (void)FormatText("t", code);
     }
     EXPECT_EQ(FormatNumber(5, "\"unclosed"), "unclosed");
+    EXPECT_EQ(FormatNumber(7.27148e91, "?/?"), "7.27148E+91");  // no fraction beyond 15 digits
 }
 
 TEST(FormatRender, DatesAtTheirLimits) {
-    EXPECT_EQ(FormatNumber(-1, "yyyy-mm-dd"), "-1");  // no date before day 0
+    EXPECT_EQ(FormatNumber(-1, "yyyy-mm-dd"), "-1");            // no date before day 0
     EXPECT_EQ(FormatNumber(2958466, "yyyy-mm-dd"), "2958466");  // year 10000
     EXPECT_EQ(FormatNumber(2958465.99999, "yyyy-mm-dd hh:mm:ss"), "9999-12-31 23:59:59");
     EXPECT_EQ(FormatNumber(0, "yyyy-mm-dd"), "1899-12-30");

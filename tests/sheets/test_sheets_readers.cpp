@@ -23,7 +23,8 @@ data::WorkbookLoad Load(const std::string& name) {
 // "raw|shown" of every cell of a row, for compact expectations.
 std::vector<std::string> Row(const xls::Sheet& sheet, std::size_t row) {
     std::vector<std::string> out;
-    for (std::size_t c = 0; c < sheet.columnCount(); ++c) out.push_back(sheet.cell(row, c) + "|" + sheet.shownCell(row, c));
+    for (std::size_t c = 0; c < sheet.columnCount(); ++c)
+        out.push_back(sheet.cell(row, c) + "|" + sheet.shownCell(row, c));
     return out;
 }
 
@@ -40,9 +41,10 @@ TEST(XlsxReader, ReadsWhatOtherWritersWrite) {
     const xls::Sheet& data = sheets[0];
     EXPECT_EQ(data.rowCount(), 4u);
     // Runs are joined; the phonetic guide of 山田 is not part of its text.
-    EXPECT_EQ(Row(data, 0), (std::vector<std::string>{"Name|Name", "Code|Code", "When|When", "Flag|Flag", "Err|Err"}));
-    EXPECT_EQ(Row(data, 1), (std::vector<std::string>{"山田|山田", "7|No.007", "2024-03-05|2024/3/5", "TRUE|TRUE",
-                                                      "|#DIV/0!"}));
+    EXPECT_EQ(Row(data, 0),
+              (std::vector<std::string>{"Name|Name", "Code|Code", "When|When", "Flag|Flag", "Err|Err"}));
+    EXPECT_EQ(Row(data, 1), (std::vector<std::string>{"山田|山田", "7|No.007", "2024-03-05|2024/3/5",
+                                                      "TRUE|TRUE", "|#DIV/0!"}));
     // Cached formula results; _x000D_ is a carriage return; entities decoded; spaces kept.
     EXPECT_EQ(data.cell(3, 0), "a\rb <c>");
     EXPECT_EQ(data.cell(3, 1), " 001234 ");
@@ -61,7 +63,8 @@ TEST(OdsReader, ExpandsRepeatsAndReadsTypedValues) {
     // Three repeated rows of two repeated cells; the million trailing empty rows add nothing.
     EXPECT_EQ(rep.rowCount(), 6u);
     EXPECT_EQ(rep.columnCount(), 4u);
-    for (std::size_t r = 1; r <= 3; ++r) EXPECT_EQ(Row(rep, r), (std::vector<std::string>{"5|5", "5|5", "|", "|"}));
+    for (std::size_t r = 1; r <= 3; ++r)
+        EXPECT_EQ(Row(rep, r), (std::vector<std::string>{"5|5", "5|5", "|", "|"}));
     EXPECT_EQ(rep.cell(4, 0), "a   b\nsecond\nline");  // no annotation text
     EXPECT_EQ(rep.shownCell(4, 1), "36:15");           // a duration under [h]:mm
     EXPECT_EQ(rep.shownCell(4, 2), "25.6%");
@@ -97,9 +100,9 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
         const char* file;
         const char* reasonStart;
     };
-    for (const Case& c : {Case{"notzip.xlsx", "not a workbook"}, Case{"nobook.xlsx", "the archive holds no workbook"},
-                          Case{"cut.xlsx", "damaged"}, Case{"encrypted.xlsx", "encrypted"},
-                          Case{"broken.csv", "damaged: a quoted field"},
+    for (const Case& c : {Case{"notzip.xlsx", "not a workbook"},
+                          Case{"nobook.xlsx", "the archive holds no workbook"}, Case{"cut.xlsx", "damaged"},
+                          Case{"encrypted.xlsx", "encrypted"}, Case{"broken.csv", "damaged: a quoted field"},
                           Case{"bottom.xlsx", "sheet \"Big\" reaches the last row"},
                           Case{"missing.xlsx", "the file does not exist"}}) {
         SCOPED_TRACE(c.file);
@@ -112,8 +115,10 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
 }
 
 TEST(WorkbookFiles, NamesTheFourFormats) {
-    for (const char* name : {"a.xls", "B.XLSX", "c.xlsm", "d.Ods", "名单.csv"}) EXPECT_TRUE(data::IsWorkbookFileName(name)) << name;
-    for (const char* name : {"a.doc", "xls", "a.xlsx.bak", "a.txt"}) EXPECT_FALSE(data::IsWorkbookFileName(name)) << name;
+    for (const char* name : {"a.xls", "B.XLSX", "c.xlsm", "d.Ods", "名单.csv"})
+        EXPECT_TRUE(data::IsWorkbookFileName(name)) << name;
+    for (const char* name : {"a.doc", "xls", "a.xlsx.bak", "a.txt"})
+        EXPECT_FALSE(data::IsWorkbookFileName(name)) << name;
     std::vector<std::string> listed;
     for (const char* const* e = data::WorkbookExtensions(); *e; ++e) listed.push_back(*e);
     EXPECT_EQ(listed, (std::vector<std::string>{".xls", ".xlsx", ".xlsm", ".ods", ".csv"}));
