@@ -5,6 +5,7 @@
 #include "data/providers.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
+#include "data/workbook_file.h"
 #include "data/xls/workbook.h"
 
 namespace qm::data {
@@ -49,8 +50,7 @@ void ListSheets(std::string_view connection, std::vector<std::string>& names, Wo
         const ConnectionTarget target = ParseConnection(connection);
         if (target.kind != ConnectionTarget::Workbook) return;
         std::shared_ptr<const xls::Workbook> workbook =
-            cache ? cache->get(target.file)
-                  : std::shared_ptr<const xls::Workbook>(xls::ReadWorkbookFile(target.file));
+            cache ? cache->get(target.file) : LoadWorkbook(target.file).workbook;
         if (!workbook) return;
         // The listing stops at the first empty table name, as a reader of the tables schema does.
         for (std::string& name : WorkbookTableNames(*workbook)) {
@@ -62,16 +62,26 @@ void ListSheets(std::string_view connection, std::vector<std::string>& names, Wo
     }
 }
 
-std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table, WorkbookCache* cache) {
+std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table, WorkbookCache* cache,
+                                  ValueStyle style) {
     try {
         const ConnectionTarget target = ParseConnection(connection);
         if (target.kind != ConnectionTarget::Workbook) return nullptr;
         std::shared_ptr<const xls::Workbook> workbook =
-            cache ? cache->get(target.file)
-                  : std::shared_ptr<const xls::Workbook>(xls::ReadWorkbookFile(target.file));
-        return OpenWorkbookTable(std::move(workbook), table);
+            cache ? cache->get(target.file) : LoadWorkbook(target.file).workbook;
+        return OpenWorkbookTable(std::move(workbook), table, style);
     } catch (...) {
         return nullptr;
+    }
+}
+
+std::string WorkbookProblem(std::string_view connection, WorkbookCache* cache) {
+    try {
+        const ConnectionTarget target = ParseConnection(connection);
+        if (target.kind != ConnectionTarget::Workbook) return "not a workbook connection";
+        return cache ? cache->load(target.file).problem : LoadWorkbook(target.file).problem;
+    } catch (...) {
+        return "out of memory";
     }
 }
 

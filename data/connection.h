@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/value_style.h"
+
 namespace qm::data {
 
 class Cursor;
@@ -21,14 +23,22 @@ std::string BuildConnectionString(int kind, std::string_view server = {}, std::s
                                   std::string_view database = {});
 
 // The tables of the workbook named by `connection`, as the tables schema lists them ("Sheet1$",
-// "'My Sheet$'"), into `names` (cleared first). An unreadable workbook leaves it empty.
+// "'My Sheet$'"), into `names` (cleared first). The workbook may be .xls, .xlsx, .xlsm, .ods or
+// .csv (one table named after the file: "名单.csv" gives "名单$"). An unreadable workbook leaves
+// it empty; WorkbookProblem tells why.
 void ListSheets(std::string_view connection, std::vector<std::string>& names, WorkbookCache* cache = nullptr);
 
 // The worksheet `table` ("Sheet1$", as ListSheets gives it) of the workbook named by
-// `connection`: every column, titled by the first row, read by index. nullptr when the
+// `connection`: every column, titled by the first row, read by index, each value as `style`
+// gives it (Shown: the text the sheet shows under the cell's number format). nullptr when the
 // workbook or the sheet cannot be read. The cursor keeps the parsed workbook alive.
 std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table,
-                                  WorkbookCache* cache = nullptr);
+                                  WorkbookCache* cache = nullptr, ValueStyle style = ValueStyle::Raw);
+
+// Why the workbook named by `connection` cannot be read, in one English line ("encrypted: the
+// workbook is protected by a password", "damaged: ...", "the file does not exist"); "" when it
+// can be read, and "not a workbook connection" for other connection strings.
+std::string WorkbookProblem(std::string_view connection, WorkbookCache* cache = nullptr);
 
 // Record access on an open recordset; a closed one gives 0 or "".
 int GetRecordCount(const Recordset& rs);

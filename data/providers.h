@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/cursor.h"
+#include "data/value_style.h"
 
 namespace qm::xls {
 struct Workbook;
@@ -31,14 +32,16 @@ struct WorkbookQuery {
 bool ParseWorkbookQuery(std::string_view sql, WorkbookQuery& query);
 
 // Rows of `sql` over the workbook: the first sheet row gives the field names (an empty title
-// becomes "F" + column number), the rows below it the records, every value as its display text.
-// The result is a view over the shared sheet, nothing is copied. nullptr for an unknown table
-// or column or a query it does not understand.
-std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook,
-                                          std::string_view sql);
+// becomes "F" + column number), the rows below it the records, every value as text in `style`
+// (the field names are always the raw texts of the first row, so matching them does not depend
+// on the style). The result is a view over the shared sheet, nothing is copied. nullptr for an
+// unknown table or column or a query it does not understand.
+std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook, std::string_view sql,
+                                          ValueStyle style = ValueStyle::Raw);
 // Every column of the worksheet `table` (a table name as listed, "Sheet1$", or between brackets
 // as a query names it), as "select * from [table]" gives it. nullptr for an unknown table.
-std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table);
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table,
+                                          ValueStyle style = ValueStyle::Raw);
 
 // ---- Database provider (SQLite) ----
 

@@ -4,6 +4,7 @@
 #include "data/names.h"
 #include "data/providers.h"
 #include "data/workbook_cache.h"
+#include "data/workbook_file.h"
 #include "data/xls/workbook.h"
 
 namespace qm::data {
@@ -35,9 +36,8 @@ bool Recordset::open(std::string_view sql, std::string_view connection, int /*cu
         switch (target.kind) {
             case ConnectionTarget::Workbook: {
                 std::shared_ptr<const xls::Workbook> workbook =
-                    cache_ ? cache_->get(target.file)
-                           : std::shared_ptr<const xls::Workbook>(xls::ReadWorkbookFile(target.file));
-                cursor_ = OpenWorkbookQuery(std::move(workbook), sql);
+                    cache_ ? cache_->get(target.file) : LoadWorkbook(target.file).workbook;
+                cursor_ = OpenWorkbookQuery(std::move(workbook), sql, style_);
                 return cursor_ != nullptr;
             }
             case ConnectionTarget::Database: {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/value_style.h"
+
 namespace qm::data {
 
 class WorkbookCache;
@@ -31,6 +33,10 @@ public:
     bool open(std::string_view sql, std::string_view connection, int cursorType = 1, int lockType = 1);
     bool isOpen() const;
     void close();
+    // How workbook values read by later opens are turned into text; Raw until set. The settings
+    // database is not affected.
+    void setValueStyle(ValueStyle style) { style_ = style; }
+    ValueStyle valueStyle() const { return style_; }
 
     long long recordCount() const;          // 0 when closed
     void setPageSize(long long rows);       // ignored when not positive
@@ -53,6 +59,7 @@ public:
 
 private:
     WorkbookCache* cache_;
+    ValueStyle style_ = ValueStyle::Raw;
     std::unique_ptr<Cursor> cursor_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <list>
 
+#include "data/workbook_file.h"
 #include "data/xls/workbook.h"
 
 namespace qm::data {
@@ -49,6 +50,11 @@ WorkbookCache::WorkbookCache() : impl_(std::make_unique<Impl>()) {}
 WorkbookCache::~WorkbookCache() = default;
 
 std::shared_ptr<const xls::Workbook> WorkbookCache::get(std::string_view path) {
+    return load(path).workbook;
+}
+
+WorkbookLoad WorkbookCache::load(std::string_view path) {
+    WorkbookLoad result;
     try {
         const std::string key(path);
         auto& entries = impl_->entries;
@@ -58,23 +64,26 @@ std::shared_ptr<const xls::Workbook> WorkbookCache::get(std::string_view path) {
         FileStamp stamp;
         if (key.empty() || !StampOf(key, stamp)) {
             if (it != entries.end()) entries.erase(it);
-            return nullptr;
+            return LoadWorkbook(key);  // the reason for a missing file or a folder
         }
         if (it != entries.end()) {
             if (it->stamp == stamp) {
                 entries.splice(entries.begin(), entries, it);
-                return it->workbook;
+                result.workbook = it->workbook;
+                return result;
             }
             entries.erase(it);
         }
-        std::shared_ptr<const xls::Workbook> workbook(xls::ReadWorkbookFile(key));
-        if (!workbook) return nullptr;
+        result = LoadWorkbook(key);
+        if (!result.workbook) return result;
         // A file changed while it was read gets a new stamp, so the next get reads it again.
-        entries.push_front(Impl::Entry{key, stamp, workbook});
+        entries.push_front(Impl::Entry{key, stamp, result.workbook});
         if (entries.size() > kKeptWorkbooks) entries.pop_back();
-        return workbook;
+        return result;
     } catch (...) {
-        return nullptr;
+        result.workbook.reset();
+        result.problem = "out of memory";
+        return result;
     }
 }
 

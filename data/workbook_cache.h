@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/workbook_file.h"
+
 namespace qm::xls {
 struct Workbook;
 }
@@ -22,6 +24,9 @@ public:
     // The parsed workbook at `path`; parsed again when the file's path, size or modification
     // time differ from the kept one. nullptr when the file is missing or unreadable.
     std::shared_ptr<const xls::Workbook> get(std::string_view path);
+    // As get, with the reason when the file cannot be read (the failure itself is not kept, so
+    // a repaired file is read again).
+    WorkbookLoad load(std::string_view path);
     void clear();
 
 private:

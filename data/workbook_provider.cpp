@@ -12,11 +12,12 @@ namespace {
 class SheetView : public Table {
   public:
     SheetView(std::shared_ptr<const xls::Workbook> workbook, const xls::Sheet& sheet,
-              std::vector<std::size_t> columns, std::vector<std::string> names)
+              std::vector<std::size_t> columns, std::vector<std::string> names, ValueStyle style)
         : workbook_(std::move(workbook)),
           sheet_(sheet),
           columns_(std::move(columns)),
-          names_(std::move(names)) {
+          names_(std::move(names)),
+          shown_(style == ValueStyle::Shown) {
         const std::size_t rows = sheet_.rowCount();
         records_ = rows > 0 ? static_cast<long long>(rows - 1) : 0;
     }
@@ -25,7 +26,8 @@ class SheetView : public Table {
     int fieldCount() const override { return static_cast<int>(columns_.size()); }
     std::string fieldName(int field) const override { return names_[static_cast<std::size_t>(field)]; }
     std::string value(long long row, int field) const override {
-        return sheet_.cell(static_cast<std::size_t>(row) + 1, columns_[static_cast<std::size_t>(field)]);
+        const std::size_t r = static_cast<std::size_t>(row) + 1, c = columns_[static_cast<std::size_t>(field)];
+        return shown_ ? sheet_.shownCell(r, c) : sheet_.cell(r, c);
     }
 
   private:
@@ -33,6 +35,7 @@ class SheetView : public Table {
     const xls::Sheet& sheet_;
     std::vector<std::size_t> columns_;
     std::vector<std::string> names_;
+    bool shown_;
     long long records_ = 0;
 };
 
@@ -166,7 +169,8 @@ bool ParseWorkbookQuery(std::string_view sql, WorkbookQuery& query) {
     return !query.columns.empty();
 }
 
-std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table) {
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table,
+                                          ValueStyle style) {
     if (!workbook) return nullptr;
     const xls::Sheet* sheet = FindSheet(*workbook, Unbracket(table));
     if (!sheet) return nullptr;
@@ -174,12 +178,12 @@ std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> w
     std::vector<std::size_t> columns(titles.size());
     for (std::size_t c = 0; c < columns.size(); ++c) columns[c] = c;
     return std::make_unique<Cursor>(
-        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(titles)),
+        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(titles), style),
         /*writable=*/false);
 }
 
-std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook,
-                                          std::string_view sql) {
+std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook, std::string_view sql,
+                                          ValueStyle style) {
     if (!workbook) return nullptr;
     WorkbookQuery query;
     if (!ParseWorkbookQuery(sql, query)) return nullptr;
@@ -202,7 +206,7 @@ std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> w
         names = std::move(query.columns);
     }
     return std::make_unique<Cursor>(
-        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(names)),
+        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(names), style),
         /*writable=*/false);
 }
 

@@ -1,32 +1,69 @@
 #!/bin/sh
-# Builds the workbook reader's fuzz target with clang and runs it for FUZZ_SECONDS (default 60)
-# from the real-world workbooks. Exits non-zero when the fuzzer finds a crash, a leak or a hang.
+# Builds the fuzz targets with clang and runs each for FUZZ_SECONDS (default 60; the format
+# renderer, the sheet readers and the document templates get half of it each after the workbook
+# reader): the .xls reader from the real-world workbooks, the .xlsx/.ods/.csv readers from their
+# test files, the number format renderer from the format corpus, the document engine from the
+# sample templates and the real-world documents. Exits non-zero when a fuzzer finds a crash, a leak or
+# a hang.
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build-fuzz"
 seconds="${FUZZ_SECONDS:-60}"
+half=$((seconds / 2))
+[ "$half" -ge 1 ] || half=1
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQM_BUILD_FUZZ=ON -DQM_BUILD_GUI=OFF -DQM_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" -j2 fuzz_xls
+ninja -C "$build" -j2 fuzz_xls fuzz_sheets fuzz_format fuzz_doc
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/corpus" "$work/artifacts"
-# Seeds: our own test workbooks and the real-world ones beside the repository, when they are there.
-/usr/bin/python3 "$root/tests/fixtures/make_workbooks.py" "$work/fixtures" >/dev/null 2>&1 || true
-for f in "$work"/fixtures/*.xls "$root"/../shared/realworld/xls/*; do
-  if [ -f "$f" ]; then cp "$f" "$work/corpus/"; fi
-done
 status=0
-"$build/program/fuzz_xls" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=400000 -artifact_prefix="$work/artifacts/" -print_final_stats=1 >"$work/log" 2>&1 || status=$?
-tail -n 8 "$work/log"
-if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
-  mkdir -p "$build/crashes"
-  cp "$work/artifacts/"* "$build/crashes/" 2>/dev/null || true
-  echo "fuzz_xls found a problem (exit $status); inputs kept in $build/crashes" >&2
-  exit 1
-fi
-echo "fuzz_xls: no problem found in ${seconds}s"
+
+# fuzz <target> <seconds> <max_len> <seed files...>
+fuzz() {
+  target=$1 time=$2 maxlen=$3
+  shift 3
+  mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
+  for f in "$@"; do
+    if [ -f "$f" ]; then cp "$f" "$work/$target/corpus/"; fi
+  done
+  rc=0
+  "$build/program/$target" "$work/$target/corpus" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 \
+    -max_len="$maxlen" -artifact_prefix="$work/$target/artifacts/" -print_final_stats=1 \
+    >"$work/$target/log" 2>&1 || rc=$?
+  tail -n 4 "$work/$target/log"
+  if [ "$rc" -ne 0 ] || [ -n "$(ls -A "$work/$target/artifacts")" ]; then
+    mkdir -p "$build/crashes/$target"
+    cp "$work/$target/artifacts/"* "$build/crashes/$target/" 2>/dev/null || true
+    echo "$target found a problem (exit $rc); inputs kept in $build/crashes/$target" >&2
+    status=1
+  else
+    echo "$target: no problem found in ${time}s"
+  fi
+}
+
+# Seeds: our own test files and the real-world ones beside the repository, when they are there.
+/usr/bin/python3 "$root/tests/fixtures/make_workbooks.py" "$work/fixtures" >/dev/null 2>&1 || true
+/usr/bin/python3 "$root/tests/sheets/make_sheet_fixtures.py" "$work/sheets" >/dev/null 2>&1 || true
+fuzz fuzz_xls "$seconds" 400000 "$work"/fixtures/*.xls "$root"/../shared/realworld/xls/*
+
+fuzz fuzz_sheets "$half" 200000 "$work"/sheets/*
+
+# Format seeds: 8 bytes of a value, a date-system byte, then a code from the corpus.
+mkdir -p "$work/codes"
+/usr/bin/python3 - "$root/tests/format/cases.tsv" "$work/codes" <<'PY'
+import struct, sys
+for n, line in enumerate(open(sys.argv[1], encoding="utf-8")):
+    if line.startswith("--") or not line.strip():
+        continue
+    code = line.split("\t")[0]
+    with open("%s/%03d" % (sys.argv[2], n), "wb") as f:
+        f.write(struct.pack("<d", 45356.604) + bytes([n & 1]) + code.encode("utf-8"))
+PY
+fuzz fuzz_format "$half" 256 "$work"/codes/*
+
+# Document templates: the shipped samples and the real-world documents.
+fuzz fuzz_doc "$half" 600000 "$root"/build/program/模板/*.doc "$root"/../shared/realworld/doc/*
+exit $status

@@ -9,12 +9,12 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools libgl-dev \
   libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev \
   libpugixml-dev libzip-dev zlib1g-dev \
-  libreoffice-writer libreoffice-dev libreoffice-dev-common python3-uno \
+  libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common python3-uno \
   cups cups-client cups-bsd printer-driver-cups-pdf \
   xvfb xauth x11-apps imagemagick \
   fonts-noto-cjk fonts-wqy-zenhei \
   catdoc antiword poppler-utils xdg-utils \
-  python3-xlwt python3-xlrd \
+  python3-xlwt python3-xlrd python3-openpyxl \
   clang libclang-rt-14-dev \
   procps file \
   lintian desktop-file-utils librsvg2-bin

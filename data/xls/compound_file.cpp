@@ -24,4 +24,11 @@ bool OpenWorkbookStream(std::span<const std::uint8_t> file, WorkbookStream& out)
     return true;
 }
 
+bool HasRootStream(std::span<const std::uint8_t> file, std::u16string_view name) {
+    cfb::File container;
+    if (!container.Open(file)) return false;
+    const std::uint32_t index = container.Find(0, name);
+    return index != cfb::kNoEntry && container.entries()[index].type == cfb::EntryType::Stream;
+}
+
 }  // namespace qm::xls

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace qm::xls {
@@ -17,5 +18,10 @@ struct WorkbookStream {
 // gathers its bytes. false for anything that is not a readable compound file with such a stream.
 // A stream that runs into the short last sector of the file ends where the file ends.
 bool OpenWorkbookStream(std::span<const std::uint8_t> file, WorkbookStream& out);
+
+// Whether `file` is a readable compound file whose root storage holds a stream called `name`
+// (given in lower case; compared in any letter case). An encrypted .xlsx is such a file with an
+// "encryptedpackage" stream.
+bool HasRootStream(std::span<const std::uint8_t> file, std::u16string_view name);
 
 }  // namespace qm::xls

@@ -25,15 +25,46 @@ bool StringPool::close(std::uint32_t& index) {
     return true;
 }
 
-std::string FormatNumber(double value) {
-    if (!std::isfinite(value)) return "";
-    if (value == 0) return "0";  // also -0
-    char buf[40];
-    int n = std::snprintf(buf, sizeof buf, "%.15g", value);
-    std::string out(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
-    // Show the exponent the way spreadsheet users know it: 1.5E+20, 2E-07.
-    if (auto e = out.find('e'); e != std::string::npos) out[e] = 'E';
-    return out;
+FormatTable::FormatTable() {
+    entries_.push_back(Entry{"General", NumberStyle::Plain, format::NumberFormat("General")});
+}
+
+std::uint16_t FormatTable::add(std::string_view code, NumberStyle style) {
+    if (code.empty() || code == "General") return 0;
+    for (std::size_t i = 1; i < entries_.size(); ++i)
+        if (entries_[i].code == code && entries_[i].style == style) return static_cast<std::uint16_t>(i);
+    if (entries_.size() > std::numeric_limits<std::uint16_t>::max()) return 0;
+    entries_.push_back(Entry{std::string(code), style, format::NumberFormat(code)});
+    return static_cast<std::uint16_t>(entries_.size() - 1);
+}
+
+std::string BuiltinOrStoredCode(unsigned id, const std::string* stored) {
+    const bool followsLanguage = id == 14 || id == 22 || (id >= 27 && id <= 36) || (id >= 50 && id <= 58);
+    if (stored && !followsLanguage) return *stored;
+    const std::string_view builtin = format::BuiltinFormatCode(id);
+    if (builtin.empty() && stored) return *stored;
+    return std::string(builtin);
+}
+
+namespace {
+struct ErrorName {
+    std::uint8_t code;
+    std::string_view text;
+};
+constexpr ErrorName kErrors[] = {{0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+                                 {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"},    {0x2B, "#GETTING_DATA"}};
+}  // namespace
+
+std::string_view ErrorText(std::uint8_t code) {
+    for (const ErrorName& e : kErrors)
+        if (e.code == code) return e.text;
+    return "";
+}
+
+std::uint8_t ErrorCode(std::string_view text) {
+    for (const ErrorName& e : kErrors)
+        if (e.text == text) return e.code;
+    return 0x2A;
 }
 
 namespace {
@@ -120,7 +151,11 @@ NumberStyle ClassifyFormat(std::string_view f) {
                 break;
             }
             case 'a':
-                if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
+                if (i + 2 < f.size() && (f[i + 1] | 0x20) == 'a' && (f[i + 2] | 0x20) == 'a') {  // Chinese weekday
+                    ++dateCount;
+                    yearOrDay = true;
+                    while (i + 1 < f.size() && f[i + 1] == 'a') ++i;
+                } else if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
                     hourOrSecond = true;
                     i += 4;
                 } else if (f.substr(i, 3) == "A/P" || f.substr(i, 3) == "a/p") {
@@ -162,10 +197,12 @@ NumberStyle ClassifyFormat(std::string_view f) {
 }
 
 std::string Sheet::Impl::text(const CellSlot& cell) const {
-    switch (cell.kind) {
-        case CellKind::Number:
-            return cell.style == NumberStyle::Plain ? FormatNumber(cell.number)
-                                                    : FormatDateValue(cell.number, cell.style, date1904);
+    switch (cell.kind()) {
+        case CellKind::Number: {
+            const NumberStyle style = formats ? formats->style(cell.format) : NumberStyle::Plain;
+            return style == NumberStyle::Plain ? FormatNumber(cell.number)
+                                               : FormatDateValue(cell.number, style, date1904);
+        }
         case CellKind::SharedText:
             return shared && cell.index < shared->size() ? std::string(shared->get(cell.index))
                                                          : std::string();
@@ -173,12 +210,31 @@ std::string Sheet::Impl::text(const CellSlot& cell) const {
             return cell.index < own.size() ? std::string(own.get(cell.index)) : std::string();
         case CellKind::Bool:
             return cell.flag ? "TRUE" : "FALSE";
+        case CellKind::Error:
+            return "";  // an error has no value to give
+    }
+    return "";
+}
+
+std::string Sheet::Impl::shownText(const CellSlot& cell) const {
+    switch (cell.kind()) {
+        case CellKind::Number:
+            return formats ? formats->shown(cell.format).format(cell.number, date1904) : FormatNumber(cell.number);
+        case CellKind::SharedText:
+        case CellKind::OwnText: {
+            std::string plain = text(cell);
+            return formats && cell.format != 0 ? formats->shown(cell.format).formatText(plain) : plain;
+        }
+        case CellKind::Bool:
+            return cell.flag ? "TRUE" : "FALSE";
+        case CellKind::Error:
+            return std::string(ErrorText(cell.error));
     }
     return "";
 }
 
 bool Sheet::Impl::isEmpty(const CellSlot& cell) const {
-    switch (cell.kind) {
+    switch (cell.kind()) {
         case CellKind::Number:
             return !std::isfinite(cell.number);
         case CellKind::SharedText:
@@ -186,6 +242,7 @@ bool Sheet::Impl::isEmpty(const CellSlot& cell) const {
         case CellKind::OwnText:
             return cell.index >= own.size() || own.get(cell.index).empty();
         case CellKind::Bool:
+        case CellKind::Error:
             return false;
     }
     return true;
@@ -222,7 +279,15 @@ void Sheet::Impl::finish() {
 void Sheet::Impl::computeExtent() {
     rows = cells.empty() ? 0 : cells.back().row + std::size_t{1};
     columns = 0;
-    for (const CellSlot& c : cells) columns = std::max<std::size_t>(columns, c.column + std::size_t{1});
+    // A cell is found by its row's stretch of cells, so reading a whole sheet costs no search
+    // over all of its cells.
+    rowStarts.assign(rows + 1, 0);
+    std::size_t row = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        columns = std::max<std::size_t>(columns, cells[i].column + std::size_t{1});
+        while (row <= cells[i].row) rowStarts[row++] = static_cast<std::uint32_t>(i);
+    }
+    while (row <= rows) rowStarts[row++] = static_cast<std::uint32_t>(cells.size());
 }
 
 Sheet::Sheet() : impl_(std::make_unique<Impl>()) {}
@@ -238,19 +303,29 @@ std::size_t Sheet::columnCount() const {
 }
 
 std::string Sheet::cell(std::size_t row, std::size_t column) const {
-    if (!impl_ || row >= impl_->rows || column >= impl_->columns) return "";
+    const CellSlot* slot = find(row, column);
+    return slot ? impl_->text(*slot) : std::string();
+}
+
+std::string Sheet::shownCell(std::size_t row, std::size_t column) const {
+    const CellSlot* slot = find(row, column);
+    return slot ? impl_->shownText(*slot) : std::string();
+}
+
+const CellSlot* Sheet::find(std::size_t row, std::size_t column) const {
+    if (!impl_ || row >= impl_->rows || column >= impl_->columns) return nullptr;
     CellSlot key{};
     key.row = static_cast<std::uint32_t>(row);
     key.column = static_cast<std::uint16_t>(column);
     const auto& cells = impl_->cells;
-    auto it = std::lower_bound(cells.begin(), cells.end(), key, Before);
-    if (it == cells.end() || !SamePlace(*it, key)) return "";
-    return impl_->text(*it);
+    const auto begin = cells.begin() + impl_->rowStarts[row], end = cells.begin() + impl_->rowStarts[row + 1];
+    auto it = std::lower_bound(begin, end, key, Before);
+    if (it == end || !SamePlace(*it, key)) return nullptr;
+    return &*it;
 }
 
 void Sheet::setText(std::size_t row, std::size_t column, std::string text) {
-    if (row > std::numeric_limits<std::uint32_t>::max() || column > std::numeric_limits<std::uint16_t>::max())
-        return;
+    if (row >= kMaxRows || column > std::numeric_limits<std::uint16_t>::max()) return;
     if (!impl_) impl_ = std::make_unique<Impl>();
     auto& cells = impl_->cells;
     CellSlot slot{};
@@ -265,14 +340,13 @@ void Sheet::setText(std::size_t row, std::size_t column, std::string text) {
         }
         return;
     }
-    slot.kind = CellKind::OwnText;
+    slot.setKind(CellKind::OwnText);
     if (!impl_->own.add(text, slot.index)) return;
     if (exists)
         *it = slot;
     else
         cells.insert(it, slot);
-    impl_->rows = std::max(impl_->rows, row + 1);
-    impl_->columns = std::max(impl_->columns, column + 1);
+    impl_->computeExtent();
 }
 
 }  // namespace qm::xls

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/format/number_format.h"
 #include "data/xls/workbook.h"
 
 namespace qm::xls {
@@ -39,30 +40,72 @@ class StringPool {
 // How a number is shown, taken from the cell's number format.
 enum class NumberStyle : std::uint8_t { Plain, Date, DateTime, Time };
 
-enum class CellKind : std::uint8_t { Number, SharedText, OwnText, Bool };
+// The number formats of a workbook, each kept once: its code, the raw style it gives numbers
+// and the renderer of its shown text. Entry 0 is General. Built by the reader, then shared by
+// the sheets and never changed, so sheets can be read from several threads.
+class FormatTable {
+  public:
+    FormatTable();
+    // Index of the format with `code` (an empty code is General); the raw style comes from the
+    // built-in id when it has one, else from the code. A table past 65,535 formats gives 0.
+    std::uint16_t add(std::string_view code, NumberStyle style);
+    NumberStyle style(std::uint16_t index) const {
+        return index < entries_.size() ? entries_[index].style : NumberStyle::Plain;
+    }
+    const format::NumberFormat& shown(std::uint16_t index) const {
+        return entries_[index < entries_.size() ? index : 0].shown;
+    }
+    std::size_t size() const { return entries_.size(); }
+
+  private:
+    struct Entry {
+        std::string code;
+        NumberStyle style;
+        format::NumberFormat shown;
+    };
+    std::vector<Entry> entries_;
+};
+
+// The code a built-in format id stands for in a zh-CN office. Ids whose meaning follows the
+// office's language (the short date 14 and 22, the Chinese dates and times) always take our
+// table; for the others a code stored in the file wins.
+std::string BuiltinOrStoredCode(unsigned id, const std::string* stored);
+
+enum class CellKind : std::uint8_t { Number, SharedText, OwnText, Bool, Error };
+
+// Error values by their BIFF code (#NULL! 0x00 ... #N/A 0x2A); "" for an unknown code.
+std::string_view ErrorText(std::uint8_t code);
+// The BIFF code of an error text ("#DIV/0!" -> 0x07); 0x2A (#N/A) for an unknown text.
+std::uint8_t ErrorCode(std::string_view text);
 
 struct CellSlot {
-    std::uint32_t row;
+    std::uint32_t row : 24;  // sheets have at most 1,048,576 rows
+    std::uint32_t kindBits : 8;
     std::uint16_t column;
-    CellKind kind;
-    NumberStyle style;
+    std::uint16_t format;  // into the workbook's format table
     union {
         double number;
         std::uint32_t index;  // into the shared or own pool
         bool flag;
+        std::uint8_t error;
     };
+    CellKind kind() const { return static_cast<CellKind>(kindBits); }
+    void setKind(CellKind k) { kindBits = static_cast<std::uint8_t>(k); }
 };
 static_assert(sizeof(CellSlot) == 16, "cells must stay compact");
 
 struct Sheet::Impl {
     std::shared_ptr<const StringPool> shared;  // the workbook's shared strings (may be null)
+    std::shared_ptr<const FormatTable> formats;  // the workbook's number formats (may be null)
     StringPool own;                            // texts that belong to this sheet only
     std::vector<CellSlot> cells;               // sorted by (row, column), no empty values
+    std::vector<std::uint32_t> rowStarts;      // index of each row's first cell; rows + 1 entries
     bool date1904 = false;
     std::size_t rows = 0;
     std::size_t columns = 0;
 
     std::string text(const CellSlot& cell) const;
+    std::string shownText(const CellSlot& cell) const;
     bool isEmpty(const CellSlot& cell) const;
     // Orders the cells (a later record for the same cell wins), drops empty values and
     // computes the extent. Called once after the parse.
@@ -71,7 +114,9 @@ struct Sheet::Impl {
 };
 
 // Display texts of numbers, shared with the tests.
-std::string FormatNumber(double value);
+inline std::string FormatNumber(double value) {
+    return format::GeneralNumber(value);
+}
 std::string FormatDateValue(double value, NumberStyle style, bool date1904);
 // The style a number format shows: a date, a time, both, or a plain number.
 NumberStyle ClassifyFormat(std::string_view format);

@@ -209,6 +209,7 @@ class WorkbookParser {
             sheet.kind = entry.kind;
             Sheet::Impl& impl = sheet.impl();
             impl.shared = shared_;
+            impl.formats = formats_;
             impl.date1904 = date1904_;
             if (entry.kind == SheetKind::Worksheet || entry.kind == SheetKind::Macro) {
                 if (!parseSheet(entry.offset, impl)) return nullptr;
@@ -322,8 +323,9 @@ class WorkbookParser {
                 decoder_.append(decoded[id], reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
         }
         const auto& texts = biff8_ ? formats : decoded;
-        xfStyles_.reserve(xfFormats.size());
-        std::map<unsigned, NumberStyle> cache;
+        xfFormats_.reserve(xfFormats.size());
+        auto table = std::make_shared<FormatTable>();
+        std::map<unsigned, std::uint16_t> cache;
         for (std::uint16_t id : xfFormats) {
             auto hit = cache.find(id);
             if (hit == cache.end()) {
@@ -332,10 +334,12 @@ class WorkbookParser {
                 // in the local language; custom ones are judged by their text.
                 NumberStyle style = ClassifyBuiltinFormat(id);
                 if (style == NumberStyle::Plain && f != texts.end()) style = ClassifyFormat(f->second);
-                hit = cache.emplace(id, style).first;
+                const std::string code = BuiltinOrStoredCode(id, f != texts.end() ? &f->second : nullptr);
+                hit = cache.emplace(id, table->add(code, style)).first;
             }
-            xfStyles_.push_back(hit->second);
+            xfFormats_.push_back(hit->second);
         }
+        formats_ = std::move(table);
         auto pool = std::make_shared<StringPool>();
         if (!sst.empty()) {
             if (sst[0].size() < 8) return false;
@@ -365,30 +369,38 @@ class WorkbookParser {
         return true;
     }
 
-    NumberStyle styleOf(std::uint16_t xf) const {
-        return xf < xfStyles_.size() ? xfStyles_[xf] : NumberStyle::Plain;
-    }
+    std::uint16_t formatOf(std::uint16_t xf) const { return xf < xfFormats_.size() ? xfFormats_[xf] : 0; }
 
-    static void Place(CellSlot& c, const std::uint8_t* p) {
+    void Place(CellSlot& c, const std::uint8_t* p) const {
         c.row = U16(p);
         c.column = U16(p + 2);
+        c.format = formatOf(U16(p + 4));
+    }
+
+    void addError(Sheet::Impl& impl, const std::uint8_t* p, std::uint8_t code) {
+        CellSlot c{};
+        Place(c, p);
+        c.setKind(CellKind::Error);
+        c.error = code;
+        impl.cells.push_back(c);
     }
 
     void addNumber(Sheet::Impl& impl, std::uint16_t row, std::uint16_t col, std::uint16_t xf, double v) {
         CellSlot c{};
         c.row = row;
         c.column = col;
-        c.kind = CellKind::Number;
-        c.style = styleOf(xf);
+        c.setKind(CellKind::Number);
+        c.format = formatOf(xf);
         c.number = v;
         impl.cells.push_back(c);
     }
 
-    bool addOwnText(Sheet::Impl& impl, std::uint32_t row, std::uint16_t col) {
+    bool addOwnText(Sheet::Impl& impl, std::uint32_t row, std::uint16_t col, std::uint16_t xf) {
         CellSlot c{};
         c.row = row;
         c.column = col;
-        c.kind = CellKind::OwnText;
+        c.format = formatOf(xf);
+        c.setKind(CellKind::OwnText);
         if (!impl.own.close(c.index)) return false;
         impl.cells.push_back(c);
         return true;
@@ -421,7 +433,7 @@ class WorkbookParser {
             return false;
         int depth = 1;  // embedded chart substreams nest their own BOF..EOF
         bool pendingString = false;
-        std::uint16_t pendingRow = 0, pendingCol = 0;
+        std::uint16_t pendingRow = 0, pendingCol = 0, pendingXf = 0;
         while (true) {
             if (!cursor.next(r)) return false;
             walked_ += 4 + r.data.size();
@@ -470,7 +482,7 @@ class WorkbookParser {
                     if (n >= 10 && U32(p + 6) < shared_->size()) {
                         CellSlot c{};
                         Place(c, p);
-                        c.kind = CellKind::SharedText;
+                        c.setKind(CellKind::SharedText);
                         c.index = U32(p + 6);
                         impl.cells.push_back(c);
                     }
@@ -479,16 +491,18 @@ class WorkbookParser {
                 case kRString:
                     if (n >= 8) {
                         if (!readCellText(impl, {r.data.subspan(6)})) return false;
-                        if (!addOwnText(impl, U16(p), U16(p + 2))) return false;
+                        if (!addOwnText(impl, U16(p), U16(p + 2), U16(p + 4))) return false;
                     }
                     break;
                 case kBoolErr:
                     if (n >= 8 && p[7] == 0) {
                         CellSlot c{};
                         Place(c, p);
-                        c.kind = CellKind::Bool;
+                        c.setKind(CellKind::Bool);
                         c.flag = p[6] != 0;
                         impl.cells.push_back(c);
+                    } else if (n >= 8) {
+                        addError(impl, p, p[6]);
                     }
                     break;
                 case kFormula:
@@ -500,14 +514,17 @@ class WorkbookParser {
                         pendingString = true;  // the text follows in a STRING record
                         pendingRow = U16(p);
                         pendingCol = U16(p + 2);
+                        pendingXf = U16(p + 4);
                     } else if (p[6] == 1) {
                         CellSlot c{};
                         Place(c, p);
-                        c.kind = CellKind::Bool;
+                        c.setKind(CellKind::Bool);
                         c.flag = p[8] != 0;
                         impl.cells.push_back(c);
+                    } else if (p[6] == 2) {
+                        addError(impl, p, p[8]);
                     }
-                    break;  // errors and empty results read as ""
+                    break;  // empty results read as ""
                 case kString:
                     if (pendingString) {
                         pendingString = false;
@@ -516,7 +533,7 @@ class WorkbookParser {
                         while (cursor.peekType(type) && type == kContinue && cursor.next(r))
                             segs.push_back(r.data);
                         if (!readCellText(impl, std::move(segs))) return false;
-                        if (!addOwnText(impl, pendingRow, pendingCol)) return false;
+                        if (!addOwnText(impl, pendingRow, pendingCol, pendingXf)) return false;
                     }
                     break;
                 default:
@@ -532,7 +549,8 @@ class WorkbookParser {
     bool date1904_ = false;
     CodePageDecoder decoder_;
     std::vector<SheetEntry> sheets_;
-    std::vector<NumberStyle> xfStyles_;
+    std::vector<std::uint16_t> xfFormats_;  // format table index of each XF
+    std::shared_ptr<const FormatTable> formats_;
     std::shared_ptr<const StringPool> shared_;
 };
 

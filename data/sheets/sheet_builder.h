@@ -1,0 +1,74 @@
+#pragma once
+// Puts the cells a reader finds into a sheet of the workbook model, within the limits of
+// readers.h. The first cell beyond them stops the build with the reason.
+
+#include <string>
+#include <string_view>
+
+#include "data/sheets/readers.h"
+#include "data/xls/sheet_impl.h"
+
+namespace qm::sheets {
+
+class SheetBuilder {
+  public:
+    SheetBuilder(xls::Sheet& sheet, std::size_t& cellsSoFar)
+        : impl_(sheet.impl()), name_(sheet.name), cells_(cellsSoFar) {}
+
+    bool number(std::size_t row, std::size_t column, double value, std::uint16_t format) {
+        xls::CellSlot* c = slot(row, column, format, xls::CellKind::Number);
+        if (c) c->number = value;
+        return c != nullptr;
+    }
+    bool sharedText(std::size_t row, std::size_t column, std::uint32_t index, std::uint16_t format) {
+        xls::CellSlot* c = slot(row, column, format, xls::CellKind::SharedText);
+        if (c) c->index = index;
+        return c != nullptr;
+    }
+    bool text(std::size_t row, std::size_t column, std::string_view value, std::uint16_t format) {
+        if (value.empty()) return true;
+        std::uint32_t index;
+        if (!impl_.own.add(value, index)) return fail("the texts of sheet \"" + name_ + "\" are too large");
+        xls::CellSlot* c = slot(row, column, format, xls::CellKind::OwnText);
+        if (c) c->index = index;
+        return c != nullptr;
+    }
+    bool boolean(std::size_t row, std::size_t column, bool value, std::uint16_t format) {
+        xls::CellSlot* c = slot(row, column, format, xls::CellKind::Bool);
+        if (c) c->flag = value;
+        return c != nullptr;
+    }
+    bool error(std::size_t row, std::size_t column, std::uint8_t code, std::uint16_t format) {
+        xls::CellSlot* c = slot(row, column, format, xls::CellKind::Error);
+        if (c) c->error = code;
+        return c != nullptr;
+    }
+    const std::string& problem() const { return problem_; }
+
+  private:
+    xls::CellSlot* slot(std::size_t row, std::size_t column, std::uint16_t format, xls::CellKind kind) {
+        if (row >= kLastRow)
+            return fail("sheet \"" + name_ + "\" reaches the last row a sheet can have (row 1,048,576)"),
+                   nullptr;
+        if (column > 16383) return fail("sheet \"" + name_ + "\" has a cell beyond the last column"), nullptr;
+        if (++cells_ > kMaxCells) return fail("the workbook holds more than 33 million cells"), nullptr;
+        xls::CellSlot c{};
+        c.row = static_cast<std::uint32_t>(row);
+        c.column = static_cast<std::uint16_t>(column);
+        c.format = format;
+        c.setKind(kind);
+        impl_.cells.push_back(c);
+        return &impl_.cells.back();
+    }
+    bool fail(std::string why) {
+        if (problem_.empty()) problem_ = std::move(why);
+        return false;
+    }
+
+    xls::Sheet::Impl& impl_;
+    std::string name_;
+    std::size_t& cells_;
+    std::string problem_;
+};
+
+}  // namespace qm::sheets

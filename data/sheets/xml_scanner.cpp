@@ -1,0 +1,238 @@
+#include "data/sheets/xml_scanner.h"
+
+#include <cstring>
+
+namespace qm::sheets {
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view LocalName(std::string_view qualified) {
+    const std::size_t colon = qualified.find(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, unsigned long cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendXmlDecoded(std::string& out, std::string_view raw) {
+    std::size_t i = 0;
+    while (i < raw.size()) {
+        const std::size_t amp = raw.find('&', i);
+        if (amp == std::string_view::npos) {
+            out.append(raw.substr(i));
+            return;
+        }
+        out.append(raw.substr(i, amp - i));
+        const std::size_t semi = raw.find(';', amp + 1);
+        if (semi == std::string_view::npos || semi - amp > 12) {
+            out += '&';
+            i = amp + 1;
+            continue;
+        }
+        const std::string_view entity = raw.substr(amp + 1, semi - amp - 1);
+        if (entity == "lt")
+            out += '<';
+        else if (entity == "gt")
+            out += '>';
+        else if (entity == "amp")
+            out += '&';
+        else if (entity == "quot")
+            out += '"';
+        else if (entity == "apos")
+            out += '\'';
+        else if (entity.size() >= 2 && entity[0] == '#') {
+            const bool hex = entity[1] == 'x' || entity[1] == 'X';
+            unsigned long cp = 0;
+            bool ok = entity.size() > (hex ? 2u : 1u);
+            for (std::size_t k = hex ? 2 : 1; k < entity.size() && ok; ++k) {
+                const char c = entity[k];
+                int d = c >= '0' && c <= '9'          ? c - '0'
+                        : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                      : -1;
+                if (d < 0)
+                    ok = false;
+                else
+                    cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+                if (cp > 0x10FFFF) ok = false;
+            }
+            if (!ok) {
+                out.append(raw.substr(amp, semi - amp + 1));
+            } else {
+                AppendUtf8(out, cp);
+            }
+        } else {
+            out.append(raw.substr(amp, semi - amp + 1));
+        }
+        i = semi + 1;
+    }
+}
+
+XmlScanner::XmlScanner(std::string_view xml) : xml_(xml) {
+    // A byte order mark is not text.
+    if (xml_.size() >= 3 && static_cast<unsigned char>(xml_[0]) == 0xEF &&
+        static_cast<unsigned char>(xml_[1]) == 0xBB && static_cast<unsigned char>(xml_[2]) == 0xBF)
+        pos_ = 3;
+}
+
+XmlScanner::Event XmlScanner::next() {
+    if (failed_) return Event::Error;
+    while (true) {
+        if (pos_ >= xml_.size()) return Event::End;
+        if (xml_[pos_] != '<') {
+            const void* lt = std::memchr(xml_.data() + pos_, '<', xml_.size() - pos_);
+            const std::size_t end =
+                lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - xml_.data()) : xml_.size();
+            text_ = xml_.substr(pos_, end - pos_);
+            cdata_ = false;
+            pos_ = end;
+            return Event::Text;
+        }
+        const std::string_view rest = xml_.substr(pos_);
+        if (rest.substr(0, 4) == "<!--") {
+            const std::size_t close = rest.find("-->", 4);
+            if (close == std::string_view::npos) break;
+            pos_ += close + 3;
+            continue;
+        }
+        if (rest.substr(0, 9) == "<![CDATA[") {
+            const std::size_t close = rest.find("]]>", 9);
+            if (close == std::string_view::npos) break;
+            text_ = rest.substr(9, close - 9);
+            cdata_ = true;
+            pos_ += close + 3;
+            return Event::Text;
+        }
+        if (rest.substr(0, 2) == "<?") {
+            const std::size_t close = rest.find("?>", 2);
+            if (close == std::string_view::npos) break;
+            pos_ += close + 2;
+            continue;
+        }
+        if (rest.substr(0, 2) == "<!") {
+            // DOCTYPE and other declarations, with a bracketed internal subset: skipped, never read.
+            int depth = 0;
+            std::size_t i = 2;
+            for (; i < rest.size(); ++i) {
+                if (rest[i] == '[')
+                    ++depth;
+                else if (rest[i] == ']')
+                    --depth;
+                else if (rest[i] == '>' && depth <= 0)
+                    break;
+            }
+            if (i >= rest.size()) break;
+            pos_ += i + 1;
+            continue;
+        }
+        const bool end = rest.size() > 1 && rest[1] == '/';
+        std::size_t i = end ? 2 : 1;
+        const std::size_t nameBegin = i;
+        while (i < rest.size() && !IsSpace(rest[i]) && rest[i] != '>' && rest[i] != '/') ++i;
+        if (i == nameBegin || i >= rest.size()) break;
+        name_ = LocalName(rest.substr(nameBegin, i - nameBegin));
+        // Find the tag's end, stepping over quoted attribute values (which may hold '>').
+        const std::size_t attrBegin = i;
+        char quote = 0;
+        for (; i < rest.size(); ++i) {
+            const char c = rest[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        if (i >= rest.size()) break;
+        selfClosing_ = !end && rest[i - 1] == '/';
+        attributes_ = rest.substr(attrBegin, i - attrBegin - (selfClosing_ ? 1 : 0));
+        pos_ += i + 1;
+        return end ? Event::EndTag : Event::StartTag;
+    }
+    failed_ = true;
+    return Event::Error;
+}
+
+bool XmlScanner::rawAttribute(std::string_view localName, std::string_view& value) const {
+    std::string_view a = attributes_;
+    std::size_t i = 0;
+    while (i < a.size()) {
+        while (i < a.size() && IsSpace(a[i])) ++i;
+        const std::size_t nameBegin = i;
+        while (i < a.size() && a[i] != '=' && !IsSpace(a[i])) ++i;
+        const std::string_view name = a.substr(nameBegin, i - nameBegin);
+        while (i < a.size() && IsSpace(a[i])) ++i;
+        if (i >= a.size() || a[i] != '=') return false;
+        ++i;
+        while (i < a.size() && IsSpace(a[i])) ++i;
+        if (i >= a.size() || (a[i] != '"' && a[i] != '\'')) return false;
+        const char quote = a[i++];
+        const std::size_t close = a.find(quote, i);
+        if (close == std::string_view::npos) return false;
+        if (LocalName(name) == localName) {
+            value = a.substr(i, close - i);
+            return true;
+        }
+        i = close + 1;
+    }
+    return false;
+}
+
+bool XmlScanner::attribute(std::string_view localName, std::string& value) const {
+    std::string_view raw;
+    if (!rawAttribute(localName, raw)) return false;
+    value.clear();
+    AppendXmlDecoded(value, raw);
+    return true;
+}
+
+void XmlScanner::appendText(std::string& out) const {
+    if (cdata_ || text_.find('&') == std::string_view::npos)
+        out.append(text_);
+    else
+        AppendXmlDecoded(out, text_);
+}
+
+bool XmlScanner::skipElement() {
+    if (selfClosing_) return true;
+    int depth = 1;
+    while (true) {
+        switch (next()) {
+            case Event::StartTag:
+                if (!selfClosing_) ++depth;
+                break;
+            case Event::EndTag:
+                if (--depth == 0) return true;
+                break;
+            case Event::Text:
+                break;
+            case Event::End:
+            case Event::Error:
+                return false;
+        }
+    }
+}
+
+}  // namespace qm::sheets

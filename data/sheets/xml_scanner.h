@@ -1,0 +1,57 @@
+#pragma once
+// A pull scanner over an XML document held in memory, made for the large parts of workbooks
+// (sheet data, shared strings, ODF content), where building a tree would cost several times the
+// document in memory and most of the time. Element and attribute names are matched by their
+// local name (the part after the namespace prefix), which is unambiguous within these parts.
+// No entity declarations are read (a DOCTYPE is skipped whole), so nothing expands. Nothing is
+// read outside the given text.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm::sheets {
+
+class XmlScanner {
+  public:
+    enum class Event { StartTag, EndTag, Text, End, Error };
+
+    explicit XmlScanner(std::string_view xml);
+
+    // The next start tag, end tag or stretch of text (CDATA included). A self-closing tag gives
+    // a StartTag with selfClosing() true and no EndTag. Error on malformed markup; End at the
+    // end of the text; both repeat once reached.
+    Event next();
+
+    // Local name of the current tag.
+    std::string_view name() const { return name_; }
+    bool selfClosing() const { return selfClosing_; }
+    // The value of the current start tag's attribute with this local name, entities decoded,
+    // appended to nothing: false when the tag has no such attribute.
+    bool attribute(std::string_view localName, std::string& value) const;
+    // Raw (undecoded) value; for values known to hold no entities (numbers, references).
+    bool rawAttribute(std::string_view localName, std::string_view& value) const;
+    // The current text with entities and character references decoded, appended to `out`.
+    void appendText(std::string& out) const;
+    // Skips to the end of the current element (its EndTag consumed); false on error or end.
+    bool skipElement();
+
+  private:
+    std::string_view xml_;
+    std::size_t pos_ = 0;
+    std::string_view name_;
+    std::string_view attributes_;
+    std::string_view text_;
+    bool cdata_ = false;
+    bool selfClosing_ = false;
+    bool failed_ = false;
+};
+
+// Appends `raw` with the five predefined entities and numeric character references decoded.
+// An unknown or broken reference is kept as it stands.
+void AppendXmlDecoded(std::string& out, std::string_view raw);
+
+// Appends the UTF-8 form of a code point; invalid ones (surrogates, beyond U+10FFFF) give U+FFFD.
+void AppendUtf8(std::string& out, unsigned long codePoint);
+
+}  // namespace qm::sheets

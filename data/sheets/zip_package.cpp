@@ -1,0 +1,72 @@
+#include "data/sheets/zip_package.h"
+
+#include <zip.h>
+
+namespace qm::sheets {
+
+struct ZipPackage::Impl {
+    struct Closer {
+        void operator()(zip_t* z) const { zip_discard(z); }
+    };
+    std::unique_ptr<zip_t, Closer> archive;
+};
+
+ZipPackage::ZipPackage() : impl_(std::make_unique<Impl>()) {}
+ZipPackage::~ZipPackage() = default;
+
+bool ZipPackage::open(std::span<const std::uint8_t> bytes) {
+    impl_->archive.reset();
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (!source) {
+        zip_error_fini(&error);
+        return false;
+    }
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    zip_error_fini(&error);
+    if (!archive) {
+        zip_source_free(source);  // not taken over on failure
+        return false;
+    }
+    impl_->archive.reset(archive);
+    return true;
+}
+
+bool ZipPackage::has(std::string_view name) const {
+    if (!impl_->archive) return false;
+    const std::string key(name);
+    return zip_name_locate(impl_->archive.get(), key.c_str(), ZIP_FL_NOCASE) >= 0;
+}
+
+ZipPackage::ReadStatus ZipPackage::read(std::string_view name, std::string& out, std::size_t limit) const {
+    out.clear();
+    if (!impl_->archive) return ReadStatus::Missing;
+    const std::string key(name);
+    const zip_int64_t index = zip_name_locate(impl_->archive.get(), key.c_str(), ZIP_FL_NOCASE);
+    if (index < 0) return ReadStatus::Missing;
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (zip_stat_index(impl_->archive.get(), static_cast<zip_uint64_t>(index), 0, &info) != 0)
+        return ReadStatus::Damaged;
+    if ((info.valid & ZIP_STAT_SIZE) && info.size > limit) return ReadStatus::TooLarge;
+    struct FileCloser {
+        void operator()(zip_file_t* f) const { zip_fclose(f); }
+    };
+    std::unique_ptr<zip_file_t, FileCloser> file(
+        zip_fopen_index(impl_->archive.get(), static_cast<zip_uint64_t>(index), 0));
+    if (!file) return ReadStatus::Damaged;
+    if (info.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(info.size));
+    char buffer[1 << 16];
+    while (true) {
+        const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+        if (n < 0) return ReadStatus::Damaged;  // also a wrong checksum at the end
+        if (n == 0) break;
+        // The stored size may lie; the inflated data is bounded all the same.
+        if (out.size() + static_cast<std::size_t>(n) > limit) return ReadStatus::TooLarge;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return ReadStatus::Ok;
+}
+
+}  // namespace qm::sheets

@@ -1,0 +1,128 @@
+// The .xlsx, .ods and .csv readers on files shaped the way other writers shape them, and on the
+// bad files each must refuse with a reason instead of crashing or hanging.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/workbook_file.h"
+#include "data/xls/workbook.h"
+
+namespace qm::sheets {
+namespace {
+
+std::string Fixture(const std::string& name) {
+    return std::string(QM_SHEET_FIXTURES) + "/" + name;
+}
+
+data::WorkbookLoad Load(const std::string& name) {
+    return data::LoadWorkbook(Fixture(name));
+}
+
+// "raw|shown" of every cell of a row, for compact expectations.
+std::vector<std::string> Row(const xls::Sheet& sheet, std::size_t row) {
+    std::vector<std::string> out;
+    for (std::size_t c = 0; c < sheet.columnCount(); ++c)
+        out.push_back(sheet.cell(row, c) + "|" + sheet.shownCell(row, c));
+    return out;
+}
+
+TEST(XlsxReader, ReadsWhatOtherWritersWrite) {
+    const auto load = Load("odd.xlsx");
+    ASSERT_TRUE(load.workbook) << load.problem;
+    const auto& sheets = load.workbook->sheets;
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(sheets[1].name, "Chart1");
+    EXPECT_EQ(sheets[1].kind, xls::SheetKind::Chart);
+    EXPECT_EQ(sheets[2].name, "Hidden");  // hidden sheets are tables too, as in .xls
+    EXPECT_EQ(sheets[2].cell(0, 0), "secret");
+
+    const xls::Sheet& data = sheets[0];
+    EXPECT_EQ(data.rowCount(), 4u);
+    // Runs are joined; the phonetic guide of 山田 is not part of its text.
+    EXPECT_EQ(Row(data, 0),
+              (std::vector<std::string>{"Name|Name", "Code|Code", "When|When", "Flag|Flag", "Err|Err"}));
+    EXPECT_EQ(Row(data, 1), (std::vector<std::string>{"山田|山田", "7|No.007", "2024-03-05|2024/3/5",
+                                                      "TRUE|TRUE", "|#DIV/0!"}));
+    // Cached formula results; _x000D_ is a carriage return; entities decoded; spaces kept.
+    EXPECT_EQ(data.cell(3, 0), "a\rb <c>");
+    EXPECT_EQ(data.cell(3, 1), " 001234 ");
+    EXPECT_EQ(data.cell(3, 2), "");  // a styled cell without a value
+    EXPECT_EQ(data.cell(3, 3), "FALSE");
+    EXPECT_EQ(data.cell(3, 4), "2");
+}
+
+TEST(OdsReader, ExpandsRepeatsAndReadsTypedValues) {
+    const auto load = Load("repeat.ods");
+    ASSERT_TRUE(load.workbook) << load.problem;
+    const auto& sheets = load.workbook->sheets;
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[1].rowCount(), 0u);
+    const xls::Sheet& rep = sheets[0];
+    // Three repeated rows of two repeated cells; the million trailing empty rows add nothing.
+    EXPECT_EQ(rep.rowCount(), 6u);
+    EXPECT_EQ(rep.columnCount(), 4u);
+    for (std::size_t r = 1; r <= 3; ++r)
+        EXPECT_EQ(Row(rep, r), (std::vector<std::string>{"5|5", "5|5", "|", "|"}));
+    EXPECT_EQ(rep.cell(4, 0), "a   b\nsecond\nline");  // no annotation text
+    EXPECT_EQ(rep.shownCell(4, 1), "36:15");           // a duration under [h]:mm
+    EXPECT_EQ(rep.shownCell(4, 2), "25.6%");
+    EXPECT_EQ(rep.cell(4, 3), "TRUE");
+    // The 1904 null date: the date keeps its calendar day in both texts.
+    EXPECT_EQ(rep.cell(5, 0), "2024-03-05 14:30:00");
+    EXPECT_EQ(rep.shownCell(5, 0), "2024年3月5日 14:30");
+}
+
+TEST(CsvReader, QuotedFieldsInEveryEncoding) {
+    for (const char* name : {"quoted.csv", "gbk.csv", "utf16.csv"}) {
+        SCOPED_TRACE(name);
+        const auto load = Load(name);
+        ASSERT_TRUE(load.workbook) << load.problem;
+        ASSERT_EQ(load.workbook->sheets.size(), 1u);
+        const xls::Sheet& s = load.workbook->sheets[0];
+        EXPECT_EQ(s.name, std::string(name).substr(0, std::string(name).size() - 4));
+        EXPECT_EQ(s.rowCount(), 4u);
+        EXPECT_EQ(s.cell(0, 0), "编号");
+        EXPECT_EQ(s.cell(1, 0), "001234");  // a text as written, zeros kept
+        EXPECT_EQ(s.shownCell(1, 0), "001234");
+        EXPECT_EQ(s.cell(1, 1), "张三, 李四");
+        EXPECT_EQ(s.cell(1, 2), "他说\"好\"");
+        EXPECT_EQ(s.cell(2, 1), "");
+        EXPECT_EQ(s.cell(2, 2), "第一行\r\n第二行");
+        EXPECT_EQ(s.cell(3, 0), "");
+        EXPECT_EQ(s.cell(3, 1), "王五");
+    }
+}
+
+TEST(BadWorkbooks, RefusedWithOneLineReason) {
+    struct Case {
+        const char* file;
+        const char* reasonStart;
+    };
+    for (const Case& c : {Case{"notzip.xlsx", "not a workbook"},
+                          Case{"nobook.xlsx", "the archive holds no workbook"}, Case{"cut.xlsx", "damaged"},
+                          Case{"encrypted.xlsx", "encrypted"}, Case{"broken.csv", "damaged: a quoted field"},
+                          Case{"bottom.xlsx", "sheet \"Big\" reaches the last row"},
+                          Case{"missing.xlsx", "the file does not exist"}}) {
+        SCOPED_TRACE(c.file);
+        const auto load = Load(c.file);
+        EXPECT_FALSE(load.workbook);
+        EXPECT_EQ(load.problem.rfind(c.reasonStart, 0), 0u) << load.problem;
+        EXPECT_EQ(load.problem.find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(data::LoadWorkbook(QM_SHEET_FIXTURES).problem, "not a regular file");
+}
+
+TEST(WorkbookFiles, NamesTheFourFormats) {
+    for (const char* name : {"a.xls", "B.XLSX", "c.xlsm", "d.Ods", "名单.csv"})
+        EXPECT_TRUE(data::IsWorkbookFileName(name)) << name;
+    for (const char* name : {"a.doc", "xls", "a.xlsx.bak", "a.txt"})
+        EXPECT_FALSE(data::IsWorkbookFileName(name)) << name;
+    std::vector<std::string> listed;
+    for (const char* const* e = data::WorkbookExtensions(); *e; ++e) listed.push_back(*e);
+    EXPECT_EQ(listed, (std::vector<std::string>{".xls", ".xlsx", ".xlsm", ".ods", ".csv"}));
+}
+
+}  // namespace
+}  // namespace qm::sheets
