@@ -227,4 +227,41 @@ DatabaseResult RunDatabaseStatement(const std::string& file, bool readOnlyFile, 
     return result;
 }
 
+std::string DatabaseProblem(const std::string& file, std::string_view table, bool write) {
+    if (file.empty() || !FileExists(file)) return "文件不存在";
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+    Database db(raw, DatabaseCloser{});
+    if (rc != SQLITE_OK || !db) return rc == SQLITE_CANTOPEN ? "文件无法打开（没有权限）" : "文件无法打开";
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    // Reading the table reads the file's header and pages: a damaged file fails here.
+    const std::string count = "select count(*) from \"" + std::string(table) + "\"";
+    int step = SQLITE_ERROR;
+    {
+        std::string_view tail;
+        Statement statement = Prepare(db.get(), count, &tail);
+        if (!statement) {
+            const int code = sqlite3_errcode(db.get()) & 0xFF;
+            if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) return "文件已损坏";
+            if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return "文件被其他程序锁定";
+            return "文件中没有设置表 " + std::string(table);
+        }
+        step = sqlite3_step(statement.get());
+    }
+    if (step == SQLITE_BUSY || step == SQLITE_LOCKED) return "文件被其他程序锁定";
+    if (step != SQLITE_ROW) return "文件已损坏";
+    if (!write) return {};
+    // A write lock taken and given back at once: a read-only file or folder, or another program
+    // holding the file, shows here without anything written.
+    if (sqlite3_db_readonly(db.get(), "main") == 1) return "文件是只读的，无法保存更改";
+    const int begin = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (begin == SQLITE_OK) {
+        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        return {};
+    }
+    if ((begin & 0xFF) == SQLITE_BUSY || (begin & 0xFF) == SQLITE_LOCKED) return "文件被其他程序锁定，无法保存更改";
+    if ((begin & 0xFF) == SQLITE_READONLY) return "文件是只读的，无法保存更改";
+    return "文件无法写入";
+}
+
 }  // namespace qm::data

@@ -55,4 +55,8 @@ struct DatabaseResult {
 DatabaseResult RunDatabaseStatement(const std::string& file, bool readOnlyFile, std::string_view sql,
                                     bool writable);
 
+// Why the settings database `file` cannot be read (or, with `write`, written), in a few words
+// for the user; "" when it can. Looks for its table `table`. Changes nothing in the file.
+std::string DatabaseProblem(const std::string& file, std::string_view table, bool write);
+
 }  // namespace qm::data

@@ -3,6 +3,7 @@
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
+#include "data/providers.h"
 #include "data/recordset.h"
 
 namespace qm {
@@ -51,8 +52,8 @@ std::string CollapseSeparators(std::string path) {
 
 AppSettings::AppSettings(std::string programFolder)
     : programFolder_(std::move(programFolder)),
-      connectionString_(
-          data::BuildConnectionString(data::AccessFile, {}, programFolder_ + "/Quillmerge.mdb")),
+      file_(programFolder_ + "/Quillmerge.mdb"),
+      connectionString_(data::BuildConnectionString(data::AccessFile, {}, file_)),
       recordset_(std::make_unique<data::Recordset>()) {
     Load();
 }
@@ -62,9 +63,10 @@ AppSettings::~AppSettings() = default;
 void AppSettings::Load() {
     std::string* fields[] = {&excelPath_, &wordPath_, &userDocPath_};
     queryText_ = "select * from init";
-    recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
+    const bool opened = recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
     // A recordset that did not open reads eof as false, so a missing database leaves the
-    // fields empty below, and GetPath falls back to the defaults.
+    // fields empty below, and GetPath falls back to the defaults. Nothing is written into a
+    // store that could not be read: it may be damaged, and is the user's to look at.
     if (recordset_->eof()) {
         recordset_->addNew();
         for (int i = 0; i < 3; ++i) {
@@ -76,6 +78,30 @@ void AppSettings::Load() {
         for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
     }
     recordset_->close();
+    if (!opened) {
+        Report("设置文件“" + file_ + "”无法读取：" + data::DatabaseProblem(file_, "Init", false) +
+               "。本次使用默认的文件夹，所选的文件夹不会被记住。");
+    } else if (const std::string problem = data::DatabaseProblem(file_, "Init", true); !problem.empty()) {
+        Report("设置文件“" + file_ + "”无法保存更改：" + problem + "。本次所选的文件夹下次启动时不会被记住。");
+    }
+}
+
+// The user hears about the store once a run of the program: its later failures are the same
+// trouble told again.
+void AppSettings::Report(std::string problem) {
+    problem_ = std::move(problem);
+    if (observer_ && !told_) {
+        told_ = true;
+        observer_(problem_);
+    }
+}
+
+void AppSettings::SetProblemObserver(std::function<void(const std::string&)> observer) {
+    observer_ = std::move(observer);
+    if (!problem_.empty() && observer_ && !told_) {
+        told_ = true;
+        observer_(problem_);
+    }
 }
 
 std::string AppSettings::GetPath(int index) const {
@@ -107,9 +133,14 @@ void AppSettings::SetPath(int index, std::string_view folder) {
     const std::string stored = path == "/" ? path : path + "/";
     queryText_ = std::string("update Init set ") + kColumns[index - 1].column + "='" +
                  ReplaceAll(stored, "'", "''") + "'";
-    recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
+    const bool written = recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
     recordset_->update();
     recordset_->close();
+    if (!written) {
+        std::string why = data::DatabaseProblem(file_, "Init", true);
+        if (why.empty()) why = "写入失败";
+        Report("设置文件“" + file_ + "”无法保存更改：" + why + "。本次所选的文件夹下次启动时不会被记住。");
+    }
 }
 
 }  // namespace qm

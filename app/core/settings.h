@@ -1,9 +1,11 @@
 #pragma once
 // The three remembered folders, kept in the one row of the table Init of the settings database
 // ProgramFolder + "/Quillmerge.mdb" (an SQLite file shipped with the program; never created
-// here). Every database failure is silent: the folders then fall back to their defaults below
-// the program folder, and changes last only for this run.
+// here). A store that cannot be read leaves the folders at their defaults below the program
+// folder; one that cannot be written keeps changes for this run only. Either way the program
+// goes on, and the problem is told once to whoever watches (the window), never overwritten.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +42,13 @@ public:
     void SetWordPath(std::string_view folder) { SetPath(2, folder); }
     void SetUserDocPath(std::string_view folder) { SetPath(3, folder); }
 
+    // What is wrong with the store, in a sentence for the user (which file, what failed); "" when
+    // nothing is. Set by Load and by a SetPath that could not store its folder.
+    const std::string& Problem() const { return problem_; }
+    // `observer` hears of a problem once in the program's run: the one Load found at once, else
+    // the first that comes later.
+    void SetProblemObserver(std::function<void(const std::string&)> observer);
+
     // The fields as last loaded or stored (stored form, no trailing separator).
     const std::string& ConnectionString() const { return connectionString_; }
     const std::string& QueryText() const { return queryText_; }
@@ -48,7 +57,13 @@ public:
     const std::string& UserDocPath() const { return userDocPath_; }
 
 private:
+    void Report(std::string problem);
+
     std::string programFolder_;
+    std::string file_;
+    std::string problem_;
+    bool told_ = false;
+    std::function<void(const std::string&)> observer_;
     std::string connectionString_;
     std::unique_ptr<data::Recordset> recordset_;
     std::string queryText_;

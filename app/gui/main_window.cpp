@@ -100,7 +100,7 @@ MainWindow::MainWindow(WindowContext context, QWidget* parent)
     Created();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { ctx_.settings.SetProblemObserver(nullptr); }
 
 void MainWindow::BuildControls() {
     auto* client = new QWidget(this);
@@ -234,6 +234,13 @@ void MainWindow::Created() {
     unitLabel_->setText(QStringLiteral("条"));
     state.multiRowMode = multiRowBox_->isChecked();
     state.repeatMode = repeatBox_->isChecked();
+    // A settings store that cannot be read or written is told once, when the window is up; the
+    // program goes on with what it has.
+    ctx_.settings.SetProblemObserver([this](const std::string& problem) {
+        QTimer::singleShot(0, this, [this, problem] {
+            ctx_.dialogs.message(problem, "", Buttons::Ok, MessageIcon::Warning);
+        });
+    });
 }
 
 void MainWindow::FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,

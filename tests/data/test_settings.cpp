@@ -162,5 +162,59 @@ TEST_F(Settings, LockedDatabaseKeepsChangesInMemory) {
     EXPECT_EQ(Scalar(db, "select count(*) from Init"), "0");
 }
 
+// A store that cannot be read or written is told once, with the file and what failed, and is
+// never written over.
+TEST_F(Settings, ProblemsOfTheStoreAreToldOnceAndNothingIsOverwritten) {
+    {
+        // No store at all.
+        AppSettings settings(program.path());
+        EXPECT_NE(settings.Problem().find(db), std::string::npos);
+        EXPECT_NE(settings.Problem().find("文件不存在"), std::string::npos);
+        EXPECT_EQ(settings.GetExcelPath(), program.path() + "/数据/");
+        EXPECT_FALSE(std::filesystem::exists(db));
+    }
+    {
+        // A damaged file: told, and left exactly as it is.
+        const std::string garbage(8192, 'x');
+        FILE* f = std::fopen(db.c_str(), "wb");
+        std::fwrite(garbage.data(), 1, garbage.size(), f);
+        std::fclose(f);
+        AppSettings settings(program.path());
+        EXPECT_NE(settings.Problem().find("已损坏"), std::string::npos) << settings.Problem();
+        settings.SetExcelPath(MakeFolder("wb"));
+        std::vector<std::string> heard;
+        settings.SetProblemObserver([&](const std::string& p) { heard.push_back(p); });
+        EXPECT_EQ(heard.size(), 1u);
+        settings.SetWordPath(MakeFolder("wb2"));
+        EXPECT_EQ(heard.size(), 1u);
+        FILE* back = std::fopen(db.c_str(), "rb");
+        std::string content(8192, '\0');
+        EXPECT_EQ(std::fread(content.data(), 1, content.size(), back), 8192u);
+        std::fclose(back);
+        EXPECT_EQ(content, garbage);
+        std::filesystem::remove(db);
+    }
+    {
+        // A store without the table.
+        Sql(db, "CREATE TABLE Other (x TEXT);");
+        AppSettings settings(program.path());
+        EXPECT_NE(settings.Problem().find("Init"), std::string::npos) << settings.Problem();
+        std::filesystem::remove(db);
+    }
+    {
+        // Another program holds the store: folders chosen now cannot be kept, and that is said.
+        MakeDatabase("INSERT INTO Init VALUES ('', '', '');");
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        AppSettings settings(program.path());
+        EXPECT_NE(settings.Problem().find("锁定"), std::string::npos) << settings.Problem();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        AppSettings free(program.path());
+        EXPECT_EQ(free.Problem(), "");
+    }
+}
+
 }  // namespace
 }  // namespace qm
