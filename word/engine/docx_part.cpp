@@ -192,9 +192,23 @@ class PartScanner {
         return {};
     }
 
+    static bool HasElement(pugi::xml_node e) {
+        for (pugi::xml_node c : e.children())
+            if (c.type() == pugi::node_element) return true;
+        return false;
+    }
+
+    // During the walk, before the children of `e` have been met.
     bool HasWordChild(pugi::xml_node e, std::string_view local) const {
         for (pugi::xml_node c : e.children())
             if (c.type() == pugi::node_element && IsWordName(c.name(), local)) return true;
+        return false;
+    }
+
+    // After the walk.
+    bool HasChild(pugi::xml_node e, std::string_view local) const {
+        for (pugi::xml_node c : e.children())
+            if (c.type() == pugi::node_element && Word(c) == local) return true;
         return false;
     }
 
@@ -398,8 +412,40 @@ class PartScanner {
 
     // ---- judging one bookmark ----
 
-    // The run properties of `run` (a w:r, or a paragraph's w:pPr), without revision marks: a
-    // value is new text, not a tracked change.
+    // Text formatting: the only WordprocessingML a copied w:rPr keeps. Revision marks go (a
+    // value is new text, not a tracked change), and so does anything else a part may hold there.
+    static bool IsFormatting(std::string_view w) {
+        static constexpr std::string_view kNames =
+            " rStyle rFonts b bCs i iCs caps smallCaps strike dstrike outline shadow emboss imprint noProof"
+            " snapToGrid vanish webHidden color spacing w kern position sz szCs highlight u effect bdr shd"
+            " fitText vertAlign rtl cs em lang eastAsianLayout specVanish oMath ";
+        for (std::size_t at = kNames.find(w); !w.empty() && at != kNone; at = kNames.find(w, at + 1))
+            if (kNames[at - 1] == ' ' && kNames[at + w.size()] == ' ') return true;
+        return false;
+    }
+
+    // Whether the WordprocessingML under `n` (itself included) is formatting only, so that
+    // dropping or copying it loses or repeats nothing else: no bookmark tag, no field mark.
+    bool Harmless(pugi::xml_node n) const {
+        const pugi::xml_node top = n;
+        while (n) {
+            if (n.type() == pugi::node_element) {
+                const std::string_view w = Word(n);
+                if (!w.empty() && w != "rPr" && w != "rPrChange" && !IsFormatting(w)) return false;
+            }
+            if (pugi::xml_node child = n.first_child()) {
+                n = child;
+                continue;
+            }
+            while (n != top && !n.next_sibling()) n = n.parent();
+            if (n == top) break;
+            n = n.next_sibling();
+        }
+        return true;
+    }
+
+    // The run properties of `holder` (a w:r, or a paragraph's w:pPr for its mark): formatting
+    // of WordprocessingML and extensions in other namespaces.
     std::string Properties(pugi::xml_node holder, bool& ok) const {
         std::string out;
         for (pugi::xml_node c : holder.children()) {
@@ -410,7 +456,9 @@ class PartScanner {
             pugi::xml_node original = c.first_child();
             for (pugi::xml_node k = copy.first_child(); k && original;) {
                 pugi::xml_node next = k.next_sibling();
-                if (IsOneOf(Word(original), {"rPrChange", "ins", "del", "moveFrom", "moveTo"}))
+                const std::string_view w = Word(original);
+                if (original.type() != pugi::node_element || (!w.empty() && !IsFormatting(w)) ||
+                    !Harmless(original))
                     copy.remove_child(k);
                 k = next;
                 original = original.next_sibling();
@@ -449,12 +497,13 @@ class PartScanner {
     std::string Refusal(std::size_t si, PartBookmark& b) {
         const Tag& s = tags_[si];
         if (s.column) return "a table column bookmark";
+        // Word writes a text box twice (for new and old readers), its bookmarks included.
+        if (s.textBox) return "inside a text box";
         const std::vector<std::size_t>& ends = ends_[s.id];
         if (starts_[s.id].size() > 1 || ends.size() > 1) return "its id is not unique";
         if (ends.empty()) return "has no end";
         const std::size_t ei = ends.front();
         const Tag& e = tags_[ei];
-        if (s.textBox) return "inside a text box";
         if (ei < si) return "ends before it starts";
         if (!s.paragraph || s.paragraph != e.paragraph)
             return s.cell != e.cell ? "spans a table cell" : "spans a paragraph mark";
@@ -489,6 +538,9 @@ class PartScanner {
                 const Element& ci = Info(c);
                 if (ci.word == "br" && ci.type == "page") return "holds a page break";
                 if (ci.word == "br" && ci.type == "column") return "holds a column break";
+                if (ci.word == "rPr" && !Harmless(c)) return "holds unusual run properties";
+                if ((IsText(ci.word) || ci.word == "lastRenderedPageBreak") && HasElement(c))
+                    return "holds unusual text markup";
                 if (IsText(ci.word)) {
                     textAfterMarks.push_back(marks.size());
                 } else if (ci.word == "fldChar") {
@@ -517,7 +569,7 @@ class PartScanner {
                 else if (marks[k].type != "instr" || separate != kNone)
                     wellFormed = false;
             }
-            const bool ffData = HasWordChild(marks.front().node, "ffData");
+            const bool ffData = HasChild(marks.front().node, "ffData");
             const std::string word = FirstWord(code);
             if (!wellFormed || !ffData || word != "FORMTEXT") {
                 if (ffData && (word == "FORMCHECKBOX" || word == "FORMDROPDOWN"))
