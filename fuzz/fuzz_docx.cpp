@@ -5,8 +5,6 @@
 // document part and packed here into a small zip with correct checksums, so that mutations of
 // the XML reach the bookmark logic instead of failing the zip's CRC check.
 
-#include <zlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,38 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "tests/word/engine/store_zip.h"
 #include "word/engine/docx_template.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes StoreZip(const std::vector<std::pair<std::string_view, std::string_view>>& entries) {
-    Bytes out;
-    const auto put = [&](std::uint32_t v, int size) {
-        for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    const auto append = [&](std::string_view s) { out.insert(out.end(), s.begin(), s.end()); };
-    std::vector<std::uint32_t> offsets, crcs;
-    for (const auto& [name, data] : entries) {
-        offsets.push_back(static_cast<std::uint32_t>(out.size()));
-        crcs.push_back(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-        put(0x04034b50, 4), put(20, 2), put(0, 2), put(0, 2), put(0, 4), put(crcs.back(), 4);
-        put(data.size(), 4), put(data.size(), 4), put(name.size(), 2), put(0, 2);
-        append(name), append(data);
-    }
-    const std::uint32_t directory = static_cast<std::uint32_t>(out.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const auto& [name, data] = entries[i];
-        put(0x02014b50, 4), put(20, 2), put(20, 2), put(0, 2), put(0, 2), put(0, 4), put(crcs[i], 4);
-        put(data.size(), 4), put(data.size(), 4), put(name.size(), 2), put(0, 4), put(0, 4), put(0, 4);
-        put(offsets[i], 4), append(name);
-    }
-    const std::uint32_t directorySize = static_cast<std::uint32_t>(out.size()) - directory;
-    put(0x06054b50, 4), put(0, 4), put(entries.size(), 2), put(entries.size(), 2);
-    put(directorySize, 4), put(directory, 4), put(0, 2);
-    return out;
-}
 
 std::vector<std::string> Listing(const qm::engine::Template& t) {
     std::vector<std::string> all;
@@ -64,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::span<const std::uint8_t> input(data, size);
     if (size < 2 || data[0] != 'P' || data[1] != 'K') {
         const std::string_view xml(reinterpret_cast<const char*>(data), size);
-        packed = StoreZip(
+        packed = qm::test::StoreZip(
             {{"_rels/.rels",
               "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
               "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
