@@ -180,5 +180,52 @@ TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
     }
 }
 
+// The real-world Word documents, as the office saves them in .docx: every one opens, and what
+// is made from it keeps the bookmarks the office sees.
+TEST_F(DocxOffice, RealWorldDocumentsSavedAsDocx) {
+    const fs::path realworld = fs::path(QM_REALWORLD_DIR) / "doc";
+    std::vector<fs::path> sources;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(realworld, ec))
+        if (e.path().extension() == ".doc" &&
+            e.path().filename().string().find("password") == std::string::npos)
+            sources.push_back(e.path());
+    if (sources.empty()) GTEST_SKIP() << "no real-world documents in " << realworld;
+    Convert(sources, "docx:MS Word 2007 XML", folder_ / "docx");
+
+    std::vector<fs::path> converted, made;
+    for (const fs::path& source : sources) {
+        SCOPED_TRACE(source.filename().string());
+        converted.push_back(folder_ / "docx" / source.filename().replace_extension(".docx"));
+        const Bytes bytes = ReadBytes(converted.back());
+        ASSERT_FALSE(bytes.empty());
+        const auto t = OpenDocx(bytes);
+        ASSERT_TRUE(t);
+        // Every fillable bookmark that is not inside another one already filled.
+        std::vector<engine::Fill> fills;
+        Bytes out;
+        std::string error;
+        for (const engine::Fill& f : FillEverything(*t, " 新值")) {
+            fills.push_back(f);
+            if (!t->Make(fills, out, error)) fills.pop_back();
+        }
+        ASSERT_TRUE(t->Make(fills, out, error)) << error;
+        ASSERT_TRUE(engine::VerifyDocxContainer(out));
+        made.push_back(folder_ / "in" / source.filename().replace_extension(".docx"));
+        std::ofstream(made.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.data()), out.size());
+    }
+    Convert(converted, "odt", folder_ / "odt-template");
+    Convert(made, "odt", folder_ / "odt-made");
+    for (const fs::path& source : sources) {
+        SCOPED_TRACE(source.filename().string());
+        const fs::path odt = source.filename().replace_extension(".odt");
+        const Bytes before = ReadBytes(folder_ / "odt-template" / odt);
+        const Bytes after = ReadBytes(folder_ / "odt-made" / odt);
+        ASSERT_FALSE(after.empty()) << "the office did not open the made document";
+        EXPECT_EQ(OdtBookmarks(after), OdtBookmarks(before));
+    }
+}
+
 }  // namespace
 }  // namespace qm::test
