@@ -84,10 +84,6 @@ std::string Describe(std::string_view local) {
         {"yearShort", "a date"},
         {"yearLong", "a date"},
         {"contentPart", "a drawing"},
-        {"body", "no paragraph"},
-        {"tbl", "no paragraph"},
-        {"tr", "no paragraph"},
-        {"tc", "no paragraph"},
     };
     for (const auto& [name, phrase] : kNames)
         if (name == local) return std::string(phrase);
@@ -110,7 +106,7 @@ class PartScanner {
   public:
     explicit PartScanner(std::string_view xml) : xml_(xml) {}
 
-    std::string Run(std::vector<PartBookmark>& out) {
+    std::string Run(PartScan& out) {
         // Every node, so that between two elements only white space is left unseen.
         const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
                                  pugi::parse_declaration | pugi::parse_doctype;
@@ -118,16 +114,23 @@ class PartScanner {
             doc_.load_buffer(xml_.data(), xml_.size(), options, pugi::encoding_utf8);
         if (!parsed) return std::string("not well-formed XML (") + parsed.description() + ")";
         Walk();
+        Pair();
+        out.tags.reserve(tags_.size());
+        for (const Tag& t : tags_) {
+            const std::string_view bytes = ElementBytes(t.node);
+            out.tags.emplace_back(
+                bytes.empty() ? kNone : static_cast<std::size_t>(bytes.data() - xml_.data()), bytes.size());
+        }
         for (std::size_t i = 0; i < tags_.size(); ++i) {
             if (!tags_[i].start) continue;
             PartBookmark b;
-            Judge(i, b);
+            Judge(i, out.tags, b);
             if (!b.refusal.empty()) {
-                b.begin = b.end = 0;
-                b.keep.clear();
+                b.begin = b.end = b.keepFirst = b.keepCount = 0;
                 b.runOpen.clear();
+                b.prefix.clear();
             }
-            out.push_back(std::move(b));
+            out.bookmarks.push_back(std::move(b));
         }
         return {};
     }
@@ -150,6 +153,9 @@ class PartScanner {
         pugi::xml_node paragraph, cell;
         bool textBox = false, bound = false;
         Place field = Place::Outside;
+        // Over every tag of the same id: the first and last in document order, and the first
+        // start (kNone when the id has no start).
+        std::size_t first = 0, last = 0, owner = kNone;
     };
 
     struct Field {
@@ -158,6 +164,10 @@ class PartScanner {
         bool formText = false;
         std::string code;
     };
+
+    // Fields that enclose the current place, by what the place is in: counted, so that a part
+    // with thousands of nested fields does not make every bookmark tag walk them all.
+    std::size_t inCode_ = 0, inResult_ = 0;
 
     struct Frame {
         std::size_t bindings = 0;
@@ -306,13 +316,22 @@ class PartScanner {
     void FieldCharacter(pugi::xml_node n, std::string_view type) {
         if (type == "begin") {
             fields_.push_back({false, HasWordChild(n, "ffData"), false, {}});
+            ++inCode_;
         } else if (type == "separate") {
-            if (fields_.empty()) return;
+            if (fields_.empty() || fields_.back().result) return;
             Field& f = fields_.back();
             f.result = true;
             f.formText = f.ffData && FirstWord(f.code) == "FORMTEXT";
+            --inCode_;
+            if (!f.formText) ++inResult_;
         } else if (type == "end") {
-            if (!fields_.empty()) fields_.pop_back();
+            if (fields_.empty()) return;
+            const Field& f = fields_.back();
+            if (!f.result)
+                --inCode_;
+            else if (!f.formText)
+                --inResult_;
+            fields_.pop_back();
         }
     }
 
@@ -329,18 +348,22 @@ class PartScanner {
         if (!cells_.empty()) t.cell = cells_.back();
         t.textBox = textBoxes_ > 0;
         t.bound = bound_ > 0;
-        for (const Field& f : fields_) {
-            if (!f.result) {
-                t.field = Place::Code;
-                break;
-            }
-            if (!f.formText)
-                t.field = Place::Result;
-            else if (t.field == Place::Outside)
-                t.field = Place::FormResult;
-        }
+        t.field = inCode_           ? Place::Code
+                  : inResult_       ? Place::Result
+                  : fields_.empty() ? Place::Outside
+                                    : Place::FormResult;
         (start ? starts_ : ends_)[t.id].push_back(tags_.size());
         tags_.push_back(t);
+    }
+
+    void Pair() {
+        for (Tag& t : tags_) {
+            const std::vector<std::size_t>& starts = starts_[t.id];
+            const std::vector<std::size_t>& ends = ends_[t.id];
+            t.first = std::min(starts.empty() ? kNone : starts.front(), ends.empty() ? kNone : ends.front());
+            t.last = std::max(starts.empty() ? 0 : starts.back(), ends.empty() ? 0 : ends.back());
+            t.owner = starts.empty() ? kNone : starts.front();
+        }
     }
 
     const Element& Info(pugi::xml_node n) const {
@@ -486,15 +509,17 @@ class PartScanner {
         return IsOneOf(w, {"t", "tab", "br", "cr", "noBreakHyphen", "softHyphen"});
     }
 
-    void Judge(std::size_t si, PartBookmark& b) {
+    void Judge(std::size_t si, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
+               PartBookmark& b) {
         const Tag& s = tags_[si];
         b.name = s.name;
         b.inTable = static_cast<bool>(s.cell);
         b.inTextBox = s.textBox;
-        b.refusal = Refusal(si, b);
+        b.refusal = Refusal(si, spans, b);
     }
 
-    std::string Refusal(std::size_t si, PartBookmark& b) {
+    std::string Refusal(std::size_t si, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
+                        PartBookmark& b) {
         const Tag& s = tags_[si];
         if (s.column) return "a table column bookmark";
         // Word writes a text box twice (for new and old readers), its bookmarks included.
@@ -602,14 +627,10 @@ class PartScanner {
         // Nesting is fine; a bookmark that starts inside and ends outside (or the other way)
         // would lose one of its ends to the value.
         for (std::size_t t = si + 1; t < ei; ++t) {
-            const std::string_view id = tags_[t].id;
-            const auto outside = [&](std::size_t k) { return k < si || k > ei; };
-            const std::vector<std::size_t>& otherStarts = starts_[id];
-            const std::vector<std::size_t>& otherEnds = ends_[id];
-            if (otherStarts.empty()) continue;  // an end without a start bounds nothing
-            if (std::any_of(otherStarts.begin(), otherStarts.end(), outside) ||
-                std::any_of(otherEnds.begin(), otherEnds.end(), outside))
-                return "overlaps bookmark " + std::string(tags_[otherStarts.front()].name);
+            const Tag& other = tags_[t];
+            // An end without a start bounds nothing.
+            if (other.owner != kNone && (other.first < si || other.last > ei))
+                return "overlaps bookmark " + std::string(tags_[other.owner].name);
         }
 
         const std::size_t end = Start(rangeEnd);
@@ -617,13 +638,13 @@ class PartScanner {
         if (begin == kNone || end == kNone || begin > end) return "could not be located in the file";
         b.begin = begin;
         b.end = end;
+        // The tags in the range follow one another in document order.
+        b.keepFirst = ei;
         for (std::size_t t = si + 1; t < ei; ++t) {
-            const std::size_t at = Start(tags_[t].node);
-            if (at == kNone) return "could not be located in the file";
-            if (at < begin || at >= end) continue;
-            const std::string_view bytes = ElementBytes(tags_[t].node);
-            if (bytes.empty()) return "could not be located in the file";
-            b.keep += bytes;
+            if (spans[t].first == kNone) return "could not be located in the file";
+            if (spans[t].first < begin || spans[t].first >= end) continue;
+            b.keepFirst = std::min(b.keepFirst, t);
+            ++b.keepCount;
         }
 
         bool ok = true;
@@ -689,17 +710,19 @@ void AppendEscaped(std::string_view text, std::string& out) {
 
 }  // namespace
 
-std::string ScanPart(std::string_view xml, std::vector<PartBookmark>& out) {
-    out.clear();
+std::string ScanPart(std::string_view xml, PartScan& out) {
+    out = {};
     PartScanner scanner(xml);
     std::string error = scanner.Run(out);
-    if (!error.empty()) out.clear();
+    if (!error.empty()) out = {};
     return error;
 }
 
-void AppendFill(const PartBookmark& site, std::string_view value, std::string& out) {
+void AppendFill(std::string_view xml, const PartScan& scan, const PartBookmark& site, std::string_view value,
+                std::string& out) {
     const std::string& p = site.prefix;
-    out += site.keep;
+    for (std::size_t t = site.keepFirst; t < site.keepFirst + site.keepCount; ++t)
+        out.append(xml.substr(scan.tags[t].first, scan.tags[t].second));
     out += site.runOpen;
     for (std::size_t i = 0; i < value.size();) {
         if (value[i] == '\n' || value[i] == '\t') {

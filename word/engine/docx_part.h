@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qm::engine::docx {
@@ -18,22 +19,32 @@ struct PartBookmark {
     bool formField = false;  // a FORMTEXT field's bookmark: its value replaces the field result
     std::string refusal;     // "" when it can be filled
     // Where a value goes (only when there is no refusal): the bytes [begin, end) of the part are
-    // replaced by `keep`, the bookmark tags that lay there, and one new run. begin == end for
-    // a bookmark that holds nothing.
+    // replaced by the bookmark tags that lay there (keepCount tags of the part from keepFirst)
+    // and one new run. begin == end for a bookmark that holds nothing.
     std::size_t begin = 0;
     std::size_t end = 0;
-    std::string keep;
+    std::size_t keepFirst = 0;
+    std::size_t keepCount = 0;
     std::string runOpen;  // "<w:r>" and the run properties the value takes
     std::string prefix;   // of the WordprocessingML elements at that place: "w:", or "" when
                           // that namespace is the default one there
 };
 
-// Lists the bookmarks of `xml`, in document order, into `out`. "" on success; otherwise why
-// the part cannot be followed (not well-formed, not UTF-8), and `out` is empty.
-std::string ScanPart(std::string_view xml, std::vector<PartBookmark>& out);
+struct PartScan {
+    std::vector<PartBookmark> bookmarks;  // in document order
+    // Every bookmark tag of the part (start or end) as offset and length in the part's bytes;
+    // the offset is npos for one that could not be located.
+    std::vector<std::pair<std::size_t, std::size_t>> tags;
+};
 
-// Appends what replaces [begin, end) of `site` when it is given `value` (already normalised):
-// the kept tags, then one run where "\n" is a line break and "\t" a tab.
-void AppendFill(const PartBookmark& site, std::string_view value, std::string& out);
+// Reads the bookmarks of `xml` into `out`. "" on success; otherwise why the part cannot be
+// followed (not well-formed, not UTF-8), and `out` is empty.
+std::string ScanPart(std::string_view xml, PartScan& out);
+
+// Appends what replaces [begin, end) of `site`, a bookmark of the part `xml` read into `scan`,
+// when it is given `value` (already normalised): the kept tags, then one run where "\n" is a
+// line break and "\t" a tab.
+void AppendFill(std::string_view xml, const PartScan& scan, const PartBookmark& site, std::string_view value,
+                std::string& out);
 
 }  // namespace qm::engine::docx

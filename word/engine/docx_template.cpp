@@ -72,6 +72,7 @@ class DocxTemplate final : public Template {
     struct Part {
         std::size_t entry;
         std::string xml;
+        docx::PartScan scan;  // its bookmarks are moved to sites_
     };
     struct Site {
         std::size_t part;
@@ -114,10 +115,11 @@ std::string DocxTemplate::AddPart(std::size_t entry, std::string_view story) {
     for (const Part& p : parts_)
         if (p.entry == entry) return {};
     const docx::ZipEntry& e = zip_.entries[entry];
-    Part part{entry, {}};
+    Part part{entry, {}, {}};
     if (!docx::ReadEntry(bytes_, e, &part.xml)) return e.name + " cannot be read";
-    std::vector<PartBookmark> found;
-    if (std::string error = docx::ScanPart(part.xml, found); !error.empty()) return e.name + ": " + error;
+    if (std::string error = docx::ScanPart(part.xml, part.scan); !error.empty()) return e.name + ": " + error;
+    std::vector<PartBookmark> found = std::move(part.scan.bookmarks);
+    part.scan.bookmarks.clear();
     parts_.push_back(std::move(part));
     for (PartBookmark& b : found) {
         if (b.name.empty() || index_.contains(b.name)) continue;
@@ -221,7 +223,7 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             for (; i < chosen.size() && sites_[chosen[i]].part == part; ++i) {
                 const PartBookmark& where = sites_[chosen[i]].where;
                 text.append(xml, copied, where.begin - copied);
-                docx::AppendFill(where, NormalizeValue(*values[chosen[i]]), text);
+                docx::AppendFill(xml, parts_[part].scan, where, NormalizeValue(*values[chosen[i]]), text);
                 copied = where.end;
             }
             text.append(xml, copied);
