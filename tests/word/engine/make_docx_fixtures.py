@@ -26,17 +26,12 @@ import zipfile
 W = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
 R = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 NS = (
-    f'xmlns:wpc="http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas" '
     f'xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006" '
     f'xmlns:o="urn:schemas-microsoft-com:office:office" xmlns:r="{R}" '
-    f'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math" '
     f'xmlns:v="urn:schemas-microsoft-com:vml" '
-    f'xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing" '
-    f'xmlns:w10="urn:schemas-microsoft-com:office:word" xmlns:w="{W}" '
-    f'xmlns:w14="http://schemas.microsoft.com/office/word/2010/wordml" '
+    f'xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing" xmlns:w="{W}" '
     f'xmlns:wps="http://schemas.microsoft.com/office/word/2010/wordprocessingShape" '
-    f'xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" '
-    f'mc:Ignorable="w14"'
+    f'xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"'
 )
 DECL = '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\r\n'
 
