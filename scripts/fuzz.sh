@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the fuzz targets with clang and runs each in turn, sharing FUZZ_SECONDS (default 110)
-# between them: the workbook reader from the real-world workbooks, the .docx engine from its
+# evenly between them: the workbook reader from the real-world workbooks, the .docx engine from its
 # test templates and the .docx sample templates. Exits non-zero when a fuzzer finds a crash,
 # a leak or a hang; the inputs are kept in build-fuzz/crashes.
 set -e
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build-fuzz"
 targets="fuzz_xls fuzz_docx"
-seconds=$(( ${FUZZ_SECONDS:-110} / 2 ))
+seconds=$(( ${FUZZ_SECONDS:-110} / $(echo $targets | wc -w) ))
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQM_BUILD_FUZZ=ON -DQM_BUILD_GUI=OFF -DQM_BUILD_TESTS=OFF >/dev/null
