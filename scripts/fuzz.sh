@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds the fuzz targets with clang and runs each for FUZZ_SECONDS (default 60; the format
-# renderer, the sheet readers and the document templates get half of it each after the workbook
-# reader): the .xls reader from the real-world workbooks, the .xlsx/.ods/.csv readers from their
-# test files, the number format renderer from the format corpus, the document engine from the
-# sample templates and the real-world documents. Exits non-zero when a fuzzer finds a crash, a leak or
+# renderer, the sheet readers and the two kinds of document template get half of it each after
+# the workbook reader): the .xls reader from the real-world workbooks, the .xlsx/.ods/.csv readers
+# from their test files, the number format renderer from the format corpus, the document engine
+# from the sample templates, its .docx test templates and the real-world documents. Exits non-zero when a fuzzer finds a crash, a leak or
 # a hang.
 set -e
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ half=$((seconds / 2))
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQM_BUILD_FUZZ=ON -DQM_BUILD_GUI=OFF -DQM_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" -j2 fuzz_xls fuzz_sheets fuzz_format fuzz_doc
+ninja -C "$build" -j2 fuzz_xls fuzz_sheets fuzz_format fuzz_doc fuzz_docx
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -66,4 +66,17 @@ fuzz fuzz_format "$half" 256 "$work"/codes/*
 
 # Document templates: the shipped samples and the real-world documents.
 fuzz fuzz_doc "$half" 600000 "$root"/build/program/模板/*.doc "$root"/../shared/realworld/doc/*
+
+# .docx seeds: the test templates, the samples, and their main parts as bare XML (the target also
+# reads a part on its own).
+mkdir -p "$work/docx-seeds"
+/usr/bin/python3 "$root/tests/word/engine/make_docx_fixtures.py" "$work/docx" >/dev/null 2>&1 || true
+for f in "$work"/docx/*.docx "$root"/build/program/模板/*.docx; do
+  if [ -f "$f" ]; then
+    cp "$f" "$work/docx-seeds/$(basename "$f")"
+    /usr/bin/python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("word/document.xml"))' \
+      "$f" >"$work/docx-seeds/$(basename "$f").xml" 2>/dev/null || rm -f "$work/docx-seeds/$(basename "$f").xml"
+  fi
+done
+fuzz fuzz_docx "$half" 400000 "$work"/docx-seeds/*
 exit $status

@@ -1,0 +1,203 @@
+#pragma once
+// Shared by the .docx engine tests: the fixtures, an independent reading of the zip through
+// libzip, and the text a bookmark spans as a reader of the XML sees it.
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <pugixml.hpp>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "word/engine/docx_template.h"
+
+namespace qm::test {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline fs::path DocxFixture(const std::string& name) {
+    return fs::path(QM_DOCX_FIXTURES) / name;
+}
+
+// The .docx sample templates of the program folder (converted by the office at build time).
+inline std::vector<fs::path> SampleDocxTemplates() {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(fs::u8path(std::string(QM_PROGRAM_DIR) + "/模板"), ec))
+        if (e.path().extension() == ".docx") found.push_back(e.path());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+inline std::shared_ptr<const engine::Template> OpenDocx(const Bytes& bytes) {
+    engine::OpenResult r = engine::OpenDocxTemplate(bytes);
+    EXPECT_TRUE(r) << r.refusal;
+    return r.value;
+}
+
+// One zip entry as libzip reads it.
+struct ZipItem {
+    std::string name;
+    std::string raw;   // the compressed data as stored
+    std::string data;  // inflated
+};
+
+// Every entry through libzip with its consistency check, or nullopt when libzip refuses.
+inline std::optional<std::vector<ZipItem>> ReadWithLibzip(const Bytes& bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (!source) return std::nullopt;
+    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(
+        zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error), &zip_discard);
+    zip_error_fini(&error);
+    if (!archive) {
+        zip_source_free(source);
+        return std::nullopt;
+    }
+    std::vector<ZipItem> items;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(archive.get(), i, 0, &st) != 0) return std::nullopt;
+        ZipItem item{st.name, std::string(st.comp_size, '\0'), std::string(st.size, '\0')};
+        for (const auto& [flags, target] :
+             {std::pair<zip_flags_t, std::string*>{ZIP_FL_COMPRESSED, &item.raw},
+              std::pair<zip_flags_t, std::string*>{0, &item.data}}) {
+            std::unique_ptr<zip_file_t, decltype(&zip_fclose)> file(zip_fopen_index(archive.get(), i, flags),
+                                                                    &zip_fclose);
+            if (!file) return std::nullopt;
+            if (zip_fread(file.get(), target->data(), target->size()) !=
+                static_cast<zip_int64_t>(target->size()))
+                return std::nullopt;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+inline std::string EntryText(const Bytes& bytes, std::string_view name) {
+    const auto items = ReadWithLibzip(bytes);
+    if (items)
+        for (const ZipItem& item : *items)
+            if (item.name == name) return item.data;
+    return {};
+}
+
+inline std::string_view LocalName(std::string_view qualified) {
+    const std::size_t colon = qualified.find(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+inline pugi::xml_attribute AttributeByLocalName(pugi::xml_node e, std::string_view local) {
+    for (pugi::xml_attribute a : e.attributes())
+        if (LocalName(a.name()) == local && std::string_view(a.name()).substr(0, 5) != "xmlns") return a;
+    return {};
+}
+
+inline pugi::xml_node FindBookmarkStart(const pugi::xml_document& doc, std::string_view name) {
+    return doc.find_node([&](pugi::xml_node n) {
+        return LocalName(n.name()) == "bookmarkStart" && AttributeByLocalName(n, "name").value() == name;
+    });
+}
+
+// The text between a bookmark's start and end in document order: w:t as text, w:br as "\n",
+// w:tab as "\t"; nullopt when the bookmark or its end is missing.
+inline std::optional<std::string> BookmarkText(std::string_view xml, std::string_view name) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) return std::nullopt;
+    const pugi::xml_node start = FindBookmarkStart(doc, name);
+    if (!start) return std::nullopt;
+    const std::string id = AttributeByLocalName(start, "id").value();
+    std::string text;
+    // Document order from the start: descend first, then the next sibling, then up.
+    pugi::xml_node n = start;
+    for (;;) {
+        if (n.first_child() && n != start) {
+            n = n.first_child();
+        } else {
+            while (n && !n.next_sibling()) n = n.parent();
+            if (!n) return std::nullopt;
+            n = n.next_sibling();
+        }
+        const std::string_view local = LocalName(n.name());
+        if (local == "bookmarkEnd" && id == AttributeByLocalName(n, "id").value()) return text;
+        if (local == "t") text += n.child_value();
+        if (local == "br") text += "\n";
+        if (local == "tab") text += "\t";
+    }
+}
+
+// The run properties of the first run after a bookmark's start, as pugixml prints them; "" when
+// the run has none.
+inline std::string FirstRunProperties(std::string_view xml, std::string_view name) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) return "<not well-formed>";
+    pugi::xml_node n = FindBookmarkStart(doc, name);
+    while (n && LocalName(n.name()) != "r") n = n.next_sibling();
+    if (!n) return "<no run>";
+    std::ostringstream out;
+    for (pugi::xml_node c : n.children())
+        if (LocalName(c.name()) == "rPr") c.print(out, "", pugi::format_raw);
+    return out.str();
+}
+
+// The bytes between the end of a bookmark's start tag and the beginning of its end tag, found
+// by plain text search; {npos, npos} when they are not found.
+inline std::pair<std::size_t, std::size_t> BookmarkInterior(std::string_view xml, std::string_view name) {
+    constexpr std::size_t npos = std::string_view::npos;
+    const std::string nameAttribute = "name=\"" + std::string(name) + "\"";
+    for (std::size_t at = xml.find(nameAttribute); at != npos; at = xml.find(nameAttribute, at + 1)) {
+        const std::size_t open = xml.rfind('<', at);
+        const std::size_t close = xml.find('>', at);
+        const std::string_view tag = xml.substr(open, close + 1 - open);
+        if (tag.find("bookmarkStart") == npos) continue;
+        const std::size_t idAt = tag.find("id=\"");
+        if (idAt == npos) continue;
+        const std::string id(tag.substr(idAt, tag.find('"', idAt + 4) + 1 - idAt));
+        for (std::size_t e = xml.find(id, close); e != npos; e = xml.find(id, e + 1)) {
+            const std::size_t endOpen = xml.rfind('<', e);
+            if (xml.substr(endOpen, e - endOpen).find("bookmarkEnd") != npos) return {close + 1, endOpen};
+        }
+    }
+    return {npos, npos};
+}
+
+inline std::string Describe(const engine::BookmarkInfo& b) {
+    return b.name + " " + b.story + (b.inTable ? " table" : "") + (b.formField ? " form" : "") +
+           (b.hidden ? " hidden" : "") + (b.refusal.empty() ? "" : " / " + b.refusal);
+}
+
+inline std::vector<std::string> DescribeAll(const engine::Template& t) {
+    std::vector<std::string> all;
+    for (const engine::BookmarkInfo& b : t.bookmarks()) all.push_back(Describe(b));
+    return all;
+}
+
+// One fill for every bookmark that may be filled (but those in `skip`), each value naming its
+// bookmark.
+inline std::vector<engine::Fill> FillEverything(const engine::Template& t, std::string_view extra = "",
+                                                const std::vector<std::string>& skip = {}) {
+    std::vector<engine::Fill> fills;
+    for (const engine::BookmarkInfo& b : t.bookmarks())
+        if (b.refusal.empty() && std::find(skip.begin(), skip.end(), b.name) == skip.end())
+            fills.push_back({b.name, "«" + b.name + "»" + std::string(extra)});
+    return fills;
+}
+
+}  // namespace qm::test

@@ -1,0 +1,184 @@
+// The .docx engine on files that are not what they claim: every one is refused or handled,
+// none crashes, and whatever it makes from a damaged template is still a whole document.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/word/engine/docx_test_support.h"
+#include "tests/word/engine/store_zip.h"
+
+namespace qm::test {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+Bytes Pack(const Entries& entries) {
+    std::vector<std::pair<std::string_view, std::string_view>> views(entries.begin(), entries.end());
+    return StoreZip(views);
+}
+
+Entries Unpack(const Bytes& bytes) {
+    Entries entries;
+    const auto items = ReadWithLibzip(bytes);
+    if (items)
+        for (const ZipItem& item : *items) entries.emplace_back(item.name, item.data);
+    return entries;
+}
+
+// Where the central directory record of the first entry starts.
+std::size_t FirstCentralRecord(const Bytes& bytes) {
+    const std::size_t end = bytes.size() - 22;
+    return bytes[end + 16] | bytes[end + 17] << 8 | bytes[end + 18] << 16 | bytes[end + 19] << 24;
+}
+
+TEST(DocxEngineInput, RefusesWhatIsNoDocumentWithAReason) {
+    Bytes encrypted = ReadBytes(DocxFixture("shapes.docx"));
+    encrypted[FirstCentralRecord(encrypted) + 8] |= 1;
+    const std::string text = "PK\x03\x04 but nothing more";
+    const struct {
+        std::string what;
+        Bytes bytes;
+        std::string refusal;
+    } cases[] = {
+        {"empty", {}, "not a zip file"},
+        {"text", Bytes(text.begin(), text.end()), "not a zip file"},
+        {"workbook", ReadBytes(fs::path(QM_XLS_FIXTURES) / "people.xls"), "not a zip file"},
+        {"no document", ReadBytes(DocxFixture("nodocument.docx")),
+         "no main document part (word/document.xml)"},
+        {"broken XML", ReadBytes(DocxFixture("broken.docx")), "word/document.xml: not well-formed XML"},
+        {"encrypted entry", encrypted, "an encrypted file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const engine::OpenResult r = engine::OpenDocxTemplate(c.bytes);
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.refusal.substr(0, c.refusal.size()), c.refusal);
+    }
+    ASSERT_FALSE(ReadBytes(fs::path(QM_XLS_FIXTURES) / "people.xls").empty());
+}
+
+TEST(DocxEngineInput, TruncatedFilesAreRefused) {
+    std::vector<fs::path> files = {DocxFixture("shapes.docx"), DocxFixture("streamed.docx")};
+    for (const fs::path& sample : SampleDocxTemplates()) files.push_back(sample);
+    for (const fs::path& path : files) {
+        const Bytes bytes = ReadBytes(path);
+        ASSERT_TRUE(engine::VerifyDocxContainer(bytes)) << path;
+        for (std::size_t n = 0; n < bytes.size(); n += n + 200 < bytes.size() ? 7 : 1) {
+            const Bytes cut(bytes.begin(), bytes.begin() + n);
+            EXPECT_FALSE(engine::OpenDocxTemplate(cut)) << path << " cut at " << n;
+            EXPECT_FALSE(engine::VerifyDocxContainer(cut)) << path << " cut at " << n;
+        }
+    }
+}
+
+TEST(DocxEngineInput, ContainerCheckFindsDamage) {
+    const Bytes good = ReadBytes(DocxFixture("streamed.docx"));
+    ASSERT_TRUE(engine::VerifyDocxContainer(good));
+    Bytes appended = good;
+    appended.push_back(0);
+    EXPECT_FALSE(engine::VerifyDocxContainer(appended));
+    Bytes badCrc = good;
+    badCrc[FirstCentralRecord(badCrc) + 16] ^= 0x55;
+    EXPECT_FALSE(engine::VerifyDocxContainer(badCrc));
+    // A changed byte inside the compressed data of every entry in turn.
+    const auto items = ReadWithLibzip(good);
+    ASSERT_TRUE(items);
+    for (const ZipItem& item : *items) {
+        if (item.raw.size() < 4) continue;
+        const Bytes raw(item.raw.begin(), item.raw.end());
+        const auto at = std::search(good.begin(), good.end(), raw.begin(), raw.end());
+        ASSERT_NE(at, good.end());
+        Bytes damaged = good;
+        damaged[at - good.begin() + item.raw.size() / 2] ^= 0x10;
+        EXPECT_FALSE(engine::VerifyDocxContainer(damaged)) << item.name;
+        EXPECT_FALSE(engine::OpenDocxTemplate(damaged)) << item.name;
+    }
+}
+
+// A template that opened makes documents that are whole and list the same bookmarks.
+void CheckMadeFrom(const engine::Template& t) {
+    Bytes out;
+    std::string error;
+    const std::vector<engine::Fill> fills = FillEverything(t, "\n<&>\t", {"Inner"});
+    if (!t.Make(fills, out, error)) {
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(out.empty());
+        return;
+    }
+    ASSERT_TRUE(engine::VerifyDocxContainer(out));
+    const engine::OpenResult again = engine::OpenDocxTemplate(out);
+    ASSERT_TRUE(again) << again.refusal;
+    EXPECT_EQ(DescribeAll(*again.value), DescribeAll(t));
+}
+
+TEST(DocxEngineInput, FlippedBitsAreCaughtOrHarmless) {
+    const Bytes good = ReadBytes(DocxFixture("streamed.docx"));
+    std::mt19937 random(20240501);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bytes = good;
+        bytes[random() % bytes.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+        const engine::OpenResult r = engine::OpenDocxTemplate(bytes);
+        if (!r) {
+            EXPECT_FALSE(r.refusal.empty());
+            continue;
+        }
+        // Only the bytes no check covers changed: times, attributes, the version fields.
+        EXPECT_TRUE(engine::VerifyDocxContainer(bytes));
+        CheckMadeFrom(*r.value);
+    }
+}
+
+// Positions of the empty-element tags of `xml` ("<w:bookmarkEnd w:id="1"/>" and the like).
+std::vector<std::pair<std::size_t, std::size_t>> EmptyTags(const std::string& xml) {
+    std::vector<std::pair<std::size_t, std::size_t>> tags;
+    for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1)) {
+        const std::size_t close = xml.find('>', at);
+        if (close == std::string::npos) break;
+        if (xml[close - 1] == '/') tags.emplace_back(at, close + 1 - at);
+    }
+    return tags;
+}
+
+TEST(DocxEngineInput, ReshuffledPartsAreRefusedOrFilledWhole) {
+    const Entries entries = Unpack(ReadBytes(DocxFixture("shapes.docx")));
+    ASSERT_TRUE(engine::OpenDocxTemplate(Pack(entries)));
+    std::mt19937 random(7);
+    int opened = 0;
+    for (int round = 0; round < 2000; ++round) {
+        Entries damaged = entries;
+        for (auto& [name, data] : damaged) {
+            if (name != "word/document.xml" && name != "word/header1.xml") continue;
+            // Bookmark tags, field characters, breaks and proofing marks dropped, copied and
+            // moved, so that the part stays well-formed while its structure changes.
+            for (int k = 1 + random() % 4; k > 0; --k) {
+                const auto tags = EmptyTags(data);
+                const auto [at, size] = tags[random() % tags.size()];
+                const std::string tag = data.substr(at, size);
+                const std::size_t to = tags[random() % tags.size()].first;
+                switch (random() % 4) {
+                    case 0:
+                        data.erase(at, size);
+                        break;
+                    case 1:
+                        data.insert(to, tag);
+                        break;
+                    case 2:
+                        data.insert(to, tag);
+                        data.erase(to <= at ? at + size : at, size);
+                        break;
+                    default:
+                        data[at + random() % size] = "<>/=\"' :w01"[random() % 12];
+                }
+            }
+        }
+        const engine::OpenResult r = engine::OpenDocxTemplate(Pack(damaged));
+        if (!r) continue;
+        ++opened;
+        CheckMadeFrom(*r.value);
+    }
+    EXPECT_GT(opened, 700);
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,231 @@
+// The office as the judge of what the .docx engine makes: LibreOffice opens every document,
+// shows every value, and keeps the bookmarks the template had.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iterator>
+#include <set>
+#include <thread>
+
+#include "tests/word/engine/docx_test_support.h"
+
+namespace qm::test {
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+bool HaveOffice() {
+    return std::system("command -v soffice >/dev/null 2>&1") == 0;
+}
+
+// Process ids whose command line mentions `mark`.
+std::vector<std::string> ProcessesMentioning(const std::string& mark) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        const std::string pid = e.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const Bytes cmdline = ReadBytes(e.path() / "cmdline");
+        if (std::string(cmdline.begin(), cmdline.end()).find(mark) != std::string::npos) found.push_back(pid);
+    }
+    return found;
+}
+
+class DocxOffice : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!HaveOffice()) GTEST_SKIP() << "soffice is not installed";
+        folder_ = fs::temp_directory_path() / ("quillmerge-docx-office-" + std::to_string(getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "in");
+    }
+
+    void TearDown() override {
+        if (folder_.empty()) return;
+        // The office ran under `timeout`, which ends its whole process group; make sure.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!ProcessesMentioning(folder_.string()).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_TRUE(ProcessesMentioning(folder_.string()).empty()) << "an office process outlived the test";
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+
+    // One office run converting `files` to `filter` into `out`, with a profile of its own.
+    void Convert(const std::vector<fs::path>& files, const std::string& filter, const fs::path& out) {
+        std::string command = "timeout -k 10 300 soffice -env:UserInstallation=file://" +
+                              (folder_ / "profile").string() +
+                              " --headless --invisible --norestore --convert-to " + Quote(filter) +
+                              " --outdir " + Quote(out.string());
+        for (const fs::path& f : files) command += " " + Quote(f.string());
+        command += " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    fs::path folder_;
+};
+
+// The text of an OpenDocument file's content and styles (where headers and footers live):
+// line breaks, tabs and runs of spaces as characters, each paragraph on its own line.
+std::string OdtText(const Bytes& odt) {
+    std::string text;
+    for (const char* part : {"content.xml", "styles.xml"}) {
+        pugi::xml_document doc;
+        const std::string xml = EntryText(odt, part);
+        if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata)) continue;
+        struct Walker : pugi::xml_tree_walker {
+            std::string* out;
+            bool for_each(pugi::xml_node& n) override {
+                const std::string_view name = n.name();
+                if (n.type() == pugi::node_pcdata) *out += n.value();
+                if (name == "text:line-break") *out += "\n";
+                if (name == "text:tab") *out += "\t";
+                if (name == "text:s") *out += std::string(n.attribute("text:c").as_int(1), ' ');
+                if (name == "text:p" || name == "text:h") *out += "\n";
+                return true;
+            }
+        } walker;
+        walker.out = &text;
+        doc.traverse(walker);
+    }
+    return text;
+}
+
+// The names of every bookmark and form field the office kept, sorted; not the names it makes up
+// itself for fields it found without one ("__Fieldmark__" and a number that changes).
+std::multiset<std::string> OdtBookmarks(const Bytes& odt) {
+    std::multiset<std::string> names;
+    for (const char* part : {"content.xml", "styles.xml"}) {
+        pugi::xml_document doc;
+        const std::string xml = EntryText(odt, part);
+        if (!doc.load_buffer(xml.data(), xml.size())) continue;
+        for (const char* kind :
+             {"text:bookmark", "text:bookmark-start", "field:fieldmark", "field:fieldmark-start"}) {
+            for (const pugi::xpath_node& n : doc.select_nodes((std::string("//") + kind).c_str())) {
+                const std::string name = n.node().attribute("text:name").value();
+                if (!name.starts_with("__Fieldmark__")) names.insert(name);
+            }
+        }
+    }
+    return names;
+}
+
+TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
+    struct Job {
+        fs::path source;
+        std::vector<std::string> skip;  // bookmarks inside others that are filled
+        std::string stem;
+        std::vector<engine::Fill> fills;
+        std::vector<std::string> mainStory;
+    };
+    std::vector<Job> jobs(4);
+    jobs[0].source = DocxFixture("shapes.docx");
+    jobs[1].source = DocxFixture("streamed.docx");
+    jobs[2].source = DocxFixture("prefixed.docx");
+    jobs[3].source = DocxFixture("elsewhere.docx");
+    jobs[0].skip = jobs[1].skip = {"Inner"};
+    for (const fs::path& sample : SampleDocxTemplates()) jobs.emplace_back().source = sample;
+
+    std::vector<fs::path> templates, made;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        Job& job = jobs[i];
+        job.stem = "doc" + std::to_string(i);
+        const Bytes bytes = ReadBytes(job.source);
+        const auto t = OpenDocx(bytes);
+        ASSERT_TRUE(t) << job.source;
+        job.fills = FillEverything(*t, " 第二行\nline\t值 & <b>", job.skip);
+        for (const engine::Fill& f : job.fills)
+            if (t->Find(f.name)->story == "main") job.mainStory.push_back(f.value);
+        Bytes out;
+        std::string error;
+        ASSERT_TRUE(t->Make(job.fills, out, error)) << job.source << ": " << error;
+        templates.push_back(folder_ / "in" / (job.stem + "-template.docx"));
+        made.push_back(folder_ / "in" / (job.stem + "-made.docx"));
+        std::ofstream(templates.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(made.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.data()), out.size());
+    }
+    std::vector<fs::path> all = templates;
+    all.insert(all.end(), made.begin(), made.end());
+    Convert(all, "odt", folder_ / "odt");
+    Convert(made, "txt:Text (encoded):UTF8", folder_ / "txt");
+
+    for (const Job& job : jobs) {
+        SCOPED_TRACE(job.source.string());
+        const Bytes templateOdt = ReadBytes(folder_ / "odt" / (job.stem + "-template.odt"));
+        const Bytes madeOdt = ReadBytes(folder_ / "odt" / (job.stem + "-made.odt"));
+        const Bytes madeTxt = ReadBytes(folder_ / "txt" / (job.stem + "-made.txt"));
+        ASSERT_FALSE(templateOdt.empty()) << "the office did not open the template";
+        ASSERT_FALSE(madeOdt.empty()) << "the office did not open the made document";
+        ASSERT_FALSE(madeTxt.empty()) << "the office did not open the made document";
+        const std::string odtText = OdtText(madeOdt);
+        const std::string txt(madeTxt.begin(), madeTxt.end());
+        for (const engine::Fill& f : job.fills) EXPECT_NE(odtText.find(f.value), std::string::npos) << f.name;
+        for (const std::string& value : job.mainStory) EXPECT_NE(txt.find(value), std::string::npos) << value;
+        const std::multiset<std::string> kept = OdtBookmarks(madeOdt), had = OdtBookmarks(templateOdt);
+        std::vector<std::string> lost, gained;
+        std::set_difference(had.begin(), had.end(), kept.begin(), kept.end(), std::back_inserter(lost));
+        std::set_difference(kept.begin(), kept.end(), had.begin(), had.end(), std::back_inserter(gained));
+        EXPECT_EQ(lost, std::vector<std::string>{});
+        EXPECT_EQ(gained, std::vector<std::string>{});
+        EXPECT_FALSE(OdtBookmarks(madeOdt).empty());
+    }
+}
+
+// The real-world Word documents, as the office saves them in .docx: every one opens, and what
+// is made from it keeps the bookmarks the office sees.
+TEST_F(DocxOffice, RealWorldDocumentsSavedAsDocx) {
+    const fs::path realworld = fs::path(QM_REALWORLD_DIR) / "doc";
+    std::vector<fs::path> sources;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(realworld, ec))
+        if (e.path().extension() == ".doc" &&
+            e.path().filename().string().find("password") == std::string::npos)
+            sources.push_back(e.path());
+    if (sources.empty()) GTEST_SKIP() << "no real-world documents in " << realworld;
+    Convert(sources, "docx:MS Word 2007 XML", folder_ / "docx");
+
+    std::vector<fs::path> converted, made;
+    for (const fs::path& source : sources) {
+        SCOPED_TRACE(source.filename().string());
+        converted.push_back(folder_ / "docx" / source.filename().replace_extension(".docx"));
+        const Bytes bytes = ReadBytes(converted.back());
+        ASSERT_FALSE(bytes.empty());
+        const auto t = OpenDocx(bytes);
+        ASSERT_TRUE(t);
+        // Every fillable bookmark that is not inside another one already filled.
+        std::vector<engine::Fill> fills;
+        Bytes out;
+        std::string error;
+        for (const engine::Fill& f : FillEverything(*t, " 新值")) {
+            fills.push_back(f);
+            if (!t->Make(fills, out, error)) fills.pop_back();
+        }
+        ASSERT_TRUE(t->Make(fills, out, error)) << error;
+        ASSERT_TRUE(engine::VerifyDocxContainer(out));
+        made.push_back(folder_ / "in" / source.filename().replace_extension(".docx"));
+        std::ofstream(made.back(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.data()), out.size());
+    }
+    Convert(converted, "odt", folder_ / "odt-template");
+    Convert(made, "odt", folder_ / "odt-made");
+    for (const fs::path& source : sources) {
+        SCOPED_TRACE(source.filename().string());
+        const fs::path odt = source.filename().replace_extension(".odt");
+        const Bytes before = ReadBytes(folder_ / "odt-template" / odt);
+        const Bytes after = ReadBytes(folder_ / "odt-made" / odt);
+        ASSERT_FALSE(after.empty()) << "the office did not open the made document";
+        EXPECT_EQ(OdtBookmarks(after), OdtBookmarks(before));
+    }
+}
+
+}  // namespace
+}  // namespace qm::test
