@@ -57,7 +57,7 @@ constexpr const char* kUsage =
     "  --save DIR       folder of the saved files, made when missing\n"
     "  --name REF       the start of every file name\n"
     "  --print          print each document on the default printer instead\n"
-    "  --format         of the saved files, doc by default\n"
+    "  --format         of the saved files; by default the template's own (doc or docx)\n"
     "  --list-sheets    print the workbook's sheets, one a line\n"
     "  --list-bookmarks print the template's bookmarks, one a line\n"
     "\n"
@@ -68,7 +68,7 @@ constexpr int kBadInput = 2;
 constexpr int kRunFailed = 1;
 
 struct Options {
-    std::string workbook, sheet, templatePath, saveDir, name, format = "doc";
+    std::string workbook, sheet, templatePath, saveDir, name, format;
     std::string from, to;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
@@ -316,6 +316,12 @@ int Main(int argc, char** argv) {
     if (!o.save && o.given.count("--format")) return Fail("--format goes with --save");
     if (o.name.find('/') != std::string::npos)
         return Fail("--name must be a file name without a folder: " + o.name);
+    // Without --format the documents take the template's own format.
+    if (o.format.empty()) {
+        std::string tail = o.templatePath.size() >= 5 ? o.templatePath.substr(o.templatePath.size() - 5) : "";
+        for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        o.format = tail == ".docx" ? "docx" : "doc";
+    }
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
     int from = 1, to = 0;

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/core/settings.h"
 #include "app/gui/about_window.h"
@@ -224,7 +225,7 @@ void MainWindow::Created() {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     state.programFolder = ctx_.programFolder;
     FillFileList(ctx_.settings.GetExcelPath(), ".xls", workbookCombo_);
-    FillFileList(ctx_.settings.GetWordPath(), ".doc", templateCombo_);
+    FillFileList(ctx_.settings.GetWordPath(), kTemplateExtensions, templateCombo_);
     model_->setPage(10, 10, {}, {}, 0, 0);
     state.recordsPerPage = 10;
     state.currentPage = 1;
@@ -248,7 +249,15 @@ void MainWindow::FillFileList(const std::string& folder, const std::string& exte
     const QSignalBlocker blocker(combo);
     combo->clear();
     int current = -1;
-    for (const std::string& file : ListFiles(folder, extension)) {
+    // Several extensions are separated by blanks (".doc .docx"); the files are listed by name.
+    std::vector<std::string> files;
+    for (const std::string& one : SplitText(extension, " ")) {
+        if (one.empty()) continue;
+        for (std::string& file : ListFiles(folder, one))
+            if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(std::move(file));
+    }
+    std::sort(files.begin(), files.end());
+    for (const std::string& file : files) {
         if (current < 0 && !name.empty() && file == name) current = combo->count();
         combo->addItem(ToQ(file));
     }
@@ -304,11 +313,11 @@ void MainWindow::OnTemplateChosen() {
         OpenTemplateAt(ctx_.settings.GetWordPath() + FromQ(templateCombo_->currentText()));
         return;
     }
-    lastFilter_ = "Word文档(*.doc)";
+    lastFilter_ = "Word文档(*.doc *.docx)";
     const std::string path = ctx_.dialogs.getOpenFileName("打开Word模板文档", ctx_.settings.GetWordPath(), lastFilter_);
     if (path.empty()) return;
     ctx_.settings.SetWordPath(FolderOfPath(path));
-    FillFileList(FolderOfPath(path), ".doc", templateCombo_, NameOfPath(path));
+    FillFileList(FolderOfPath(path), kTemplateExtensions, templateCombo_, NameOfPath(path));
     OpenTemplateAt(path);
 }
 

@@ -36,6 +36,8 @@ class PageModel;
 
 inline constexpr const char* kWindowTitle = "Quillmerge　V1.1.0.1";
 inline constexpr const char* kBrowseItem = "浏览...";
+// The templates the choosers list: Word's binary and XML documents.
+inline constexpr const char* kTemplateExtensions = ".doc .docx";
 
 // What the window works on; all owned by start-up and outliving the window.
 struct WindowContext {
@@ -54,8 +56,8 @@ public:
     explicit MainWindow(WindowContext context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Refills `combo` with the files of `folder` ending in `extension` (any letter case),
-    // sorted by name, then the browse item. The item equal to `name` becomes current; without
+    // Refills `combo` with the files of `folder` ending in `extension` (any letter case; several
+    // separated by blanks), sorted by name, then the browse item. The item equal to `name` becomes current; without
     // one nothing is current.
     static void FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
                              const std::string& name = {});

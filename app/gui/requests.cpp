@@ -54,6 +54,13 @@ private:
     QList<QPointer<QWidget>> disabled_;
 };
 
+bool EndsWithDocx(std::string_view name) {
+    if (name.size() < 5) return false;
+    std::string tail(name.substr(name.size() - 5));
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".docx";
+}
+
 bool SameFolder(const std::string& first, const std::string& second) {
     std::error_code error;
     const bool same = std::filesystem::equivalent(std::filesystem::u8path(first), std::filesystem::u8path(second), error);
@@ -134,6 +141,8 @@ void MainWindow::RequestSaveRun() {
 
     const std::string templateItem = CurrentTemplateItem();
     const std::string templateBase = StripExtension(templateItem);
+    // Documents are made in the template's own format: .docx from a .docx template, else .doc.
+    const std::string extension = EndsWithDocx(templateItem) ? ".docx" : ".doc";
     const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
@@ -141,11 +150,11 @@ void MainWindow::RequestSaveRun() {
     std::string chosenFolder;
     for (;;) {
         const std::string path =
-            ctx_.dialogs.getSaveFileName("请输入参考文件名", proposedFolder, templateBase + ".doc", lastFilter_);
+            ctx_.dialogs.getSaveFileName("请输入参考文件名", proposedFolder, templateBase + extension, lastFilter_);
         if (path.empty()) return;
         state.referenceName = BaseNameOfPath(path);
         chosenFolder = FolderOfPath(path);
-        const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber);
+        const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber, extension);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
     }
     if (chosenFolder != state.outputFolder) {
@@ -162,6 +171,7 @@ void MainWindow::RequestSaveRun() {
     request.kind = OutputKind::Save;
     request.sheetName = FromQ(sheetCombo_->currentText());
     request.templatePath = ctx_.settings.GetWordPath() + templateItem;
+    request.extension = extension;
     const InputsDisabled locked(RunInputs());
     RunMerge(state, ctx_.host, *runUi_, request);
 }
