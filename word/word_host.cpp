@@ -194,8 +194,10 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
         working_.values[std::string(name)] = std::string(value);
         return true;
     }
-    // The bookmark was found, so the caller counts it filled; a refused write fails the save.
-    if (!office_->setBookmarkText(working_.id, name, value)) working_.valueLost = true;
+    // The office gets the same text the engine would write: a control character would make it
+    // drop the whole value. The bookmark was found, so the caller counts it filled; a refused
+    // write fails the save.
+    if (!office_->setBookmarkText(working_.id, name, engine::NormalizeValue(value))) working_.valueLost = true;
     return true;
 }
 

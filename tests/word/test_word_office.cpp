@@ -121,6 +121,21 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     EXPECT_EQ(ReadFile(templatePath), before);
 }
 
+// A control character in a value made the office drop the whole value; now only the character
+// goes, and line breaks of any kind are line breaks, as in the documents made in this process.
+TEST_F(WordHostOffice, ControlCharactersGoOneByOne) {
+    ScratchFolder scratch;
+    auto host = NewHost();
+    ASSERT_NE(host->OpenTemplate(TemplateDoc("letter"), Route::Office), "");
+    ASSERT_TRUE(host->SetBookmarkText("姓名", std::string("张\x01三\x07丰", 11)));
+    ASSERT_TRUE(host->SetBookmarkText("Code", "A\r\nB"));
+    ASSERT_TRUE(host->SaveDocumentAs(scratch / "c.doc"));
+    const std::string text = DocText(scratch / "c.doc");
+    EXPECT_NE(text.find("姓名：张三丰同学"), std::string::npos) << text;
+    // catdoc shows a line break inside a paragraph as a blank line.
+    EXPECT_NE(text.find("Code: A\n\nB (case matters)"), std::string::npos) << text;
+}
+
 TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
     ScratchFolder scratch;
     auto host = NewHost();

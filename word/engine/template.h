@@ -83,7 +83,8 @@ bool VerifyContainer(std::span<const std::uint8_t> bytes, Format format);
 
 // A cell value as a document holds it: CR LF, CR and LF each become one "\n" (a line break in
 // the document), tabs stay, every other control character (U+0001 to U+001F, U+007F) is
-// dropped on its own, and bytes that are not UTF-8 become U+FFFD. Everything else is kept.
+// dropped on its own, and bytes that are not UTF-8, and U+FFFE and U+FFFF, become U+FFFD.
+// Everything else is kept. The office's documents get the same text.
 std::string NormalizeValue(std::string_view value);
 
 }  // namespace qm::engine

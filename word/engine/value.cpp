@@ -67,6 +67,12 @@ std::string NormalizeValue(std::string_view value) {
             ++i;
             continue;
         }
+        // U+FFFE and U+FFFF are no characters; XML cannot hold them either.
+        if (n == 3 && value.substr(i, 2) == "\xEF\xBF" && (value[i + 2] == '\xBE' || value[i + 2] == '\xBF')) {
+            out += kReplacement;
+            i += 3;
+            continue;
+        }
         out.append(value.substr(i, n));
         i += n;
     }

@@ -209,6 +209,7 @@ TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
         {"张三 ☺ 𠀀", u"张三 ☺ 𠀀"},
         {std::string("bell\x07null\x01", 10) + "unit\x1f" + "del\x7f", u"bellnullunitdel"},
         {"bad \xff byte", u"bad \xFFFD byte"},
+        {"no\xEF\xBF\xBF" "char", u"no\uFFFDchar"},
         {longValue, std::u16string(32767, u'x')},
     };
     for (const auto& [value, expected] : cases) {
