@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,6 +23,7 @@
 #include "common/text.h"
 #include "data/connection.h"
 #include "data/cursor.h"
+#include "data/names.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
@@ -48,9 +50,10 @@ constexpr const char* kUsage =
     "printer. Files are numbered by row (REF3.doc holds row 3); with --multi-row they are\n"
     "numbered by document from 1. Existing files of the same name are overwritten.\n"
     "\n"
-    "  --sheet NAME     a table name as --list-sheets prints it (Sheet1$) or the sheet's name\n"
+    "  --sheet NAME     the sheet's name, or its table name as --list-sheets prints it (Sheet1$);\n"
+    "                   a sheet of exactly that name wins over a table name\n"
     "  --template FILE  bookmark T receives the column titled T (letter case counts)\n"
-    "  --from N --to M  rows of the range, counted from 1 below the title row; 0 or absent:\n"
+    "  --from N --to M  rows of the range, counted from 1 below the title row; absent:\n"
     "                   from the first row, to the last row\n"
     "  --multi-row      bookmarks T_1, T_2, ... take consecutive rows in one document\n"
     "  --repeat         each value goes into the copies T_c1, T_c2, ...\n"
@@ -58,8 +61,10 @@ constexpr const char* kUsage =
     "  --name REF       the start of every file name\n"
     "  --print          print each document on the default printer instead\n"
     "  --format         of the saved files; by default the template's own (doc or docx)\n"
-    "  --list-sheets    print the workbook's sheets, one a line\n"
-    "  --list-bookmarks print the template's bookmarks, one a line\n"
+    "  --list-sheets    print the workbook's sheets as table names, one a line (line breaks,\n"
+    "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
+    "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
+    "                   whether this program fills the template or the office does, and why\n"
     "\n"
     "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input,\n"
     "128 + the signal's number when interrupted (the office is closed first).\n";
@@ -134,27 +139,108 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     return std::nullopt;
 }
 
-// A whole decimal integer, optionally signed; nothing else.
-bool ParseRow(const std::string& text, int& value) {
-    if (text.empty()) return false;
-    const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+// A row number as given: a whole decimal number from 1. Why not, or "".
+std::string RowProblem(const std::string& option, const std::string& text, int& value) {
+    const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
     const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(begin, end, value);
-    return ec == std::errc() && ptr == end;
+    long long wide = 0;
+    auto [ptr, ec] = std::from_chars(begin, end, wide);
+    if (text.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range))
+        return option + " is not a whole number: \"" + text + "\"";
+    if (ec == std::errc::result_out_of_range || wide > std::numeric_limits<int>::max())
+        return option + " " + text + " is out of range (rows go up to " + std::to_string(std::numeric_limits<int>::max()) + ")";
+    if (wide < 1) return option + " " + text + " is not a row: rows count from 1";
+    value = static_cast<int>(wide);
+    return {};
 }
 
-// The table name of `sheet` among `tables`: as listed, or by the sheet's plain name.
-std::string FindTable(const std::vector<std::string>& tables, const std::string& sheet) {
-    for (const std::string& t : tables)
-        if (t == sheet) return t;
-    for (const std::string& t : tables) {
-        std::string plain = t;
-        if (plain.size() >= 2 && plain.front() == '\'' && plain.back() == '\'') {
-            plain = plain.substr(1, plain.size() - 2);
-            plain = qm::ReplaceAll(plain, "''", "'");
+// A name as --list-sheets prints it: line breaks, tabs, NULs and other control characters, and
+// the backslash itself, written as backslash escapes so that every name is one line.
+std::string Escaped(std::string_view name) {
+    std::string out;
+    for (char c : name) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\0': out += "\\0"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    out += "\\x";
+                    out += kHex[(static_cast<unsigned char>(c) >> 4) & 15];
+                    out += kHex[static_cast<unsigned char>(c) & 15];
+                } else {
+                    out += c;
+                }
         }
-        if (!plain.empty() && plain.back() == '$') plain.pop_back();
-        if (plain == sheet) return t;
+    }
+    return out;
+}
+
+// The reverse of Escaped; text that is not a valid escape stays as it is.
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        if (c == '\\') out += '\\';
+        else if (c == 'n') out += '\n';
+        else if (c == 'r') out += '\r';
+        else if (c == 't') out += '\t';
+        else if (c == '0') out += '\0';
+        else if (c == 'x' && i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += '\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The sheet's own name of a table name: "'My Sheet$'" -> "My Sheet", "Sheet1$" -> "Sheet1".
+std::string SheetOf(const std::string& table) {
+    std::string plain = table;
+    if (plain.size() >= 2 && plain.front() == '\'' && plain.back() == '\'') {
+        plain = plain.substr(1, plain.size() - 2);
+        plain = qm::ReplaceAll(plain, "''", "'");
+    }
+    if (!plain.empty() && plain.back() == '$') plain.pop_back();
+    return plain;
+}
+
+// The table of `sheet` among `tables`: a sheet of exactly that name first, then a table name as
+// listed, each also in the escaped form --list-sheets prints; then the same ignoring the letter
+// case of ASCII letters when that names one sheet only. "" with `error` set when none or several.
+std::string FindTable(const std::vector<std::string>& tables, const std::string& sheet, std::string& error) {
+    std::vector<std::string> given{sheet};
+    if (const std::string plain = Unescaped(sheet); plain != sheet) given.push_back(plain);
+    for (const std::string& name : given) {
+        for (const std::string& t : tables)
+            if (SheetOf(t) == name) return t;
+        for (const std::string& t : tables)
+            if (t == name) return t;
+    }
+    std::vector<std::string> near;
+    for (const std::string& name : given)
+        for (const std::string& t : tables)
+            if ((qm::data::EqualsIgnoringAsciiCase(SheetOf(t), name) || qm::data::EqualsIgnoringAsciiCase(t, name)) &&
+                std::find(near.begin(), near.end(), t) == near.end())
+                near.push_back(t);
+    if (near.size() == 1) return near.front();
+    if (near.empty()) {
+        error = "has no sheet " + sheet;
+    } else {
+        error = "has several sheets called " + sheet + " apart from letter case:";
+        for (const std::string& t : near) error += " " + Escaped(t);
+        error += "; give one as --list-sheets prints it";
     }
     return {};
 }
@@ -299,7 +385,7 @@ int Main(int argc, char** argv) {
                 &state.workbooks);
             if (tables.empty())
                 return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
-            for (const std::string& t : tables) std::cout << t << '\n';
+            for (const std::string& t : tables) std::cout << Escaped(t) << '\n';
         }
         return o.listBookmarks ? ListBookmarks(o) : 0;
     }
@@ -316,6 +402,13 @@ int Main(int argc, char** argv) {
     if (!o.save && o.given.count("--format")) return Fail("--format goes with --save");
     if (o.name.find('/') != std::string::npos)
         return Fail("--name must be a file name without a folder: " + o.name);
+    // Names pass through the office as text: bytes that are not UTF-8 would come out as other
+    // characters, naming another folder or file.
+    for (const auto& [option, value] : {std::pair{"--workbook", &o.workbook}, std::pair{"--template", &o.templatePath},
+                                        std::pair{"--save", &o.saveDir}, std::pair{"--name", &o.name}}) {
+        if (!qm::IsValidUtf8(*value))
+            return Fail(std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another");
+    }
     // Without --format the documents take the template's own format.
     if (o.format.empty()) {
         std::string tail = o.templatePath.size() >= 5 ? o.templatePath.substr(o.templatePath.size() - 5) : "";
@@ -325,10 +418,10 @@ int Main(int argc, char** argv) {
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
     int from = 1, to = 0;
-    if (o.given.count("--from") && !ParseRow(o.from, from))
-        return Fail("--from is not a whole number: \"" + o.from + "\"");
-    if (o.given.count("--to") && !ParseRow(o.to, to))
-        return Fail("--to is not a whole number: \"" + o.to + "\"");
+    if (o.given.count("--from"))
+        if (const std::string problem = RowProblem("--from", o.from, from); !problem.empty()) return Fail(problem);
+    if (o.given.count("--to"))
+        if (const std::string problem = RowProblem("--to", o.to, to); !problem.empty()) return Fail(problem);
     if (to >= 1 && to < std::max(from, 1))
         return Fail("--to " + o.to + " is before --from " + (o.given.count("--from") ? o.from : "1"));
 
@@ -338,8 +431,9 @@ int Main(int argc, char** argv) {
     std::vector<std::string> tables;
     qm::data::ListSheets(state.sheetConnection, tables, &state.workbooks);
     if (tables.empty()) return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
-    const std::string table = FindTable(tables, o.sheet);
-    if (table.empty()) return Fail("the workbook " + o.workbook + " has no sheet " + o.sheet);
+    std::string sheetError;
+    const std::string table = FindTable(tables, o.sheet, sheetError);
+    if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
 
     std::unique_ptr<qm::data::Cursor> sheet = qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
     if (!sheet) return Fail("the sheet " + o.sheet + " cannot be read");

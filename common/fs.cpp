@@ -1,6 +1,7 @@
 #include "common/fs.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -111,7 +112,7 @@ std::string TemporaryNameBeside(std::string_view path) {
         static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
         std::string tag;
         for (std::uint64_t v = random(), k = 0; k < 8; ++k, v /= 36) tag += kDigits[v % 36];
-        const std::string candidate = folder + ".~qm-" + tag + "-" + name;
+        const std::string candidate = folder + ".~qm-" + std::to_string(::getpid()) + "." + tag + "-" + name;
         // Taken names are tried again; any other answer (a folder that is not there) is for the
         // caller's open to report.
         struct stat st;
@@ -166,6 +167,24 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
             return false;
         }
         return CommitFile(temporary, path, error);
+    }
+}
+
+void RemoveStaleTemporaries(std::string_view folder) {
+    std::error_code ec;
+    fs::directory_iterator it(ToPath(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(".~qm-", 0) != 0) continue;
+        const std::size_t dot = name.find('.', 5);
+        if (dot == std::string::npos || dot == 5) continue;
+        const std::string digits = name.substr(5, dot - 5);
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t owner = static_cast<pid_t>(std::stol(digits));
+        // Only a program that no longer runs leaves its files to anybody.
+        if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        std::error_code ignored;
+        if (!fs::is_directory(it->symlink_status(ignored))) fs::remove(it->path(), ignored);
     }
 }
 

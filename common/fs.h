@@ -31,7 +31,7 @@ bool RemoveEmptyDirectory(std::string_view path);
 bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
 
 // A name for a temporary file in the folder of `path` that no file has yet, ending like `path`
-// (an office chooses the format by the extension): "<folder>/.~qm-<random>-<name>".
+// (an office chooses the format by the extension): "<folder>/.~qm-<pid>.<random>-<name>".
 std::string TemporaryNameBeside(std::string_view path);
 
 // Renames `temporary` over `path`. A symbolic link at `path` is replaced, never followed. On
@@ -44,6 +44,10 @@ bool CommitFile(std::string_view temporary, std::string_view path, int& error);
 // `error` is the errno of the failure (ENOSPC for a full disk; EIO when the check refused).
 bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
                  const std::function<bool(std::span<const std::uint8_t>)>& check, int& error);
+
+// Removes the temporary files (TemporaryNameBeside) that programs which no longer run left in
+// `folder`, when one was killed while it saved. Files of running programs stay.
+void RemoveStaleTemporaries(std::string_view folder);
 
 // True when the file system of `folder` has less than `bytes` free for this user.
 bool LowOnSpace(std::string_view folder, std::uint64_t bytes);

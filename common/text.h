@@ -47,6 +47,11 @@ std::string StripExtension(std::string_view name);
 // StripExtension(NameOfPath(path)).
 std::string BaseNameOfPath(std::string_view path);
 
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+// The length of the UTF-8 sequence starting at `at`, or 0 when the bytes there are not one.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+
 // Replaces every occurrence of `from` (non-empty) by `to`.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
 #include "data/cursor.h"
@@ -96,6 +97,8 @@ bool MergeRun::Prepare() {
     // the same way; otherwise (closed in the office's window, say) it is made again.
     if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath || !host_.IsDocumentOpen())
         host_.OpenTemplate(request.templatePath, route_);
+    // A run that was killed while it saved may have left a temporary file here.
+    if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
     if (!IsPrint()) ui_.showProgress(0, count_);
     return true;
 }

@@ -157,6 +157,13 @@ void MainWindow::RequestSaveRun() {
         const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber, extension);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
     }
+    // A folder or file name with bytes that are not text comes back from the dialog with them
+    // replaced (U+FFFD), and would name another folder or file: nothing is written then.
+    if ((chosenFolder + state.referenceName).find("\xEF\xBF\xBD") != std::string::npos) {
+        ctx_.dialogs.message("所选文件夹或输入的文件名中有无法识别的字符，文档没有保存。请换一个文件夹或文件名后再试。", "",
+                             Buttons::Ok, MessageIcon::Warning);
+        return;
+    }
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one

@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "common/text.h"
 #include "word/engine/template.h"
 
 namespace qm::engine {
@@ -7,36 +8,6 @@ namespace qm::engine {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the UTF-8 sequence that starts at `i`, or 0 when the bytes there are not one.
-std::size_t SequenceLength(std::string_view s, std::size_t i) {
-    const auto b = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
-    const std::uint8_t c = b(i);
-    if (c < 0x80) return 1;
-    std::size_t n;
-    std::uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return 0;
-        cp = cp << 6 | (b(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
-}
 
 }  // namespace
 
@@ -61,7 +32,7 @@ std::string NormalizeValue(std::string_view value) {
             ++i;
             continue;
         }
-        const std::size_t n = SequenceLength(value, i);
+        const std::size_t n = Utf8SequenceLength(value, i);
         if (n == 0) {
             out += kReplacement;
             ++i;
