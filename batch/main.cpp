@@ -23,7 +23,6 @@
 #include "common/text.h"
 #include "data/connection.h"
 #include "data/cursor.h"
-#include "data/names.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
@@ -216,33 +215,27 @@ std::string SheetOf(const std::string& table) {
     return plain;
 }
 
-// The table of `sheet` among `tables`: a sheet of exactly that name first, then a table name as
-// listed, each also in the escaped form --list-sheets prints; then the same ignoring the letter
-// case of ASCII letters when that names one sheet only. "" with `error` set when none or several.
+// The table of `sheet` among `tables`: a sheet of exactly that name wins over a table name as
+// listed. The escaped form --list-sheets prints is read too; when it and the name as given name
+// two different sheets, the name is ambiguous. "" with `error` set when none or several.
 std::string FindTable(const std::vector<std::string>& tables, const std::string& sheet, std::string& error) {
-    std::vector<std::string> given{sheet};
-    if (const std::string plain = Unescaped(sheet); plain != sheet) given.push_back(plain);
-    for (const std::string& name : given) {
+    auto find = [&](const std::string& name) -> std::string {
         for (const std::string& t : tables)
             if (SheetOf(t) == name) return t;
         for (const std::string& t : tables)
             if (t == name) return t;
+        return {};
+    };
+    const std::string asGiven = find(sheet);
+    const std::string plain = Unescaped(sheet);
+    const std::string asEscaped = plain != sheet ? find(plain) : std::string();
+    if (!asGiven.empty() && !asEscaped.empty() && asGiven != asEscaped) {
+        error = "has two sheets that " + sheet + " can name: " + Escaped(asGiven) + " and " + Escaped(asEscaped) +
+                "; give the other one's name as --list-sheets prints it";
+        return {};
     }
-    std::vector<std::string> near;
-    for (const std::string& name : given)
-        for (const std::string& t : tables)
-            if ((qm::data::EqualsIgnoringAsciiCase(SheetOf(t), name) || qm::data::EqualsIgnoringAsciiCase(t, name)) &&
-                std::find(near.begin(), near.end(), t) == near.end())
-                near.push_back(t);
-    if (near.size() == 1) return near.front();
-    if (near.empty()) {
-        error = "has no sheet " + sheet;
-    } else {
-        error = "has several sheets called " + sheet + " apart from letter case:";
-        for (const std::string& t : near) error += " " + Escaped(t);
-        error += "; give one as --list-sheets prints it";
-    }
-    return {};
+    if (asGiven.empty() && asEscaped.empty()) error = "has no sheet " + Escaped(sheet);
+    return asGiven.empty() ? asEscaped : asGiven;
 }
 
 std::string Absolute(const std::string& path) {
@@ -436,7 +429,7 @@ int Main(int argc, char** argv) {
     if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
 
     std::unique_ptr<qm::data::Cursor> sheet = qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
-    if (!sheet) return Fail("the sheet " + o.sheet + " cannot be read");
+    if (!sheet) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
     std::vector<std::string> titles;
     for (int i = 0, n = sheet->fieldCount(); i < n; ++i) titles.push_back(sheet->fieldName(i));
     state.recordCount = qm::TruncToInt(static_cast<double>(sheet->recordCount()));
@@ -448,7 +441,7 @@ int Main(int argc, char** argv) {
 
     // A range that starts after the last row makes nothing; say so without starting the office.
     if (std::max(from, 1) > state.recordCount) {
-        std::cout << "0 documents made: sheet " << o.sheet << " has " << state.recordCount
+        std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << state.recordCount
                   << (state.recordCount == 1 ? " row" : " rows") << ", the range starts at row "
                   << std::max(from, 1) << '\n';
         return 0;
@@ -502,15 +495,19 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     if (host.OpenTemplate(templatePath).empty())
         return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
                                          : std::string("the office could not be started"));
-    if (Signalled()) return 128 + gStopSignal;
+    if (Signalled()) {
+        // Stopped before the first document: nothing was made, and the line says so.
+        std::cerr << "quillmerge-batch: interrupted before the first document; no document was made\n";
+        return 128 + gStopSignal;
+    }
     state.templateBookmarks = host.ListBookmarks();
     qm::MatchTitles(state);
     if (state.matchedTitles.empty())
-        return Fail("no column title of sheet " + o.sheet + " matches a bookmark of " + o.templatePath);
+        return Fail("no column title of sheet " + Escaped(o.sheet) + " matches a bookmark of " + o.templatePath);
     state.multiRowMode = o.multiRow;
     state.repeatMode = o.repeat;
     if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
-        return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + o.sheet +
+        return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + Escaped(o.sheet) +
                     " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") + (o.repeat ? "_c1" : "") + ")");
     }
 

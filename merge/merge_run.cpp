@@ -215,6 +215,25 @@ std::string MergeRun::FailureText() const {
     const std::string later = IsPrint() ? "其后的文档没有打印。" : "其后的文档没有生成。";
     if (outcome_.diskFull) text += "磁盘已满，" + later;
     if (outcome_.stopped) text += "已按要求停止，" + later;
+    // A run cut short names the rows that got no document, so they can be made again.
+    if ((outcome_.diskFull || outcome_.stopped) && outcome_.firstRow > 0) {
+        std::string rows;
+        for (int row = outcome_.firstRow; row <= outcome_.lastRow;) {
+            if (std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), row)) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 <= outcome_.lastRow &&
+                   !std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), last + 1))
+                ++last;
+            if (!rows.empty()) rows += "、";
+            rows += IntToText(row);
+            if (last > row) rows += "-" + IntToText(last);
+            row = last + 1;
+        }
+        if (!rows.empty()) text += "没有文档的行：" + rows + "。";
+    }
     if (outcome_.officeLost) text += "Word程序已停止运行，" + later;
     if (outcome_.templateLost) text += "Word模板无法打开，" + later;
     if (!IsPrint()) text += "是否打开存放文档所在文件夹？";

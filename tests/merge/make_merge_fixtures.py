@@ -5,6 +5,8 @@ rows.xls       Sheet1: Name, Age, City and 10 rows ("Person r", 20 + r, "城市r
                My Sheet: Name and 2 rows.
 bench.xls      Sheet1: eight columns F1..F8 and 200 rows.
 comma.xls      Sheet1: a title that cannot stand in a select list ("a,b"), and Name; 3 rows.
+sheets.xls     sheets whose names meet the batch command's rules: "A" (2 rows), "A$" (3 rows),
+               "Line<LF>Break" (4 rows).
 *.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
 """
 import os
@@ -51,6 +53,16 @@ def comma_workbook(path):
     book.save(path)
 
 
+def sheets_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    for name, rows in (("A", 2), ("A$", 3), ("Line\nBreak", 4)):
+        sheet = book.add_sheet(name)
+        sheet.write(0, 0, "Name")
+        for r in range(1, rows + 1):
+            sheet.write(r, 0, "%s %d" % (name.replace("\n", " "), r))
+    book.save(path)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -79,6 +91,7 @@ def main():
     rows_workbook(os.path.join(out, "rows.xls"))
     bench_workbook(os.path.join(out, "bench.xls"))
     comma_workbook(os.path.join(out, "comma.xls"))
+    sheets_workbook(os.path.join(out, "sheets.xls"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])

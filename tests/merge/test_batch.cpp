@@ -126,5 +126,67 @@ TEST_F(BatchTest, RangePastTheLastRowMakesNothingAndSaysWhy) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// Sheet names: printed one a line whatever they hold, an exact sheet name wins over a table
+// name, and the printed (escaped) form is taken back. A range past the last row tells which
+// sheet was taken by its row count, without starting the office.
+TEST_F(BatchTest, SheetNamesArePrintedEscapedAndAnExactNameWins) {
+    const std::string book = kFixtures + "/sheets.xls";
+    const test::BatchResult list = test::RunBatch({"--workbook", book, "--list-sheets"}, dir_);
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "A$\n'A$$'\n'Line\\nBreak$'\n");
+    auto rows = [&](const std::string& sheet) {
+        const test::BatchResult r =
+            test::RunBatch({"--workbook", book, "--sheet", sheet, "--template", kFixtures + "/single.fodt", "--from",
+                            "99", "--save", dir_ + "/out", "--name", "D"},
+                           dir_);
+        EXPECT_EQ(r.status, 0) << sheet << ": " << r.err;
+        return r.out;
+    };
+    EXPECT_EQ(rows("A"), "0 documents made: sheet A has 2 rows, the range starts at row 99\n");
+    // "A$" is both the sheet A$ and the table name of sheet A: the sheet's own name wins.
+    EXPECT_EQ(rows("A$"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("'A$$'"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("'Line\\nBreak$'"), "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("Line\nBreak"), "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+    EXPECT_FALSE(fs::exists(dir_ + "/out"));
+}
+
+// Rows below 1, numbers too large for a row, and names that are not UTF-8 are refused by name
+// before anything is written.
+TEST_F(BatchTest, RowsAndNamesAreCheckedBeforeAnythingIsWritten) {
+    const std::string book = kFixtures + "/rows.xls";
+    const std::string tmpl = kFixtures + "/single.fodt";
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"--from", "-3"}, "--from -3 is not a row: rows count from 1"},
+        {{"--from", "0"}, "--from 0 is not a row: rows count from 1"},
+        {{"--to", "-1"}, "--to -1 is not a row: rows count from 1"},
+        {{"--to", "99999999999"}, "--to 99999999999 is out of range (rows go up to 2147483647)"},
+        {{"--from", "3000000000"}, "--from 3000000000 is out of range"},
+        {{"--from", "12ab"}, "--from is not a whole number: \"12ab\""},
+        {{"--name", "D\xff"}, "--name is not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save",
+                                         dir_ + "/out"};
+        if (std::find(c.args.begin(), c.args.end(), "--name") == c.args.end()) {
+            args.push_back("--name");
+            args.push_back("D");
+        }
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const test::BatchResult r = test::RunBatch(args, dir_);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    const test::BatchResult folder = test::RunBatch({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl,
+                                                     "--save", dir_ + "/bad\xfe", "--name", "D"},
+                                                    dir_);
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("--save is not valid UTF-8"), std::string::npos) << folder.err;
+    EXPECT_EQ(Entries(), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace qm

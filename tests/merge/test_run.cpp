@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "common/fs.h"
 #include "common/text.h"
@@ -16,6 +17,7 @@
 #include "tests/support/fake_office.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
+#include "tests/support/small_disk.h"
 #include "word/word_host.h"
 
 namespace qm {
@@ -308,6 +310,27 @@ TEST_F(RunTest, FailedSaveIsReportedByNumber) {
               "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Warning);
     EXPECT_EQ(office_->openDocumentCount(), 1);  // the unsaved document was not left open
+}
+
+// A disk that fills up stops the run at the document that did not fit, and the summary names
+// the rows that got no document.
+TEST_F(RunTest, AFullDiskStopsTheRunAndNamesTheRowsNotMade) {
+    test::SmallDisk disk(dir_ + "/disk");
+    if (!disk.mounted()) GTEST_SKIP() << "a small file system cannot be mounted here";
+    // Room for three documents of a page each.
+    std::ofstream(disk.folder() + "/filler", std::ios::binary) << std::string(13 * 4096, 'x');
+    state_.outputFolder = disk.folder() + "/";
+    UseTemplate({"Name"});
+    const RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.diskFull);
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{4});
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text,
+              "完成，但有文档未能生成：已生成 3 个，失败的编号：4。磁盘已满，其后的文档没有生成。没有文档的行：4-10。"
+              "是否打开存放文档所在文件夹？");
+    std::vector<std::string> names = ListFiles(disk.folder(), "");
+    EXPECT_EQ(names, (std::vector<std::string>{"Doc1.doc", "Doc2.doc", "Doc3.doc", "filler"}));
 }
 
 TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/fs.h"
 #include "tests/support/fake_office.h"
+#include "tests/support/small_disk.h"
 #include "word/engine/doc_template.h"
 #include "word/word_host.h"
 #include "office_fixture.h"
@@ -148,6 +150,42 @@ TEST(WordHost, ALinkAtTheOutputNameIsReplacedNotFollowed) {
             return b;
         }(),
         engine::Format::Doc));
+}
+
+// The save that finds the disk full fails as such, the earlier document of its name stays as it
+// was, and nothing empty or partial is left.
+TEST(WordHost, AFullDiskFailsTheSaveAndKeepsTheEarlierFile) {
+    ScratchFolder scratch;
+    SmallDisk disk(scratch / "disk");
+    if (!disk.mounted()) GTEST_SKIP() << "a small file system cannot be mounted here";
+    Host h;
+    h.host->OpenTemplate(SampleTemplate());
+    h.host->SetBookmarkText("姓名", "第一份");
+    ASSERT_TRUE(h.host->SaveDocumentAs(scratch / "disk/earlier.doc").ok);
+    std::vector<std::uint8_t> earlier;
+    ASSERT_TRUE(ReadFileBytes(scratch / "disk/earlier.doc", earlier));
+    word::SaveResult last;
+    int saved = 0;
+    for (int i = 1; i <= 20; ++i) {
+        last = h.host->SaveDocumentAs(scratch / ("disk/d" + std::to_string(i) + ".doc"));
+        if (!last.ok) break;
+        ++saved;
+    }
+    EXPECT_FALSE(last.ok);
+    EXPECT_TRUE(last.diskFull) << last.error;
+    EXPECT_GT(saved, 0);
+    h.host->SetBookmarkText("姓名", "第二份");
+    EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "disk/earlier.doc").ok);
+    std::vector<std::uint8_t> after;
+    ASSERT_TRUE(ReadFileBytes(scratch / "disk/earlier.doc", after));
+    EXPECT_TRUE(after == earlier);
+    for (const auto& entry : fs::directory_iterator(scratch.path() / "disk")) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_NE(name.rfind(".~qm-", 0), 0u) << name;
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(ReadFileBytes(entry.path().string(), bytes));
+        EXPECT_TRUE(engine::VerifyContainer(bytes, engine::Format::Doc)) << name;
+    }
 }
 
 TEST(WordHost, PrintingNeedsADocumentAndNamesTheJob) {
