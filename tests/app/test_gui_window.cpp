@@ -372,7 +372,7 @@ TEST_F(FileChoiceTest, BrowsingForATemplateStoresItsFolderAndOpensIt) {
     Choose("模板选择组合框", QStringLiteral("浏览..."));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].title, "打开Word模板文档");
-    EXPECT_EQ(dialogs.calls[0].filter, "Word文档(*.doc)");
+    EXPECT_EQ(dialogs.calls[0].filter, "Word文档(*.doc *.docx)");
     EXPECT_EQ(dialogs.calls[0].folder, programFolder + "/模板/");
     EXPECT_EQ(settings->GetWordPath(), other + "/");
     EXPECT_EQ(Combo("模板选择组合框")->currentText(), QStringLiteral("合同.doc"));
