@@ -222,6 +222,25 @@ TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
     }
 }
 
+// Every control character but tab and the line breaks goes on its own; the rest of the value
+// stays (the office used to drop a value holding one, whole).
+TEST(DocEngine, EveryControlCharacterGoesOnItsOwn) {
+    const auto t = Open(Places());
+    ASSERT_TRUE(t);
+    for (int c = 1; c < 0x20; ++c) {
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        std::string value = "a";
+        value += static_cast<char>(c);
+        value += "b";
+        const DocContents contents = Contents(Make(*t, {{"Name", value}}));
+        EXPECT_TRUE(FindMark(contents, "Name")->text == u"ab") << c;
+    }
+    const DocContents del = Contents(Make(*t, {{"Name", "a\x7f" "b"}}));
+    EXPECT_TRUE(FindMark(del, "Name")->text == u"ab");
+    const DocContents nul = Contents(Make(*t, {{"Name", std::string("a\0b", 3)}}));
+    EXPECT_TRUE(FindMark(nul, "Name")->text == u"ab");
+}
+
 TEST(DocEngine, TheValueTakesTheFormattingOfTheTextItReplaces) {
     const Bytes original = ReadBytes(Places());
     const auto t = OpenTemplate(original).value;
