@@ -29,7 +29,7 @@ Recordset::Recordset(WorkbookCache* cache) : cache_(cache) {}
 
 Recordset::~Recordset() = default;
 
-bool Recordset::open(std::string_view sql, std::string_view connection, int /*cursorType*/, int lockType) {
+bool Recordset::open(std::string_view sql, std::string_view connection, int lockType) {
     close();
     return Guarded(false, [&] {
         const ConnectionTarget target = ParseConnection(connection);

@@ -29,8 +29,9 @@ public:
 
     // Runs `sql` over `connection`. A query with rows leaves the recordset open on its first row;
     // a statement without rows is executed and leaves it closed. Any failure leaves it closed
-    // and returns false. An open recordset is closed first.
-    bool open(std::string_view sql, std::string_view connection, int cursorType = 1, int lockType = 1);
+    // and returns false. An open recordset is closed first. The rows are always a keyset that
+    // stays as read; lock type 1 opens them read-only, any other lets them be changed.
+    bool open(std::string_view sql, std::string_view connection, int lockType = 1);
     bool isOpen() const;
     void close();
     // How workbook values read by later opens are turned into text; Raw until set. The settings

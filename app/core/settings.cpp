@@ -20,7 +20,6 @@ constexpr SettingColumn kColumns[] = {
     {"UserDocPath", "\\用户文档\\"},
 };
 
-constexpr int kCursorKeyset = 1;
 constexpr int kLockOptimistic = 3;
 
 // Absolute on this platform, or a drive folder kept from a settings file written on Windows.
@@ -63,7 +62,7 @@ AppSettings::~AppSettings() = default;
 void AppSettings::Load() {
     std::string* fields[] = {&excelPath_, &wordPath_, &userDocPath_};
     queryText_ = "select * from init";
-    const bool opened = recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
+    const bool opened = recordset_->open(queryText_, connectionString_, kLockOptimistic);
     // A recordset that did not open reads eof as false, so a missing database leaves the
     // fields empty below, and GetPath falls back to the defaults. Nothing is written into a
     // store that could not be read: it may be damaged, and is the user's to look at.
@@ -133,7 +132,7 @@ void AppSettings::SetPath(int index, std::string_view folder) {
     const std::string stored = path == "/" ? path : path + "/";
     queryText_ = std::string("update Init set ") + kColumns[index - 1].column + "='" +
                  ReplaceAll(stored, "'", "''") + "'";
-    const bool written = recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
+    const bool written = recordset_->open(queryText_, connectionString_, kLockOptimistic);
     recordset_->update();
     recordset_->close();
     if (!written) {

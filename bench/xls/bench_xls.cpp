@@ -56,7 +56,7 @@ double LoadPage(qm::data::WorkbookCache& cache, const std::string& connection, c
                 bool lastPage, std::string& sample) {
     const auto t = Clock::now();
     qm::data::Recordset rs(&cache);
-    if (rs.open("select * from [" + table + "]", connection, 1, 1)) {
+    if (rs.open("select * from [" + table + "]", connection, 1)) {
         rs.setPageSize(10);
         rs.setAbsolutePage(lastPage ? rs.pageCount() : 1);
         const int fields = qm::data::GetFieldCount(rs);

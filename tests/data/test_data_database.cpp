@@ -29,7 +29,7 @@ class DatabaseRecordset : public ::testing::Test {
 };
 
 TEST_F(DatabaseRecordset, AddNewInsertsARowThatReadsBack) {
-    ASSERT_TRUE(rs.open("select * from init", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select * from init", connection, 3));
     EXPECT_TRUE(rs.eof());
     EXPECT_EQ(rs.recordCount(), 0);
     EXPECT_EQ(rs.fieldCount(), 4);
@@ -51,7 +51,7 @@ TEST_F(DatabaseRecordset, AddNewInsertsARowThatReadsBack) {
     EXPECT_EQ(Scalar(file, "select ExcelPath || '|' || WordPath from Init"), "\\数据\\|it's");
     EXPECT_EQ(Scalar(file, "select UserDocPath from Init"), "<null>");
 
-    ASSERT_TRUE(rs.open("select * from init", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select * from init", connection, 3));
     EXPECT_EQ(rs.fieldValue("UserDocPath"), "");  // NULL reads as ""
     EXPECT_EQ(rs.fieldValue("Missing"), "");
     EXPECT_EQ(rs.fieldValue(std::string_view("excelPATH")), "\\数据\\");
@@ -59,7 +59,7 @@ TEST_F(DatabaseRecordset, AddNewInsertsARowThatReadsBack) {
 
 TEST_F(DatabaseRecordset, ChangesTheCurrentRowByItsRowid) {
     Sql(file, "INSERT INTO Init VALUES ('a1','b1','c1',1), ('a2','b2','c2',2.5);");
-    ASSERT_TRUE(rs.open("select WordPath, Other from Init order by Other desc", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select WordPath, Other from Init order by Other desc", connection, 3));
     EXPECT_EQ(rs.fieldValue("Other"), "2.5");
     ASSERT_TRUE(rs.setFieldValue("WordPath", "new"));
     ASSERT_TRUE(rs.update());
@@ -69,7 +69,7 @@ TEST_F(DatabaseRecordset, ChangesTheCurrentRowByItsRowid) {
         "b1,new");
 
     // A pending change is stored when the cursor moves on, and dropped when it closes.
-    ASSERT_TRUE(rs.open("select * from Init", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select * from Init", connection, 3));
     ASSERT_TRUE(rs.setFieldValue("ExcelPath", "moved"));
     ASSERT_TRUE(rs.moveNext());
     ASSERT_TRUE(rs.setFieldValue("ExcelPath", "dropped"));
@@ -81,25 +81,25 @@ TEST_F(DatabaseRecordset, ChangesTheCurrentRowByItsRowid) {
 
 TEST_F(DatabaseRecordset, StatementsWithoutRowsRunAndLeaveItClosed) {
     Sql(file, "INSERT INTO Init VALUES ('a','b','c',1), ('d','e','f',2);");
-    EXPECT_TRUE(rs.open("update Init set ExcelPath='/home/o''brien/'", connection, 1, 3));
+    EXPECT_TRUE(rs.open("update Init set ExcelPath='/home/o''brien/'", connection, 3));
     EXPECT_FALSE(rs.isOpen());
     EXPECT_FALSE(rs.update());
     EXPECT_EQ(Scalar(file, "select count(*) from Init where ExcelPath='/home/o''brien/'"), "2");
 
     // Broken or stacked statements run nothing.
-    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'y'", connection, 1, 3));
-    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'; drop table Init", connection, 1, 3));
+    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'y'", connection, 3));
+    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'; drop table Init", connection, 3));
     EXPECT_EQ(Scalar(file, "select count(*) from Init where ExcelPath='x'"), "0");
-    EXPECT_TRUE(rs.open("update Init set Other=3;  ", connection, 1, 3));
+    EXPECT_TRUE(rs.open("update Init set Other=3;  ", connection, 3));
 }
 
 TEST_F(DatabaseRecordset, ReadOnlyOpensAndComputedColumnsCannotBeWritten) {
     Sql(file, "INSERT INTO Init VALUES ('a','b','c',1);");
-    ASSERT_TRUE(rs.open("select * from Init", connection, 1, 1));  // lock type 1: read-only
+    ASSERT_TRUE(rs.open("select * from Init", connection, 1));  // lock type 1: read-only
     EXPECT_FALSE(rs.setFieldValue("ExcelPath", "x"));
     EXPECT_FALSE(rs.addNew());
 
-    ASSERT_TRUE(rs.open("select ExcelPath || '!' as Shout, count(*) as N from Init", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select ExcelPath || '!' as Shout, count(*) as N from Init", connection, 3));
     EXPECT_EQ(rs.fieldValue("Shout"), "a!");
     EXPECT_EQ(rs.fieldValue("N"), "1");
     EXPECT_FALSE(rs.setFieldValue("Shout", "x"));
@@ -110,21 +110,21 @@ TEST_F(DatabaseRecordset, ReadOnlyOpensAndComputedColumnsCannotBeWritten) {
     // "ReadOnly=True" in the connection string opens the file read-only.
     std::string readOnly = connection;
     readOnly.replace(readOnly.find("ReadOnly=False"), 14, "ReadOnly=True");
-    ASSERT_TRUE(rs.open("select * from Init", readOnly, 1, 3));
+    ASSERT_TRUE(rs.open("select * from Init", readOnly, 3));
     EXPECT_EQ(rs.fieldValue("WordPath"), "b");
     EXPECT_FALSE(rs.setFieldValue("WordPath", "x"));
-    EXPECT_FALSE(rs.open("update Init set WordPath='x'", readOnly, 1, 3));
+    EXPECT_FALSE(rs.open("update Init set WordPath='x'", readOnly, 3));
     EXPECT_EQ(Scalar(file, "select WordPath from Init"), "b");
 }
 
 TEST_F(DatabaseRecordset, MissingFilesAreNeverCreated) {
     const std::string missing = dir / "missing.mdb";
-    EXPECT_FALSE(rs.open("select * from Init", BuildConnectionString(AccessFile, {}, missing), 1, 3));
-    EXPECT_FALSE(rs.open("create table T (a)", BuildConnectionString(AccessFile, {}, missing), 1, 3));
+    EXPECT_FALSE(rs.open("select * from Init", BuildConnectionString(AccessFile, {}, missing), 3));
+    EXPECT_FALSE(rs.open("create table T (a)", BuildConnectionString(AccessFile, {}, missing), 3));
     EXPECT_NE(access(missing.c_str(), F_OK), 0);
-    EXPECT_FALSE(rs.open("select 1", BuildConnectionString(AccessFile, {}, dir.path()), 1, 3));  // a folder
-    EXPECT_FALSE(rs.open("select * from NoTable", connection, 1, 3));
-    EXPECT_FALSE(rs.open("select * from Init", BuildConnectionString(SystemDsn, {}, file), 1, 3));
+    EXPECT_FALSE(rs.open("select 1", BuildConnectionString(AccessFile, {}, dir.path()), 3));  // a folder
+    EXPECT_FALSE(rs.open("select * from NoTable", connection, 3));
+    EXPECT_FALSE(rs.open("select * from Init", BuildConnectionString(SystemDsn, {}, file), 3));
     EXPECT_FALSE(rs.isOpen());
 }
 
@@ -134,8 +134,8 @@ TEST_F(DatabaseRecordset, WritesToALockedDatabaseFailQuietly) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'", connection, 1, 3));
-    ASSERT_TRUE(rs.open("select * from Init", connection, 1, 3));
+    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'", connection, 3));
+    ASSERT_TRUE(rs.open("select * from Init", connection, 3));
     EXPECT_EQ(rs.fieldValue("ExcelPath"), "a");
     ASSERT_TRUE(rs.setFieldValue("ExcelPath", "y"));
     EXPECT_FALSE(rs.update());
@@ -151,11 +151,11 @@ TEST_F(DatabaseRecordset, WriteProtectedFileReadsButDoesNotWrite) {
         GTEST_SKIP() << "root writes to any file; the lock and ReadOnly=True cases cover this";
     Sql(file, "INSERT INTO Init VALUES ('a','b','c',1);");
     ASSERT_EQ(chmod(file.c_str(), 0444), 0);
-    ASSERT_TRUE(rs.open("select * from Init", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select * from Init", connection, 3));
     EXPECT_EQ(rs.fieldValue("ExcelPath"), "a");
     EXPECT_TRUE(rs.setFieldValue("ExcelPath", "x"));
     EXPECT_FALSE(rs.update());
-    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'", connection, 1, 3));
+    EXPECT_FALSE(rs.open("update Init set ExcelPath='x'", connection, 3));
 }
 
 TEST(ClosedRecordset, GivesEmptyValues) {
@@ -179,7 +179,7 @@ TEST(ClosedRecordset, GivesEmptyValues) {
     EXPECT_EQ(GetFieldCount(rs), 0);
     EXPECT_EQ(GetFieldName(rs, 0), "");
     EXPECT_EQ(GetFieldValue(rs, "x"), "");
-    EXPECT_FALSE(rs.open("select 1", "", 1, 1));
+    EXPECT_FALSE(rs.open("select 1", "", 1));
     rs.close();
 }
 

@@ -53,7 +53,7 @@ TEST(WorkbookRecordset, PagesThroughTheSheet) {
     WorkbookCache cache;
     Recordset rs(&cache);
     const std::string connection = Jet(Fixture("records.xls"));
-    ASSERT_TRUE(rs.open("select * from [Records$]", connection, 1, 1));
+    ASSERT_TRUE(rs.open("select * from [Records$]", connection, 1));
     EXPECT_EQ(GetRecordCount(rs), 25);
     ASSERT_EQ(GetFieldCount(rs), 5);
     Names titles;
@@ -79,20 +79,20 @@ TEST(WorkbookRecordset, PagesThroughTheSheet) {
 
 TEST(WorkbookRecordset, MergeQueryWithMoveFromTheStart) {
     Recordset rs;
-    ASSERT_TRUE(rs.open("select Name,ID,Name from [Records$]", Jet(Fixture("records.xls")), 1, 3));
+    ASSERT_TRUE(rs.open("select Name,ID,Name from [Records$]", Jet(Fixture("records.xls")), 3));
     ASSERT_TRUE(rs.move(8 - 1));
     EXPECT_EQ(GetFieldName(rs, 2), "Name");
     EXPECT_EQ(GetFieldValue(rs, "Name"), "Name 8");
     EXPECT_EQ(rs.fieldValue(1), "8");
     EXPECT_EQ(GetFieldValue(rs, "Nobody"), "");
 
-    EXPECT_FALSE(rs.open("select Name,Nobody from [Records$]", Jet(Fixture("records.xls")), 1, 3));
-    EXPECT_FALSE(rs.open("select * from [Nowhere$]", Jet(Fixture("records.xls")), 1, 3));
-    ASSERT_TRUE(rs.open("select [Full Name], code from [My Sheet$]", Jet(Fixture("records.xls")), 1, 3));
+    EXPECT_FALSE(rs.open("select Name,Nobody from [Records$]", Jet(Fixture("records.xls")), 3));
+    EXPECT_FALSE(rs.open("select * from [Nowhere$]", Jet(Fixture("records.xls")), 3));
+    ASSERT_TRUE(rs.open("select [Full Name], code from [My Sheet$]", Jet(Fixture("records.xls")), 3));
     EXPECT_EQ(GetFieldValue(rs, "Full Name") + "|" + GetFieldValue(rs, "Code"), "Ann Lee|007");
-    ASSERT_TRUE(rs.open("select * from [员工$]", Jet(Fixture("records.xls")), 1, 3));
+    ASSERT_TRUE(rs.open("select * from [员工$]", Jet(Fixture("records.xls")), 3));
     EXPECT_EQ(GetFieldValue(rs, "部门"), "销售部");
-    ASSERT_TRUE(rs.open("select * from [Empty$]", Jet(Fixture("records.xls")), 1, 1));
+    ASSERT_TRUE(rs.open("select * from [Empty$]", Jet(Fixture("records.xls")), 1));
     EXPECT_EQ(GetFieldCount(rs), 0);
     EXPECT_TRUE(rs.eof());
 }

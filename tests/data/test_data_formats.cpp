@@ -39,7 +39,7 @@ TEST(WorkbookFormats, CsvNamedLikeASheetNeedsQuotes) {
     ListSheets(Jet(file), names);
     ASSERT_EQ(names, (std::vector<std::string>{"'My List$'"}));
     Recordset rs;
-    ASSERT_TRUE(rs.open("select 编号, 备注 from ['My List$']", Jet(file), 1, 1));
+    ASSERT_TRUE(rs.open("select 编号, 备注 from ['My List$']", Jet(file), 1));
     EXPECT_EQ(GetRecordCount(rs), 3);
     EXPECT_EQ(GetFieldValue(rs, "编号"), "001234");
 }
@@ -47,12 +47,12 @@ TEST(WorkbookFormats, CsvNamedLikeASheetNeedsQuotes) {
 TEST(WorkbookFormats, RecordsetGivesShownValuesWhenAsked) {
     Recordset rs;
     const std::string connection = Jet(Sheets("odd.xlsx"));
-    ASSERT_TRUE(rs.open("select * from [Data$]", connection, 1, 1));
+    ASSERT_TRUE(rs.open("select * from [Data$]", connection, 1));
     EXPECT_EQ(GetFieldValue(rs, "Code") + "|" + GetFieldValue(rs, "When") + "|" + GetFieldValue(rs, "Err"),
               "7|2024-03-05|");
     rs.setValueStyle(ValueStyle::Shown);
     EXPECT_EQ(rs.valueStyle(), ValueStyle::Shown);
-    ASSERT_TRUE(rs.open("select Code, When, Err from [Data$]", connection, 1, 1));
+    ASSERT_TRUE(rs.open("select Code, When, Err from [Data$]", connection, 1));
     EXPECT_EQ(GetFieldValue(rs, "Code") + "|" + GetFieldValue(rs, "When") + "|" + GetFieldValue(rs, "Err"),
               "No.007|2024/3/5|#DIV/0!");
     auto cursor = OpenSheet(connection, "[Data$]", nullptr, ValueStyle::Shown);

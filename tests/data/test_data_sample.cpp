@@ -17,7 +17,7 @@ TEST(SampleWorkbook, SheetsColumnsAndValues) {
     ASSERT_EQ(sheets, (Names{"员工$", "合同续签$"}));
 
     Recordset rs;
-    ASSERT_TRUE(rs.open("select * from [员工$]", connection, 1, 1));
+    ASSERT_TRUE(rs.open("select * from [员工$]", connection, 1));
     Names titles;
     for (int i = 0; i < GetFieldCount(rs); ++i) titles.push_back(GetFieldName(rs, i));
     EXPECT_EQ(titles,
@@ -33,7 +33,7 @@ TEST(SampleWorkbook, SheetsColumnsAndValues) {
         rs.moveNext();
     }
 
-    ASSERT_TRUE(rs.open("select 编号, 姓名, 原合同到期日, 续签年限 from [合同续签$]", connection, 1, 3));
+    ASSERT_TRUE(rs.open("select 编号, 姓名, 原合同到期日, 续签年限 from [合同续签$]", connection, 3));
     EXPECT_EQ(GetFieldValue(rs, "姓名"), "王建国");
     EXPECT_EQ(GetFieldValue(rs, "原合同到期日"), "2025-09-01");
     EXPECT_EQ(GetFieldValue(rs, "续签年限"), "5");
