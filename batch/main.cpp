@@ -403,11 +403,7 @@ int Main(int argc, char** argv) {
             return Fail(std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another");
     }
     // Without --format the documents take the template's own format.
-    if (o.format.empty()) {
-        std::string tail = o.templatePath.size() >= 5 ? o.templatePath.substr(o.templatePath.size() - 5) : "";
-        for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        o.format = tail == ".docx" ? "docx" : "doc";
-    }
+    if (o.format.empty()) o.format = qm::LowerExtension(o.templatePath) == ".docx" ? "docx" : "doc";
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
     int from = 1, to = 0;

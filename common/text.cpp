@@ -155,4 +155,14 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::string LowerExtension(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+    std::string extension(path.substr(dot));
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
 }  // namespace qm

@@ -46,6 +46,9 @@ std::string NameOfPath(std::string_view path);
 std::string StripExtension(std::string_view name);
 // StripExtension(NameOfPath(path)).
 std::string BaseNameOfPath(std::string_view path);
+// The extension of the file named at the end of `path`, from its last "." and in lower case
+// for ASCII letters ("a/B.DOCX" -> ".docx"); "" when the name has none.
+std::string LowerExtension(std::string_view path);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool IsValidUtf8(std::string_view text);

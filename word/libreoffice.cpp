@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/text.h"
 #include "word/office_session.h"
 #include "word/office.h"
 
@@ -76,16 +77,6 @@ css::beans::PropertyValue Property(const char* name, Any value) {
 
 Sequence<css::beans::PropertyValue> Arguments(std::initializer_list<css::beans::PropertyValue> list) {
     return Sequence<css::beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
-}
-
-std::string LowerExtension(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-    std::string extension(path.substr(dot));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
 }
 
 // The import filter a template's extension promises. A file that does not match its

@@ -66,16 +66,6 @@ bool LaunchDetached(const std::string& script, const std::string& argument) {
     return true;
 }
 
-std::string LowerExtension(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-    std::string extension(path.substr(dot));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 // The engine's own format for an extension; none for formats only the office writes.
 std::optional<engine::Format> EngineFormat(std::string_view path) {
     const std::string extension = LowerExtension(path);

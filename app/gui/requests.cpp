@@ -54,13 +54,6 @@ private:
     QList<QPointer<QWidget>> disabled_;
 };
 
-bool EndsWithDocx(std::string_view name) {
-    if (name.size() < 5) return false;
-    std::string tail(name.substr(name.size() - 5));
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".docx";
-}
-
 bool SameFolder(const std::string& first, const std::string& second) {
     std::error_code error;
     const bool same = std::filesystem::equivalent(std::filesystem::u8path(first), std::filesystem::u8path(second), error);
@@ -142,7 +135,7 @@ void MainWindow::RequestSaveRun() {
     const std::string templateItem = CurrentTemplateItem();
     const std::string templateBase = StripExtension(templateItem);
     // Documents are made in the template's own format: .docx from a .docx template, else .doc.
-    const std::string extension = EndsWithDocx(templateItem) ? ".docx" : ".doc";
+    const std::string extension = LowerExtension(templateItem) == ".docx" ? ".docx" : ".doc";
     const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);

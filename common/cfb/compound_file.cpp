@@ -3,6 +3,8 @@
 
 #include "common/cfb/compound_file.h"
 
+#include "common/bytes.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,18 +21,6 @@ constexpr std::size_t kMiniSector = 64;
 constexpr std::uint32_t kCutoff = 4096;
 constexpr std::size_t kHeaderDifat = 109;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t U32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-void Put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // Sector indices of the chain from `start`; false on a bad index or a loop.
 bool Chain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,

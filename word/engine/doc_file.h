@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/bytes.h"
 #include "common/cfb/compound_file.h"
 
 namespace qm::engine::doc {
@@ -138,9 +139,9 @@ bool ForEachSprm(std::span<const std::uint8_t> grpprl, Visit&& visit) {
     return i == grpprl.size();
 }
 
-std::uint16_t U16(const std::uint8_t* p);
-std::uint32_t U32(const std::uint8_t* p);
-void Put16(std::uint8_t* p, std::uint16_t v);
-void Put32(std::uint8_t* p, std::uint32_t v);
+using qm::Put16;
+using qm::Put32;
+using qm::U16;
+using qm::U32;
 
 }  // namespace qm::engine::doc
