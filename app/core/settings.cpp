@@ -19,6 +19,9 @@ constexpr SettingColumn kColumns[] = {
     {"UserDocPath", "\\用户文档\\"},
 };
 
+// Options beside Init: one row per name, so a later option needs no change of the table.
+constexpr const char* kShownValuesOption = "ShownValues";
+
 constexpr int kCursorKeyset = 1;
 constexpr int kLockOptimistic = 3;
 
@@ -76,6 +79,14 @@ void AppSettings::Load() {
         for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
     }
     recordset_->close();
+
+    // A database without the table fails to open the query, and the option reads off.
+    shownValues_ = false;
+    if (recordset_->open(std::string("select Value from Options where Name='") + kShownValuesOption + "'",
+                         connectionString_, kCursorKeyset, kLockOptimistic) &&
+        !recordset_->eof())
+        shownValues_ = recordset_->fieldValue(0) == "1";
+    recordset_->close();
 }
 
 std::string AppSettings::GetPath(int index) const {
@@ -109,6 +120,16 @@ void AppSettings::SetPath(int index, std::string_view folder) {
                  ReplaceAll(stored, "'", "''") + "'";
     recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
     recordset_->update();
+    recordset_->close();
+}
+
+void AppSettings::SetShownValues(bool on) {
+    shownValues_ = on;
+    recordset_->open("create table if not exists Options (Name text primary key, Value text)", connectionString_,
+                     kCursorKeyset, kLockOptimistic);
+    recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + kShownValuesOption +
+                         "', '" + (on ? "1" : "0") + "')",
+                     connectionString_, kCursorKeyset, kLockOptimistic);
     recordset_->close();
 }
 
