@@ -453,6 +453,8 @@ void MainWindow::OnExitClicked() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!ctx_.state.runInProgress) {
+        // The help window would otherwise keep the program running without its main window.
+        if (help_) help_->close();
         QMainWindow::closeEvent(event);
         return;
     }

@@ -275,6 +275,10 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
     MenuAction(window.get(), "下载新版本(&N)")->trigger();
     EXPECT_EQ(opener.targets.back(), std::string(kDownloadUrl));
     EXPECT_TRUE(dialogs.calls.empty());
+
+    // The help window goes with the main window, which would otherwise not end the program.
+    window->close();
+    EXPECT_TRUE(WaitFor([&] { return window->findChildren<gui::HelpWindow*>().isEmpty(); }, 2000));
 }
 
 TEST_F(WindowStartTest, AboutIsAFreshModalWindowEachTime) {
