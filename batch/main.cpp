@@ -38,7 +38,7 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--from N] [--to M]\n"
     "                   [--multi-row] [--repeat] (--save DIR --name REF | --print)\n"
-    "                   [--format doc|docx|odt|pdf]\n"
+    "                   [--format doc|docx|odt|pdf] [--values raw|shown]\n"
     "  quillmerge-batch --workbook FILE --list-sheets\n"
     "  quillmerge-batch --template FILE --list-bookmarks\n"
     "  quillmerge-batch --help\n"
@@ -60,6 +60,8 @@ constexpr const char* kUsage =
     "  --name REF       the start of every file name\n"
     "  --print          print each document on the default printer instead\n"
     "  --format         of the saved files; by default the template's own (doc or docx)\n"
+    "  --values         raw (the default): numbers and dates as stored (3000.75, 2024-03-05);\n"
+    "                   shown: as the sheet shows them under their formats (¥3,000.75)\n"
     "  --list-sheets    print the workbook's sheets as table names, one a line (line breaks,\n"
     "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
     "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
@@ -72,7 +74,7 @@ constexpr int kBadInput = 2;
 constexpr int kRunFailed = 1;
 
 struct Options {
-    std::string workbook, sheet, templatePath, saveDir, name, format;
+    std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw";
     std::string from, to;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
@@ -109,12 +111,19 @@ int Fail(const std::string& message) {
     return kBadInput;
 }
 
+// The one line for a workbook that lists no sheet: why it cannot be read, or that it has none.
+int WorkbookFailure(const std::string& given, const std::string& connection, qm::data::WorkbookCache* cache) {
+    const std::string problem = qm::data::WorkbookProblem(connection, cache);
+    if (problem.empty()) return Fail("the workbook " + given + " holds no worksheet");
+    return Fail("cannot read the workbook " + given + ": " + problem);
+}
+
 // Reads the options; an error text on bad usage.
 std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> valued = {
         {"--workbook", &o.workbook}, {"--sheet", &o.sheet},  {"--template", &o.templatePath},
         {"--from", &o.from},         {"--to", &o.to},        {"--save", &o.saveDir},
-        {"--name", &o.name},         {"--format", &o.format}};
+        {"--name", &o.name},         {"--format", &o.format},   {"--values", &o.values}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
                                                 {"--print", &o.print},
@@ -371,13 +380,11 @@ int Main(int argc, char** argv) {
         if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");
         if (o.listBookmarks && o.templatePath.empty()) return Fail("--list-bookmarks needs --template FILE");
         if (o.listSheets) {
-            if (!Readable(o.workbook)) return Fail("cannot read the workbook " + o.workbook);
+            const std::string connection =
+                qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook));
             std::vector<std::string> tables;
-            qm::data::ListSheets(
-                qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook)), tables,
-                &state.workbooks);
-            if (tables.empty())
-                return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
+            qm::data::ListSheets(connection, tables, &state.workbooks);
+            if (tables.empty()) return WorkbookFailure(o.workbook, connection, &state.workbooks);
             for (const std::string& t : tables) std::cout << Escaped(t) << '\n';
         }
         return o.listBookmarks ? ListBookmarks(o) : 0;
@@ -406,6 +413,8 @@ int Main(int argc, char** argv) {
     if (o.format.empty()) o.format = qm::LowerExtension(o.templatePath) == ".docx" ? "docx" : "doc";
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
+    if (o.values != "raw" && o.values != "shown") return Fail("unknown --values " + o.values + " (raw or shown)");
+    state.valueStyle = o.values == "shown" ? qm::data::ValueStyle::Shown : qm::data::ValueStyle::Raw;
     int from = 1, to = 0;
     if (o.given.count("--from"))
         if (const std::string problem = RowProblem("--from", o.from, from); !problem.empty()) return Fail(problem);
@@ -415,11 +424,10 @@ int Main(int argc, char** argv) {
         return Fail("--to " + o.to + " is before --from " + (o.given.count("--from") ? o.from : "1"));
 
     const std::string workbook = Absolute(o.workbook);
-    if (!Readable(workbook)) return Fail("cannot read the workbook " + o.workbook);
     state.sheetConnection = qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, workbook);
     std::vector<std::string> tables;
     qm::data::ListSheets(state.sheetConnection, tables, &state.workbooks);
-    if (tables.empty()) return Fail("the workbook " + o.workbook + " is not readable or holds no worksheet");
+    if (tables.empty()) return WorkbookFailure(o.workbook, state.sheetConnection, &state.workbooks);
     std::string sheetError;
     const std::string table = FindTable(tables, o.sheet, sheetError);
     if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);

@@ -7,7 +7,7 @@
 
 namespace qm {
 
-inline constexpr std::string_view kDefaultCaption = "信息：";
+inline constexpr std::string_view kDefaultCaption = "信息";
 
 enum class MessageIcon { None, Question, Warning, Information };
 

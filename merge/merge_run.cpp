@@ -71,7 +71,7 @@ RunOutcome MergeRun::Execute() {
 bool MergeRun::Prepare() {
     const RunRequest& request = job_.request;
     start_ = request.start < 1 ? 1 : request.start;
-    cursor_ = data::OpenSheet(job_.connection, request.sheetName, workbooks_);
+    cursor_ = data::OpenSheet(job_.connection, request.sheetName, workbooks_, job_.valueStyle);
     const long long n = cursor_ ? cursor_->recordCount() : 0;
     if (n < start_) {
         if (IsPrint()) ui_.showMainWindow();  // the print request hid it
@@ -182,22 +182,47 @@ void MergeRun::NoBookmarkFilled() {
 RunOutcome MergeRun::End() {
     if (!IsPrint()) ui_.hideProgress();
     cursor_.reset();
-    host_.ShowWord();
+    // The office stays out of sight: coming up at the end of a run it would cover the window
+    // and the closing question.
     const bool failed = !outcome_.failedNumbers.empty() || outcome_.officeLost || outcome_.templateLost ||
-                        outcome_.diskFull || outcome_.stopped;
-    if (!IsPrint()) {
+                        outcome_.diskFull || outcome_.stopped || outcome_.nothingMatched;
+    if (outcome_.documentsMade == 0) {
+        // Nothing to open and nothing done: no "完成", only why. The no-match stop has said why.
+        if (!outcome_.nothingMatched) ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
+    } else if (!IsPrint()) {
         const bool open = failed ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
                                  : ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question);
         if (open) ui_.openFolder(job_.outputFolder);
+    } else if (failed) {
+        ui_.showMessage(FailureText(), kDefaultCaption, MessageIcon::Warning);
     } else {
-        if (failed) {
-            ui_.showMessage(FailureText(), kDefaultCaption, MessageIcon::Warning);
-        } else {
-            ui_.showMessage(kPrintDone);
-        }
-        ui_.showMainWindow();
+        ui_.showMessage(kPrintDone);
     }
+    if (IsPrint()) ui_.showMainWindow();
     return outcome_;
+}
+
+std::string MergeRun::NothingMadeText() const {
+    std::string text = IsPrint() ? "没有打印任何文档：" : "没有生成任何文档：";
+    if (outcome_.stopped) {
+        text += "已按要求停止。";
+    } else if (outcome_.diskFull) {
+        text += "磁盘已满。";
+    } else if (outcome_.officeLost) {
+        text += "Word程序已停止运行。";
+    } else if (outcome_.templateLost) {
+        text += "Word模板无法打开。";
+    } else if (!outcome_.failedNumbers.empty()) {
+        text += IsPrint() ? "打印失败的编号：" : "保存失败的编号：";
+        for (std::size_t i = 0; i < outcome_.failedNumbers.size(); ++i) {
+            if (i) text += "、";
+            text += IntToText(outcome_.failedNumbers[i]);
+        }
+        text += "。";
+    } else {
+        text += "范围内没有记录。";
+    }
+    return text;
 }
 
 std::string MergeRun::FailureText() const {
@@ -236,6 +261,7 @@ std::string MergeRun::FailureText() const {
     }
     if (outcome_.officeLost) text += "Word程序已停止运行，" + later;
     if (outcome_.templateLost) text += "Word模板无法打开，" + later;
+    if (outcome_.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
     if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
     return text;
 }
@@ -310,6 +336,7 @@ RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const 
     job.bookmarks = SplitList(state.templateBookmarks);
     job.multiRowMode = state.multiRowMode;
     job.repeatMode = state.repeatMode;
+    job.valueStyle = state.valueStyle;
     job.outputFolder = state.outputFolder;
     job.referenceName = state.referenceName;
     state.sheetQuery = MergeQuery(state.matchedTitles, request.sheetName);

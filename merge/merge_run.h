@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/dialogs.h"
+#include "data/value_style.h"
 
 namespace qm {
 
@@ -55,6 +56,7 @@ struct MergeJob {
     std::vector<std::string> bookmarks;   // the template's bookmarks, as matched
     bool multiRowMode = false;
     bool repeatMode = false;
+    data::ValueStyle valueStyle = data::ValueStyle::Raw;  // how cells become text
     std::string outputFolder;             // ends with "/"
     std::string referenceName;
 };
@@ -96,6 +98,7 @@ private:
     bool FinishDocument(int number, int progress, int firstRow, int lastRow);
     void NoBookmarkFilled();
     RunOutcome End();
+    std::string NothingMadeText() const;
     void RunSingleRowMerge();
     void RunMultiRowMerge();
     bool IsPrint() const;

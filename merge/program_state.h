@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "data/value_style.h"
 #include "data/workbook_cache.h"
 
 namespace qm {
@@ -21,6 +22,8 @@ struct ProgramState {
     std::string sheetQuery;  // the last query on the sheet, as text: a page's or a run's
     int recordCount = 0;
     std::string columnTitles;  // CR LF list
+    // How cells become text, for the grid and the runs alike.
+    data::ValueStyle valueStyle = data::ValueStyle::Raw;
 
     // Matching.
     std::string templateBookmarks;  // CR LF list

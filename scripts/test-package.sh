@@ -67,7 +67,8 @@ for f in /usr/bin/quillmerge /usr/bin/quillmerge-batch /usr/share/applications/q
   /usr/share/man/man1/quillmerge-batch.1.gz /usr/share/quillmerge/Quillmerge.mdb \
   /usr/share/quillmerge/数据/员工信息.xls /usr/share/quillmerge/模板/劳动合同.doc \
   /usr/share/quillmerge/模板/工资条.doc /usr/share/quillmerge/vbs/closeword.sh \
-  /usr/share/quillmerge/帮助及教程/帮助.mht /usr/share/doc/quillmerge/copyright; do
+  /usr/share/quillmerge/帮助及教程/帮助.mht /usr/share/quillmerge/帮助及教程/帮助.html \
+  /usr/share/doc/quillmerge/copyright; do
   grep -qxF "$f" "$work/contents" || fail "the package lacks $f"
 done
 if grep -q '/用户文档' "$work/contents"; then fail "the package ships a user documents folder"; fi

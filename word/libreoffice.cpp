@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <com/sun/star/awt/PosSize.hpp>
+#include <com/sun/star/awt/Rectangle.hpp>
+#include <com/sun/star/awt/XToolkit.hpp>
+#include <com/sun/star/awt/XTopWindow2.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/awt/XWindowPeer.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -265,11 +270,16 @@ class LoOffice final : public Office {
         for (auto it = documents_.begin(); it != documents_.end();) {
             Document& doc = it->second;
             try {
-                if (doc.detached) AttachFrame(doc, false);
+                // A hidden frame first, placed and sized before it is seen: the office's own
+                // choice is a maximized window that covers the program's.
+                if (doc.detached) AttachFrame(doc, true);
                 Reference<css::frame::XController> controller = doc.model->getCurrentController();
                 Reference<css::frame::XFrame> frame = controller.is() ? controller->getFrame() : nullptr;
                 Reference<css::awt::XWindow> window = frame.is() ? frame->getContainerWindow() : nullptr;
-                if (window.is()) window->setVisible(true);
+                if (window.is()) {
+                    PlaceWindow(window);
+                    window->setVisible(true);
+                }
                 ++it;
             } catch (...) {
                 it = documents_.erase(it);  // closed by the user meanwhile
@@ -323,6 +333,22 @@ class LoOffice final : public Office {
             if (supplier.is()) doc.bookmarks = supplier->getBookmarks();
         }
         return doc.bookmarks;
+    }
+
+    // A normal window of two thirds of the work area, near its top left corner: never
+    // maximized, and leaving room to see the program's window beside it.
+    static void PlaceWindow(const Reference<css::awt::XWindow>& window) {
+        Reference<css::awt::XTopWindow2> top(window, UNO_QUERY);
+        if (top.is() && top->getIsMaximized()) top->setIsMaximized(false);
+        css::awt::Rectangle area(0, 0, 1024, 768);
+        Reference<css::awt::XWindowPeer> peer(window, UNO_QUERY);
+        Reference<css::awt::XToolkit> toolkit = peer.is() ? peer->getToolkit() : nullptr;
+        if (toolkit.is()) {
+            const css::awt::Rectangle work = toolkit->getWorkArea();
+            if (work.Width > 0 && work.Height > 0) area = work;
+        }
+        window->setPosSize(area.X + area.Width / 24, area.Y + area.Height / 24, area.Width * 2 / 3,
+                           area.Height * 3 / 4, css::awt::PosSize::POSSIZE);
     }
 
     // Gives a document loaded without a frame a frame of its own (hidden or shown).

@@ -20,6 +20,9 @@ constexpr SettingColumn kColumns[] = {
     {"UserDocPath", "\\用户文档\\"},
 };
 
+// Options beside Init: one row per name, so a later option needs no change of the table.
+constexpr const char* kShownValuesOption = "ShownValues";
+
 constexpr int kLockOptimistic = 3;
 
 // Absolute on this platform, or a drive folder kept from a settings file written on Windows.
@@ -76,6 +79,13 @@ void AppSettings::Load() {
     } else {
         for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
     }
+    recordset_->close();
+    // A database without the table fails to open the query, and the option reads off.
+    shownValues_ = false;
+    if (recordset_->open(std::string("select Value from Options where Name='") + kShownValuesOption + "'",
+                         connectionString_, kLockOptimistic) &&
+        !recordset_->eof())
+        shownValues_ = recordset_->fieldValue(0) == "1";
     recordset_->close();
     if (!opened) {
         Report("设置文件“" + file_ + "”无法读取：" + data::DatabaseProblem(file_, "Init", false) +
@@ -140,6 +150,16 @@ void AppSettings::SetPath(int index, std::string_view folder) {
         if (why.empty()) why = "写入失败";
         Report("设置文件“" + file_ + "”无法保存更改：" + why + "。本次所选的文件夹下次启动时不会被记住。");
     }
+}
+
+void AppSettings::SetShownValues(bool on) {
+    shownValues_ = on;
+    recordset_->open("create table if not exists Options (Name text primary key, Value text)", connectionString_,
+                     kLockOptimistic);
+    recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + kShownValuesOption +
+                         "', '" + (on ? "1" : "0") + "')",
+                     connectionString_, kLockOptimistic);
+    recordset_->close();
 }
 
 }  // namespace qm

@@ -26,6 +26,7 @@ public:
     AppSettings& operator=(const AppSettings&) = delete;
 
     // Reads the first Init row; an empty table gets one row with "\数据\", "\模板\", "\用户文档\".
+    // Then the options of the table Options.
     void Load();
 
     // 1 ExcelPath, 2 WordPath, 3 UserDocPath: an absolute folder ending with "/". An empty value
@@ -49,6 +50,13 @@ public:
     // the first that comes later.
     void SetProblemObserver(std::function<void(const std::string&)> observer);
 
+    // Whether workbook values are taken as the sheet shows them under their number formats
+    // ("¥3,000.75") rather than raw ("3000.75"); off by default. Kept in the table Options of
+    // the same database, which the first change makes there; a database without it reads off.
+    // A database that cannot be written keeps the choice for this run only.
+    bool GetShownValues() const { return shownValues_; }
+    void SetShownValues(bool on);
+
     // The fields as last loaded or stored (stored form, no trailing separator).
     const std::string& ConnectionString() const { return connectionString_; }
     const std::string& QueryText() const { return queryText_; }
@@ -70,6 +78,7 @@ private:
     std::string excelPath_;
     std::string wordPath_;
     std::string userDocPath_;
+    bool shownValues_ = false;
 };
 
 }  // namespace qm

@@ -6,10 +6,12 @@
 #include <QScreen>
 
 #include "app/gui/fonts.h"
+#include "app/gui/gui_dialogs.h"
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
 #include "app/gui/opener.h"
 #include "app/gui/qt_text.h"
+#include "app/gui/window_texts.h"
 
 namespace qm::gui {
 
@@ -19,12 +21,12 @@ constexpr int kClientWidth = 381;
 constexpr int kClientHeight = 190;
 }  // namespace
 
-AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* parent)
-    : QDialog(parent), opener_(opener) {
+AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* parent, GuiDialogs* dialogs)
+    : QDialog(parent), opener_(opener), dialogs_(dialogs) {
     setObjectName(QStringLiteral("AboutWindow"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("关于 Quillmerge V1.0"));
+    setWindowTitle(QStringLiteral("关于 Quillmerge V" QM_VERSION));
     setModal(true);
     setFont(WindowFont());
     setFixedSize(kClientWidth, kClientHeight);
@@ -35,7 +37,7 @@ AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* par
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPixmap image(ToQ(programFolder + std::string(kBannerPath)));
     if (!image.isNull()) banner->setPixmap(image);
-    connect(banner, &LinkPicture::released, this, [this] { opener_.open(kHomePageUrl); });
+    connect(banner, &LinkPicture::released, this, [this] { OpenHomePage(); });
 
     auto* line = new QLabel(ToQ(kAboutLine), this);
     line->setObjectName(QStringLiteral("标签1"));
@@ -56,7 +58,7 @@ AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* par
     QPalette palette = address->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     address->setPalette(palette);
-    connect(address, &LinkLabel::released, this, [this] { opener_.open(kHomePageUrl); });
+    connect(address, &LinkLabel::released, this, [this] { OpenHomePage(); });
 
     auto* close = new QPushButton(QStringLiteral("关闭(&C)"), this);
     close->setObjectName(QStringLiteral("按钮1"));
@@ -67,6 +69,11 @@ AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* par
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, (height() + 26) / 2));
     }
+}
+
+void AboutWindow::OpenHomePage() {
+    if (!opener_.open(kHomePageUrl) && dialogs_)
+        dialogs_->message(CannotOpenText(kHomePageUrl), "", Buttons::Ok, MessageIcon::Warning);
 }
 
 }  // namespace qm::gui

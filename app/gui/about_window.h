@@ -8,14 +8,19 @@
 namespace qm::gui {
 
 class Opener;
+class GuiDialogs;
 
 class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    AboutWindow(Opener& opener, std::string programFolder, QWidget* parent = nullptr);
+    // `dialogs`, when given, says so when the desktop cannot open the home page.
+    AboutWindow(Opener& opener, std::string programFolder, QWidget* parent = nullptr, GuiDialogs* dialogs = nullptr);
 
 private:
+    void OpenHomePage();
+
     Opener& opener_;
+    GuiDialogs* dialogs_;
 };
 
 }  // namespace qm::gui

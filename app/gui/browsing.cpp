@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTableView>
@@ -13,6 +14,7 @@
 #include <set>
 
 #include "app/gui/main_window.h"
+#include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
@@ -21,6 +23,7 @@
 #include "data/cursor.h"
 #include "merge/matching.h"
 #include "merge/program_state.h"
+#include "merge/range_check.h"
 
 namespace qm::gui {
 
@@ -33,8 +36,10 @@ void MainWindow::LoadPage() {
     // The page is read by column index from a cursor of its own; the query text stays what the
     // page shows, for whoever looks at it.
     state.sheetQuery = "select * from [" + sheet + "]";
-    std::unique_ptr<data::Cursor> cursor = data::OpenSheet(state.sheetConnection, sheet, &state.workbooks);
+    std::unique_ptr<data::Cursor> cursor =
+        data::OpenSheet(state.sheetConnection, sheet, &state.workbooks, state.valueStyle);
     state.recordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
+    sheetCombo_->setNote(cursor ? QStringLiteral("共%1条记录").arg(state.recordCount) : QStringLiteral("无法读取"));
     const int fields = cursor ? cursor->fieldCount() : 0;
     long long pages = 0;
     if (cursor) {
@@ -124,7 +129,12 @@ void MainWindow::UpdateRangeLimits() {
     endBox_->setLimits(1, maximum);
 }
 
-void MainWindow::OnSheetChosen() { LoadPage(); }
+// Another sheet starts on its first page: the page of the sheet before may not exist in it, and
+// the row labels and "按选择" count from the page shown.
+void MainWindow::OnSheetChosen() {
+    ctx_.state.currentPage = 1;
+    LoadPage();
+}
 
 void MainWindow::OnPageSizeChosen() {
     if (pageSizeCombo_->currentIndex() < 0) SetCurrentQuietly(pageSizeCombo_, 0);
@@ -137,6 +147,19 @@ void MainWindow::OnPageChosen() {
     const int index = pageCombo_->currentIndex();
     ctx_.state.currentPage = index >= 0 ? index + 1 : 1;
     LoadPage();
+}
+
+// A page number typed into the page list and confirmed with Enter; anything else puts the
+// current page's number back.
+void MainWindow::OnPageTyped() {
+    const std::string text = FromQ(pageCombo_->lineEdit()->text());
+    const int page = IsWholeNumberText(text) ? TextToInt(text) : 0;
+    if (page < 1 || page > pageCombo_->count()) {
+        pageCombo_->lineEdit()->setText(pageCombo_->itemText(pageCombo_->currentIndex()));
+        return;
+    }
+    SetCurrentQuietly(pageCombo_, page - 1);
+    OnPageChosen();
 }
 
 void MainWindow::OnFirstPage() {

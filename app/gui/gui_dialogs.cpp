@@ -14,6 +14,8 @@ Answer QtDialogs::message(std::string_view text, std::string_view caption, Butto
     box.setWindowTitle(ToQ(caption.empty() ? kDefaultCaption : caption));
     // Message texts break their lines with CR LF.
     box.setText(ToQ(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    // A path or a web address in a message can be copied from it.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;

@@ -17,7 +17,7 @@ enum class Answer { Ok, Yes, No };
 // Filters are given in Qt's form, "Excel文件(*.xls)".
 class GuiDialogs : public UserDialogs {
 public:
-    // A message box; a caption "" shows as "信息：".
+    // A message box; a caption "" shows as "信息".
     virtual Answer message(std::string_view text, std::string_view caption, Buttons buttons,
                            MessageIcon icon) = 0;
     // Full path of the chosen file; "" when cancelled.

@@ -13,6 +13,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    qm::gui::InstallQtTranslations();
     // Installed, every user gets a program folder of their own, made on the first start.
     const qm::ProgramFolders folders = qm::OpenProgramFolder();
     if (!folders.problem.empty()) std::fprintf(stderr, "quillmerge: %s\n", folders.problem.c_str());

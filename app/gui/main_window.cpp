@@ -3,14 +3,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTimer>
@@ -20,16 +23,20 @@
 #include "app/gui/about_window.h"
 #include "app/gui/fonts.h"
 #include "app/gui/gui_dialogs.h"
+#include "app/gui/help_window.h"
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
+#include "app/gui/note_combo.h"
 #include "app/gui/opener.h"
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
 #include "app/gui/window_run_ui.h"
+#include "app/gui/window_texts.h"
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
+#include "data/workbook_file.h"
 #include "merge/matching.h"
 #include "merge/program_state.h"
 #include "word/word_host.h"
@@ -112,7 +119,8 @@ void MainWindow::BuildControls() {
     MakeLabel(client, "标签1", "Excel文件(*.xls)：", 8, 8, 112, 24);
     workbookCombo_ = MakeList(client, "文件选择组合框", false, 120, 9, 340, 20);
     MakeLabel(client, "标签3", "工作表：", 470, 8, 48, 24);
-    sheetCombo_ = MakeList(client, "工作表选择组合框", false, 520, 9, 288, 20);
+    sheetCombo_ = Place(new NoteComboBox(client), "工作表选择组合框", 520, 9, 288, 20);
+    sheetCombo_->setMaxVisibleItems(20);
     MakeLabel(client, "标签2", "Word模板(*.doc)：", 8, 36, 112, 24);
     templateCombo_ = MakeList(client, "模板选择组合框", false, 120, 37, 340, 20);
     repeatBox_ = Place(new QCheckBox(QStringLiteral("重复模式"), client), "重复模式选择框", 472, 40, 72, 16);
@@ -142,6 +150,10 @@ void MainWindow::BuildControls() {
     progress_ = Place(new QProgressBar(client), "进度条1", 220, 132, 424, 32);
     progress_->setTextVisible(false);
     progress_->hide();
+    // Below the bar while a save run goes; Esc does the same.
+    stopButton_ = Place(new QPushButton(QStringLiteral("停止(Esc)"), client), "停止按钮", 382, 172, 100, 28);
+    stopButton_->setAutoDefault(false);
+    stopButton_->hide();
 
     MakeLabel(client, "标签6", "范围：", 8, 347, 36, 20);
     startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, 347, 44, 20);
@@ -182,9 +194,16 @@ void MainWindow::BuildControls() {
     connect(nextLabel_, &LinkLabel::released, this, [this] { OnNextPage(); });
     connect(lastLabel_, &LinkLabel::released, this, [this] { OnLastPage(); });
     connect(pageCombo_, &QComboBox::activated, this, [this] { OnPageChosen(); });
+    connect(pageCombo_->lineEdit(), &QLineEdit::returnPressed, this, [this] { OnPageTyped(); });
     connect(saveButton_, &QPushButton::clicked, this, [this] { RequestSaveRun(); });
     connect(printButton_, &QPushButton::clicked, this, [this] { RequestPrintRun(); });
-    connect(exitButton_, &QPushButton::clicked, this, [this] { emit endProgramRequested(); });
+    connect(exitButton_, &QPushButton::clicked, this, [this] { OnExitClicked(); });
+    // On press, not on release: a quick run may be over before the button is released.
+    connect(stopButton_, &QPushButton::pressed, this, [this] { StopRun(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (stopButton_->isVisible() && stopButton_->isEnabled()) StopRun();
+    });
 }
 
 void MainWindow::BuildMenus() {
@@ -202,21 +221,28 @@ void MainWindow::BuildMenus() {
     QAction* bookmarks = add(tools, "Word模板书签管理(&B)", [] {});
     bookmarks->setEnabled(false);
     add(tools, "强制关闭WORD程序（不保存）(&C)", [this] { OnForceCloseWord(); });
+    // The office stays out of sight until the user asks to see the template in it.
+    add(tools, "在Word中查看模板(&V)", [this] { OnShowTemplateInOffice(); });
+    tools->addSeparator();
+    shownValuesAction_ = tools->addAction(QStringLiteral("按表格显示格式取值"));
+    shownValuesAction_->setObjectName(QStringLiteral("按表格显示格式取值"));
+    shownValuesAction_->setCheckable(true);
+    connect(shownValuesAction_, &QAction::toggled, this, [this](bool on) { OnShownValuesToggled(on); });
 
     QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("帮助(&H)"));
     QMenu* tutorials = help->addMenu(QStringLiteral("教程(&J)"));
     tutorials->setObjectName(QStringLiteral("教程(&J)"));
     tutorials->menuAction()->setObjectName(QStringLiteral("教程(&J)"));
-    add(tutorials, "软件使用详细说明(&R)", [this] { OpenProgramFile("/帮助及教程/帮助.mht"); });
+    add(tutorials, "软件使用详细说明(&R)", [this] { OpenProgramFile("/帮助及教程/帮助.html"); });
     // The tutorials are pages of the help folder here, under the base names of the originals.
     add(tutorials, "Word模板插入书签视频教程(&M)", [this] { OpenProgramFile("/帮助及教程/插入书签视频教程.html"); });
     add(tutorials, "数据插入并保存到Word视频教程(&S)",
         [this] { OpenProgramFile("/帮助及教程/保存到Word视频教程.html"); });
     add(tutorials, "数据插入到Word并打印视频教程(&P)",
         [this] { OpenProgramFile("/帮助及教程/插入到Word并打印视频教程.html"); });
-    add(help, "下载模板(&D)", [this] { ctx_.opener.open(kTemplateDownloadUrl); });
-    add(help, "下载新版本(&N)", [this] { ctx_.opener.open(kDownloadUrl); });
+    add(help, "下载模板(&D)", [this] { OpenOnDesktop(std::string(kTemplateDownloadUrl)); });
+    add(help, "下载新版本(&N)", [this] { OpenOnDesktop(std::string(kDownloadUrl)); });
     add(help, "关于(&A)", [this] { OnAbout(); });
 }
 
@@ -224,7 +250,7 @@ void MainWindow::Created() {
     ProgramState& state = ctx_.state;
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     state.programFolder = ctx_.programFolder;
-    FillFileList(ctx_.settings.GetExcelPath(), ".xls", workbookCombo_);
+    FillWorkbookList(ctx_.settings.GetExcelPath());
     FillFileList(ctx_.settings.GetWordPath(), kTemplateExtensions, templateCombo_);
     model_->setPage(10, 10, {}, {}, 0, 0);
     state.recordsPerPage = 10;
@@ -235,6 +261,11 @@ void MainWindow::Created() {
     unitLabel_->setText(QStringLiteral("条"));
     state.multiRowMode = multiRowBox_->isChecked();
     state.repeatMode = repeatBox_->isChecked();
+    state.valueStyle = ctx_.settings.GetShownValues() ? data::ValueStyle::Shown : data::ValueStyle::Raw;
+    {
+        const QSignalBlocker blocker(shownValuesAction_);
+        shownValuesAction_->setChecked(state.valueStyle == data::ValueStyle::Shown);
+    }
     // A settings store that cannot be read or written is told once, when the window is up; the
     // program goes on with what it has.
     ctx_.settings.SetProblemObserver([this](const std::string& problem) {
@@ -265,6 +296,19 @@ void MainWindow::FillFileList(const std::string& folder, const std::string& exte
     combo->setCurrentIndex(current);
 }
 
+void MainWindow::FillWorkbookList(const std::string& folder, const std::string& name) {
+    const QSignalBlocker blocker(workbookCombo_);
+    workbookCombo_->clear();
+    int current = -1;
+    for (const std::string& file : ListFiles(folder, "")) {
+        if (!data::IsWorkbookFileName(file)) continue;
+        if (current < 0 && !name.empty() && file == name) current = workbookCombo_->count();
+        workbookCombo_->addItem(ToQ(file));
+    }
+    workbookCombo_->addItem(QString::fromUtf8(kBrowseItem));
+    workbookCombo_->setCurrentIndex(current);
+}
+
 void MainWindow::SetCurrentQuietly(QComboBox* combo, int index) {
     const QSignalBlocker blocker(combo);
     combo->setCurrentIndex(index);
@@ -278,29 +322,53 @@ void MainWindow::OnWorkbookChosen() {
         ConnectCurrentWorkbook();
         return;
     }
-    lastFilter_ = "Excel文件(*.xls)";
+    lastFilter_ = "Excel文件(*.xls *.xlsx *.xlsm *.ods *.csv)";
     const std::string path = ctx_.dialogs.getOpenFileName("打开Excel数据文件", ctx_.settings.GetExcelPath(), lastFilter_);
     if (path.empty()) return;
     ctx_.settings.SetExcelPath(FolderOfPath(path));
-    FillFileList(FolderOfPath(path), ".xls", workbookCombo_, NameOfPath(path));
+    FillWorkbookList(FolderOfPath(path), NameOfPath(path));
     ConnectCurrentWorkbook();
 }
 
 // The chosen workbook: its sheets are listed, none current. No file current empties the list.
+// Either way the grid empties, so that rows of the workbook chosen before never stand under
+// this one's name; a workbook that cannot be read says why.
 void MainWindow::ConnectCurrentWorkbook() {
     const int index = workbookCombo_->currentIndex();
-    const QSignalBlocker blocker(sheetCombo_);
-    if (index < 0 || index == workbookCombo_->count() - 1) {
-        sheetCombo_->clear();
-        return;
-    }
-    const std::string path = ctx_.settings.GetExcelPath() + FromQ(workbookCombo_->currentText());
+    ClearSheetView();
+    if (index < 0 || index == workbookCombo_->count() - 1) return;
+    const std::string name = FromQ(workbookCombo_->currentText());
+    const std::string path = ctx_.settings.GetExcelPath() + name;
     ctx_.state.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, "", path);
     std::vector<std::string> names;
     data::ListSheets(ctx_.state.sheetConnection, names, &ctx_.state.workbooks);
-    sheetCombo_->clear();
-    for (const std::string& name : names) sheetCombo_->addItem(ToQ(name));
-    sheetCombo_->setCurrentIndex(-1);
+    {
+        const QSignalBlocker blocker(sheetCombo_);
+        for (const std::string& sheet : names) sheetCombo_->addItem(ToQ(sheet));
+        sheetCombo_->setCurrentIndex(-1);
+    }
+    if (!names.empty()) return;
+    const std::string problem = data::WorkbookProblem(ctx_.state.sheetConnection, &ctx_.state.workbooks);
+    ctx_.dialogs.message(problem.empty() ? "Excel文件“" + name + "”中没有工作表。" : WorkbookProblemText(name, problem),
+                         "", Buttons::Ok, MessageIcon::Warning);
+}
+
+void MainWindow::ClearSheetView() {
+    ProgramState& state = ctx_.state;
+    {
+        const QSignalBlocker sheets(sheetCombo_);
+        sheetCombo_->clear();
+        const QSignalBlocker pages(pageCombo_);
+        pageCombo_->clear();
+    }
+    sheetCombo_->setNote({});
+    model_->setPage(state.recordsPerPage, 10, {}, {}, 0, 0);
+    grid_->selectionModel()->clear();
+    state.currentPage = 1;
+    state.recordCount = 0;
+    state.columnTitles.clear();
+    MatchTitles(state);
+    UpdateRangeLimits();
 }
 
 void MainWindow::OnTemplateChosen() {
@@ -321,12 +389,16 @@ void MainWindow::OnTemplateChosen() {
     OpenTemplateAt(path);
 }
 
+// The office is not shown: it comes up only when the user asks to see the template in it.
 void MainWindow::OpenTemplateAt(const std::string& path) {
-    ctx_.host.OpenTemplate(path);
+    const bool opened = !ctx_.host.OpenTemplate(path).empty();
     ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
     MatchTitles(ctx_.state);
-    ctx_.host.ShowWord();
     BringToFront();
+    // Without this the first run would blame the template's bookmarks.
+    if (!opened)
+        ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。", "",
+                             Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::BringToFront() {
@@ -338,11 +410,95 @@ void MainWindow::BringToFront() {
 
 // --- Menus ---------------------------------------------------------------------------------
 
-void MainWindow::OpenProgramFile(const char* relativePath) { ctx_.opener.open(ctx_.programFolder + relativePath); }
+// Help pages open in a window of the program's own, which needs no web browser.
+void MainWindow::OpenProgramFile(const char* relativePath) {
+    const std::string path = ctx_.programFolder + relativePath;
+    if (!HelpWindow::CanShow(path)) {
+        ctx_.dialogs.message("找不到帮助文件：\r\n" + path + "\r\n请重新安装软件。", "", Buttons::Ok, MessageIcon::Warning);
+        return;
+    }
+    if (!help_) help_ = new HelpWindow([this](const std::string& address) { OpenOnDesktop(address); }, this);
+    help_->showPage(path);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void MainWindow::OpenOnDesktop(const std::string& target) {
+    if (!ctx_.opener.open(target)) ctx_.dialogs.message(CannotOpenText(target), "", Buttons::Ok, MessageIcon::Warning);
+}
 
 void MainWindow::OnAbout() {
-    AboutWindow about(ctx_.opener, ctx_.programFolder, this);
+    AboutWindow about(ctx_.opener, ctx_.programFolder, this, &ctx_.dialogs);
     about.exec();
+}
+
+void MainWindow::OnShowTemplateInOffice() {
+    if (!TemplateChosen()) {
+        ctx_.dialogs.message("请先选择Word模板！", "", Buttons::Ok, MessageIcon::None);
+        return;
+    }
+    const std::string path = ctx_.settings.GetWordPath() + CurrentTemplateItem();
+    word::WordHost& host = ctx_.host;
+    if (host.CurrentRoute() != word::Route::Office || host.CurrentTemplatePath() != path || !host.IsDocumentOpen()) {
+        if (host.OpenTemplate(path, word::Route::Office).empty()) {
+            ctx_.dialogs.message("无法在Word中打开模板“" + CurrentTemplateItem() + "”。", "", Buttons::Ok,
+                                 MessageIcon::Warning);
+            return;
+        }
+        ctx_.state.templateBookmarks = host.ListBookmarks();
+        MatchTitles(ctx_.state);
+    }
+    host.ShowWord();
+}
+
+void MainWindow::OnShownValuesToggled(bool on) {
+    ctx_.settings.SetShownValues(on);
+    ctx_.state.valueStyle = on ? data::ValueStyle::Shown : data::ValueStyle::Raw;
+    // The grid shows what the documents get.
+    LoadPage();
+}
+
+void MainWindow::OnExitClicked() {
+    if (!ctx_.state.runInProgress) {
+        emit endProgramRequested();
+        return;
+    }
+    if (afterRun_ == AfterRunStep::None && AskToStopRun()) afterRun_ = AfterRunStep::Exit;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!ctx_.state.runInProgress) {
+        // The help window would otherwise keep the program running without its main window.
+        if (help_) help_->close();
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (afterRun_ == AfterRunStep::None && AskToStopRun()) afterRun_ = AfterRunStep::Close;
+}
+
+void MainWindow::StopRun() {
+    runUi_->requestStop();
+    stopButton_->setText(QStringLiteral("正在停止…"));
+    stopButton_->setEnabled(false);
+}
+
+bool MainWindow::AskToStopRun() {
+    const Answer answer = ctx_.dialogs.message(
+        "正在生成文档，是否停止？\r\n选择“是”将在当前文档完成后停止，已生成的文档会保留。", "停止确认",
+        Buttons::YesNo, MessageIcon::Question);
+    if (answer != Answer::Yes) return false;
+    StopRun();
+    return true;
+}
+
+void MainWindow::AfterRun() {
+    const AfterRunStep step = afterRun_;
+    afterRun_ = AfterRunStep::None;
+    // Once the run's frames have returned.
+    if (step == AfterRunStep::Close) QTimer::singleShot(0, this, [this] { close(); });
+    if (step == AfterRunStep::Exit) QTimer::singleShot(0, this, [this] { emit endProgramRequested(); });
 }
 
 void MainWindow::OnForceCloseWord() { ctx_.host.ForceCloseWord(ctx_.dialogs); }
@@ -352,5 +508,7 @@ PageModel& MainWindow::pageModel() { return *model_; }
 RunUi& MainWindow::runUi() { return *runUi_; }
 
 void MainWindow::setProgressObserver(std::function<void(int)> observer) { progressObserver_ = std::move(observer); }
+
+void MainWindow::setPrinterSource(std::function<std::string()> source) { printerSource_ = std::move(source); }
 
 }  // namespace qm::gui

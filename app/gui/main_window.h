@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class QAction;
+class QCloseEvent;
 
 namespace qm {
 struct ProgramState;
@@ -33,8 +35,12 @@ class Opener;
 class LinkLabel;
 class RangeBox;
 class PageModel;
+class NoteComboBox;
+class HelpWindow;
+class WindowRunUi;
 
-inline constexpr const char* kWindowTitle = "Quillmerge　V1.1.0.1";
+// QM_VERSION is the project's version, set by the build.
+inline constexpr const char* kWindowTitle = "Quillmerge　V" QM_VERSION;
 inline constexpr const char* kBrowseItem = "浏览...";
 // The templates the choosers list: Word's binary and XML documents.
 inline constexpr const char* kTemplateExtensions = ".doc .docx";
@@ -76,6 +82,9 @@ public:
     RunUi& runUi();
     // Called with the position each time a run advances the progress bar (screenshots).
     void setProgressObserver(std::function<void(int)> observer);
+    // Where a print request learns the default printer's name ("" when there is none); the
+    // system's print settings unless set.
+    void setPrinterSource(std::function<std::string()> source);
 
     // Title row and cells as the grid shows them; rows and columns from 0 (row 0 = first
     // record of the page).
@@ -85,6 +94,10 @@ public:
 signals:
     // EndProgram: the exit button was clicked.
     void endProgramRequested();
+
+protected:
+    // During a run, asks whether to stop it; the window closes once the run has ended.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     friend class WindowRunUi;
@@ -109,24 +122,53 @@ private:
     void OnModeChosen();
     void OnAbout();
     void OnForceCloseWord();
+    void OnShowTemplateInOffice();
+    void OnShownValuesToggled(bool on);
+    void OnPageTyped();
+    void OnExitClicked();
     void OpenProgramFile(const char* relativePath);
+    // Opens a web address or a folder on the desktop; says so, with the text to copy, when the
+    // desktop has nothing to open it with.
+    void OpenOnDesktop(const std::string& target);
+    // The workbook list of `folder`: every file of a format the program reads.
+    void FillWorkbookList(const std::string& folder, const std::string& name = {});
+    // No sheet shown: the sheet list, the grid, the page list and the titles emptied.
+    void ClearSheetView();
 
     // The controls a run disables while it goes.
     QList<QWidget*> RunInputs() const;
     std::string CurrentTemplateItem() const;
     bool TemplateChosen() const;
     bool CheckRunPreconditions();
+    // The checks before a run is asked for, in the order a user fixes them: workbook, sheet,
+    // range, template, matching titles. The first failing one is said in a message; on success
+    // `start` and `end` hold the rows, the end cut to the last record.
+    bool CheckRunRequest(int& start, int& end);
+    // Documents a run over start..end makes in the current modes.
+    int DocumentCount(int start, int end) const;
+    // Before the first print job: the printer and the number of documents, to be agreed to.
+    bool ConfirmPrintRun(int documents);
+    // The stop button or Esc during a save run: it ends after the current document.
+    void StopRun();
+    // Asks, during a run, whether to stop it; true when the user said yes.
+    bool AskToStopRun();
+    // What the window does once a run it was asked to leave has ended.
+    void AfterRun();
     void SetCurrentQuietly(QComboBox* combo, int index);
 
     WindowContext ctx_;
-    std::unique_ptr<RunUi> runUi_;
+    std::unique_ptr<WindowRunUi> runUi_;
     std::function<void(int)> progressObserver_;
+    std::function<std::string()> printerSource_;
+    // Set when the user closed the window or clicked exit during a run and chose to stop it.
+    enum class AfterRunStep { None, Close, Exit } afterRun_ = AfterRunStep::None;
+    QPointer<HelpWindow> help_;
     // The file dialogs share one filter setting: the save dialog shows whatever filter the last
     // browse dialog set.
     std::string lastFilter_ = "用户文档(*.doc)";
 
     QComboBox* workbookCombo_ = nullptr;
-    QComboBox* sheetCombo_ = nullptr;
+    NoteComboBox* sheetCombo_ = nullptr;
     QComboBox* templateCombo_ = nullptr;
     QCheckBox* repeatBox_ = nullptr;
     QCheckBox* multiRowBox_ = nullptr;
@@ -146,6 +188,8 @@ private:
     QPushButton* saveButton_ = nullptr;
     QPushButton* printButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QAction* shownValuesAction_ = nullptr;
     QTimer* clock_ = nullptr;
 };
 

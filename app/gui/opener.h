@@ -1,21 +1,24 @@
 #pragma once
-// Hands a file, folder or web address to the desktop's opener. The result is not checked and
-// nothing waits for the opened program.
+// Hands a file, folder or web address to the desktop's opener, without waiting for the program
+// it starts.
 
 #include <string_view>
 
 namespace qm::gui {
 
 class Opener {
-public:
+  public:
     virtual ~Opener() = default;
     // `target`: a web address ("http://", "https://") or a path of the local file system.
-    virtual void open(std::string_view target) = 0;
+    // False when the desktop has nothing to open it with (no browser, no file manager, no
+    // opener at all).
+    virtual bool open(std::string_view target) = 0;
 };
 
+// Through xdg-open, which works on every desktop and without one.
 class DesktopOpener : public Opener {
-public:
-    void open(std::string_view target) override;
+  public:
+    bool open(std::string_view target) override;
 };
 
 }  // namespace qm::gui

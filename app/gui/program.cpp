@@ -1,5 +1,10 @@
 #include "app/gui/program.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 namespace qm::gui {
 
 ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::Office> office) {
@@ -8,6 +13,17 @@ ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_
     objects.host = std::make_unique<word::WordHost>(std::move(office), programFolder);
     objects.settings = std::make_unique<AppSettings>(programFolder);
     return objects;
+}
+
+bool InstallQtTranslations() {
+    // Owned by the application, so it lives as long as the texts it translates.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void ProgramEndCleanup(ProgramObjects& objects) {

@@ -20,6 +20,11 @@ struct ProgramObjects {
 // the first start writes the default row).
 ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::Office> office);
 
+// Puts Qt's own texts (the buttons of the file dialogs, the menus of the text boxes) in Chinese,
+// whatever the desktop's language: loads Qt's translations into the running application. False
+// when they are not installed; the texts then stay as Qt has them.
+bool InstallQtTranslations();
+
 // After the windows are gone: the office quits without saving and its process ends, then the
 // settings go. Safe to call twice.
 void ProgramEndCleanup(ProgramObjects& objects);

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QList>
 #include <QPointer>
@@ -14,8 +15,10 @@
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
 #include "app/gui/main_window.h"
+#include "app/gui/note_combo.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
+#include "app/gui/window_run_ui.h"
 #include "app/core/settings.h"
 #include "common/fs.h"
 #include "common/text.h"
@@ -65,7 +68,7 @@ bool SameFolder(const std::string& first, const std::string& second) {
 QList<QWidget*> MainWindow::RunInputs() const {
     return {workbookCombo_, sheetCombo_,  templateCombo_, repeatBox_,     multiRowBox_, pageSizeCombo_,
             startBox_,      endBox_,      modeCombo_,     firstLabel_,    previousLabel_, nextLabel_,
-            lastLabel_,     pageCombo_,   saveButton_,    printButton_};
+            lastLabel_,     pageCombo_,   saveButton_,    printButton_, menuBar()};
 }
 
 std::string MainWindow::CurrentTemplateItem() const { return FromQ(templateCombo_->currentText()); }
@@ -93,43 +96,40 @@ bool MainWindow::CheckRunPreconditions() {
 void MainWindow::RequestPrintRun() {
     ProgramState& state = ctx_.state;
     if (state.runInProgress) return;
-    if (!CheckRunPreconditions()) return;
+    int start = 0, end = 0;
+    if (!CheckRunRequest(start, end)) return;
+    if (!ConfirmPrintRun(DocumentCount(start, end))) return;
     runUi_->hideMainWindow();
-    std::string startText, endText;
-    const std::string range = ReadRowRange(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
-                                           FromQ(endBox_->boxText()), state.recordsPerPage);
-    if (SplitRowRange(range, startText, endText)) {
-        RunRequest request;
-        request.start = TextToInt(startText);
-        request.end = TextToInt(endText);
-        request.kind = OutputKind::Print;
-        request.sheetName = FromQ(sheetCombo_->currentText());
-        request.templatePath = ctx_.settings.GetWordPath() + CurrentTemplateItem();
+    RunRequest request;
+    request.start = start;
+    request.end = end;
+    request.kind = OutputKind::Print;
+    request.sheetName = FromQ(sheetCombo_->currentText());
+    request.templatePath = ctx_.settings.GetWordPath() + CurrentTemplateItem();
+    {
         const InputsDisabled locked(RunInputs());
+        runUi_->resetStop();
         RunMerge(state, ctx_.host, *runUi_, request);
     }
     // The window comes back however the request ended.
     runUi_->showMainWindow();
+    AfterRun();
 }
 
 void MainWindow::RequestSaveRun() {
     ProgramState& state = ctx_.state;
     if (state.runInProgress) return;
-    if (!CheckRunPreconditions()) return;
-    std::string startText, endText;
-    const std::string range = ReadRowRange(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
-                                           FromQ(endBox_->boxText()), state.recordsPerPage);
-    if (!SplitRowRange(range, startText, endText)) return;
-    const int start = TextToInt(startText);
-    const int end = TextToInt(endText);
+    // Everything that can be wrong is said before the save dialog; the end is already cut to
+    // the last record, so the confirmation names only files the run writes.
+    int start = 0, end = 0;
+    if (!CheckRunRequest(start, end)) return;
 
     // Multi-row runs number their files by document, so the confirmation does the same.
-    std::string firstNumber = startText;
-    std::string lastNumber = endText;
+    std::string firstNumber = IntToText(start);
+    std::string lastNumber = IntToText(end);
     if (state.multiRowMode) {
-        const int slotCount = SlotsPerDocument(state.matchedTitles, state.templateBookmarks, state.repeatMode);
         firstNumber = "1";
-        lastNumber = IntToText(MultiRowDocumentCount(start, end, state.recordCount, slotCount));
+        lastNumber = IntToText(DocumentCount(start, end));
     }
 
     const std::string templateItem = CurrentTemplateItem();
@@ -141,12 +141,17 @@ void MainWindow::RequestSaveRun() {
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
     std::string chosenFolder;
+    // After "否" the dialog comes back where the user left it, with the name as typed.
+    std::string dialogFolder = proposedFolder;
+    std::string dialogName = templateBase + extension;
     for (;;) {
         const std::string path =
-            ctx_.dialogs.getSaveFileName("请输入参考文件名", proposedFolder, templateBase + extension, lastFilter_);
+            ctx_.dialogs.getSaveFileName("请输入参考文件名", dialogFolder, dialogName, lastFilter_);
         if (path.empty()) return;
         state.referenceName = BaseNameOfPath(path);
         chosenFolder = FolderOfPath(path);
+        dialogFolder = chosenFolder;
+        dialogName = NameOfPath(path);
         const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber, extension);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
     }
@@ -172,8 +177,12 @@ void MainWindow::RequestSaveRun() {
     request.sheetName = FromQ(sheetCombo_->currentText());
     request.templatePath = ctx_.settings.GetWordPath() + templateItem;
     request.extension = extension;
-    const InputsDisabled locked(RunInputs());
-    RunMerge(state, ctx_.host, *runUi_, request);
+    {
+        const InputsDisabled locked(RunInputs());
+        runUi_->resetStop();
+        RunMerge(state, ctx_.host, *runUi_, request);
+    }
+    AfterRun();
 }
 
 }  // namespace qm::gui

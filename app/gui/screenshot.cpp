@@ -24,7 +24,7 @@ namespace {
 // Nothing is opened while pictures are taken.
 class NoOpener : public Opener {
 public:
-    void open(std::string_view) override {}
+    bool open(std::string_view) override { return true; }
 };
 
 QString ScratchFolder() { return QDir::tempPath() + QStringLiteral("/quillmerge-screenshot"); }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/main_window.h"
@@ -9,11 +10,18 @@
 
 namespace qm::gui {
 
+void WindowRunUi::HideProgressDisplay() {
+    window_.progress_->hide();
+    window_.stopButton_->hide();
+}
+
 void WindowRunUi::showMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
+    HideProgressDisplay();
     window_.ctx_.dialogs.message(text, caption, Buttons::Ok, icon);
 }
 
 bool WindowRunUi::askYesNo(std::string_view text, std::string_view caption, MessageIcon icon) {
+    HideProgressDisplay();
     return window_.ctx_.dialogs.message(text, caption, Buttons::YesNo, icon) == Answer::Yes;
 }
 
@@ -23,6 +31,11 @@ void WindowRunUi::showProgress(int minimum, int maximum) {
     bar->setValue(minimum);
     bar->show();
     bar->raise();
+    QPushButton* stop = window_.stopButton_;
+    stop->setText(QStringLiteral("停止(Esc)"));
+    stop->setEnabled(!stop_);
+    stop->show();
+    stop->raise();
 }
 
 void WindowRunUi::setProgress(int position) {
@@ -30,17 +43,25 @@ void WindowRunUi::setProgress(int position) {
     if (window_.progressObserver_) window_.progressObserver_(position);
 }
 
-void WindowRunUi::hideProgress() { window_.progress_->hide(); }
+void WindowRunUi::hideProgress() {
+    HideProgressDisplay();
+}
 
-void WindowRunUi::processEvents() { QCoreApplication::processEvents(); }
+void WindowRunUi::processEvents() {
+    QCoreApplication::processEvents();
+}
 
-void WindowRunUi::openFolder(std::string_view folder) { window_.ctx_.opener.open(folder); }
+void WindowRunUi::openFolder(std::string_view folder) {
+    window_.OpenOnDesktop(std::string(folder));
+}
 
 void WindowRunUi::showMainWindow() {
     window_.show();
     window_.BringToFront();
 }
 
-void WindowRunUi::hideMainWindow() { window_.hide(); }
+void WindowRunUi::hideMainWindow() {
+    window_.hide();
+}
 
 }  // namespace qm::gui

@@ -41,7 +41,7 @@ public:
 
 class NoOpener : public qm::gui::Opener {
 public:
-    void open(std::string_view) override {}
+    bool open(std::string_view) override { return true; }
 };
 
 void Choose(QComboBox* combo, int index) {

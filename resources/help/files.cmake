@@ -1,5 +1,5 @@
-# Help and tutorials below 帮助及教程/: the help page packed into one MHTML file (with the images
-# it shows), the tutorial pages with their screenshots, and the About window's banner.
+# Help and tutorials below 帮助及教程/: the help page, also packed into one MHTML file (with the
+# images it shows), the tutorial pages with their screenshots, and the About window's banner.
 set(QM_HELP_DIR "${QM_PROGRAM_DIR}/帮助及教程")
 
 file(GLOB QM_HELP_IMAGES CONFIGURE_DEPENDS
@@ -16,7 +16,9 @@ add_custom_command(
   VERBATIM)
 list(APPEND QM_PROGRAM_FILES "${QM_HELP_DIR}/帮助.mht")
 
+# The help window of the program shows the page itself, so it ships beside the packed file.
 set(QM_HELP_COPIED
+  "${CMAKE_CURRENT_LIST_DIR}/帮助.html"
   "${CMAKE_CURRENT_LIST_DIR}/banner.gif"
   "${CMAKE_CURRENT_LIST_DIR}/插入书签视频教程.html"
   "${CMAKE_CURRENT_LIST_DIR}/保存到Word视频教程.html"

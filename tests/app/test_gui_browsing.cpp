@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/range_box.h"
 #include "test_gui_support.h"
@@ -36,6 +37,8 @@ protected:
 
 TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
     EXPECT_EQ(state->recordCount, 25);
+    // The count shows in the sheet list's box, beside the sheet's name.
+    EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("共25条记录"));
     EXPECT_EQ(Items("页组合框"), (QStringList{"1", "2", "3"}));
     EXPECT_EQ(CurrentPageIndex(), 0);
     EXPECT_EQ(window->pageModel().title(1), QStringLiteral("姓名"));
@@ -149,25 +152,57 @@ TEST_F(BrowsingTest, UpDownLimitsFollowTheMode) {
     EXPECT_EQ(end->maximum(), 25);
 }
 
-TEST_F(BrowsingTest, TextTypedIntoThePageBoxDoesNothing) {
+TEST_F(BrowsingTest, PageNumberTypedAndConfirmedGoesToThatPage) {
     QComboBox* pages = Combo("页组合框");
-    pages->lineEdit()->selectAll();
-    QTest::keyClicks(pages->lineEdit(), QStringLiteral("3"));
-    QTest::keyClick(pages->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(state->currentPage, 1);
-    EXPECT_EQ(pages->currentIndex(), 0);
+    auto type = [pages](const QString& text) {
+        pages->lineEdit()->selectAll();
+        QTest::keyClicks(pages->lineEdit(), text);
+        QTest::keyClick(pages->lineEdit(), Qt::Key_Return);
+    };
+    type(QStringLiteral("3"));
+    EXPECT_EQ(state->currentPage, 3);
+    EXPECT_EQ(pages->currentIndex(), 2);
+    EXPECT_EQ(Number(0), QStringLiteral("21"));
+    // No such page, or no number: the page stays and its number comes back.
+    for (const QString& text : {QStringLiteral("9"), QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1 2")}) {
+        type(text);
+        EXPECT_EQ(state->currentPage, 3) << text.toStdString();
+        EXPECT_EQ(pages->lineEdit()->text(), QStringLiteral("3")) << text.toStdString();
+    }
+    type(QStringLiteral("1"));
     EXPECT_EQ(Number(0), QStringLiteral("1"));
-    EXPECT_EQ(pages->count(), 3);  // nothing added either
+    EXPECT_EQ(pages->count(), 3);  // nothing added
+    EXPECT_TRUE(dialogs.calls.empty());
 }
 
 TEST_F(BrowsingTest, NoSheetChosenLoadsNothing) {
-    Choose("文件选择组合框", QStringLiteral("dates1904.xls"));
-    const QStringList pages = Items("页组合框");
-    const QString shown = Number(0);
-    Click("下一页标签");  // no sheet current: the page changes, nothing loads
-    EXPECT_EQ(state->currentPage, 2);
-    EXPECT_EQ(Items("页组合框"), pages);
-    EXPECT_EQ(Number(0), shown);
+    Choose("文件选择组合框", QStringLiteral("dates1904.xls"));  // no sheet current, the view emptied
+    Click("下一页标签");
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(Combo("页组合框")->count(), 0);
+    EXPECT_EQ(Number(0), QString());
+}
+
+// Another sheet starts on page 1: its row labels, "按选择" and the page list are right at once.
+TEST_F(BrowsingTest, AnotherSheetStartsOnItsFirstPage) {
+    AddWorkbook("rows26.xls");
+    Choose("工作表选择组合框", QStringLiteral("合同续签$"));
+    EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("共26条记录"));
+    Click("下一页标签");
+    ASSERT_EQ(Number(0), QStringLiteral("11"));
+    Choose("工作表选择组合框", QStringLiteral("短表$"));
+    EXPECT_EQ(state->currentPage, 1);
+    EXPECT_EQ(CurrentPageIndex(), 0);
+    EXPECT_EQ(Items("页组合框"), QStringList{"1"});
+    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1"));
+    EXPECT_EQ(Cell(0, 0), QStringLiteral("短1"));
+    EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("共8条记录"));
+    window->grid()->selectionModel()->select(
+        QItemSelection(window->pageModel().index(1, 0), window->pageModel().index(2, 1)),
+        QItemSelectionModel::ClearAndSelect);
+    Choose("选择方式组合框", QStringLiteral("按选择"));
+    EXPECT_EQ(Text("范围起编辑框"), QStringLiteral("2"));
+    EXPECT_EQ(Text("范围止编辑框"), QStringLiteral("3"));
 }
 
 TEST_F(BrowsingTest, ColumnsShowLongValuesWhole) {

@@ -1,9 +1,14 @@
 // The window with the real office: closing it ends the office, and the whole save workflow on
 // the shipped samples, read back from the documents; a print run at the virtual PDF printer.
 
+#include <QAction>
 #include <QProgressBar>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
@@ -11,6 +16,7 @@
 #include "common/text.h"
 #include "test_gui_support.h"
 #include "word/libreoffice.h"
+#include "word/word_host.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +33,23 @@ std::string CommandOutput(const std::string& command) {
     }
     return output;
 }
+
+// Processes whose command line holds `mark`, zombies aside.
+std::vector<pid_t> ProcessesWith(const std::string& mark) {
+    std::vector<pid_t> pids;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!cmdline.empty() && cmdline.find(mark) != std::string::npos) pids.push_back(std::stoi(name));
+    }
+    return pids;
+}
+
+// The offices this test process started through the program (their profiles carry its id).
+std::vector<pid_t> ProgramOffices() { return ProcessesWith("quillmerge-office-" + std::to_string(getpid()) + "-"); }
 
 class OfficeWindowTest : public WindowTest {
 protected:
@@ -58,6 +81,19 @@ protected:
                 return true;
         }
         return false;
+    }
+
+    // The template chosen by ChooseSamples again, as a file only the office reads (its source,
+    // under a .doc name): choosing it starts the office, and runs go through the office.
+    bool ChooseOfficeTemplate() {
+        const std::string base = StripExtension(gui::FromQ(Combo("模板选择组合框")->currentText()));
+        const std::string source = std::string(QM_SOURCE_DIR) + "/resources/templates/" + base + ".fodt";
+        std::error_code error;
+        fs::copy_file(fs::u8path(source), fs::u8path(programFolder + "/模板/" + base + "办公.doc"), error);
+        if (error) return false;
+        gui::MainWindow::FillFileList(settings->GetWordPath(), ".doc", Combo("模板选择组合框"));
+        ChooseIndex("模板选择组合框", Combo("模板选择组合框")->findText(gui::ToQ(base + "办公.doc")));
+        return host->CurrentRoute() == word::Route::Office && !state->matchedTitles.empty();
     }
 
     // Column index of each matched title in the grid.
@@ -124,7 +160,12 @@ TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
     ASSERT_TRUE(ChooseSamples());
     const int before = pdfCount();
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    // The printer the system prints to is named before the first job.
+    window->setPrinterSource({});
+    dialogs.answers = {gui::Answer::Yes};
     Click("插入并打印按钮");
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_EQ(dialogs.messages().front()->text, "将打印 2 份文档，打印机：“QuillmergePDF”。\r\n是否开始打印？");
     EXPECT_TRUE(window->isVisible());
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_NE(dialogs.messages().back()->text.find("打印作业已经发送到打印机"), std::string::npos);
@@ -142,6 +183,69 @@ TEST_F(OfficeWindowTest, ClosingTheWindowEndsTheOffice) {
     window.reset();
     gui::ProgramEndCleanup(objects);
     EXPECT_TRUE(WaitFor([] { return ChildProcessCount("soffice.bin") == 0; }, 30000));
+}
+
+// The office went away between two runs (the user closed it): the next run starts it again and
+// writes every document, without a word about bookmarks.
+TEST_F(OfficeWindowTest, OfficeClosedBetweenRunsThenEveryDocumentIsWritten) {
+    ASSERT_TRUE(ChooseSamples());
+    ASSERT_TRUE(ChooseOfficeTemplate());
+    ASSERT_EQ(ProgramOffices().size(), 1u);
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    const std::string out = programFolder + "/用户文档/" +
+                            StripExtension(gui::FromQ(Combo("模板选择组合框")->currentText())) + "/";
+    dialogs.files.push_back(out + "一.doc");
+    dialogs.answers = {gui::Answer::Yes};
+    Click("插入并保存按钮");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+
+    for (pid_t pid : ProgramOffices()) ::kill(pid, SIGKILL);
+    ASSERT_TRUE(WaitFor([] { return ProgramOffices().empty(); }, 30000));
+    dialogs.calls.clear();
+    dialogs.files.push_back(out + "二.doc");
+    dialogs.answers = {gui::Answer::Yes};
+    SetRange(QStringLiteral("1"), QStringLiteral("3"));
+    Click("插入并保存按钮");
+    EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    for (const char* name : {"一1.doc", "一2.doc", "二1.doc", "二2.doc", "二3.doc"})
+        EXPECT_TRUE(FileExists(out + name)) << name;
+}
+
+// Force close ends the office this program started, and leaves alone one the user started.
+TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
+    std::error_code error;
+    fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + "/vbs"), fs::u8path(programFolder + "/vbs"),
+             fs::copy_options::recursive, error);
+    ASSERT_FALSE(error);
+    const std::string ownProfile = MakeTempFolder("own_office");
+    const pid_t own = fork();
+    ASSERT_GE(own, 0);
+    if (own == 0) {
+        setpgid(0, 0);
+        const std::string profile = "-env:UserInstallation=file://" + ownProfile;
+        execlp("soffice", "soffice", "--headless", "--invisible", "--norestore", "--nologo", profile.c_str(),
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !ProcessesWith(ownProfile).empty(); }, 60000));
+
+    ASSERT_TRUE(ChooseSamples());
+    ASSERT_TRUE(ChooseOfficeTemplate());
+    ASSERT_TRUE(host->IsWordRunning());
+    dialogs.answers = {gui::Answer::Yes};
+    QAction* forceClose = nullptr;
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("强制关闭WORD程序（不保存）(&C)")) forceClose = action;
+    ASSERT_NE(forceClose, nullptr);
+    forceClose->trigger();
+    EXPECT_FALSE(host->IsWordRunning());
+    EXPECT_TRUE(WaitFor([] { return ProgramOffices().empty(); }, 30000));
+    EXPECT_FALSE(ProcessesWith(ownProfile).empty()) << "the user's own office was ended";
+
+    ::kill(-own, SIGKILL);
+    for (pid_t pid : ProcessesWith(ownProfile)) ::kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(own, &status, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // confirmation, and the runs they start (with the in-memory office).
 
 #include <filesystem>
+#include <functional>
 
 #include <QTest>
 
@@ -68,7 +69,7 @@ TEST_F(RequestTest, NoTemplateOrNoMatchStopsWithAMessage) {
     EXPECT_EQ(dialogs.calls[0].text,
               "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不能继续！"
               "您可以通过帮助或加入QQ群" + std::string(kSupportGroupNumber) + "获取更多支持。");
-    EXPECT_EQ(dialogs.calls[0].caption, "信息：");
+    EXPECT_EQ(dialogs.calls[0].caption, "信息");
     EXPECT_EQ(dialogs.calls[0].icon, MessageIcon::None);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(office->printJobs().empty());
@@ -107,7 +108,8 @@ TEST_F(RequestTest, PageModeAsksForTheRowsOfThePages) {
     SetRange(QStringLiteral("2"), QStringLiteral("3"));
     SaveAs(proposed + "参考.doc");
     ASSERT_NE(Confirmation(), nullptr);
-    EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：参考21.doc、参考22.doc……参考60.doc。" +
+    // The sheet ends at row 25, and so does the list of names.
+    EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：参考21.doc、参考22.doc……参考25.doc。" +
                                         kConfirmEnd);
     // The sheet ends at row 25.
     EXPECT_EQ(office->savedPaths(),
@@ -115,23 +117,69 @@ TEST_F(RequestTest, PageModeAsksForTheRowsOfThePages) {
                                         proposed + "参考24.doc", proposed + "参考25.doc"}));
 }
 
-TEST_F(RequestTest, RangeTextsThatDoNotMakeTwoParts) {
-    SetRange(QString(), QStringLiteral("5"));  // an empty part and 5: rows 1 to 5
-    SaveAs(proposed + "参考.doc");
-    EXPECT_EQ(office->savedPaths().size(), 5u);
-    EXPECT_EQ(office->savedPaths().back(), proposed + "参考5.doc");
-
-    dialogs.calls.clear();
-    dialogs.answers.clear();
-    dialogs.files.clear();
-    SetRange(QStringLiteral("1"), QString());  // one part: nothing at all
-    Click("插入并保存按钮");
-    SetRange(QStringLiteral("1 2"), QStringLiteral("3"));  // three parts
-    Click("插入并保存按钮");
-    Click("插入并打印按钮");
-    EXPECT_TRUE(dialogs.calls.empty());
-    EXPECT_TRUE(office->printJobs().empty());
-    EXPECT_TRUE(window->isVisible());  // the print request showed the window again
+// Each bad input is said in one message before any dialog, in the order a user fixes them, and
+// nothing is written, printed or made; a print request leaves the window where it was.
+TEST_F(RequestTest, BadInputsSayWhatIsWrongAndWriteNothing) {
+    const std::string wholeNumber = "不是整数，请输入从1开始的整数。";
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        std::string message;
+    } cases[] = {
+        {"no workbook", [&] { ChooseIndex("文件选择组合框", -1); }, "请先选择Excel数据文件！"},
+        {"workbook gone",
+         [&] { std::filesystem::remove(std::filesystem::u8path(programFolder + "/数据/people.xls")); },
+         "无法读取Excel文件“people.xls”：文件不存在，可能已被移动、改名或删除。"},
+        {"no sheet", [&] { Choose("文件选择组合框", QStringLiteral("people.xls")); }, "请先选择工作表！"},
+        {"letters", [&] { SetRange(QStringLiteral("abc"), QStringLiteral("5")); }, "范围的起始值“abc”" + wholeNumber},
+        {"two numbers", [&] { SetRange(QStringLiteral("1"), QStringLiteral("1 2")); }, "范围的结束值“1 2”" + wholeNumber},
+        {"empty", [&] { SetRange(QString(), QStringLiteral("5")); }, "范围的起始值“”" + wholeNumber},
+        {"reversed", [&] { SetRange(QStringLiteral("8"), QStringLiteral("5")); },
+         "范围的起始值（第8条）在结束值（第5条）之后，请改正范围。"},
+        {"past the end", [&] { SetRange(QStringLiteral("26"), QStringLiteral("30")); },
+         "范围从第26条记录开始，但工作表“人员名单”只有25条记录，请改正范围。"},
+        {"pages past the end",
+         [&] {
+             Choose("选择方式组合框", QStringLiteral("按页"));
+             SetRange(QStringLiteral("4"), QStringLiteral("5"));
+         },
+         "范围从第31条记录开始，但工作表“人员名单”只有25条记录，请改正范围。"},
+        {"no template", [&] { Choose("模板选择组合框", QStringLiteral("浏览...")); }, "请先选择Word模板！"},
+        // A template without a workbook is no case of titles that match no bookmark.
+        {"template without workbook",
+         [&] {
+             ChooseIndex("文件选择组合框", -1);
+             Choose("模板选择组合框", QStringLiteral("名单.doc"));
+         },
+         "请先选择Excel数据文件！"},
+    };
+    for (const auto& c : cases) {
+        for (const char* button : {"插入并保存按钮", "插入并打印按钮"}) {
+            SCOPED_TRACE(std::string(c.what) + " / " + button);
+            window.reset();
+            gui::ProgramEndCleanup(objects);
+            std::error_code ignored;
+            std::filesystem::copy_file(std::filesystem::u8path(FixtureFolder() + "/people.xls"),
+                                       std::filesystem::u8path(programFolder + "/数据/people.xls"),
+                                       std::filesystem::copy_options::overwrite_existing, ignored);
+            StartWindow();
+            LoadPeople();
+            c.arrange();
+            dialogs.calls.clear();
+            dialogs.files.push_back(proposed + "参考.doc");
+            dialogs.answers.push_back(gui::Answer::Yes);
+            Click(button);
+            ASSERT_EQ(dialogs.calls.size(), 1u);
+            EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Message);
+            EXPECT_EQ(dialogs.calls[0].text, c.message);
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_TRUE(office->savedPaths().empty());
+            EXPECT_TRUE(office->printJobs().empty());
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(proposed)));
+            dialogs.files.clear();
+            dialogs.answers.clear();
+        }
+    }
 }
 
 TEST_F(RequestTest, ConfirmationListsTheNamesOfTheRange) {
@@ -169,18 +217,21 @@ TEST_F(RequestTest, StartTypedWithALeadingZero) {
     EXPECT_EQ(start->boxText(), QStringLiteral("05"));
     SaveAs(proposed + "参考.doc");
     ASSERT_NE(Confirmation(), nullptr);
-    EXPECT_NE(Confirmation()->text.find("文件名命名为：参考05.doc、参考6.doc。"), std::string::npos);
+    // The names are those of the files the run writes.
+    EXPECT_NE(Confirmation()->text.find("文件名命名为：参考5.doc、参考6.doc。"), std::string::npos);
     EXPECT_EQ(office->savedPaths(), (std::vector<std::string>{proposed + "参考5.doc", proposed + "参考6.doc"}));
 }
 
 TEST_F(RequestTest, NoThenCancelKeepsTheProposedFolderAndSavesNothing) {
-    dialogs.files.push_back(proposed + "参考.doc");
+    const std::string elsewhere = MakeTempFolder("typed") + "/";
+    dialogs.files.push_back(elsewhere + "合同.doc");
     dialogs.answers.push_back(gui::Answer::No);
     Click("插入并保存按钮");
     const auto saves = Saves();
     ASSERT_EQ(saves.size(), 2u);
-    EXPECT_EQ(saves[1]->folder, proposed);
-    EXPECT_EQ(saves[1]->proposedName, "名单.doc");
+    // The dialog comes back with the name as the user typed it.
+    EXPECT_EQ(saves[1]->folder, elsewhere);
+    EXPECT_EQ(saves[1]->proposedName, "合同.doc");
     EXPECT_TRUE(DirectoryExists(proposed));
     EXPECT_TRUE(office->savedPaths().empty());
 }
@@ -224,11 +275,13 @@ TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {
     SetRange(QStringLiteral("3"), QStringLiteral("5"));
     std::vector<bool> visibleDuringRun;
     dialogs.onCall = [&](const DialogCall&) { visibleDuringRun.push_back(window->isVisible()); };
+    dialogs.answers = {gui::Answer::Yes};  // the printer and the count agreed to
     Click("插入并打印按钮");
     EXPECT_EQ(office->printJobs().size(), 3u);
     EXPECT_TRUE(office->savedPaths().empty());
-    ASSERT_FALSE(visibleDuringRun.empty());
-    EXPECT_FALSE(visibleDuringRun.front());
+    ASSERT_EQ(visibleDuringRun.size(), 2u);
+    EXPECT_TRUE(visibleDuringRun.front());  // asked before the window goes
+    EXPECT_FALSE(visibleDuringRun.back());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(Saves().empty());
 }

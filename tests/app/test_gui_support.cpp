@@ -108,6 +108,17 @@ const std::string& FixtureFolder() {
     return folder;
 }
 
+const std::string& WindowFixtureFolder() {
+    static const std::string folder = [] {
+        const std::string target = MakeTempFolder("window_fixtures");
+        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/app/make_window_workbooks.py' '" +
+                                    target + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "window test workbooks not written";
+        return target;
+    }();
+    return folder;
+}
+
 bool WriteTextFile(const std::string& path, const std::string& text) {
     std::ofstream out(fs::u8path(path), std::ios::binary);
     out << text;
@@ -182,6 +193,7 @@ void WindowTest::StartWindow() {
     settings = objects.settings.get();
     window = std::make_unique<gui::MainWindow>(
         gui::WindowContext{*state, *host, *settings, dialogs, opener, programFolder});
+    window->setPrinterSource([this] { return printerName; });
     window->show();
 }
 
@@ -223,6 +235,24 @@ QString WindowTest::Text(const char* name) const {
 void WindowTest::SetRange(const QString& start, const QString& end) {
     Find<gui::RangeBox>("范围起编辑框")->setBoxText(start);
     Find<gui::RangeBox>("范围止编辑框")->setBoxText(end);
+}
+
+void WindowTest::AddWorkbook(const char* name) {
+    std::error_code error;
+    fs::copy_file(fs::u8path(WindowFixtureFolder() + "/" + name), fs::u8path(programFolder + "/数据/" + name), error);
+    ASSERT_FALSE(error) << name;
+    // Browsing to it lists the folder again with it current, as a user would.
+    dialogs.files.push_back(programFolder + "/数据/" + name);
+    const size_t before = dialogs.calls.size();
+    Choose("文件选择组合框", QStringLiteral("浏览..."));
+    dialogs.calls.resize(before);
+    ASSERT_EQ(Combo("文件选择组合框")->currentText(), QString::fromUtf8(name));
+}
+
+std::vector<std::string> WindowTest::MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const DialogCall* call : dialogs.messages()) texts.push_back(call->text);
+    return texts;
 }
 
 void WindowTest::LoadPeople(const char* templateFile) {

@@ -59,14 +59,22 @@ private:
     std::string AnswerFileDialog(const DialogCall& call);
 };
 
+// Records every target; answers as a desktop with (or, with `works` false, without) the
+// programs to open them.
 class RecordingOpener : public gui::Opener {
 public:
-    void open(std::string_view target) override { targets.emplace_back(target); }
+    bool open(std::string_view target) override {
+        targets.emplace_back(target);
+        return works;
+    }
     std::vector<std::string> targets;
+    bool works = true;
 };
 
 // The folder of the fixture workbooks, written once per test process.
 const std::string& FixtureFolder();
+// The workbooks of the window tests alone (rows26.xls, formats.xlsx), written once per process.
+const std::string& WindowFixtureFolder();
 // A fresh empty folder below the test temp folder, removed at exit of the test.
 std::string MakeTempFolder(const std::string& stem);
 bool WriteTextFile(const std::string& path, const std::string& text);
@@ -103,6 +111,10 @@ protected:
     void SetRange(const QString& start, const QString& end);
     // Workbook people.xls, sheet 人员名单$ (25 records), template `templateFile`.
     void LoadPeople(const char* templateFile = "名单.doc");
+    // Copies a workbook of WindowFixtureFolder() into 数据/ and lists it in the chooser.
+    void AddWorkbook(const char* name);
+    // The messages shown so far, texts only.
+    std::vector<std::string> MessageTexts() const;
 
     std::string programFolder;
     FakeOffice* office = nullptr;  // owned by the host
@@ -114,6 +126,8 @@ protected:
     TestDialogs dialogs;
     RecordingOpener opener;
     std::unique_ptr<gui::MainWindow> window;
+    // The default printer print requests see; "" for none.
+    std::string printerName = "测试打印机";
 };
 
 }  // namespace qm::test

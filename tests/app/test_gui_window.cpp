@@ -5,18 +5,22 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "app/gui/about_window.h"
+#include "app/gui/help_window.h"
 #include "app/gui/links.h"
+#include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
@@ -71,6 +75,13 @@ TEST_F(WindowStartTest, StateAfterStartUp) {
     // No office is started before a template is chosen.
     EXPECT_EQ(office->applicationsStarted(), 0);
     EXPECT_TRUE(dialogs.calls.empty());
+}
+
+// Qt's own dialogs and buttons speak Chinese with the window.
+TEST_F(WindowStartTest, QtsOwnTextsAreChinese) {
+    ASSERT_TRUE(gui::InstallQtTranslations()) << "Qt's translations are not installed (qt6-translations-l10n)";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("打开"));
 }
 
 TEST_F(WindowStartTest, FixedWindowWithLinksDrawnAsLinks) {
@@ -202,22 +213,72 @@ TEST_F(WindowStartTest, ForceCloseAsksFirstAndExitAsksNothing) {
     EXPECT_EQ(dialogs.messages().size(), 1u);
 }
 
-TEST_F(WindowStartTest, HelpItemsOpenTheirTargets) {
+// The help pages show in a window of the program's own, pictures included, on a desktop that has
+// no web browser; web addresses that nothing can open are given to copy.
+TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
     StartWindow();
-    const char* items[] = {"软件使用详细说明(&R)", "Word模板插入书签视频教程(&M)", "数据插入并保存到Word视频教程(&S)",
-                           "数据插入到Word并打印视频教程(&P)", "下载模板(&D)", "下载新版本(&N)"};
-    for (const char* item : items) {
-        QAction* action = MenuAction(window.get(), item);
-        ASSERT_NE(action, nullptr) << item;
-        action->trigger();
-    }
     const std::string help = programFolder + "/帮助及教程/";
-    EXPECT_EQ(opener.targets,
-              (std::vector<std::string>{help + "帮助.mht", help + "插入书签视频教程.html", help + "保存到Word视频教程.html",
-                                        help + "插入到Word并打印视频教程.html", std::string(kTemplateDownloadUrl),
-                                        std::string(kDownloadUrl)}));
-    // The help folder is missing here: nothing is shown by the program.
+    MenuAction(window.get(), "软件使用详细说明(&R)")->trigger();  // the help folder is missing here
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_NE(dialogs.messages()[0]->text.find(help + "帮助.html"), std::string::npos);
+    EXPECT_EQ(window->findChild<gui::HelpWindow*>(), nullptr);
+
+    dialogs.calls.clear();
+    std::error_code error;
+    fs::copy(fs::u8path(QM_PROGRAM_DIR "/帮助及教程"), fs::u8path(help), fs::copy_options::recursive, error);
+    ASSERT_FALSE(error);
+    EXPECT_TRUE(fs::exists(fs::u8path(help + "帮助.mht")));  // still shipped for web browsers
+    opener.works = false;
+    const std::pair<const char*, const char*> pages[] = {
+        {"软件使用详细说明(&R)", "帮助.html"},
+        {"Word模板插入书签视频教程(&M)", "插入书签视频教程.html"},
+        {"数据插入并保存到Word视频教程(&S)", "保存到Word视频教程.html"},
+        {"数据插入到Word并打印视频教程(&P)", "插入到Word并打印视频教程.html"},
+    };
+    for (const auto& [item, file] : pages) {
+        MenuAction(window.get(), item)->trigger();
+        auto* helpWindow = window->findChild<gui::HelpWindow*>();
+        ASSERT_NE(helpWindow, nullptr) << item;
+        EXPECT_TRUE(helpWindow->isVisible());
+        QTextBrowser* browser = helpWindow->browser();
+        EXPECT_EQ(browser->source().toLocalFile(), ToQ(help + file)) << item;
+        EXPECT_FALSE(browser->documentTitle().isEmpty()) << item;
+        EXPECT_GT(browser->toPlainText().size(), 200) << item;
+        const QVariant image = browser->document()->resource(QTextDocument::ImageResource, QUrl("images/main-window.png"));
+        // The browser keeps a loaded picture as a pixmap.
+        const QImage picture = image.typeId() == QMetaType::QPixmap ? image.value<QPixmap>().toImage()
+                               : image.typeId() == QMetaType::QImage ? image.value<QImage>()
+                                                                     : QImage::fromData(image.toByteArray());
+        EXPECT_FALSE(picture.isNull()) << item;
+    }
+    EXPECT_EQ(window->findChildren<gui::HelpWindow*>().size(), 1);  // one window, reused
+
+    // From a tutorial, the link to the help page stays in the window.
+    auto* helpWindow = window->findChild<gui::HelpWindow*>();
+    emit helpWindow->browser()->anchorClicked(QUrl(QStringLiteral("帮助.html")));
+    EXPECT_EQ(helpWindow->browser()->source().toLocalFile(), ToQ(help + "帮助.html"));
+    EXPECT_TRUE(opener.targets.empty());
     EXPECT_TRUE(dialogs.calls.empty());
+
+    // A web address goes to the desktop, which has no browser: the address is given to copy.
+    emit helpWindow->browser()->anchorClicked(QUrl(ToQ(kHomePageUrl)));
+    MenuAction(window.get(), "下载模板(&D)")->trigger();
+    EXPECT_EQ(opener.targets, (std::vector<std::string>{std::string(kHomePageUrl), std::string(kTemplateDownloadUrl)}));
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_NE(dialogs.messages()[0]->text.find("没有可以打开网页的浏览器"), std::string::npos);
+    EXPECT_TRUE(dialogs.messages()[0]->text.ends_with(std::string(kHomePageUrl)));
+    EXPECT_TRUE(dialogs.messages()[1]->text.ends_with(std::string(kTemplateDownloadUrl)));
+
+    // With a browser nothing is said.
+    dialogs.calls.clear();
+    opener.works = true;
+    MenuAction(window.get(), "下载新版本(&N)")->trigger();
+    EXPECT_EQ(opener.targets.back(), std::string(kDownloadUrl));
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    // The help window goes with the main window, which would otherwise not end the program.
+    window->close();
+    EXPECT_TRUE(WaitFor([&] { return window->findChildren<gui::HelpWindow*>().isEmpty(); }, 2000));
 }
 
 TEST_F(WindowStartTest, AboutIsAFreshModalWindowEachTime) {
@@ -228,7 +289,8 @@ TEST_F(WindowStartTest, AboutIsAFreshModalWindowEachTime) {
             auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(about, nullptr);
             seen.push_back(about);
-            EXPECT_EQ(about->windowTitle(), QStringLiteral("关于 Quillmerge V1.0"));
+            // One version number everywhere: the title's.
+            EXPECT_EQ(about->windowTitle(), QStringLiteral("关于 Quillmerge V1.1.0.1"));
             EXPECT_TRUE(about->isModal());
             auto* close = about->findChild<QPushButton*>(QStringLiteral("按钮1"));
             ASSERT_NE(close, nullptr);
@@ -269,6 +331,14 @@ TEST_F(WindowStartTest, AboutWindowContentsAndLinks) {
     // A right click opens nothing.
     QTest::mouseClick(address, Qt::RightButton);
     EXPECT_EQ(opener.targets, (std::vector<std::string>{std::string(kHomePageUrl), std::string(kHomePageUrl)}));
+
+    // Without a browser the address is given to copy.
+    opener.works = false;
+    gui::AboutWindow bare(opener, programFolder, window.get(), &dialogs);
+    bare.show();
+    QTest::mouseClick(bare.findChild<QLabel*>(QStringLiteral("标签3")), Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0]->text.ends_with(std::string(kHomePageUrl)));
 }
 
 class FileChoiceTest : public WindowTest {};
@@ -282,12 +352,17 @@ TEST_F(FileChoiceTest, ChoosingAWorkbookListsItsSheetsNoneCurrent) {
     EXPECT_TRUE(sheets.contains(QStringLiteral("空表$")));
     EXPECT_EQ(Combo("工作表选择组合框")->currentIndex(), -1);
     EXPECT_NE(state->sheetConnection.find(programFolder + "/数据/people.xls"), std::string::npos);
-    // Another workbook replaces the list; the grid keeps its page until a sheet is chosen.
+    // Another workbook replaces the list and empties the grid: rows of the workbook before never
+    // stand under the new one's name.
     Choose("工作表选择组合框", QStringLiteral("人员名单$"));
-    const QString shown = window->pageModel().cell(0, 1);
+    ASSERT_FALSE(window->pageModel().cell(0, 1).isEmpty());
     Choose("文件选择组合框", QStringLiteral("dates1904.xls"));
     EXPECT_EQ(Items("工作表选择组合框"), QStringList{"Sheet1$"});
-    EXPECT_EQ(window->pageModel().cell(0, 1), shown);
+    EXPECT_EQ(window->pageModel().cell(0, 1), QString());
+    EXPECT_EQ(window->pageModel().title(0), QString());
+    EXPECT_EQ(Combo("页组合框")->count(), 0);
+    EXPECT_EQ(state->columnTitles, "");
+    EXPECT_EQ(state->recordCount, 0);
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
@@ -301,7 +376,7 @@ TEST_F(FileChoiceTest, BrowsingToAnotherFolderStoresItAndListsTheChosenWorkbook)
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Open);
     EXPECT_EQ(dialogs.calls[0].title, "打开Excel数据文件");
-    EXPECT_EQ(dialogs.calls[0].filter, "Excel文件(*.xls)");
+    EXPECT_EQ(dialogs.calls[0].filter, "Excel文件(*.xls *.xlsx *.xlsm *.ods *.csv)");
     EXPECT_EQ(dialogs.calls[0].folder, programFolder + "/数据/");
     EXPECT_EQ(settings->GetExcelPath(), other + "/");
     EXPECT_EQ(Items("文件选择组合框"), (QStringList{"a.xls", "名册.XLS", "浏览..."}));
@@ -326,11 +401,11 @@ TEST_F(FileChoiceTest, CancelledDialogChangesNothing) {
 
 TEST_F(FileChoiceTest, ChosenFileMissingFromTheRefilledListEmptiesTheSheets) {
     const std::string other = MakeTempFolder("other");
-    ASSERT_TRUE(WriteTextFile(other + "/数据.csv", "a,b"));
+    ASSERT_TRUE(WriteTextFile(other + "/数据.txt", "a,b"));
     StartWindow();
     Choose("文件选择组合框", QStringLiteral("people.xls"));
     ASSERT_FALSE(Items("工作表选择组合框").isEmpty());
-    dialogs.files.push_back(other + "/数据.csv");
+    dialogs.files.push_back(other + "/数据.txt");
     Choose("文件选择组合框", QStringLiteral("浏览..."));
     EXPECT_EQ(Items("文件选择组合框"), QStringList{"浏览..."});
     EXPECT_EQ(Combo("文件选择组合框")->currentIndex(), -1);
@@ -342,7 +417,7 @@ TEST_F(FileChoiceTest, TemplateListWithoutCurrentItemSaysSo) {
     ChooseIndex("模板选择组合框", -1);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0]->text, "模板没选择");
-    EXPECT_EQ(dialogs.messages()[0]->caption, "信息：");
+    EXPECT_EQ(dialogs.messages()[0]->caption, "信息");
     EXPECT_EQ(dialogs.messages()[0]->buttons, gui::Buttons::Ok);
     EXPECT_EQ(office->applicationsStarted(), 0);
 }
@@ -354,7 +429,8 @@ TEST_F(FileChoiceTest, ChoosingATemplateListsBookmarksAndMatches) {
     Choose("模板选择组合框", QStringLiteral("名单.doc"));
     EXPECT_EQ(state->templateBookmarks, "姓名\r\n工号\r\n备注");
     EXPECT_EQ(state->matchedTitles, "姓名\r\n工号\r\n备注");
-    EXPECT_TRUE(office->visible());
+    // The office stays out of sight until the user asks to see the template in it.
+    EXPECT_FALSE(office->visible());
     EXPECT_EQ(office->openDocumentCount(), 1);
     // Another template replaces the working document.
     Choose("模板选择组合框", QStringLiteral("空白.doc"));
@@ -377,6 +453,90 @@ TEST_F(FileChoiceTest, BrowsingForATemplateStoresItsFolderAndOpensIt) {
     EXPECT_EQ(settings->GetWordPath(), other + "/");
     EXPECT_EQ(Combo("模板选择组合框")->currentText(), QStringLiteral("合同.doc"));
     EXPECT_EQ(state->templateBookmarks, "姓名");
+}
+
+TEST_F(FileChoiceTest, WorkbookChooserListsEveryFormatItReads) {
+    for (const char* name : {"b.XLSX", "c.ods", "d.Csv", "e.xlsm", "f.txt", "g.doc", "h.xls.bak"})
+        ASSERT_TRUE(WriteTextFile(programFolder + "/数据/" + name, "x"));
+    fs::create_directory(fs::u8path(programFolder + "/数据/i.xls"));
+    StartWindow();
+    EXPECT_EQ(Items("文件选择组合框"),
+              (QStringList{"b.XLSX", "c.ods", "d.Csv", "dates1904.xls", "e.xlsm", "people.xls", "浏览..."}));
+    EXPECT_EQ(Text("标签1"), QStringLiteral("Excel文件(*.xls)："));
+}
+
+// A renamed text file: the sheet list and the grid empty, one message names the file and why.
+TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
+    ASSERT_TRUE(WriteTextFile(programFolder + "/数据/改名.xls", "姓名,工号\n张三,1\n"));
+    StartWindow();
+    LoadPeople();
+    ASSERT_FALSE(window->pageModel().cell(0, 1).isEmpty());
+    Choose("文件选择组合框", QStringLiteral("改名.xls"));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0]->text,
+              "无法读取Excel文件“改名.xls”：文件内容不是表格（.xls、.xlsx、.xlsm、.ods 或 .csv），可能只是改了扩展名。");
+    EXPECT_EQ(dialogs.messages()[0]->caption, "信息");
+    EXPECT_TRUE(Items("工作表选择组合框").isEmpty());
+    EXPECT_EQ(window->pageModel().title(1), QString());
+    EXPECT_EQ(window->pageModel().cell(0, 1), QString());
+    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QString());
+    EXPECT_EQ(Combo("页组合框")->count(), 0);
+    EXPECT_EQ(state->matchedTitles, "");
+
+    // A workbook that went away after it was chosen is named too.
+    dialogs.calls.clear();
+    ASSERT_TRUE(fs::remove(fs::u8path(programFolder + "/数据/dates1904.xls")));
+    Choose("文件选择组合框", QStringLiteral("dates1904.xls"));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0]->text, "无法读取Excel文件“dates1904.xls”：文件不存在，可能已被移动、改名或删除。");
+}
+
+TEST_F(FileChoiceTest, ShownValuesItemIsRememberedAndTheGridShowsWhatDocumentsGet) {
+    StartWindow();
+    QAction* item = MenuAction(window.get(), "按表格显示格式取值");
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->isChecked());
+    AddWorkbook("formats.xlsx");
+    Choose("工作表选择组合框", QStringLiteral("格式$"));
+    auto row = [this] {
+        QStringList cells;
+        for (int c = 0; c < 4; ++c) cells << window->pageModel().cell(0, c);
+        return cells;
+    };
+    EXPECT_EQ(row(), (QStringList{"3000.75", "0.25", "1234", "2024-03-05"}));
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_EQ(row(), (QStringList{"¥3,000.75", "25%", "001234", "2024年3月5日"}));
+    EXPECT_TRUE(AppSettings(programFolder).GetShownValues());
+
+    // The next start remembers it.
+    window.reset();
+    StartWindow();
+    item = MenuAction(window.get(), "按表格显示格式取值");
+    EXPECT_TRUE(item->isChecked());
+    Choose("文件选择组合框", QStringLiteral("formats.xlsx"));
+    Choose("工作表选择组合框", QStringLiteral("格式$"));
+    EXPECT_EQ(row(), (QStringList{"¥3,000.75", "25%", "001234", "2024年3月5日"}));
+    item->trigger();
+    EXPECT_EQ(row(), (QStringList{"3000.75", "0.25", "1234", "2024-03-05"}));
+    EXPECT_FALSE(AppSettings(programFolder).GetShownValues());
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(FileChoiceTest, TheOfficeComesUpOnlyWhenAskedFor) {
+    StartWindow();
+    QAction* view = MenuAction(window.get(), "在Word中查看模板(&V)");
+    ASSERT_NE(view, nullptr);
+    view->trigger();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0]->text, "请先选择Word模板！");
+    LoadPeople();
+    EXPECT_FALSE(office->visible());
+    view->trigger();
+    EXPECT_TRUE(office->visible());
+    EXPECT_EQ(office->openDocumentCount(), 1);
+    EXPECT_EQ(state->matchedTitles, "姓名\r\n工号\r\n备注");
 }
 
 }  // namespace

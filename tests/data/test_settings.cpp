@@ -216,5 +216,33 @@ TEST_F(Settings, ProblemsOfTheStoreAreToldOnceAndNothingIsOverwritten) {
     }
 }
 
+// The shown-values choice lives in a table of its own beside Init, which a store shipped
+// without it gains on the first change; Init keeps its columns.
+TEST_F(Settings, ShownValuesAreRememberedBesideInit) {
+    MakeDatabase();
+    AppSettings settings(program.path());
+    EXPECT_FALSE(settings.GetShownValues());
+    settings.SetShownValues(true);
+    EXPECT_TRUE(settings.GetShownValues());
+    EXPECT_TRUE(AppSettings(program.path()).GetShownValues());
+    settings.SetShownValues(false);
+    EXPECT_FALSE(AppSettings(program.path()).GetShownValues());
+    EXPECT_EQ(Scalar(db, "select count(*) from Options"), "1");
+    EXPECT_EQ(Scalar(db, "select group_concat(name) from pragma_table_info('Init')"), "ExcelPath,WordPath,UserDocPath");
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
+
+    // Any other value than "1" reads off.
+    Sql(db, "UPDATE Options SET Value='yes'");
+    EXPECT_FALSE(AppSettings(program.path()).GetShownValues());
+}
+
+TEST_F(Settings, ShownValuesWithoutADatabaseLastForThisRun) {
+    AppSettings settings(program.path());
+    settings.SetShownValues(true);
+    EXPECT_TRUE(settings.GetShownValues());
+    EXPECT_NE(access(db.c_str(), F_OK), 0);
+    EXPECT_FALSE(AppSettings(program.path()).GetShownValues());
+}
+
 }  // namespace
 }  // namespace qm

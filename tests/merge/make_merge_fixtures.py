@@ -7,11 +7,15 @@ bench.xls      Sheet1: eight columns F1..F8 and 200 rows.
 comma.xls      Sheet1: a title that cannot stand in a select list ("a,b"), and Name; 3 rows.
 sheets.xls     sheets whose names meet the batch command's rules: "A" (2 rows), "A$" (3 rows),
                "Line<LF>Break" (4 rows).
+formats.xlsx   Sheet1: Amount, Share, Code, Day and one row with number formats: 3000.75 as
+               "¥"#,##0.00, 0.25 as 0%, 1234 as 000000, 2024-03-05 as yyyy"年"m"月"d"日".
 *.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
 """
+import datetime
 import os
 import sys
 
+import openpyxl
 import xlwt
 
 
@@ -63,6 +67,17 @@ def sheets_workbook(path):
     book.save(path)
 
 
+def formats_workbook(path):
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "Sheet1"
+    sheet.append(["Amount", "Share", "Code", "Day"])
+    sheet.append([3000.75, 0.25, 1234, datetime.datetime(2024, 3, 5)])
+    for column, code in zip("ABCD", ['"¥"#,##0.00', "0%", "000000", 'yyyy"年"m"月"d"日"']):
+        sheet[column + "2"].number_format = code
+    book.save(path)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -92,12 +107,14 @@ def main():
     bench_workbook(os.path.join(out, "bench.xls"))
     comma_workbook(os.path.join(out, "comma.xls"))
     sheets_workbook(os.path.join(out, "sheets.xls"))
+    formats_workbook(os.path.join(out, "formats.xlsx"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])
     template(os.path.join(out, "prefix.fodt"), ["NameList"])
     template(os.path.join(out, "bench.fodt"), ["F%d" % (c + 1) for c in range(8)])
     template(os.path.join(out, "comma.fodt"), ["a,b", "Name"])
+    template(os.path.join(out, "formats.fodt"), ["Amount", "Share", "Code", "Day"])
 
 
 if __name__ == "__main__":

@@ -42,6 +42,32 @@ TEST_F(BatchTest, HelpPrintsTheUsage) {
     EXPECT_EQ(r.err, "");
 }
 
+// A workbook that cannot be read is named with the reason, in one line.
+TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
+    std::ofstream(dir_ + "/text.xlsx") << "not a workbook";
+    const std::string tmpl = kFixtures + "/single.fodt";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{"--workbook", dir_ + "/text.xlsx", "--list-sheets"},
+         "quillmerge-batch: cannot read the workbook " + dir_ +
+             "/text.xlsx: not a workbook: the content is neither .xls, .xlsx, .ods nor .csv\n"},
+        {{"--workbook", dir_ + "/none.xls", "--sheet", "S", "--template", tmpl, "--save", dir_ + "/o", "--name", "D"},
+         "quillmerge-batch: cannot read the workbook " + dir_ + "/none.xls: the file does not exist\n"},
+        {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", tmpl, "--print", "--values",
+          "formatted"},
+         "quillmerge-batch: unknown --values formatted (raw or shown)\n"},
+    };
+    for (const auto& c : cases) {
+        const test::BatchResult r = test::RunBatch(c.args, dir_);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, c.line);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(dir_ + "/o"));
+}
+
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
     const test::BatchResult r =
         test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"}, dir_);

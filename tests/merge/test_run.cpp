@@ -124,8 +124,8 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
     EXPECT_EQ(ui_.messages[0].text, kSaveDone);
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Question);
     EXPECT_TRUE(ui_.openedFolders.empty());
-    // The office is shown, with one fresh working document for the next run.
-    EXPECT_TRUE(office_->visible());
+    // The office stays out of sight, with one fresh working document for the next run.
+    EXPECT_FALSE(office_->visible());
     EXPECT_EQ(office_->openDocumentCount(), 1);
     EXPECT_FALSE(state_.runInProgress);
 }
@@ -182,11 +182,11 @@ TEST_F(RunTest, PrefixOnlyMatchEndsWithTheNoMatchMessage) {
     EXPECT_TRUE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 0);
     EXPECT_TRUE(OutputFiles().empty());
-    ASSERT_EQ(ui_.messages.size(), 2u);
+    // The reason alone: nothing was made, so no "完成" and no folder to open.
+    ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_FALSE(ui_.messages[0].question);
     EXPECT_EQ(ui_.messages[0].text, kNoBookmarkFilled);
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::None);
-    EXPECT_EQ(ui_.messages[1].text, kSaveDone);
     EXPECT_FALSE(ui_.progressVisible);
 }
 
@@ -291,7 +291,7 @@ TEST_F(MultiRowTest, PlainNamesWithoutSlotsFillNothing) {
     const RunOutcome outcome = Run(1, 4);
     EXPECT_TRUE(outcome.nothingMatched);
     EXPECT_TRUE(OutputFiles().empty());
-    EXPECT_EQ(ui_.texts(), (std::vector<std::string>{kNoBookmarkFilled, kSaveDone}));
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kNoBookmarkFilled});
 }
 
 // ---- failures that must not pass as success ----
@@ -394,9 +394,49 @@ TEST_F(RunTest, OfficeGoneForGoodIsNotANoMatch) {
     EXPECT_TRUE(outcome.officeLost);
     EXPECT_FALSE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 0);
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{
-                               "完成，但有文档未能生成：已生成 0 个。Word程序已停止运行，其后的文档没有生成。"
-                               "是否打开存放文档所在文件夹？"});
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_FALSE(ui_.messages[0].question);
+    EXPECT_EQ(ui_.messages[0].text, "没有生成任何文档：Word程序已停止运行。");
+}
+
+// A run that makes nothing never says "完成" nor offers a folder with nothing new in it.
+TEST_F(RunTest, NothingMadeSaysWhyWithoutDone) {
+    UseTemplate({"Name"});
+    office_->failSaves([](std::string_view) { return true; });
+    RunOutcome outcome = Run(2, 3);
+    EXPECT_EQ(outcome.documentsMade, 0);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_FALSE(ui_.messages[0].question);
+    EXPECT_EQ(ui_.messages[0].text, "没有生成任何文档：保存失败的编号：2、3。");
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Warning);
+
+    ui_.messages.clear();
+    ui_.hideMainWindow();
+    office_->failPrints([](std::string_view) { return true; });
+    outcome = Run(1, 1, OutputKind::Print);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{"没有打印任何文档：打印失败的编号：1。"});
+    EXPECT_TRUE(ui_.mainWindowVisible);
+    EXPECT_TRUE(ui_.openedFolders.empty());
+}
+
+TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
+    UseTemplate({"Name"});
+    int asked = 0;
+    ui_.onStopAsked = [&asked] { return ++asked > 3; };
+    RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.documentsMade, 3);
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text,
+              "完成，但有文档未能生成：已生成 3 个。已按要求停止，其后的文档没有生成。没有文档的行：4-10。是否打开存放文档所在文件夹？");
+
+    // Stopped before the first document: nothing made, and said so.
+    ui_.messages.clear();
+    ui_.onStopAsked = [] { return true; };
+    outcome = Run(4, 6);
+    EXPECT_EQ(outcome.documentsMade, 0);
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{"没有生成任何文档：已按要求停止。"});
 }
 
 TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {

@@ -25,6 +25,8 @@ class RecordingRunUi : public RunUi {
     bool defaultAnswer = false;
     // Called on every processEvents(), with the number of calls so far (from 1).
     std::function<void(int)> onProcessEvents;
+    // Answers stopRequested(); never stops when unset.
+    std::function<bool()> onStopAsked;
 
     std::vector<Message> messages;
     std::vector<int> progressPositions;  // every setProgress
@@ -50,6 +52,7 @@ class RecordingRunUi : public RunUi {
     void openFolder(std::string_view folder) override;
     void showMainWindow() override;
     void hideMainWindow() override;
+    bool stopRequested() override { return onStopAsked && onStopAsked(); }
 };
 
 }  // namespace qm::test

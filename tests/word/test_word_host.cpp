@@ -244,7 +244,7 @@ TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
     h.host->ForceCloseWord(dialogs);
     ASSERT_EQ(dialogs.entries.size(), 2u);
     EXPECT_TRUE(dialogs.entries[0].question);
-    EXPECT_EQ(dialogs.entries[0].caption, "信息：");
+    EXPECT_EQ(dialogs.entries[0].caption, "信息");
     EXPECT_EQ(dialogs.entries[0].text,
               "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，"
               "确认要继续吗？");

@@ -314,10 +314,10 @@ TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
     EXPECT_EQ(yes.entries[0].text,
               "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要"
               "继续吗？");
-    EXPECT_EQ(yes.entries[0].caption, "信息：");
+    EXPECT_EQ(yes.entries[0].caption, "信息");
     EXPECT_FALSE(yes.entries[1].question);
     EXPECT_EQ(yes.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
-    EXPECT_EQ(yes.entries[1].caption, "信息：");
+    EXPECT_EQ(yes.entries[1].caption, "信息");
     EXPECT_TRUE(host->IsWordRunning());
 
     // A script that ends only this test's office (other offices run beside us).

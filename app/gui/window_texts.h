@@ -1,0 +1,21 @@
+#pragma once
+// Messages of the window that are built from pieces: why a workbook cannot be read, and what
+// to do when the desktop cannot open a web address or a folder.
+
+#include <string>
+#include <string_view>
+
+namespace qm::gui {
+
+// "http://" or "https://" at the start, in any letter case.
+bool IsWebAddress(std::string_view target);
+
+// The workbook `fileName` cannot be read for `problem` (a reason of the data layer, in
+// English): the message in the user's words, naming the file.
+std::string WorkbookProblemText(std::string_view fileName, std::string_view problem);
+
+// The desktop has no program to open `target` (a web address or a folder): says so and gives
+// the address or the path to copy.
+std::string CannotOpenText(std::string_view target);
+
+}  // namespace qm::gui
