@@ -19,6 +19,10 @@ constexpr SettingColumn kColumns[] = {
     {"UserDocPath", "\\用户文档\\"},
 };
 
+// The columns of the save runs' choices, added after the folders.
+constexpr const char* kNameColumn = "NameColumn";
+constexpr const char* kOutputType = "OutputType";
+
 constexpr int kCursorKeyset = 1;
 constexpr int kLockOptimistic = 3;
 
@@ -74,6 +78,9 @@ void AppSettings::Load() {
         recordset_->update();
     } else {
         for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
+        // Both read "" from a settings file that has not their columns yet.
+        nameColumn_ = recordset_->fieldValue(std::string_view(kNameColumn));
+        outputType_ = recordset_->fieldValue(std::string_view(kOutputType));
     }
     recordset_->close();
 }
@@ -109,6 +116,31 @@ void AppSettings::SetPath(int index, std::string_view folder) {
                  ReplaceAll(stored, "'", "''") + "'";
     recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
     recordset_->update();
+    recordset_->close();
+}
+
+}  // namespace qm
+
+namespace qm {
+
+void AppSettings::SetNameColumn(std::string_view title) {
+    nameColumn_ = title;
+    StoreText(kNameColumn, title);
+}
+
+void AppSettings::SetOutputType(std::string_view type) {
+    outputType_ = type;
+    StoreText(kOutputType, type);
+}
+
+void AppSettings::StoreText(const char* column, std::string_view value) {
+    queryText_ = std::string("update Init set ") + column + "='" + ReplaceAll(value, "'", "''") + "'";
+    if (!recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic)) {
+        // A settings file from before this setting: its column is added once, then the value goes in.
+        recordset_->open(std::string("alter table Init add column ") + column + " TEXT", connectionString_,
+                         kCursorKeyset, kLockOptimistic);
+        recordset_->open(queryText_, connectionString_, kCursorKeyset, kLockOptimistic);
+    }
     recordset_->close();
 }
 

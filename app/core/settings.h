@@ -40,6 +40,15 @@ public:
     void SetWordPath(std::string_view folder) { SetPath(2, folder); }
     void SetUserDocPath(std::string_view folder) { SetPath(3, folder); }
 
+    // How save runs name and write their files, kept beside the folders: the column whose values
+    // name the files ("" numbers them) and the type of file ("doc", "docx", "pdf", "odt", or
+    // "pdf-all" for one PDF of every document; "" until chosen). Stored as given; a settings file
+    // written before these settings existed gets their columns when one is first stored.
+    const std::string& NameColumn() const { return nameColumn_; }
+    void SetNameColumn(std::string_view title);
+    const std::string& OutputType() const { return outputType_; }
+    void SetOutputType(std::string_view type);
+
     // The fields as last loaded or stored (stored form, no trailing separator).
     const std::string& ConnectionString() const { return connectionString_; }
     const std::string& QueryText() const { return queryText_; }
@@ -48,6 +57,8 @@ public:
     const std::string& UserDocPath() const { return userDocPath_; }
 
 private:
+    void StoreText(const char* column, std::string_view value);
+
     std::string programFolder_;
     std::string connectionString_;
     std::unique_ptr<data::Recordset> recordset_;
@@ -55,6 +66,8 @@ private:
     std::string excelPath_;
     std::string wordPath_;
     std::string userDocPath_;
+    std::string nameColumn_;
+    std::string outputType_;
 };
 
 }  // namespace qm

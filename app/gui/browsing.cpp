@@ -87,6 +87,7 @@ void MainWindow::LoadPage() {
 
     progress_->hide();
     MatchTitles(state);
+    UpdateMatchLine();
     UpdateRangeLimits();
 }
 

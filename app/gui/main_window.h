@@ -18,7 +18,9 @@ class QTimer;
 class QAction;
 
 namespace qm {
+struct MatchReport;
 struct ProgramState;
+struct RunRequest;
 class AppSettings;
 class RunUi;
 namespace word {
@@ -116,6 +118,15 @@ private:
     bool CheckRunPreconditions();
     void SetCurrentQuietly(QComboBox* combo, int index);
 
+    // What a run would fill and how a save run names and writes its files (output_choices.cpp).
+    void BuildMatchLine();
+    void UpdateMatchLine();
+    MatchReport CurrentMatchReport() const;
+    bool ConfirmEmptyBookmarks();
+    bool AskOutputNaming(RunRequest& request, const std::string& proposedFolder, const std::string& templateBase,
+                         const std::string& firstNumber, const std::string& lastNumber, std::string& chosenFolder);
+    bool ChooseNameColumn(RunRequest& request);
+
     WindowContext ctx_;
     std::unique_ptr<RunUi> runUi_;
     std::function<void(int)> progressObserver_;
@@ -145,6 +156,9 @@ private:
     QPushButton* printButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;
     QTimer* clock_ = nullptr;
+    QLabel* matchLabel_ = nullptr;
+    // The empty bookmarks the user agreed to run with, and for which template, sheet and modes.
+    std::string emptyBookmarksAccepted_;
 };
 
 }  // namespace qm::gui

@@ -94,6 +94,7 @@ void MainWindow::RequestPrintRun() {
     ProgramState& state = ctx_.state;
     if (state.runInProgress) return;
     if (!CheckRunPreconditions()) return;
+    if (!ConfirmEmptyBookmarks()) return;
     runUi_->hideMainWindow();
     std::string startText, endText;
     const std::string range = ReadRowRange(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
@@ -122,6 +123,7 @@ void MainWindow::RequestSaveRun() {
     if (!SplitRowRange(range, startText, endText)) return;
     const int start = TextToInt(startText);
     const int end = TextToInt(endText);
+    if (!ConfirmEmptyBookmarks()) return;
 
     // Multi-row runs number their files by document, so the confirmation does the same.
     std::string firstNumber = startText;
@@ -138,16 +140,14 @@ void MainWindow::RequestSaveRun() {
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
+    RunRequest request;
+    request.start = start;
+    request.end = end;
+    request.kind = OutputKind::Save;
+    request.sheetName = FromQ(sheetCombo_->currentText());
+    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
     std::string chosenFolder;
-    for (;;) {
-        const std::string path =
-            ctx_.dialogs.getSaveFileName("请输入参考文件名", proposedFolder, templateBase + ".doc", lastFilter_);
-        if (path.empty()) return;
-        state.referenceName = BaseNameOfPath(path);
-        chosenFolder = FolderOfPath(path);
-        const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber);
-        if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
-    }
+    if (!AskOutputNaming(request, proposedFolder, templateBase, firstNumber, lastNumber, chosenFolder)) return;
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one
@@ -156,12 +156,6 @@ void MainWindow::RequestSaveRun() {
         state.outputFolder = chosenFolder;
     }
 
-    RunRequest request;
-    request.start = start;
-    request.end = end;
-    request.kind = OutputKind::Save;
-    request.sheetName = FromQ(sheetCombo_->currentText());
-    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
     const InputsDisabled locked(RunInputs());
     RunMerge(state, ctx_.host, *runUi_, request);
 }
