@@ -141,7 +141,39 @@ TEST_F(Settings, DatabaseWithoutInitIsLeftAlone) {
     EXPECT_EQ(settings.GetWordPath(), program.path() + "/模板/");
     settings.SetWordPath(MakeFolder("t"));
     EXPECT_EQ(settings.WordPath(), program / "t");
+    settings.SetNameColumn("姓名");
+    EXPECT_EQ(settings.NameColumn(), "姓名");
     EXPECT_EQ(Scalar(db, "select count(*) from sqlite_master where name like 'init'"), "0");
+}
+
+TEST_F(Settings, SaveChoicesAreStoredBesideTheFolders) {
+    Sql(db, "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT, NameColumn TEXT, OutputType TEXT);");
+    AppSettings settings(program.path());
+    EXPECT_EQ(settings.NameColumn(), "");
+    EXPECT_EQ(settings.OutputType(), "");
+    settings.SetNameColumn("姓名's");
+    settings.SetOutputType("pdf-all");
+    EXPECT_EQ(Stored("NameColumn"), "姓名's");
+    EXPECT_EQ(Stored("OutputType"), "pdf-all");
+    AppSettings again(program.path());
+    EXPECT_EQ(again.NameColumn(), "姓名's");
+    EXPECT_EQ(again.OutputType(), "pdf-all");
+    EXPECT_EQ(again.GetWordPath(), program.path() + "/模板/");
+    again.SetNameColumn("");
+    EXPECT_EQ(AppSettings(program.path()).NameColumn(), "");
+}
+
+TEST_F(Settings, AnEarlierSettingsFileGetsTheNewColumns) {
+    MakeDatabase("INSERT INTO Init VALUES ('/data/', '\\模板\\', '');");
+    AppSettings settings(program.path());
+    EXPECT_EQ(settings.NameColumn(), "");  // no column yet: nothing, and no failure
+    settings.SetOutputType("docx");
+    settings.SetNameColumn("部门");
+    EXPECT_EQ(Stored("OutputType"), "docx");
+    EXPECT_EQ(Stored("NameColumn"), "部门");
+    EXPECT_EQ(Stored("ExcelPath"), "/data/");  // the folders are kept
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
+    EXPECT_EQ(AppSettings(program.path()).OutputType(), "docx");
 }
 
 TEST_F(Settings, LockedDatabaseKeepsChangesInMemory) {

@@ -5,6 +5,8 @@ rows.xls       Sheet1: Name, Age, City and 10 rows ("Person r", 20 + r, "城市r
                My Sheet: Name and 2 rows.
 bench.xls      Sheet1: eight columns F1..F8 and 200 rows.
 comma.xls      Sheet1: a title that cannot stand in a select list ("a,b"), and Name; 3 rows.
+names.xls      Sheet1: Name and 名字, values that make awkward file names (NAME_VALUES below);
+               the rows of one name are numbered 1.. in Name, so a file tells which row it holds.
 *.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
 """
 import os
@@ -51,6 +53,27 @@ def comma_workbook(path):
     book.save(path)
 
 
+# Values a column may hold that a file name cannot simply take: repeated names (also in another
+# letter case), empty and blank values, folder separators and characters other systems refuse,
+# a 300-character value, a leading "-" and ".", bytes that turn text around.
+NAME_VALUES = [
+    "张三", "李四", "张三", "", "a/b\\c:d*e?f", "长" * 300, "   ", "  王五  ", "张三",
+    "-rf", ".", "Tom", "TOM", "x\u202etxt.exe", "line\nbreak",
+]
+
+
+def names_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    sheet.write(0, 0, "Name")
+    sheet.write(0, 1, "名字")
+    for r, value in enumerate(NAME_VALUES, start=1):
+        sheet.write(r, 0, "Row %d" % r)
+        if value:
+            sheet.write(r, 1, value)
+    book.save(path)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -79,12 +102,14 @@ def main():
     rows_workbook(os.path.join(out, "rows.xls"))
     bench_workbook(os.path.join(out, "bench.xls"))
     comma_workbook(os.path.join(out, "comma.xls"))
+    names_workbook(os.path.join(out, "names.xls"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])
     template(os.path.join(out, "prefix.fodt"), ["NameList"])
     template(os.path.join(out, "bench.fodt"), ["F%d" % (c + 1) for c in range(8)])
     template(os.path.join(out, "comma.fodt"), ["a,b", "Name"])
+    template(os.path.join(out, "extra.fodt"), ["Name", "Age", "Missing"])
 
 
 if __name__ == "__main__":
