@@ -67,7 +67,9 @@ TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
     EXPECT_FALSE(fs::exists(out));
 }
 
-TEST_F(BatchOutputsTest, CheckReportsEachSampleTemplateInItsMode) {
+// The samples are read by the program itself, so --check needs no office here; the modes of
+// each sample against the sheet are covered by the report's own tests.
+TEST_F(BatchOutputsTest, CheckPrintsTheReportAndFailsOnEmptyBookmarks) {
     test::BatchResult r = Batch(Check("劳动合同.doc"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -76,26 +78,11 @@ TEST_F(BatchOutputsTest, CheckReportsEachSampleTemplateInItsMode) {
               "filled bookmarks:\n  姓名\n  性别\n  身份证号\n  入职日期\n  部门\n  职位\n  月薪\n"
               "columns that fill no bookmark:\n  编号\n  联系电话\n");
 
-    std::vector<std::string> args = Check("工作证.doc");
-    args.push_back("--repeat");
-    r = Batch(args);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("mode: repeat\nbookmarks filled: 5 of 5\n"), std::string::npos) << r.out;
-
-    args = Check("工资条.doc");
+    std::vector<std::string> args = Check("工资条.doc");
     args.push_back("--multi-row");
     r = Batch(args);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("mode: multi-row\nbookmarks filled: 12 of 12\n"), std::string::npos) << r.out;
-}
-
-TEST_F(BatchOutputsTest, CheckFailsWhenBookmarksStayEmpty) {
-    // The repeat copies of the badge in single-row mode: nothing is filled.
-    test::BatchResult r = Batch(Check("工作证.doc"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("bookmarks filled: 0 of 5\nempty bookmarks (no column fills them):\n  姓名_c1\n"),
-              std::string::npos)
-        << r.out;
+    EXPECT_TRUE(r.out.starts_with("mode: multi-row\nbookmarks filled: 12 of 12\n")) << r.out;
 
     // The contract against the renewals sheet: two bookmarks filled, five stay.
     r = Batch(Check("劳动合同.doc", "合同续签"));

@@ -16,70 +16,65 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(ReportMatches, SingleRowModeFillsExactNamesOnly) {
-    const MatchReport r = ReportMatches(
-        {"Name", "Age", "City"}, {"Name", "NameList", "Age", "Other", "_GoBack", "Name"}, false, false);
-    EXPECT_EQ(r.filled, (Names{"Name", "Age"}));
-    EXPECT_EQ(r.empty, (Names{"NameList", "Other"}));  // a prefix is not a fill; hidden names are left out
-    EXPECT_EQ(r.unusedTitles, Names{"City"});
-    EXPECT_EQ(r.bookmarkCount(), 4);
-    EXPECT_FALSE(r.complete());
-    EXPECT_EQ(MatchSummary(r), "匹配 2/4 书签");
+// Bookmarks as the run reaches them: exact names only, repeat copies up to the first gap,
+// multi-row slots up to the first missing one; hidden names left out.
+TEST(ReportMatches, WhatEachModeFills) {
+    struct Case {
+        Names titles, bookmarks;
+        bool multiRow, repeat;
+        Names filled, empty, unused;
+    };
+    const Case cases[] = {
+        {{"Name", "Age", "City"},
+         {"Name", "NameList", "Age", "Other", "_GoBack", "Name"},
+         false,
+         false,
+         {"Name", "Age"},
+         {"NameList", "Other"},
+         {"City"}},
+        {{"Name", "Age"}, {"Name", "Age", "Missing"}, false, false, {"Name", "Age"}, {"Missing"}, {}},
+        {{"Name", "Age"},
+         {"Name_c1", "Name_c2", "Name_c4", "Age", "Age_c01"},
+         false,
+         true,
+         {"Name_c1", "Name_c2"},
+         {"Name_c4", "Age", "Age_c01"},
+         {"Age"}},
+        {{"Name", "Age"},
+         {"Name_1", "Age_1", "Name_2", "Name_4", "Name"},
+         true,
+         false,
+         {"Name_1", "Age_1", "Name_2"},
+         {"Name_4", "Name"},
+         {}},
+        {{"Name"},
+         {"Name_1_c1", "Name_1_c2", "Name_2_c1", "Name_2"},
+         true,
+         true,
+         {"Name_1_c1", "Name_1_c2", "Name_2_c1"},
+         {"Name_2"},
+         {}},
+        {{"A", "A", "B"}, {}, false, false, {}, {}, {"A", "B"}},
+        {{}, {"Name"}, false, false, {}, {"Name"}, {}},
+    };
+    for (const Case& c : cases) {
+        const MatchReport r = ReportMatches(c.titles, c.bookmarks, c.multiRow, c.repeat);
+        SCOPED_TRACE(MatchDetails(r));
+        EXPECT_EQ(r.filled, c.filled);
+        EXPECT_EQ(r.empty, c.empty);
+        EXPECT_EQ(r.unusedTitles, c.unused);
+        EXPECT_EQ(r.complete(), c.empty.empty() && !c.filled.empty());  // nothing to fill is no success
+    }
 }
 
-TEST(ReportMatches, OneBookmarkThatMatchesNothing) {
+TEST(ReportMatches, SummaryAndDetails) {
     const MatchReport r = ReportMatches({"Name", "Age"}, {"Name", "Age", "Missing"}, false, false);
-    EXPECT_EQ(r.filled, (Names{"Name", "Age"}));
-    EXPECT_EQ(r.empty, Names{"Missing"});
-    EXPECT_TRUE(r.unusedTitles.empty());
     EXPECT_EQ(MatchSummary(r), "匹配 2/3 书签");
     EXPECT_EQ(MatchDetails(r),
               "按单行模式：匹配 2/3 "
               "书签\r\n填入数据的书签（2）：Name、Age\r\n没有对应列、保持原样的书签（1）：Missing");
-}
-
-TEST(ReportMatches, RepeatCopiesStopAtTheFirstGap) {
-    // The run writes _c1, _c2, ... until one is missing, so Name_c4 after a missing Name_c3 stays.
-    const MatchReport r =
-        ReportMatches({"Name", "Age"}, {"Name_c1", "Name_c2", "Name_c4", "Age", "Age_c01"}, false, true);
-    EXPECT_EQ(r.filled, (Names{"Name_c1", "Name_c2"}));
-    EXPECT_EQ(r.empty, (Names{"Name_c4", "Age", "Age_c01"}));
-    EXPECT_EQ(r.unusedTitles, Names{"Age"});
-}
-
-TEST(ReportMatches, MultiRowSlotsStopWhereTheRunStops) {
-    // Slot 3 has no bookmark, so the run never reaches Name_4.
-    const MatchReport r =
-        ReportMatches({"Name", "Age"}, {"Name_1", "Age_1", "Name_2", "Name_4", "Name"}, true, false);
-    EXPECT_EQ(r.filled, (Names{"Name_1", "Age_1", "Name_2"}));
-    EXPECT_EQ(r.empty, (Names{"Name_4", "Name"}));
-    EXPECT_TRUE(r.unusedTitles.empty());
-
-    const MatchReport both =
-        ReportMatches({"Name"}, {"Name_1_c1", "Name_1_c2", "Name_2_c1", "Name_2", "Name_1_c3x"}, true, true);
-    EXPECT_EQ(both.filled, (Names{"Name_1_c1", "Name_1_c2", "Name_2_c1"}));
-    EXPECT_EQ(both.empty, (Names{"Name_2", "Name_1_c3x"}));
-    EXPECT_NE(MatchDetails(both).find("按多行重复模式"), std::string::npos);
-}
-
-TEST(ReportMatches, EmptySides) {
-    const MatchReport none = ReportMatches({"Name"}, {}, false, false);
-    EXPECT_EQ(none.bookmarkCount(), 0);
-    EXPECT_FALSE(none.complete());  // nothing to fill is no success
-    EXPECT_EQ(MatchSummary(none), "模板中没有书签");
-    EXPECT_EQ(none.unusedTitles, Names{"Name"});
-
-    const MatchReport noTitles = ReportMatches({}, {"Name", "Age"}, false, false);
-    EXPECT_EQ(noTitles.empty, (Names{"Name", "Age"}));
-    EXPECT_EQ(MatchSummary(noTitles), "匹配 0/2 书签");
-    // Repeated titles count once.
-    EXPECT_EQ(ReportMatches({"A", "A", "B"}, {"B"}, false, false).unusedTitles, Names{"A"});
-}
-
-TEST(NameList, StopsAfterTheLimit) {
-    EXPECT_EQ(NameList({"a", "b", "c"}), "a、b、c");
+    EXPECT_EQ(MatchSummary(ReportMatches({"Name"}, {}, true, true)), "模板中没有书签");
     EXPECT_EQ(NameList({"a", "b", "c"}, 2), "a、b 等 3 个");
-    EXPECT_EQ(NameList({}), "");
 }
 
 // The three sample templates against the sample sheet 员工, in each mode: each template is

@@ -98,30 +98,20 @@ class PdfJoinTest : public testing::Test {
 };
 
 TEST_F(PdfJoinTest, PagesComeInTheOrderOfTheParts) {
-    std::vector<std::string> parts = Parts(3);
+    std::vector<std::string> parts = Parts(450);  // more than one round of joining
     std::swap(parts[0], parts[2]);
     std::string error;
     ASSERT_TRUE(JoinPdfFiles(parts, dir_ + "合并.pdf", error)) << error;
-    EXPECT_EQ(Pages(dir_ + "合并.pdf"), 3);
+    EXPECT_EQ(Pages(dir_ + "合并.pdf"), 450);
     const std::string text = Text(dir_ + "合并.pdf");
-    EXPECT_LT(text.find("Page 3"), text.find("Page 2"));
-    EXPECT_LT(text.find("Page 2"), text.find("Page 1"));
-    // Nothing but the parts and the result.
-    EXPECT_EQ(Entries().size(), 4u);
-}
-
-TEST_F(PdfJoinTest, OnePartAndManyParts) {
-    std::string error;
-    ASSERT_TRUE(JoinPdfFiles(Parts(1), dir_ + "one.pdf", error)) << error;
-    EXPECT_EQ(Pages(dir_ + "one.pdf"), 1);
-    // More than one round of joining.
-    const std::vector<std::string> many = Parts(450);
-    ASSERT_TRUE(JoinPdfFiles(many, dir_ + "many.pdf", error)) << error;
-    EXPECT_EQ(Pages(dir_ + "many.pdf"), 450);
-    const std::string text = Text(dir_ + "many.pdf");
+    EXPECT_LT(text.find("Page 3\n"), text.find("Page 2\n"));
+    EXPECT_LT(text.find("Page 2\n"), text.find("Page 1\n"));
     EXPECT_LT(text.find("Page 200\n"), text.find("Page 201\n"));
     EXPECT_LT(text.find("Page 401\n"), text.find("Page 450\n"));
-    EXPECT_EQ(Entries().size(), 450u + 2u);  // no file of a round stays
+    EXPECT_EQ(Entries().size(), 450u + 1u);  // no file of a round stays
+
+    ASSERT_TRUE(JoinPdfFiles({parts[1]}, dir_ + "one.pdf", error)) << error;
+    EXPECT_EQ(Pages(dir_ + "one.pdf"), 1);
 }
 
 TEST_F(PdfJoinTest, AFailureKeepsTheEarlierFileAndLeavesNothingBehind) {
@@ -150,13 +140,6 @@ TEST_F(PdfJoinTest, NamesThatLookLikeOptions) {
     fs::current_path(cwd);
     ASSERT_TRUE(joined) << error;
     EXPECT_EQ(Pages(dir_ + "-joined.pdf"), 1);
-}
-
-TEST(LooksLikeWholePdf, HeadAndEndMark) {
-    EXPECT_TRUE(LooksLikeWholePdf(OnePagePdf("x")));
-    EXPECT_FALSE(LooksLikeWholePdf(OnePagePdf("x").substr(0, 100)));
-    EXPECT_FALSE(LooksLikeWholePdf("%%EOF"));
-    EXPECT_FALSE(LooksLikeWholePdf(""));
 }
 
 }  // namespace
