@@ -121,8 +121,8 @@ int Fail(const std::string& message) {
 // Reads the options; an error text on bad usage.
 std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> valued = {
-        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},  {"--template", &o.templatePath},
-        {"--from", &o.from},         {"--to", &o.to},        {"--save", &o.saveDir},
+        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},   {"--template", &o.templatePath},
+        {"--from", &o.from},         {"--to", &o.to},         {"--save", &o.saveDir},
         {"--name", &o.name},         {"--format", &o.format}, {"--name-column", &o.nameColumn}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
@@ -299,12 +299,14 @@ std::optional<std::string> CheckOutputOptions(const Options& o) {
     if (o.save && o.name.empty()) return "--save needs --name REF";
     if (!o.save && !o.name.empty()) return "--name goes with --save";
     if (!o.save && o.given.count("--format")) return "--format goes with --save";
-    if (o.name.find('/') != std::string::npos) return "--name must be a file name without a folder: " + o.name;
+    if (o.name.find('/') != std::string::npos)
+        return "--name must be a file name without a folder: " + o.name;
     if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
         return "unknown --format " + o.format + " (doc, docx, odt or pdf)";
     if (o.given.count("--name-column") && !o.save) return "--name-column goes with --save";
     if (o.given.count("--name-column") && o.nameColumn.empty()) return "--name-column needs a column title";
-    if (o.singleFile && (!o.save || o.format != "pdf")) return "--single-file goes with --save and --format pdf";
+    if (o.singleFile && (!o.save || o.format != "pdf"))
+        return "--single-file goes with --save and --format pdf";
     if (o.singleFile && o.given.count("--name-column"))
         return "--name-column does not go with --single-file: the one file is named REF.pdf";
     return std::nullopt;
@@ -326,8 +328,9 @@ int Check(const Options& o, const std::vector<std::string>& titles, const std::s
         std::cout << heading << '\n';
         for (const std::string& name : names) std::cout << "  " << name << '\n';
     };
-    std::cout << "mode: " << (o.multiRow ? (o.repeat ? "multi-row, repeat" : "multi-row") : (o.repeat ? "repeat" : "single-row"))
-              << '\n';
+    const char* mode =
+        o.multiRow ? (o.repeat ? "multi-row, repeat" : "multi-row") : (o.repeat ? "repeat" : "single-row");
+    std::cout << "mode: " << mode << '\n';
     std::cout << "bookmarks filled: " << report.filled.size() << " of " << report.bookmarkCount() << '\n';
     list("filled bookmarks:", report.filled);
     list("empty bookmarks (no column fills them):", report.empty);
@@ -368,8 +371,8 @@ int Main(int argc, char** argv) {
     if (o.sheet.empty()) return Fail("--sheet NAME is missing");
     if (o.templatePath.empty()) return Fail("--template FILE is missing");
     if (o.check) {
-        for (const char* option : {"--save", "--print", "--name", "--format", "--name-column", "--single-file", "--from",
-                                   "--to"})
+        for (const char* option :
+             {"--save", "--print", "--name", "--format", "--name-column", "--single-file", "--from", "--to"})
             if (o.given.count(option)) return Fail(std::string("--check makes nothing: leave out ") + option);
     } else if (auto error = CheckOutputOptions(o)) {
         return Fail(*error);
@@ -474,8 +477,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     }
 
     // Bookmarks the run leaves as the template has them are named, not silently passed over.
-    const qm::MatchReport report = qm::ReportMatches(qm::SplitList(state.columnTitles),
-                                                     qm::SplitList(state.templateBookmarks), o.multiRow, o.repeat);
+    const qm::MatchReport report = qm::ReportMatches(
+        qm::SplitList(state.columnTitles), qm::SplitList(state.templateBookmarks), o.multiRow, o.repeat);
     if (!report.empty.empty()) {
         std::string names;
         for (const std::string& name : report.empty) names += (names.empty() ? "" : ", ") + name;
@@ -494,8 +497,9 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
 
     BatchUi ui;
     const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
-    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost || outcome.diskFull ||
-                        outcome.stopped || !outcome.failedNumbers.empty() || outcome.singleFileFailed;
+    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost ||
+                        outcome.diskFull || outcome.stopped || !outcome.failedNumbers.empty() ||
+                        outcome.singleFileFailed;
     tidy.keep = outcome.documentsMade > 0;
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
@@ -517,8 +521,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
         std::string line;
         for (const std::string& p : problems) line += (line.empty() ? "" : "; ") + p;
         std::cerr << "quillmerge-batch: " << line << '\n';
-        // Which rows of the range have no document.
-        if (outcome.firstRow > 0 && !outcome.nothingMatched) {
+        // Which rows of the range have no document (none has, when the one PDF was not written).
+        if (outcome.firstRow > 0 && !outcome.nothingMatched && !o.singleFile) {
             std::vector<int> missing;
             for (int row = outcome.firstRow; row <= outcome.lastRow; ++row)
                 if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row)) missing.push_back(row);
@@ -531,8 +535,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     } else if (o.singleFile) {
         if (!outcome.files.empty())
             std::cout << "1 PDF file holding " << outcome.documentsMade
-                      << (outcome.documentsMade == 1 ? " document" : " documents") << " saved as " << outcome.files.front()
-                      << '\n';
+                      << (outcome.documentsMade == 1 ? " document" : " documents") << " saved as "
+                      << outcome.files.front() << '\n';
         else
             std::cout << "0 files saved\n";
     } else if (o.save) {

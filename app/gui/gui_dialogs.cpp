@@ -11,10 +11,11 @@
 namespace qm::gui {
 
 std::string GuiDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
-                                              std::string_view proposedName, const std::vector<std::string>& types,
-                                              int& type) {
+                                              std::string_view proposedName,
+                                              const std::vector<std::string>& types, int& type) {
     const bool known = type >= 0 && type < static_cast<int>(types.size());
-    return getSaveFileName(title, folder, proposedName, known ? std::string_view(types[static_cast<std::size_t>(type)]) : "");
+    return getSaveFileName(title, folder, proposedName,
+                           known ? std::string_view(types[static_cast<std::size_t>(type)]) : "");
 }
 
 int GuiDialogs::chooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int current) {
@@ -67,8 +68,8 @@ std::string QtDialogs::getSaveFileName(std::string_view title, std::string_view 
 }
 
 std::string QtDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
-                                             std::string_view proposedName, const std::vector<std::string>& types,
-                                             int& type) {
+                                             std::string_view proposedName,
+                                             const std::vector<std::string>& types, int& type) {
     QFileDialog dialog(parent_, ToQ(title), ToQ(folder));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -104,8 +105,8 @@ std::string QtDialogs::getSaveFileNameOfType(std::string_view title, std::string
     return files.isEmpty() ? std::string() : FromQ(files.front());
 }
 
-int QtDialogs::chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
-                          int current) {
+int QtDialogs::chooseItem(std::string_view title, std::string_view label,
+                          const std::vector<std::string>& items, int current) {
     QStringList list;
     for (const std::string& item : items) list.append(ToQ(item));
     QInputDialog dialog(parent_);

@@ -31,12 +31,12 @@ public:
     // shown first and becomes the one chosen. Full path as typed; "" when cancelled. By default
     // getSaveFileName with the type shown first, which stays the chosen one.
     virtual std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
-                                              std::string_view proposedName, const std::vector<std::string>& types,
-                                              int& type);
+                                              std::string_view proposedName,
+                                              const std::vector<std::string>& types, int& type);
     // One of `items`, `current` shown first: its index, or -1 when cancelled. By default
     // `current`, as a dialog closed with OK at once.
-    virtual int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
-                           int current);
+    virtual int chooseItem(std::string_view title, std::string_view label,
+                           const std::vector<std::string>& items, int current);
 
     void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override {
         message(text, caption, Buttons::Ok, icon);
@@ -58,8 +58,9 @@ public:
                                 std::string_view filter) override;
     std::string getSaveFileName(std::string_view title, std::string_view folder,
                                 std::string_view proposedName, std::string_view filter) override;
-    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder, std::string_view proposedName,
-                                      const std::vector<std::string>& types, int& type) override;
+    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                      std::string_view proposedName, const std::vector<std::string>& types,
+                                      int& type) override;
     int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
                    int current) override;
 

@@ -123,8 +123,9 @@ private:
     void UpdateMatchLine();
     MatchReport CurrentMatchReport() const;
     bool ConfirmEmptyBookmarks();
-    bool AskOutputNaming(RunRequest& request, const std::string& proposedFolder, const std::string& templateBase,
-                         const std::string& firstNumber, const std::string& lastNumber, std::string& chosenFolder);
+    bool AskOutputNaming(RunRequest& request, const std::string& proposedFolder,
+                         const std::string& templateBase, const std::string& firstNumber,
+                         const std::string& lastNumber, std::string& chosenFolder);
     bool ChooseNameColumn(RunRequest& request);
 
     WindowContext ctx_;

@@ -147,7 +147,8 @@ void MainWindow::RequestSaveRun() {
     request.sheetName = FromQ(sheetCombo_->currentText());
     request.templatePath = ctx_.settings.GetWordPath() + templateItem;
     std::string chosenFolder;
-    if (!AskOutputNaming(request, proposedFolder, templateBase, firstNumber, lastNumber, chosenFolder)) return;
+    if (!AskOutputNaming(request, proposedFolder, templateBase, firstNumber, lastNumber, chosenFolder))
+        return;
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one

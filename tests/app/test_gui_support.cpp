@@ -70,8 +70,8 @@ std::string TestDialogs::getSaveFileName(std::string_view title, std::string_vie
 }
 
 std::string TestDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
-                                               std::string_view proposedName, const std::vector<std::string>& types,
-                                               int& type) {
+                                               std::string_view proposedName,
+                                               const std::vector<std::string>& types, int& type) {
     DialogCall call;
     call.kind = DialogCall::Save;
     call.title = title;
@@ -79,7 +79,8 @@ std::string TestDialogs::getSaveFileNameOfType(std::string_view title, std::stri
     call.proposedName = proposedName;
     call.types = types;
     call.current = type;
-    if (type >= 0 && type < static_cast<int>(types.size())) call.filter = types[static_cast<std::size_t>(type)];
+    if (type >= 0 && type < static_cast<int>(types.size()))
+        call.filter = types[static_cast<std::size_t>(type)];
     std::string answer = AnswerFileDialog(call);
     if (!answer.empty() && !this->types.empty()) {
         type = this->types.front();
@@ -88,8 +89,8 @@ std::string TestDialogs::getSaveFileNameOfType(std::string_view title, std::stri
     return answer;
 }
 
-int TestDialogs::chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
-                            int current) {
+int TestDialogs::chooseItem(std::string_view title, std::string_view label,
+                            const std::vector<std::string>& items, int current) {
     DialogCall call;
     call.kind = DialogCall::Choice;
     call.title = title;

@@ -34,7 +34,7 @@ struct DialogCall {
     std::string title;  // file dialogs
     std::string folder;
     std::string proposedName;
-    std::string filter;       // a save dialog with types: the type shown first
+    std::string filter;              // a save dialog with types: the type shown first
     std::vector<std::string> types;  // a save dialog with types: all of them
     std::vector<std::string> items;  // a choice: its items, and the one shown first
     int current = -1;
@@ -51,8 +51,9 @@ public:
     std::string getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) override;
     std::string getSaveFileName(std::string_view title, std::string_view folder, std::string_view proposedName,
                                 std::string_view filter) override;
-    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder, std::string_view proposedName,
-                                      const std::vector<std::string>& types, int& type) override;
+    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                      std::string_view proposedName, const std::vector<std::string>& types,
+                                      int& type) override;
     int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
                    int current) override;
 

@@ -147,7 +147,9 @@ TEST_F(Settings, DatabaseWithoutInitIsLeftAlone) {
 }
 
 TEST_F(Settings, SaveChoicesAreStoredBesideTheFolders) {
-    Sql(db, "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT, NameColumn TEXT, OutputType TEXT);");
+    Sql(db,
+        "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT, NameColumn TEXT, OutputType "
+        "TEXT);");
     AppSettings settings(program.path());
     EXPECT_EQ(settings.NameColumn(), "");
     EXPECT_EQ(settings.OutputType(), "");
