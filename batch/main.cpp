@@ -38,7 +38,10 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--from N] [--to M]\n"
     "                   [--multi-row] [--repeat] (--save DIR --name REF | --print)\n"
-    "                   [--format doc|docx|odt|pdf] [--values raw|shown]\n"
+    "                   [--format doc|docx|odt|pdf] [--name-column TITLE | --single-file]\n"
+    "                   [--values raw|shown]\n"
+    "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--multi-row] [--repeat]\n"
+    "                   --check\n"
     "  quillmerge-batch --workbook FILE --list-sheets\n"
     "  quillmerge-batch --template FILE --list-bookmarks\n"
     "  quillmerge-batch --help\n"
@@ -60,8 +63,18 @@ constexpr const char* kUsage =
     "  --name REF       the start of every file name\n"
     "  --print          print each document on the default printer instead\n"
     "  --format         of the saved files; by default the template's own (doc or docx)\n"
+    "  --name-column TITLE  name each file REF_<value of column TITLE>.<format> instead\n"
+    "                   (the first row of each document with --multi-row); characters a\n"
+    "                   file name cannot hold become \"_\", long names are cut, an empty\n"
+    "                   value gives REF<number>, and a name met before in the run gets\n"
+    "                   \"(2)\", \"(3)\", ... so no file of the run overwrites another\n"
+    "  --single-file    with --format pdf: one file DIR/REF.pdf holding every document in\n"
+    "                   order, written only when every document was made\n"
     "  --values         raw (the default): numbers and dates as stored (3000.75, 2024-03-05);\n"
     "                   shown: as the sheet shows them under their formats (¥3,000.75)\n"
+    "  --check          print which bookmarks the columns fill in the chosen mode, which\n"
+    "                   stay empty and which columns fill nothing; exit 0 when every\n"
+    "                   bookmark is filled, 1 otherwise\n"
     "  --list-sheets    print the workbook's sheets as table names, one a line (line breaks,\n"
     "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
     "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
@@ -74,10 +87,11 @@ constexpr int kBadInput = 2;
 constexpr int kRunFailed = 1;
 
 struct Options {
-    std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw";
+    std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw", nameColumn;
     std::string from, to;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
+    bool singleFile = false, check = false;
     std::set<std::string> given;  // the options that appeared
 };
 
@@ -121,14 +135,17 @@ int WorkbookFailure(const std::string& given, const std::string& connection, qm:
 // Reads the options; an error text on bad usage.
 std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> valued = {
-        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},  {"--template", &o.templatePath},
-        {"--from", &o.from},         {"--to", &o.to},        {"--save", &o.saveDir},
-        {"--name", &o.name},         {"--format", &o.format},   {"--values", &o.values}};
+        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},   {"--template", &o.templatePath},
+        {"--from", &o.from},         {"--to", &o.to},         {"--save", &o.saveDir},
+        {"--name", &o.name},         {"--format", &o.format}, {"--name-column", &o.nameColumn},
+        {"--values", &o.values}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
                                                 {"--print", &o.print},
                                                 {"--list-sheets", &o.listSheets},
                                                 {"--list-bookmarks", &o.listBookmarks},
+                                                {"--single-file", &o.singleFile},
+                                                {"--check", &o.check},
                                                 {"--help", &o.help},
                                                 {"-h", &o.help}};
     for (int i = 1; i < argc; ++i) {
@@ -365,6 +382,52 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
         const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created, int from,
         int to);
 
+// The options of a run that saves or prints; an error text when they do not go together.
+std::optional<std::string> CheckOutputOptions(const Options& o) {
+    if (o.save == o.print) return "choose one of --save DIR --name REF or --print";
+    if (o.save && o.saveDir.empty()) return "--save needs a folder";
+    if (o.save && o.name.empty()) return "--save needs --name REF";
+    if (!o.save && !o.name.empty()) return "--name goes with --save";
+    if (!o.save && o.given.count("--format")) return "--format goes with --save";
+    if (o.name.find('/') != std::string::npos)
+        return "--name must be a file name without a folder: " + o.name;
+    if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
+        return "unknown --format " + o.format + " (doc, docx, odt or pdf)";
+    if (o.given.count("--name-column") && !o.save) return "--name-column goes with --save";
+    if (o.given.count("--name-column") && o.nameColumn.empty()) return "--name-column needs a column title";
+    if (o.singleFile && (!o.save || o.format != "pdf"))
+        return "--single-file goes with --save and --format pdf";
+    if (o.singleFile && o.given.count("--name-column"))
+        return "--name-column does not go with --single-file: the one file is named REF.pdf";
+    return std::nullopt;
+}
+
+// The report of --check on standard output; 0 when every bookmark of the template is filled.
+int Check(const Options& o, const std::vector<std::string>& titles, const std::string& templatePath,
+          const std::string& programFolder) {
+    CatchStopSignals();
+    qm::word::WordHost host(qm::word::MakeLibreOffice(), programFolder);
+    if (host.OpenTemplate(templatePath).empty())
+        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
+                                         : std::string("the office could not be started"));
+    if (Signalled()) return 128 + gStopSignal;
+    const qm::MatchReport report =
+        qm::ReportMatches(titles, qm::SplitList(host.ListBookmarks()), o.multiRow, o.repeat);
+    const auto list = [](const char* heading, const std::vector<std::string>& names) {
+        if (names.empty()) return;
+        std::cout << heading << '\n';
+        for (const std::string& name : names) std::cout << "  " << name << '\n';
+    };
+    const char* mode =
+        o.multiRow ? (o.repeat ? "multi-row, repeat" : "multi-row") : (o.repeat ? "repeat" : "single-row");
+    std::cout << "mode: " << mode << '\n';
+    std::cout << "bookmarks filled: " << report.filled.size() << " of " << report.bookmarkCount() << '\n';
+    list("filled bookmarks:", report.filled);
+    list("empty bookmarks (no column fills them):", report.empty);
+    list("columns that fill no bookmark:", report.unusedTitles);
+    return report.complete() ? 0 : kRunFailed;
+}
+
 int Main(int argc, char** argv) {
     Options o;
     if (auto error = Parse(argc, argv, o)) return Fail(*error);
@@ -395,13 +458,15 @@ int Main(int argc, char** argv) {
     if (o.workbook.empty()) return Fail("--workbook FILE is missing (see --help)");
     if (o.sheet.empty()) return Fail("--sheet NAME is missing");
     if (o.templatePath.empty()) return Fail("--template FILE is missing");
-    if (o.save == o.print) return Fail("choose one of --save DIR --name REF or --print");
-    if (o.save && o.saveDir.empty()) return Fail("--save needs a folder");
-    if (o.save && o.name.empty()) return Fail("--save needs --name REF");
-    if (!o.save && !o.name.empty()) return Fail("--name goes with --save");
-    if (!o.save && o.given.count("--format")) return Fail("--format goes with --save");
-    if (o.name.find('/') != std::string::npos)
-        return Fail("--name must be a file name without a folder: " + o.name);
+    // Without --format the documents take the template's own format.
+    if (o.format.empty()) o.format = qm::LowerExtension(o.templatePath) == ".docx" ? "docx" : "doc";
+    if (o.check) {
+        for (const char* option :
+             {"--save", "--print", "--name", "--format", "--name-column", "--single-file", "--from", "--to"})
+            if (o.given.count(option)) return Fail(std::string("--check makes nothing: leave out ") + option);
+    } else if (auto error = CheckOutputOptions(o)) {
+        return Fail(*error);
+    }
     // Names pass through the office as text: bytes that are not UTF-8 would come out as other
     // characters, naming another folder or file.
     for (const auto& [option, value] : {std::pair{"--workbook", &o.workbook}, std::pair{"--template", &o.templatePath},
@@ -409,10 +474,6 @@ int Main(int argc, char** argv) {
         if (!qm::IsValidUtf8(*value))
             return Fail(std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another");
     }
-    // Without --format the documents take the template's own format.
-    if (o.format.empty()) o.format = qm::LowerExtension(o.templatePath) == ".docx" ? "docx" : "doc";
-    if (o.format != "doc" && o.format != "docx" && o.format != "odt" && o.format != "pdf")
-        return Fail("unknown --format " + o.format + " (doc, docx, odt or pdf)");
     if (o.values != "raw" && o.values != "shown") return Fail("unknown --values " + o.values + " (raw or shown)");
     state.valueStyle = o.values == "shown" ? qm::data::ValueStyle::Shown : qm::data::ValueStyle::Raw;
     int from = 1, to = 0;
@@ -442,6 +503,9 @@ int Main(int argc, char** argv) {
 
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+    if (o.check) return Check(o, titles, templatePath, state.programFolder);
+    if (!o.nameColumn.empty() && std::find(titles.begin(), titles.end(), o.nameColumn) == titles.end())
+        return Fail("sheet " + o.sheet + " has no column " + o.nameColumn + " for --name-column");
 
     // A range that starts after the last row makes nothing; say so without starting the office.
     if (std::max(from, 1) > state.recordCount) {
@@ -515,6 +579,15 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
                     " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") + (o.repeat ? "_c1" : "") + ")");
     }
 
+    // Bookmarks the run leaves as the template has them are named, not silently passed over.
+    const qm::MatchReport report = qm::ReportMatches(
+        qm::SplitList(state.columnTitles), qm::SplitList(state.templateBookmarks), o.multiRow, o.repeat);
+    if (!report.empty.empty()) {
+        std::string names;
+        for (const std::string& name : report.empty) names += (names.empty() ? "" : ", ") + name;
+        std::cerr << "quillmerge-batch: bookmarks no column fills stay as in the template: " << names << '\n';
+    }
+
     qm::RunRequest request;
     request.start = from;
     request.end = to;
@@ -522,11 +595,14 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     request.sheetName = table;
     request.templatePath = templatePath;
     request.extension = "." + o.format;
+    request.nameColumn = o.nameColumn;
+    request.singleFile = o.singleFile;
 
     BatchUi ui;
     const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
-    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost || outcome.diskFull ||
-                        outcome.stopped || !outcome.failedNumbers.empty();
+    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost ||
+                        outcome.diskFull || outcome.stopped || !outcome.failedNumbers.empty() ||
+                        outcome.singleFileFailed;
     tidy.keep = outcome.documentsMade > 0;
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
@@ -543,11 +619,13 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
         if (outcome.officeLost) problems.push_back("the office stopped answering; later documents were not made");
         if (outcome.templateLost)
             problems.push_back("the template could not be opened again; later documents were not made");
+        if (outcome.singleFileFailed)
+            problems.push_back("the one PDF was not written; an earlier file of its name is kept");
         std::string line;
         for (const std::string& p : problems) line += (line.empty() ? "" : "; ") + p;
         std::cerr << "quillmerge-batch: " << line << '\n';
-        // Which rows of the range have no document.
-        if (outcome.firstRow > 0 && !outcome.nothingMatched) {
+        // Which rows of the range have no document (none has, when the one PDF was not written).
+        if (outcome.firstRow > 0 && !outcome.nothingMatched && !o.singleFile) {
             std::vector<int> missing;
             for (int row = outcome.firstRow; row <= outcome.lastRow; ++row)
                 if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row)) missing.push_back(row);
@@ -557,6 +635,13 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     }
     if (o.save && outcome.documentsMade == 0) {
         std::cout << "0 documents saved\n";
+    } else if (o.singleFile) {
+        if (!outcome.files.empty())
+            std::cout << "1 PDF file holding " << outcome.documentsMade
+                      << (outcome.documentsMade == 1 ? " document" : " documents") << " saved as "
+                      << outcome.files.front() << '\n';
+        else
+            std::cout << "0 files saved\n";
     } else if (o.save) {
         std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
                   << " saved in " << folder << '\n';

@@ -120,4 +120,90 @@ int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocum
     return static_cast<int>((rows + slotsPerDocument - 1) / slotsPerDocument);
 }
 
+MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
+                          bool multiRowMode, bool repeatMode) {
+    MatchReport report;
+    report.multiRowMode = multiRowMode;
+    report.repeatMode = repeatMode;
+    std::vector<std::string> columns;
+    std::set<std::string> seenTitles;
+    for (const std::string& title : titles)
+        if (seenTitles.insert(title).second) columns.push_back(title);
+    const std::set<std::string> present(bookmarks.begin(), bookmarks.end());
+
+    // The run writes "base" (repeat mode: "base_c1", "base_c2", ... until one is missing), so the
+    // same walk tells which names it reaches.
+    std::set<std::string> filled;
+    std::set<std::string> usedTitles;
+    const auto fill = [&](const std::string& title, const std::string& base) {
+        bool any = false;
+        if (!repeatMode) {
+            if (present.count(base)) {
+                filled.insert(base);
+                any = true;
+            }
+        } else {
+            for (int n = 1;; ++n) {
+                const std::string name = base + "_c" + IntToText(n);
+                if (!present.count(name)) break;
+                filled.insert(name);
+                any = true;
+            }
+        }
+        if (any) usedTitles.insert(title);
+    };
+    if (!multiRowMode) {
+        for (const std::string& title : columns) fill(title, title);
+    } else {
+        const int slots = SlotsPerDocument(JoinList(columns), JoinList(bookmarks), repeatMode);
+        for (int k = 1; k <= slots; ++k)
+            for (const std::string& title : columns) fill(title, title + "_" + IntToText(k));
+    }
+
+    std::set<std::string> listed;
+    for (const std::string& bookmark : bookmarks) {
+        if (!listed.insert(bookmark).second) continue;
+        if (filled.count(bookmark))
+            report.filled.push_back(bookmark);
+        else if (!bookmark.starts_with("_"))
+            report.empty.push_back(bookmark);
+    }
+    for (const std::string& title : columns)
+        if (!usedTitles.count(title)) report.unusedTitles.push_back(title);
+    return report;
+}
+
+std::string MatchSummary(const MatchReport& report) {
+    if (report.bookmarkCount() == 0) return "模板中没有书签";
+    return "匹配 " + IntToText(static_cast<long long>(report.filled.size())) + "/" +
+           IntToText(report.bookmarkCount()) + " 书签";
+}
+
+std::string NameList(const std::vector<std::string>& names, std::size_t limit) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < limit; ++i) {
+        if (i) text += "、";
+        text += names[i];
+    }
+    if (names.size() > limit) text += " 等 " + IntToText(static_cast<long long>(names.size())) + " 个";
+    return text;
+}
+
+std::string MatchDetails(const MatchReport& report) {
+    std::string mode = report.multiRowMode ? (report.repeatMode ? "多行重复模式" : "多行模式")
+                                           : (report.repeatMode ? "重复模式" : "单行模式");
+    std::string text = "按" + mode + "：" + MatchSummary(report);
+    const auto add = [&text](const char* heading, const std::vector<std::string>& names) {
+        if (names.empty()) return;
+        text += "\r\n";
+        text += heading;
+        text += "（" + IntToText(static_cast<long long>(names.size())) + "）：";
+        text += NameList(names, 30);
+    };
+    add("填入数据的书签", report.filled);
+    add("没有对应列、保持原样的书签", report.empty);
+    add("没有对应书签的列", report.unusedTitles);
+    return text;
+}
+
 }  // namespace qm

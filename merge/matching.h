@@ -38,6 +38,38 @@ std::vector<std::string> FillableBookmarks(const std::vector<std::string>& title
                                            const std::vector<std::string>& bookmarks, bool multiRowMode,
                                            bool repeatMode);
 
+// What a run in given modes would do with a template: which of its bookmarks get a value, which
+// stay as the template has them, and which column titles go nowhere. Worked out as the run fills:
+// repeat copies "_c1", "_c2", ... only while the previous one exists, and multi-row slots only
+// up to SlotsPerDocument. Bookmarks whose name starts with "_" are hidden ones the office keeps
+// for itself; left unfilled they are not reported.
+struct MatchReport {
+    std::vector<std::string> filled;        // bookmarks that get a value, template order, each once
+    std::vector<std::string> empty;         // bookmarks no column fills, template order, each once
+    std::vector<std::string> unusedTitles;  // titles that fill no bookmark, in column order, each once
+    bool multiRowMode = false;
+    bool repeatMode = false;
+
+    int bookmarkCount() const { return static_cast<int>(filled.size() + empty.size()); }
+    // Every bookmark gets a value, and there is at least one.
+    bool complete() const { return empty.empty() && !filled.empty(); }
+};
+
+// The report for the sheet's column titles and the template's bookmarks (lists as split from
+// the CR LF texts). No bookmarks give an empty report; no titles leave every bookmark empty.
+MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
+                          bool multiRowMode, bool repeatMode);
+
+// One line for beside the template chooser: "匹配 7/8 书签"; "模板中没有书签" without bookmarks.
+std::string MatchSummary(const MatchReport& report);
+
+// The whole report in a few lines (CR LF between them): the mode, then the filled bookmarks,
+// the empty ones and the unused titles, each list only when it is not empty.
+std::string MatchDetails(const MatchReport& report);
+
+// Names joined by "、", at most `limit` of them followed by "等 N 个" when there are more.
+std::string NameList(const std::vector<std::string>& names, std::size_t limit = 12);
+
 // Documents a multi-row run makes from rows start..end when each document takes
 // `slotsPerDocument` rows: start below 1 counts as 1, end below 1 or past the last record as
 // the last record (`recordCount`). 0 when no row is in range or there is no slot.

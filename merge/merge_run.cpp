@@ -6,7 +6,9 @@
 #include "common/text.h"
 #include "data/connection.h"
 #include "data/cursor.h"
+#include "merge/combined_pdf.h"
 #include "merge/matching.h"
+#include "merge/output_names.h"
 #include "merge/program_state.h"
 #include "word/word_host.h"
 
@@ -59,6 +61,10 @@ bool MergeRun::IsPrint() const { return job_.request.kind == OutputKind::Print; 
 RunOutcome MergeRun::Execute() {
     outcome_.started = true;
     if (!Prepare()) return outcome_;
+    if (combined_ && !combined_->Begin()) {
+        joinError_ = "the folder for its parts cannot be made";
+        return End();
+    }
     if (job_.multiRowMode)
         RunMultiRowMerge();
     else
@@ -93,6 +99,15 @@ bool MergeRun::Prepare() {
         if (t.value->CheckFills(filled).empty()) route_ = word::Route::Engine;
     }
     outcome_.throughOffice = route_ == word::Route::Office;
+    if (!IsPrint()) {
+        if (request.singleFile) {
+            combined_ = std::make_unique<CombinedPdf>(job_.outputFolder + job_.referenceName + ".pdf");
+        } else if (!request.nameColumn.empty()) {
+            // A column gone from the sheet names every file by its number, as an empty value does.
+            nameField_ = cursor_->fieldIndex(request.nameColumn);
+            namer_ = std::make_unique<DocumentNamer>(job_.referenceName, request.extension);
+        }
+    }
     // The working document of the template choice serves when it is still there and was made
     // the same way; otherwise (closed in the office's window, say) it is made again.
     if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath || !host_.IsDocumentOpen())
@@ -149,11 +164,14 @@ bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRo
         made = host_.PrintDocument(job);
         host_.CloseDocument();
     } else {
-        const std::string fileName = job_.outputFolder + job_.referenceName + IntToText(number) + job_.request.extension;
+        const std::string fileName = OutputFileName(number);
         const word::SaveResult saved = host_.SaveDocumentAs(fileName);
         host_.CloseDocument();
         made = saved.ok;
-        if (made) outcome_.files.push_back(fileName);
+        if (made && combined_)
+            combined_->Add(fileName);
+        else if (made)
+            outcome_.files.push_back(fileName);
         if (saved.diskFull) outcome_.diskFull = true;
         ui_.setProgress(progress);
     }
@@ -179,13 +197,41 @@ void MergeRun::NoBookmarkFilled() {
     ui_.showMessage(kNoBookmarkFilled);
 }
 
+void MergeRun::BeginDocument() {
+    documentValue_ = nameField_ >= 0 ? cursor_->fieldValue(nameField_) : std::string();
+}
+
+std::string MergeRun::OutputFileName(int number) {
+    ++ordinal_;
+    if (combined_) return combined_->PartPath(ordinal_);
+    if (namer_) return job_.outputFolder + namer_->Next(documentValue_, number);
+    return job_.outputFolder + job_.referenceName + IntToText(number) + job_.request.extension;
+}
+
+// The one PDF is written only when it can hold every document of the range; a run that failed
+// or was stopped part-way leaves the earlier file of its name alone.
+void MergeRun::JoinDocuments() {
+    if (!combined_) return;
+    const bool whole = outcome_.documentsMade > 0 && outcome_.failedNumbers.empty() && !outcome_.officeLost &&
+                       !outcome_.templateLost && !outcome_.diskFull && !outcome_.stopped;
+    if (whole && combined_->Finish(joinError_)) {
+        outcome_.files.push_back(combined_->target());
+    } else if (!outcome_.nothingMatched) {
+        outcome_.singleFileFailed = true;
+        if (whole && LowOnSpace(job_.outputFolder, 256 * 1024)) outcome_.diskFull = true;
+    }
+    combined_.reset();
+}
+
 RunOutcome MergeRun::End() {
+    JoinDocuments();
     if (!IsPrint()) ui_.hideProgress();
     cursor_.reset();
     // The office stays out of sight: coming up at the end of a run it would cover the window
     // and the closing question.
     const bool failed = !outcome_.failedNumbers.empty() || outcome_.officeLost || outcome_.templateLost ||
-                        outcome_.diskFull || outcome_.stopped || outcome_.nothingMatched;
+                        outcome_.diskFull || outcome_.stopped || outcome_.nothingMatched ||
+                        outcome_.singleFileFailed;
     if (outcome_.documentsMade == 0) {
         // Nothing to open and nothing done: no "完成", only why. The no-match stop has said why.
         if (!outcome_.nothingMatched) ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
@@ -226,6 +272,7 @@ std::string MergeRun::NothingMadeText() const {
 }
 
 std::string MergeRun::FailureText() const {
+    if (job_.request.singleFile && !IsPrint()) return SingleFileFailureText();
     std::string text = IsPrint() ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ";
     text += IntToText(outcome_.documentsMade);
     text += " 个";
@@ -266,12 +313,32 @@ std::string MergeRun::FailureText() const {
     return text;
 }
 
+std::string MergeRun::SingleFileFailureText() const {
+    std::string text = "未能生成合并的PDF文件“" + job_.referenceName + ".pdf”，原有的同名文件保持不变。";
+    if (!outcome_.failedNumbers.empty()) {
+        text += "编号为 ";
+        for (std::size_t i = 0; i < outcome_.failedNumbers.size(); ++i) {
+            if (i) text += "、";
+            text += IntToText(outcome_.failedNumbers[i]);
+        }
+        text += " 的文档未能生成。";
+    }
+    if (outcome_.diskFull) text += "磁盘已满。";
+    if (outcome_.stopped) text += "已按要求停止。";
+    if (outcome_.officeLost) text += "Word程序已停止运行。";
+    if (outcome_.templateLost) text += "Word模板无法打开。";
+    if (!joinError_.empty()) text += "合并时出错（" + joinError_ + "）。";
+    text += "是否打开存放文档所在文件夹？";
+    return text;
+}
+
 void MergeRun::RunSingleRowMerge() {
     bool nothingFilled = true;
     for (int i = 1; i <= count_; ++i) {
         if (cursor_->eof()) break;
         if (Stopping()) break;
         if (!DocumentReady()) break;
+        BeginDocument();
         for (std::size_t c = 0; c < job_.titles.size(); ++c) {
             ui_.processEvents();
             if (FillField(c, job_.titles[c])) nothingFilled = false;
@@ -294,6 +361,7 @@ void MergeRun::RunMultiRowMerge() {
         if (Stopping()) break;
         if (!DocumentReady()) break;
         const int firstRow = start_ + i - 1;
+        BeginDocument();
         int k = 0;
         bool documentEmpty = true;
         while (true) {

@@ -22,6 +22,9 @@ class WordHost;
 enum class Route;
 }  // namespace word
 
+class CombinedPdf;
+class DocumentNamer;
+
 enum class OutputKind : int { Save = 0, Print = 1 };
 
 // What a run needs from whoever started it: messages and questions, the progress display,
@@ -46,6 +49,12 @@ struct RunRequest {
     std::string sheetName;           // table name as listed, e.g. "Sheet1$"
     std::string templatePath;        // full path of the template
     std::string extension = ".doc";  // of the saved files: .doc, .docx, .odt or .pdf
+    // Save runs: the column whose value, after the reference name, names each file
+    // (合同_张三.doc; see DocumentNamer); "" numbers the files.
+    std::string nameColumn;
+    // Save runs in ".pdf": one PDF holding every document in order, named reference + ".pdf",
+    // written only when every document was made.
+    bool singleFile = false;
 };
 
 // Everything one run works from, fixed when it starts.
@@ -74,6 +83,7 @@ struct RunOutcome {
     bool diskFull = false;          // a save found the disk full; the run stopped there
     bool stopped = false;           // the user (or a signal) stopped the run
     bool throughOffice = false;     // the documents were made by the office, not in this process
+    bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
 };
 
 // The query a run is described with: the matched titles as they stand, in order and with their
@@ -104,6 +114,11 @@ private:
     bool IsPrint() const;
     bool Stopping();
     std::string FailureText() const;
+    std::string SingleFileFailureText() const;
+    // Output naming: the value that names the document begun, and the file it is saved as.
+    void BeginDocument();
+    std::string OutputFileName(int number);
+    void JoinDocuments();
 
     MergeJob job_;
     data::WorkbookCache* workbooks_;
@@ -115,6 +130,12 @@ private:
     RunOutcome outcome_;
     int start_ = 1;
     int count_ = 0;
+    int nameField_ = -1;
+    std::unique_ptr<DocumentNamer> namer_;
+    std::unique_ptr<CombinedPdf> combined_;
+    std::string documentValue_;
+    int ordinal_ = 0;  // documents finished so far
+    std::string joinError_;
 };
 
 // The run of the program's run buttons and of the batch command: the job is taken from the

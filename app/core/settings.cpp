@@ -22,6 +22,8 @@ constexpr SettingColumn kColumns[] = {
 
 // Options beside Init: one row per name, so a later option needs no change of the table.
 constexpr const char* kShownValuesOption = "ShownValues";
+constexpr const char* kNameColumnOption = "NameColumn";
+constexpr const char* kOutputTypeOption = "OutputType";
 
 constexpr int kLockOptimistic = 3;
 
@@ -80,13 +82,9 @@ void AppSettings::Load() {
         for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
     }
     recordset_->close();
-    // A database without the table fails to open the query, and the option reads off.
-    shownValues_ = false;
-    if (recordset_->open(std::string("select Value from Options where Name='") + kShownValuesOption + "'",
-                         connectionString_, kLockOptimistic) &&
-        !recordset_->eof())
-        shownValues_ = recordset_->fieldValue(0) == "1";
-    recordset_->close();
+    shownValues_ = ReadOption(kShownValuesOption) == "1";
+    nameColumn_ = ReadOption(kNameColumnOption);
+    outputType_ = ReadOption(kOutputTypeOption);
     if (!opened) {
         Report("设置文件“" + file_ + "”无法读取：" + data::DatabaseProblem(file_, "Init", false) +
                "。本次使用默认的文件夹，所选的文件夹不会被记住。");
@@ -152,14 +150,39 @@ void AppSettings::SetPath(int index, std::string_view folder) {
     }
 }
 
-void AppSettings::SetShownValues(bool on) {
-    shownValues_ = on;
+// A database without the table fails to open the query, and the option reads "".
+std::string AppSettings::ReadOption(const char* name) {
+    std::string value;
+    if (recordset_->open(std::string("select Value from Options where Name='") + name + "'", connectionString_,
+                         kLockOptimistic) &&
+        !recordset_->eof())
+        value = recordset_->fieldValue(0);
+    recordset_->close();
+    return value;
+}
+
+void AppSettings::StoreOption(const char* name, std::string_view value) {
     recordset_->open("create table if not exists Options (Name text primary key, Value text)", connectionString_,
                      kLockOptimistic);
-    recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + kShownValuesOption +
-                         "', '" + (on ? "1" : "0") + "')",
+    recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + name + "', '" +
+                         ReplaceAll(value, "'", "''") + "')",
                      connectionString_, kLockOptimistic);
     recordset_->close();
+}
+
+void AppSettings::SetShownValues(bool on) {
+    shownValues_ = on;
+    StoreOption(kShownValuesOption, on ? "1" : "0");
+}
+
+void AppSettings::SetNameColumn(std::string_view title) {
+    nameColumn_ = title;
+    StoreOption(kNameColumnOption, title);
+}
+
+void AppSettings::SetOutputType(std::string_view type) {
+    outputType_ = type;
+    StoreOption(kOutputTypeOption, type);
 }
 
 }  // namespace qm

@@ -50,12 +50,21 @@ public:
     // the first that comes later.
     void SetProblemObserver(std::function<void(const std::string&)> observer);
 
+    // Choices kept in the table Options of the same database (one row a name), which the first
+    // change makes there; Init keeps its columns. A database without the table reads the
+    // defaults; one that cannot be written keeps a choice for this run only.
+    //
     // Whether workbook values are taken as the sheet shows them under their number formats
-    // ("¥3,000.75") rather than raw ("3000.75"); off by default. Kept in the table Options of
-    // the same database, which the first change makes there; a database without it reads off.
-    // A database that cannot be written keeps the choice for this run only.
+    // ("¥3,000.75") rather than raw ("3000.75"); off by default.
     bool GetShownValues() const { return shownValues_; }
     void SetShownValues(bool on);
+    // How save runs name and write their files: the column whose values name the files (""
+    // numbers them) and the type of file ("doc", "docx", "pdf", "odt", or "pdf-all" for one PDF
+    // of every document; "" until chosen). Stored as given.
+    const std::string& NameColumn() const { return nameColumn_; }
+    void SetNameColumn(std::string_view title);
+    const std::string& OutputType() const { return outputType_; }
+    void SetOutputType(std::string_view type);
 
     // The fields as last loaded or stored (stored form, no trailing separator).
     const std::string& ConnectionString() const { return connectionString_; }
@@ -66,6 +75,8 @@ public:
 
 private:
     void Report(std::string problem);
+    std::string ReadOption(const char* name);
+    void StoreOption(const char* name, std::string_view value);
 
     std::string programFolder_;
     std::string file_;
@@ -79,6 +90,8 @@ private:
     std::string wordPath_;
     std::string userDocPath_;
     bool shownValues_ = false;
+    std::string nameColumn_;
+    std::string outputType_;
 };
 
 }  // namespace qm

@@ -92,6 +92,7 @@ void MainWindow::LoadPage() {
 
     progress_->hide();
     MatchTitles(state);
+    UpdateMatchLine();
     UpdateRangeLimits();
 }
 

@@ -1,12 +1,26 @@
 #include "app/gui/gui_dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "app/gui/qt_text.h"
 
 namespace qm::gui {
+
+std::string GuiDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                              std::string_view proposedName,
+                                              const std::vector<std::string>& types, int& type) {
+    const bool known = type >= 0 && type < static_cast<int>(types.size());
+    return getSaveFileName(title, folder, proposedName,
+                           known ? std::string_view(types[static_cast<std::size_t>(type)]) : "");
+}
+
+int GuiDialogs::chooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int current) {
+    return current;
+}
 
 Answer QtDialogs::message(std::string_view text, std::string_view caption, Buttons buttons,
                           MessageIcon icon) {
@@ -53,6 +67,60 @@ std::string QtDialogs::getSaveFileName(std::string_view title, std::string_view 
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? std::string() : FromQ(files.front());
+}
+
+std::string QtDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                             std::string_view proposedName,
+                                             const std::vector<std::string>& types, int& type) {
+    QFileDialog dialog(parent_, ToQ(title), ToQ(folder));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList filters;
+    for (const std::string& t : types) filters.append(ToQ(t));
+    dialog.setNameFilters(filters);
+    if (type >= 0 && type < filters.size()) dialog.selectNameFilter(filters[type]);
+    dialog.selectFile(ToQ(proposedName));
+    // The name shown follows the type chosen, so that 合同.doc becomes 合同.pdf with the PDF type;
+    // the type alone decides the format, whatever the name ends in.
+    const auto suffixOf = [](const QString& filter) {
+        const qsizetype open = filter.lastIndexOf(QLatin1String("(*"));
+        return open < 0 ? QString() : filter.mid(open + 2).chopped(1);
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString suffix = suffixOf(filter);
+        if (!edit || suffix.isEmpty()) return;
+        QString name = edit->text();
+        for (const QString& other : filters) {
+            const QString old = suffixOf(other);
+            if (!old.isEmpty() && name.endsWith(old, Qt::CaseInsensitive)) {
+                name.chop(old.size());
+                edit->setText(name + suffix);
+                return;
+            }
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    type = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : FromQ(files.front());
+}
+
+int QtDialogs::chooseItem(std::string_view title, std::string_view label,
+                          const std::vector<std::string>& items, int current) {
+    QStringList list;
+    for (const std::string& item : items) list.append(ToQ(item));
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(ToQ(title));
+    dialog.setLabelText(ToQ(label));
+    dialog.setComboBoxItems(list);
+    dialog.setComboBoxEditable(false);
+    if (current >= 0 && current < list.size()) dialog.setTextValue(list[current]);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return static_cast<int>(list.indexOf(dialog.textValue()));
 }
 
 }  // namespace qm::gui

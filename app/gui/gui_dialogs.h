@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/dialogs.h"
 
@@ -26,6 +27,16 @@ public:
     // Full path as typed or chosen (no extension is added); "" when cancelled.
     virtual std::string getSaveFileName(std::string_view title, std::string_view folder,
                                         std::string_view proposedName, std::string_view filter) = 0;
+    // A save dialog offering the file types `types` (filters); `type` is the index of the one
+    // shown first and becomes the one chosen. Full path as typed; "" when cancelled. By default
+    // getSaveFileName with the type shown first, which stays the chosen one.
+    virtual std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                              std::string_view proposedName,
+                                              const std::vector<std::string>& types, int& type);
+    // One of `items`, `current` shown first: its index, or -1 when cancelled. By default
+    // `current`, as a dialog closed with OK at once.
+    virtual int chooseItem(std::string_view title, std::string_view label,
+                           const std::vector<std::string>& items, int current);
 
     void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override {
         message(text, caption, Buttons::Ok, icon);
@@ -47,6 +58,11 @@ public:
                                 std::string_view filter) override;
     std::string getSaveFileName(std::string_view title, std::string_view folder,
                                 std::string_view proposedName, std::string_view filter) override;
+    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                      std::string_view proposedName, const std::vector<std::string>& types,
+                                      int& type) override;
+    int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
+                   int current) override;
 
 private:
     QWidget* parent_;

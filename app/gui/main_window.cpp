@@ -98,6 +98,7 @@ MainWindow::MainWindow(WindowContext context, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(WindowFont());
     BuildControls();
+    BuildMatchLine();
     BuildMenus();
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(kClientWidth, kClientHeight + menuHeight);

@@ -20,7 +20,9 @@ class QAction;
 class QCloseEvent;
 
 namespace qm {
+struct MatchReport;
 struct ProgramState;
+struct RunRequest;
 class AppSettings;
 class RunUi;
 namespace word {
@@ -156,6 +158,16 @@ private:
     void AfterRun();
     void SetCurrentQuietly(QComboBox* combo, int index);
 
+    // What a run would fill and how a save run names and writes its files (output_choices.cpp).
+    void BuildMatchLine();
+    void UpdateMatchLine();
+    MatchReport CurrentMatchReport() const;
+    bool ConfirmEmptyBookmarks();
+    bool AskOutputNaming(RunRequest& request, const std::string& proposedFolder,
+                         const std::string& templateBase, const std::string& firstNumber,
+                         const std::string& lastNumber, std::string& chosenFolder);
+    bool ChooseNameColumn(RunRequest& request);
+
     WindowContext ctx_;
     std::unique_ptr<WindowRunUi> runUi_;
     std::function<void(int)> progressObserver_;
@@ -191,6 +203,9 @@ private:
     QPushButton* stopButton_ = nullptr;
     QAction* shownValuesAction_ = nullptr;
     QTimer* clock_ = nullptr;
+    QLabel* matchLabel_ = nullptr;
+    // The empty bookmarks the user agreed to run with, and for which template, sheet and modes.
+    std::string emptyBookmarksAccepted_;
 };
 
 }  // namespace qm::gui

@@ -98,6 +98,7 @@ void MainWindow::RequestPrintRun() {
     if (state.runInProgress) return;
     int start = 0, end = 0;
     if (!CheckRunRequest(start, end)) return;
+    if (!ConfirmEmptyBookmarks()) return;
     if (!ConfirmPrintRun(DocumentCount(start, end))) return;
     runUi_->hideMainWindow();
     RunRequest request;
@@ -123,6 +124,7 @@ void MainWindow::RequestSaveRun() {
     // the last record, so the confirmation names only files the run writes.
     int start = 0, end = 0;
     if (!CheckRunRequest(start, end)) return;
+    if (!ConfirmEmptyBookmarks()) return;
 
     // Multi-row runs number their files by document, so the confirmation does the same.
     std::string firstNumber = IntToText(start);
@@ -134,34 +136,19 @@ void MainWindow::RequestSaveRun() {
 
     const std::string templateItem = CurrentTemplateItem();
     const std::string templateBase = StripExtension(templateItem);
-    // Documents are made in the template's own format: .docx from a .docx template, else .doc.
-    const std::string extension = LowerExtension(templateItem) == ".docx" ? ".docx" : ".doc";
     const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
+    RunRequest request;
+    request.start = start;
+    request.end = end;
+    request.kind = OutputKind::Save;
+    request.sheetName = FromQ(sheetCombo_->currentText());
+    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
     std::string chosenFolder;
-    // After "否" the dialog comes back where the user left it, with the name as typed.
-    std::string dialogFolder = proposedFolder;
-    std::string dialogName = templateBase + extension;
-    for (;;) {
-        const std::string path =
-            ctx_.dialogs.getSaveFileName("请输入参考文件名", dialogFolder, dialogName, lastFilter_);
-        if (path.empty()) return;
-        state.referenceName = BaseNameOfPath(path);
-        chosenFolder = FolderOfPath(path);
-        dialogFolder = chosenFolder;
-        dialogName = NameOfPath(path);
-        const std::string text = ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber, extension);
-        if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No) break;
-    }
-    // A folder or file name with bytes that are not text comes back from the dialog with them
-    // replaced (U+FFFD), and would name another folder or file: nothing is written then.
-    if ((chosenFolder + state.referenceName).find("\xEF\xBF\xBD") != std::string::npos) {
-        ctx_.dialogs.message("所选文件夹或输入的文件名中有无法识别的字符，文档没有保存。请换一个文件夹或文件名后再试。", "",
-                             Buttons::Ok, MessageIcon::Warning);
+    if (!AskOutputNaming(request, proposedFolder, templateBase, firstNumber, lastNumber, chosenFolder))
         return;
-    }
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one
@@ -170,13 +157,6 @@ void MainWindow::RequestSaveRun() {
         state.outputFolder = chosenFolder;
     }
 
-    RunRequest request;
-    request.start = start;
-    request.end = end;
-    request.kind = OutputKind::Save;
-    request.sheetName = FromQ(sheetCombo_->currentText());
-    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
-    request.extension = extension;
     {
         const InputsDisabled locked(RunInputs());
         runUi_->resetStop();

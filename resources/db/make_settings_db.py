@@ -8,6 +8,6 @@ path = sys.argv[1]
 if os.path.exists(path):
     os.remove(path)
 con = sqlite3.connect(path)
-con.execute("CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT)")
+con.execute("CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT, NameColumn TEXT, OutputType TEXT)")
 con.commit()
 con.close()

@@ -172,6 +172,53 @@ TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
     EXPECT_TRUE(WaitFor([&] { return pdfCount() >= before + 2; }, 120000)) << "jobs at " << spool;
 }
 
+// What a new user does first: PDFs named after each person, then one PDF of all of them.
+TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
+    ASSERT_TRUE(ChooseSamples());
+    ASSERT_EQ(gui::FromQ(Combo("模板选择组合框")->currentText()), "劳动合同.doc");
+    EXPECT_EQ(Text("书签匹配标签"), QStringLiteral("匹配 7/7 书签"));
+    SetRange(QStringLiteral("1"), QStringLiteral("3"));
+    const std::string out = programFolder + "/用户文档/劳动合同/";
+    dialogs.files.push_back(out + "合同.doc");
+    dialogs.types.push_back(2);    // PDF
+    dialogs.choices.push_back(2);  // the names: 编号 is item 1, 姓名 item 2
+    dialogs.answers.push_back(gui::Answer::Yes);
+    Click("插入并保存按钮");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    const char* const people[] = {"林晓峰", "陈雅婷", "王建国"};
+    int pagesEach = 0;
+    for (const char* person : people) {
+        const std::string file = out + "合同_" + person + ".pdf";
+        ASSERT_TRUE(FileExists(file)) << file;
+        EXPECT_TRUE(CommandOutput("file -b '" + file + "'").starts_with("PDF document"));
+        EXPECT_NE(CommandOutput("pdftotext '" + file + "' -").find(std::string("乙方（劳动者）：") + person),
+                  std::string::npos);
+        pagesEach = TextToInt(CommandOutput("pdfinfo '" + file + "' | sed -n 's/^Pages: *//p'"));
+    }
+    EXPECT_GT(pagesEach, 0);
+
+    dialogs.calls.clear();
+    dialogs.files.push_back(out + "全部.pdf");
+    dialogs.types.push_back(4);  // one PDF of every document
+    dialogs.answers.push_back(gui::Answer::Yes);
+    Click("插入并保存按钮");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    const std::string all = out + "全部.pdf";
+    EXPECT_EQ(TextToInt(CommandOutput("pdfinfo '" + all + "' | sed -n 's/^Pages: *//p'")), 3 * pagesEach);
+    const std::string text = CommandOutput("pdftotext '" + all + "' -");
+    const std::size_t first = text.find("林晓峰"), second = text.find("陈雅婷"), third = text.find("王建国");
+    EXPECT_NE(third, std::string::npos);
+    EXPECT_LT(first, second);
+    EXPECT_LT(second, third);
+    // Only the documents of the two runs are left in the folder.
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(fs::u8path(out))) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".~qm")) << entry.path();
+        ++entries;
+    }
+    EXPECT_EQ(entries, 4);
+}
+
 TEST_F(OfficeWindowTest, ClosingTheWindowEndsTheOffice) {
     ASSERT_TRUE(ChooseSamples());
     // Choosing a template the program reads itself starts no office.

@@ -69,6 +69,42 @@ std::string TestDialogs::getSaveFileName(std::string_view title, std::string_vie
     return AnswerFileDialog(call);
 }
 
+std::string TestDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                               std::string_view proposedName,
+                                               const std::vector<std::string>& types, int& type) {
+    DialogCall call;
+    call.kind = DialogCall::Save;
+    call.title = title;
+    call.folder = folder;
+    call.proposedName = proposedName;
+    call.types = types;
+    call.current = type;
+    if (type >= 0 && type < static_cast<int>(types.size()))
+        call.filter = types[static_cast<std::size_t>(type)];
+    std::string answer = AnswerFileDialog(call);
+    if (!answer.empty() && !this->types.empty()) {
+        type = this->types.front();
+        this->types.pop_front();
+    }
+    return answer;
+}
+
+int TestDialogs::chooseItem(std::string_view title, std::string_view label,
+                            const std::vector<std::string>& items, int current) {
+    DialogCall call;
+    call.kind = DialogCall::Choice;
+    call.title = title;
+    call.text = label;
+    call.items = items;
+    call.current = current;
+    calls.push_back(call);
+    if (onCall) onCall(call);
+    if (choices.empty()) return current;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
+}
+
 std::vector<const DialogCall*> TestDialogs::messages() const {
     std::vector<const DialogCall*> result;
     for (const DialogCall& call : calls)

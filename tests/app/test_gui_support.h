@@ -26,7 +26,7 @@ namespace qm::test {
 class FakeOffice;
 
 struct DialogCall {
-    enum Kind { Message, Open, Save } kind = Message;
+    enum Kind { Message, Open, Save, Choice } kind = Message;
     std::string text;     // message text
     std::string caption;  // message caption
     gui::Buttons buttons = gui::Buttons::Ok;
@@ -34,11 +34,16 @@ struct DialogCall {
     std::string title;  // file dialogs
     std::string folder;
     std::string proposedName;
-    std::string filter;
+    std::string filter;              // a save dialog with types: the type shown first
+    std::vector<std::string> types;  // a save dialog with types: all of them
+    std::vector<std::string> items;  // a choice: its items, and the one shown first
+    int current = -1;
 };
 
 // Answers every box from its queue: messages from `answers` (empty: OK, or No for a question),
-// file dialogs from `files` (empty: cancelled). Every call is recorded.
+// file dialogs from `files` (empty: cancelled), the type of a save dialog from `types` (empty:
+// the one shown first), choices from `choices` (empty: the one shown first; -1 cancels). Every
+// call is recorded.
 class TestDialogs : public gui::GuiDialogs {
 public:
     gui::Answer message(std::string_view text, std::string_view caption, gui::Buttons buttons,
@@ -46,10 +51,17 @@ public:
     std::string getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) override;
     std::string getSaveFileName(std::string_view title, std::string_view folder, std::string_view proposedName,
                                 std::string_view filter) override;
+    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                      std::string_view proposedName, const std::vector<std::string>& types,
+                                      int& type) override;
+    int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
+                   int current) override;
 
     std::vector<const DialogCall*> messages() const;  // message calls only
     std::deque<gui::Answer> answers;
     std::deque<std::string> files;
+    std::deque<int> types;
+    std::deque<int> choices;
     std::vector<DialogCall> calls;
     // Runs inside each call, after it is recorded (to look at the window while a box is open).
     std::function<void(const DialogCall&)> onCall;

@@ -27,6 +27,9 @@ class Settings : public ::testing::Test {
     std::string Stored(const char* column) {
         return Scalar(db, std::string("select ") + column + " from Init");
     }
+    std::string Option(const char* name) {
+        return Scalar(db, std::string("select Value from Options where Name='") + name + "'");
+    }
 
     testing_data::TempFolder program;
     std::string db = program / "Quillmerge.mdb";
@@ -141,7 +144,32 @@ TEST_F(Settings, DatabaseWithoutInitIsLeftAlone) {
     EXPECT_EQ(settings.GetWordPath(), program.path() + "/模板/");
     settings.SetWordPath(MakeFolder("t"));
     EXPECT_EQ(settings.WordPath(), program / "t");
+    settings.SetNameColumn("姓名");
+    EXPECT_EQ(settings.NameColumn(), "姓名");
     EXPECT_EQ(Scalar(db, "select count(*) from sqlite_master where name like 'init'"), "0");
+}
+
+TEST_F(Settings, SaveChoicesAreStoredBesideTheFolders) {
+    MakeDatabase("INSERT INTO Init VALUES ('/data/', '\\模板\\', '');");  // a file from an earlier version
+    AppSettings settings(program.path());
+    EXPECT_EQ(settings.NameColumn(), "");  // no option yet: nothing, and no failure
+    EXPECT_EQ(settings.OutputType(), "");
+    settings.SetNameColumn("姓名's");
+    settings.SetOutputType("pdf-all");
+    EXPECT_EQ(Option("NameColumn"), "姓名's");
+    EXPECT_EQ(Option("OutputType"), "pdf-all");
+    EXPECT_EQ(Stored("ExcelPath"), "/data/");  // the folders are kept
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
+
+    AppSettings again(program.path());
+    EXPECT_EQ(again.NameColumn(), "姓名's");
+    EXPECT_EQ(again.OutputType(), "pdf-all");
+    EXPECT_EQ(again.GetExcelPath(), "/data/");
+    again.SetNameColumn("");
+    again.SetOutputType("docx");
+    EXPECT_EQ(AppSettings(program.path()).NameColumn(), "");
+    EXPECT_EQ(AppSettings(program.path()).OutputType(), "docx");
+    EXPECT_EQ(Scalar(db, "select count(*) from Options"), "2");
 }
 
 TEST_F(Settings, LockedDatabaseKeepsChangesInMemory) {

@@ -9,6 +9,8 @@ sheets.xls     sheets whose names meet the batch command's rules: "A" (2 rows), 
                "Line<LF>Break" (4 rows).
 formats.xlsx   Sheet1: Amount, Share, Code, Day and one row with number formats: 3000.75 as
                "¥"#,##0.00, 0.25 as 0%, 1234 as 000000, 2024-03-05 as yyyy"年"m"月"d"日".
+names.xls      Sheet1: Name and 名字, values that make awkward file names (NAME_VALUES below);
+               the rows of one name are numbered 1.. in Name, so a file tells which row it holds.
 *.fodt         templates whose bookmarks hold their own name in brackets, e.g. [Name_1].
 """
 import datetime
@@ -78,6 +80,27 @@ def formats_workbook(path):
     book.save(path)
 
 
+# Values a column may hold that a file name cannot simply take: repeated names (also in another
+# letter case), empty and blank values, folder separators and characters other systems refuse,
+# a 300-character value, a leading "-" and ".", bytes that turn text around.
+NAME_VALUES = [
+    "张三", "李四", "张三", "", "a/b\\c:d*e?f", "长" * 300, "   ", "  王五  ", "张三",
+    "-rf", ".", "Tom", "TOM", "x\u202etxt.exe", "line\nbreak",
+]
+
+
+def names_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    sheet.write(0, 0, "Name")
+    sheet.write(0, 1, "名字")
+    for r, value in enumerate(NAME_VALUES, start=1):
+        sheet.write(r, 0, "Row %d" % r)
+        if value:
+            sheet.write(r, 1, value)
+    book.save(path)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -108,6 +131,7 @@ def main():
     comma_workbook(os.path.join(out, "comma.xls"))
     sheets_workbook(os.path.join(out, "sheets.xls"))
     formats_workbook(os.path.join(out, "formats.xlsx"))
+    names_workbook(os.path.join(out, "names.xls"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])
@@ -115,6 +139,7 @@ def main():
     template(os.path.join(out, "bench.fodt"), ["F%d" % (c + 1) for c in range(8)])
     template(os.path.join(out, "comma.fodt"), ["a,b", "Name"])
     template(os.path.join(out, "formats.fodt"), ["Amount", "Share", "Code", "Day"])
+    template(os.path.join(out, "extra.fodt"), ["Name", "Age", "Missing"])
 
 
 if __name__ == "__main__":

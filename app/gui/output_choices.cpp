@@ -1,0 +1,213 @@
+// What a run will fill and how a save run names and writes its files: the match line beside the
+// template chooser, the one question before a run that leaves bookmarks empty, and the file type
+// and naming column of a save request with the confirmation of the real names.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <algorithm>
+#include <set>
+
+#include "app/core/settings.h"
+#include "app/gui/gui_dialogs.h"
+#include "app/gui/main_window.h"
+#include "app/gui/note_combo.h"
+#include "app/gui/qt_text.h"
+#include "common/text.h"
+#include "merge/matching.h"
+#include "merge/merge_run.h"
+#include "merge/output_names.h"
+#include "merge/program_state.h"
+#include "merge/request.h"
+
+namespace qm::gui {
+
+namespace {
+
+struct OutputType {
+    const char* key;  // as remembered in the settings
+    const char* filter;
+    const char* extension;
+    bool singleFile;
+};
+
+constexpr OutputType kOutputTypes[] = {
+    {"doc", "Word 97-2003 文档(*.doc)", ".doc", false},
+    {"docx", "Word 文档(*.docx)", ".docx", false},
+    {"pdf", "PDF 文件(*.pdf)", ".pdf", false},
+    {"odt", "OpenDocument 文本(*.odt)", ".odt", false},
+    {"pdf-all", "一个PDF文件（全部）(*.pdf)", ".pdf", true},
+};
+constexpr int kTypeCount = static_cast<int>(std::size(kOutputTypes));
+
+int TypeIndex(std::string_view key) {
+    for (int i = 0; i < kTypeCount; ++i)
+        if (key == kOutputTypes[i].key) return i;
+    return -1;
+}
+
+// The type shown first: the one chosen last time, else the template's own format.
+int FirstType(const std::string& remembered, const std::string& templateItem) {
+    if (const int index = TypeIndex(remembered); index >= 0) return index;
+    std::string extension =
+        templateItem.substr(std::min(templateItem.size(), StripExtension(templateItem).size()));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return extension == ".docx" ? TypeIndex("docx") : TypeIndex("doc");
+}
+
+// The sheet's column titles, each once, without the empty ones.
+std::vector<std::string> NamingTitles(const std::string& columnTitles) {
+    std::vector<std::string> titles;
+    std::set<std::string> seen;
+    for (const std::string& title : SplitList(columnTitles))
+        if (!title.empty() && seen.insert(title).second) titles.push_back(title);
+    return titles;
+}
+
+}  // namespace
+
+void MainWindow::BuildMatchLine() {
+    // The line takes the end of the template chooser's row, which is otherwise full.
+    templateCombo_->setGeometry(120, 37, 250, 20);
+    matchLabel_ = new QLabel(centralWidget());
+    matchLabel_->setObjectName(QStringLiteral("书签匹配标签"));
+    matchLabel_->setGeometry(376, 37, 92, 20);
+    matchLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // After the handlers of BuildControls, so the state they set is what the line reports.
+    connect(templateCombo_, &QComboBox::activated, this, [this] { UpdateMatchLine(); });
+    connect(repeatBox_, &QCheckBox::clicked, this, [this] { UpdateMatchLine(); });
+    connect(multiRowBox_, &QCheckBox::clicked, this, [this] { UpdateMatchLine(); });
+}
+
+MatchReport MainWindow::CurrentMatchReport() const {
+    const ProgramState& state = ctx_.state;
+    return ReportMatches(SplitList(state.columnTitles), SplitList(state.templateBookmarks),
+                         state.multiRowMode, state.repeatMode);
+}
+
+void MainWindow::UpdateMatchLine() {
+    if (!matchLabel_) return;
+    if (!TemplateChosen()) {
+        matchLabel_->clear();
+        matchLabel_->setToolTip({});
+        templateCombo_->setToolTip({});
+        return;
+    }
+    const MatchReport report = CurrentMatchReport();
+    QString details = ToQ(MatchDetails(report)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (ctx_.state.columnTitles.empty())
+        details.prepend(QStringLiteral("还没有读取工作表，书签都还没有对应的列。\n"));
+    matchLabel_->setText(ToQ(MatchSummary(report)));
+    QPalette palette = matchLabel_->palette();
+    palette.setColor(QPalette::WindowText, report.complete() ? QColor(0, 110, 0) : QColor(170, 0, 0));
+    matchLabel_->setPalette(palette);
+    matchLabel_->setToolTip(details);
+    templateCombo_->setToolTip(details);
+}
+
+bool MainWindow::ConfirmEmptyBookmarks() {
+    const ProgramState& state = ctx_.state;
+    const MatchReport report = CurrentMatchReport();
+    if (report.empty.empty()) return true;
+    if (report.filled.empty()) {
+        // Titles that only begin bookmark names, or names of another mode: the run would stop at
+        // its first document with nothing filled, after the file dialogs.
+        ctx_.dialogs.message("模板“" + CurrentTemplateItem() +
+                                 "”中的书签在当前模式下都没有对应的列，运行不会填入任何数据：" +
+                                 NameList(report.empty) + "。\r\n请检查“重复模式”和“多行模式”的选择。",
+                             "书签检查", Buttons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    // Asked once for the same template, sheet, modes and empty bookmarks; a change asks again.
+    const std::string key = ctx_.settings.GetWordPath() + CurrentTemplateItem() + "\n" +
+                            FromQ(sheetCombo_->currentText()) + "\n" + (state.multiRowMode ? "m" : "-") +
+                            (state.repeatMode ? "r" : "-") + "\n" + JoinList(report.empty);
+    if (key == emptyBookmarksAccepted_) return true;
+    const std::string text =
+        "模板“" + CurrentTemplateItem() + "”中有 " + IntToText(static_cast<long long>(report.empty.size())) +
+        " 个书签没有对应的列，运行后将保持模板中的原样：" + NameList(report.empty) + "。\r\n是否继续？";
+    if (ctx_.dialogs.message(text, "书签检查", Buttons::YesNo, MessageIcon::Question) != Answer::Yes)
+        return false;
+    emptyBookmarksAccepted_ = key;
+    return true;
+}
+
+bool MainWindow::ChooseNameColumn(RunRequest& request) {
+    ProgramState& state = ctx_.state;
+    request.nameColumn.clear();
+    const std::vector<std::string> titles = NamingTitles(state.columnTitles);
+    if (titles.empty()) return true;
+    const std::string& reference = state.referenceName;
+    const int firstNumber = state.multiRowMode ? 1 : std::max(request.start, 1);
+    std::vector<std::string> items{"参考名加序号：" + reference + IntToText(firstNumber) + request.extension};
+    // Each column shown with the name its value gives the first document.
+    RunRequest first = request;
+    first.end = std::max(first.start, 1);
+    int current = 0;
+    for (const std::string& title : titles) {
+        first.nameColumn = title;
+        const NamePlan example = PlanFileNames(state, first, reference);
+        const std::string name = example.names.empty() ? reference + "_〈" + title + "〉" + request.extension
+                                                       : example.names.front();
+        items.push_back("参考名加“" + title + "”列的值：" + name);
+        if (title == ctx_.settings.NameColumn()) current = static_cast<int>(items.size()) - 1;
+    }
+    const int chosen = ctx_.dialogs.chooseItem("文件命名方式", "每个文件的名称：", items, current);
+    if (chosen < 0) return false;
+    if (chosen > 0 && chosen <= static_cast<int>(titles.size())) request.nameColumn = titles[chosen - 1];
+    return true;
+}
+
+bool MainWindow::AskOutputNaming(RunRequest& request, const std::string& proposedFolder,
+                                 const std::string& templateBase, const std::string& firstNumber,
+                                 const std::string& lastNumber, std::string& chosenFolder) {
+    ProgramState& state = ctx_.state;
+    std::vector<std::string> filters;
+    for (const OutputType& type : kOutputTypes) filters.emplace_back(type.filter);
+    int type = FirstType(ctx_.settings.OutputType(), CurrentTemplateItem());
+    // After "否" the dialog comes back where the user left it, with the name as typed.
+    std::string dialogFolder = proposedFolder;
+    std::string dialogName = templateBase + kOutputTypes[type].extension;
+    for (;;) {
+        const std::string path =
+            ctx_.dialogs.getSaveFileNameOfType("请输入参考文件名", dialogFolder, dialogName, filters, type);
+        if (path.empty()) return false;
+        if (type < 0 || type >= kTypeCount) type = 0;
+        const OutputType& chosen = kOutputTypes[type];
+        state.referenceName = BaseNameOfPath(path);
+        chosenFolder = FolderOfPath(path);
+        dialogFolder = chosenFolder;
+        dialogName = NameOfPath(path);
+        request.extension = chosen.extension;
+        request.singleFile = chosen.singleFile;
+        request.nameColumn.clear();
+        std::string text;
+        if (chosen.singleFile) {
+            const int documents = static_cast<int>(DocumentFirstRows(state, request).size());
+            text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf", documents);
+        } else {
+            // Cancelling the naming choice goes back to the file dialog, as "否" does.
+            if (!ChooseNameColumn(request)) continue;
+            text =
+                request.nameColumn.empty()
+                    ? ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber,
+                                       chosen.extension)
+                    : NamedConfirmationText(chosenFolder, PlanFileNames(state, request, state.referenceName));
+        }
+        if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No)
+            break;
+    }
+    // A folder or file name with bytes that are not text comes back from the dialog with them
+    // replaced (U+FFFD), and would name another folder or file: nothing is written then.
+    if ((chosenFolder + state.referenceName).find("\xEF\xBF\xBD") != std::string::npos) {
+        ctx_.dialogs.message("所选文件夹或输入的文件名中有无法识别的字符，文档没有保存。请换一个文件夹或文件名后再试。", "",
+                             Buttons::Ok, MessageIcon::Warning);
+        return false;
+    }
+    ctx_.settings.SetOutputType(kOutputTypes[type].key);
+    if (!request.singleFile) ctx_.settings.SetNameColumn(request.nameColumn);
+    return true;
+}
+
+}  // namespace qm::gui

@@ -1,0 +1,133 @@
+// File names from a column: what a value becomes in a name, names never given twice in a run,
+// and the names planned for a range of a workbook of awkward values.
+
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+#include "data/connection.h"
+#include "merge/merge_run.h"
+#include "merge/output_names.h"
+#include "merge/program_state.h"
+
+namespace qm {
+namespace {
+
+TEST(FileNamePart, ReplacesWhatANameCannotHold) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"张三", "张三"},
+        {"a/b\\c:d*e?f<g>|\"", "a_b_c_d_e_f_g___"},
+        {std::string("a\0b", 3), "a_b"},
+        {"line\nbreak", "line_break"},
+        {"x\u202etxt.exe", "x_txt.exe"},  // would show as "xexe.txt"
+        {"  王五\u3000", "王五"},         // blanks at the ends, full-width too
+        {"   ", ""},
+        {"\xff"
+         "ab\xe5\xbc",
+         "_ab__"},                          // not UTF-8; a character cut short
+        {"\xc0\xaf\xed\xa0\x80", "_____"},  // "/" written the long way; a lone surrogate
+        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+    };
+    for (const auto& [value, part] : cases) EXPECT_EQ(FileNamePart(value), part) << value;
+}
+
+TEST(DocumentNamer, NoNameIsGivenTwiceInARun) {
+    DocumentNamer namer("合同", ".doc");
+    EXPECT_EQ(namer.Next("张三", 1), "合同_张三.doc");
+    EXPECT_EQ(namer.Next("张三", 2), "合同_张三(2).doc");
+    EXPECT_EQ(namer.Next("张三(2)", 3), "合同_张三(2)(2).doc");  // its own name was given already
+    EXPECT_EQ(namer.Next("Tom", 4), "合同_Tom.doc");
+    EXPECT_EQ(namer.Next("TOM", 5), "合同_TOM(2).doc");  // as a memory stick's file system sees it
+    EXPECT_EQ(namer.Next(" ", 6), "合同6.doc");
+    EXPECT_EQ(namer.Next("6", 7), "合同_6.doc");
+    EXPECT_EQ(namer.renamed(), 3);
+    EXPECT_EQ(namer.numbered(), 1);
+
+    DocumentNamer bare("", ".doc");  // the value alone, never read as an option or hidden
+    EXPECT_EQ(bare.Next("-rf", 1), "_rf.doc");
+    EXPECT_EQ(bare.Next("..", 2), "_..doc");
+}
+
+TEST(DocumentNamer, LongValuesAreCutToAWholeCharacter) {
+    std::string value;
+    for (int i = 0; i < 300; ++i) value += "长";
+    DocumentNamer namer("合同", ".docx");
+    for (const std::string& name : {namer.Next(value, 1), namer.Next(value, 2)}) {
+        EXPECT_LE(name.size(), kMaxFileNameBytes);
+        EXPECT_GE(name.size(), kMaxFileNameBytes - 2);
+        EXPECT_EQ(FileNamePart(name), name);  // still whole characters
+    }
+    EXPECT_EQ(CutUtf8("ab长", 4), "ab");
+}
+
+// names.xls: column 名字 holds awkward values, Name the row ("Row 1", ...).
+class PlanTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {},
+                                                             std::string(QM_MERGE_FIXTURES) + "/names.xls");
+        request_.sheetName = "Sheet1$";
+        request_.nameColumn = "名字";
+    }
+    std::vector<std::string> Plan(int start, int end) {
+        request_.start = start;
+        request_.end = end;
+        return PlanFileNames(state_, request_, "合同").names;
+    }
+    ProgramState state_;
+    RunRequest request_;
+};
+
+TEST_F(PlanTest, SingleRowModeNamesEveryRow) {
+    const std::vector<std::string> names = Plan(1, 0);
+    ASSERT_EQ(names.size(), 15u);
+    const std::vector<std::string> expected = {
+        "合同_张三.doc",   "合同_李四.doc",        "合同_张三(2).doc",
+        "合同4.doc",       "合同_a_b_c_d_e_f.doc", "",
+        "合同7.doc",       "合同_王五.doc",        "合同_张三(3).doc",
+        "合同_-rf.doc",    "合同_..doc",           "合同_Tom.doc",
+        "合同_TOM(2).doc", "合同_x_txt.exe.doc",   "合同_line_break.doc"};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        if (!expected[i].empty()) EXPECT_EQ(names[i], expected[i]) << "row " << i + 1;
+    EXPECT_TRUE(names[5].starts_with("合同_长长"));
+    const NamePlan plan = PlanFileNames(state_, request_, "合同");
+    EXPECT_EQ(plan.numbered, 2);
+    EXPECT_EQ(plan.renamed, 3);
+}
+
+TEST_F(PlanTest, MultiRowModeNamesEachDocumentAfterItsFirstRow) {
+    state_.multiRowMode = true;
+    state_.matchedTitles = "Name\r\nName";
+    state_.templateBookmarks = "Name_1\r\nName_2";
+    // Rows 1, 3, 5, ... open the documents; an empty value gives the document's number.
+    EXPECT_EQ(Plan(1, 8), (std::vector<std::string>{"合同_张三.doc", "合同_张三(2).doc",
+                                                    "合同_a_b_c_d_e_f.doc", "合同4.doc"}));
+    state_.templateBookmarks = "Name";  // no slot: the run makes nothing
+    EXPECT_TRUE(Plan(1, 0).empty());
+}
+
+TEST_F(PlanTest, TheRangeIsBoundedAsTheRunBoundsIt) {
+    EXPECT_EQ(Plan(14, 0), (std::vector<std::string>{"合同_x_txt.exe.doc", "合同_line_break.doc"}));
+    EXPECT_EQ(Plan(-3, 2), (std::vector<std::string>{"合同_张三.doc", "合同_李四.doc"}));
+    EXPECT_EQ(Plan(15, 99).size(), 1u);
+    EXPECT_TRUE(Plan(16, 20).empty());
+    request_.nameColumn = "没有这一列";
+    EXPECT_EQ(Plan(2, 3), (std::vector<std::string>{"合同2.doc", "合同3.doc"}));
+}
+
+TEST(NamedConfirmationText, ListsTheRealNames) {
+    NamePlan plan;
+    for (int i = 1; i <= 9; ++i) plan.names.push_back("n" + IntToText(i) + ".pdf");
+    plan.numbered = 1;
+    plan.renamed = 2;
+    EXPECT_EQ(NamedConfirmationText("/out/", plan),
+              "　　文件将保存在“/out/”文件夹下，共 9 "
+              "个文件，文件名为：n1.pdf、n2.pdf、n3.pdf、n4.pdf、n5.pdf……n9.pdf。"
+              "其中 1 个的值为空，以序号命名。其中 2 个与前面的文件同名，加了“(2)”等编号。"
+              "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。");
+    plan.names.pop_back();  // up to eight are all shown
+    EXPECT_NE(NamedConfirmationText("/out/", plan).find("n5.pdf、n6.pdf、n7.pdf、n8.pdf。"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm

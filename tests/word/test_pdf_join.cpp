@@ -1,0 +1,146 @@
+// Joining PDF files into one: the pages in order, in rounds for many files, and a failure that
+// leaves the earlier file of the name and nothing else behind. The parts are small one-page PDFs
+// written here; the result is read back with pdfinfo and pdftotext.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/fs.h"
+#include "common/text.h"
+#include "word/pdf_join.h"
+
+namespace qm::word {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A one-page PDF showing `text` (ASCII), with a correct cross-reference table.
+std::string OnePagePdf(const std::string& text) {
+    const std::string stream = "BT /F1 12 Tf 20 100 Td (" + text + ") Tj ET";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+std::string Command(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+class PdfJoinTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "qm-pdf-join-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern + "/";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ + name, std::ios::binary) << bytes;
+        return dir_ + name;
+    }
+    std::vector<std::string> Parts(int count) {
+        std::vector<std::string> parts;
+        for (int i = 1; i <= count; ++i)
+            parts.push_back(Write("part" + IntToText(i) + ".pdf", OnePagePdf("Page " + IntToText(i))));
+        return parts;
+    }
+    int Pages(const std::string& path) {
+        const std::string info = Command("pdfinfo '" + path + "' 2>/dev/null");
+        const std::size_t at = info.find("Pages:");
+        return at == std::string::npos ? -1 : TextToInt(info.substr(at + 6));
+    }
+    std::string Text(const std::string& path) { return Command("pdftotext '" + path + "' - 2>/dev/null"); }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(PdfJoinTest, PagesComeInTheOrderOfTheParts) {
+    std::vector<std::string> parts = Parts(450);  // more than one round of joining
+    std::swap(parts[0], parts[2]);
+    std::string error;
+    ASSERT_TRUE(JoinPdfFiles(parts, dir_ + "合并.pdf", error)) << error;
+    EXPECT_EQ(Pages(dir_ + "合并.pdf"), 450);
+    const std::string text = Text(dir_ + "合并.pdf");
+    EXPECT_LT(text.find("Page 3\n"), text.find("Page 2\n"));
+    EXPECT_LT(text.find("Page 2\n"), text.find("Page 1\n"));
+    EXPECT_LT(text.find("Page 200\n"), text.find("Page 201\n"));
+    EXPECT_LT(text.find("Page 401\n"), text.find("Page 450\n"));
+    EXPECT_EQ(Entries().size(), 450u + 1u);  // no file of a round stays
+
+    ASSERT_TRUE(JoinPdfFiles({parts[1]}, dir_ + "one.pdf", error)) << error;
+    EXPECT_EQ(Pages(dir_ + "one.pdf"), 1);
+}
+
+TEST_F(PdfJoinTest, AFailureKeepsTheEarlierFileAndLeavesNothingBehind) {
+    const std::string target = Write("合并.pdf", "the earlier file");
+    std::vector<std::string> parts = Parts(2);
+    parts.push_back(Write("damaged.pdf", OnePagePdf("x").substr(0, 40)));
+    std::string error;
+    EXPECT_FALSE(JoinPdfFiles(parts, target, error));
+    EXPECT_FALSE(error.empty());
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier file");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"damaged.pdf", "part1.pdf", "part2.pdf", "合并.pdf"}));
+
+    EXPECT_FALSE(JoinPdfFiles({dir_ + "missing.pdf"}, target, error));
+    EXPECT_FALSE(JoinPdfFiles({}, target, error));
+    EXPECT_EQ(error, "there is no document to join");
+    EXPECT_FALSE(JoinPdfFiles(Parts(1), dir_ + "no-such-folder/x.pdf", error));
+}
+
+TEST_F(PdfJoinTest, NamesThatLookLikeOptions) {
+    const std::string cwd = fs::current_path().string();
+    fs::current_path(dir_);
+    Write("-first.pdf", OnePagePdf("Dash"));
+    std::string error;
+    const bool joined = JoinPdfFiles({"-first.pdf"}, "-joined.pdf", error);
+    fs::current_path(cwd);
+    ASSERT_TRUE(joined) << error;
+    EXPECT_EQ(Pages(dir_ + "-joined.pdf"), 1);
+}
+
+}  // namespace
+}  // namespace qm::word

@@ -1,0 +1,151 @@
+#include "word/pdf_join.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "common/fs.h"
+#include "word/spawn_setup.h"
+
+extern char** environ;
+
+namespace qm::word {
+
+namespace {
+
+// pdfunite keeps every input open until it writes; far below the usual limit of open files.
+constexpr std::size_t kPartsPerRound = 200;
+// Where a PDF's end-of-file mark may stand: writers may add a line end or a little padding.
+constexpr std::size_t kTailBytes = 1024;
+
+// A path pdfunite cannot take for an option.
+std::string Argument(const std::string& path) {
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+
+// Runs pdfunite over `inputs` into `output`; false with the reason.
+bool Unite(const std::vector<std::string>& inputs, const std::string& output, std::string& error) {
+    SpawnSetup setup;
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
+    posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+
+    std::vector<std::string> args{"pdfunite"};
+    for (const std::string& input : inputs) args.push_back(Argument(input));
+    args.push_back(Argument(output));
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, "pdfunite", &setup.actions, &setup.attr, argv.data(), environ);
+    if (spawned != 0) {
+        error = spawned == ENOENT ? "pdfunite (Debian package poppler-utils) is not installed"
+                                  : std::string("pdfunite could not be started: ") + std::strerror(spawned);
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            error = "pdfunite was lost";
+            return false;
+        }
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "pdfunite could not join the documents";
+        return false;
+    }
+    return true;
+}
+
+// The start and the end of a file, enough to tell a whole PDF from a cut one.
+bool ReadEnds(const std::string& path, std::string& ends) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    const auto size = ok ? static_cast<std::size_t>(st.st_size) : 0;
+    std::string head(std::min<std::size_t>(size, 8), '\0');
+    std::string tail(std::min<std::size_t>(size, kTailBytes), '\0');
+    ok = ok && ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
+         ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) ==
+             static_cast<ssize_t>(tail.size());
+    ::close(fd);
+    // The head and the tail may overlap in a small file; the check reads each for itself.
+    ends = head + '\n' + tail;
+    return ok;
+}
+
+// Removes the files it holds when it goes, unless they were let go.
+class Scratch {
+  public:
+    ~Scratch() {
+        for (const std::string& file : files_) ::unlink(file.c_str());
+    }
+    void Add(const std::string& file) { files_.push_back(file); }
+    void Release(const std::string& file) {
+        files_.erase(std::remove(files_.begin(), files_.end(), file), files_.end());
+    }
+
+  private:
+    std::vector<std::string> files_;
+};
+
+}  // namespace
+
+bool LooksLikeWholePdf(std::string_view bytes) {
+    if (!bytes.starts_with("%PDF-")) return false;
+    const std::string_view tail = bytes.substr(bytes.size() > kTailBytes ? bytes.size() - kTailBytes : 0);
+    return tail.find("%%EOF") != std::string_view::npos;
+}
+
+bool JoinPdfFiles(const std::vector<std::string>& parts, std::string_view target, std::string& error) {
+    error.clear();
+    if (parts.empty()) {
+        error = "there is no document to join";
+        return false;
+    }
+    Scratch scratch;
+    std::vector<std::string> round = parts;
+    while (round.size() > kPartsPerRound) {
+        std::vector<std::string> next;
+        for (std::size_t i = 0; i < round.size(); i += kPartsPerRound) {
+            const std::vector<std::string> chunk(
+                round.begin() + static_cast<std::ptrdiff_t>(i),
+                round.begin() + static_cast<std::ptrdiff_t>(std::min(round.size(), i + kPartsPerRound)));
+            const std::string joined = TemporaryNameBeside(target);
+            scratch.Add(joined);
+            if (!Unite(chunk, joined, error)) return false;
+            next.push_back(joined);
+        }
+        round = std::move(next);
+    }
+    const std::string joined = TemporaryNameBeside(target);
+    scratch.Add(joined);
+    if (!Unite(round, joined, error)) return false;
+    std::string ends;
+    if (!ReadEnds(joined, ends) || !LooksLikeWholePdf(ends)) {
+        error = "the joined file is not a whole PDF";
+        return false;
+    }
+    int code = 0;
+    scratch.Release(joined);  // CommitFile removes it itself when the rename fails
+    if (!CommitFile(joined, target, code)) {
+        error = std::strerror(code);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qm::word
