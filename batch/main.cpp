@@ -112,7 +112,9 @@ void CatchStopSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-bool Signalled() { return gStopSignal != 0; }
+bool Signalled() {
+    return gStopSignal != 0;
+}
 
 // The command reads only shipped files below the program folder (the close script), so an
 // installed command takes them from the shared folder and makes nothing in the home folder.
@@ -173,7 +175,8 @@ std::string RowProblem(const std::string& option, const std::string& text, int& 
     if (text.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range))
         return option + " is not a whole number: \"" + text + "\"";
     if (ec == std::errc::result_out_of_range || wide > std::numeric_limits<int>::max())
-        return option + " " + text + " is out of range (rows go up to " + std::to_string(std::numeric_limits<int>::max()) + ")";
+        return option + " " + text + " is out of range (rows go up to " +
+               std::to_string(std::numeric_limits<int>::max()) + ")";
     if (wide < 1) return option + " " + text + " is not a row: rows count from 1";
     value = static_cast<int>(wide);
     return {};
@@ -185,11 +188,21 @@ std::string Escaped(std::string_view name) {
     std::string out;
     for (char c : name) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\0': out += "\\0"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                     static constexpr char kHex[] = "0123456789abcdef";
@@ -213,12 +226,18 @@ std::string Unescaped(std::string_view text) {
             continue;
         }
         const char c = text[++i];
-        if (c == '\\') out += '\\';
-        else if (c == 'n') out += '\n';
-        else if (c == 'r') out += '\r';
-        else if (c == 't') out += '\t';
-        else if (c == '0') out += '\0';
-        else if (c == 'x' && i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        if (c == '\\')
+            out += '\\';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 'r')
+            out += '\r';
+        else if (c == 't')
+            out += '\t';
+        else if (c == '0')
+            out += '\0';
+        else if (c == 'x' && i + 2 < text.size() + 0 &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                  std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
             i += 2;
@@ -256,8 +275,8 @@ std::string FindTable(const std::vector<std::string>& tables, const std::string&
     const std::string plain = Unescaped(sheet);
     const std::string asEscaped = plain != sheet ? find(plain) : std::string();
     if (!asGiven.empty() && !asEscaped.empty() && asGiven != asEscaped) {
-        error = "has two sheets that " + sheet + " can name: " + Escaped(asGiven) + " and " + Escaped(asEscaped) +
-                "; give the other one's name as --list-sheets prints it";
+        error = "has two sheets that " + sheet + " can name: " + Escaped(asGiven) + " and " +
+                Escaped(asEscaped) + "; give the other one's name as --list-sheets prints it";
         return {};
     }
     if (asGiven.empty() && asEscaped.empty()) error = "has no sheet " + Escaped(sheet);
@@ -379,8 +398,8 @@ int ListBookmarks(const Options& o) {
 }
 
 int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
-        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created, int from,
-        int to);
+        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created,
+        int from, int to);
 
 // The options of a run that saves or prints; an error text when they do not go together.
 std::optional<std::string> CheckOutputOptions(const Options& o) {
@@ -469,16 +488,20 @@ int Main(int argc, char** argv) {
     }
     // Names pass through the office as text: bytes that are not UTF-8 would come out as other
     // characters, naming another folder or file.
-    for (const auto& [option, value] : {std::pair{"--workbook", &o.workbook}, std::pair{"--template", &o.templatePath},
-                                        std::pair{"--save", &o.saveDir}, std::pair{"--name", &o.name}}) {
+    for (const auto& [option, value] :
+         {std::pair{"--workbook", &o.workbook}, std::pair{"--template", &o.templatePath},
+          std::pair{"--save", &o.saveDir}, std::pair{"--name", &o.name}}) {
         if (!qm::IsValidUtf8(*value))
-            return Fail(std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another");
+            return Fail(std::string(option) +
+                        " is not valid UTF-8 text; rename the file or folder, or use another");
     }
-    if (o.values != "raw" && o.values != "shown") return Fail("unknown --values " + o.values + " (raw or shown)");
+    if (o.values != "raw" && o.values != "shown")
+        return Fail("unknown --values " + o.values + " (raw or shown)");
     state.valueStyle = o.values == "shown" ? qm::data::ValueStyle::Shown : qm::data::ValueStyle::Raw;
     int from = 1, to = 0;
     if (o.given.count("--from"))
-        if (const std::string problem = RowProblem("--from", o.from, from); !problem.empty()) return Fail(problem);
+        if (const std::string problem = RowProblem("--from", o.from, from); !problem.empty())
+            return Fail(problem);
     if (o.given.count("--to"))
         if (const std::string problem = RowProblem("--to", o.to, to); !problem.empty()) return Fail(problem);
     if (to >= 1 && to < std::max(from, 1))
@@ -493,7 +516,8 @@ int Main(int argc, char** argv) {
     const std::string table = FindTable(tables, o.sheet, sheetError);
     if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
 
-    std::unique_ptr<qm::data::Cursor> sheet = qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
+    std::unique_ptr<qm::data::Cursor> sheet =
+        qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
     if (!sheet) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
     std::vector<std::string> titles;
     for (int i = 0, n = sheet->fieldCount(); i < n; ++i) titles.push_back(sheet->fieldName(i));
@@ -550,8 +574,8 @@ std::string RowList(const std::vector<int>& rows) {
 }
 
 int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
-        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created, int from,
-        int to) {
+        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created,
+        int from, int to) {
     // A run that makes nothing leaves no empty folder behind.
     struct Tidy {
         const std::vector<std::string>& created;
@@ -571,12 +595,14 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
     state.templateBookmarks = host.ListBookmarks();
     qm::MatchTitles(state);
     if (state.matchedTitles.empty())
-        return Fail("no column title of sheet " + Escaped(o.sheet) + " matches a bookmark of " + o.templatePath);
+        return Fail("no column title of sheet " + Escaped(o.sheet) + " matches a bookmark of " +
+                    o.templatePath);
     state.multiRowMode = o.multiRow;
     state.repeatMode = o.repeat;
     if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
-        return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " + Escaped(o.sheet) +
-                    " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") + (o.repeat ? "_c1" : "") + ")");
+        return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " +
+                    Escaped(o.sheet) + " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") +
+                    (o.repeat ? "_c1" : "") + ")");
     }
 
     // Bookmarks the run leaves as the template has them are named, not silently passed over.
@@ -616,7 +642,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
         }
         if (outcome.diskFull) problems.push_back("the disk is full; later documents were not made");
         if (outcome.stopped) problems.push_back("interrupted; the documents made so far are kept");
-        if (outcome.officeLost) problems.push_back("the office stopped answering; later documents were not made");
+        if (outcome.officeLost)
+            problems.push_back("the office stopped answering; later documents were not made");
         if (outcome.templateLost)
             problems.push_back("the template could not be opened again; later documents were not made");
         if (outcome.singleFileFailed)
@@ -628,7 +655,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
         if (outcome.firstRow > 0 && !outcome.nothingMatched && !o.singleFile) {
             std::vector<int> missing;
             for (int row = outcome.firstRow; row <= outcome.lastRow; ++row)
-                if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row)) missing.push_back(row);
+                if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row))
+                    missing.push_back(row);
             if (!missing.empty())
                 std::cerr << "quillmerge-batch: rows without a document: " << RowList(missing) << '\n';
         }

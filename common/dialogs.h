@@ -12,7 +12,7 @@ inline constexpr std::string_view kDefaultCaption = "信息";
 enum class MessageIcon { None, Question, Warning, Information };
 
 class UserDialogs {
-public:
+  public:
     virtual ~UserDialogs() = default;
     // A message with an OK button.
     virtual void showMessage(std::string_view text, std::string_view caption = kDefaultCaption,

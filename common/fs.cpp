@@ -18,7 +18,9 @@ namespace fs = std::filesystem;
 namespace qm {
 
 namespace {
-fs::path ToPath(std::string_view p) { return fs::path(std::u8string(p.begin(), p.end())); }
+fs::path ToPath(std::string_view p) {
+    return fs::path(std::u8string(p.begin(), p.end()));
+}
 
 bool EndsWithNoCase(std::string_view name, std::string_view ext) {
     if (name.size() < ext.size()) return false;
@@ -101,7 +103,8 @@ bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
 std::string TemporaryNameBeside(std::string_view path) {
     static std::mt19937_64 random{std::random_device{}()};
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+    const std::string folder =
+        slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
     std::string name(path.substr(folder.size()));
     const std::size_t dot = name.rfind('.');
     const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);

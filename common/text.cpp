@@ -1,9 +1,9 @@
 #include "common/text.h"
 
 #include <charconv>
-#include <cstdint>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace qm {
@@ -28,7 +28,9 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
     return items;
 }
 
-std::vector<std::string> SplitList(std::string_view text) { return SplitText(text, kListSeparator); }
+std::vector<std::string> SplitList(std::string_view text) {
+    return SplitText(text, kListSeparator);
+}
 
 std::string JoinList(const std::vector<std::string>& items) {
     std::string out;
@@ -78,9 +80,13 @@ int TruncToInt(double value) {
     return static_cast<int>(t);
 }
 
-int TextToInt(std::string_view text) { return TruncToInt(TextToNumber(text)); }
+int TextToInt(std::string_view text) {
+    return TruncToInt(TextToNumber(text));
+}
 
-std::string IntToText(long long value) { return std::to_string(value); }
+std::string IntToText(long long value) {
+    return std::to_string(value);
+}
 
 std::string FolderOfPath(std::string_view path) {
     const std::size_t at = path.rfind('/');
@@ -100,7 +106,9 @@ std::string StripExtension(std::string_view name) {
     return std::string(name.substr(0, at));
 }
 
-std::string BaseNameOfPath(std::string_view path) { return StripExtension(NameOfPath(path)); }
+std::string BaseNameOfPath(std::string_view path) {
+    return StripExtension(NameOfPath(path));
+}
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty()) return std::string(text);
@@ -141,7 +149,8 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
         cp = cp << 6 | (b(i + k) & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     return n;
 }

@@ -230,7 +230,8 @@ DatabaseResult RunDatabaseStatement(const std::string& file, bool readOnlyFile, 
 std::string DatabaseProblem(const std::string& file, std::string_view table, bool write) {
     if (file.empty() || !FileExists(file)) return "文件不存在";
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &raw, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
     Database db(raw, DatabaseCloser{});
     if (rc != SQLITE_OK || !db) return rc == SQLITE_CANTOPEN ? "文件无法打开（没有权限）" : "文件无法打开";
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
@@ -259,7 +260,8 @@ std::string DatabaseProblem(const std::string& file, std::string_view table, boo
         sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         return {};
     }
-    if ((begin & 0xFF) == SQLITE_BUSY || (begin & 0xFF) == SQLITE_LOCKED) return "文件被其他程序锁定，无法保存更改";
+    if ((begin & 0xFF) == SQLITE_BUSY || (begin & 0xFF) == SQLITE_LOCKED)
+        return "文件被其他程序锁定，无法保存更改";
     if ((begin & 0xFF) == SQLITE_READONLY) return "文件是只读的，无法保存更改";
     return "文件无法写入";
 }

@@ -40,8 +40,8 @@ std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> w
                                           ValueStyle style = ValueStyle::Raw);
 // Every column of the worksheet `table` (a table name as listed, "Sheet1$", or between brackets
 // as a query names it), as "select * from [table]" gives it. nullptr for an unknown table.
-std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table,
-                                          ValueStyle style = ValueStyle::Raw);
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook,
+                                          std::string_view table, ValueStyle style = ValueStyle::Raw);
 
 // ---- Database provider (SQLite) ----
 

@@ -20,7 +20,7 @@ class WorkbookCache;
 class Cursor;
 
 class Recordset {
-public:
+  public:
     // `cache` keeps parsed workbooks between opens; nullptr parses the file at every open.
     explicit Recordset(WorkbookCache* cache = nullptr);
     ~Recordset();
@@ -39,16 +39,16 @@ public:
     void setValueStyle(ValueStyle style) { style_ = style; }
     ValueStyle valueStyle() const { return style_; }
 
-    long long recordCount() const;          // 0 when closed
-    void setPageSize(long long rows);       // ignored when not positive
-    bool setAbsolutePage(long long page);   // cursor on the first row of that page (from 1)
-    long long pageCount() const;            // ceil(recordCount / pageSize); 0 when closed
-    bool eof() const;                       // false when closed (an empty value)
+    long long recordCount() const;         // 0 when closed
+    void setPageSize(long long rows);      // ignored when not positive
+    bool setAbsolutePage(long long page);  // cursor on the first row of that page (from 1)
+    long long pageCount() const;           // ceil(recordCount / pageSize); 0 when closed
+    bool eof() const;                      // false when closed (an empty value)
     bool moveNext();
-    bool move(double rows);                 // from the current row, truncated toward zero
+    bool move(double rows);  // from the current row, truncated toward zero
 
-    int fieldCount() const;                          // 0 when closed
-    std::string fieldName(int index) const;          // from 0; "" when out of range
+    int fieldCount() const;                  // 0 when closed
+    std::string fieldName(int index) const;  // from 0; "" when out of range
     // Value of the current row's field; the name matches exactly first, then ignoring ASCII
     // letter case. "" when closed, at eof, or for an unknown name. NULL reads as "".
     std::string fieldValue(std::string_view name) const;
@@ -58,7 +58,7 @@ public:
     bool addNew();
     bool update();
 
-private:
+  private:
     WorkbookCache* cache_;
     ValueStyle style_ = ValueStyle::Raw;
     std::unique_ptr<Cursor> cursor_;

@@ -15,7 +15,7 @@ struct Workbook;
 namespace qm::data {
 
 class WorkbookCache {
-public:
+  public:
     WorkbookCache();
     ~WorkbookCache();
     WorkbookCache(const WorkbookCache&) = delete;
@@ -29,7 +29,7 @@ public:
     WorkbookLoad load(std::string_view path);
     void clear();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -26,7 +26,8 @@ class SheetView : public Table {
     int fieldCount() const override { return static_cast<int>(columns_.size()); }
     std::string fieldName(int field) const override { return names_[static_cast<std::size_t>(field)]; }
     std::string value(long long row, int field) const override {
-        const std::size_t r = static_cast<std::size_t>(row) + 1, c = columns_[static_cast<std::size_t>(field)];
+        const std::size_t r = static_cast<std::size_t>(row) + 1,
+                          c = columns_[static_cast<std::size_t>(field)];
         return shown_ ? sheet_.shownCell(r, c) : sheet_.cell(r, c);
     }
 
@@ -169,17 +170,17 @@ bool ParseWorkbookQuery(std::string_view sql, WorkbookQuery& query) {
     return !query.columns.empty();
 }
 
-std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook, std::string_view table,
-                                          ValueStyle style) {
+std::unique_ptr<Cursor> OpenWorkbookTable(std::shared_ptr<const xls::Workbook> workbook,
+                                          std::string_view table, ValueStyle style) {
     if (!workbook) return nullptr;
     const xls::Sheet* sheet = FindSheet(*workbook, Unbracket(table));
     if (!sheet) return nullptr;
     std::vector<std::string> titles = Titles(*sheet);
     std::vector<std::size_t> columns(titles.size());
     for (std::size_t c = 0; c < columns.size(); ++c) columns[c] = c;
-    return std::make_unique<Cursor>(
-        std::make_unique<SheetView>(std::move(workbook), *sheet, std::move(columns), std::move(titles), style),
-        /*writable=*/false);
+    return std::make_unique<Cursor>(std::make_unique<SheetView>(std::move(workbook), *sheet,
+                                                                std::move(columns), std::move(titles), style),
+                                    /*writable=*/false);
 }
 
 std::unique_ptr<Cursor> OpenWorkbookQuery(std::shared_ptr<const xls::Workbook> workbook, std::string_view sql,

@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::vector<std::uint8_t> out;
     std::string error;
-    if (result.value->Make(fills, out, error) && !qm::engine::VerifyContainer(out, result.value->format())) std::abort();
+    if (result.value->Make(fills, out, error) && !qm::engine::VerifyContainer(out, result.value->format()))
+        std::abort();
     return 0;
 }

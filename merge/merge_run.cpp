@@ -24,7 +24,7 @@ constexpr std::string_view kPrintDone =
 
 // Marks the program-wide run flag for the lifetime of one run.
 class RunGuard {
-public:
+  public:
     explicit RunGuard(ProgramState& state) : state_(state), owns_(!state.runInProgress) {
         if (owns_) state_.runInProgress = true;
     }
@@ -35,7 +35,7 @@ public:
     RunGuard& operator=(const RunGuard&) = delete;
     bool owns() const { return owns_; }
 
-private:
+  private:
     ProgramState& state_;
     bool owns_;
 };
@@ -56,7 +56,9 @@ MergeRun::MergeRun(MergeJob job, data::WorkbookCache* workbooks, word::WordHost&
 
 MergeRun::~MergeRun() = default;
 
-bool MergeRun::IsPrint() const { return job_.request.kind == OutputKind::Print; }
+bool MergeRun::IsPrint() const {
+    return job_.request.kind == OutputKind::Print;
+}
 
 RunOutcome MergeRun::Execute() {
     outcome_.started = true;
@@ -110,7 +112,8 @@ bool MergeRun::Prepare() {
     }
     // The working document of the template choice serves when it is still there and was made
     // the same way; otherwise (closed in the office's window, say) it is made again.
-    if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath || !host_.IsDocumentOpen())
+    if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath ||
+        !host_.IsDocumentOpen())
         host_.OpenTemplate(request.templatePath, route_);
     // A run that was killed while it saved may have left a temporary file here.
     if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
@@ -234,7 +237,8 @@ RunOutcome MergeRun::End() {
                         outcome_.singleFileFailed;
     if (outcome_.documentsMade == 0) {
         // Nothing to open and nothing done: no "完成", only why. The no-match stop has said why.
-        if (!outcome_.nothingMatched) ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
+        if (!outcome_.nothingMatched)
+            ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
     } else if (!IsPrint()) {
         const bool open = failed ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
                                  : ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question);
@@ -400,7 +404,8 @@ RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const 
     job.request = request;
     job.connection = state.sheetConnection;
     for (const std::string& title : SplitList(state.matchedTitles))
-        if (std::find(job.titles.begin(), job.titles.end(), title) == job.titles.end()) job.titles.push_back(title);
+        if (std::find(job.titles.begin(), job.titles.end(), title) == job.titles.end())
+            job.titles.push_back(title);
     job.bookmarks = SplitList(state.templateBookmarks);
     job.multiRowMode = state.multiRowMode;
     job.repeatMode = state.repeatMode;

@@ -30,7 +30,7 @@ enum class OutputKind : int { Save = 0, Print = 1 };
 // What a run needs from whoever started it: messages and questions, the progress display,
 // event processing, the file browser, the main window, and whether to stop.
 class RunUi : public UserDialogs {
-public:
+  public:
     virtual void showProgress(int minimum, int maximum) = 0;  // position 0, visible
     virtual void setProgress(int position) = 0;
     virtual void hideProgress() = 0;
@@ -60,30 +60,30 @@ struct RunRequest {
 // Everything one run works from, fixed when it starts.
 struct MergeJob {
     RunRequest request;
-    std::string connection;               // the workbook
-    std::vector<std::string> titles;      // the matched column titles, each once, in order
-    std::vector<std::string> bookmarks;   // the template's bookmarks, as matched
+    std::string connection;              // the workbook
+    std::vector<std::string> titles;     // the matched column titles, each once, in order
+    std::vector<std::string> bookmarks;  // the template's bookmarks, as matched
     bool multiRowMode = false;
     bool repeatMode = false;
     data::ValueStyle valueStyle = data::ValueStyle::Raw;  // how cells become text
-    std::string outputFolder;             // ends with "/"
+    std::string outputFolder;                             // ends with "/"
     std::string referenceName;
 };
 
 struct RunOutcome {
-    bool started = false;           // false: a second request while a run was going, ignored
-    int documentsMade = 0;          // saved (and found on disk) or printed
-    std::vector<std::string> files; // files written, in order
-    std::vector<int> failedNumbers; // document numbers whose save or print failed
-    std::vector<int> rowsMade;      // sheet rows whose document was made
-    int firstRow = 0, lastRow = 0;  // the range the run meant to make (0 when it never began)
-    bool officeLost = false;        // the office stopped answering during the run
-    bool templateLost = false;      // no working document could be made from the template
-    bool nothingMatched = false;    // the no-match message was shown
-    bool diskFull = false;          // a save found the disk full; the run stopped there
-    bool stopped = false;           // the user (or a signal) stopped the run
-    bool throughOffice = false;     // the documents were made by the office, not in this process
-    bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
+    bool started = false;            // false: a second request while a run was going, ignored
+    int documentsMade = 0;           // saved (and found on disk) or printed
+    std::vector<std::string> files;  // files written, in order
+    std::vector<int> failedNumbers;  // document numbers whose save or print failed
+    std::vector<int> rowsMade;       // sheet rows whose document was made
+    int firstRow = 0, lastRow = 0;   // the range the run meant to make (0 when it never began)
+    bool officeLost = false;         // the office stopped answering during the run
+    bool templateLost = false;       // no working document could be made from the template
+    bool nothingMatched = false;     // the no-match message was shown
+    bool diskFull = false;           // a save found the disk full; the run stopped there
+    bool stopped = false;            // the user (or a signal) stopped the run
+    bool throughOffice = false;      // the documents were made by the office, not in this process
+    bool singleFileFailed = false;   // the one PDF was not written; an earlier file of its name is kept
 };
 
 // The query a run is described with: the matched titles as they stand, in order and with their
@@ -93,7 +93,7 @@ std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetNam
 // One run over one range. It reads its own cursor on the sheet, fills the working document of
 // `host` row by row, and tells `ui` what happened. Never throws.
 class MergeRun {
-public:
+  public:
     MergeRun(MergeJob job, data::WorkbookCache* workbooks, word::WordHost& host, RunUi& ui);
     ~MergeRun();
     MergeRun(const MergeRun&) = delete;
@@ -101,7 +101,7 @@ public:
 
     RunOutcome Execute();
 
-private:
+  private:
     bool Prepare();
     bool DocumentReady();
     bool FillField(std::size_t column, const std::string& bookmark);

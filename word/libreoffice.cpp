@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "common/text.h"
-#include "word/office_session.h"
 #include "word/office.h"
+#include "word/office_session.h"
 
 namespace qm::word {
 
@@ -133,7 +133,8 @@ class LoOffice final : public Office {
                     url, "_blank", 0,
                     Arguments({Property("AsTemplate", Any(true)), Property("Hidden", Any(true)),
                                Property("MacroExecutionMode", Any(sal_Int16(0))),
-                               Property("UpdateDocMode", Any(sal_Int16(0))), Property("PickListEntry", Any(false))}));
+                               Property("UpdateDocMode", Any(sal_Int16(0))),
+                               Property("PickListEntry", Any(false))}));
                 doc.model.set(component, UNO_QUERY);
                 if (!doc.model.is()) {
                     if (component.is()) component->dispose();
@@ -201,7 +202,8 @@ class LoOffice final : public Office {
         // instead of leaving documents somewhere nobody looks.
         std::error_code ec;
         const std::filesystem::path target(std::u8string(path.begin(), path.end()));
-        if (!std::filesystem::is_directory(std::filesystem::absolute(target, ec).parent_path(), ec)) return false;
+        if (!std::filesystem::is_directory(std::filesystem::absolute(target, ec).parent_path(), ec))
+            return false;
         const SaveFilter filter = FilterFor(path);
         try {
             Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
@@ -355,7 +357,8 @@ class LoOffice final : public Office {
     bool AttachFrame(Document& doc, bool hidden) {
         if (!doc.detached) return true;
         Reference<css::lang::XComponent> component = session_->loader()->loadComponentFromURL(
-            "private:object", "_blank", 0, Arguments({Property("Model", Any(doc.model)), Property("Hidden", Any(hidden))}));
+            "private:object", "_blank", 0,
+            Arguments({Property("Model", Any(doc.model)), Property("Hidden", Any(hidden))}));
         if (!component.is()) return false;
         doc.detached = false;
         return true;

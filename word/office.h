@@ -18,7 +18,7 @@ namespace qm::word {
 using DocumentId = std::uint64_t;
 
 class Office {
-public:
+  public:
     virtual ~Office() = default;
 
     // True while the office process this program started is alive and answers. Never starts one.

@@ -1,6 +1,7 @@
 #include "word/office_session.h"
 
 #include <fcntl.h>
+#include <rtl/digest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +24,6 @@
 #include <fstream>
 #include <mutex>
 #include <rtl/bootstrap.hxx>
-#include <rtl/digest.h>
 #include <thread>
 #include <vector>
 

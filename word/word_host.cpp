@@ -26,7 +26,8 @@ namespace {
 
 constexpr std::string_view kForceCloseQuestion =
     "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要继续吗？";
-constexpr std::string_view kScriptMissing = "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！";
+constexpr std::string_view kScriptMissing =
+    "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！";
 constexpr std::string_view kCouldNotEnd =
     "多次尝试后仍未能关闭WORD程序，请保存需要的文档后手动关闭WORD程序，或重新启动计算机！";
 
@@ -57,7 +58,8 @@ bool LaunchDetached(const std::string& script, const std::string& argument) {
     std::string argv0 = "sh";
     std::string scriptArg = script;
     std::string extra = argument;
-    char* argv[] = {shell.data(), dashC.data(), command.data(), argv0.data(), scriptArg.data(), extra.data(), nullptr};
+    char* argv[] = {shell.data(),     dashC.data(), command.data(), argv0.data(),
+                    scriptArg.data(), extra.data(), nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attr, argv, environ) != 0) return false;
     int status = 0;
@@ -76,7 +78,9 @@ std::optional<engine::Format> EngineFormat(std::string_view path) {
 
 // A file the office wrote, read back. The office checks its own writing; what is checked here is
 // that something was written at all, which an office that died on the way may not have done.
-bool Written(std::span<const std::uint8_t> bytes) { return !bytes.empty(); }
+bool Written(std::span<const std::uint8_t> bytes) {
+    return !bytes.empty();
+}
 
 SaveResult Failed(std::string error, std::string_view fileName) {
     SaveResult result;
@@ -96,7 +100,9 @@ WordHost::~WordHost() {
     currentDocumentName_.clear();
 }
 
-bool WordHost::IsWordRunning() { return office_ && office_->running(); }
+bool WordHost::IsWordRunning() {
+    return office_ && office_->running();
+}
 
 void WordHost::ShowWord() {
     if (IsWordRunning()) office_->show();
@@ -106,7 +112,8 @@ engine::OpenResult WordHost::TemplateAt(std::string_view path) {
     struct stat st;
     const std::string file(path);
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {nullptr, "the file cannot be read"};
-    const std::int64_t modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const std::int64_t modified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (cache_.path == file && cache_.size == st.st_size && cache_.modified == modified) return cache_.result;
     cache_ = CachedTemplate{file, st.st_size, modified, engine::OpenTemplateFile(file)};
     return cache_.result;
@@ -187,7 +194,8 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     // The office gets the same text the engine would write: a control character would make it
     // drop the whole value. The bookmark was found, so the caller counts it filled; a refused
     // write fails the save.
-    if (!office_->setBookmarkText(working_.id, name, engine::NormalizeValue(value))) working_.valueLost = true;
+    if (!office_->setBookmarkText(working_.id, name, engine::NormalizeValue(value)))
+        working_.valueLost = true;
     return true;
 }
 
@@ -204,13 +212,17 @@ SaveResult WordHost::SaveDocumentAs(std::string_view fileName) {
         int code = 0;
         if (wanted && *wanted == format) {
             const bool written = ReplaceFile(
-                fileName, bytes, [format](std::span<const std::uint8_t> back) { return engine::VerifyContainer(back, format); },
+                fileName, bytes,
+                [format](std::span<const std::uint8_t> back) {
+                    return engine::VerifyContainer(back, format);
+                },
                 code);
             if (!written) return Failed(std::strerror(code), fileName);
             return SaveResult{true, false, {}};
         }
         // Another format: the office converts the document made here.
-        const std::string source = TemporaryNameBeside(std::string(fileName) + (format == engine::Format::Doc ? ".doc" : ".docx"));
+        const std::string source =
+            TemporaryNameBeside(std::string(fileName) + (format == engine::Format::Doc ? ".doc" : ".docx"));
         if (!ReplaceFile(source, bytes, nullptr, code)) return Failed(std::strerror(code), fileName);
         SaveResult result;
         const DocumentId id = office_ ? office_->openTemplate(source) : 0;
@@ -254,7 +266,8 @@ bool WordHost::PrintDocument(std::string_view jobName) {
     std::string error;
     if (!working_.engineTemplate->Make(fills, bytes, error) || !office_) return false;
     const bool doc = working_.engineTemplate->format() == engine::Format::Doc;
-    const std::string source = TemporaryNameBeside("/tmp/quillmerge-print" + std::string(doc ? ".doc" : ".docx"));
+    const std::string source =
+        TemporaryNameBeside("/tmp/quillmerge-print" + std::string(doc ? ".doc" : ".docx"));
     int code = 0;
     if (!ReplaceFile(source, bytes, nullptr, code)) return false;
     const DocumentId id = office_->openTemplate(source);
@@ -283,7 +296,8 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
         // Give the script time to work before launching it again, but stop waiting as soon as
         // the office has gone.
         const auto until = std::chrono::steady_clock::now() + kPauseBetweenLaunches;
-        while (std::chrono::steady_clock::now() < until && IsWordRunning()) std::this_thread::sleep_for(kPollInterval);
+        while (std::chrono::steady_clock::now() < until && IsWordRunning())
+            std::this_thread::sleep_for(kPollInterval);
     }
     // The working document went with the office; the next OpenTemplate starts a new one.
     if (working_.route == Route::Office) working_.open = false;

@@ -37,7 +37,7 @@ struct SaveResult {
 };
 
 class WordHost {
-public:
+  public:
     // `office` is started on first need; `programFolder` (no trailing "/") locates the close
     // script "vbs/closeword.sh".
     WordHost(std::unique_ptr<Office> office, std::string programFolder);
@@ -91,7 +91,7 @@ public:
     // refusal when the engine cannot take it.
     engine::OpenResult TemplateAt(std::string_view path);
 
-private:
+  private:
     void QuitWord();
     void DropWorkingDocument();
 

@@ -89,7 +89,8 @@ void AppSettings::Load() {
         Report("设置文件“" + file_ + "”无法读取：" + data::DatabaseProblem(file_, "Init", false) +
                "。本次使用默认的文件夹，所选的文件夹不会被记住。");
     } else if (const std::string problem = data::DatabaseProblem(file_, "Init", true); !problem.empty()) {
-        Report("设置文件“" + file_ + "”无法保存更改：" + problem + "。本次所选的文件夹下次启动时不会被记住。");
+        Report("设置文件“" + file_ + "”无法保存更改：" + problem +
+               "。本次所选的文件夹下次启动时不会被记住。");
     }
 }
 
@@ -153,8 +154,8 @@ void AppSettings::SetPath(int index, std::string_view folder) {
 // A database without the table fails to open the query, and the option reads "".
 std::string AppSettings::ReadOption(const char* name) {
     std::string value;
-    if (recordset_->open(std::string("select Value from Options where Name='") + name + "'", connectionString_,
-                         kLockOptimistic) &&
+    if (recordset_->open(std::string("select Value from Options where Name='") + name + "'",
+                         connectionString_, kLockOptimistic) &&
         !recordset_->eof())
         value = recordset_->fieldValue(0);
     recordset_->close();
@@ -162,8 +163,8 @@ std::string AppSettings::ReadOption(const char* name) {
 }
 
 void AppSettings::StoreOption(const char* name, std::string_view value) {
-    recordset_->open("create table if not exists Options (Name text primary key, Value text)", connectionString_,
-                     kLockOptimistic);
+    recordset_->open("create table if not exists Options (Name text primary key, Value text)",
+                     connectionString_, kLockOptimistic);
     recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + name + "', '" +
                          ReplaceAll(value, "'", "''") + "')",
                      connectionString_, kLockOptimistic);

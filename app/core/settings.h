@@ -17,7 +17,7 @@ class Recordset;
 namespace qm {
 
 class AppSettings {
-public:
+  public:
     // Builds the connection string for programFolder + "/Quillmerge.mdb", creates the recordset
     // and runs Load(). `programFolder` has no trailing "/".
     explicit AppSettings(std::string programFolder);
@@ -73,7 +73,7 @@ public:
     const std::string& WordPath() const { return wordPath_; }
     const std::string& UserDocPath() const { return userDocPath_; }
 
-private:
+  private:
     void Report(std::string problem);
     std::string ReadOption(const char* name);
     void StoreOption(const char* name, std::string_view value);

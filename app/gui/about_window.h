@@ -12,11 +12,12 @@ class GuiDialogs;
 
 class AboutWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `dialogs`, when given, says so when the desktop cannot open the home page.
-    AboutWindow(Opener& opener, std::string programFolder, QWidget* parent = nullptr, GuiDialogs* dialogs = nullptr);
+    AboutWindow(Opener& opener, std::string programFolder, QWidget* parent = nullptr,
+                GuiDialogs* dialogs = nullptr);
 
-private:
+  private:
     void OpenHomePage();
 
     Opener& opener_;

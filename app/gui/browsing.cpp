@@ -39,7 +39,8 @@ void MainWindow::LoadPage() {
     std::unique_ptr<data::Cursor> cursor =
         data::OpenSheet(state.sheetConnection, sheet, &state.workbooks, state.valueStyle);
     state.recordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
-    sheetCombo_->setNote(cursor ? QStringLiteral("共%1条记录").arg(state.recordCount) : QStringLiteral("无法读取"));
+    sheetCombo_->setNote(cursor ? QStringLiteral("共%1条记录").arg(state.recordCount)
+                                : QStringLiteral("无法读取"));
     const int fields = cursor ? cursor->fieldCount() : 0;
     long long pages = 0;
     if (cursor) {
@@ -55,7 +56,8 @@ void MainWindow::LoadPage() {
         items.reserve(static_cast<qsizetype>(pages));
         for (long long i = 1; i <= pages; ++i) items.append(QString::number(i));
         pageCombo_->addItems(items);
-        pageCombo_->setCurrentIndex(state.currentPage >= 1 && state.currentPage <= pages ? state.currentPage - 1 : -1);
+        pageCombo_->setCurrentIndex(
+            state.currentPage >= 1 && state.currentPage <= pages ? state.currentPage - 1 : -1);
     }
 
     progress_->setRange(0, std::max(perPage, 0));
@@ -72,8 +74,10 @@ void MainWindow::LoadPage() {
         for (int c = 1; c <= fields; ++c) {
             if (r == 1) {
                 const std::string name = cursor->fieldName(c - 1);
-                if (c == 1) state.columnTitles = name;
-                else AppendToList(state.columnTitles, name);
+                if (c == 1)
+                    state.columnTitles = name;
+                else
+                    AppendToList(state.columnTitles, name);
                 titles.append(ToQ(name));
             }
             cells[static_cast<size_t>(r - 1) * static_cast<size_t>(fields) + static_cast<size_t>(c - 1)] =
@@ -84,7 +88,8 @@ void MainWindow::LoadPage() {
         cursor->moveNext();
     }
     const int firstRecord = (state.currentPage - 1) * perPage + 1;
-    model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0, filled);
+    model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0,
+                    filled);
     // A new page starts unselected and at its top, also when the grid keeps its shape.
     grid_->selectionModel()->clear();
     grid_->scrollToTop();
@@ -118,8 +123,9 @@ void MainWindow::FitColumns() {
             if (!text.isEmpty()) width = std::max(width, cellMetrics.horizontalAdvance(text));
         }
         // Whole steps of kStep pixels, so that most page changes leave the widths as they are.
-        const int wanted = width > 0 ? std::clamp((width + kPadding + kStep - 1) / kStep * kStep, kMinimum, kMaximum)
-                                     : header->defaultSectionSize();
+        const int wanted =
+            width > 0 ? std::clamp((width + kPadding + kStep - 1) / kStep * kStep, kMinimum, kMaximum)
+                      : header->defaultSectionSize();
         if (header->sectionSize(c) != wanted) header->resizeSection(c, wanted);
     }
 }
@@ -191,43 +197,45 @@ void MainWindow::OnModeChosen() {
     if (modeCombo_->currentIndex() < 0) SetCurrentQuietly(modeCombo_, 0);
     const int pages = pageCombo_->count();
     switch (modeCombo_->currentIndex()) {
-    case 0:
-        unitLabel_->setText(QStringLiteral("条"));
-        break;
-    case 1:
-        unitLabel_->setText(QStringLiteral("页"));
-        if (TextToNumber(FromQ(endBox_->boxText())) > pages) endBox_->setBoxText(QString::number(pages));
-        if (TextToNumber(FromQ(startBox_->boxText())) > pages) startBox_->setBoxText(QString::number(pages));
-        break;
-    case 2:
-        unitLabel_->setText(QStringLiteral("页"));
-        startBox_->setBoxText(QStringLiteral("1"));
-        endBox_->setBoxText(QString::number(pages));
-        SetCurrentQuietly(modeCombo_, 1);
-        break;
-    case 3: {
-        unitLabel_->setText(QStringLiteral("条"));
-        SetCurrentQuietly(modeCombo_, 0);
-        std::set<int> rows;
-        for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes()) rows.insert(index.row());
-        int top = 0;
-        int count = 0;
-        if (!rows.empty()) {
-            top = *rows.begin() + 2;
-            count = static_cast<int>(rows.size());
-        } else {
-            const QModelIndex current = grid_->currentIndex();
-            top = current.isValid() ? current.row() + 2 : 2;
-            count = 1;
+        case 0:
+            unitLabel_->setText(QStringLiteral("条"));
+            break;
+        case 1:
+            unitLabel_->setText(QStringLiteral("页"));
+            if (TextToNumber(FromQ(endBox_->boxText())) > pages) endBox_->setBoxText(QString::number(pages));
+            if (TextToNumber(FromQ(startBox_->boxText())) > pages)
+                startBox_->setBoxText(QString::number(pages));
+            break;
+        case 2:
+            unitLabel_->setText(QStringLiteral("页"));
+            startBox_->setBoxText(QStringLiteral("1"));
+            endBox_->setBoxText(QString::number(pages));
+            SetCurrentQuietly(modeCombo_, 1);
+            break;
+        case 3: {
+            unitLabel_->setText(QStringLiteral("条"));
+            SetCurrentQuietly(modeCombo_, 0);
+            std::set<int> rows;
+            for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes())
+                rows.insert(index.row());
+            int top = 0;
+            int count = 0;
+            if (!rows.empty()) {
+                top = *rows.begin() + 2;
+                count = static_cast<int>(rows.size());
+            } else {
+                const QModelIndex current = grid_->currentIndex();
+                top = current.isValid() ? current.row() + 2 : 2;
+                count = 1;
+            }
+            const long long start =
+                static_cast<long long>(ctx_.state.currentPage - 1) * ctx_.state.recordsPerPage + top - 1;
+            startBox_->setBoxText(QString::number(start));
+            endBox_->setBoxText(QString::number(start + count - 1));
+            break;
         }
-        const long long start =
-            static_cast<long long>(ctx_.state.currentPage - 1) * ctx_.state.recordsPerPage + top - 1;
-        startBox_->setBoxText(QString::number(start));
-        endBox_->setBoxText(QString::number(start + count - 1));
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     UpdateRangeLimits();
 }

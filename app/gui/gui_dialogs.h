@@ -17,7 +17,7 @@ enum class Answer { Ok, Yes, No };
 
 // Filters are given in Qt's form, "Excel文件(*.xls)".
 class GuiDialogs : public UserDialogs {
-public:
+  public:
     // A message box; a caption "" shows as "信息".
     virtual Answer message(std::string_view text, std::string_view caption, Buttons buttons,
                            MessageIcon icon) = 0;
@@ -48,7 +48,7 @@ public:
 
 // Message boxes and file dialogs on screen, owned by `parent` (may be set later).
 class QtDialogs : public GuiDialogs {
-public:
+  public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
@@ -64,7 +64,7 @@ public:
     int chooseItem(std::string_view title, std::string_view label, const std::vector<std::string>& items,
                    int current) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 

@@ -13,7 +13,9 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit released();
 }
 
-LinkPicture::LinkPicture(QWidget* parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }
+LinkPicture::LinkPicture(QWidget* parent) : QLabel(parent) {
+    setCursor(Qt::PointingHandCursor);
+}
 
 void LinkPicture::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);

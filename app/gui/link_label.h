@@ -7,26 +7,26 @@ namespace qm::gui {
 
 class LinkLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
 
-signals:
+  signals:
     void released();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 // A picture that acts like LinkLabel.
 class LinkPicture : public QLabel {
     Q_OBJECT
-public:
+  public:
     explicit LinkPicture(QWidget* parent = nullptr);
 
-signals:
+  signals:
     void released();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     qm::gui::GuiDialogs& dialogs = pictureDialogs ? *pictureDialogs : screenDialogs;
     qm::gui::DesktopOpener opener;
     {
-        qm::gui::MainWindow window(
-            qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings, dialogs, opener, programFolder});
+        qm::gui::MainWindow window(qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings,
+                                                          dialogs, opener, programFolder});
         screenDialogs.setParent(&window);
         // EndProgram: no question, nothing saved.
         QObject::connect(&window, &qm::gui::MainWindow::endProgramRequested, &app, [&window] {

@@ -75,7 +75,8 @@ LinkLabel* MakeLink(QWidget* parent, const char* name, const char* text, int lef
     return Place(label, name, left, top, width, height);
 }
 
-QComboBox* MakeList(QWidget* parent, const char* name, bool editable, int left, int top, int width, int height) {
+QComboBox* MakeList(QWidget* parent, const char* name, bool editable, int left, int top, int width,
+                    int height) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(editable);
     if (editable) {
@@ -109,7 +110,9 @@ MainWindow::MainWindow(WindowContext context, QWidget* parent)
     Created();
 }
 
-MainWindow::~MainWindow() { ctx_.settings.SetProblemObserver(nullptr); }
+MainWindow::~MainWindow() {
+    ctx_.settings.SetProblemObserver(nullptr);
+}
 
 void MainWindow::BuildControls() {
     auto* client = new QWidget(this);
@@ -125,7 +128,8 @@ void MainWindow::BuildControls() {
     MakeLabel(client, "标签2", "Word模板(*.doc)：", 8, 36, 112, 24);
     templateCombo_ = MakeList(client, "模板选择组合框", false, 120, 37, 340, 20);
     repeatBox_ = Place(new QCheckBox(QStringLiteral("重复模式"), client), "重复模式选择框", 472, 40, 72, 16);
-    multiRowBox_ = Place(new QCheckBox(QStringLiteral("多行模式"), client), "多行模式选择框", 554, 40, 76, 16);
+    multiRowBox_ =
+        Place(new QCheckBox(QStringLiteral("多行模式"), client), "多行模式选择框", 554, 40, 76, 16);
     MakeLabel(client, "标签4", "每页显示记录：", 638, 39, 84, 16);
     pageSizeCombo_ = MakeList(client, "每页记录数组合框", false, 726, 36, 66, 20);
     pageSizeCombo_->addItems({QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"),
@@ -162,8 +166,8 @@ void MainWindow::BuildControls() {
     endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, 347, 44, 20);
     unitLabel_ = MakeLabel(client, "范围单位标签", "条", 196, 347, 24, 20);
     modeCombo_ = MakeList(client, "选择方式组合框", true, 228, 348, 68, 20);
-    modeCombo_->addItems({QStringLiteral("按条"), QStringLiteral("按页"), QStringLiteral("全部"),
-                          QStringLiteral("按选择")});
+    modeCombo_->addItems(
+        {QStringLiteral("按条"), QStringLiteral("按页"), QStringLiteral("全部"), QStringLiteral("按选择")});
     firstLabel_ = MakeLink(client, "首页标签", "首页", 307, 348, 32, 20);
     previousLabel_ = MakeLink(client, "上一页标签", "上一页", 343, 348, 40, 20);
     nextLabel_ = MakeLink(client, "下一页标签", "下一页", 387, 348, 40, 20);
@@ -171,8 +175,10 @@ void MainWindow::BuildControls() {
     MakeLabel(client, "标签10", "到", 471, 350, 16, 16);
     pageCombo_ = MakeList(client, "页组合框", true, 489, 348, 50, 20);
     MakeLabel(client, "标签11", "页", 543, 350, 16, 16);
-    saveButton_ = Place(new QPushButton(QStringLiteral("插入并保存(&S)"), client), "插入并保存按钮", 566, 344, 91, 28);
-    printButton_ = Place(new QPushButton(QStringLiteral("插入并打印(&P)"), client), "插入并打印按钮", 661, 344, 92, 28);
+    saveButton_ =
+        Place(new QPushButton(QStringLiteral("插入并保存(&S)"), client), "插入并保存按钮", 566, 344, 91, 28);
+    printButton_ =
+        Place(new QPushButton(QStringLiteral("插入并打印(&P)"), client), "插入并打印按钮", 661, 344, 92, 28);
     exitButton_ = Place(new QPushButton(QStringLiteral("退出(&Q)"), client), "退出按钮", 760, 344, 52, 28);
     for (QPushButton* button : {saveButton_, printButton_, exitButton_}) button->setAutoDefault(false);
 
@@ -185,7 +191,8 @@ void MainWindow::BuildControls() {
     connect(workbookCombo_, &QComboBox::activated, this, [this] { OnWorkbookChosen(); });
     connect(sheetCombo_, &QComboBox::activated, this, [this] { OnSheetChosen(); });
     connect(templateCombo_, &QComboBox::activated, this, [this] { OnTemplateChosen(); });
-    connect(repeatBox_, &QCheckBox::clicked, this, [this] { ctx_.state.repeatMode = repeatBox_->isChecked(); });
+    connect(repeatBox_, &QCheckBox::clicked, this,
+            [this] { ctx_.state.repeatMode = repeatBox_->isChecked(); });
     connect(multiRowBox_, &QCheckBox::clicked, this,
             [this] { ctx_.state.multiRowMode = multiRowBox_->isChecked(); });
     connect(pageSizeCombo_, &QComboBox::activated, this, [this] { OnPageSizeChosen(); });
@@ -237,7 +244,8 @@ void MainWindow::BuildMenus() {
     tutorials->menuAction()->setObjectName(QStringLiteral("教程(&J)"));
     add(tutorials, "软件使用详细说明(&R)", [this] { OpenProgramFile("/帮助及教程/帮助.html"); });
     // The tutorials are pages of the help folder here, under the base names of the originals.
-    add(tutorials, "Word模板插入书签视频教程(&M)", [this] { OpenProgramFile("/帮助及教程/插入书签视频教程.html"); });
+    add(tutorials, "Word模板插入书签视频教程(&M)",
+        [this] { OpenProgramFile("/帮助及教程/插入书签视频教程.html"); });
     add(tutorials, "数据插入并保存到Word视频教程(&S)",
         [this] { OpenProgramFile("/帮助及教程/保存到Word视频教程.html"); });
     add(tutorials, "数据插入到Word并打印视频教程(&P)",
@@ -324,7 +332,8 @@ void MainWindow::OnWorkbookChosen() {
         return;
     }
     lastFilter_ = "Excel文件(*.xls *.xlsx *.xlsm *.ods *.csv)";
-    const std::string path = ctx_.dialogs.getOpenFileName("打开Excel数据文件", ctx_.settings.GetExcelPath(), lastFilter_);
+    const std::string path =
+        ctx_.dialogs.getOpenFileName("打开Excel数据文件", ctx_.settings.GetExcelPath(), lastFilter_);
     if (path.empty()) return;
     ctx_.settings.SetExcelPath(FolderOfPath(path));
     FillWorkbookList(FolderOfPath(path), NameOfPath(path));
@@ -350,8 +359,9 @@ void MainWindow::ConnectCurrentWorkbook() {
     }
     if (!names.empty()) return;
     const std::string problem = data::WorkbookProblem(ctx_.state.sheetConnection, &ctx_.state.workbooks);
-    ctx_.dialogs.message(problem.empty() ? "Excel文件“" + name + "”中没有工作表。" : WorkbookProblemText(name, problem),
-                         "", Buttons::Ok, MessageIcon::Warning);
+    ctx_.dialogs.message(
+        problem.empty() ? "Excel文件“" + name + "”中没有工作表。" : WorkbookProblemText(name, problem), "",
+        Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::ClearSheetView() {
@@ -383,7 +393,8 @@ void MainWindow::OnTemplateChosen() {
         return;
     }
     lastFilter_ = "Word文档(*.doc *.docx)";
-    const std::string path = ctx_.dialogs.getOpenFileName("打开Word模板文档", ctx_.settings.GetWordPath(), lastFilter_);
+    const std::string path =
+        ctx_.dialogs.getOpenFileName("打开Word模板文档", ctx_.settings.GetWordPath(), lastFilter_);
     if (path.empty()) return;
     ctx_.settings.SetWordPath(FolderOfPath(path));
     FillFileList(FolderOfPath(path), kTemplateExtensions, templateCombo_, NameOfPath(path));
@@ -398,8 +409,8 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     BringToFront();
     // Without this the first run would blame the template's bookmarks.
     if (!opened)
-        ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。", "",
-                             Buttons::Ok, MessageIcon::Warning);
+        ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。",
+                             "", Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::BringToFront() {
@@ -415,7 +426,8 @@ void MainWindow::BringToFront() {
 void MainWindow::OpenProgramFile(const char* relativePath) {
     const std::string path = ctx_.programFolder + relativePath;
     if (!HelpWindow::CanShow(path)) {
-        ctx_.dialogs.message("找不到帮助文件：\r\n" + path + "\r\n请重新安装软件。", "", Buttons::Ok, MessageIcon::Warning);
+        ctx_.dialogs.message("找不到帮助文件：\r\n" + path + "\r\n请重新安装软件。", "", Buttons::Ok,
+                             MessageIcon::Warning);
         return;
     }
     if (!help_) help_ = new HelpWindow([this](const std::string& address) { OpenOnDesktop(address); }, this);
@@ -426,7 +438,8 @@ void MainWindow::OpenProgramFile(const char* relativePath) {
 }
 
 void MainWindow::OpenOnDesktop(const std::string& target) {
-    if (!ctx_.opener.open(target)) ctx_.dialogs.message(CannotOpenText(target), "", Buttons::Ok, MessageIcon::Warning);
+    if (!ctx_.opener.open(target))
+        ctx_.dialogs.message(CannotOpenText(target), "", Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::OnAbout() {
@@ -441,7 +454,8 @@ void MainWindow::OnShowTemplateInOffice() {
     }
     const std::string path = ctx_.settings.GetWordPath() + CurrentTemplateItem();
     word::WordHost& host = ctx_.host;
-    if (host.CurrentRoute() != word::Route::Office || host.CurrentTemplatePath() != path || !host.IsDocumentOpen()) {
+    if (host.CurrentRoute() != word::Route::Office || host.CurrentTemplatePath() != path ||
+        !host.IsDocumentOpen()) {
         if (host.OpenTemplate(path, word::Route::Office).empty()) {
             ctx_.dialogs.message("无法在Word中打开模板“" + CurrentTemplateItem() + "”。", "", Buttons::Ok,
                                  MessageIcon::Warning);
@@ -502,14 +516,20 @@ void MainWindow::AfterRun() {
     if (step == AfterRunStep::Exit) QTimer::singleShot(0, this, [this] { emit endProgramRequested(); });
 }
 
-void MainWindow::OnForceCloseWord() { ctx_.host.ForceCloseWord(ctx_.dialogs); }
+void MainWindow::OnForceCloseWord() {
+    ctx_.host.ForceCloseWord(ctx_.dialogs);
+}
 
-PageModel& MainWindow::pageModel() { return *model_; }
+PageModel& MainWindow::pageModel() {
+    return *model_;
+}
 
-RunUi& MainWindow::runUi() { return *runUi_; }
+void MainWindow::setProgressObserver(std::function<void(int)> observer) {
+    progressObserver_ = std::move(observer);
+}
 
-void MainWindow::setProgressObserver(std::function<void(int)> observer) { progressObserver_ = std::move(observer); }
-
-void MainWindow::setPrinterSource(std::function<std::string()> source) { printerSource_ = std::move(source); }
+void MainWindow::setPrinterSource(std::function<std::string()> source) {
+    printerSource_ = std::move(source);
+}
 
 }  // namespace qm::gui

@@ -59,14 +59,14 @@ struct WindowContext {
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // Builds the window and runs its "created" handler (lists filled, grid empty, defaults set).
     explicit MainWindow(WindowContext context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Refills `combo` with the files of `folder` ending in `extension` (any letter case; several
-    // separated by blanks), sorted by name, then the browse item. The item equal to `name` becomes current; without
-    // one nothing is current.
+    // separated by blanks), sorted by name, then the browse item. The item equal to `name` becomes current;
+    // without one nothing is current.
     static void FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
                              const std::string& name = {});
 
@@ -81,7 +81,6 @@ public:
     void RequestPrintRun();
 
     // The window's side of a merge run: messages, the progress bar, the main window.
-    RunUi& runUi();
     // Called with the position each time a run advances the progress bar (screenshots).
     void setProgressObserver(std::function<void(int)> observer);
     // Where a print request learns the default printer's name ("" when there is none); the
@@ -93,15 +92,15 @@ public:
     PageModel& pageModel();
     QTableView* grid() const { return grid_; }
 
-signals:
+  signals:
     // EndProgram: the exit button was clicked.
     void endProgramRequested();
 
-protected:
+  protected:
     // During a run, asks whether to stop it; the window closes once the run has ended.
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     friend class WindowRunUi;
 
     void BuildControls();

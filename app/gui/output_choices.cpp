@@ -201,8 +201,9 @@ bool MainWindow::AskOutputNaming(RunRequest& request, const std::string& propose
     // A folder or file name with bytes that are not text comes back from the dialog with them
     // replaced (U+FFFD), and would name another folder or file: nothing is written then.
     if ((chosenFolder + state.referenceName).find("\xEF\xBF\xBD") != std::string::npos) {
-        ctx_.dialogs.message("所选文件夹或输入的文件名中有无法识别的字符，文档没有保存。请换一个文件夹或文件名后再试。", "",
-                             Buttons::Ok, MessageIcon::Warning);
+        ctx_.dialogs.message(
+            "所选文件夹或输入的文件名中有无法识别的字符，文档没有保存。请换一个文件夹或文件名后再试。", "",
+            Buttons::Ok, MessageIcon::Warning);
         return false;
     }
     ctx_.settings.SetOutputType(kOutputTypes[type].key);

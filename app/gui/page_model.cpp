@@ -2,8 +2,8 @@
 
 namespace qm::gui {
 
-void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
-                        int filledRows) {
+void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<QString> cells,
+                        int firstRecord, int filledRows) {
     rows = std::max(rows, 0);
     columns = std::max(columns, 0);
     // A page of the same shape keeps the view's column widths and only tells it what changed.
@@ -35,9 +35,13 @@ QString PageModel::title(int column) const {
     return titles_[column];
 }
 
-int PageModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int PageModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int PageModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+int PageModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
 
 QVariant PageModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};

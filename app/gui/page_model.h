@@ -11,7 +11,7 @@ namespace qm::gui {
 
 class PageModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     using QAbstractTableModel::QAbstractTableModel;
 
     // Replaces the whole page: `cells` holds rows x columns texts row by row (shorter is
@@ -28,7 +28,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     int rows_ = 0;
     int columns_ = 0;
     QStringList titles_;

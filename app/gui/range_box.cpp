@@ -13,9 +13,13 @@ RangeBox::RangeBox(QWidget* parent) : QAbstractSpinBox(parent) {
     setKeyboardTracking(true);
 }
 
-QString RangeBox::boxText() const { return lineEdit()->text(); }
+QString RangeBox::boxText() const {
+    return lineEdit()->text();
+}
 
-void RangeBox::setBoxText(const QString& text) { lineEdit()->setText(text); }
+void RangeBox::setBoxText(const QString& text) {
+    lineEdit()->setText(text);
+}
 
 void RangeBox::setLimits(int minimum, int maximum) {
     minimum_ = minimum;

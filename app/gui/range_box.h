@@ -9,7 +9,7 @@ namespace qm::gui {
 
 class RangeBox : public QAbstractSpinBox {
     Q_OBJECT
-public:
+  public:
     explicit RangeBox(QWidget* parent = nullptr);
 
     QString boxText() const;
@@ -22,10 +22,10 @@ public:
     // limits; the result replaces the text.
     void stepBy(int steps) override;
 
-protected:
+  protected:
     StepEnabled stepEnabled() const override;
 
-private:
+  private:
     int minimum_ = 1;
     int maximum_ = 100;
 };

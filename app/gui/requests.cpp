@@ -3,14 +3,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QList>
+#include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/settings.h"
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
@@ -19,7 +20,6 @@
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
 #include "app/gui/window_run_ui.h"
-#include "app/core/settings.h"
 #include "common/fs.h"
 #include "common/text.h"
 #include "merge/matching.h"
@@ -37,7 +37,7 @@ const char* const kNoMatchStart =
 // and a page load or a file choice in the middle of it would reopen the recordset the run
 // reads its rows from, or replace the working document it fills.
 class InputsDisabled {
-public:
+  public:
     explicit InputsDisabled(const QList<QWidget*>& widgets) {
         for (QWidget* widget : widgets) {
             if (widget && widget->isEnabled()) {
@@ -53,25 +53,28 @@ public:
     InputsDisabled(const InputsDisabled&) = delete;
     InputsDisabled& operator=(const InputsDisabled&) = delete;
 
-private:
+  private:
     QList<QPointer<QWidget>> disabled_;
 };
 
 bool SameFolder(const std::string& first, const std::string& second) {
     std::error_code error;
-    const bool same = std::filesystem::equivalent(std::filesystem::u8path(first), std::filesystem::u8path(second), error);
+    const bool same =
+        std::filesystem::equivalent(std::filesystem::u8path(first), std::filesystem::u8path(second), error);
     return same && !error;
 }
 
 }  // namespace
 
 QList<QWidget*> MainWindow::RunInputs() const {
-    return {workbookCombo_, sheetCombo_,  templateCombo_, repeatBox_,     multiRowBox_, pageSizeCombo_,
-            startBox_,      endBox_,      modeCombo_,     firstLabel_,    previousLabel_, nextLabel_,
-            lastLabel_,     pageCombo_,   saveButton_,    printButton_, menuBar()};
+    return {workbookCombo_, sheetCombo_, templateCombo_, repeatBox_,   multiRowBox_,   pageSizeCombo_,
+            startBox_,      endBox_,     modeCombo_,     firstLabel_,  previousLabel_, nextLabel_,
+            lastLabel_,     pageCombo_,  saveButton_,    printButton_, menuBar()};
 }
 
-std::string MainWindow::CurrentTemplateItem() const { return FromQ(templateCombo_->currentText()); }
+std::string MainWindow::CurrentTemplateItem() const {
+    return FromQ(templateCombo_->currentText());
+}
 
 // The browse item is no template: after a cancelled browse it stays current, and a run would
 // then make its second and later documents from a file that does not exist.
@@ -86,8 +89,8 @@ bool MainWindow::CheckRunPreconditions() {
         return false;
     }
     if (ctx_.state.matchedTitles.empty()) {
-        ctx_.dialogs.message(std::string(kNoMatchStart) + std::string(kSupportGroupNumber) + "获取更多支持。", "",
-                             Buttons::Ok, MessageIcon::None);
+        ctx_.dialogs.message(std::string(kNoMatchStart) + std::string(kSupportGroupNumber) + "获取更多支持。",
+                             "", Buttons::Ok, MessageIcon::None);
         return false;
     }
     return true;

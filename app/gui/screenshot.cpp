@@ -10,10 +10,10 @@
 
 #include "app/gui/about_window.h"
 #include "app/gui/gui_dialogs.h"
-#include "app/gui/qt_text.h"
 #include "app/gui/link_label.h"
 #include "app/gui/main_window.h"
 #include "app/gui/opener.h"
+#include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
 #include "merge/merge_run.h"
 
@@ -23,14 +23,16 @@ namespace {
 
 // Nothing is opened while pictures are taken.
 class NoOpener : public Opener {
-public:
+  public:
     bool open(std::string_view) override { return true; }
 };
 
-QString ScratchFolder() { return QDir::tempPath() + QStringLiteral("/quillmerge-screenshot"); }
+QString ScratchFolder() {
+    return QDir::tempPath() + QStringLiteral("/quillmerge-screenshot");
+}
 
 class AnsweringDialogs : public GuiDialogs {
-public:
+  public:
     Answer message(std::string_view, std::string_view caption, Buttons buttons, MessageIcon) override {
         if (buttons == Buttons::Ok) return Answer::Ok;
         return caption == "文件名确认提示" ? Answer::Yes : Answer::No;

@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 class SilentUi : public qm::RunUi {
-public:
+  public:
     void showMessage(std::string_view, std::string_view, qm::MessageIcon) override {}
     bool askYesNo(std::string_view, std::string_view, qm::MessageIcon) override { return false; }
     void showProgress(int, int) override {}
@@ -43,7 +43,9 @@ public:
     void hideMainWindow() override {}
 };
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 // One save run of `rows` rows from `templatePath` into a fresh folder; documents per second, or 0
 // when a document was not made.
@@ -96,13 +98,15 @@ void Breakdown(const std::string& templatePath, const std::string& folder, qm::e
     int code = 0;
     t0 = Clock::now();
     for (int i = 0; i < kTimes; ++i)
-        qm::ReplaceFile(folder + "/w" + qm::IntToText(i) + ".doc", bytes,
-                        [format](std::span<const std::uint8_t> b) { return qm::engine::VerifyContainer(b, format); },
-                        code);
+        qm::ReplaceFile(
+            folder + "/w" + qm::IntToText(i) + ".doc", bytes,
+            [format](std::span<const std::uint8_t> b) { return qm::engine::VerifyContainer(b, format); },
+            code);
     const double write = Seconds(t0) / kTimes;
-    std::printf("  per document: template read %.3f ms (once per run), filling %.3f ms, checked write %.3f ms "
-                "(%zu bytes)\n",
-                1000 * open, 1000 * make, 1000 * write, bytes.size());
+    std::printf(
+        "  per document: template read %.3f ms (once per run), filling %.3f ms, checked write %.3f ms "
+        "(%zu bytes)\n",
+        1000 * open, 1000 * make, 1000 * write, bytes.size());
 }
 
 // Plain writes of `size` bytes to new files: what the file system allows at best.
@@ -129,9 +133,9 @@ int main(int argc, char** argv) {
     const std::string profile = work + "/profile";
     const std::string convert = "soffice -env:UserInstallation=file://" + profile +
                                 " --headless --norestore --convert-to doc --outdir '" + work + "' '" + work +
-                                "/letter.fodt' >/dev/null 2>&1 && soffice -env:UserInstallation=file://" + profile +
-                                " --headless --norestore --convert-to docx --outdir '" + work + "' '" + work +
-                                "/letter.fodt' >/dev/null 2>&1";
+                                "/letter.fodt' >/dev/null 2>&1 && soffice -env:UserInstallation=file://" +
+                                profile + " --headless --norestore --convert-to docx --outdir '" + work +
+                                "' '" + work + "/letter.fodt' >/dev/null 2>&1";
     if (std::system(("/usr/bin/python3 '" + script + "' '" + work + "'").c_str()) != 0 ||
         std::system(convert.c_str()) != 0) {
         std::fprintf(stderr, "bench_engine: could not write the bench files\n");
@@ -143,7 +147,8 @@ int main(int argc, char** argv) {
     {
         qm::word::WordHost host(qm::word::MakeLibreOffice(), "");
         for (const auto& [name, extension, format] :
-             {std::tuple{"doc", ".doc", qm::engine::Format::Doc}, std::tuple{"docx", ".docx", qm::engine::Format::Docx}}) {
+             {std::tuple{"doc", ".doc", qm::engine::Format::Doc},
+              std::tuple{"docx", ".docx", qm::engine::Format::Docx}}) {
             const std::string templatePath = work + "/letter" + extension;
             if (!qm::engine::OpenTemplateFile(templatePath)) {
                 std::printf(".%s: the engine refuses the template (%s)\n", name,
@@ -152,7 +157,8 @@ int main(int argc, char** argv) {
             }
             double best = 0;
             for (int round = 0; round < 3; ++round)
-                best = std::max(best, SaveRun(host, workbook, templatePath, work + "/out-" + name + "/", extension, rows));
+                best = std::max(best, SaveRun(host, workbook, templatePath, work + "/out-" + name + "/",
+                                              extension, rows));
             if (best == 0) status = 1;
             std::printf(".%s in this process: %7.1f documents/s (best of 3 runs)\n", name, best);
             Breakdown(templatePath, work + "/parts-" + name, format);
@@ -164,7 +170,8 @@ int main(int argc, char** argv) {
         }());
         // The same run through the office: the flat source is a template only the office reads.
         const int officeRows = std::max(10, rows / 10);
-        const double office = SaveRun(host, workbook, work + "/letter.fodt", work + "/out-office/", ".doc", officeRows);
+        const double office =
+            SaveRun(host, workbook, work + "/letter.fodt", work + "/out-office/", ".doc", officeRows);
         if (office == 0) status = 1;
         std::printf(".doc through the office: %7.1f documents/s (%d rows)\n", office, officeRows);
     }

@@ -29,18 +29,19 @@ double Ms(Clock::time_point since) {
 }
 
 class SilentDialogs : public qm::gui::GuiDialogs {
-public:
+  public:
     qm::gui::Answer message(std::string_view, std::string_view, qm::gui::Buttons, qm::MessageIcon) override {
         return qm::gui::Answer::No;
     }
     std::string getOpenFileName(std::string_view, std::string_view, std::string_view) override { return {}; }
-    std::string getSaveFileName(std::string_view, std::string_view, std::string_view, std::string_view) override {
+    std::string getSaveFileName(std::string_view, std::string_view, std::string_view,
+                                std::string_view) override {
         return {};
     }
 };
 
 class NoOpener : public qm::gui::Opener {
-public:
+  public:
     bool open(std::string_view) override { return true; }
 };
 
@@ -55,11 +56,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const std::string workbook = argc > 1 ? argv[1] : std::string(QM_BINARY_DIR) + "/bench/records-65535x20.xls";
+    const std::string workbook =
+        argc > 1 ? argv[1] : std::string(QM_BINARY_DIR) + "/bench/records-65535x20.xls";
     if (!fs::exists(workbook)) {
         std::printf("writing %s with xlwt ...\n", workbook.c_str());
         fs::create_directories(fs::path(workbook).parent_path());
-        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/bench/xls/make_big_workbook.py' '" + workbook + "'";
+        const std::string command =
+            "/usr/bin/python3 '" QM_SOURCE_DIR "/bench/xls/make_big_workbook.py' '" + workbook + "'";
         if (std::system(command.c_str()) != 0 || !fs::exists(workbook)) {
             std::fprintf(stderr, "no workbook at %s\n", workbook.c_str());
             return 1;
@@ -80,8 +83,8 @@ int main(int argc, char** argv) {
             qm::gui::MakeProgramObjects(folder, std::make_unique<qm::test::FakeOffice>());
         SilentDialogs dialogs;
         NoOpener opener;
-        qm::gui::MainWindow window(qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings, dialogs,
-                                                          opener, folder});
+        qm::gui::MainWindow window(qm::gui::WindowContext{*objects.state, *objects.host, *objects.settings,
+                                                          dialogs, opener, folder});
         window.show();
         QCoreApplication::processEvents();
         auto* workbooks = window.findChild<QComboBox*>(QStringLiteral("文件选择组合框"));

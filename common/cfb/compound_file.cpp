@@ -3,10 +3,10 @@
 
 #include "common/cfb/compound_file.h"
 
-#include "common/bytes.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "common/bytes.h"
 
 namespace qm::cfb {
 namespace {
@@ -20,7 +20,6 @@ constexpr std::size_t kSector = 512;
 constexpr std::size_t kMiniSector = 64;
 constexpr std::uint32_t kCutoff = 4096;
 constexpr std::size_t kHeaderDifat = 109;
-
 
 // Sector indices of the chain from `start`; false on a bad index or a loop.
 bool Chain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t limit,
@@ -149,7 +148,9 @@ std::vector<std::uint32_t> File::Children(std::uint32_t storage) const {
 }
 
 std::uint32_t File::Find(std::uint32_t storage, std::u16string_view want) const {
-    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    auto fold = [](char16_t c) {
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    };
     for (std::uint32_t i : Children(storage)) {
         const std::u16string& name = dir_[i].name;
         if (name.size() != want.size()) continue;
@@ -170,7 +171,8 @@ bool File::gather(const std::vector<std::uint32_t>& chain, std::uint64_t size, S
     if (contiguous && !chain.empty()) {
         const std::size_t begin = (static_cast<std::size_t>(chain[0]) + 1) * sectorSize_;
         if (begin >= file_.size()) return false;
-        const std::size_t have = std::min<std::size_t>({want, chain.size() * sectorSize_, file_.size() - begin});
+        const std::size_t have =
+            std::min<std::size_t>({want, chain.size() * sectorSize_, file_.size() - begin});
         out.bytes = file_.subspan(begin, have);
         out.complete = have == want;
         return true;
@@ -368,7 +370,8 @@ std::vector<std::uint8_t> Write(std::span<const Entry> entries,
         std::uint8_t* s = at(difatFirst + d);
         for (std::size_t i = 0; i + 1 < perFat; ++i, ++k)
             Put32(s + 4 * i, k < fatSectors ? static_cast<std::uint32_t>(fatFirst + k) : kFreeSector);
-        Put32(s + 4 * (perFat - 1), d + 1 < difatSectors ? static_cast<std::uint32_t>(difatFirst + d + 1) : kEndOfChain);
+        Put32(s + 4 * (perFat - 1),
+              d + 1 < difatSectors ? static_cast<std::uint32_t>(difatFirst + d + 1) : kEndOfChain);
     }
     return out;
 }

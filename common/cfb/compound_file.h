@@ -39,7 +39,7 @@ struct Stream {
 
 // A read-only view of a compound file held in memory; the memory must outlive it.
 class File {
-public:
+  public:
     // False for anything that is not a readable compound file (signature, header, sector
     // tables, directory). Never reads outside `bytes`.
     bool Open(std::span<const std::uint8_t> bytes);
@@ -55,7 +55,7 @@ public:
     // A stream that runs into a short last sector ends where the file ends (`complete` false).
     bool Read(std::uint32_t index, Stream& out) const;
 
-private:
+  private:
     std::span<const std::uint8_t> sector(std::uint32_t n) const;
     bool loadFat();
     bool loadDirectory();

@@ -51,8 +51,9 @@ struct ErrorName {
     std::uint8_t code;
     std::string_view text;
 };
-constexpr ErrorName kErrors[] = {{0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
-                                 {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"},    {0x2B, "#GETTING_DATA"}};
+constexpr ErrorName kErrors[] = {{0x00, "#NULL!"}, {0x07, "#DIV/0!"},      {0x0F, "#VALUE!"},
+                                 {0x17, "#REF!"},  {0x1D, "#NAME?"},       {0x24, "#NUM!"},
+                                 {0x2A, "#N/A"},   {0x2B, "#GETTING_DATA"}};
 }  // namespace
 
 std::string_view ErrorText(std::uint8_t code) {
@@ -151,7 +152,8 @@ NumberStyle ClassifyFormat(std::string_view f) {
                 break;
             }
             case 'a':
-                if (i + 2 < f.size() && (f[i + 1] | 0x20) == 'a' && (f[i + 2] | 0x20) == 'a') {  // Chinese weekday
+                if (i + 2 < f.size() && (f[i + 1] | 0x20) == 'a' &&
+                    (f[i + 2] | 0x20) == 'a') {  // Chinese weekday
                     ++dateCount;
                     yearOrDay = true;
                     while (i + 1 < f.size() && f[i + 1] == 'a') ++i;
@@ -219,7 +221,8 @@ std::string Sheet::Impl::text(const CellSlot& cell) const {
 std::string Sheet::Impl::shownText(const CellSlot& cell) const {
     switch (cell.kind()) {
         case CellKind::Number:
-            return formats ? formats->shown(cell.format).format(cell.number, date1904) : FormatNumber(cell.number);
+            return formats ? formats->shown(cell.format).format(cell.number, date1904)
+                           : FormatNumber(cell.number);
         case CellKind::SharedText:
         case CellKind::OwnText: {
             std::string plain = text(cell);

@@ -95,11 +95,11 @@ struct CellSlot {
 static_assert(sizeof(CellSlot) == 16, "cells must stay compact");
 
 struct Sheet::Impl {
-    std::shared_ptr<const StringPool> shared;  // the workbook's shared strings (may be null)
+    std::shared_ptr<const StringPool> shared;    // the workbook's shared strings (may be null)
     std::shared_ptr<const FormatTable> formats;  // the workbook's number formats (may be null)
-    StringPool own;                            // texts that belong to this sheet only
-    std::vector<CellSlot> cells;               // sorted by (row, column), no empty values
-    std::vector<std::uint32_t> rowStarts;      // index of each row's first cell; rows + 1 entries
+    StringPool own;                              // texts that belong to this sheet only
+    std::vector<CellSlot> cells;                 // sorted by (row, column), no empty values
+    std::vector<std::uint32_t> rowStarts;        // index of each row's first cell; rows + 1 entries
     bool date1904 = false;
     std::size_t rows = 0;
     std::size_t columns = 0;

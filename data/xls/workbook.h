@@ -20,7 +20,7 @@ struct CellSlot;
 inline constexpr std::size_t kMaxRows = 1048576;
 
 class Sheet {
-public:
+  public:
     std::string name;  // as stored in the workbook, UTF-8
     SheetKind kind = SheetKind::Worksheet;
 
@@ -49,7 +49,7 @@ public:
     Impl& impl() { return *impl_; }
     const Impl& impl() const { return *impl_; }
 
-private:
+  private:
     const CellSlot* find(std::size_t row, std::size_t column) const;
     std::unique_ptr<Impl> impl_;
 };

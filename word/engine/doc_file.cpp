@@ -38,7 +38,8 @@ void AppendPlc(const Plc& plc, std::vector<std::uint8_t>& out) {
     const std::size_t at = out.size();
     out.resize(at + 4 * plc.cp.size() + plc.data.size());
     for (std::size_t i = 0; i < plc.cp.size(); ++i) Put32(out.data() + at + 4 * i, plc.cp[i]);
-    std::copy(plc.data.begin(), plc.data.end(), out.begin() + static_cast<std::ptrdiff_t>(at + 4 * plc.cp.size()));
+    std::copy(plc.data.begin(), plc.data.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(at + 4 * plc.cp.size()));
 }
 
 int SprmOperandSize(std::uint16_t sprm, std::span<const std::uint8_t> rest) {
@@ -59,7 +60,7 @@ int SprmOperandSize(std::uint16_t sprm, std::span<const std::uint8_t> rest) {
         case 7:
             size = 3;
             break;
-        default:  // variable: a length first
+        default:                                     // variable: a length first
             if (sprm == 0xD608 || sprm == 0xD606) {  // table definitions: a 16-bit length
                 if (rest.size() < 2) return -1;
                 size = 1 + U16(rest.data());
@@ -115,7 +116,8 @@ bool DocFile::Parse(std::span<const std::uint8_t> file, std::string& refusal) {
         refusal = "not a readable compound file";
         return false;
     }
-    if (container.Find(0, u"EncryptedPackage") != cfb::kNoEntry || container.Find(0, u"EncryptionInfo") != cfb::kNoEntry) {
+    if (container.Find(0, u"EncryptedPackage") != cfb::kNoEntry ||
+        container.Find(0, u"EncryptionInfo") != cfb::kNoEntry) {
         refusal = "the file is encrypted (protected by a password)";
         return false;
     }
@@ -206,7 +208,8 @@ bool DocFile::Parse(std::span<const std::uint8_t> file, std::string& refusal) {
     }
     // ccpText, ccpFtn, ccpHdd, ccpMcr, ccpAtn, ccpEdn, ccpTxbx, ccpHdrTxbx.
     for (int s = 0; s < static_cast<int>(Story::Count); ++s) {
-        const std::int32_t n = static_cast<std::int32_t>(U32(wd.data() + lwOffset + 4 * (3 + static_cast<std::size_t>(s))));
+        const std::int32_t n =
+            static_cast<std::int32_t>(U32(wd.data() + lwOffset + 4 * (3 + static_cast<std::size_t>(s))));
         if (n < 0) {
             refusal = "the document's header is damaged";
             return false;
@@ -272,7 +275,8 @@ bool DocFile::Parse(std::span<const std::uint8_t> file, std::string& refusal) {
 }
 
 const Piece* DocFile::PieceAt(std::uint32_t cp) const {
-    auto it = std::upper_bound(pieces.begin(), pieces.end(), cp, [](std::uint32_t v, const Piece& p) { return v < p.cpEnd; });
+    auto it = std::upper_bound(pieces.begin(), pieces.end(), cp,
+                               [](std::uint32_t v, const Piece& p) { return v < p.cpEnd; });
     if (it == pieces.end() || cp < it->cp) return nullptr;
     return &*it;
 }
@@ -336,7 +340,8 @@ std::vector<std::uint8_t> DocFile::Chpx(std::uint32_t fc) const {
     const int run = FindRun(page, fc, 1);
     if (run < 0) return {};
     const std::size_t crun = page[kPage - 1];
-    const std::size_t offset = 2 * static_cast<std::size_t>(page[4 * (crun + 1) + static_cast<std::size_t>(run)]);
+    const std::size_t offset =
+        2 * static_cast<std::size_t>(page[4 * (crun + 1) + static_cast<std::size_t>(run)]);
     if (offset == 0 || offset >= kPage - 1) return {};
     const std::size_t cb = page[offset];
     if (offset + 1 + cb > kPage - 1) return {};
@@ -350,7 +355,8 @@ bool DocFile::ParagraphInTable(std::uint32_t fc) const {
     const int run = FindRun(page, fc, 13);
     if (run < 0) return false;
     const std::size_t crun = page[kPage - 1];
-    std::size_t offset = 2 * static_cast<std::size_t>(page[4 * (crun + 1) + 13 * static_cast<std::size_t>(run)]);
+    std::size_t offset =
+        2 * static_cast<std::size_t>(page[4 * (crun + 1) + 13 * static_cast<std::size_t>(run)]);
     if (offset == 0 || offset >= kPage - 1) return false;
     std::size_t size = page[offset];
     ++offset;
@@ -364,10 +370,11 @@ bool DocFile::ParagraphInTable(std::uint32_t fc) const {
     if (size < 2 || offset + size > kPage - 1) return false;
     bool inTable = false;
     // After the style index: sprmPFInTable set, or a table depth above zero.
-    ForEachSprm(page.subspan(offset + 2, size - 2), [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
-        if (sprm == 0x2416 && whole.size() >= 3 && whole[2] != 0) inTable = true;
-        if (sprm == 0x6649 && whole.size() >= 6 && U32(whole.data() + 2) > 0) inTable = true;
-    });
+    ForEachSprm(page.subspan(offset + 2, size - 2),
+                [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
+                    if (sprm == 0x2416 && whole.size() >= 3 && whole[2] != 0) inTable = true;
+                    if (sprm == 0x6649 && whole.size() >= 6 && U32(whole.data() + 2) > 0) inTable = true;
+                });
     return inTable;
 }
 

@@ -64,7 +64,7 @@ struct Piece {
 
 // A table of positions and the data that goes with each range.
 struct Plc {
-    std::vector<std::uint32_t> cp;  // count() + 1 positions
+    std::vector<std::uint32_t> cp;   // count() + 1 positions
     std::vector<std::uint8_t> data;  // count() * cb bytes
     std::size_t cb = 0;
     std::size_t count() const { return cp.empty() ? 0 : cp.size() - 1; }
@@ -75,7 +75,7 @@ void AppendPlc(const Plc& plc, std::vector<std::uint8_t>& out);
 
 // A document parsed far enough to find, read and rewrite its text.
 class DocFile {
-public:
+  public:
     // Reads the container and the streams that matter. False with `refusal` saying why.
     bool Parse(std::span<const std::uint8_t> file, std::string& refusal);
 
@@ -87,10 +87,10 @@ public:
     const std::vector<std::uint8_t>& table() const { return streams[tableIndex]; }
 
     // FIB.
-    std::uint16_t nFib = 0;           // the newest of nFib and nFibNew
-    std::size_t lwOffset = 0;         // where fibRgLw starts in WordDocument
-    std::size_t fcLcbOffset = 0;      // where the fc/lcb pairs start
-    std::uint32_t fcLcbCount = 0;     // pairs in the FIB
+    std::uint16_t nFib = 0;        // the newest of nFib and nFibNew
+    std::size_t lwOffset = 0;      // where fibRgLw starts in WordDocument
+    std::size_t fcLcbOffset = 0;   // where the fc/lcb pairs start
+    std::uint32_t fcLcbCount = 0;  // pairs in the FIB
     std::uint32_t Fc(int table) const;
     std::uint32_t Lcb(int table) const;  // 0 for a pair the FIB does not have
     // The bytes of a table in the table stream; empty when absent or out of the stream.

@@ -66,29 +66,45 @@ bool Dropped(int table) {
 
 const char* StoryName(Story story) {
     switch (story) {
-        case Story::Main: return "main";
-        case Story::Footnote: return "footnote";
-        case Story::Header: return "header";
-        case Story::Comment: return "comment";
-        case Story::Endnote: return "endnote";
+        case Story::Main:
+            return "main";
+        case Story::Footnote:
+            return "footnote";
+        case Story::Header:
+            return "header";
+        case Story::Comment:
+            return "comment";
+        case Story::Endnote:
+            return "endnote";
         case Story::TextBox:
-        case Story::HeaderTextBox: return "textbox";
-        default: return "other";
+        case Story::HeaderTextBox:
+            return "textbox";
+        default:
+            return "other";
     }
 }
 
 // The field table of each story.
 int FieldTable(Story story) {
     switch (story) {
-        case Story::Main: return kPlcfFldMom;
-        case Story::Footnote: return kPlcfFldFtn;
-        case Story::Header: return kPlcfFldHdr;
-        case Story::Macro: return kPlcfFldMcr;
-        case Story::Comment: return kPlcfFldAtn;
-        case Story::Endnote: return kPlcfFldEdn;
-        case Story::TextBox: return kPlcfFldTxbx;
-        case Story::HeaderTextBox: return kPlcffldHdrTxbx;
-        default: return -1;
+        case Story::Main:
+            return kPlcfFldMom;
+        case Story::Footnote:
+            return kPlcfFldFtn;
+        case Story::Header:
+            return kPlcfFldHdr;
+        case Story::Macro:
+            return kPlcfFldMcr;
+        case Story::Comment:
+            return kPlcfFldAtn;
+        case Story::Endnote:
+            return kPlcfFldEdn;
+        case Story::TextBox:
+            return kPlcfFldTxbx;
+        case Story::HeaderTextBox:
+            return kPlcffldHdrTxbx;
+        default:
+            return -1;
     }
 }
 
@@ -148,7 +164,8 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
     for (std::size_t k = 0; k < text.size(); ++k) {
         std::uint32_t c = text[k];
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 && text[k + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 &&
+            text[k + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[k + 1] - 0xDC00u);
             ++k;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -233,7 +250,8 @@ std::u16string ValueToWordText(std::string_view value) {
             n = 3;
         } else {
             cp = (c & 0x07u) << 18 | (static_cast<unsigned char>(normal[i + 1]) & 0x3Fu) << 12 |
-                 (static_cast<unsigned char>(normal[i + 2]) & 0x3Fu) << 6 | (static_cast<unsigned char>(normal[i + 3]) & 0x3Fu);
+                 (static_cast<unsigned char>(normal[i + 2]) & 0x3Fu) << 6 |
+                 (static_cast<unsigned char>(normal[i + 3]) & 0x3Fu);
             n = 4;
         }
         i += n;
@@ -304,10 +322,10 @@ struct PositionTable {
 
 const std::vector<PositionTable>& MovedTables() {
     static const std::vector<PositionTable> tables = {
-        {kPlcffndRef, 2, Story::Main, false},  {kPlcfandRef, 30, Story::Main, false},
-        {kPlcfendRef, 2, Story::Main, false},  {kPlcfFldMom, 2, Story::Main, false},
-        {kPlcSpaMom, 26, Story::Main, false},  {kPlcfSed, 12, Story::Main, true},
-        {kPlcfHdd, 0, Story::Header, true},    {kPlcfFldHdr, 2, Story::Header, false},
+        {kPlcffndRef, 2, Story::Main, false},   {kPlcfandRef, 30, Story::Main, false},
+        {kPlcfendRef, 2, Story::Main, false},   {kPlcfFldMom, 2, Story::Main, false},
+        {kPlcSpaMom, 26, Story::Main, false},   {kPlcfSed, 12, Story::Main, true},
+        {kPlcfHdd, 0, Story::Header, true},     {kPlcfFldHdr, 2, Story::Header, false},
         {kPlcSpaHdr, 26, Story::Header, false},
     };
     return tables;
@@ -322,12 +340,14 @@ struct FillOp {
     std::vector<std::uint8_t> chpx;
     std::uint16_t prm = 0;
     std::uint32_t fc = 0;
-    std::int64_t delta() const { return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s); }
+    std::int64_t delta() const {
+        return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s);
+    }
 };
 
 // Positions before and after the fills.
 class PositionMap {
-public:
+  public:
     explicit PositionMap(std::vector<FillOp> ops, std::uint32_t offset = 0) {
         for (FillOp& op : ops) {
             op.s -= offset;
@@ -356,17 +376,18 @@ public:
     // The end of a range that was exactly a replaced range ends after its value.
     std::uint32_t End(std::uint32_t start, std::uint32_t end) const {
         for (const FillOp& op : ops_)
-            if (op.s == start && op.e == end) return Boundary(op.s) + static_cast<std::uint32_t>(op.text.size());
+            if (op.s == start && op.e == end)
+                return Boundary(op.s) + static_cast<std::uint32_t>(op.text.size());
         return Boundary(end);
     }
     bool empty() const { return ops_.empty(); }
 
-private:
+  private:
     std::vector<FillOp> ops_;
 };
 
 class DocTemplate final : public Template {
-public:
+  public:
     Format format() const override { return Format::Doc; }
     const std::vector<BookmarkInfo>& bookmarks() const override { return infos_; }
     std::string CheckFills(std::span<const std::string> names) const override;
@@ -374,11 +395,12 @@ public:
 
     bool Load(std::span<const std::uint8_t> bytes, std::string& refusal);
 
-private:
+  private:
     void Analyse(std::size_t index, const std::vector<Mark>& marks, const RangeTable& comments);
     std::string Conflict(std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges) const;
-    bool Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all, std::uint32_t storyShift,
-                 std::vector<std::uint8_t>& table, std::vector<std::uint8_t>& wd) const;
+    bool Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all,
+                 std::uint32_t storyShift, std::vector<std::uint8_t>& table,
+                 std::vector<std::uint8_t>& wd) const;
 
     DocFile d_;
     std::vector<BookmarkInfo> infos_;
@@ -415,7 +437,8 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
     fields_.resize(static_cast<int>(Story::Count));
     marks_.resize(static_cast<int>(Story::Count));
     for (int s = 0; s < static_cast<int>(Story::Count); ++s) {
-        if (!ReadFields(d_, static_cast<Story>(s), marks_[static_cast<std::size_t>(s)], fields_[static_cast<std::size_t>(s)])) {
+        if (!ReadFields(d_, static_cast<Story>(s), marks_[static_cast<std::size_t>(s)],
+                        fields_[static_cast<std::size_t>(s)])) {
             refusal = "the document's field tables are damaged";
             return false;
         }
@@ -446,7 +469,8 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         info.name = marks[i].name;
         info.hidden = !info.name.empty() && info.name.front() == '_';
         infos_.push_back(info);
-        targets_.push_back({marks[i].start, marks[i].end, marks[i].start, marks[i].end, Story::Main, std::nullopt});
+        targets_.push_back(
+            {marks[i].start, marks[i].end, marks[i].start, marks[i].end, Story::Main, std::nullopt});
         if ((table.Flags(i) & 0x8000) != 0) {
             infos_.back().refusal = "a table column bookmark";
             continue;
@@ -456,7 +480,9 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
     return true;
 }
 
-bool IsParagraphEnd(char16_t c) { return c == 0x0D || c == 0x07 || c == 0x0C; }
+bool IsParagraphEnd(char16_t c) {
+    return c == 0x0D || c == 0x07 || c == 0x0C;
+}
 
 // Why the text [s, e) cannot be replaced, or "".
 std::string SpecialCharacter(const DocFile& d, std::uint32_t s, std::uint32_t e) {
@@ -468,18 +494,27 @@ std::string SpecialCharacter(const DocFile& d, std::uint32_t s, std::uint32_t e)
             case 0x1E:
             case 0x1F:
                 continue;
-            case 0x0D: return "spans a paragraph mark";
-            case 0x07: return "spans a table cell mark";
-            case 0x0C: return "spans a page or section break";
-            case 0x0E: return "spans a column break";
+            case 0x0D:
+                return "spans a paragraph mark";
+            case 0x07:
+                return "spans a table cell mark";
+            case 0x0C:
+                return "spans a page or section break";
+            case 0x0E:
+                return "spans a column break";
             case 0x01:
-            case 0x08: return "holds a picture or a drawing";
-            case 0x02: return "holds a footnote or endnote mark";
-            case 0x05: return "holds a comment mark";
+            case 0x08:
+                return "holds a picture or a drawing";
+            case 0x02:
+                return "holds a footnote or endnote mark";
+            case 0x05:
+                return "holds a comment mark";
             case kFieldBegin:
             case kFieldSeparator:
-            case kFieldEnd: return "holds a field";
-            case 0xFFFF: return "runs past the end of the text";
+            case kFieldEnd:
+                return "holds a field";
+            case 0xFFFF:
+                return "runs past the end of the text";
             default:
                 if (c < 0x20) return "holds a special character";
         }
@@ -495,7 +530,8 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     const Story story = d_.StoryOf(t.start);
     t.story = story;
     info.story = StoryName(story);
-    if (story == Story::Count || t.end > d_.StoryEnd(story)) return refuse("lies outside the document's text");
+    if (story == Story::Count || t.end > d_.StoryEnd(story))
+        return refuse("lies outside the document's text");
     // A header's bookmark: which of the six kinds of header and footer holds it.
     if (story == Story::Header) {
         Plc hdd;
@@ -506,7 +542,8 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         if (k < 6) return refuse("in a footnote separator");
         if ((k - 6) % 6 >= 2 && (k - 6) % 6 != 4) info.story = "footer";
     } else if (story != Story::Main) {
-        return refuse(std::string("in a ") + StoryName(story) + " (only the main text, headers and footers are filled)");
+        return refuse(std::string("in a ") + StoryName(story) +
+                      " (only the main text, headers and footers are filled)");
     }
 
     // In a table: the paragraph that holds the bookmark ends with a mark that says so.
@@ -588,7 +625,8 @@ std::string DocTemplate::CheckFills(std::span<const std::string> names) const {
 }
 
 bool DocTemplate::Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all,
-                          std::uint32_t storyShift, std::vector<std::uint8_t>& table, std::vector<std::uint8_t>& wd) const {
+                          std::uint32_t storyShift, std::vector<std::uint8_t>& table,
+                          std::vector<std::uint8_t>& wd) const {
     if (d_.Lcb(t.index) == 0) return true;
     Plc plc;
     if (!ReadPlc(d_.TableBytes(t.index), t.cb, plc)) return false;
@@ -617,8 +655,8 @@ bool DocTemplate::Rewrite(const PositionTable& t, const PositionMap& map, const 
 }
 
 // Moves a table of ranges; ends that fall out of order are sorted again and their starts told.
-bool MoveRanges(const DocFile& d, int startIndex, int endIndex, const PositionMap& map, std::vector<std::uint8_t>& table,
-                std::vector<std::uint8_t>& wd) {
+bool MoveRanges(const DocFile& d, int startIndex, int endIndex, const PositionMap& map,
+                std::vector<std::uint8_t>& table, std::vector<std::uint8_t>& wd) {
     RangeTable ranges;
     if (!ranges.Read(d, startIndex, endIndex)) return false;
     if (ranges.count() == 0) return true;
@@ -633,7 +671,8 @@ bool MoveRanges(const DocFile& d, int startIndex, int endIndex, const PositionMa
     starts.cp.back() = map.Boundary(ranges.starts.cp.back());
     std::vector<std::size_t> order(ends.count());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return newEnd[a] < newEnd[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return newEnd[a] < newEnd[b]; });
     std::vector<std::uint16_t> where(ends.count());
     for (std::size_t k = 0; k < order.size(); ++k) {
         ends.cp[k] = newEnd[order[k]];
@@ -659,7 +698,8 @@ struct Run {
 };
 
 // Lays the runs out in pages of 512 bytes; each page's end position goes into `ends`.
-std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& runs, std::vector<std::uint32_t>& ends) {
+std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& runs,
+                                                        std::vector<std::uint32_t>& ends) {
     std::vector<std::array<std::uint8_t, kPage>> pages;
     std::size_t next = 0;
     while (next < runs.size()) {
@@ -684,7 +724,8 @@ std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& 
             if (header > newLow) break;
             if (!r.chpx.empty() && !placed.count(r.chpx)) {
                 page[newLow] = static_cast<std::uint8_t>(r.chpx.size());
-                std::copy(r.chpx.begin(), r.chpx.end(), page.begin() + static_cast<std::ptrdiff_t>(newLow + 1));
+                std::copy(r.chpx.begin(), r.chpx.end(),
+                          page.begin() + static_cast<std::ptrdiff_t>(newLow + 1));
                 placed[r.chpx] = offset;
                 low = newLow;
             }
@@ -703,7 +744,8 @@ std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& 
     return pages;
 }
 
-bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out, std::string& error) const {
+bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out,
+                       std::string& error) const {
     out.clear();
     // Each named bookmark once, with its last value, in the order of the text.
     std::map<std::size_t, std::string_view> values;
@@ -724,7 +766,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         const Target& t = targets_[i];
         FillOp op{i, t.s, t.e, t.story, ValueToWordText(value), {}, 0, 0};
         if (t.formatCp) {
-            if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp)) op.chpx = CleanChpx(d_.Chpx(*fc));
+            if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp))
+                op.chpx = CleanChpx(d_.Chpx(*fc));
         }
         const Piece* piece = d_.PieceAt(t.s);
         if (!piece) piece = &d_.pieces.back();
@@ -779,7 +822,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
         AppendPlc(bte, table);
         Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx, fc);
-        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx + 4, static_cast<std::uint32_t>(table.size() - fc));
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx + 4,
+              static_cast<std::uint32_t>(table.size() - fc));
     }
 
     // The piece table: the old text around the values, the values as pieces of their own.
@@ -859,7 +903,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
             return false;
         }
     }
-    if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) || !MoveRanges(d_, kPlcfAtnBkf, kPlcfAtnBkl, all, table, wd)) {
+    if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) ||
+        !MoveRanges(d_, kPlcfAtnBkf, kPlcfAtnBkl, all, table, wd)) {
         error = "the bookmark tables cannot be moved";
         return false;
     }
@@ -906,7 +951,8 @@ bool ReadDocContents(std::span<const std::uint8_t> bytes, DocContents& out, std:
     out.storyLengths.assign(d.ccp.begin(), d.ccp.end());
     std::vector<std::string> names;
     RangeTable table;
-    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) || names.size() != table.count()) {
+    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) ||
+        names.size() != table.count()) {
         error = "the bookmark tables are damaged";
         return false;
     }
@@ -929,13 +975,16 @@ std::string CheckDocStructure(std::span<const std::uint8_t> bytes) {
     for (const PositionTable& t : MovedTables()) {
         if (d.Lcb(t.index) == 0) continue;
         Plc plc;
-        if (!ReadPlc(d.TableBytes(t.index), t.cb, plc)) return "table " + std::to_string(t.index) + " does not read";
+        if (!ReadPlc(d.TableBytes(t.index), t.cb, plc))
+            return "table " + std::to_string(t.index) + " does not read";
         // Word ends some tables at the end of all text rather than of their story.
         const std::uint32_t length = d.TextEnd() - d.StoryStart(t.story);
         for (std::size_t i = 0; i < plc.cp.size(); ++i) {
-            if (i > 0 && plc.cp[i] < plc.cp[i - 1]) return "table " + std::to_string(t.index) + " is out of order";
+            if (i > 0 && plc.cp[i] < plc.cp[i - 1])
+                return "table " + std::to_string(t.index) + " is out of order";
             // The last position only closes the last range; Word may put it past the end.
-            if (plc.cp[i] > length && i + 1 < plc.cp.size()) return "table " + std::to_string(t.index) + " runs past the text";
+            if (plc.cp[i] > length && i + 1 < plc.cp.size())
+                return "table " + std::to_string(t.index) + " runs past the text";
         }
     }
     // Field marks sit on field characters and nest.
@@ -949,7 +998,8 @@ std::string CheckDocStructure(std::span<const std::uint8_t> bytes) {
     // Bookmarks.
     std::vector<std::string> names;
     RangeTable table;
-    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) || names.size() != table.count())
+    if (!ReadNames(d.TableBytes(kSttbfBkmk), names) || !table.Read(d, kPlcfBkf, kPlcfBkl) ||
+        names.size() != table.count())
         return "the bookmark tables do not read";
     for (std::size_t i = 0; i < table.count(); ++i) {
         if (i > 0 && table.Start(i) < table.Start(i - 1)) return "the bookmark starts are out of order";
@@ -957,20 +1007,24 @@ std::string CheckDocStructure(std::span<const std::uint8_t> bytes) {
         if (table.End(i) > d.TextEnd()) return "bookmark " + names[i] + " runs past the text";
     }
     for (std::size_t k = 1; k < table.ends.cp.size(); ++k)
-        if (table.ends.cp[k] < table.ends.cp[k - 1] && k + 1 < table.ends.cp.size()) return "the bookmark ends are out of order";
+        if (table.ends.cp[k] < table.ends.cp[k - 1] && k + 1 < table.ends.cp.size())
+            return "the bookmark ends are out of order";
     // Formatting pages lie in the stream, in order.
     Plc bte;
     if (d.Lcb(kPlcfBteChpx) != 0) {
         if (!ReadPlc(d.TableBytes(kPlcfBteChpx), 4, bte)) return "the formatting table does not read";
         for (std::size_t i = 0; i < bte.count(); ++i) {
             if (bte.cp[i + 1] <= bte.cp[i]) return "the formatting table is out of order";
-            if ((static_cast<std::uint64_t>(U32(bte.data.data() + 4 * i) & 0x3FFFFF) + 1) * kPage > d.word().size())
+            if ((static_cast<std::uint64_t>(U32(bte.data.data() + 4 * i) & 0x3FFFFF) + 1) * kPage >
+                d.word().size())
                 return "a formatting page lies outside the stream";
         }
     }
     return {};
 }
 
-bool VerifyDocContainer(std::span<const std::uint8_t> bytes) { return CheckDocStructure(bytes).empty(); }
+bool VerifyDocContainer(std::span<const std::uint8_t> bytes) {
+    return CheckDocStructure(bytes).empty();
+}
 
 }  // namespace qm::engine

@@ -29,8 +29,9 @@ struct DocBookmark {
 };
 struct DocContents {
     std::u16string text;  // every story, as the piece table gives it
-    std::vector<std::uint32_t> storyLengths;  // main, footnote, header, macro, comment, endnote, text box, header text box
-    std::vector<DocBookmark> bookmarks;       // in the order of their starts, hidden ones included
+    std::vector<std::uint32_t>
+        storyLengths;  // main, footnote, header, macro, comment, endnote, text box, header text box
+    std::vector<DocBookmark> bookmarks;  // in the order of their starts, hidden ones included
 };
 // False, with `error`, for a file the engine cannot read.
 bool ReadDocContents(std::span<const std::uint8_t> bytes, DocContents& out, std::string& error);

@@ -56,7 +56,8 @@ OpenResult OpenTemplateFile(std::string_view path) {
     try {
         std::ifstream in(std::string(path), std::ios::binary);
         if (!in) return {nullptr, "the file cannot be read"};
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
         if (in.bad()) return {nullptr, "the file cannot be read"};
         return OpenTemplate(bytes);
     } catch (...) {

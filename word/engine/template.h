@@ -41,7 +41,7 @@ struct Fill {
 };
 
 class Template {
-public:
+  public:
     virtual ~Template() = default;
     virtual Format format() const = 0;
     // Every bookmark, hidden ones included, in document order (the main text first, then the

@@ -39,7 +39,8 @@ std::string NormalizeValue(std::string_view value) {
             continue;
         }
         // U+FFFE and U+FFFF are no characters; XML cannot hold them either.
-        if (n == 3 && value.substr(i, 2) == "\xEF\xBF" && (value[i + 2] == '\xBE' || value[i + 2] == '\xBF')) {
+        if (n == 3 && value.substr(i, 2) == "\xEF\xBF" &&
+            (value[i + 2] == '\xBE' || value[i + 2] == '\xBF')) {
             out += kReplacement;
             i += 3;
             continue;
