@@ -32,8 +32,8 @@ struct OutputType {
 };
 
 constexpr OutputType kOutputTypes[] = {
-    {"doc", "Word 97-2003 文档(*.doc)", ".doc", false},
-    {"docx", "Word 文档(*.docx)", ".docx", false},
+    {"doc", "Word文档(*.doc)", ".doc", false},
+    {"docx", "Word文档(*.docx)", ".docx", false},
     {"pdf", "PDF 文件(*.pdf)", ".pdf", false},
     {"odt", "OpenDocument 文本(*.odt)", ".odt", false},
     {"pdf-all", "一个PDF文件（全部）(*.pdf)", ".pdf", true},

@@ -10,7 +10,7 @@ bool OpenWorkbookStream(std::span<const std::uint8_t> file, WorkbookStream& out)
     out = WorkbookStream{};
     cfb::File container;
     if (!container.Open(file)) return false;
-    // "Workbook" (BIFF8) wins over "Book" (Excel 5/95); both in any letter case.
+    // "Workbook" (BIFF8) wins over "Book" (BIFF5); both in any letter case.
     std::uint32_t index = container.Find(0, u"workbook");
     if (index == cfb::kNoEntry) {
         index = container.Find(0, u"book");

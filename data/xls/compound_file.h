@@ -11,7 +11,7 @@ namespace qm::xls {
 struct WorkbookStream {
     std::span<const std::uint8_t> bytes;  // points into the file or into `owned`
     std::vector<std::uint8_t> owned;      // used when the stream's sectors are scattered
-    bool book = false;                    // the stream is named "Book" (Excel 5/95)
+    bool book = false;                    // the stream is named "Book" (BIFF5)
 };
 
 // Finds the "Workbook" (or "Book") stream below the root storage, in any letter case, and

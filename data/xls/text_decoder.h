@@ -1,6 +1,6 @@
 #pragma once
 // Conversions of the workbook's texts to UTF-8: UTF-16 and Latin-1 halves of BIFF8 strings,
-// and byte strings in the workbook's code page (Excel 5/95).
+// and byte strings in the workbook's code page (BIFF5).
 
 #include <cstdint>
 #include <string>

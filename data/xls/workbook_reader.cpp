@@ -315,7 +315,7 @@ class WorkbookParser {
 
     bool finishGlobals(const std::vector<Bytes>& sst, const std::map<unsigned, std::string>& formats,
                        const std::vector<std::uint16_t>& xfFormats) {
-        // Excel 5/95 format texts are in the code page; a trail byte of a double-byte character
+        // BIFF5 format texts are in the code page; a trail byte of a double-byte character
         // must not pass for a date letter.
         std::map<unsigned, std::string> decoded;
         if (!biff8_) {
@@ -406,7 +406,7 @@ class WorkbookParser {
         return true;
     }
 
-    // A cell text with a 16-bit count (BIFF8 unicode string or Excel 5/95 byte string), appended
+    // A cell text with a 16-bit count (BIFF8 unicode string or BIFF5 byte string), appended
     // to the sheet's own pool; the caller closes the pool entry.
     bool readCellText(Sheet::Impl& impl, std::vector<Bytes> segments) {
         std::string& buffer = impl.own.buffer();

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace qm::test {
 namespace {
 
-const std::vector<std::string> kTypes = {"Word 97-2003 文档(*.doc)", "Word 文档(*.docx)", "PDF 文件(*.pdf)",
+const std::vector<std::string> kTypes = {"Word文档(*.doc)", "Word文档(*.docx)", "PDF 文件(*.pdf)",
                                          "OpenDocument 文本(*.odt)", "一个PDF文件（全部）(*.pdf)"};
 constexpr int kPdf = 2;
 constexpr int kOnePdf = 4;

@@ -83,7 +83,7 @@ TEST_F(RequestTest, SaveRunProposesFolderAndNameAndSavesTheRows) {
     EXPECT_EQ(saves[0]->title, "请输入参考文件名");
     EXPECT_EQ(saves[0]->folder, proposed);
     EXPECT_EQ(saves[0]->proposedName, "名单.doc");
-    EXPECT_EQ(saves[0]->filter, "Word 97-2003 文档(*.doc)");  // the file types of the run, .doc first
+    EXPECT_EQ(saves[0]->filter, "Word文档(*.doc)");  // the file types of the run, .doc first
     ASSERT_NE(Confirmation(), nullptr);
     EXPECT_EQ(Confirmation()->buttons, gui::Buttons::YesNo);
     EXPECT_EQ(Confirmation()->icon, MessageIcon::None);

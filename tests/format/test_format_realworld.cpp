@@ -42,7 +42,7 @@ bool SameAsOffice(const std::string& ours, std::string office) {
 
 // Cells where LibreOffice reads the code otherwise than it is written.
 const std::set<std::string> kKnown = {
-    // "#,##0_);(#,##0)" in an Excel 5 file: LibreOffice drops the room "_)" leaves.
+    // "#,##0_);(#,##0)" in a BIFF5 file: LibreOffice drops the room "_)" leaves.
     "biff5_numfmt_1_russian.xls|Sheet1|7|0",
     "biff5_numfmt_1_russian.xls|Sheet1|8|0",
 };

@@ -1,5 +1,5 @@
 #pragma once
-// Reading a Word 97-2003 binary document: the FIB, the piece table, tables of character
+// Reading a binary .doc document: the FIB, the piece table, tables of character
 // positions (PLCs), and the formatting pages. Private to the document engine.
 //
 // Positions: a CP counts characters over all stories (main text, footnotes, headers, comments,

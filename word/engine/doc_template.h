@@ -1,5 +1,5 @@
 #pragma once
-// .doc templates (Word 97-2003 binary): a compound file holding the WordDocument stream and a
+// .doc templates (the binary format): a compound file holding the WordDocument stream and a
 // table stream. A filled bookmark's text is replaced through the piece table: the value is
 // appended to WordDocument, the pieces are split around it, and every table keyed by
 // character positions is moved to match. Other streams are copied byte for byte.
@@ -13,8 +13,8 @@
 
 namespace qm::engine {
 
-// Reads a .doc held in memory. Refused: encrypted, not a Word 97 or later file, tables this
-// reader does not know that hold character positions.
+// Reads a .doc held in memory. Refused: encrypted, a format older than the FIB this reader knows,
+// tables this reader does not know that hold character positions.
 OpenResult OpenDocTemplate(std::span<const std::uint8_t> bytes);
 
 // True when `bytes` are a whole compound file whose WordDocument stream and table stream read
