@@ -13,7 +13,7 @@
 #include "data/connection.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
-#include "tests/merge/batch_runner.h"
+#include "tests/batch/batch_runner.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
 #include "word/libreoffice.h"

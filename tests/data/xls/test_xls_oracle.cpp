@@ -62,7 +62,7 @@ struct OracleFile {
 };
 
 std::map<std::string, OracleFile> ReadOracle(const std::vector<std::string>& paths) {
-    std::string command = "/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/xls/xlrd_dump.py");
+    std::string command = "/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/data/xls/xlrd_dump.py");
     for (const auto& p : paths) command += " " + Quote(p);
     std::istringstream in(RunCommand(command));
     std::map<std::string, OracleFile> files;

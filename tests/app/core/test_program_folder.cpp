@@ -11,7 +11,7 @@
 
 #include "app/core/program_folder.h"
 #include "app/core/settings.h"
-#include "temp_folder.h"
+#include "tests/data/temp_folder.h"
 
 namespace qm {
 namespace {

@@ -31,7 +31,7 @@ inline std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// The folder of workbooks written by tests/fixtures/make_workbooks.py at build time; "" when
+// The folder of workbooks written by tests/data/xls/make_workbooks.py at build time; "" when
 // the build did not make them.
 inline std::string FixtureFolder() {
     const std::string folder = QM_XLS_FIXTURES;

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "tests/merge/batch_runner.h"
+#include "tests/batch/batch_runner.h"
 
 namespace qm {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "app/core/settings.h"
-#include "temp_folder.h"
+#include "tests/data/temp_folder.h"
 
 namespace qm {
 namespace {

@@ -45,7 +45,7 @@ struct Case {
 
 inline std::vector<Case> ReadCases() {
     std::vector<Case> cases;
-    std::ifstream in(std::string(QM_SOURCE_DIR) + "/tests/format/cases.tsv");
+    std::ifstream in(std::string(QM_SOURCE_DIR) + "/tests/data/format/cases.tsv");
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line.rfind("--", 0) == 0) continue;

@@ -60,7 +60,7 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
     std::sort(files.begin(), files.end());
     const std::string dump = std::string(QM_BINARY_DIR) + "/tests/realworld-office.dump";
     std::string command =
-        "/usr/bin/python3 '" + std::string(QM_SOURCE_DIR) + "/tests/format/office_dump.py' '" + dump + "'";
+        "/usr/bin/python3 '" + std::string(QM_SOURCE_DIR) + "/tests/data/format/office_dump.py' '" + dump + "'";
     for (const auto& f : files) command += " '" + f + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << "the office could not read the workbooks";
 

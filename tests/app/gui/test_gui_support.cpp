@@ -136,7 +136,7 @@ std::string MakeTempFolder(const std::string& stem) {
 const std::string& FixtureFolder() {
     static const std::string folder = [] {
         const std::string target = MakeTempFolder("fixtures");
-        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/fixtures/make_workbooks.py' '" +
+        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/data/xls/make_workbooks.py' '" +
                                     target + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << "fixture workbooks not written";
         return target;
@@ -147,7 +147,7 @@ const std::string& FixtureFolder() {
 const std::string& WindowFixtureFolder() {
     static const std::string folder = [] {
         const std::string target = MakeTempFolder("window_fixtures");
-        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/app/make_window_workbooks.py' '" +
+        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/app/gui/make_window_workbooks.py' '" +
                                     target + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << "window test workbooks not written";
         return target;
