@@ -1,13 +1,14 @@
 // quillmerge-batch on inputs it must refuse before the office starts, and its listings.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "tests/batch/batch_runner.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace qm {
 namespace {
@@ -17,26 +18,13 @@ const std::string kFixtures = QM_MERGE_FIXTURES;
 
 class BatchTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "qm-batch-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string dir_;
+    std::vector<std::string> Entries() const { return test::EntryNames(dir_); }
+    const test::TempFolder folder_{"batch"};
+    const std::string dir_ = folder_.path();
 };
 
 TEST_F(BatchTest, HelpPrintsTheUsage) {
-    const test::BatchResult r = test::RunBatch({"--help"}, dir_);
+    const test::CommandResult r = test::RunBatch({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--workbook FILE --sheet NAME --template FILE"), std::string::npos);
     EXPECT_EQ(r.err, "");
@@ -60,7 +48,7 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
          "quillmerge-batch: unknown --values formatted (raw or shown)\n"},
     };
     for (const auto& c : cases) {
-        const test::BatchResult r = test::RunBatch(c.args, dir_);
+        const test::CommandResult r = test::RunBatch(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, c.line);
         EXPECT_EQ(r.out, "");
@@ -69,8 +57,8 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
 }
 
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
-    const test::BatchResult r =
-        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"}, dir_);
+    const test::CommandResult r =
+        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sheet1$\n'My Sheet$'\n");
     EXPECT_EQ(r.err, "");
@@ -127,7 +115,7 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
         std::string shown;
         for (const std::string& a : c.args) shown += a + " ";
         SCOPED_TRACE(shown);
-        const test::BatchResult r = test::RunBatch(c.args, dir_);
+        const test::CommandResult r = test::RunBatch(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         ASSERT_FALSE(r.err.empty());
@@ -142,10 +130,9 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
 // folder that was never made.
 TEST_F(BatchTest, RangePastTheLastRowMakesNothingAndSaysWhy) {
     const std::string out = dir_ + "/out";
-    const test::BatchResult r =
+    const test::CommandResult r =
         test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template",
-                        kFixtures + "/single.fodt", "--from", "11", "--save", out, "--name", "D"},
-                       dir_);
+                        kFixtures + "/single.fodt", "--from", "11", "--save", out, "--name", "D"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "0 documents made: sheet Sheet1 has 10 rows, the range starts at row 11\n");
     EXPECT_EQ(r.err, "");
@@ -157,14 +144,13 @@ TEST_F(BatchTest, RangePastTheLastRowMakesNothingAndSaysWhy) {
 // sheet was taken by its row count, without starting the office.
 TEST_F(BatchTest, SheetNamesArePrintedEscapedAndAnExactNameWins) {
     const std::string book = kFixtures + "/sheets.xls";
-    const test::BatchResult list = test::RunBatch({"--workbook", book, "--list-sheets"}, dir_);
+    const test::CommandResult list = test::RunBatch({"--workbook", book, "--list-sheets"});
     EXPECT_EQ(list.status, 0);
     EXPECT_EQ(list.out, "A$\n'A$$'\n'Line\\nBreak$'\n");
     auto rows = [&](const std::string& sheet) {
-        const test::BatchResult r =
+        const test::CommandResult r =
             test::RunBatch({"--workbook", book, "--sheet", sheet, "--template", kFixtures + "/single.fodt", "--from",
-                            "99", "--save", dir_ + "/out", "--name", "D"},
-                           dir_);
+                            "99", "--save", dir_ + "/out", "--name", "D"});
         EXPECT_EQ(r.status, 0) << sheet << ": " << r.err;
         return r.out;
     };
@@ -202,13 +188,12 @@ TEST_F(BatchTest, RowsAndNamesAreCheckedBeforeAnythingIsWritten) {
             args.push_back("D");
         }
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const test::BatchResult r = test::RunBatch(args, dir_);
+        const test::CommandResult r = test::RunBatch(args);
         EXPECT_EQ(r.status, 2) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
-    const test::BatchResult folder = test::RunBatch({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl,
-                                                     "--save", dir_ + "/bad\xfe", "--name", "D"},
-                                                    dir_);
+    const test::CommandResult folder = test::RunBatch({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl,
+                                                     "--save", dir_ + "/bad\xfe", "--name", "D"});
     EXPECT_EQ(folder.status, 2);
     EXPECT_NE(folder.err.find("--save is not valid UTF-8"), std::string::npos) << folder.err;
     EXPECT_EQ(Entries(), std::vector<std::string>{});

@@ -3,11 +3,11 @@
 // which the program reads itself).
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
 #include "tests/batch/batch_runner.h"
+#include "tests/support/temp_folder.h"
 
 namespace qm {
 namespace {
@@ -18,22 +18,14 @@ const std::string kSamples = QM_PROGRAM_DIR;
 
 class BatchOutputsTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "qm-batch-outputs-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    test::BatchResult Batch(std::vector<std::string> args) { return test::RunBatch(args, dir_); }
+    test::CommandResult Batch(std::vector<std::string> args) { return test::RunBatch(args); }
     std::vector<std::string> Check(const char* templateFile, const char* sheet = "员工") {
         return {"--workbook", kSamples + "/数据/员工信息.xls",    "--sheet", sheet,
                 "--template", kSamples + "/模板/" + templateFile, "--check"};
     }
 
-    std::string dir_;
+    const test::TempFolder folder_{"batch-outputs"};
+    const std::string dir_ = folder_.path();
 };
 
 TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
@@ -59,7 +51,7 @@ TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
     for (const Case& c : cases) {
         std::vector<std::string> args = run;
         args.insert(args.end(), c.extra.begin(), c.extra.end());
-        const test::BatchResult r = Batch(args);
+        const test::CommandResult r = Batch(args);
         EXPECT_EQ(r.status, 2) << c.error;
         EXPECT_EQ(r.err, "quillmerge-batch: " + c.error + "\n");
         EXPECT_EQ(r.out, "");
@@ -70,7 +62,7 @@ TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
 // The samples are read by the program itself, so --check needs no office here; the modes of
 // each sample against the sheet are covered by the report's own tests.
 TEST_F(BatchOutputsTest, CheckPrintsTheReportAndFailsOnEmptyBookmarks) {
-    test::BatchResult r = Batch(Check("劳动合同.doc"));
+    test::CommandResult r = Batch(Check("劳动合同.doc"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "mode: single-row\n"

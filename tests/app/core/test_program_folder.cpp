@@ -11,38 +11,27 @@
 
 #include "app/core/program_folder.h"
 #include "app/core/settings.h"
-#include "tests/data/temp_folder.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_database.h"
 
 namespace qm {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_data::Scalar;
-using testing_data::Sql;
+using test::ReadText;
+using test::Scalar;
+using test::Sql;
+using test::WriteText;
 
 fs::path P(const std::string& path) {
     return fs::path(std::u8string(path.begin(), path.end()));
 }
 
-void Write(const std::string& path, const std::string& text) {
-    fs::create_directories(P(path).parent_path());
-    std::ofstream(P(path), std::ios::binary) << text;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(P(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Names in `folder`, hidden ones included.
 std::set<std::string> Entries(const std::string& folder) {
-    std::set<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(P(folder), ec)) {
-        const std::u8string name = entry.path().filename().u8string();
-        names.emplace(name.begin(), name.end());
-    }
-    return names;
+    const std::vector<std::string> names = test::EntryNames(folder);
+    return {names.begin(), names.end()};
 }
 
 std::string LinkTarget(const std::string& path) {
@@ -67,15 +56,15 @@ class ProgramFolder : public ::testing::Test {
         fs::create_directories(P(shared));
         Sql(shared + "/Quillmerge.mdb",
             "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT)");
-        Write(shared + "/数据/员工信息.xls", "workbook");
-        Write(shared + "/模板/劳动合同.doc", "doc");
-        Write(shared + "/模板/劳动合同.docx", "docx");
-        Write(shared + "/vbs/closeword.sh", "#!/bin/sh\n");
-        Write(shared + "/帮助及教程/帮助.mht", "help");
+        WriteText(shared + "/数据/员工信息.xls", "workbook");
+        WriteText(shared + "/模板/劳动合同.doc", "doc");
+        WriteText(shared + "/模板/劳动合同.docx", "docx");
+        WriteText(shared + "/vbs/closeword.sh", "#!/bin/sh\n");
+        WriteText(shared + "/帮助及教程/帮助.mht", "help");
     }
     ProgramEnvironment Installed() const { return {bin, root / "data", root / "home"}; }
 
-    testing_data::TempFolder root;
+    test::TempFolder root;
     std::string bin = root / "usr/bin";
     std::string shared = root / "usr/share/quillmerge";
     std::string own = root / "data/quillmerge";
@@ -134,10 +123,10 @@ TEST_F(ProgramFolder, FirstStartMakesTheUserFolderFromTheShippedFiles) {
     EXPECT_EQ(Mode(own) & 0777, 0700u);
     EXPECT_EQ(Entries(own),
               (std::set<std::string>{"Quillmerge.mdb", "数据", "模板", "用户文档", "vbs", "帮助及教程"}));
-    EXPECT_EQ(Read(own + "/Quillmerge.mdb"), Read(shared + "/Quillmerge.mdb"));
+    EXPECT_EQ(ReadText(own + "/Quillmerge.mdb"), ReadText(shared + "/Quillmerge.mdb"));
     EXPECT_EQ(Entries(own + "/数据"), std::set<std::string>{"员工信息.xls"});
     EXPECT_EQ(Entries(own + "/模板"), (std::set<std::string>{"劳动合同.doc", "劳动合同.docx"}));
-    EXPECT_EQ(Read(own + "/模板/劳动合同.docx"), "docx");
+    EXPECT_EQ(ReadText(own + "/模板/劳动合同.docx"), "docx");
     EXPECT_TRUE(Mode(own + "/模板/劳动合同.doc") & S_IWUSR);  // the user's copy can be changed
     EXPECT_TRUE(Entries(own + "/用户文档").empty());
     EXPECT_EQ(LinkTarget(own + "/vbs"), shared + "/vbs");
@@ -155,20 +144,20 @@ TEST_F(ProgramFolder, LaterStartsKeepWhatTheUserChanged) {
     Install();
     ASSERT_EQ(OpenProgramFolder(Installed()).problem, "");
     fs::remove(P(own + "/模板/劳动合同.doc"));
-    Write(own + "/数据/mine.xls", "mine");
+    WriteText(own + "/数据/mine.xls", "mine");
     Sql(own + "/Quillmerge.mdb", "INSERT INTO Init VALUES ('/books/', '\\模板\\', '\\用户文档\\')");
     fs::remove(P(own + "/帮助及教程"));
     fs::create_directory_symlink(P(root / "old-prefix/share/quillmerge/帮助及教程"), P(own + "/帮助及教程"));
     fs::remove(P(own + "/vbs"));
-    Write(own + "/vbs/closeword.sh", "#!/bin/sh\n# the user's own\n");
+    WriteText(own + "/vbs/closeword.sh", "#!/bin/sh\n# the user's own\n");
 
     EXPECT_EQ(OpenProgramFolder(Installed()).problem, "");
     EXPECT_EQ(Entries(own + "/模板"),
               std::set<std::string>{"劳动合同.docx"});  // a deleted sample stays deleted
-    EXPECT_EQ(Read(own + "/数据/mine.xls"), "mine");
+    EXPECT_EQ(ReadText(own + "/数据/mine.xls"), "mine");
     EXPECT_EQ(Scalar(own + "/Quillmerge.mdb", "select ExcelPath from Init"), "/books/");
     EXPECT_EQ(LinkTarget(own + "/帮助及教程"), shared + "/帮助及教程");  // pointed at this install again
-    EXPECT_EQ(Read(own + "/vbs/closeword.sh"), "#!/bin/sh\n# the user's own\n");
+    EXPECT_EQ(ReadText(own + "/vbs/closeword.sh"), "#!/bin/sh\n# the user's own\n");
     EXPECT_EQ(Entries(own).size(), 6u);  // no hidden leftovers
 
     // A folder deleted as a whole comes back with its samples.
@@ -179,14 +168,14 @@ TEST_F(ProgramFolder, LaterStartsKeepWhatTheUserChanged) {
 
 TEST_F(ProgramFolder, AUserFolderThatCannotBeMadeFallsBackToTheShippedFiles) {
     Install();
-    Write(own, "a file where the folder should be");
+    WriteText(own, "a file where the folder should be");
     const std::set<std::string> shippedBefore = Entries(shared);
 
     const ProgramFolders folders = OpenProgramFolder(Installed());
     EXPECT_EQ(folders.folder, shared);
     EXPECT_FALSE(folders.perUser);
     EXPECT_NE(folders.problem.find(own), std::string::npos);
-    EXPECT_EQ(Read(own), "a file where the folder should be");
+    EXPECT_EQ(ReadText(own), "a file where the folder should be");
     EXPECT_EQ(Entries(shared), shippedBefore);
 
     // Without a home the same: the shipped folder, never written.
@@ -199,7 +188,7 @@ TEST_F(ProgramFolder, AReadOnlyCopyWithTheStoreServesAsTheShippedFiles) {
     const std::string program = root / "opt/quillmerge";
     fs::create_directories(P(program + "/模板"));
     Sql(program + "/Quillmerge.mdb", "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT)");
-    Write(program + "/模板/工资条.doc", "doc");
+    WriteText(program + "/模板/工资条.doc", "doc");
     fs::permissions(P(program), fs::perms::owner_read | fs::perms::owner_exec);
 
     const ProgramFolders folders = OpenProgramFolder({program, root / "data", root / "home"});

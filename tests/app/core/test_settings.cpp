@@ -5,13 +5,14 @@
 #include <filesystem>
 
 #include "app/core/settings.h"
-#include "tests/data/temp_folder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_database.h"
 
 namespace qm {
 namespace {
 
-using testing_data::Scalar;
-using testing_data::Sql;
+using test::Scalar;
+using test::Sql;
 
 class Settings : public ::testing::Test {
   protected:
@@ -31,7 +32,7 @@ class Settings : public ::testing::Test {
         return Scalar(db, std::string("select Value from Options where Name='") + name + "'");
     }
 
-    testing_data::TempFolder program;
+    test::TempFolder program;
     std::string db = program / "Quillmerge.mdb";
 };
 

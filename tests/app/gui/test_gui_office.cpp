@@ -15,6 +15,10 @@
 #include "common/fs.h"
 #include "common/text.h"
 #include "test_gui_support.h"
+#include "tests/support/command.h"
+#include "tests/support/document_text.h"
+#include "tests/support/processes.h"
+#include "tests/support/temp_folder.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
 
@@ -23,33 +27,8 @@ namespace fs = std::filesystem;
 namespace qm::test {
 namespace {
 
-std::string CommandOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-// Processes whose command line holds `mark`, zombies aside.
-std::vector<pid_t> ProcessesWith(const std::string& mark) {
-    std::vector<pid_t> pids;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!cmdline.empty() && cmdline.find(mark) != std::string::npos) pids.push_back(std::stoi(name));
-    }
-    return pids;
-}
-
 // The offices this test process started through the program (their profiles carry its id).
-std::vector<pid_t> ProgramOffices() { return ProcessesWith("quillmerge-office-" + std::to_string(getpid()) + "-"); }
+std::vector<pid_t> ProgramOffices() { return ProcessesMentioning("quillmerge-office-" + std::to_string(getpid()) + "-"); }
 
 class OfficeWindowTest : public WindowTest {
 protected:
@@ -118,8 +97,8 @@ TEST_F(OfficeWindowTest, SaveRunOverTheSamplesWritesTheRows) {
     window->setProgressObserver([&](int position) {
         if (Find<QProgressBar>("进度条1")->isVisible()) progressSeen = position;
     });
-    dialogs.files.push_back(out + "结果.doc");
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(out + "结果.doc");
+    dialogs.answerYes();
     Click("插入并保存按钮");
     EXPECT_EQ(progressSeen, 3);
     EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
@@ -133,7 +112,7 @@ TEST_F(OfficeWindowTest, SaveRunOverTheSamplesWritesTheRows) {
         // Read through the piece table, without wrapping, and with the paragraph breaks out, a
         // value reads as one piece.
         const std::string text =
-            ReplaceAll(CommandOutput("antiword -w 0 -m UTF-8.txt '" + file + "' 2>/dev/null"), "\n", "");
+            ReplaceAll(RunCommand("antiword -w 0 -m UTF-8.txt " + ShellQuote(file)).out, "\n", "");
         for (int column : columns) {
             const std::string value = gui::FromQ(window->pageModel().cell(row - 1, column));
             if (!value.empty()) {
@@ -146,30 +125,24 @@ TEST_F(OfficeWindowTest, SaveRunOverTheSamplesWritesTheRows) {
 }
 
 TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
-    const std::string destination = CommandOutput("lpstat -d 2>/dev/null");
+    const std::string destination = RunCommand("lpstat -d").out;
     if (destination.find("QuillmergePDF") == std::string::npos)
         GTEST_SKIP() << "no virtual PDF printer as the default (scripts/print-server.sh start)";
     const std::string spool = "/var/spool/cups-pdf/quillmerge";
-    auto pdfCount = [&] {
-        int count = 0;
-        std::error_code ignored;
-        for (const auto& entry : fs::directory_iterator(spool, ignored))
-            if (entry.path().extension() == ".pdf") ++count;
-        return count;
-    };
+    auto pdfCount = [&] { return static_cast<int>(FilesIn(spool, ".pdf").size()); };
     ASSERT_TRUE(ChooseSamples());
     const int before = pdfCount();
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     // The printer the system prints to is named before the first job.
     window->setPrinterSource({});
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerYes();
     Click("插入并打印按钮");
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_EQ(dialogs.messages().front()->text, "将打印 2 份文档，打印机：“QuillmergePDF”。\r\n是否开始打印？");
     EXPECT_TRUE(window->isVisible());
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_NE(dialogs.messages().back()->text.find("打印作业已经发送到打印机"), std::string::npos);
-    EXPECT_TRUE(WaitFor([&] { return pdfCount() >= before + 2; }, 120000)) << "jobs at " << spool;
+    EXPECT_TRUE(WaitForEvents([&] { return pdfCount() >= before + 2; }, 120000)) << "jobs at " << spool;
 }
 
 // What a new user does first: PDFs named after each person, then one PDF of all of them.
@@ -179,10 +152,9 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     EXPECT_EQ(Text("书签匹配标签"), QStringLiteral("匹配 7/7 书签"));
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     const std::string out = programFolder + "/用户文档/劳动合同/";
-    dialogs.files.push_back(out + "合同.doc");
-    dialogs.types.push_back(2);    // PDF
-    dialogs.choices.push_back(2);  // the names: 编号 is item 1, 姓名 item 2
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(out + "合同.doc", 2);    // PDF
+    dialogs.answerChoice(2);  // the names: 编号 is item 1, 姓名 item 2
+    dialogs.answerYes();
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
     const char* const people[] = {"林晓峰", "陈雅婷", "王建国"};
@@ -190,33 +162,28 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     for (const char* person : people) {
         const std::string file = out + "合同_" + person + ".pdf";
         ASSERT_TRUE(FileExists(file)) << file;
-        EXPECT_TRUE(CommandOutput("file -b '" + file + "'").starts_with("PDF document"));
-        EXPECT_NE(CommandOutput("pdftotext '" + file + "' -").find(std::string("乙方（劳动者）：") + person),
-                  std::string::npos);
-        pagesEach = TextToInt(CommandOutput("pdfinfo '" + file + "' | sed -n 's/^Pages: *//p'"));
+        EXPECT_TRUE(RunCommand("file -b " + ShellQuote(file)).out.starts_with("PDF document"));
+        EXPECT_NE(PdfText(file).find(std::string("乙方（劳动者）：") + person), std::string::npos);
+        pagesEach = PdfPages(file);
     }
     EXPECT_GT(pagesEach, 0);
 
     dialogs.calls.clear();
-    dialogs.files.push_back(out + "全部.pdf");
-    dialogs.types.push_back(4);  // one PDF of every document
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(out + "全部.pdf", 4);  // one PDF of every document
+    dialogs.answerYes();
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
     const std::string all = out + "全部.pdf";
-    EXPECT_EQ(TextToInt(CommandOutput("pdfinfo '" + all + "' | sed -n 's/^Pages: *//p'")), 3 * pagesEach);
-    const std::string text = CommandOutput("pdftotext '" + all + "' -");
+    EXPECT_EQ(PdfPages(all), 3 * pagesEach);
+    const std::string text = PdfText(all);
     const std::size_t first = text.find("林晓峰"), second = text.find("陈雅婷"), third = text.find("王建国");
     EXPECT_NE(third, std::string::npos);
     EXPECT_LT(first, second);
     EXPECT_LT(second, third);
     // Only the documents of the two runs are left in the folder.
-    int entries = 0;
-    for (const auto& entry : fs::directory_iterator(fs::u8path(out))) {
-        EXPECT_FALSE(entry.path().filename().string().starts_with(".~qm")) << entry.path();
-        ++entries;
-    }
-    EXPECT_EQ(entries, 4);
+    const std::vector<std::string> entries = EntryNames(out);
+    for (const std::string& name : entries) EXPECT_FALSE(name.starts_with(".~qm")) << name;
+    EXPECT_EQ(entries.size(), 4u);
 }
 
 TEST_F(OfficeWindowTest, ClosingTheWindowEndsTheOffice) {
@@ -229,7 +196,7 @@ TEST_F(OfficeWindowTest, ClosingTheWindowEndsTheOffice) {
     EXPECT_FALSE(window->isVisible());
     window.reset();
     gui::ProgramEndCleanup(objects);
-    EXPECT_TRUE(WaitFor([] { return ChildProcessCount("soffice.bin") == 0; }, 30000));
+    EXPECT_TRUE(WaitForEvents([] { return ChildProcessCount("soffice.bin") == 0; }, 30000));
 }
 
 // The office went away between two runs (the user closed it): the next run starts it again and
@@ -241,16 +208,16 @@ TEST_F(OfficeWindowTest, OfficeClosedBetweenRunsThenEveryDocumentIsWritten) {
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     const std::string out = programFolder + "/用户文档/" +
                             StripExtension(gui::FromQ(Combo("模板选择组合框")->currentText())) + "/";
-    dialogs.files.push_back(out + "一.doc");
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerFile(out + "一.doc");
+    dialogs.answerYes();
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
 
     for (pid_t pid : ProgramOffices()) ::kill(pid, SIGKILL);
-    ASSERT_TRUE(WaitFor([] { return ProgramOffices().empty(); }, 30000));
+    ASSERT_TRUE(WaitForEvents([] { return ProgramOffices().empty(); }, 30000));
     dialogs.calls.clear();
-    dialogs.files.push_back(out + "二.doc");
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerFile(out + "二.doc");
+    dialogs.answerYes();
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     Click("插入并保存按钮");
     EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
@@ -264,7 +231,8 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
     fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + "/vbs"), fs::u8path(programFolder + "/vbs"),
              fs::copy_options::recursive, error);
     ASSERT_FALSE(error);
-    const std::string ownProfile = MakeTempFolder("own_office");
+    const TempFolder ownProfileFolder("gui-own-office");
+    const std::string ownProfile = ownProfileFolder.path();
     const pid_t own = fork();
     ASSERT_GE(own, 0);
     if (own == 0) {
@@ -274,23 +242,23 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
                static_cast<char*>(nullptr));
         _exit(127);
     }
-    ASSERT_TRUE(WaitFor([&] { return !ProcessesWith(ownProfile).empty(); }, 60000));
+    ASSERT_TRUE(WaitForEvents([&] { return !ProcessesMentioning(ownProfile).empty(); }, 60000));
 
     ASSERT_TRUE(ChooseSamples());
     ASSERT_TRUE(ChooseOfficeTemplate());
     ASSERT_TRUE(host->IsWordRunning());
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerYes();
     QAction* forceClose = nullptr;
     for (QAction* action : window->findChildren<QAction*>())
         if (action->text() == QStringLiteral("强制关闭WORD程序（不保存）(&C)")) forceClose = action;
     ASSERT_NE(forceClose, nullptr);
     forceClose->trigger();
     EXPECT_FALSE(host->IsWordRunning());
-    EXPECT_TRUE(WaitFor([] { return ProgramOffices().empty(); }, 30000));
-    EXPECT_FALSE(ProcessesWith(ownProfile).empty()) << "the user's own office was ended";
+    EXPECT_TRUE(WaitForEvents([] { return ProgramOffices().empty(); }, 30000));
+    EXPECT_FALSE(ProcessesMentioning(ownProfile).empty()) << "the user's own office was ended";
 
     ::kill(-own, SIGKILL);
-    for (pid_t pid : ProcessesWith(ownProfile)) ::kill(pid, SIGKILL);
+    for (pid_t pid : ProcessesMentioning(ownProfile)) ::kill(pid, SIGKILL);
     int status = 0;
     waitpid(own, &status, 0);
 }

@@ -40,17 +40,10 @@ class OutputsTest : public WindowTest {
     }
     QLabel* Line() const { return Find<QLabel>("书签匹配标签"); }
     // Everything in the proposed folder, hidden entries too.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(fs::u8path(proposed)))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return EntryNames(proposed); }
     void Reset() {
         dialogs.calls.clear();
-        dialogs.answers.clear();
-        dialogs.files.clear();
+        dialogs.clearAnswers();
     }
 
     std::string proposed;
@@ -85,9 +78,8 @@ TEST_F(OutputsTest, MatchLineFollowsTheTemplateTheSheetAndTheModes) {
 
 TEST_F(OutputsTest, TheChosenTypeDecidesTheFormatAndIsRemembered) {
     LoadPeople();
-    dialogs.files.push_back(proposed + "参考.doc");  // the name typed keeps .doc; the type says PDF
-    dialogs.types.push_back(kPdf);
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(proposed + "参考.doc", kPdf);  // the name typed keeps .doc; the type says PDF
+    dialogs.answerYes();
     Click("插入并保存按钮");
 
     ASSERT_EQ(Calls(DialogCall::Save).size(), 1u);
@@ -113,9 +105,9 @@ TEST_F(OutputsTest, TheChosenTypeDecidesTheFormatAndIsRemembered) {
 TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
     LoadPeople();
     SetRange(QStringLiteral("1"), QStringLiteral("7"));
-    dialogs.files.push_back(proposed + "参考.doc");
-    dialogs.choices.push_back(6);  // 备注: rows 1 and 6 hold the same text, the others nothing
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(proposed + "参考.doc");
+    dialogs.answerChoice(6);  // 备注: rows 1 and 6 hold the same text, the others nothing
+    dialogs.answerYes();
     Click("插入并保存按钮");
 
     const std::vector<std::string> names = {
@@ -132,8 +124,8 @@ TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
     }
 
     Reset();
-    dialogs.files.push_back(proposed + "参考.doc");
-    dialogs.choices.push_back(-1);  // back to the file dialog, which is cancelled
+    dialogs.answerFile(proposed + "参考.doc");
+    dialogs.answerChoice(-1);  // back to the file dialog, which is cancelled
     Click("插入并保存按钮");
     ASSERT_EQ(Calls(DialogCall::Choice).size(), 1u);
     EXPECT_EQ(Calls(DialogCall::Choice)[0]->current, 6);  // the column chosen last time
@@ -146,9 +138,8 @@ TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
 TEST_F(OutputsTest, OnePdfOfEveryDocumentFromTheWindow) {
     LoadPeople();
     SetRange(QStringLiteral("2"), QStringLiteral("4"));
-    dialogs.files.push_back(proposed + "全部.pdf");
-    dialogs.types.push_back(kOnePdf);
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerFile(proposed + "全部.pdf", kOnePdf);
+    dialogs.answerYes();
     Click("插入并保存按钮");
 
     EXPECT_TRUE(Calls(DialogCall::Choice).empty());  // one file: no naming column
@@ -175,15 +166,16 @@ TEST_F(OutputsTest, EmptyBookmarksAreAskedAboutOnceBeforeARun) {
     EXPECT_EQ(dialogs.messages()[0]->text,
               "模板“缺列.doc”中有 1 个书签没有对应的列，运行后将保持模板中的原样：未知。\r\n是否继续？");
     EXPECT_EQ(dialogs.messages()[0]->caption, "书签检查");
-    EXPECT_EQ(dialogs.messages()[0]->buttons, gui::Buttons::YesNo);
+    EXPECT_TRUE(dialogs.messages()[0]->question);
     EXPECT_TRUE(office->printJobs().empty());
     EXPECT_TRUE(window->isVisible());
 
-    dialogs.answers = {gui::Answer::Yes, gui::Answer::Yes};  // the bookmarks, then the printer
+    dialogs.answerYes();  // the bookmarks, then the printer
+    dialogs.answerYes();
     Click("插入并打印按钮");
     EXPECT_EQ(office->printJobs().size(), 2u);
     Reset();
-    dialogs.answers.push_back(gui::Answer::Yes);  // the printer alone
+    dialogs.answerYes();  // the printer alone
     Click("插入并打印按钮");  // the same template, sheet and modes: not asked again
     EXPECT_EQ(office->printJobs().size(), 4u);
     EXPECT_EQ(Captioned("书签检查"), nullptr);
@@ -194,14 +186,14 @@ TEST_F(OutputsTest, EmptyBookmarksAreAskedAboutOnceBeforeARun) {
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].caption, "书签检查");
-    EXPECT_EQ(dialogs.calls[0].buttons, gui::Buttons::Ok);
+    EXPECT_FALSE(dialogs.calls[0].question);
     EXPECT_EQ(dialogs.calls[0].icon, MessageIcon::Warning);
     EXPECT_NE(dialogs.calls[0].text.find("都没有对应的列"), std::string::npos);
     EXPECT_FALSE(fs::exists(fs::u8path(programFolder + "/用户文档/缺列")));
 
     Click("重复模式选择框");  // back: the answer given for this mode still holds
     Reset();
-    dialogs.answers.push_back(gui::Answer::Yes);
+    dialogs.answerYes();
     Click("插入并打印按钮");
     EXPECT_EQ(Captioned("书签检查"), nullptr);
     EXPECT_EQ(office->printJobs().size(), 6u);

@@ -45,8 +45,8 @@ protected:
     }
     // Saves with the reference name `path` answered Yes.
     void SaveAs(const std::string& path) {
-        dialogs.files.push_back(path);
-        dialogs.answers.push_back(gui::Answer::Yes);
+        dialogs.answerFile(path);
+        dialogs.answerYes();
         Click("插入并保存按钮");
     }
 
@@ -85,7 +85,7 @@ TEST_F(RequestTest, SaveRunProposesFolderAndNameAndSavesTheRows) {
     EXPECT_EQ(saves[0]->proposedName, "名单.doc");
     EXPECT_EQ(saves[0]->filter, "Word 97-2003 文档(*.doc)");  // the file types of the run, .doc first
     ASSERT_NE(Confirmation(), nullptr);
-    EXPECT_EQ(Confirmation()->buttons, gui::Buttons::YesNo);
+    EXPECT_TRUE(Confirmation()->question);
     EXPECT_EQ(Confirmation()->icon, MessageIcon::None);
     EXPECT_EQ(state->outputFolder, proposed);
     EXPECT_EQ(state->referenceName, "参考");
@@ -166,8 +166,8 @@ TEST_F(RequestTest, BadInputsSayWhatIsWrongAndWriteNothing) {
             LoadPeople();
             c.arrange();
             dialogs.calls.clear();
-            dialogs.files.push_back(proposed + "参考.doc");
-            dialogs.answers.push_back(gui::Answer::Yes);
+            dialogs.answerFile(proposed + "参考.doc");
+            dialogs.answerYes();
             Click(button);
             ASSERT_EQ(dialogs.calls.size(), 1u);
             EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Message);
@@ -176,8 +176,7 @@ TEST_F(RequestTest, BadInputsSayWhatIsWrongAndWriteNothing) {
             EXPECT_TRUE(office->savedPaths().empty());
             EXPECT_TRUE(office->printJobs().empty());
             EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(proposed)));
-            dialogs.files.clear();
-            dialogs.answers.clear();
+            dialogs.clearAnswers();
         }
     }
 }
@@ -196,8 +195,8 @@ TEST_F(RequestTest, ConfirmationListsTheNamesOfTheRange) {
     for (const Case& c : cases) {
         dialogs.calls.clear();
         SetRange(QStringLiteral("5"), QString::fromUtf8(c.end));
-        dialogs.files.push_back(proposed + "参考.doc");
-        dialogs.answers.push_back(gui::Answer::No);  // then the dialog again, cancelled
+        dialogs.answerFile(proposed + "参考.doc");
+        dialogs.answerNo();  // then the dialog again, cancelled
         Click("插入并保存按钮");
         ASSERT_NE(Confirmation(), nullptr) << c.end;
         EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：" + c.names + kConfirmEnd)
@@ -223,9 +222,10 @@ TEST_F(RequestTest, StartTypedWithALeadingZero) {
 }
 
 TEST_F(RequestTest, NoThenCancelKeepsTheProposedFolderAndSavesNothing) {
-    const std::string elsewhere = MakeTempFolder("typed") + "/";
-    dialogs.files.push_back(elsewhere + "合同.doc");
-    dialogs.answers.push_back(gui::Answer::No);
+    const TempFolder elsewhereFolder("gui-typed");
+    const std::string elsewhere = elsewhereFolder.path() + "/";
+    dialogs.answerFile(elsewhere + "合同.doc");
+    dialogs.answerNo();
     Click("插入并保存按钮");
     const auto saves = Saves();
     ASSERT_EQ(saves.size(), 2u);
@@ -245,7 +245,8 @@ TEST_F(RequestTest, NameWithoutExtensionIsTakenWhole) {
 
 TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
     SetRange(QStringLiteral("1"), QStringLiteral("1"));
-    const std::string elsewhere = MakeTempFolder("out") + "/";
+    const TempFolder elsewhereFolder("gui-out");
+    const std::string elsewhere = elsewhereFolder.path() + "/";
     SaveAs(elsewhere + "参考.doc");
     EXPECT_FALSE(fs::exists(fs::u8path(proposed)));  // empty: removed
     EXPECT_EQ(state->outputFolder, elsewhere);
@@ -253,7 +254,7 @@ TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
 
     // Documents of an earlier run stay, and so does their folder.
     ASSERT_TRUE(MakeDirectory(proposed));
-    ASSERT_TRUE(WriteTextFile(proposed + "旧1.doc", "earlier"));
+    ASSERT_TRUE(WriteText(proposed + "旧1.doc", "earlier"));
     SaveAs(elsewhere + "参考.doc");
     EXPECT_TRUE(FileExists(proposed + "旧1.doc"));
 
@@ -275,7 +276,7 @@ TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {
     SetRange(QStringLiteral("3"), QStringLiteral("5"));
     std::vector<bool> visibleDuringRun;
     dialogs.onCall = [&](const DialogCall&) { visibleDuringRun.push_back(window->isVisible()); };
-    dialogs.answers = {gui::Answer::Yes};  // the printer and the count agreed to
+    dialogs.answerYes();  // the printer and the count agreed to
     Click("插入并打印按钮");
     EXPECT_EQ(office->printJobs().size(), 3u);
     EXPECT_TRUE(office->savedPaths().empty());
@@ -325,8 +326,9 @@ TEST_F(RequestTest, InputsAreLockedWhileARunGoes) {
 
 TEST_F(RequestTest, AnsweringYesOpensTheOutputFolder) {
     SetRange(QStringLiteral("1"), QStringLiteral("1"));
-    dialogs.files.push_back(proposed + "参考.doc");
-    dialogs.answers = {gui::Answer::Yes, gui::Answer::Yes};
+    dialogs.answerFile(proposed + "参考.doc");
+    dialogs.answerYes();
+    dialogs.answerYes();
     Click("插入并保存按钮");
     EXPECT_EQ(opener.targets, std::vector<std::string>{proposed});
 }
@@ -337,7 +339,7 @@ TEST_F(RequestTest, MultiRowConfirmationNumbersByDocument) {
     Choose("模板选择组合框", QStringLiteral("两行.doc"));
     Click("多行模式选择框");
     SetRange(QStringLiteral("1"), QStringLiteral("5"));
-    dialogs.files.push_back(programFolder + "/用户文档/两行/参考.doc");
+    dialogs.answerFile(programFolder + "/用户文档/两行/参考.doc");
     Click("插入并保存按钮");  // the confirmation is answered No, then cancelled
     ASSERT_NE(Confirmation(), nullptr);
     EXPECT_NE(Confirmation()->text.find("文件名命名为：参考1.doc、参考2.doc、参考3.doc。"), std::string::npos)

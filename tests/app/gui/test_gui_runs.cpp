@@ -47,8 +47,8 @@ class RunFeedbackTest : public WindowTest {
         };
     }
     void Save(const std::string& name = "合同.doc") {
-        dialogs.files.push_back(out + name);
-        dialogs.answers.push_back(gui::Answer::Yes);
+        dialogs.answerFile(out + name);
+        dialogs.answerYes();
         Click("插入并保存按钮");
     }
     std::vector<std::string> FilesOnDisk() const { return ListFiles(out, ""); }
@@ -94,7 +94,7 @@ TEST_F(RunFeedbackTest, NoMatchStopNeverSaysDone) {
     ASSERT_FALSE(state->matchedTitles.empty());
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     out = programFolder + "/用户文档/列表/";
-    dialogs.answers.push_back(gui::Answer::Yes);  // opening the folder, were it offered
+    dialogs.answerYes();  // opening the folder, were it offered
     Save();
     ASSERT_EQ(MessageTexts().size(), 1u);
     EXPECT_NE(MessageTexts().back().find("都没有对应的列"), std::string::npos) << MessageTexts().back();
@@ -103,7 +103,8 @@ TEST_F(RunFeedbackTest, NoMatchStopNeverSaysDone) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(out)));
 
     dialogs.calls.clear();
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.clearAnswers();
+    dialogs.answerYes();
     Click("插入并打印按钮");
     ASSERT_EQ(MessageTexts().size(), 1u);  // the reason, without the printer question
     EXPECT_FALSE(AnyMessageContains("完成"));
@@ -122,12 +123,14 @@ TEST_F(RunFeedbackTest, DoneOnlyWhenEveryDocumentWasMade) {
     dialogs.calls.clear();
     office->failSaves([](std::string_view) { return true; });
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
-    dialogs.answers = {gui::Answer::Yes, gui::Answer::Yes};
-    dialogs.files.push_back(out + "空.doc");
+    dialogs.clearAnswers();
+    dialogs.answerYes();
+    dialogs.answerYes();
+    dialogs.answerFile(out + "空.doc");
     Click("插入并保存按钮");
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_EQ(dialogs.messages().back()->text, "没有生成任何文档：保存失败的编号：1、2。");
-    EXPECT_EQ(dialogs.messages().back()->buttons, gui::Buttons::Ok);
+    EXPECT_FALSE(dialogs.messages().back()->question);
     EXPECT_FALSE(AnyMessageContains("完成"));
     EXPECT_TRUE(opener.targets.empty());
 }
@@ -201,7 +204,7 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
     window->setProgressObserver([&](int position) {
         if (position == 4 && !closed) {
             closed = true;
-            dialogs.answers.push_back(gui::Answer::No);  // go on
+            dialogs.answerNo();  // go on
             window->close();
             EXPECT_TRUE(window->isVisible());
         }
@@ -218,7 +221,7 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
     window->setProgressObserver([&](int position) {
         if (position == 4 && !closed) {
             closed = true;
-            dialogs.answers.push_back(gui::Answer::Yes);
+            dialogs.answerYes();
             window->close();
         }
     });
@@ -226,12 +229,12 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
     ASSERT_GE(dialogs.messages().size(), 3u);
     const DialogCall* question = dialogs.messages()[1];
     EXPECT_EQ(question->caption, "停止确认");
-    EXPECT_EQ(question->buttons, gui::Buttons::YesNo);
+    EXPECT_TRUE(question->question);
     EXPECT_EQ(MessageTexts().back(),
               "完成，但有文档未能生成：已生成 4 "
               "个。已按要求停止，其后的文档没有生成。没有文档的行：5-26。是否打开存放文档所在文件夹？");
     EXPECT_EQ(ListFiles(out, "").size(), 26u + 4u);
-    EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }, 2000));
+    EXPECT_TRUE(WaitForEvents([&] { return !window->isVisible(); }, 2000));
 }
 
 TEST_F(RunFeedbackTest, ExitDuringARunStopsFirst) {
@@ -240,7 +243,7 @@ TEST_F(RunFeedbackTest, ExitDuringARunStopsFirst) {
     window->setProgressObserver([&](int position) {
         if (position == 2 && !clicked) {
             clicked = true;
-            dialogs.answers.push_back(gui::Answer::Yes);
+            dialogs.answerYes();
             Click("退出按钮");
             EXPECT_EQ(exit.count(), 0);
         }
@@ -248,22 +251,22 @@ TEST_F(RunFeedbackTest, ExitDuringARunStopsFirst) {
     SetRange(QStringLiteral("1"), QStringLiteral("6"));
     Save();
     EXPECT_EQ(FilesOnDisk(), Names("合同", 1, 2));
-    EXPECT_TRUE(WaitFor([&] { return exit.count() == 1; }, 2000));
+    EXPECT_TRUE(WaitForEvents([&] { return exit.count() == 1; }, 2000));
 }
 
 TEST_F(RunFeedbackTest, PrintingAsksOnceNamingThePrinterAndTheDocuments) {
     SetRange(QStringLiteral("3"), QStringLiteral("5"));
-    dialogs.answers = {gui::Answer::No};
+    dialogs.answerNo();
     Click("插入并打印按钮");
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].text, "将打印 3 份文档，打印机：“测试打印机”。\r\n是否开始打印？");
     EXPECT_EQ(dialogs.calls[0].caption, "打印确认");
-    EXPECT_EQ(dialogs.calls[0].buttons, gui::Buttons::YesNo);
+    EXPECT_TRUE(dialogs.calls[0].question);
     EXPECT_TRUE(office->printJobs().empty());
     EXPECT_TRUE(window->isVisible());
 
     dialogs.calls.clear();
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerYes();
     Click("插入并打印按钮");
     ASSERT_EQ(office->printJobs().size(), 3u);
     // Each job is called after its document, not "Untitled 1".
@@ -287,7 +290,7 @@ TEST_F(RunFeedbackTest, PrintingAsksOnceNamingThePrinterAndTheDocuments) {
 TEST_F(RunFeedbackTest, NoPrinterIsSaidBeforeAnythingIsPrinted) {
     printerName.clear();
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
-    dialogs.answers = {gui::Answer::Yes};
+    dialogs.answerYes();
     Click("插入并打印按钮");
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_NE(dialogs.calls[0].text.find("没有找到默认打印机"), std::string::npos);

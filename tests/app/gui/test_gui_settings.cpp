@@ -13,9 +13,9 @@ class SettingsProblemTest : public WindowTest {};
 
 TEST_F(SettingsProblemTest, ADamagedStoreIsToldOnceAndLeftAlone) {
     const std::string store = programFolder + "/Quillmerge.mdb";
-    WriteTextFile(store, std::string(4096, 'x'));
+    WriteText(store, std::string(4096, 'x'));
     StartWindow();
-    WaitFor([&] { return !dialogs.messages().empty(); }, 2000);
+    WaitForEvents([&] { return !dialogs.messages().empty(); }, 2000);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_NE(dialogs.messages()[0]->text.find(store), std::string::npos);
     EXPECT_NE(dialogs.messages()[0]->text.find("已损坏"), std::string::npos);
@@ -23,14 +23,14 @@ TEST_F(SettingsProblemTest, ADamagedStoreIsToldOnceAndLeftAlone) {
     EXPECT_EQ(Items("文件选择组合框").size(), Combo("文件选择组合框")->count());
     EXPECT_GE(Combo("模板选择组合框")->count(), 2);
     settings->SetExcelPath(programFolder + "/数据");
-    WaitFor([] { return false; }, 200);
+    WaitForEvents([] { return false; }, 200);
     EXPECT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(fs::file_size(store), 4096u);
 }
 
 TEST_F(SettingsProblemTest, AGoodStoreSaysNothing) {
     StartWindow();
-    WaitFor([] { return false; }, 200);
+    WaitForEvents([] { return false; }, 200);
     EXPECT_TRUE(dialogs.messages().empty());
 }
 

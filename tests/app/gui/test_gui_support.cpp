@@ -2,15 +2,7 @@
 
 #include <QLabel>
 #include <QTest>
-#include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <stdlib.h>
-#include <sstream>
-#include <unistd.h>
-#include <QElapsedTimer>
 
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
@@ -20,182 +12,7 @@ namespace fs = std::filesystem;
 
 namespace qm::test {
 
-gui::Answer TestDialogs::message(std::string_view text, std::string_view caption, gui::Buttons buttons,
-                                 MessageIcon icon) {
-    DialogCall call;
-    call.kind = DialogCall::Message;
-    call.text = text;
-    call.caption = caption.empty() ? std::string(kDefaultCaption) : std::string(caption);
-    call.buttons = buttons;
-    call.icon = icon;
-    calls.push_back(call);
-    if (onCall) onCall(call);
-    if (buttons == gui::Buttons::Ok) {
-        if (!answers.empty() && answers.front() == gui::Answer::Ok) answers.pop_front();
-        return gui::Answer::Ok;
-    }
-    if (answers.empty()) return gui::Answer::No;
-    const gui::Answer answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-std::string TestDialogs::AnswerFileDialog(const DialogCall& call) {
-    calls.push_back(call);
-    if (onCall) onCall(call);
-    if (files.empty()) return {};
-    std::string answer = files.front();
-    files.pop_front();
-    return answer;
-}
-
-std::string TestDialogs::getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
-    DialogCall call;
-    call.kind = DialogCall::Open;
-    call.title = title;
-    call.folder = folder;
-    call.filter = filter;
-    return AnswerFileDialog(call);
-}
-
-std::string TestDialogs::getSaveFileName(std::string_view title, std::string_view folder,
-                                         std::string_view proposedName, std::string_view filter) {
-    DialogCall call;
-    call.kind = DialogCall::Save;
-    call.title = title;
-    call.folder = folder;
-    call.proposedName = proposedName;
-    call.filter = filter;
-    return AnswerFileDialog(call);
-}
-
-std::string TestDialogs::getSaveFileNameOfType(std::string_view title, std::string_view folder,
-                                               std::string_view proposedName,
-                                               const std::vector<std::string>& types, int& type) {
-    DialogCall call;
-    call.kind = DialogCall::Save;
-    call.title = title;
-    call.folder = folder;
-    call.proposedName = proposedName;
-    call.types = types;
-    call.current = type;
-    if (type >= 0 && type < static_cast<int>(types.size()))
-        call.filter = types[static_cast<std::size_t>(type)];
-    std::string answer = AnswerFileDialog(call);
-    if (!answer.empty() && !this->types.empty()) {
-        type = this->types.front();
-        this->types.pop_front();
-    }
-    return answer;
-}
-
-int TestDialogs::chooseItem(std::string_view title, std::string_view label,
-                            const std::vector<std::string>& items, int current) {
-    DialogCall call;
-    call.kind = DialogCall::Choice;
-    call.title = title;
-    call.text = label;
-    call.items = items;
-    call.current = current;
-    calls.push_back(call);
-    if (onCall) onCall(call);
-    if (choices.empty()) return current;
-    const int choice = choices.front();
-    choices.pop_front();
-    return choice;
-}
-
-std::vector<const DialogCall*> TestDialogs::messages() const {
-    std::vector<const DialogCall*> result;
-    for (const DialogCall& call : calls)
-        if (call.kind == DialogCall::Message) result.push_back(&call);
-    return result;
-}
-
-namespace {
-std::vector<std::string>& FoldersToRemove() {
-    static std::vector<std::string> folders;
-    return folders;
-}
-void RemoveFolders() {
-    std::error_code ignored;
-    for (const std::string& folder : FoldersToRemove()) fs::remove_all(fs::u8path(folder), ignored);
-}
-}  // namespace
-
-std::string MakeTempFolder(const std::string& stem) {
-    std::string pattern = ::testing::TempDir() + "qm_gui_" + stem + "_XXXXXX";
-    if (!mkdtemp(pattern.data())) return {};
-    // The list is made before the exit handler is registered, so it still exists when it runs.
-    FoldersToRemove().push_back(pattern);
-    static std::once_flag once;
-    std::call_once(once, [] { std::atexit(RemoveFolders); });
-    return pattern;
-}
-
-const std::string& FixtureFolder() {
-    static const std::string folder = [] {
-        const std::string target = MakeTempFolder("fixtures");
-        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/data/xls/make_workbooks.py' '" +
-                                    target + "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "fixture workbooks not written";
-        return target;
-    }();
-    return folder;
-}
-
-const std::string& WindowFixtureFolder() {
-    static const std::string folder = [] {
-        const std::string target = MakeTempFolder("window_fixtures");
-        const std::string command = "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/app/gui/make_window_workbooks.py' '" +
-                                    target + "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "window test workbooks not written";
-        return target;
-    }();
-    return folder;
-}
-
-bool WriteTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(fs::u8path(path), std::ios::binary);
-    out << text;
-    return static_cast<bool>(out);
-}
-
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds) return condition();
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-int ChildProcessCount(const char* name) {
-    int count = 0;
-    DIR* dir = opendir("/proc");
-    if (!dir) return 0;
-    const std::string self = std::to_string(getpid());
-    while (dirent* entry = readdir(dir)) {
-        // /proc/<pid>/stat: pid (comm) state ppid ...
-        std::ifstream statFile(std::string("/proc/") + entry->d_name + "/stat");
-        std::string line;
-        if (!statFile || !std::getline(statFile, line)) continue;
-        const size_t open = line.find('(');
-        const size_t close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
-        std::istringstream rest(line.substr(close + 1));
-        std::string stateText, ppid;
-        rest >> stateText >> ppid;
-        if (line.substr(open + 1, close - open - 1) == name && ppid == self && stateText != "Z") ++count;
-    }
-    closedir(dir);
-    return count;
-}
-
 void WindowTest::SetUp() {
-    programFolder = MakeTempFolder("program");
-    ASSERT_FALSE(programFolder.empty());
     std::error_code error;
     fs::copy_file(QM_PROGRAM_DIR "/Quillmerge.mdb", programFolder + "/Quillmerge.mdb", error);
     ASSERT_FALSE(error) << "the built Quillmerge.mdb is missing";
@@ -278,7 +95,7 @@ void WindowTest::AddWorkbook(const char* name) {
     fs::copy_file(fs::u8path(WindowFixtureFolder() + "/" + name), fs::u8path(programFolder + "/数据/" + name), error);
     ASSERT_FALSE(error) << name;
     // Browsing to it lists the folder again with it current, as a user would.
-    dialogs.files.push_back(programFolder + "/数据/" + name);
+    dialogs.answerFile(programFolder + "/数据/" + name);
     const size_t before = dialogs.calls.size();
     Choose("文件选择组合框", QStringLiteral("浏览..."));
     dialogs.calls.resize(before);
@@ -286,9 +103,7 @@ void WindowTest::AddWorkbook(const char* name) {
 }
 
 std::vector<std::string> WindowTest::MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const DialogCall* call : dialogs.messages()) texts.push_back(call->text);
-    return texts;
+    return dialogs.texts();
 }
 
 void WindowTest::LoadPeople(const char* templateFile) {

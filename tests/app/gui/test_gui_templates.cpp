@@ -38,8 +38,8 @@ TEST_F(SampleTemplateTest, BothFormsAreListedAndADocxRunMakesDocxHere) {
 
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     const std::string out = programFolder + "/用户文档/劳动合同/";
-    dialogs.files.push_back(out + "合同.docx");
-    dialogs.answers.push_back(gui::Answer::Yes);  // the names are right
+    dialogs.answerFile(out + "合同.docx");
+    dialogs.answerYes();  // the names are right
     Click("插入并保存按钮");
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");

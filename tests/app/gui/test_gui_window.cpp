@@ -44,7 +44,7 @@ QAction* MenuAction(QWidget* window, const char* text) {
 class WindowStartTest : public WindowTest {};
 
 TEST_F(WindowStartTest, StateAfterStartUp) {
-    ASSERT_TRUE(WriteTextFile(programFolder + "/数据/说明.txt", "not a workbook"));
+    ASSERT_TRUE(WriteText(programFolder + "/数据/说明.txt", "not a workbook"));
     StartWindow();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillmerge\u3000V1.1.0.1"));
     EXPECT_FALSE(Find<QCheckBox>("重复模式选择框")->isChecked());
@@ -163,7 +163,7 @@ TEST_F(WindowStartTest, EveryControlWithItsCaptionAndPlace) {
 TEST_F(WindowStartTest, TemplateFolderWithoutDocumentsListsOnlyBrowse) {
     fs::remove(fs::u8path(programFolder + "/模板/名单.doc"));
     fs::remove(fs::u8path(programFolder + "/模板/空白.doc"));
-    ASSERT_TRUE(WriteTextFile(programFolder + "/模板/说明.txt", "x"));
+    ASSERT_TRUE(WriteText(programFolder + "/模板/说明.txt", "x"));
     fs::create_directory(fs::u8path(programFolder + "/模板/旧模板.doc"));  // a folder, not a file
     StartWindow();
     EXPECT_EQ(Items("模板选择组合框"), QStringList{"浏览..."});
@@ -184,7 +184,7 @@ TEST_F(WindowStartTest, ModeSwitchesFollowTheirCheckBoxes) {
 TEST_F(WindowStartTest, TimerRestoresTheTitle) {
     StartWindow();
     window->setWindowTitle(QStringLiteral("别的标题"));
-    EXPECT_TRUE(WaitFor([&] { return window->windowTitle() == QStringLiteral("Quillmerge\u3000V1.1.0.1"); }, 5000));
+    EXPECT_TRUE(WaitForEvents([&] { return window->windowTitle() == QStringLiteral("Quillmerge\u3000V1.1.0.1"); }, 5000));
 }
 
 TEST_F(WindowStartTest, MenusAndTheGreyedItem) {
@@ -206,7 +206,7 @@ TEST_F(WindowStartTest, ForceCloseAsksFirstAndExitAsksNothing) {
     Choose("模板选择组合框", QStringLiteral("名单.doc"));
     MenuAction(window.get(), "强制关闭WORD程序（不保存）(&C)")->trigger();  // answered No
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0]->buttons, gui::Buttons::YesNo);
+    EXPECT_TRUE(dialogs.messages()[0]->question);
     EXPECT_TRUE(office->alive());
     QSignalSpy exit(window.get(), &gui::MainWindow::endProgramRequested);
     Click("退出按钮");
@@ -279,7 +279,7 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
 
     // The help window goes with the main window, which would otherwise not end the program.
     window->close();
-    EXPECT_TRUE(WaitFor([&] { return window->findChildren<gui::HelpWindow*>().isEmpty(); }, 2000));
+    EXPECT_TRUE(WaitForEvents([&] { return window->findChildren<gui::HelpWindow*>().isEmpty(); }, 2000));
 }
 
 TEST_F(WindowStartTest, AboutIsAFreshModalWindowEachTime) {
@@ -368,11 +368,12 @@ TEST_F(FileChoiceTest, ChoosingAWorkbookListsItsSheetsNoneCurrent) {
 }
 
 TEST_F(FileChoiceTest, BrowsingToAnotherFolderStoresItAndListsTheChosenWorkbook) {
-    const std::string other = MakeTempFolder("other");
+    const TempFolder otherFolder("gui-other");
+    const std::string other = otherFolder.path();
     fs::copy_file(fs::u8path(FixtureFolder() + "/people.xls"), fs::u8path(other + "/名册.XLS"));
     fs::copy_file(fs::u8path(FixtureFolder() + "/dates1904.xls"), fs::u8path(other + "/a.xls"));
     StartWindow();
-    dialogs.files.push_back(other + "/名册.XLS");
+    dialogs.answerFile(other + "/名册.XLS");
     Choose("文件选择组合框", QStringLiteral("浏览..."));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Open);
@@ -401,12 +402,13 @@ TEST_F(FileChoiceTest, CancelledDialogChangesNothing) {
 }
 
 TEST_F(FileChoiceTest, ChosenFileMissingFromTheRefilledListEmptiesTheSheets) {
-    const std::string other = MakeTempFolder("other");
-    ASSERT_TRUE(WriteTextFile(other + "/数据.txt", "a,b"));
+    const TempFolder otherFolder("gui-other");
+    const std::string other = otherFolder.path();
+    ASSERT_TRUE(WriteText(other + "/数据.txt", "a,b"));
     StartWindow();
     Choose("文件选择组合框", QStringLiteral("people.xls"));
     ASSERT_FALSE(Items("工作表选择组合框").isEmpty());
-    dialogs.files.push_back(other + "/数据.txt");
+    dialogs.answerFile(other + "/数据.txt");
     Choose("文件选择组合框", QStringLiteral("浏览..."));
     EXPECT_EQ(Items("文件选择组合框"), QStringList{"浏览..."});
     EXPECT_EQ(Combo("文件选择组合框")->currentIndex(), -1);
@@ -419,7 +421,7 @@ TEST_F(FileChoiceTest, TemplateListWithoutCurrentItemSaysSo) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0]->text, "模板没选择");
     EXPECT_EQ(dialogs.messages()[0]->caption, "信息");
-    EXPECT_EQ(dialogs.messages()[0]->buttons, gui::Buttons::Ok);
+    EXPECT_FALSE(dialogs.messages()[0]->question);
     EXPECT_EQ(office->applicationsStarted(), 0);
 }
 
@@ -442,10 +444,11 @@ TEST_F(FileChoiceTest, ChoosingATemplateListsBookmarksAndMatches) {
 }
 
 TEST_F(FileChoiceTest, BrowsingForATemplateStoresItsFolderAndOpensIt) {
-    const std::string other = MakeTempFolder("templates");
+    const TempFolder otherFolder("gui-templates");
+    const std::string other = otherFolder.path();
     ASSERT_TRUE(WriteFakeTemplate(other + "/合同.doc", {{"姓名", ""}}));
     StartWindow();
-    dialogs.files.push_back(other + "/合同.doc");
+    dialogs.answerFile(other + "/合同.doc");
     Choose("模板选择组合框", QStringLiteral("浏览..."));
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].title, "打开Word模板文档");
@@ -458,7 +461,7 @@ TEST_F(FileChoiceTest, BrowsingForATemplateStoresItsFolderAndOpensIt) {
 
 TEST_F(FileChoiceTest, WorkbookChooserListsEveryFormatItReads) {
     for (const char* name : {"b.XLSX", "c.ods", "d.Csv", "e.xlsm", "f.txt", "g.doc", "h.xls.bak"})
-        ASSERT_TRUE(WriteTextFile(programFolder + "/数据/" + name, "x"));
+        ASSERT_TRUE(WriteText(programFolder + "/数据/" + name, "x"));
     fs::create_directory(fs::u8path(programFolder + "/数据/i.xls"));
     StartWindow();
     EXPECT_EQ(Items("文件选择组合框"),
@@ -468,7 +471,7 @@ TEST_F(FileChoiceTest, WorkbookChooserListsEveryFormatItReads) {
 
 // A renamed text file: the sheet list and the grid empty, one message names the file and why.
 TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
-    ASSERT_TRUE(WriteTextFile(programFolder + "/数据/改名.xls", "姓名,工号\n张三,1\n"));
+    ASSERT_TRUE(WriteText(programFolder + "/数据/改名.xls", "姓名,工号\n张三,1\n"));
     StartWindow();
     LoadPeople();
     ASSERT_FALSE(window->pageModel().cell(0, 1).isEmpty());

@@ -5,7 +5,6 @@
 // the built-in short date (yyyy/m/d, LibreOffice Y-M-D), AM/PM (LibreOffice 上午/下午) and
 // month names without a locale tag (English in the office, "3月" in LibreOffice).
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,12 +15,12 @@
 
 #include "data/workbook_file.h"
 #include "data/xls/workbook.h"
-#include "format_test_support.h"
+#include "tests/support/command.h"
+#include "tests/support/realworld.h"
+#include "tests/support/tab_fields.h"
 
 namespace qm::format {
 namespace {
-
-const std::string kRealWorld = QM_REALWORLD_DIR "/xls";
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
     for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
@@ -48,21 +47,16 @@ const std::set<std::string> kKnown = {
 };
 
 TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
+    QM_SKIP_WITHOUT_REALWORLD("xls");
     std::vector<std::string> files;
-    if (DIR* d = ::opendir(kRealWorld.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (data::IsWorkbookFileName(name)) files.push_back(kRealWorld + "/" + name);
-        }
-        ::closedir(d);
-    }
-    if (files.empty()) GTEST_SKIP() << "no real-world workbooks beside the checkout";
-    std::sort(files.begin(), files.end());
+    for (const std::string& path : test::RealWorldFiles("xls"))
+        if (data::IsWorkbookFileName(path)) files.push_back(path);
+    ASSERT_FALSE(files.empty());
     const std::string dump = std::string(QM_BINARY_DIR) + "/tests/realworld-office.dump";
-    std::string command =
-        "/usr/bin/python3 '" + std::string(QM_SOURCE_DIR) + "/tests/data/format/office_dump.py' '" + dump + "'";
-    for (const auto& f : files) command += " '" + f + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "the office could not read the workbooks";
+    std::string command = "/usr/bin/python3 " + test::ShellQuote(QM_OFFICE_DUMP) + " " + test::ShellQuote(dump);
+    for (const auto& f : files) command += " " + test::ShellQuote(f);
+    const test::CommandResult office = test::RunCommand(command + " >/dev/null");
+    ASSERT_EQ(office.status, 0) << "the office could not read the workbooks: " << office.err;
 
     std::ifstream in(dump);
     std::string line, file, sheetName;
@@ -71,16 +65,16 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
     std::size_t compared = 0, formulas = 0, unread = 0;
     int reported = 0;
     while (std::getline(in, line)) {
-        const auto f = testing::SplitTabs(line);
+        const auto f = test::SplitFields(line);
         if (f[0] == "FILE") {
-            file = testing::Unescape(f[1]);
+            file = test::UnescapeField(f[1]);
             book = data::LoadWorkbook(file).workbook;
             sheet = nullptr;
         } else if (f[0] == "ERROR") {
             EXPECT_FALSE(book) << file << ": the office cannot read it, we can";
             ++unread;
         } else if (f[0] == "SHEET") {
-            sheetName = testing::Unescape(f[1]);
+            sheetName = test::UnescapeField(f[1]);
             sheet = nullptr;
             // Sheets by name: the office keeps chart sheets among its sheets, we do not list them.
             if (book)
@@ -93,7 +87,7 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
             }
             ASSERT_TRUE(book) << file;
             const std::size_t row = std::stoul(f[1]), column = std::stoul(f[2]);
-            const std::string office = testing::Unescape(f[4]);
+            const std::string office = test::UnescapeField(f[4]);
             const std::string ours = sheet ? sheet->shownCell(row, column) : "(no such sheet)";
             const std::string name = file.substr(file.rfind('/') + 1);
             ++compared;

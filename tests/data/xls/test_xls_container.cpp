@@ -7,6 +7,7 @@
 
 #include "data/xls/compound_file.h"
 #include "data/xls/workbook.h"
+#include "tests/support/files.h"
 #include "xls_test_support.h"
 
 namespace qm::xls {
@@ -102,7 +103,7 @@ class Rewrapped : public ::testing::Test {
     void SetUp() override {
         const std::string folder = testing::FixtureFolder();
         ASSERT_FALSE(folder.empty());
-        original_ = testing::ReadBytes(folder + "/people.xls");
+        original_ = test::ReadBytes(folder + "/people.xls");
         WorkbookStream stream;
         ASSERT_TRUE(OpenWorkbookStream(original_, stream));
         stream_.assign(stream.bytes.begin(), stream.bytes.end());

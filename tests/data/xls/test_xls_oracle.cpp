@@ -2,7 +2,6 @@
 // text conversions: numbers with at most 15 significant digits, dates as ISO text, booleans as
 // TRUE/FALSE, errors and blanks as "".
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,39 +12,22 @@
 #include <sstream>
 
 #include "data/xls/workbook.h"
+#include "tests/support/command.h"
+#include "tests/support/files.h"
+#include "tests/support/realworld.h"
+#include "tests/support/tab_fields.h"
 #include "xls_test_support.h"
 
 namespace qm::xls {
 namespace {
 
-using testing::Quote;
-using testing::RunCommand;
+using test::RealWorldFiles;
 
-const char* kRealWorld = QM_REALWORLD_DIR "/xls";
-
-std::string Unescape(const std::string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-    }
-    return out;
-}
-
+// The fields of one line xlrd_dump.py printed, unescaped.
 std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const auto tab = line.find('\t', start);
-        parts.push_back(Unescape(line.substr(start, tab - start)));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-    }
-    return parts;
+    std::vector<std::string> fields = test::SplitFields(line);
+    for (std::string& field : fields) field = test::UnescapeField(field);
+    return fields;
 }
 
 struct OracleCell {
@@ -62,9 +44,9 @@ struct OracleFile {
 };
 
 std::map<std::string, OracleFile> ReadOracle(const std::vector<std::string>& paths) {
-    std::string command = "/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/tests/data/xls/xlrd_dump.py");
-    for (const auto& p : paths) command += " " + Quote(p);
-    std::istringstream in(RunCommand(command));
+    std::string command = "/usr/bin/python3 " + test::ShellQuote(QM_XLRD_DUMP);
+    for (const auto& p : paths) command += " " + test::ShellQuote(p);
+    std::istringstream in(test::RunCommand(command).out);
     std::map<std::string, OracleFile> files;
     OracleFile* file = nullptr;
     std::string line;
@@ -160,24 +142,9 @@ std::size_t CompareWithOracle(const std::string& path, const OracleFile& oracle)
     return compared;
 }
 
-std::vector<std::string> WorkbooksIn(const std::string& folder) {
-    std::vector<std::string> paths;
-    if (DIR* d = ::opendir(folder.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string name = e->d_name;
-            std::string lower = name;
-            std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-            if (lower.size() > 4 && lower.substr(lower.size() - 4) == ".xls")
-                paths.push_back(folder + "/" + name);
-        }
-        ::closedir(d);
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 TEST(XlsOracle, RealWorldWorkbooksReadLikeXlrd) {
-    const auto paths = WorkbooksIn(kRealWorld);
+    QM_SKIP_WITHOUT_REALWORLD("xls");
+    const auto paths = RealWorldFiles("xls", ".xls");
     ASSERT_GE(paths.size(), 19u);
     const auto oracle = ReadOracle(paths);
     std::size_t compared = 0;
@@ -192,7 +159,7 @@ TEST(XlsOracle, OurFixturesReadLikeXlrd) {
     const std::string folder = testing::FixtureFolder();
     ASSERT_FALSE(folder.empty()) << "make_workbooks.py failed";
     std::vector<std::string> paths;
-    for (const auto& p : WorkbooksIn(folder))
+    for (const auto& p : test::FilesIn(folder, ".xls"))
         if (p.find("/bad-") == std::string::npos) paths.push_back(p);
     ASSERT_EQ(paths.size(), 2u);
     const auto oracle = ReadOracle(paths);
@@ -208,19 +175,26 @@ TEST(XlsOracle, OurFixturesReadLikeXlrd) {
 // with "Can't find workbook in OLE2 compound document" (no Workbook stream), "Expected BOF
 // record" (a text file) and an index error (cut in the middle).
 TEST(XlsOracle, UnreadableWorkbooksAreRefusedByBoth) {
-    std::vector<std::string> paths;
-    for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
-        paths.push_back(std::string(kRealWorld) + "/" + name);
+    const auto refusedByBoth = [](const std::vector<std::string>& paths, const std::string& status) {
+        const auto oracle = ReadOracle(paths);
+        for (const std::string& path : paths) {
+            EXPECT_EQ(ReadWorkbookFile(path), nullptr) << path;
+            ASSERT_TRUE(oracle.count(path)) << path;
+            EXPECT_EQ(oracle.at(path).status, status) << path;
+        }
+    };
     const std::string folder = testing::FixtureFolder();
     ASSERT_FALSE(folder.empty());
+    std::vector<std::string> damaged;
     for (const char* name : {"bad-truncated.xls", "bad-text.xls", "bad-nostream.xls"})
-        paths.push_back(folder + "/" + name);
-    const auto oracle = ReadOracle(paths);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        EXPECT_EQ(ReadWorkbookFile(paths[i]), nullptr) << paths[i];
-        ASSERT_TRUE(oracle.count(paths[i])) << paths[i];
-        EXPECT_EQ(oracle.at(paths[i]).status, i < 3 ? "encrypted" : "error") << paths[i];
-    }
+        damaged.push_back(folder + "/" + name);
+    refusedByBoth(damaged, "error");
+
+    QM_SKIP_WITHOUT_REALWORLD("xls");
+    std::vector<std::string> encrypted;
+    for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
+        encrypted.push_back(test::RealWorldFolder("xls") + "/" + name);
+    refusedByBoth(encrypted, "encrypted");
 }
 
 }  // namespace

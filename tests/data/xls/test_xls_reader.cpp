@@ -7,15 +7,17 @@
 #include <random>
 
 #include "data/xls/workbook.h"
+#include "tests/support/files.h"
+#include "tests/support/realworld.h"
 #include "xls_test_support.h"
 
 namespace qm::xls {
 namespace {
 
 using testing::FixtureFolder;
-using testing::ReadBytes;
+using test::ReadBytes;
 
-const std::string kRealWorld = QM_REALWORLD_DIR "/xls/";
+const std::string kRealWorld = test::RealWorldFolder("xls") + "/";
 
 std::unique_ptr<Workbook> Fixture(const std::string& name) {
     const std::string folder = FixtureFolder();
@@ -118,6 +120,7 @@ TEST(XlsReader, BothDateSystems) {
     EXPECT_EQ(s.cell(1, 0), "2000-01-01");
     EXPECT_EQ(s.cell(2, 0), "1904-01-02");
     EXPECT_EQ(s.cell(3, 0), "2024-02-29");
+    QM_SKIP_WITHOUT_REALWORLD("xls");
     for (const char* name : {"1900DateWindowing.xls", "1904DateWindowing.xls"}) {
         auto real = ReadWorkbookFile(kRealWorld + name);
         ASSERT_NE(real, nullptr) << name;
@@ -127,6 +130,7 @@ TEST(XlsReader, BothDateSystems) {
 }
 
 TEST(XlsReader, RealWorkbookQuirks) {
+    QM_SKIP_WITHOUT_REALWORLD("xls");
     auto charts = ReadWorkbookFile(kRealWorld + "12843-1.xls");
     ASSERT_NE(charts, nullptr);
     ASSERT_EQ(charts->sheets.size(), 40u);
@@ -149,6 +153,7 @@ TEST(XlsReader, RealWorkbookQuirks) {
 }
 
 TEST(XlsReader, Excel95WorkbooksInTheirCodePage) {
+    QM_SKIP_WITHOUT_REALWORLD("xls");
     auto crlf = ReadWorkbookFile(kRealWorld + "CRLFX5_5.XLS");
     ASSERT_NE(crlf, nullptr);
     EXPECT_EQ(crlf->sheets.size(), 16u);
@@ -165,14 +170,16 @@ TEST(XlsReader, UnreadableInputGivesNoWorkbook) {
     ASSERT_FALSE(folder.empty());
     for (const char* name : {"bad-truncated.xls", "bad-text.xls", "bad-nostream.xls"})
         EXPECT_EQ(ReadWorkbookFile(folder + "/" + name), nullptr) << name;
-    for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
-        EXPECT_EQ(ReadWorkbookFile(kRealWorld + name), nullptr) << name;
-    EXPECT_EQ(ReadWorkbookFile(QM_REALWORLD_DIR "/doc/61490.doc"),
-              nullptr);  // compound file, no workbook
     EXPECT_EQ(ReadWorkbookFile(folder + "/missing.xls"), nullptr);
     EXPECT_EQ(ReadWorkbookFile(folder), nullptr);  // a folder
     EXPECT_EQ(ReadWorkbookFile("/dev/null"), nullptr);
     EXPECT_EQ(ParseWorkbook({}), nullptr);
+    QM_SKIP_WITHOUT_REALWORLD("xls");
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    for (const char* name : {"password.xls", "35897-type4.xls", "xor-encryption-abc.xls"})
+        EXPECT_EQ(ReadWorkbookFile(kRealWorld + name), nullptr) << name;
+    EXPECT_EQ(ReadWorkbookFile(test::RealWorldFolder("doc") + "/61490.doc"),
+              nullptr);  // compound file, no workbook
 }
 
 TEST(XlsReader, HandBuiltSheets) {

@@ -1,39 +1,23 @@
 #pragma once
-// A fresh folder per test, removed with everything in it afterwards; and a way to run SQL on a
-// test database without going through the code under test.
+// SQL on a test database without going through the code under test: to set up a settings
+// file as another program left it, and to look at what the program wrote.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
-namespace qm::testing_data {
+namespace qm::test {
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = ::testing::TempDir() + "qm_data_XXXXXX";
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-// Runs `sql` on the database `file`, creating it; fails the test on an error.
+// Runs `sql` on the database `file`, making the file when it is missing; fails the test on an
+// error (call it through ASSERT_NO_FATAL_FAILURE where the test must stop then).
 inline void Sql(const std::string& file, const std::string& sql) {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    const int opened = sqlite3_open(file.c_str(), &db);
+    if (opened != SQLITE_OK) {
+        sqlite3_close(db);
+        FAIL() << "cannot open " << file;
+    }
     char* error = nullptr;
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
     const std::string message = error ? error : "";
@@ -42,7 +26,8 @@ inline void Sql(const std::string& file, const std::string& sql) {
     ASSERT_EQ(rc, SQLITE_OK) << message << " in " << sql;
 }
 
-// The first column of the first row of `sql`, "<null>" for NULL, "<none>" without a row.
+// The first column of the first row of `sql`, read-only: "<null>" for NULL, "<none>" without a
+// row, "<error>" when the file or the statement cannot be read.
 inline std::string Scalar(const std::string& file, const std::string& sql) {
     sqlite3* db = nullptr;
     std::string out = "<error>";
@@ -62,4 +47,4 @@ inline std::string Scalar(const std::string& file, const std::string& sql) {
     return out;
 }
 
-}  // namespace qm::testing_data
+}  // namespace qm::test
