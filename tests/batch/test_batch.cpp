@@ -41,10 +41,11 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
         {{"--workbook", dir_ + "/text.xlsx", "--list-sheets"},
          "quillmerge-batch: cannot read the workbook " + dir_ +
              "/text.xlsx: not a workbook: the content is neither .xls, .xlsx, .ods nor .csv\n"},
-        {{"--workbook", dir_ + "/none.xls", "--sheet", "S", "--template", tmpl, "--save", dir_ + "/o", "--name", "D"},
+        {{"--workbook", dir_ + "/none.xls", "--sheet", "S", "--template", tmpl, "--save", dir_ + "/o",
+          "--name", "D"},
          "quillmerge-batch: cannot read the workbook " + dir_ + "/none.xls: the file does not exist\n"},
-        {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", tmpl, "--print", "--values",
-          "formatted"},
+        {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", tmpl, "--print",
+          "--values", "formatted"},
          "quillmerge-batch: unknown --values formatted (raw or shown)\n"},
     };
     for (const auto& c : cases) {
@@ -57,8 +58,7 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
 }
 
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
-    const test::CommandResult r =
-        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"});
+    const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Sheet1$\n'My Sheet$'\n");
     EXPECT_EQ(r.err, "");
@@ -149,8 +149,8 @@ TEST_F(BatchTest, SheetNamesArePrintedEscapedAndAnExactNameWins) {
     EXPECT_EQ(list.out, "A$\n'A$$'\n'Line\\nBreak$'\n");
     auto rows = [&](const std::string& sheet) {
         const test::CommandResult r =
-            test::RunBatch({"--workbook", book, "--sheet", sheet, "--template", kFixtures + "/single.fodt", "--from",
-                            "99", "--save", dir_ + "/out", "--name", "D"});
+            test::RunBatch({"--workbook", book, "--sheet", sheet, "--template", kFixtures + "/single.fodt",
+                            "--from", "99", "--save", dir_ + "/out", "--name", "D"});
         EXPECT_EQ(r.status, 0) << sheet << ": " << r.err;
         return r.out;
     };
@@ -158,8 +158,10 @@ TEST_F(BatchTest, SheetNamesArePrintedEscapedAndAnExactNameWins) {
     // "A$" is both the sheet A$ and the table name of sheet A: the sheet's own name wins.
     EXPECT_EQ(rows("A$"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
     EXPECT_EQ(rows("'A$$'"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
-    EXPECT_EQ(rows("'Line\\nBreak$'"), "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
-    EXPECT_EQ(rows("Line\nBreak"), "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("'Line\\nBreak$'"),
+              "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("Line\nBreak"),
+              "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
     EXPECT_FALSE(fs::exists(dir_ + "/out"));
 }
 
@@ -181,8 +183,8 @@ TEST_F(BatchTest, RowsAndNamesAreCheckedBeforeAnythingIsWritten) {
         {{"--name", "D\xff"}, "--name is not valid UTF-8"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--save",
-                                         dir_ + "/out"};
+        std::vector<std::string> args = {"--workbook", book, "--sheet", "Sheet1",
+                                         "--template", tmpl, "--save",  dir_ + "/out"};
         if (std::find(c.args.begin(), c.args.end(), "--name") == c.args.end()) {
             args.push_back("--name");
             args.push_back("D");
@@ -192,8 +194,8 @@ TEST_F(BatchTest, RowsAndNamesAreCheckedBeforeAnythingIsWritten) {
         EXPECT_EQ(r.status, 2) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
-    const test::CommandResult folder = test::RunBatch({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl,
-                                                     "--save", dir_ + "/bad\xfe", "--name", "D"});
+    const test::CommandResult folder = test::RunBatch({"--workbook", book, "--sheet", "Sheet1", "--template",
+                                                       tmpl, "--save", dir_ + "/bad\xfe", "--name", "D"});
     EXPECT_EQ(folder.status, 2);
     EXPECT_NE(folder.err.find("--save is not valid UTF-8"), std::string::npos) << folder.err;
     EXPECT_EQ(Entries(), std::vector<std::string>{});

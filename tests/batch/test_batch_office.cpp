@@ -38,9 +38,9 @@ class OfficeBatchTest : public testing::Test {
 
 TEST_F(OfficeBatchTest, SaveRunByPlainSheetName) {
     const std::string out = dir_ + "/made/here";
-    const test::CommandResult r = test::RunBatch(
-        {"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", kFixtures + "/single.fodt",
-         "--from", "3", "--to", "5", "--save", out, "--name", "Letter"});
+    const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                                  "--template", kFixtures + "/single.fodt", "--from", "3",
+                                                  "--to", "5", "--save", out, "--name", "Letter"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "3 documents saved in " + out + "/\n");
     EXPECT_EQ(r.err, "");
@@ -66,8 +66,11 @@ TEST_F(OfficeBatchTest, ShownValuesOnRequest) {
     for (const char* values : {"raw", "shown"}) {
         SCOPED_TRACE(values);
         const std::string out = dir_ + "/" + values;
-        std::vector<std::string> args = {"--workbook", kFixtures + "/formats.xlsx", "--sheet", "Sheet1",
-                                         "--template", kFixtures + "/formats.fodt", "--save", out, "--name", "F"};
+        std::vector<std::string> args = {"--workbook", kFixtures + "/formats.xlsx",
+                                         "--sheet",    "Sheet1",
+                                         "--template", kFixtures + "/formats.fodt",
+                                         "--save",     out,
+                                         "--name",     "F"};
         if (std::string(values) == "shown") args.insert(args.end(), {"--values", "shown"});
         const test::CommandResult r = test::RunBatch(args);
         ASSERT_EQ(r.status, 0) << r.err;
@@ -86,12 +89,16 @@ TEST_F(OfficeBatchTest, ListBookmarks) {
     const test::CommandResult r =
         test::RunBatch({"--template", kFixtures + "/multi.fodt", "--list-bookmarks"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Name_1\nAge_1\nName_2\nAge_2\n\nfilled by: the office (not a Word document (.doc or .docx))\n");
+    EXPECT_EQ(
+        r.out,
+        "Name_1\nAge_1\nName_2\nAge_2\n\nfilled by: the office (not a Word document (.doc or .docx))\n");
 
     const test::CommandResult doc = test::RunBatch(
         {"--template", std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc", "--list-bookmarks"});
     EXPECT_EQ(doc.status, 0) << doc.err;
-    EXPECT_EQ(doc.out, "姓名\n性别\n身份证号\n入职日期\n部门\n职位\n月薪\n\nfilled by: this program, without the office\n");
+    EXPECT_EQ(
+        doc.out,
+        "姓名\n性别\n身份证号\n入职日期\n部门\n职位\n月薪\n\nfilled by: this program, without the office\n");
 }
 
 TEST_F(OfficeBatchTest, TemplateWithoutAFillableBookmarkIsRefused) {
@@ -118,12 +125,14 @@ TEST_F(OfficeBatchTest, TemplateWithoutAFillableBookmarkIsRefused) {
 TEST_F(OfficeBatchTest, FailedSaveIsReportedInOneLine) {
     const std::string out = dir_ + "/out";
     ASSERT_TRUE(fs::create_directories(out + "/R2.doc"));
-    const test::CommandResult r =
-        test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template",
-                        kFixtures + "/single.fodt", "--from", "1", "--to", "3", "--save", out, "--name", "R"});
+    const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                                  "--template", kFixtures + "/single.fodt", "--from", "1",
+                                                  "--to", "3", "--save", out, "--name", "R"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "2 documents saved in " + out + "/\n");
-    EXPECT_EQ(r.err, "quillmerge-batch: document 2 could not be saved\nquillmerge-batch: rows without a document: 2\n");
+    EXPECT_EQ(
+        r.err,
+        "quillmerge-batch: document 2 could not be saved\nquillmerge-batch: rows without a document: 2\n");
     EXPECT_TRUE(Has(test::CatdocText(out + "/R3.doc"), "Name: Person 3"));
 }
 
@@ -237,9 +246,9 @@ TEST_F(OfficeBatchOutputTest, TheOneBookmarkThatMatchesNothing) {
 
 TEST_F(OfficeBatchOutputTest, SingleFileAndNameColumn) {
     const std::string out = dir_ + "/out";
-    test::CommandResult r = test::RunBatch(
-        {"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", kFixtures + "/single.fodt",
-         "--to", "4", "--save", out, "--name", "全部", "--format", "pdf", "--single-file"});
+    test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                            "--template", kFixtures + "/single.fodt", "--to", "4", "--save",
+                                            out, "--name", "全部", "--format", "pdf", "--single-file"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 PDF file holding 4 documents saved as " + out + "/全部.pdf\n");
     EXPECT_EQ(ListFiles(out, ""), std::vector<std::string>{"全部.pdf"});

@@ -47,7 +47,8 @@ std::string FlatText(const std::string& path) {
         text = OutputOf("antiword -w 0 -m UTF-8.txt " + ShellQuote(path));
         if (text.find_first_not_of(" \n") == std::string::npos) text = CatdocText(path);
     } else {
-        const std::string xml = ZipMember(path, path.ends_with(".docx") ? "word/document.xml" : "content.xml");
+        const std::string xml =
+            ZipMember(path, path.ends_with(".docx") ? "word/document.xml" : "content.xml");
         bool inTag = false;
         for (char c : xml) {
             if (c == '<') inTag = true;

@@ -12,11 +12,11 @@ namespace {
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view end) {
     if (text.size() < end.size()) return false;
-    return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      [](char a, char b) {
-                          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-                          return lower(a) == lower(b);
-                      });
+    return std::equal(
+        end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()), [](char a, char b) {
+            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+            return lower(a) == lower(b);
+        });
 }
 
 bool Write(const fs::path& path, const char* data, std::size_t size) {
@@ -52,7 +52,8 @@ std::vector<std::string> EntryNames(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(it->path().filename().string());
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+        names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -64,7 +65,8 @@ std::vector<std::string> FilesIn(const fs::path& folder, std::string_view extens
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
-        if (EndsWithIgnoringCase(it->path().filename().string(), extension)) files.push_back(it->path().string());
+        if (EndsWithIgnoringCase(it->path().filename().string(), extension))
+            files.push_back(it->path().string());
     }
     std::sort(files.begin(), files.end());
     return files;

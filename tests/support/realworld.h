@@ -42,8 +42,8 @@ inline std::string RealWorldMissing(std::string_view sub) {
 // Ends the running test as skipped when the real-world folder `sub` is absent or empty. For a
 // test body or SetUp(); the checks made before it still count, so a test can check its own
 // fixtures first and the real-world files after it.
-#define QM_SKIP_WITHOUT_REALWORLD(sub)                                                  \
-    do {                                                                               \
-        const std::string qm_realworld_missing_ = ::qm::test::RealWorldMissing(sub);    \
-        if (!qm_realworld_missing_.empty()) GTEST_SKIP() << qm_realworld_missing_;      \
+#define QM_SKIP_WITHOUT_REALWORLD(sub)                                               \
+    do {                                                                             \
+        const std::string qm_realworld_missing_ = ::qm::test::RealWorldMissing(sub); \
+        if (!qm_realworld_missing_.empty()) GTEST_SKIP() << qm_realworld_missing_;   \
     } while (false)

@@ -257,7 +257,8 @@ TEST_F(Settings, ShownValuesAreRememberedBesideInit) {
     settings.SetShownValues(false);
     EXPECT_FALSE(AppSettings(program.path()).GetShownValues());
     EXPECT_EQ(Scalar(db, "select count(*) from Options"), "1");
-    EXPECT_EQ(Scalar(db, "select group_concat(name) from pragma_table_info('Init')"), "ExcelPath,WordPath,UserDocPath");
+    EXPECT_EQ(Scalar(db, "select group_concat(name) from pragma_table_info('Init')"),
+              "ExcelPath,WordPath,UserDocPath");
     EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
 
     // Any other value than "1" reads off.

@@ -2,12 +2,12 @@
 
 #include <QFontMetrics>
 #include <QItemSelectionModel>
-#include <filesystem>
-#include <set>
-#include <QProgressBar>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTableView>
 #include <QTest>
+#include <filesystem>
+#include <set>
 
 #include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
@@ -18,7 +18,7 @@ namespace qm::test {
 namespace {
 
 class BrowsingTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         StartWindow();
@@ -54,7 +54,8 @@ TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
     EXPECT_EQ(Number(4), QStringLiteral("25"));
     EXPECT_EQ(Number(5), QString());  // the rest of the page stays empty
     EXPECT_EQ(Cell(9, 1), QString());
-    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("21"));
+    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(),
+              QStringLiteral("21"));
 
     Click("下一页标签");  // on the last page: the same page again
     EXPECT_EQ(state->currentPage, 3);
@@ -164,7 +165,8 @@ TEST_F(BrowsingTest, PageNumberTypedAndConfirmedGoesToThatPage) {
     EXPECT_EQ(pages->currentIndex(), 2);
     EXPECT_EQ(Number(0), QStringLiteral("21"));
     // No such page, or no number: the page stays and its number comes back.
-    for (const QString& text : {QStringLiteral("9"), QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1 2")}) {
+    for (const QString& text :
+         {QStringLiteral("9"), QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1 2")}) {
         type(text);
         EXPECT_EQ(state->currentPage, 3) << text.toStdString();
         EXPECT_EQ(pages->lineEdit()->text(), QStringLiteral("3")) << text.toStdString();
@@ -194,7 +196,8 @@ TEST_F(BrowsingTest, AnotherSheetStartsOnItsFirstPage) {
     EXPECT_EQ(state->currentPage, 1);
     EXPECT_EQ(CurrentPageIndex(), 0);
     EXPECT_EQ(Items("页组合框"), QStringList{"1"});
-    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1"));
+    EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(),
+              QStringLiteral("1"));
     EXPECT_EQ(Cell(0, 0), QStringLiteral("短1"));
     EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("共8条记录"));
     window->grid()->selectionModel()->select(

@@ -1,14 +1,15 @@
 // The window with the real office: closing it ends the office, and the whole save workflow on
 // the shipped samples, read back from the documents; a print run at the virtual PDF printer.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QProgressBar>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
@@ -28,10 +29,12 @@ namespace qm::test {
 namespace {
 
 // The offices this test process started through the program (their profiles carry its id).
-std::vector<pid_t> ProgramOffices() { return ProcessesMentioning("quillmerge-office-" + std::to_string(getpid()) + "-"); }
+std::vector<pid_t> ProgramOffices() {
+    return ProcessesMentioning("quillmerge-office-" + std::to_string(getpid()) + "-");
+}
 
 class OfficeWindowTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         // The shipped samples in place of the fixtures.
@@ -138,7 +141,8 @@ TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
     dialogs.answerYes();
     Click("插入并打印按钮");
     ASSERT_FALSE(dialogs.messages().empty());
-    EXPECT_EQ(dialogs.messages().front()->text, "将打印 2 份文档，打印机：“QuillmergePDF”。\r\n是否开始打印？");
+    EXPECT_EQ(dialogs.messages().front()->text,
+              "将打印 2 份文档，打印机：“QuillmergePDF”。\r\n是否开始打印？");
     EXPECT_TRUE(window->isVisible());
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_NE(dialogs.messages().back()->text.find("打印作业已经发送到打印机"), std::string::npos);
@@ -152,8 +156,8 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     EXPECT_EQ(Text("书签匹配标签"), QStringLiteral("匹配 7/7 书签"));
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     const std::string out = programFolder + "/用户文档/劳动合同/";
-    dialogs.answerFile(out + "合同.doc", 2);    // PDF
-    dialogs.answerChoice(2);  // the names: 编号 is item 1, 姓名 item 2
+    dialogs.answerFile(out + "合同.doc", 2);  // PDF
+    dialogs.answerChoice(2);                  // the names: 编号 is item 1, 姓名 item 2
     dialogs.answerYes();
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");

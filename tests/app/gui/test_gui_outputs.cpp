@@ -175,7 +175,7 @@ TEST_F(OutputsTest, EmptyBookmarksAreAskedAboutOnceBeforeARun) {
     Click("插入并打印按钮");
     EXPECT_EQ(office->printJobs().size(), 2u);
     Reset();
-    dialogs.answerYes();  // the printer alone
+    dialogs.answerYes();      // the printer alone
     Click("插入并打印按钮");  // the same template, sheet and modes: not asked again
     EXPECT_EQ(office->printJobs().size(), 4u);
     EXPECT_EQ(Captioned("书签检查"), nullptr);

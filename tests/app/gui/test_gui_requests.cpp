@@ -1,10 +1,9 @@
 // The two run buttons: checks, the row range, the output folder, the reference name and its
 // confirmation, and the runs they start (with the in-memory office).
 
+#include <QTest>
 #include <filesystem>
 #include <functional>
-
-#include <QTest>
 
 #include "app/gui/links.h"
 #include "app/gui/range_box.h"
@@ -20,7 +19,7 @@ namespace {
 const char* const kConfirmEnd = "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
 
 class RequestTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         StartWindow();
@@ -67,8 +66,10 @@ TEST_F(RequestTest, NoTemplateOrNoMatchStopsWithAMessage) {
     Click("插入并打印按钮");
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].text,
-              "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不能继续！"
-              "您可以通过帮助或加入QQ群" + std::string(kSupportGroupNumber) + "获取更多支持。");
+              "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不"
+              "能继续！"
+              "您可以通过帮助或加入QQ群" +
+                  std::string(kSupportGroupNumber) + "获取更多支持。");
     EXPECT_EQ(dialogs.calls[0].caption, "信息");
     EXPECT_EQ(dialogs.calls[0].icon, MessageIcon::None);
     EXPECT_TRUE(window->isVisible());
@@ -109,12 +110,14 @@ TEST_F(RequestTest, PageModeAsksForTheRowsOfThePages) {
     SaveAs(proposed + "参考.doc");
     ASSERT_NE(Confirmation(), nullptr);
     // The sheet ends at row 25, and so does the list of names.
-    EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：参考21.doc、参考22.doc……参考25.doc。" +
+    EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed +
+                                        "”文件夹下，文件名命名为：参考21.doc、参考22.doc……参考25.doc。" +
                                         kConfirmEnd);
     // The sheet ends at row 25.
-    EXPECT_EQ(office->savedPaths(),
-              (std::vector<std::string>{proposed + "参考21.doc", proposed + "参考22.doc", proposed + "参考23.doc",
-                                        proposed + "参考24.doc", proposed + "参考25.doc"}));
+    EXPECT_EQ(
+        office->savedPaths(),
+        (std::vector<std::string>{proposed + "参考21.doc", proposed + "参考22.doc", proposed + "参考23.doc",
+                                  proposed + "参考24.doc", proposed + "参考25.doc"}));
 }
 
 // Each bad input is said in one message before any dialog, in the order a user fixes them, and
@@ -131,8 +134,10 @@ TEST_F(RequestTest, BadInputsSayWhatIsWrongAndWriteNothing) {
          [&] { std::filesystem::remove(std::filesystem::u8path(programFolder + "/数据/people.xls")); },
          "无法读取Excel文件“people.xls”：文件不存在，可能已被移动、改名或删除。"},
         {"no sheet", [&] { Choose("文件选择组合框", QStringLiteral("people.xls")); }, "请先选择工作表！"},
-        {"letters", [&] { SetRange(QStringLiteral("abc"), QStringLiteral("5")); }, "范围的起始值“abc”" + wholeNumber},
-        {"two numbers", [&] { SetRange(QStringLiteral("1"), QStringLiteral("1 2")); }, "范围的结束值“1 2”" + wholeNumber},
+        {"letters", [&] { SetRange(QStringLiteral("abc"), QStringLiteral("5")); },
+         "范围的起始值“abc”" + wholeNumber},
+        {"two numbers", [&] { SetRange(QStringLiteral("1"), QStringLiteral("1 2")); },
+         "范围的结束值“1 2”" + wholeNumber},
         {"empty", [&] { SetRange(QString(), QStringLiteral("5")); }, "范围的起始值“”" + wholeNumber},
         {"reversed", [&] { SetRange(QStringLiteral("8"), QStringLiteral("5")); },
          "范围的起始值（第8条）在结束值（第5条）之后，请改正范围。"},
@@ -199,7 +204,8 @@ TEST_F(RequestTest, ConfirmationListsTheNamesOfTheRange) {
         dialogs.answerNo();  // then the dialog again, cancelled
         Click("插入并保存按钮");
         ASSERT_NE(Confirmation(), nullptr) << c.end;
-        EXPECT_EQ(Confirmation()->text, "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：" + c.names + kConfirmEnd)
+        EXPECT_EQ(Confirmation()->text,
+                  "　　文件将保存在“" + proposed + "”文件夹下，文件名命名为：" + c.names + kConfirmEnd)
             << c.end;
         EXPECT_EQ(Saves().size(), 2u);
     }
@@ -218,7 +224,8 @@ TEST_F(RequestTest, StartTypedWithALeadingZero) {
     ASSERT_NE(Confirmation(), nullptr);
     // The names are those of the files the run writes.
     EXPECT_NE(Confirmation()->text.find("文件名命名为：参考5.doc、参考6.doc。"), std::string::npos);
-    EXPECT_EQ(office->savedPaths(), (std::vector<std::string>{proposed + "参考5.doc", proposed + "参考6.doc"}));
+    EXPECT_EQ(office->savedPaths(),
+              (std::vector<std::string>{proposed + "参考5.doc", proposed + "参考6.doc"}));
 }
 
 TEST_F(RequestTest, NoThenCancelKeepsTheProposedFolderAndSavesNothing) {
@@ -310,7 +317,7 @@ TEST_F(RequestTest, InputsAreLockedWhileARunGoes) {
     // run reads from or replace the document it fills.
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     const char* const inputs[] = {"文件选择组合框", "工作表选择组合框", "模板选择组合框", "每页记录数组合框",
-                                  "页组合框", "下一页标签", "多行模式选择框", "插入并保存按钮"};
+                                  "页组合框",       "下一页标签",       "多行模式选择框", "插入并保存按钮"};
     bool checked = false;
     window->setProgressObserver([&](int) {
         if (checked) return;

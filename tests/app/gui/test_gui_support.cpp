@@ -16,14 +16,17 @@ void WindowTest::SetUp() {
     std::error_code error;
     fs::copy_file(QM_PROGRAM_DIR "/Quillmerge.mdb", programFolder + "/Quillmerge.mdb", error);
     ASSERT_FALSE(error) << "the built Quillmerge.mdb is missing";
-    for (const char* sub : {"/数据", "/模板", "/用户文档"}) fs::create_directory(fs::u8path(programFolder + sub));
-    fs::copy_file(fs::u8path(FixtureFolder() + "/people.xls"), fs::u8path(programFolder + "/数据/people.xls"), error);
-    ASSERT_FALSE(error);
-    fs::copy_file(fs::u8path(FixtureFolder() + "/dates1904.xls"), fs::u8path(programFolder + "/数据/dates1904.xls"),
+    for (const char* sub : {"/数据", "/模板", "/用户文档"})
+        fs::create_directory(fs::u8path(programFolder + sub));
+    fs::copy_file(fs::u8path(FixtureFolder() + "/people.xls"), fs::u8path(programFolder + "/数据/people.xls"),
                   error);
+    ASSERT_FALSE(error);
+    fs::copy_file(fs::u8path(FixtureFolder() + "/dates1904.xls"),
+                  fs::u8path(programFolder + "/数据/dates1904.xls"), error);
     // Templates of the in-memory office: 名单 has bookmarks for three of the titles, 空白 none
     // that match.
-    ASSERT_TRUE(WriteFakeTemplate(programFolder + "/模板/名单.doc", {{"姓名", ""}, {"工号", ""}, {"备注", "-"}}));
+    ASSERT_TRUE(
+        WriteFakeTemplate(programFolder + "/模板/名单.doc", {{"姓名", ""}, {"工号", ""}, {"备注", "-"}}));
     ASSERT_TRUE(WriteFakeTemplate(programFolder + "/模板/空白.doc", {{"标题", "x"}}));
 }
 
@@ -32,7 +35,9 @@ void WindowTest::TearDown() {
     gui::ProgramEndCleanup(objects);
 }
 
-void WindowTest::UseServer(std::unique_ptr<word::Office> chosen) { server = std::move(chosen); }
+void WindowTest::UseServer(std::unique_ptr<word::Office> chosen) {
+    server = std::move(chosen);
+}
 
 void WindowTest::StartWindow() {
     if (!server) {
@@ -92,7 +97,8 @@ void WindowTest::SetRange(const QString& start, const QString& end) {
 
 void WindowTest::AddWorkbook(const char* name) {
     std::error_code error;
-    fs::copy_file(fs::u8path(WindowFixtureFolder() + "/" + name), fs::u8path(programFolder + "/数据/" + name), error);
+    fs::copy_file(fs::u8path(WindowFixtureFolder() + "/" + name), fs::u8path(programFolder + "/数据/" + name),
+                  error);
     ASSERT_FALSE(error) << name;
     // Browsing to it lists the folder again with it current, as a user would.
     dialogs.answerFile(programFolder + "/数据/" + name);

@@ -3,14 +3,14 @@
 // test with the fixture workbooks, and a window over them with the in-memory office and
 // dialogs answered from a script.
 
+#include <gtest/gtest.h>
+
 #include <QComboBox>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app/core/settings.h"
 #include "app/gui/gui_dialogs.h"
@@ -32,7 +32,7 @@ class FakeOffice;
 // Records every target; answers as a desktop with (or, with `works` false, without) the
 // programs to open them.
 class RecordingOpener : public gui::Opener {
-public:
+  public:
     bool open(std::string_view target) override {
         targets.emplace_back(target);
         return works;
@@ -42,14 +42,18 @@ public:
 };
 
 // The shared fixture workbooks (people.xls, dates1904.xls), written at build time.
-inline std::string FixtureFolder() { return QM_XLS_FIXTURES; }
+inline std::string FixtureFolder() {
+    return QM_XLS_FIXTURES;
+}
 // The workbooks of the window tests alone (rows26.xls, formats.xlsx), written at build time.
-inline std::string WindowFixtureFolder() { return QM_WINDOW_FIXTURES; }
+inline std::string WindowFixtureFolder() {
+    return QM_WINDOW_FIXTURES;
+}
 
 // A program folder with Quillmerge.mdb, 数据/people.xls, 模板/ with fake templates, 用户文档/;
 // the program-wide objects and the main window over them.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "common/fs.h"
-#include "tests/support/fake_office.h"
 #include "test_gui_support.h"
+#include "tests/support/fake_office.h"
 #include "word/engine/template.h"
 
 namespace qm::test {
@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class SampleTemplateTest : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         for (const char* sub : {"/数据", "/模板"}) {

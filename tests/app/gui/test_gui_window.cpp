@@ -5,15 +5,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
-#include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableView>
-#include <QTextBrowser>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <filesystem>
 
@@ -79,7 +79,8 @@ TEST_F(WindowStartTest, StateAfterStartUp) {
 
 // Qt's own dialogs and buttons speak Chinese with the window.
 TEST_F(WindowStartTest, QtsOwnTextsAreChinese) {
-    ASSERT_TRUE(gui::InstallQtTranslations()) << "Qt's translations are not installed (qt6-translations-l10n)";
+    ASSERT_TRUE(gui::InstallQtTranslations())
+        << "Qt's translations are not installed (qt6-translations-l10n)";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("打开"));
 }
@@ -92,7 +93,8 @@ TEST_F(WindowStartTest, FixedWindowWithLinksDrawnAsLinks) {
     // The client area holds every control with the margins of the left and top edges.
     const QRect client = window->centralWidget()->rect();
     for (QWidget* child : window->centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        EXPECT_TRUE(client.adjusted(8, 8, -8, -8).contains(child->geometry())) << child->objectName().toStdString();
+        EXPECT_TRUE(client.adjusted(8, 8, -8, -8).contains(child->geometry()))
+            << child->objectName().toStdString();
     auto* link = Find<QLabel>("下一页标签");
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->font().pixelSize(), 12);
@@ -184,7 +186,8 @@ TEST_F(WindowStartTest, ModeSwitchesFollowTheirCheckBoxes) {
 TEST_F(WindowStartTest, TimerRestoresTheTitle) {
     StartWindow();
     window->setWindowTitle(QStringLiteral("别的标题"));
-    EXPECT_TRUE(WaitForEvents([&] { return window->windowTitle() == QStringLiteral("Quillmerge\u3000V1.1.0.1"); }, 5000));
+    EXPECT_TRUE(WaitForEvents(
+        [&] { return window->windowTitle() == QStringLiteral("Quillmerge\u3000V1.1.0.1"); }, 5000));
 }
 
 TEST_F(WindowStartTest, MenusAndTheGreyedItem) {
@@ -245,9 +248,10 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
         EXPECT_EQ(browser->source().toLocalFile(), ToQ(help + file)) << item;
         EXPECT_FALSE(browser->documentTitle().isEmpty()) << item;
         EXPECT_GT(browser->toPlainText().size(), 200) << item;
-        const QVariant image = browser->document()->resource(QTextDocument::ImageResource, QUrl("images/main-window.png"));
+        const QVariant image =
+            browser->document()->resource(QTextDocument::ImageResource, QUrl("images/main-window.png"));
         // The browser keeps a loaded picture as a pixmap.
-        const QImage picture = image.typeId() == QMetaType::QPixmap ? image.value<QPixmap>().toImage()
+        const QImage picture = image.typeId() == QMetaType::QPixmap  ? image.value<QPixmap>().toImage()
                                : image.typeId() == QMetaType::QImage ? image.value<QImage>()
                                                                      : QImage::fromData(image.toByteArray());
         EXPECT_FALSE(picture.isNull()) << item;
@@ -264,7 +268,8 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
     // A web address goes to the desktop, which has no browser: the address is given to copy.
     emit helpWindow->browser()->anchorClicked(QUrl(ToQ(kHomePageUrl)));
     MenuAction(window.get(), "下载模板(&D)")->trigger();
-    EXPECT_EQ(opener.targets, (std::vector<std::string>{std::string(kHomePageUrl), std::string(kTemplateDownloadUrl)}));
+    EXPECT_EQ(opener.targets,
+              (std::vector<std::string>{std::string(kHomePageUrl), std::string(kTemplateDownloadUrl)}));
     ASSERT_EQ(dialogs.messages().size(), 2u);
     EXPECT_NE(dialogs.messages()[0]->text.find("没有可以打开网页的浏览器"), std::string::npos);
     EXPECT_TRUE(dialogs.messages()[0]->text.ends_with(std::string(kHomePageUrl)));
@@ -309,8 +314,10 @@ TEST_F(WindowStartTest, AboutWindowContentsAndLinks) {
     gui::AboutWindow about(opener, programFolder, window.get());
     EXPECT_EQ(about.minimumSize(), about.maximumSize());
     EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    const std::pair<const char*, QRect> places[] = {{"图片框1", {4, 4, 372, 56}},   {"标签1", {8, 68, 368, 24}},
-                                                    {"标签2", {8, 100, 364, 44}},   {"标签3", {4, 152, 196, 20}},
+    const std::pair<const char*, QRect> places[] = {{"图片框1", {4, 4, 372, 56}},
+                                                    {"标签1", {8, 68, 368, 24}},
+                                                    {"标签2", {8, 100, 364, 44}},
+                                                    {"标签3", {4, 152, 196, 20}},
                                                     {"按钮1", {264, 152, 96, 24}}};
     for (const auto& [name, place] : places) {
         QWidget* control = about.findChild<QWidget*>(QString::fromUtf8(name));
@@ -331,7 +338,8 @@ TEST_F(WindowStartTest, AboutWindowContentsAndLinks) {
     QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("图片框1")), Qt::LeftButton);
     // A right click opens nothing.
     QTest::mouseClick(address, Qt::RightButton);
-    EXPECT_EQ(opener.targets, (std::vector<std::string>{std::string(kHomePageUrl), std::string(kHomePageUrl)}));
+    EXPECT_EQ(opener.targets,
+              (std::vector<std::string>{std::string(kHomePageUrl), std::string(kHomePageUrl)}));
 
     // Without a browser the address is given to copy.
     opener.works = false;
@@ -478,7 +486,8 @@ TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
     Choose("文件选择组合框", QStringLiteral("改名.xls"));
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0]->text,
-              "无法读取Excel文件“改名.xls”：文件内容不是表格（.xls、.xlsx、.xlsm、.ods 或 .csv），可能只是改了扩展名。");
+              "无法读取Excel文件“改名.xls”：文件内容不是表格（.xls、.xlsx、.xlsm、.ods 或 "
+              ".csv），可能只是改了扩展名。");
     EXPECT_EQ(dialogs.messages()[0]->caption, "信息");
     EXPECT_TRUE(Items("工作表选择组合框").isEmpty());
     EXPECT_EQ(window->pageModel().title(1), QString());
@@ -492,7 +501,8 @@ TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
     ASSERT_TRUE(fs::remove(fs::u8path(programFolder + "/数据/dates1904.xls")));
     Choose("文件选择组合框", QStringLiteral("dates1904.xls"));
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0]->text, "无法读取Excel文件“dates1904.xls”：文件不存在，可能已被移动、改名或删除。");
+    EXPECT_EQ(dialogs.messages()[0]->text,
+              "无法读取Excel文件“dates1904.xls”：文件不存在，可能已被移动、改名或删除。");
 }
 
 TEST_F(FileChoiceTest, ShownValuesItemIsRememberedAndTheGridShowsWhatDocumentsGet) {

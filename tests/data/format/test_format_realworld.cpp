@@ -53,7 +53,8 @@ TEST(FormatRealWorld, EveryCellShowsWhatTheOfficeShows) {
         if (data::IsWorkbookFileName(path)) files.push_back(path);
     ASSERT_FALSE(files.empty());
     const std::string dump = std::string(QM_BINARY_DIR) + "/tests/realworld-office.dump";
-    std::string command = "/usr/bin/python3 " + test::ShellQuote(QM_OFFICE_DUMP) + " " + test::ShellQuote(dump);
+    std::string command =
+        "/usr/bin/python3 " + test::ShellQuote(QM_OFFICE_DUMP) + " " + test::ShellQuote(dump);
     for (const auto& f : files) command += " " + test::ShellQuote(f);
     const test::CommandResult office = test::RunCommand(command + " >/dev/null");
     ASSERT_EQ(office.status, 0) << "the office could not read the workbooks: " << office.err;

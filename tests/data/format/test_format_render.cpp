@@ -52,7 +52,8 @@ TEST(FormatRender, SectionsAndConditions) {
 
 TEST(FormatRender, MalformedCodesStillGiveText) {
     for (const char* code : {"\"unclosed", "[", "[$", "[>", "0.0.0", "E+", "#/", "?/", "[h", "\\", "_", "*",
-                             "0;0;0;0;0", "[DBNum9]0", "# ?/123456789012345678901", "?/?????????", "[$-F800", "yyyy\"", "0%%%%%%%%%%%%%%%%%%%%%%%%"}) {
+                             "0;0;0;0;0", "[DBNum9]0", "# ?/123456789012345678901", "?/?????????", "[$-F800",
+                             "yyyy\"", "0%%%%%%%%%%%%%%%%%%%%%%%%"}) {
         SCOPED_TRACE(code);
         (void)FormatNumber(123.456, code);
         (void)FormatNumber(-1e300, code);

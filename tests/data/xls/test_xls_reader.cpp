@@ -14,8 +14,8 @@
 namespace qm::xls {
 namespace {
 
-using testing::FixtureFolder;
 using test::ReadBytes;
+using testing::FixtureFolder;
 
 const std::string kRealWorld = test::RealWorldFolder("xls") + "/";
 

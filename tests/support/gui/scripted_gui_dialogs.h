@@ -16,9 +16,10 @@ class ScriptedGuiDialogs : public gui::GuiDialogs, public DialogScript {
     // OK for a message with only OK; Yes or No for a question, as scripted.
     gui::Answer message(std::string_view text, std::string_view caption, gui::Buttons buttons,
                         MessageIcon icon) override;
-    std::string getOpenFileName(std::string_view title, std::string_view folder, std::string_view filter) override;
-    std::string getSaveFileName(std::string_view title, std::string_view folder, std::string_view proposedName,
+    std::string getOpenFileName(std::string_view title, std::string_view folder,
                                 std::string_view filter) override;
+    std::string getSaveFileName(std::string_view title, std::string_view folder,
+                                std::string_view proposedName, std::string_view filter) override;
     std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
                                       std::string_view proposedName, const std::vector<std::string>& types,
                                       int& type) override;
