@@ -30,9 +30,15 @@ inline std::vector<std::string> RealWorldFiles(std::string_view sub, std::string
     return FilesIn(RealWorldFolder(sub), extension);
 }
 
+// Whether RealWorldFolder(sub) holds files: for a test that adds real-world files to its own
+// inputs where they are at hand.
+inline bool HaveRealWorld(std::string_view sub) {
+    return !RealWorldFiles(sub).empty();
+}
+
 // "" when RealWorldFolder(sub) holds files; otherwise why a test that needs them cannot run.
 inline std::string RealWorldMissing(std::string_view sub) {
-    if (!RealWorldFiles(sub).empty()) return {};
+    if (HaveRealWorld(sub)) return {};
     return "no real-world files in " + RealWorldFolder(sub) +
            " (they are kept beside the checkout, in ../shared/realworld)";
 }

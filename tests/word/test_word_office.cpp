@@ -218,7 +218,7 @@ TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
     EXPECT_EQ(host->ListBookmarks(), "");
 
     // The encrypted real-world document too, where the real-world files are at hand.
-    if (RealWorldMissing("doc").empty()) {
+    if (HaveRealWorld("doc")) {
         EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc", Route::Office), "");
         EXPECT_EQ(host->ListBookmarks(), "");
     }
