@@ -45,15 +45,15 @@ fuzz() {
 }
 
 # Seeds: our own test files and the real-world ones beside the repository, when they are there.
-/usr/bin/python3 "$root/tests/fixtures/make_workbooks.py" "$work/fixtures" >/dev/null 2>&1 || true
-/usr/bin/python3 "$root/tests/sheets/make_sheet_fixtures.py" "$work/sheets" >/dev/null 2>&1 || true
+/usr/bin/python3 "$root/tests/data/xls/make_workbooks.py" "$work/fixtures" >/dev/null 2>&1 || true
+/usr/bin/python3 "$root/tests/data/sheets/make_sheet_fixtures.py" "$work/sheets" >/dev/null 2>&1 || true
 fuzz fuzz_xls "$seconds" 400000 "$work"/fixtures/*.xls "$root"/../shared/realworld/xls/*
 
 fuzz fuzz_sheets "$half" 200000 "$work"/sheets/*
 
 # Format seeds: 8 bytes of a value, a date-system byte, then a code from the corpus.
 mkdir -p "$work/codes"
-/usr/bin/python3 - "$root/tests/format/cases.tsv" "$work/codes" <<'PY'
+/usr/bin/python3 - "$root/tests/data/format/cases.tsv" "$work/codes" <<'PY'
 import struct, sys
 for n, line in enumerate(open(sys.argv[1], encoding="utf-8")):
     if line.startswith("--") or not line.strip():

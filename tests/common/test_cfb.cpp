@@ -3,24 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/cfb/compound_file.h"
+#include "tests/support/files.h"
+#include "tests/support/realworld.h"
 
 namespace qm::cfb {
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using test::Bytes;
+using test::ReadBytes;
 
 // Every entry's name and type and every stream's bytes, by path below the root.
 struct Tree {
@@ -185,22 +179,22 @@ TEST(CompoundFile, DamagedInputIsRefused) {
 // Files saved by real office programs keep every storage and stream through a rewrite, also
 // when one stream changes size.
 TEST(CompoundFile, RealFilesSurviveARewrite) {
-    const fs::path root(QM_REALWORLD_DIR);
-    if (!fs::is_directory(root)) GTEST_SKIP() << "no real-world files beside the checkout";
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    QM_SKIP_WITHOUT_REALWORLD("xls");
     int checked = 0;
     for (const char* folder : {"doc", "xls"}) {
-        for (const auto& item : fs::directory_iterator(root / folder)) {
-            const Bytes original = ReadBytes(item.path());
+        for (const std::string& path : test::RealWorldFiles(folder)) {
+            const Bytes original = ReadBytes(path);
             File file;
             if (!file.Open(original)) continue;
             const Bytes rewritten = Rewrite(original);
-            ASSERT_FALSE(rewritten.empty()) << item.path();
+            ASSERT_FALSE(rewritten.empty()) << path;
             const Tree before = TreeOf(original), after = TreeOf(rewritten);
-            EXPECT_EQ(before.storages, after.storages) << item.path();
-            ASSERT_EQ(before.streams.size(), after.streams.size()) << item.path();
+            EXPECT_EQ(before.storages, after.storages) << path;
+            ASSERT_EQ(before.streams.size(), after.streams.size()) << path;
             for (std::size_t i = 0; i < before.streams.size(); ++i) {
                 EXPECT_EQ(before.streams[i].first, after.streams[i].first);
-                EXPECT_TRUE(before.streams[i].second == after.streams[i].second) << item.path();
+                EXPECT_TRUE(before.streams[i].second == after.streams[i].second) << path;
             }
             // A stream that grows from the mini stream into sectors of its own.
             std::vector<Bytes> replace(file.entries().size());
@@ -210,7 +204,7 @@ TEST(CompoundFile, RealFilesSurviveARewrite) {
                     break;
                 }
             File grown;
-            ASSERT_TRUE(grown.Open(Rewrite(original, &replace))) << item.path();
+            ASSERT_TRUE(grown.Open(Rewrite(original, &replace))) << path;
             ++checked;
         }
     }

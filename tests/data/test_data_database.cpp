@@ -6,14 +6,15 @@
 
 #include "data/connection.h"
 #include "data/recordset.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_database.h"
 
 namespace qm::data {
 namespace {
 
-using testing_data::Scalar;
-using testing_data::Sql;
-using testing_data::TempFolder;
+using test::Scalar;
+using test::Sql;
+using test::TempFolder;
 
 class DatabaseRecordset : public ::testing::Test {
   protected:

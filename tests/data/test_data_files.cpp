@@ -10,7 +10,7 @@
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
 #include "data/xls/workbook.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace qm::data {
 namespace {
@@ -103,7 +103,7 @@ class WorkbookCacheTest : public ::testing::Test {
         ASSERT_FALSE(dir.path().empty());
         std::filesystem::copy_file(Fixture("records.xls"), file);
     }
-    testing_data::TempFolder dir;
+    test::TempFolder dir;
     std::string file = dir / "book.xls";
     WorkbookCache cache;
 };

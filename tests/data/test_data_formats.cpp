@@ -9,7 +9,7 @@
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
 #include "data/xls/workbook.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace qm::data {
 namespace {
@@ -32,7 +32,7 @@ TEST(WorkbookFormats, TablesAreNamedAsForXls) {
 }
 
 TEST(WorkbookFormats, CsvNamedLikeASheetNeedsQuotes) {
-    testing_data::TempFolder dir;
+    test::TempFolder dir;
     const std::string file = dir / "My List.CSV";
     std::filesystem::copy_file(Sheets("quoted.csv"), file);
     std::vector<std::string> names;
@@ -82,7 +82,7 @@ TEST(WorkbookFormats, UnreadableWorkbooksListNothingAndSayWhy) {
 }
 
 TEST(WorkbookFormats, CacheKeepsAnXlsxAndSeesItReplaced) {
-    testing_data::TempFolder dir;
+    test::TempFolder dir;
     const std::string file = dir / "book.xlsx";
     std::filesystem::copy_file(Sheets("odd.xlsx"), file);
     WorkbookCache cache;

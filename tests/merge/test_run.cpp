@@ -1,7 +1,6 @@
 // The merge runs over a real workbook and the in-memory office.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "tests/support/fake_office.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/small_disk.h"
 #include "word/word_host.h"
 
@@ -36,9 +36,6 @@ const std::string kPrintDone =
 class RunTest : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qm-merge-run-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         auto office = std::make_unique<test::FakeOffice>();
         office_ = office.get();
         host_ = std::make_unique<word::WordHost>(std::move(office), dir_);
@@ -51,8 +48,6 @@ class RunTest : public testing::Test {
     }
     void TearDown() override {
         host_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     // Chooses a template whose bookmarks hold "[name]", as the main window would: open it,
@@ -88,7 +83,8 @@ class RunTest : public testing::Test {
         return names;
     }
 
-    std::string dir_;
+    const test::TempFolder folder_{"merge-run"};
+    const std::string dir_ = folder_.path();
     ProgramState state_;
     test::FakeOffice* office_ = nullptr;
     std::unique_ptr<word::WordHost> host_;
@@ -119,10 +115,10 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
     EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_FALSE(ui_.progressVisible);
     EXPECT_EQ(ui_.eventsProcessed, 9);  // once per field and row
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_TRUE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text, kSaveDone);
-    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Question);
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_TRUE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text, kSaveDone);
+    EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Question);
     EXPECT_TRUE(ui_.openedFolders.empty());
     // The office stays out of sight, with one fresh working document for the next run.
     EXPECT_FALSE(office_->visible());
@@ -132,7 +128,7 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
 
 TEST_F(RunTest, YesOpensTheOutputFolder) {
     UseTemplate({"Name"});
-    ui_.answers = {true};
+    ui_.answerYes();
     Run(1, 1);
     EXPECT_EQ(ui_.openedFolders, (std::vector<std::string>{state_.outputFolder}));
 }
@@ -152,7 +148,7 @@ TEST_F(RunTest, StartPastTheEndDoesNothingAtAll) {
     EXPECT_TRUE(outcome.started);
     EXPECT_EQ(outcome.documentsMade, 0);
     EXPECT_TRUE(OutputFiles().empty());
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.calls.empty());
     EXPECT_EQ(ui_.progressShown, 0);
     EXPECT_EQ(office_->documentsCreated(), created);
 }
@@ -183,10 +179,10 @@ TEST_F(RunTest, PrefixOnlyMatchEndsWithTheNoMatchMessage) {
     EXPECT_EQ(outcome.documentsMade, 0);
     EXPECT_TRUE(OutputFiles().empty());
     // The reason alone: nothing was made, so no "完成" and no folder to open.
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_FALSE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text, kNoBookmarkFilled);
-    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::None);
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_FALSE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text, kNoBookmarkFilled);
+    EXPECT_EQ(ui_.calls[0].icon, MessageIcon::None);
     EXPECT_FALSE(ui_.progressVisible);
 }
 
@@ -211,7 +207,7 @@ TEST_F(RunTest, PrintRunEndingEarlyStillShowsTheWindow) {
     ui_.hideMainWindow();
     Run(11, 12, OutputKind::Print);
     EXPECT_TRUE(office_->printJobs().empty());
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.calls.empty());
     EXPECT_TRUE(ui_.mainWindowVisible);
 }
 
@@ -304,11 +300,11 @@ TEST_F(RunTest, FailedSaveIsReportedByNumber) {
     EXPECT_EQ(outcome.documentsMade, 3);
     EXPECT_EQ(outcome.failedNumbers, std::vector<int>{4});
     EXPECT_FALSE(outcome.officeLost);
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_TRUE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text,
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_TRUE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text,
               "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
-    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Warning);
     EXPECT_EQ(office_->openDocumentCount(), 1);  // the unsaved document was not left open
 }
 
@@ -325,8 +321,8 @@ TEST_F(RunTest, AFullDiskStopsTheRunAndNamesTheRowsNotMade) {
     EXPECT_TRUE(outcome.diskFull);
     EXPECT_EQ(outcome.documentsMade, 3);
     EXPECT_EQ(outcome.failedNumbers, std::vector<int>{4});
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text,
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_EQ(ui_.calls[0].text,
               "完成，但有文档未能生成：已生成 3 个，失败的编号：4。磁盘已满，其后的文档没有生成。没有文档的行：4-10。"
               "是否打开存放文档所在文件夹？");
     std::vector<std::string> names = ListFiles(disk.folder(), "");
@@ -339,7 +335,7 @@ TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {
     const RunOutcome outcome = Run(1, 3);
     EXPECT_EQ(outcome.documentsMade, 1);
     EXPECT_EQ(outcome.failedNumbers, (std::vector<int>{2, 3}));
-    EXPECT_NE(ui_.messages.back().text.find("失败的编号：2、3。"), std::string::npos);
+    EXPECT_NE(ui_.calls.back().text.find("失败的编号：2、3。"), std::string::npos);
 }
 
 TEST_F(RunTest, OfficeDyingMidRunStopsTheRun) {
@@ -355,8 +351,8 @@ TEST_F(RunTest, OfficeDyingMidRunStopsTheRun) {
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3, 4}));
     EXPECT_EQ(office_->applicationsStarted(), 1);  // no new office started behind the user's back
     EXPECT_EQ(ui_.eventsProcessed, 15);            // nothing after row 5
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text,
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_EQ(ui_.calls[0].text,
               "完成，但有文档未能生成：已生成 4 个，失败的编号：5。Word程序已停止运行，其后的文档没有生成。"
               "是否打开存放文档所在文件夹？");
     EXPECT_FALSE(state_.runInProgress);
@@ -394,9 +390,9 @@ TEST_F(RunTest, OfficeGoneForGoodIsNotANoMatch) {
     EXPECT_TRUE(outcome.officeLost);
     EXPECT_FALSE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 0);
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_FALSE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text, "没有生成任何文档：Word程序已停止运行。");
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_FALSE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text, "没有生成任何文档：Word程序已停止运行。");
 }
 
 // A run that makes nothing never says "完成" nor offers a folder with nothing new in it.
@@ -405,12 +401,12 @@ TEST_F(RunTest, NothingMadeSaysWhyWithoutDone) {
     office_->failSaves([](std::string_view) { return true; });
     RunOutcome outcome = Run(2, 3);
     EXPECT_EQ(outcome.documentsMade, 0);
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_FALSE(ui_.messages[0].question);
-    EXPECT_EQ(ui_.messages[0].text, "没有生成任何文档：保存失败的编号：2、3。");
-    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Warning);
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_FALSE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text, "没有生成任何文档：保存失败的编号：2、3。");
+    EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Warning);
 
-    ui_.messages.clear();
+    ui_.calls.clear();
     ui_.hideMainWindow();
     office_->failPrints([](std::string_view) { return true; });
     outcome = Run(1, 1, OutputKind::Print);
@@ -427,12 +423,12 @@ TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(outcome.documentsMade, 3);
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
-    ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text,
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_EQ(ui_.calls[0].text,
               "完成，但有文档未能生成：已生成 3 个。已按要求停止，其后的文档没有生成。没有文档的行：4-10。是否打开存放文档所在文件夹？");
 
     // Stopped before the first document: nothing made, and said so.
-    ui_.messages.clear();
+    ui_.calls.clear();
     ui_.onStopAsked = [] { return true; };
     outcome = Run(4, 6);
     EXPECT_EQ(outcome.documentsMade, 0);

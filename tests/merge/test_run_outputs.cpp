@@ -2,7 +2,6 @@
 // workbooks and the in-memory office; the names are checked on disk.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,8 +12,10 @@
 #include "merge/output_names.h"
 #include "merge/program_state.h"
 #include "tests/support/fake_office.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
+#include "tests/support/temp_folder.h"
 #include "word/word_host.h"
 
 namespace qm {
@@ -31,9 +32,6 @@ class StoppingUi : public test::RecordingRunUi {
 class OutputRunTest : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "qm-run-outputs-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         auto office = std::make_unique<test::FakeOffice>();
         office_ = office.get();
         host_ = std::make_unique<word::WordHost>(std::move(office), dir_);
@@ -44,8 +42,6 @@ class OutputRunTest : public testing::Test {
     }
     void TearDown() override {
         host_.reset();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     // The workbook and a template of the in-memory office, as the window chooses them.
     void Use(const char* workbook, const test::BookmarkTexts& bookmarks) {
@@ -63,20 +59,15 @@ class OutputRunTest : public testing::Test {
         return RunMerge(state_, *host_, ui, request_);
     }
     // Everything in the output folder, hidden entries and folders too.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(state_.outputFolder))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return test::EntryNames(state_.outputFolder); }
     std::string Holds(const std::string& file, const char* bookmark) const {
         test::BookmarkTexts texts;
         EXPECT_TRUE(test::ReadFakeDocument(state_.outputFolder + file, texts)) << file;
         return test::FakeBookmarkText(texts, bookmark);
     }
 
-    std::string dir_;
+    const test::TempFolder folder_{"run-outputs"};
+    const std::string dir_ = folder_.path();
     ProgramState state_;
     test::FakeOffice* office_ = nullptr;
     std::unique_ptr<word::WordHost> host_;
@@ -126,7 +117,7 @@ TEST_F(OutputRunTest, OnePdfThatCannotBeJoinedLeavesTheEarlierFile) {
     EXPECT_TRUE(outcome.files.empty());
     EXPECT_EQ(Entries(), std::vector<std::string>{"合同.pdf"});
     EXPECT_EQ(Holds("合同.pdf", "earlier"), "file");
-    const std::string& text = ui_.messages.back().text;
+    const std::string& text = ui_.calls.back().text;
     EXPECT_TRUE(text.starts_with("未能生成合并的PDF文件“合同.pdf”，原有的同名文件保持不变。")) << text;
     EXPECT_NE(text.find("合并时出错"), std::string::npos) << text;
 }
@@ -140,13 +131,13 @@ TEST_F(OutputRunTest, OnePdfIsNotWrittenWhenARunStopsOrADocumentFails) {
     const RunOutcome stopped = Run(1, 5, stopping);
     EXPECT_EQ(stopped.documentsMade, 2);
     EXPECT_TRUE(stopped.singleFileFailed);
-    EXPECT_NE(stopping.messages.back().text.find("已按要求停止"), std::string::npos);
+    EXPECT_NE(stopping.calls.back().text.find("已按要求停止"), std::string::npos);
     EXPECT_TRUE(Entries().empty());
 
     office_->failSaves([](std::string_view path) { return path.ends_with("000002.pdf"); });
     const RunOutcome failed = Run(1, 3, ui_);
     EXPECT_TRUE(failed.singleFileFailed);
-    EXPECT_NE(ui_.messages.back().text.find("编号为 2 的文档未能生成"), std::string::npos);
+    EXPECT_NE(ui_.calls.back().text.find("编号为 2 的文档未能生成"), std::string::npos);
     EXPECT_TRUE(Entries().empty());
 }
 

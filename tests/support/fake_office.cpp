@@ -3,47 +3,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/tab_fields.h"
+
 namespace qm::test {
 
 namespace {
 
 constexpr std::string_view kHeader = "#quillmerge-fake-office";
-
-std::string Escape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -51,7 +17,7 @@ bool WriteFakeTemplate(const std::string& path, const BookmarkTexts& bookmarks) 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out << kHeader << '\n';
-    for (const auto& [name, text] : bookmarks) out << Escape(name) << '\t' << Escape(text) << '\n';
+    for (const auto& [name, text] : bookmarks) out << EscapeField(name) << '\t' << EscapeField(text) << '\n';
     out.close();
     return static_cast<bool>(out);
 }
@@ -65,8 +31,8 @@ bool ReadFakeDocument(const std::string& path, BookmarkTexts& bookmarks) {
     while (std::getline(in, line)) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos) continue;
-        bookmarks.emplace_back(Unescape(std::string_view(line).substr(0, tab)),
-                               Unescape(std::string_view(line).substr(tab + 1)));
+        bookmarks.emplace_back(UnescapeField(std::string_view(line).substr(0, tab)),
+                               UnescapeField(std::string_view(line).substr(tab + 1)));
     }
     return true;
 }

@@ -1,34 +1,23 @@
 #pragma once
-// A RunUi that answers without asking and remembers everything a run showed.
+// A RunUi that answers from a DialogScript and remembers everything a run showed.
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "merge/merge_run.h"
+#include "tests/support/dialog_script.h"
 
 namespace qm::test {
 
-class RecordingRunUi : public RunUi {
+class RecordingRunUi : public RunUi, public DialogScript {
   public:
-    struct Message {
-        bool question = false;  // askYesNo rather than showMessage
-        std::string text;
-        std::string caption;
-        MessageIcon icon = MessageIcon::None;
-    };
-
-    // Questions take the next queued answer, then `defaultAnswer`.
-    std::deque<bool> answers;
-    bool defaultAnswer = false;
     // Called on every processEvents(), with the number of calls so far (from 1).
     std::function<void(int)> onProcessEvents;
     // Answers stopRequested(); never stops when unset.
     std::function<bool()> onStopAsked;
 
-    std::vector<Message> messages;
     std::vector<int> progressPositions;  // every setProgress
     int progressMinimum = -1, progressMaximum = -1;
     int progressShown = 0, progressHidden = 0;
@@ -38,13 +27,14 @@ class RecordingRunUi : public RunUi {
     bool mainWindowVisible = true;
     int mainWindowShown = 0, mainWindowHidden = 0;
 
-    // The texts of all messages and questions, in order.
-    std::vector<std::string> texts() const;
-
     void showMessage(std::string_view text, std::string_view caption = kDefaultCaption,
-                     MessageIcon icon = MessageIcon::None) override;
+                     MessageIcon icon = MessageIcon::None) override {
+        RecordMessage(text, caption, icon, false);
+    }
     bool askYesNo(std::string_view text, std::string_view caption = kDefaultCaption,
-                  MessageIcon icon = MessageIcon::None) override;
+                  MessageIcon icon = MessageIcon::None) override {
+        return RecordMessage(text, caption, icon, true);
+    }
     void showProgress(int minimum, int maximum) override;
     void setProgress(int position) override;
     void hideProgress() override;

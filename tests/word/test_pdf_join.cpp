@@ -3,16 +3,15 @@
 // written here; the result is read back with pdfinfo and pdftotext.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/fs.h"
 #include "common/text.h"
+#include "tests/support/document_text.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 #include "word/pdf_join.h"
 
 namespace qm::word {
@@ -49,30 +48,10 @@ std::string OnePagePdf(const std::string& text) {
     return pdf;
 }
 
-std::string Command(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
 class PdfJoinTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "qm-pdf-join-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern + "/";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ + name, std::ios::binary) << bytes;
+        EXPECT_TRUE(test::WriteText(dir_ + name, bytes)) << name;
         return dir_ + name;
     }
     std::vector<std::string> Parts(int count) {
@@ -81,20 +60,12 @@ class PdfJoinTest : public testing::Test {
             parts.push_back(Write("part" + IntToText(i) + ".pdf", OnePagePdf("Page " + IntToText(i))));
         return parts;
     }
-    int Pages(const std::string& path) {
-        const std::string info = Command("pdfinfo '" + path + "' 2>/dev/null");
-        const std::size_t at = info.find("Pages:");
-        return at == std::string::npos ? -1 : TextToInt(info.substr(at + 6));
-    }
-    std::string Text(const std::string& path) { return Command("pdftotext '" + path + "' - 2>/dev/null"); }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    int Pages(const std::string& path) { return test::PdfPages(path); }
+    std::string Text(const std::string& path) { return test::PdfText(path); }
+    std::vector<std::string> Entries() const { return test::EntryNames(dir_); }
 
-    std::string dir_;
+    const test::TempFolder folder_{"pdf-join"};
+    const std::string dir_ = folder_.path() + "/";
 };
 
 TEST_F(PdfJoinTest, PagesComeInTheOrderOfTheParts) {
@@ -121,8 +92,7 @@ TEST_F(PdfJoinTest, AFailureKeepsTheEarlierFileAndLeavesNothingBehind) {
     std::string error;
     EXPECT_FALSE(JoinPdfFiles(parts, target, error));
     EXPECT_FALSE(error.empty());
-    std::ifstream in(target);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier file");
+    EXPECT_EQ(test::ReadText(target), "the earlier file");
     EXPECT_EQ(Entries(), (std::vector<std::string>{"damaged.pdf", "part1.pdf", "part2.pdf", "合并.pdf"}));
 
     EXPECT_FALSE(JoinPdfFiles({dir_ + "missing.pdf"}, target, error));

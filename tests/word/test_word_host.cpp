@@ -30,15 +30,8 @@ struct Host {
 
 std::string SampleTemplate() { return std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc"; }
 
-std::vector<std::string> FolderContents(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(WordHost, EmptyOrMissingTemplateSendsNothingToTheOffice) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     EXPECT_EQ(h.host->OpenTemplate(""), "");
     EXPECT_EQ(h.host->OpenTemplate(scratch / "missing.doc"), "");
@@ -59,7 +52,7 @@ TEST(WordHost, EmptyOrMissingTemplateSendsNothingToTheOffice) {
 // A template the engine reads never starts the office: listing, filling and saving in its own
 // format all happen here.
 TEST(WordHost, AWordTemplateIsFilledWithoutTheOffice) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     EXPECT_EQ(h.host->OpenTemplate(SampleTemplate()), "Untitled 1");
     EXPECT_EQ(h.host->CurrentRoute(), Route::Engine);
@@ -81,7 +74,7 @@ TEST(WordHost, AWordTemplateIsFilledWithoutTheOffice) {
                                    [](const engine::DocBookmark& b) { return b.name == "姓名"; });
     ASSERT_NE(name, contents.bookmarks.end());
     EXPECT_TRUE(name->text == u"张三");
-    EXPECT_EQ(FolderContents(scratch.path()), std::vector<std::string>{"合同1.doc"});
+    EXPECT_EQ(EntryNames(scratch.path()), std::vector<std::string>{"合同1.doc"});
 
     // Asked for the office, the same template goes there.
     h.host->OpenTemplate(SampleTemplate(), Route::Office);
@@ -90,7 +83,7 @@ TEST(WordHost, AWordTemplateIsFilledWithoutTheOffice) {
 }
 
 TEST(WordHost, ReopeningClosesThePreviousDocumentUnsaved) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(scratch / "t.fake");
@@ -103,20 +96,20 @@ TEST(WordHost, ReopeningClosesThePreviousDocumentUnsaved) {
 // A failed save keeps the earlier document of that name and leaves nothing partial behind.
 // (The in-memory office writes its own format, so these files end in .fake.)
 TEST(WordHost, FailedSavesKeepTheEarlierFileAndLeaveNothingBehind) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "none.fake").ok);  // no document at all
     ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(scratch / "t.fake");
-    WriteFile(scratch.path() / "a.fake", "earlier");
+    WriteText(scratch / "a.fake", "earlier");
 
     h.office->failSaves([](std::string_view) { return true; });
     EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
     h.office->failSaves(nullptr);
     h.office->dropSaves([](std::string_view) { return true; });  // claimed, but no file
     EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
-    EXPECT_EQ(ReadFile(scratch.path() / "a.fake"), "earlier");
-    EXPECT_EQ(FolderContents(scratch.path()), (std::vector<std::string>{"a.fake", "t.fake"}));
+    EXPECT_EQ(ReadText(scratch / "a.fake"), "earlier");
+    EXPECT_EQ(EntryNames(scratch.path()), (std::vector<std::string>{"a.fake", "t.fake"}));
 
     h.office->dropSaves(nullptr);
     EXPECT_TRUE(h.host->SaveDocumentAs(scratch / "a.fake").ok);
@@ -128,25 +121,25 @@ TEST(WordHost, FailedSavesKeepTheEarlierFileAndLeaveNothingBehind) {
     h.office->failWrites([](std::string_view) { return true; });
     EXPECT_TRUE(h.host->SetBookmarkText("A", "value"));
     EXPECT_FALSE(h.host->SaveDocumentAs(scratch / "b.fake").ok);
-    EXPECT_FALSE(fs::exists(scratch.path() / "b.fake"));
+    EXPECT_FALSE(fs::exists(scratch / "b.fake"));
 }
 
 // A link named like the output is replaced by the document, never written through.
 TEST(WordHost, ALinkAtTheOutputNameIsReplacedNotFollowed) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
-    fs::create_directories(scratch.path() / "out");
-    WriteFile(scratch.path() / "elsewhere.doc", "do not touch");
-    fs::create_symlink(scratch.path() / "elsewhere.doc", scratch.path() / "out/合同1.doc");
+    fs::create_directories(scratch / "out");
+    WriteText(scratch / "elsewhere.doc", "do not touch");
+    fs::create_symlink(scratch / "elsewhere.doc", scratch / "out/合同1.doc");
     h.host->OpenTemplate(SampleTemplate());
     h.host->SetBookmarkText("姓名", "李四");
-    ASSERT_TRUE(h.host->SaveDocumentAs((scratch.path() / "out/合同1.doc").string()).ok);
-    EXPECT_EQ(ReadFile(scratch.path() / "elsewhere.doc"), "do not touch");
-    EXPECT_FALSE(fs::is_symlink(scratch.path() / "out/合同1.doc"));
+    ASSERT_TRUE(h.host->SaveDocumentAs(scratch / "out/合同1.doc").ok);
+    EXPECT_EQ(ReadText(scratch / "elsewhere.doc"), "do not touch");
+    EXPECT_FALSE(fs::is_symlink(scratch / "out/合同1.doc"));
     EXPECT_TRUE(engine::VerifyContainer(
         [&] {
             std::vector<std::uint8_t> b;
-            ReadFileBytes((scratch.path() / "out/合同1.doc").string(), b);
+            ReadFileBytes(scratch / "out/合同1.doc", b);
             return b;
         }(),
         engine::Format::Doc));
@@ -155,7 +148,7 @@ TEST(WordHost, ALinkAtTheOutputNameIsReplacedNotFollowed) {
 // The save that finds the disk full fails as such, the earlier document of its name stays as it
 // was, and nothing empty or partial is left.
 TEST(WordHost, AFullDiskFailsTheSaveAndKeepsTheEarlierFile) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     SmallDisk disk(scratch / "disk");
     if (!disk.mounted()) GTEST_SKIP() << "a small file system cannot be mounted here";
     Host h;
@@ -179,7 +172,7 @@ TEST(WordHost, AFullDiskFailsTheSaveAndKeepsTheEarlierFile) {
     std::vector<std::uint8_t> after;
     ASSERT_TRUE(ReadFileBytes(scratch / "disk/earlier.doc", after));
     EXPECT_TRUE(after == earlier);
-    for (const auto& entry : fs::directory_iterator(scratch.path() / "disk")) {
+    for (const auto& entry : fs::directory_iterator(scratch / "disk")) {
         const std::string name = entry.path().filename().string();
         EXPECT_NE(name.rfind(".~qm-", 0), 0u) << name;
         std::vector<std::uint8_t> bytes;
@@ -189,7 +182,7 @@ TEST(WordHost, AFullDiskFailsTheSaveAndKeepsTheEarlierFile) {
 }
 
 TEST(WordHost, PrintingNeedsADocumentAndNamesTheJob) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     EXPECT_FALSE(h.host->PrintDocument());
     ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
@@ -202,7 +195,7 @@ TEST(WordHost, PrintingNeedsADocumentAndNamesTheJob) {
 }
 
 TEST(WordHost, NamesAreExactAndADocumentClosedInTheOfficeIsGone) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(scratch / "t.fake");
@@ -221,7 +214,7 @@ TEST(WordHost, NamesAreExactAndADocumentClosedInTheOfficeIsGone) {
 }
 
 TEST(WordHost, QuitsTheRunningOfficeWhenDestroyed) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     Host h;
     ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(scratch / "t.fake");
@@ -238,58 +231,58 @@ TEST(WordHost, QuitsTheRunningOfficeWhenDestroyed) {
 }
 
 TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
-    ScratchFolder program;
-    Host h(program.path().string());
-    RecordingDialogs dialogs(true);
+    TempFolder program("word");
+    Host h(program.path());
+    ScriptedDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);
-    ASSERT_EQ(dialogs.entries.size(), 2u);
-    EXPECT_TRUE(dialogs.entries[0].question);
-    EXPECT_EQ(dialogs.entries[0].caption, "信息");
-    EXPECT_EQ(dialogs.entries[0].text,
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_TRUE(dialogs.calls[0].question);
+    EXPECT_EQ(dialogs.calls[0].caption, "信息");
+    EXPECT_EQ(dialogs.calls[0].text,
               "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，"
               "确认要继续吗？");
-    EXPECT_FALSE(dialogs.entries[1].question);
-    EXPECT_EQ(dialogs.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
+    EXPECT_FALSE(dialogs.calls[1].question);
+    EXPECT_EQ(dialogs.calls[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
 
     // With the script in place and no office, nothing is launched and nothing is said.
-    fs::create_directories(program.path() / "vbs");
+    fs::create_directories(program / "vbs");
     const std::string marker = program / "launched";
-    WriteFile(program.path() / "vbs/closeword.sh", "echo x >> " + Quote(marker) + "\n");
-    RecordingDialogs quiet(true);
+    WriteText(program / "vbs/closeword.sh", "echo x >> " + ShellQuote(marker) + "\n");
+    ScriptedDialogs quiet(true);
     h.host->ForceCloseWord(quiet);
-    EXPECT_EQ(quiet.entries.size(), 1u);
+    EXPECT_EQ(quiet.calls.size(), 1u);
     EXPECT_FALSE(fs::exists(marker));
 }
 
 // The script is told whose offices to end: this program's process id.
 TEST(WordHost, ForceCloseLaunchesTheScriptUntilTheOfficeIsGone) {
-    ScratchFolder program;
-    Host h(program.path().string());
-    fs::create_directories(program.path() / "vbs");
+    TempFolder program("word");
+    Host h(program.path());
+    fs::create_directories(program / "vbs");
     const std::string marker = program / "ended";
-    WriteFile(program.path() / "vbs/closeword.sh", "echo \"$1\" > " + Quote(marker) + "\n");
+    WriteText(program / "vbs/closeword.sh", "echo \"$1\" > " + ShellQuote(marker) + "\n");
     ASSERT_TRUE(WriteFakeTemplate(program / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(program / "t.fake");
     h.office->dieWhen([marker] { return fs::exists(marker); });
-    RecordingDialogs dialogs(true);
+    ScriptedDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);
-    EXPECT_EQ(dialogs.entries.size(), 1u);
-    EXPECT_EQ(ReadFile(marker), std::to_string(getpid()) + "\n");
+    EXPECT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(ReadText(marker), std::to_string(getpid()) + "\n");
     EXPECT_FALSE(h.host->IsDocumentOpen());
 }
 
 TEST(WordHost, ForceCloseGivesUpOnAnOfficeThatWillNotEnd) {
-    ScratchFolder program;
-    Host h(program.path().string());
-    fs::create_directories(program.path() / "vbs");
-    WriteFile(program.path() / "vbs/closeword.sh", "exit 0\n");
+    TempFolder program("word");
+    Host h(program.path());
+    fs::create_directories(program / "vbs");
+    WriteText(program / "vbs/closeword.sh", "exit 0\n");
     ASSERT_TRUE(WriteFakeTemplate(program / "t.fake", {{"A", "a"}}));
     h.host->OpenTemplate(program / "t.fake");
-    RecordingDialogs dialogs(true);
+    ScriptedDialogs dialogs(true);
     h.host->ForceCloseWord(dialogs);  // returns after a bounded number of launches
-    ASSERT_EQ(dialogs.entries.size(), 2u);
-    EXPECT_FALSE(dialogs.entries[1].question);
-    EXPECT_NE(dialogs.entries[1].text.find("未能关闭WORD程序"), std::string::npos);
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_FALSE(dialogs.calls[1].question);
+    EXPECT_NE(dialogs.calls[1].text.find("未能关闭WORD程序"), std::string::npos);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "office_fixture.h"
+#include "tests/support/realworld.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
 
@@ -21,23 +22,10 @@ using word::MakeLibreOffice;
 using word::Route;
 using word::WordHost;
 
-const std::string kRealWorld = QM_REALWORLD_DIR "/doc/";
+const std::string kRealWorld = RealWorldFolder("doc") + "/";
 
 std::unique_ptr<WordHost> NewHost(const std::string& programFolder = "") {
     return std::make_unique<WordHost>(MakeLibreOffice(), programFolder);
-}
-
-// The plain text of a .doc file.
-std::string DocText(const std::string& path) {
-    return Capture("catdoc -d utf-8 " + Quote(path) + " 2>/dev/null");
-}
-
-// The text of one member of a zip container (.docx, .odt).
-std::string ZipMember(const std::string& path, const std::string& member) {
-    return Capture(
-        "/usr/bin/python3 -c 'import sys, zipfile; "
-        "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())' " +
-        Quote(path) + " " + Quote(member) + " 2>/dev/null");
 }
 
 class WordHostOffice : public OfficeTest {};
@@ -74,9 +62,9 @@ TEST_F(WordHostOffice, ListsAndFindsBookmarksExactly) {
 }
 
 TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     const std::string templatePath = TemplateDoc("letter");
-    const std::string before = ReadFile(templatePath);
+    const std::string before = ReadText(templatePath);
     auto host = NewHost();
     ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
 
@@ -94,7 +82,7 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     host->CloseDocument();
     EXPECT_EQ(host->ListBookmarks(), "");
 
-    const std::string text = DocText(output);
+    const std::string text = CatdocText(output);
     EXPECT_NE(text.find("姓名：张三同学"), std::string::npos) << text;
     EXPECT_NE(text.find("地址：北京市海淀区中关村大街1号。"), std::string::npos) << text;
     EXPECT_NE(text.find("电话：010-62345678"), std::string::npos) << text;
@@ -108,36 +96,36 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     EXPECT_EQ(text.find('['), std::string::npos) << "a placeholder survived:\n" << text;
 
     // The template is only ever read.
-    EXPECT_EQ(ReadFile(templatePath), before);
+    EXPECT_EQ(ReadText(templatePath), before);
 
     // The next working document starts from the template again.
     ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     EXPECT_TRUE(host->SetBookmarkText("姓名", "李四"));
     const std::string second = scratch / "录取通知书2.doc";
     EXPECT_TRUE(host->SaveDocumentAs(second));
-    const std::string secondText = DocText(second);
+    const std::string secondText = CatdocText(second);
     EXPECT_NE(secondText.find("姓名：李四同学"), std::string::npos) << secondText;
     EXPECT_NE(secondText.find("地址：[DZ]。"), std::string::npos) << secondText;
-    EXPECT_EQ(ReadFile(templatePath), before);
+    EXPECT_EQ(ReadText(templatePath), before);
 }
 
 // A control character in a value made the office drop the whole value; now only the character
 // goes, and line breaks of any kind are line breaks, as in the documents made in this process.
 TEST_F(WordHostOffice, ControlCharactersGoOneByOne) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     ASSERT_NE(host->OpenTemplate(TemplateDoc("letter"), Route::Office), "");
     ASSERT_TRUE(host->SetBookmarkText("姓名", std::string("张\x01三\x07丰", 11)));
     ASSERT_TRUE(host->SetBookmarkText("Code", "A\r\nB"));
     ASSERT_TRUE(host->SaveDocumentAs(scratch / "c.doc"));
-    const std::string text = DocText(scratch / "c.doc");
+    const std::string text = CatdocText(scratch / "c.doc");
     EXPECT_NE(text.find("姓名：张三丰同学"), std::string::npos) << text;
     // catdoc shows a line break inside a paragraph as a blank line.
     EXPECT_NE(text.find("Code: A\n\nB (case matters)"), std::string::npos) << text;
 }
 
 TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
 
@@ -157,29 +145,29 @@ TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
     ASSERT_TRUE(host->SetBookmarkText("Name", "Carol Pdf"));
     const std::string pdf = scratch / "c.pdf";
     ASSERT_TRUE(host->SaveDocumentAs(pdf));
-    EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
-    EXPECT_NE(Capture("pdftotext " + Quote(pdf) + " -").find("Dear Carol Pdf, welcome aboard."),
+    EXPECT_EQ(ReadText(pdf).substr(0, 5), "%PDF-");
+    EXPECT_NE(PdfText(pdf).find("Dear Carol Pdf, welcome aboard."),
               std::string::npos);
     host->CloseDocument();
     EXPECT_FALSE(host->IsDocumentOpen());
 }
 
 TEST_F(WordHostOffice, FailedSavesAreReportedAndWriteNothing) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
 
     // A path below a regular file cannot be written, not even by root.
-    WriteFile(scratch.path() / "file", "x");
+    WriteText(scratch / "file", "x");
     EXPECT_FALSE(host->SaveDocumentAs(scratch / "file/out.doc"));
     EXPECT_FALSE(host->SaveDocumentAs(scratch / "missing/folder/out.doc"));
-    EXPECT_FALSE(fs::exists(scratch.path() / "missing"));
+    EXPECT_FALSE(fs::exists(scratch / "missing"));
     // The document is still the working document after a failed save.
     EXPECT_EQ(host->ListBookmarks(), "Name");
 
     host->CloseDocument();
     EXPECT_FALSE(host->SaveDocumentAs(scratch / "after-close.doc"));
-    EXPECT_FALSE(fs::exists(scratch.path() / "after-close.doc"));
+    EXPECT_FALSE(fs::exists(scratch / "after-close.doc"));
     EXPECT_EQ(host->ListBookmarks(), "");
     // A second close finds nothing and does no harm.
     host->CloseDocument();
@@ -187,7 +175,7 @@ TEST_F(WordHostOffice, FailedSavesAreReportedAndWriteNothing) {
 }
 
 TEST_F(WordHostOffice, ReopeningATemplateDiscardsTheWorkingDocument) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
     const std::string first = host->OpenTemplate(templatePath, Route::Office);
@@ -200,7 +188,7 @@ TEST_F(WordHostOffice, ReopeningATemplateDiscardsTheWorkingDocument) {
     ASSERT_NE(second, "");
     EXPECT_EQ(host->OpenTemplate(""), second);
     ASSERT_TRUE(host->SaveDocumentAs(scratch / "second.doc"));
-    EXPECT_NE(DocText(scratch / "second.doc").find("Dear [NAME], welcome aboard."), std::string::npos);
+    EXPECT_NE(CatdocText(scratch / "second.doc").find("Dear [NAME], welcome aboard."), std::string::npos);
     host->CloseDocument();
     const std::string third = host->OpenTemplate(templatePath, Route::Office);
     ASSERT_NE(third, "");
@@ -211,25 +199,26 @@ TEST_F(WordHostOffice, ReopeningATemplateDiscardsTheWorkingDocument) {
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->IsDocumentOpen(third));
     // A folder is not a template either.
-    EXPECT_EQ(host->OpenTemplate(scratch.path().string()), "");
+    EXPECT_EQ(host->OpenTemplate(scratch.path()), "");
 }
 
 TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     std::string garbage(20000, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) % 251);
     // A compound-file signature followed by nonsense.
-    WriteFile(scratch.path() / "bad.doc", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + garbage);
+    WriteText(scratch / "bad.doc", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + garbage);
     host->OpenTemplate(scratch / "bad.doc", Route::Office);
     EXPECT_EQ(host->ListBookmarks(), "");
 
-    const std::string half = ReadFile(TemplateDoc("letter")).substr(0, 4096);
-    WriteFile(scratch.path() / "half.doc", half);
+    const std::string half = ReadText(TemplateDoc("letter")).substr(0, 4096);
+    WriteText(scratch / "half.doc", half);
     host->OpenTemplate(scratch / "half.doc", Route::Office);
     EXPECT_EQ(host->ListBookmarks(), "");
 
-    if (fs::exists(kRealWorld)) {
+    // The encrypted real-world document too, where the real-world files are at hand.
+    if (HaveRealWorld("doc")) {
         EXPECT_EQ(host->OpenTemplate(kRealWorld + "password_password_cryptoapi.doc", Route::Office), "");
         EXPECT_EQ(host->ListBookmarks(), "");
     }
@@ -240,7 +229,7 @@ TEST_F(WordHostOffice, CorruptOrEncryptedTemplatesGiveNoBookmarks) {
 }
 
 TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
-    if (!fs::exists(kRealWorld)) GTEST_SKIP() << "the real-world documents are not at " << kRealWorld;
+    QM_SKIP_WITHOUT_REALWORLD("doc");
     auto host = NewHost();
     ASSERT_NE(host->OpenTemplate(kRealWorld + "Bug51686.doc", Route::Office), "");
     EXPECT_EQ(host->ListBookmarks(), "OnMainHeading\r\nOnLevel3");
@@ -271,14 +260,14 @@ TEST_F(WordHostOffice, RealWorldDocumentsListWhatTheOfficeKeeps) {
 }
 
 TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     auto host = NewHost();
     const std::string templatePath = TemplateDoc("single");
     ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     const std::vector<pid_t> before = OwnOfficePids();
     ASSERT_EQ(before.size(), 1u);
     ASSERT_EQ(::kill(before[0], SIGKILL), 0);
-    ASSERT_TRUE(WaitFor([&] { return !host->IsWordRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !host->IsWordRunning(); }, kOfficeWait));
 
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->BookmarkExists("Name"));
@@ -299,39 +288,39 @@ TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
 }
 
 TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
-    ScratchFolder program;
-    auto host = NewHost(program.path().string());
+    TempFolder program("word");
+    auto host = NewHost(program.path());
     const std::string templatePath = TemplateDoc("single");
     ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
     const std::vector<pid_t> pids = OwnOfficePids();
     ASSERT_EQ(pids.size(), 1u);
 
     // No script: reported, and the office is left alone.
-    RecordingDialogs yes(true);
+    ScriptedDialogs yes(true);
     host->ForceCloseWord(yes);
-    ASSERT_EQ(yes.entries.size(), 2u);
-    EXPECT_TRUE(yes.entries[0].question);
-    EXPECT_EQ(yes.entries[0].text,
+    ASSERT_EQ(yes.calls.size(), 2u);
+    EXPECT_TRUE(yes.calls[0].question);
+    EXPECT_EQ(yes.calls[0].text,
               "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要"
               "继续吗？");
-    EXPECT_EQ(yes.entries[0].caption, "信息");
-    EXPECT_FALSE(yes.entries[1].question);
-    EXPECT_EQ(yes.entries[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
-    EXPECT_EQ(yes.entries[1].caption, "信息");
+    EXPECT_EQ(yes.calls[0].caption, "信息");
+    EXPECT_FALSE(yes.calls[1].question);
+    EXPECT_EQ(yes.calls[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
+    EXPECT_EQ(yes.calls[1].caption, "信息");
     EXPECT_TRUE(host->IsWordRunning());
 
     // A script that ends only this test's office (other offices run beside us).
-    fs::create_directories(program.path() / "vbs");
-    WriteFile(program.path() / "vbs/closeword.sh", "kill -9 " + std::to_string(pids[0]) + "\n");
+    fs::create_directories(program / "vbs");
+    WriteText(program / "vbs/closeword.sh", "kill -9 " + std::to_string(pids[0]) + "\n");
 
-    RecordingDialogs no(false);
+    ScriptedDialogs no(false);
     host->ForceCloseWord(no);
-    ASSERT_EQ(no.entries.size(), 1u);
+    ASSERT_EQ(no.calls.size(), 1u);
     EXPECT_TRUE(host->IsWordRunning());
 
-    RecordingDialogs ok(true);
+    ScriptedDialogs ok(true);
     host->ForceCloseWord(ok);
-    EXPECT_EQ(ok.entries.size(), 1u);  // only the question
+    EXPECT_EQ(ok.calls.size(), 1u);  // only the question
     EXPECT_FALSE(host->IsWordRunning());
     // The name is kept; the next template choice starts a new office.
     EXPECT_NE(host->CurrentDocumentName(), "");
@@ -348,7 +337,7 @@ TEST_F(WordHostOffice, QuitEndsTheOfficeAndRemovesItsProfile) {
         ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
         const std::vector<pid_t> pids = OwnOfficePids();
         ASSERT_EQ(pids.size(), 1u);
-        const std::string cmdline = ReadFile("/proc/" + std::to_string(pids[0]) + "/cmdline");
+        const std::string cmdline = ReadText("/proc/" + std::to_string(pids[0]) + "/cmdline");
         const std::size_t at = cmdline.find("/tmp/quillmerge-office-");
         ASSERT_NE(at, std::string::npos);
         profile = cmdline.substr(at, cmdline.find('\0', at) - at);
@@ -367,23 +356,24 @@ TEST_F(WordHostOffice, StoppedOfficeDoesNotHoldTheQuit) {
         ASSERT_TRUE(host->SetBookmarkText("Name", "unsaved"));
         const std::vector<pid_t> pids = OwnOfficePids();
         ASSERT_EQ(pids.size(), 1u);
-        const std::string cmdline = ReadFile("/proc/" + std::to_string(pids[0]) + "/cmdline");
+        const std::string cmdline = ReadText("/proc/" + std::to_string(pids[0]) + "/cmdline");
         const std::size_t at = cmdline.find("/tmp/quillmerge-office-");
         ASSERT_NE(at, std::string::npos);
         profile = cmdline.substr(at, cmdline.find('\0', at) - at);
         // The office's own instance pipe, named from the MD5 of the profile URL in UTF-16.
-        instancePipe = Capture(
+        instancePipe = RunCommand(
             "/usr/bin/python3 -c 'import hashlib, os, sys; "
             "d = hashlib.md5((\"file://\" + sys.argv[1]).encode(\"utf-16-le\")).digest(); "
             "sys.stdout.write(\"/tmp/OSL_PIPE_%d_SingleOfficeIPC_\" % os.getuid() + "
             "\"\".join(\"%x\" % b for b in d))' " +
-            Quote(profile));
+            ShellQuote(profile))
+                           .out;
         EXPECT_TRUE(fs::exists(instancePipe)) << instancePipe;
         // A hung office answers nothing; the quit must still end (the test's time limit
         // catches a quit that waits forever).
         ASSERT_EQ(::kill(pids[0], SIGSTOP), 0);
     }
-    EXPECT_TRUE(WaitFor([] { return OwnOfficePids().empty(); }));
+    EXPECT_TRUE(WaitFor([] { return OwnOfficePids().empty(); }, kOfficeWait));
     EXPECT_FALSE(fs::exists(profile));
     // The killed office could not remove its pipe itself.
     EXPECT_FALSE(fs::exists(instancePipe));
@@ -392,7 +382,7 @@ TEST_F(WordHostOffice, StoppedOfficeDoesNotHoldTheQuit) {
 // Every real-world document as a template: nothing hangs or crashes, and the bookmark list is
 // what the office keeps of the file's bookmarks.
 TEST_F(WordHostOffice, EveryRealWorldDocumentOpensOrFailsQuietly) {
-    if (!fs::exists(kRealWorld)) GTEST_SKIP() << "the real-world documents are not at " << kRealWorld;
+    QM_SKIP_WITHOUT_REALWORLD("doc");
     const std::map<std::string, std::vector<std::string>> kept = {
         {"61490.doc", {}},
         {"Bug47286.doc", {}},  // form fields, not bookmarks
@@ -447,10 +437,9 @@ TEST_F(WordHostOffice, LeftoversOfEndedProgramsAreSweptAtFirstStart) {
     fs::create_directories(odd);
     // A fresh process, so that its first office start does the sweep.
     const std::string command =
-        "exec " + Quote(fs::read_symlink("/proc/self/exe").string()) +
+        "exec " + ShellQuote(fs::read_symlink("/proc/self/exe").string()) +
         " --gtest_filter=WordHostOffice.ListsAndFindsBookmarksExactly >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(RunCommand(command).status, 0);
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(odd));
     std::error_code ec;
@@ -467,34 +456,34 @@ TEST(WordHostOfficeChild, WaitsToBeKilled) {
     ASSERT_NE(host->OpenTemplate(TemplateDoc("single"), Route::Office), "");
     const std::vector<pid_t> pids = OwnOfficePids();
     ASSERT_EQ(pids.size(), 1u);
-    WriteFile(std::string(pidFile) + ".part", std::to_string(pids[0]));
+    WriteText(std::string(pidFile) + ".part", std::to_string(pids[0]));
     fs::rename(std::string(pidFile) + ".part", pidFile);
     for (;;) pause();
 }
 
 TEST_F(WordHostOffice, ProgramKilledTakesItsOfficeAlong) {
-    ScratchFolder scratch;
+    TempFolder scratch("word");
     const std::string pidFile = scratch / "office.pid";
-    const std::string command = "QM_OFFICE_PID_FILE=" + Quote(pidFile) + " exec " +
-                                Quote(fs::read_symlink("/proc/self/exe").string()) +
+    const std::string command = "QM_OFFICE_PID_FILE=" + ShellQuote(pidFile) + " exec " +
+                                ShellQuote(fs::read_symlink("/proc/self/exe").string()) +
                                 " --gtest_filter=WordHostOfficeChild.WaitsToBeKilled >/dev/null 2>&1";
     pid_t child = -1;
     {
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     }
-    const bool reported = WaitFor([&] { return fs::exists(pidFile); }, std::chrono::seconds(90));
+    const bool reported = WaitFor([&] { return fs::exists(pidFile); }, 90000);
     ::kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(reported) << "the child process did not start its office";
-    const std::string office = "/proc/" + ReadFile(pidFile);
+    const std::string office = "/proc/" + ReadText(pidFile);
     // Gone, or a zombie nobody has collected yet: either way no longer running.
     EXPECT_TRUE(WaitFor([&] {
-        const std::string stat = ReadFile(office + "/stat");
+        const std::string stat = ReadText(office + "/stat");
         const std::size_t close = stat.rfind(')');
         return stat.empty() || (close != std::string::npos && stat.substr(close + 2, 1) == "Z");
-    })) << "the office outlived the program that started it";
+    }, kOfficeWait)) << "the office outlived the program that started it";
 }
 
 }  // namespace

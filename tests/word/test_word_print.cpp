@@ -14,17 +14,14 @@ const std::string kPrinter = "QuillmergePDF";
 const fs::path kPrinterOutput = "/var/spool/cups-pdf/quillmerge";
 
 std::set<fs::path> Pdfs() {
-    std::set<fs::path> files;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(kPrinterOutput, ec))
-        if (entry.path().extension() == ".pdf") files.insert(entry.path());
-    return files;
+    const std::vector<std::string> files = FilesIn(kPrinterOutput, ".pdf");
+    return {files.begin(), files.end()};
 }
 
 class PrintOffice : public OfficeTest {};
 
 TEST_F(PrintOffice, EveryPrintIsOneJobWithTheFilledText) {
-    const std::string destination = Capture("LC_ALL=C lpstat -d 2>/dev/null");
+    const std::string destination = RunCommand("LC_ALL=C lpstat -d 2>/dev/null").out;
     if (destination.find("system default destination:") == std::string::npos)
         GTEST_SKIP() << "no default printer; scripts/print-server.sh start sets one up";
     if (destination.find(kPrinter) == std::string::npos)
@@ -48,13 +45,13 @@ TEST_F(PrintOffice, EveryPrintIsOneJobWithTheFilledText) {
     const auto collect = [&] {
         for (const fs::path& file : Pdfs()) {
             if (before.count(file) || ours.count(file)) continue;
-            const std::string text = Capture("pdftotext " + Quote(file.string()) + " - 2>/dev/null");
+            const std::string text = PdfText(file.string());
             if (text.find("welcome aboard") == std::string::npos) continue;  // still being written
             if (text.find(marker) != std::string::npos) ours[file] = text;
         }
         return ours.size() >= 2;
     };
-    ASSERT_TRUE(WaitFor(collect, std::chrono::seconds(120))) << ours.size() << " of 2 jobs arrived";
+    ASSERT_TRUE(WaitFor(collect, 120000)) << ours.size() << " of 2 jobs arrived";
     int a = 0, b = 0;
     for (const auto& [file, text] : ours) {
         if (text.find("Dear " + marker + "A, welcome aboard.") != std::string::npos) ++a;

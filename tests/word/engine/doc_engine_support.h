@@ -5,39 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+#include "tests/support/realworld.h"
 #include "word/engine/doc_template.h"
 #include "word/engine/template.h"
 
 namespace qm::engine::test {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using qm::test::Bytes;
+using qm::test::ReadBytes;
+using qm::test::RealWorldFolder;
+using qm::test::WriteBytes;
 
-inline Bytes ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-inline fs::path RealWorldDocs() { return fs::path(QM_REALWORLD_DIR) / "doc"; }
-
-// The .doc files of the real-world folder, sorted; empty when the folder is absent.
-inline std::vector<fs::path> RealWorldFiles() {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(RealWorldDocs(), ec))
-        if (entry.path().extension() == ".doc") files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
+// The real-world .doc files, sorted; empty when the folder is absent.
+inline std::vector<std::string> RealWorldDocs() {
+    return qm::test::RealWorldFiles("doc", ".doc");
 }
 
 // Our own templates: the test templates and the shipped samples.

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <pugixml.hpp>
@@ -18,17 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "word/engine/docx_template.h"
 
 namespace qm::test {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-inline Bytes ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 inline fs::path DocxFixture(const std::string& name) {
     return fs::path(QM_DOCX_FIXTURES) / name;
@@ -36,12 +29,8 @@ inline fs::path DocxFixture(const std::string& name) {
 
 // The .docx sample templates of the program folder (converted by the office at build time).
 inline std::vector<fs::path> SampleDocxTemplates() {
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::u8path(std::string(QM_PROGRAM_DIR) + "/模板"), ec))
-        if (e.path().extension() == ".docx") found.push_back(e.path());
-    std::sort(found.begin(), found.end());
-    return found;
+    const std::vector<std::string> files = FilesIn(std::string(QM_PROGRAM_DIR) + "/模板", ".docx");
+    return {files.begin(), files.end()};
 }
 
 inline std::shared_ptr<const engine::Template> OpenDocx(const Bytes& bytes) {

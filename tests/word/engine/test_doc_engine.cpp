@@ -7,6 +7,8 @@
 #include <random>
 
 #include "doc_engine_support.h"
+#include "tests/support/command.h"
+#include "tests/support/temp_folder.h"
 #include "word/engine/doc_file.h"
 
 namespace qm::engine::test {
@@ -66,10 +68,9 @@ TEST(DocEngine, ListsEveryBookmarkWithWhereItIsAndWhyNot) {
 // Every real file is either refused with a reason or filled: its text outside the values and
 // all its other streams unchanged, every bookmark kept, each filled one spanning its value.
 TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
-    const std::vector<fs::path> files = RealWorldFiles();
-    if (files.empty()) GTEST_SKIP() << "no real-world files beside the checkout";
+    QM_SKIP_WITHOUT_REALWORLD("doc");
     int filled = 0;
-    for (const fs::path& path : files) {
+    for (const fs::path path : RealWorldDocs()) {
         SCOPED_TRACE(path.filename().string());
         const Bytes original = ReadBytes(path);
         OpenResult r = OpenTemplate(original);
@@ -129,22 +130,23 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
-    if (RealWorldFiles().empty()) GTEST_SKIP() << "no real-world files beside the checkout";
-    OpenResult encrypted = OpenTemplateFile((RealWorldDocs() / "password_password_cryptoapi.doc").string());
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const fs::path docs = RealWorldFolder("doc");
+    OpenResult encrypted = OpenTemplateFile((docs / "password_password_cryptoapi.doc").string());
     EXPECT_FALSE(encrypted);
     EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
-    OpenResult controls = OpenTemplateFile((RealWorldDocs() /
+    OpenResult controls = OpenTemplateFile((docs /
                                             "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
                                             "Travel-Approval-Request-Form.doc")
                                                .string());
     EXPECT_FALSE(controls);
     EXPECT_NE(controls.refusal.find("ActiveX"), std::string::npos);
     // Bookmarks around fields and across paragraphs stay where the office can handle them.
-    const auto links = Open(RealWorldDocs() / "supported-hyperlink-features.doc");
+    const auto links = Open(docs / "supported-hyperlink-features.doc");
     EXPECT_EQ(links->Find("htmlbookmark")->refusal, "holds a field");
     EXPECT_EQ(links->Find("inbookmark")->refusal, "spans a paragraph mark");
     EXPECT_TRUE(links->Find("_Hlt435979441")->hidden);
-    const auto fields = Open(RealWorldDocs() / "Bug53380_4.doc");
+    const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
     EXPECT_EQ(fields->Find("zHdrDate")->refusal, "holds a field");
 }
@@ -154,12 +156,11 @@ TEST(DocEngine, RefusalsNameTheReason) {
 // differs from the template only in being read through its piece table, which antiword reads
 // better than the plain text of some real files.
 TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
-    if (std::system("antiword -h >/dev/null 2>&1") == -1 || access("/usr/bin/antiword", X_OK) != 0)
-        GTEST_SKIP() << "antiword is not installed";
-    const fs::path folder = fs::temp_directory_path() / ("qm-antiword-" + std::to_string(getpid()));
-    fs::create_directories(folder);
+    if (!qm::test::HaveProgram("antiword")) GTEST_SKIP() << "antiword is not installed";
+    const qm::test::TempFolder folder("antiword");
+    // Our own templates, and the real-world files where they are at hand.
     std::vector<fs::path> files = OwnTemplates();
-    for (const fs::path& p : RealWorldFiles()) files.push_back(p);
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
     for (const fs::path& path : files) {
         SCOPED_TRACE(path.filename().string());
         const Bytes original = ReadBytes(path);
@@ -183,18 +184,10 @@ TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
         WriteBytes(folder / "a.doc", Make(*r.value, {}));
         WriteBytes(folder / "b.doc", made);
         auto read = [&](const char* name) {
-            std::string out;
-            const std::string command = "antiword -m UTF-8.txt " + (folder / name).string() + " 2>&1";
-            FILE* pipe = popen(command.c_str(), "r");
-            char buffer[4096];
-            std::size_t n;
-            while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-            if (pipe) pclose(pipe);
-            return out;
+            return qm::test::RunCommand("antiword -m UTF-8.txt " + qm::test::ShellQuote(folder / name) + " 2>&1").out;
         };
         EXPECT_EQ(read("a.doc"), read("b.doc"));
     }
-    fs::remove_all(folder);
 }
 
 TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
@@ -317,8 +310,8 @@ TEST(DocEngine, HeadersAndFootersChangeTheirStoryOnly) {
 }
 
 TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
-    if (RealWorldFiles().empty()) GTEST_SKIP() << "no real-world files beside the checkout";
-    const auto t = Open(RealWorldDocs() / "Bug47286.doc");
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const auto t = Open(fs::path(RealWorldFolder("doc")) / "Bug47286.doc");
     EXPECT_TRUE(t->Find("Text1")->formField);
     const DocContents c = Contents(Make(*t, {{"Text1", "Иванов"}}));
     EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
@@ -328,7 +321,8 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
 // never crash the engine or leave it reading outside the file.
 TEST(DocEngine, DamagedFilesNeverCrash) {
     std::vector<fs::path> files = OwnTemplates();
-    if (!RealWorldFiles().empty()) files.push_back(RealWorldDocs() / "Bug51890.doc");
+    // And one real file, where the real-world files are at hand.
+    if (qm::test::HaveRealWorld("doc")) files.push_back(fs::path(RealWorldFolder("doc")) / "Bug51890.doc");
     std::mt19937 random(7);
     for (const fs::path& path : files) {
         const Bytes original = ReadBytes(path);

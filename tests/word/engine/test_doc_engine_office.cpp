@@ -1,22 +1,21 @@
 // Documents made by the .doc engine, read back by the office as a user's word processor would:
 // each must load, list the bookmarks of its template and show every value.
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <fstream>
 
 #include "doc_engine_support.h"
+#include "tests/support/command.h"
+#include "tests/support/temp_folder.h"
 
 namespace qm::engine::test {
 namespace {
 
 TEST(DocEngineOffice, TheOfficeShowsEveryValueAndKeepsEveryBookmark) {
-    if (access("/usr/bin/soffice", X_OK) != 0) GTEST_SKIP() << "the office is not installed";
-    const fs::path folder = fs::temp_directory_path() / ("qm-engine-office-" + std::to_string(getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    if (!qm::test::HaveProgram("soffice")) GTEST_SKIP() << "the office is not installed";
+    const qm::test::TempFolder folder("engine-office");
+    // Our own templates, and the real-world files where they are at hand.
     std::vector<fs::path> files = OwnTemplates();
-    for (const fs::path& p : RealWorldFiles()) files.push_back(p);
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
     std::ofstream manifest(folder / "manifest.tsv");
     int count = 0;
     for (const fs::path& path : files) {
@@ -26,22 +25,17 @@ TEST(DocEngineOffice, TheOfficeShowsEveryValueAndKeepsEveryBookmark) {
         Bytes made;
         std::string error;
         ASSERT_TRUE(r.value->Make(fills, made, error)) << path << ": " << error;
-        const fs::path out = folder / ("made-" + std::to_string(count++) + ".doc");
+        const std::string out = folder / ("made-" + std::to_string(count++) + ".doc");
         WriteBytes(out, made);
-        manifest << path.string() << '\t' << out.string();
+        manifest << path.string() << '\t' << out;
         for (const Fill& f : fills) manifest << '\t' << f.value;
         manifest << '\n';
     }
     manifest.close();
-    const std::string command = "/usr/bin/python3 " + std::string(QM_OFFICE_READ) + " --compare " +
-                                (folder / "profile").string() + " " + (folder / "manifest.tsv").string() + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    pclose(pipe);
+    const std::string output = qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_OFFICE_READ) +
+                                                    " --compare " + qm::test::ShellQuote(folder / "profile") + " " +
+                                                    qm::test::ShellQuote(folder / "manifest.tsv") + " 2>&1")
+                                   .out;
     int ok = 0;
     std::size_t start = 0;
     while (start < output.size()) {
@@ -53,7 +47,6 @@ TEST(DocEngineOffice, TheOfficeShowsEveryValueAndKeepsEveryBookmark) {
         start = end + 1;
     }
     EXPECT_EQ(ok, count) << output;
-    fs::remove_all(folder);
 }
 
 }  // namespace

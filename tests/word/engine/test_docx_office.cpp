@@ -2,74 +2,46 @@
 // shows every value, and keeps the bookmarks the template had.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <iterator>
 #include <set>
-#include <thread>
 
+#include "tests/support/command.h"
+#include "tests/support/processes.h"
+#include "tests/support/realworld.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait.h"
 #include "tests/word/engine/docx_test_support.h"
 
 namespace qm::test {
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-bool HaveOffice() {
-    return std::system("command -v soffice >/dev/null 2>&1") == 0;
-}
-
-// Process ids whose command line mentions `mark`.
-std::vector<std::string> ProcessesMentioning(const std::string& mark) {
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc", ec)) {
-        const std::string pid = e.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const Bytes cmdline = ReadBytes(e.path() / "cmdline");
-        if (std::string(cmdline.begin(), cmdline.end()).find(mark) != std::string::npos) found.push_back(pid);
-    }
-    return found;
-}
-
 class DocxOffice : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HaveOffice()) GTEST_SKIP() << "soffice is not installed";
-        folder_ = fs::temp_directory_path() / ("quillmerge-docx-office-" + std::to_string(getpid()));
-        fs::remove_all(folder_);
+        if (!HaveProgram("soffice")) GTEST_SKIP() << "soffice is not installed";
         fs::create_directories(folder_ / "in");
     }
 
     void TearDown() override {
-        if (folder_.empty()) return;
         // The office ran under `timeout`, which ends its whole process group; make sure.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!ProcessesMentioning(folder_.string()).empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_TRUE(ProcessesMentioning(folder_.string()).empty()) << "an office process outlived the test";
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
+        EXPECT_TRUE(WaitFor([&] { return ProcessesMentioning(folder_.string()).empty(); }, 20000))
+            << "an office process outlived the test";
     }
 
     // One office run converting `files` to `filter` into `out`, with a profile of its own.
     void Convert(const std::vector<fs::path>& files, const std::string& filter, const fs::path& out) {
         std::string command = "timeout -k 10 300 soffice -env:UserInstallation=file://" +
                               (folder_ / "profile").string() +
-                              " --headless --invisible --norestore --convert-to " + Quote(filter) +
-                              " --outdir " + Quote(out.string());
-        for (const fs::path& f : files) command += " " + Quote(f.string());
-        command += " >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+                              " --headless --invisible --norestore --convert-to " + ShellQuote(filter) +
+                              " --outdir " + ShellQuote(out.string());
+        for (const fs::path& f : files) command += " " + ShellQuote(f.string());
+        const CommandResult r = RunCommand(command + " >/dev/null");
+        EXPECT_EQ(r.status, 0) << command << "\n" << r.err;
     }
 
-    fs::path folder_;
+    const TempFolder scratch_{"docx-office"};
+    const fs::path folder_ = scratch_.path();
 };
 
 // The text of an OpenDocument file's content and styles (where headers and footers live):
@@ -148,10 +120,8 @@ TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
         ASSERT_TRUE(t->Make(job.fills, out, error)) << job.source << ": " << error;
         templates.push_back(folder_ / "in" / (job.stem + "-template.docx"));
         made.push_back(folder_ / "in" / (job.stem + "-made.docx"));
-        std::ofstream(templates.back(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        std::ofstream(made.back(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(out.data()), out.size());
+        ASSERT_TRUE(WriteBytes(templates.back(), bytes));
+        ASSERT_TRUE(WriteBytes(made.back(), out));
     }
     std::vector<fs::path> all = templates;
     all.insert(all.end(), made.begin(), made.end());
@@ -183,14 +153,10 @@ TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
 // The real-world Word documents, as the office saves them in .docx: every one opens, and what
 // is made from it keeps the bookmarks the office sees.
 TEST_F(DocxOffice, RealWorldDocumentsSavedAsDocx) {
-    const fs::path realworld = fs::path(QM_REALWORLD_DIR) / "doc";
+    QM_SKIP_WITHOUT_REALWORLD("doc");
     std::vector<fs::path> sources;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(realworld, ec))
-        if (e.path().extension() == ".doc" &&
-            e.path().filename().string().find("password") == std::string::npos)
-            sources.push_back(e.path());
-    if (sources.empty()) GTEST_SKIP() << "no real-world documents in " << realworld;
+    for (const std::string& path : RealWorldFiles("doc", ".doc"))
+        if (fs::path(path).filename().string().find("password") == std::string::npos) sources.push_back(path);
     Convert(sources, "docx:MS Word 2007 XML", folder_ / "docx");
 
     std::vector<fs::path> converted, made;
@@ -212,8 +178,7 @@ TEST_F(DocxOffice, RealWorldDocumentsSavedAsDocx) {
         ASSERT_TRUE(t->Make(fills, out, error)) << error;
         ASSERT_TRUE(engine::VerifyDocxContainer(out));
         made.push_back(folder_ / "in" / source.filename().replace_extension(".docx"));
-        std::ofstream(made.back(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(out.data()), out.size());
+        ASSERT_TRUE(WriteBytes(made.back(), out));
     }
     Convert(converted, "odt", folder_ / "odt-template");
     Convert(made, "odt", folder_ / "odt-made");

@@ -1,0 +1,203 @@
+// The window's side of the outputs: the match line beside the template chooser, the question
+// before a run that leaves bookmarks empty, the file types of the save dialog, file names from a
+// column and one PDF of every document (with the in-memory office).
+
+#include <QLabel>
+#include <filesystem>
+
+#include "common/fs.h"
+#include "merge/output_names.h"
+#include "test_gui_support.h"
+#include "tests/support/fake_office.h"
+
+namespace fs = std::filesystem;
+
+namespace qm::test {
+namespace {
+
+const std::vector<std::string> kTypes = {"Word文档(*.doc)", "Word文档(*.docx)", "PDF 文件(*.pdf)",
+                                         "OpenDocument 文本(*.odt)", "一个PDF文件（全部）(*.pdf)"};
+constexpr int kPdf = 2;
+constexpr int kOnePdf = 4;
+
+class OutputsTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        StartWindow();
+        proposed = programFolder + "/用户文档/名单/";
+    }
+    std::vector<const DialogCall*> Calls(DialogCall::Kind kind) const {
+        std::vector<const DialogCall*> result;
+        for (const DialogCall& call : dialogs.calls)
+            if (call.kind == kind) result.push_back(&call);
+        return result;
+    }
+    const DialogCall* Captioned(const char* caption) const {
+        for (const DialogCall* call : dialogs.messages())
+            if (call->caption == caption) return call;
+        return nullptr;
+    }
+    QLabel* Line() const { return Find<QLabel>("书签匹配标签"); }
+    // Everything in the proposed folder, hidden entries too.
+    std::vector<std::string> Entries() const { return EntryNames(proposed); }
+    void Reset() {
+        dialogs.calls.clear();
+        dialogs.clearAnswers();
+    }
+
+    std::string proposed;
+};
+
+TEST_F(OutputsTest, MatchLineFollowsTheTemplateTheSheetAndTheModes) {
+    EXPECT_EQ(Line()->text(), QString());
+    Choose("模板选择组合框", QStringLiteral("名单.doc"));
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/3 书签"));  // no sheet read yet
+    EXPECT_TRUE(Line()->toolTip().startsWith(QStringLiteral("还没有读取工作表")));
+
+    LoadPeople();
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 3/3 书签"));
+    const QString tip = Line()->toolTip();
+    EXPECT_TRUE(tip.contains(QStringLiteral("填入数据的书签（3）：姓名、工号、备注"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("没有对应书签的列（3）：序号、金额、入职日期")))
+        << tip.toStdString();
+    EXPECT_EQ(Combo("模板选择组合框")->toolTip(), tip);
+    EXPECT_EQ(Line()->palette().color(QPalette::WindowText), QColor(0, 110, 0));
+
+    Click("重复模式选择框");
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/3 书签"));
+    EXPECT_TRUE(Line()->toolTip().startsWith(QStringLiteral("按重复模式")));
+    EXPECT_EQ(Line()->palette().color(QPalette::WindowText), QColor(170, 0, 0));
+    Click("重复模式选择框");
+    Choose("模板选择组合框", QStringLiteral("空白.doc"));
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/1 书签"));
+    Choose("模板选择组合框", QStringLiteral("浏览..."));  // cancelled: no template is chosen
+    EXPECT_EQ(Line()->text(), QString());
+    EXPECT_EQ(Line()->toolTip(), QString());
+}
+
+TEST_F(OutputsTest, TheChosenTypeDecidesTheFormatAndIsRemembered) {
+    LoadPeople();
+    dialogs.answerFile(proposed + "参考.doc", kPdf);  // the name typed keeps .doc; the type says PDF
+    dialogs.answerYes();
+    Click("插入并保存按钮");
+
+    ASSERT_EQ(Calls(DialogCall::Save).size(), 1u);
+    EXPECT_EQ(Calls(DialogCall::Save)[0]->types, kTypes);
+    EXPECT_EQ(Calls(DialogCall::Save)[0]->current, 0);
+    const auto choices = Calls(DialogCall::Choice);
+    ASSERT_EQ(choices.size(), 1u);
+    ASSERT_EQ(choices[0]->items.size(), 7u);  // by number, then the six columns
+    EXPECT_EQ(choices[0]->items[0], "参考名加序号：参考1.pdf");
+    EXPECT_EQ(choices[0]->items[2], "参考名加“姓名”列的值：参考_李四1.pdf");
+    EXPECT_NE(Captioned("文件名确认提示")->text.find("参考1.pdf、参考2.pdf……参考10.pdf。"),
+              std::string::npos);
+    ASSERT_EQ(office->savedPaths().size(), 10u);
+    EXPECT_TRUE(FileExists(proposed + "参考10.pdf"));
+
+    Reset();
+    Click("插入并保存按钮");  // cancelled at once
+    ASSERT_EQ(Calls(DialogCall::Save).size(), 1u);
+    EXPECT_EQ(Calls(DialogCall::Save)[0]->current, kPdf);
+    EXPECT_EQ(Calls(DialogCall::Save)[0]->proposedName, "名单.pdf");
+}
+
+TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
+    LoadPeople();
+    SetRange(QStringLiteral("1"), QStringLiteral("7"));
+    dialogs.answerFile(proposed + "参考.doc");
+    dialogs.answerChoice(6);  // 备注: rows 1 and 6 hold the same text, the others nothing
+    dialogs.answerYes();
+    Click("插入并保存按钮");
+
+    const std::vector<std::string> names = {
+        "参考_第一行_第二行.doc",    "参考2.doc", "参考3.doc", "参考4.doc", "参考5.doc",
+        "参考_第一行_第二行(2).doc", "参考7.doc"};
+    NamePlan plan;
+    plan.names = names;
+    plan.numbered = 5;
+    plan.renamed = 1;
+    EXPECT_EQ(Captioned("文件名确认提示")->text, NamedConfirmationText(proposed, plan));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(office->savedPaths()[i], proposed + names[i]);
+        EXPECT_TRUE(FileExists(proposed + names[i])) << names[i];
+    }
+
+    Reset();
+    dialogs.answerFile(proposed + "参考.doc");
+    dialogs.answerChoice(-1);  // back to the file dialog, which is cancelled
+    Click("插入并保存按钮");
+    ASSERT_EQ(Calls(DialogCall::Choice).size(), 1u);
+    EXPECT_EQ(Calls(DialogCall::Choice)[0]->current, 6);  // the column chosen last time
+    EXPECT_EQ(Calls(DialogCall::Save).size(), 2u);
+    EXPECT_EQ(Captioned("文件名确认提示"), nullptr);
+}
+
+// The in-memory office writes no PDF, so the one PDF cannot be joined: the window says so, and
+// nothing of the run stays in the folder.
+TEST_F(OutputsTest, OnePdfOfEveryDocumentFromTheWindow) {
+    LoadPeople();
+    SetRange(QStringLiteral("2"), QStringLiteral("4"));
+    dialogs.answerFile(proposed + "全部.pdf", kOnePdf);
+    dialogs.answerYes();
+    Click("插入并保存按钮");
+
+    EXPECT_TRUE(Calls(DialogCall::Choice).empty());  // one file: no naming column
+    ASSERT_NE(Captioned("文件名确认提示"), nullptr);
+    EXPECT_EQ(Captioned("文件名确认提示")->text, SingleFileConfirmationText(proposed, "全部.pdf", 3));
+    EXPECT_EQ(office->savedPaths().size(), 3u);
+    const std::string closing = dialogs.messages().back()->text;
+    EXPECT_TRUE(closing.starts_with("未能生成合并的PDF文件“全部.pdf”，原有的同名文件保持不变。")) << closing;
+    EXPECT_TRUE(Entries().empty());
+    EXPECT_EQ(settings->OutputType(), "pdf-all");
+    EXPECT_EQ(settings->NameColumn(), "");
+}
+
+TEST_F(OutputsTest, EmptyBookmarksAreAskedAboutOnceBeforeARun) {
+    ASSERT_TRUE(
+        WriteFakeTemplate(programFolder + "/模板/缺列.doc", {{"姓名", ""}, {"工号", ""}, {"未知", ""}}));
+    gui::MainWindow::FillFileList(settings->GetWordPath(), ".doc", Combo("模板选择组合框"));
+    LoadPeople("缺列.doc");
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 2/3 书签"));
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+
+    Click("插入并打印按钮");  // answered No
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0]->text,
+              "模板“缺列.doc”中有 1 个书签没有对应的列，运行后将保持模板中的原样：未知。\r\n是否继续？");
+    EXPECT_EQ(dialogs.messages()[0]->caption, "书签检查");
+    EXPECT_TRUE(dialogs.messages()[0]->question);
+    EXPECT_TRUE(office->printJobs().empty());
+    EXPECT_TRUE(window->isVisible());
+
+    dialogs.answerYes();  // the bookmarks, then the printer
+    dialogs.answerYes();
+    Click("插入并打印按钮");
+    EXPECT_EQ(office->printJobs().size(), 2u);
+    Reset();
+    dialogs.answerYes();      // the printer alone
+    Click("插入并打印按钮");  // the same template, sheet and modes: not asked again
+    EXPECT_EQ(office->printJobs().size(), 4u);
+    EXPECT_EQ(Captioned("书签检查"), nullptr);
+
+    // Another mode: every bookmark would stay empty, so the run is refused before any dialog.
+    Click("重复模式选择框");
+    Reset();
+    Click("插入并保存按钮");
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].caption, "书签检查");
+    EXPECT_FALSE(dialogs.calls[0].question);
+    EXPECT_EQ(dialogs.calls[0].icon, MessageIcon::Warning);
+    EXPECT_NE(dialogs.calls[0].text.find("都没有对应的列"), std::string::npos);
+    EXPECT_FALSE(fs::exists(fs::u8path(programFolder + "/用户文档/缺列")));
+
+    Click("重复模式选择框");  // back: the answer given for this mode still holds
+    Reset();
+    dialogs.answerYes();
+    Click("插入并打印按钮");
+    EXPECT_EQ(Captioned("书签检查"), nullptr);
+    EXPECT_EQ(office->printJobs().size(), 6u);
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,56 @@
+// The window with the shipped sample templates in both forms: both are listed, and a save run
+// makes documents of the template's own format in this process, without the office.
+
+#include <filesystem>
+
+#include "common/fs.h"
+#include "test_gui_support.h"
+#include "tests/support/fake_office.h"
+#include "word/engine/template.h"
+
+namespace qm::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SampleTemplateTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        for (const char* sub : {"/数据", "/模板"}) {
+            std::error_code ignored;
+            fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + sub), fs::u8path(programFolder + sub),
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing, ignored);
+        }
+        StartWindow();
+    }
+};
+
+TEST_F(SampleTemplateTest, BothFormsAreListedAndADocxRunMakesDocxHere) {
+    const QStringList items = Items("模板选择组合框");
+    for (const char* name : {"劳动合同.doc", "劳动合同.docx", "工资条.doc", "工资条.docx"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(name))) << name;
+    Choose("文件选择组合框", QStringLiteral("员工信息.xls"));
+    Choose("工作表选择组合框", QStringLiteral("员工$"));
+    Choose("模板选择组合框", QStringLiteral("劳动合同.docx"));
+    EXPECT_EQ(office->applicationsStarted(), 0);  // choosing a template starts no office
+    ASSERT_FALSE(state->matchedTitles.empty());
+
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    const std::string out = programFolder + "/用户文档/劳动合同/";
+    dialogs.answerFile(out + "合同.docx");
+    dialogs.answerYes();  // the names are right
+    Click("插入并保存按钮");
+    ASSERT_FALSE(dialogs.messages().empty());
+    EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    EXPECT_EQ(ListFiles(out, ""), (std::vector<std::string>{"合同1.docx", "合同2.docx"}));
+    for (const char* name : {"合同1.docx", "合同2.docx"}) {
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(ReadFileBytes(out + name, bytes));
+        EXPECT_TRUE(engine::VerifyContainer(bytes, engine::Format::Docx)) << name;
+    }
+    EXPECT_EQ(office->applicationsStarted(), 0);
+}
+
+}  // namespace
+}  // namespace qm::test

@@ -1,0 +1,266 @@
+// quillmerge-batch end to end with the real office: saves and PDFs read back, --check and
+// --list-bookmarks on what the office fills, a failed save, file names from a column, one PDF of
+// every document, and an interrupt that must take the office along.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/fs.h"
+#include "tests/batch/batch_runner.h"
+#include "tests/support/document_text.h"
+#include "tests/support/files.h"
+#include "tests/support/processes.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kFixtures = QM_MERGE_FIXTURES;
+
+bool Has(const std::string& text, const std::string& piece) {
+    return text.find(piece) != std::string::npos;
+}
+
+class OfficeBatchTest : public testing::Test {
+  protected:
+    const test::TempFolder folder_{"office-batch"};
+    const std::string dir_ = folder_.path();
+};
+
+TEST_F(OfficeBatchTest, SaveRunByPlainSheetName) {
+    const std::string out = dir_ + "/made/here";
+    const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                                  "--template", kFixtures + "/single.fodt", "--from", "3",
+                                                  "--to", "5", "--save", out, "--name", "Letter"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 documents saved in " + out + "/\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ListFiles(out, ""), (std::vector<std::string>{"Letter3.doc", "Letter4.doc", "Letter5.doc"}));
+    EXPECT_TRUE(Has(test::CatdocText(out + "/Letter4.doc"), "Name: Person 4"));
+}
+
+TEST_F(OfficeBatchTest, MultiRowPdfRunOnAQuotedSheet) {
+    const std::string out = dir_ + "/pdf";
+    const test::CommandResult r = test::RunBatch(
+        {"--workbook", kFixtures + "/rows.xls", "--sheet", "My Sheet", "--template",
+         kFixtures + "/multi.fodt", "--multi-row", "--save", out, "--name", "P", "--format", "pdf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 document saved in " + out + "/\n");
+    EXPECT_EQ(ListFiles(out, ""), std::vector<std::string>{"P1.pdf"});
+    const std::string text = test::PdfText(out + "/P1.pdf");
+    EXPECT_TRUE(Has(text, "Alpha")) << text;
+    EXPECT_TRUE(Has(text, "Beta")) << text;
+}
+
+// Raw values by default; with --values shown, what the sheet shows under its number formats.
+TEST_F(OfficeBatchTest, ShownValuesOnRequest) {
+    for (const char* values : {"raw", "shown"}) {
+        SCOPED_TRACE(values);
+        const std::string out = dir_ + "/" + values;
+        std::vector<std::string> args = {"--workbook", kFixtures + "/formats.xlsx",
+                                         "--sheet",    "Sheet1",
+                                         "--template", kFixtures + "/formats.fodt",
+                                         "--save",     out,
+                                         "--name",     "F"};
+        if (std::string(values) == "shown") args.insert(args.end(), {"--values", "shown"});
+        const test::CommandResult r = test::RunBatch(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string text = test::CatdocText(out + "/F1.doc");
+        const bool shown = std::string(values) == "shown";
+        EXPECT_TRUE(Has(text, shown ? "Amount: ¥3,000.75" : "Amount: 3000.75")) << text;
+        EXPECT_TRUE(Has(text, shown ? "Share: 25%" : "Share: 0.25")) << text;
+        EXPECT_TRUE(Has(text, shown ? "Code: 001234" : "Code: 1234")) << text;
+        EXPECT_TRUE(Has(text, shown ? "Day: 2024年3月5日" : "Day: 2024-03-05")) << text;
+    }
+}
+
+// The names, then after a blank line who fills the template and, where it is not this program,
+// why not.
+TEST_F(OfficeBatchTest, ListBookmarks) {
+    const test::CommandResult r =
+        test::RunBatch({"--template", kFixtures + "/multi.fodt", "--list-bookmarks"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "Name_1\nAge_1\nName_2\nAge_2\n\nfilled by: the office (not a Word document (.doc or .docx))\n");
+
+    const test::CommandResult doc = test::RunBatch(
+        {"--template", std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc", "--list-bookmarks"});
+    EXPECT_EQ(doc.status, 0) << doc.err;
+    EXPECT_EQ(
+        doc.out,
+        "姓名\n性别\n身份证号\n入职日期\n部门\n职位\n月薪\n\nfilled by: this program, without the office\n");
+}
+
+TEST_F(OfficeBatchTest, TemplateWithoutAFillableBookmarkIsRefused) {
+    const std::string out = dir_ + "/never";
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{}, std::vector<std::string>{"--multi-row"}}) {
+        std::vector<std::string> args = {"--workbook", kFixtures + "/rows.xls",
+                                         "--sheet",    "Sheet1$",
+                                         "--template", kFixtures + "/prefix.fodt",
+                                         "--save",     out,
+                                         "--name",     "D"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const test::CommandResult r = test::RunBatch(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(Has(r.err, "prefix.fodt")) << r.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+// A document the office cannot save (its name is taken by a folder) is reported, the others are
+// made, and the exit status says that not everything went well.
+TEST_F(OfficeBatchTest, FailedSaveIsReportedInOneLine) {
+    const std::string out = dir_ + "/out";
+    ASSERT_TRUE(fs::create_directories(out + "/R2.doc"));
+    const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                                  "--template", kFixtures + "/single.fodt", "--from", "1",
+                                                  "--to", "3", "--save", out, "--name", "R"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2 documents saved in " + out + "/\n");
+    EXPECT_EQ(
+        r.err,
+        "quillmerge-batch: document 2 could not be saved\nquillmerge-batch: rows without a document: 2\n");
+    EXPECT_TRUE(Has(test::CatdocText(out + "/R3.doc"), "Name: Person 3"));
+}
+
+// A title that could not stand in a query's select list ("a,b") merges like any other: the run
+// reads its columns by position.
+TEST_F(OfficeBatchTest, TitleWithACommaMergesLikeAnyOther) {
+    const std::string out = dir_ + "/comma";
+    const test::CommandResult r =
+        test::RunBatch({"--workbook", kFixtures + "/comma.xls", "--sheet", "Sheet1", "--template",
+                        kFixtures + "/comma.fodt", "--from", "2", "--to", "2", "--save", out, "--name", "D"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 document saved in " + out + "/\n");
+    const std::string text = test::CatdocText(out + "/D2.doc");
+    EXPECT_TRUE(Has(text, "ab2")) << text;
+    EXPECT_TRUE(Has(text, "Person 2")) << text;
+}
+
+// The office runs in a process group of its own, so an interrupt from the terminal reaches only
+// the command: it must end the office before it leaves, and keep the documents already made.
+TEST_F(OfficeBatchTest, InterruptEndsTheOffice) {
+    const std::string out = dir_ + "/big";
+    const std::string program = std::string(QM_PROGRAM_DIR) + "/quillmerge-batch";
+    std::vector<std::string> args = {program,
+                                     "--workbook",
+                                     kFixtures + "/bench.xls",
+                                     "--sheet",
+                                     "Sheet1",
+                                     "--template",
+                                     kFixtures + "/bench.fodt",
+                                     "--save",
+                                     out,
+                                     "--name",
+                                     "R"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_EQ(spawned, 0);
+
+    int status = 0;
+    bool exited = false;
+    const auto ended = [&] {
+        if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
+        return exited;
+    };
+    // A check that fails below must not leave the command running.
+    struct EndOnExit {
+        pid_t pid;
+        const bool& exited;
+        ~EndOnExit() {
+            if (exited) return;
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    } endOnExit{pid, exited};
+
+    // Wait until the run is under way: two documents saved.
+    test::WaitFor([&] { return ended() || fs::exists(out + "/R2.doc"); }, 300000);
+    ASSERT_FALSE(exited) << test::ReadText(dir_ + "/err.txt");
+    ASSERT_TRUE(fs::exists(out + "/R2.doc"));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    test::WaitFor(ended, 120000);
+    ASSERT_TRUE(exited);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    // It says what was made and which rows were not.
+    const std::string err = test::ReadText(dir_ + "/err.txt");
+    EXPECT_TRUE(Has(err, "interrupted; the documents made so far are kept")) << err;
+    EXPECT_TRUE(Has(err, "rows without a document: ")) << err;
+    EXPECT_TRUE(Has(test::ReadText(dir_ + "/out.txt"), " saved in ")) << test::ReadText(dir_ + "/out.txt");
+    EXPECT_FALSE(fs::exists(out + "/R200.doc"));
+    EXPECT_TRUE(Has(test::CatdocText(out + "/R1.doc"), "值1-1"));
+    // The office of that run (its pipe name carries the command's process id) is gone.
+    const std::string pipe = "quillmerge_" + std::to_string(pid) + "_";
+    EXPECT_TRUE(test::WaitFor([&] { return test::ProcessesMentioning(pipe).empty(); }, 30000));
+}
+
+class OfficeBatchOutputTest : public testing::Test {
+  protected:
+    const test::TempFolder folder_{"office-batch-outputs"};
+    const std::string dir_ = folder_.path();
+};
+
+// A template with one bookmark no column fills: --check names it and fails; a run goes on and
+// names it too.
+TEST_F(OfficeBatchOutputTest, TheOneBookmarkThatMatchesNothing) {
+    const std::vector<std::string> inputs = {"--workbook", kFixtures + "/rows.xls",  "--sheet", "Sheet1",
+                                             "--template", kFixtures + "/extra.fodt"};
+    std::vector<std::string> args = inputs;
+    args.push_back("--check");
+    test::CommandResult r = test::RunBatch(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "mode: single-row\nbookmarks filled: 2 of 3\nfilled bookmarks:\n  Name\n  Age\n"
+              "empty bookmarks (no column fills them):\n  Missing\ncolumns that fill no bookmark:\n  City\n");
+
+    args = inputs;
+    args.insert(args.end(), {"--to", "1", "--save", dir_ + "/out", "--name", "D"});
+    r = test::RunBatch(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "quillmerge-batch: bookmarks no column fills stay as in the template: Missing\n");
+    EXPECT_EQ(ListFiles(dir_ + "/out", ""), std::vector<std::string>{"D1.doc"});
+}
+
+TEST_F(OfficeBatchOutputTest, SingleFileAndNameColumn) {
+    const std::string out = dir_ + "/out";
+    test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1",
+                                            "--template", kFixtures + "/single.fodt", "--to", "4", "--save",
+                                            out, "--name", "全部", "--format", "pdf", "--single-file"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 PDF file holding 4 documents saved as " + out + "/全部.pdf\n");
+    EXPECT_EQ(ListFiles(out, ""), std::vector<std::string>{"全部.pdf"});
+    EXPECT_EQ(test::PdfPages(out + "/全部.pdf"), 4);
+
+    r = test::RunBatch({"--workbook", kFixtures + "/names.xls", "--sheet", "Sheet1", "--template",
+                        kFixtures + "/single.fodt", "--from", "12", "--to", "13", "--save", out, "--name",
+                        "合同", "--format", "docx", "--name-column", "名字"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ListFiles(out, ".docx"), (std::vector<std::string>{"合同_TOM(2).docx", "合同_Tom.docx"}));
+    EXPECT_TRUE(Has(test::FlatText(out + "/合同_TOM(2).docx"), "Name:Row13"));
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,92 @@
+// quillmerge-batch: the options of file names from a column, one PDF and the match report, on
+// inputs that never need the office (wrong combinations, and --check over the shipped samples,
+// which the program reads itself).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/batch/batch_runner.h"
+#include "tests/support/temp_folder.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kFixtures = QM_MERGE_FIXTURES;
+const std::string kSamples = QM_PROGRAM_DIR;
+
+class BatchOutputsTest : public testing::Test {
+  protected:
+    test::CommandResult Batch(std::vector<std::string> args) { return test::RunBatch(args); }
+    std::vector<std::string> Check(const char* templateFile, const char* sheet = "员工") {
+        return {"--workbook", kSamples + "/数据/员工信息.xls",    "--sheet", sheet,
+                "--template", kSamples + "/模板/" + templateFile, "--check"};
+    }
+
+    const test::TempFolder folder_{"batch-outputs"};
+    const std::string dir_ = folder_.path();
+};
+
+TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
+    const std::vector<std::string> run = {"--workbook", kFixtures + "/rows.xls",   "--sheet", "Sheet1",
+                                          "--template", kFixtures + "/single.fodt"};
+    const std::string out = dir_ + "/out";
+    struct Case {
+        std::vector<std::string> extra;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--save", out, "--name", "R", "--single-file"}, "--single-file goes with --save and --format pdf"},
+        {{"--print", "--single-file"}, "--single-file goes with --save and --format pdf"},
+        {{"--print", "--name-column", "Name"}, "--name-column goes with --save"},
+        {{"--save", out, "--name", "R", "--name-column", ""}, "--name-column needs a column title"},
+        {{"--save", out, "--name", "R", "--format", "pdf", "--single-file", "--name-column", "Name"},
+         "--name-column does not go with --single-file: the one file is named REF.pdf"},
+        {{"--save", out, "--name", "R", "--name-column", "Nope"},
+         "sheet Sheet1 has no column Nope for --name-column"},
+        {{"--check", "--save", out}, "--check makes nothing: leave out --save"},
+        {{"--check", "--from", "2"}, "--check makes nothing: leave out --from"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = run;
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const test::CommandResult r = Batch(args);
+        EXPECT_EQ(r.status, 2) << c.error;
+        EXPECT_EQ(r.err, "quillmerge-batch: " + c.error + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// The samples are read by the program itself, so --check needs no office here; the modes of
+// each sample against the sheet are covered by the report's own tests.
+TEST_F(BatchOutputsTest, CheckPrintsTheReportAndFailsOnEmptyBookmarks) {
+    test::CommandResult r = Batch(Check("劳动合同.doc"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "mode: single-row\n"
+              "bookmarks filled: 7 of 7\n"
+              "filled bookmarks:\n  姓名\n  性别\n  身份证号\n  入职日期\n  部门\n  职位\n  月薪\n"
+              "columns that fill no bookmark:\n  编号\n  联系电话\n");
+
+    std::vector<std::string> args = Check("工资条.doc");
+    args.push_back("--multi-row");
+    r = Batch(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("mode: multi-row\nbookmarks filled: 12 of 12\n")) << r.out;
+
+    // The contract against the renewals sheet: two bookmarks filled, five stay.
+    r = Batch(Check("劳动合同.doc", "合同续签"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.out.find(
+            "bookmarks filled: 2 of 7\nfilled bookmarks:\n  姓名\n  部门\n"
+            "empty bookmarks (no column fills them):\n  性别\n  身份证号\n  入职日期\n  职位\n  月薪\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
+}  // namespace qm
