@@ -55,7 +55,8 @@ Bytes Rewrite(const Bytes& bytes, std::vector<Bytes>* replace = nullptr) {
     std::vector<std::span<const std::uint8_t>> spans(data.size());
     for (std::uint32_t i = 0; i < data.size(); ++i) {
         Stream s;
-        if (file.entries()[i].type == EntryType::Stream && file.Read(i, s)) data[i].assign(s.bytes.begin(), s.bytes.end());
+        if (file.entries()[i].type == EntryType::Stream && file.Read(i, s))
+            data[i].assign(s.bytes.begin(), s.bytes.end());
         if (replace && i < replace->size() && !(*replace)[i].empty()) data[i] = (*replace)[i];
         spans[i] = data[i];
     }
@@ -63,7 +64,8 @@ Bytes Rewrite(const Bytes& bytes, std::vector<Bytes>* replace = nullptr) {
 }
 
 // A directory entry of a hand-made tree.
-Entry Make(const std::u16string& name, EntryType type, std::uint32_t left, std::uint32_t right, std::uint32_t child) {
+Entry Make(const std::u16string& name, EntryType type, std::uint32_t left, std::uint32_t right,
+           std::uint32_t child) {
     Entry e;
     e.name = name;
     e.type = type;
@@ -102,7 +104,8 @@ TEST(CompoundFile, WrittenFilesReadBackWithEveryStream) {
         Make(u"Inner", EntryType::Stream, kNoEntry, kNoEntry, kNoEntry),
         Make(u"Cutoff", EntryType::Stream, kNoEntry, kNoEntry, kNoEntry),
     };
-    std::vector<Bytes> data = {{}, {}, Pattern(100, 1), Pattern(70000, 2), {}, Pattern(4095, 3), Pattern(4096, 4)};
+    std::vector<Bytes> data = {
+        {}, {}, Pattern(100, 1), Pattern(70000, 2), {}, Pattern(4095, 3), Pattern(4096, 4)};
     std::vector<std::span<const std::uint8_t>> spans(data.begin(), data.end());
     const Bytes file = Write(entries, spans);
     ASSERT_FALSE(file.empty());

@@ -38,9 +38,7 @@ bool Has(const std::string& text, const std::string& piece) {
 // One office for the whole suite: starting it is the slow part.
 class OfficeRunTest : public testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        host_ = new word::WordHost(word::MakeLibreOffice(), QM_PROGRAM_DIR);
-    }
+    static void SetUpTestSuite() { host_ = new word::WordHost(word::MakeLibreOffice(), QM_PROGRAM_DIR); }
     static void TearDownTestSuite() {
         delete host_;
         host_ = nullptr;

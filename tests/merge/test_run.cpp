@@ -16,8 +16,8 @@
 #include "tests/support/fake_office.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
-#include "tests/support/temp_folder.h"
 #include "tests/support/small_disk.h"
+#include "tests/support/temp_folder.h"
 #include "word/word_host.h"
 
 namespace qm {
@@ -46,9 +46,7 @@ class RunTest : public testing::Test {
         state_.referenceName = "Doc";
         request_.sheetName = "Sheet1$";
     }
-    void TearDown() override {
-        host_.reset();
-    }
+    void TearDown() override { host_.reset(); }
 
     // Chooses a template whose bookmarks hold "[name]", as the main window would: open it,
     // list its bookmarks, read the sheet's titles and match.
@@ -323,7 +321,8 @@ TEST_F(RunTest, AFullDiskStopsTheRunAndNamesTheRowsNotMade) {
     EXPECT_EQ(outcome.failedNumbers, std::vector<int>{4});
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_EQ(ui_.calls[0].text,
-              "完成，但有文档未能生成：已生成 3 个，失败的编号：4。磁盘已满，其后的文档没有生成。没有文档的行：4-10。"
+              "完成，但有文档未能生成：已生成 3 "
+              "个，失败的编号：4。磁盘已满，其后的文档没有生成。没有文档的行：4-10。"
               "是否打开存放文档所在文件夹？");
     std::vector<std::string> names = ListFiles(disk.folder(), "");
     EXPECT_EQ(names, (std::vector<std::string>{"Doc1.doc", "Doc2.doc", "Doc3.doc", "filler"}));
@@ -425,7 +424,8 @@ TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_EQ(ui_.calls[0].text,
-              "完成，但有文档未能生成：已生成 3 个。已按要求停止，其后的文档没有生成。没有文档的行：4-10。是否打开存放文档所在文件夹？");
+              "完成，但有文档未能生成：已生成 3 "
+              "个。已按要求停止，其后的文档没有生成。没有文档的行：4-10。是否打开存放文档所在文件夹？");
 
     // Stopped before the first document: nothing made, and said so.
     ui_.calls.clear();

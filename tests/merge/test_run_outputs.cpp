@@ -40,9 +40,7 @@ class OutputRunTest : public testing::Test {
         state_.referenceName = "合同";
         request_.sheetName = "Sheet1$";
     }
-    void TearDown() override {
-        host_.reset();
-    }
+    void TearDown() override { host_.reset(); }
     // The workbook and a template of the in-memory office, as the window chooses them.
     void Use(const char* workbook, const test::BookmarkTexts& bookmarks) {
         state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {},

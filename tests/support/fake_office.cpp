@@ -121,7 +121,9 @@ std::shared_ptr<FakeDoc> FakeOffice::find(word::DocumentId id) {
     return nullptr;
 }
 
-bool FakeOffice::running() { return state_->living(); }
+bool FakeOffice::running() {
+    return state_->living();
+}
 
 word::DocumentId FakeOffice::openTemplate(std::string_view path) {
     FakeOfficeState& s = *state_;
@@ -135,7 +137,9 @@ word::DocumentId FakeOffice::openTemplate(std::string_view path) {
     return doc->id;
 }
 
-bool FakeOffice::isOpen(word::DocumentId id) { return find(id) != nullptr; }
+bool FakeOffice::isOpen(word::DocumentId id) {
+    return find(id) != nullptr;
+}
 
 std::string FakeOffice::title(word::DocumentId id) {
     auto doc = find(id);

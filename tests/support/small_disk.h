@@ -12,11 +12,12 @@
 namespace qm::test {
 
 class SmallDisk {
-public:
+  public:
     explicit SmallDisk(std::string folder) : folder_(std::move(folder)) {
         std::filesystem::create_directories(folder_);
-        mounted_ = geteuid() == 0 &&
-                   std::system(("mount -t tmpfs -o size=64k tmpfs '" + folder_ + "' 2>/dev/null").c_str()) == 0;
+        mounted_ =
+            geteuid() == 0 &&
+            std::system(("mount -t tmpfs -o size=64k tmpfs '" + folder_ + "' 2>/dev/null").c_str()) == 0;
     }
     ~SmallDisk() {
         if (mounted_) std::system(("umount '" + folder_ + "' 2>/dev/null").c_str());
@@ -26,7 +27,7 @@ public:
     bool mounted() const { return mounted_; }
     const std::string& folder() const { return folder_; }
 
-private:
+  private:
     std::string folder_;
     bool mounted_ = false;
 };

@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include "common/fs.h"
+#include "office_fixture.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/small_disk.h"
 #include "word/engine/doc_template.h"
 #include "word/word_host.h"
-#include "office_fixture.h"
 
 namespace qm::test {
 namespace {
@@ -28,7 +28,9 @@ struct Host {
     std::unique_ptr<WordHost> host;
 };
 
-std::string SampleTemplate() { return std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc"; }
+std::string SampleTemplate() {
+    return std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc";
+}
 
 TEST(WordHost, EmptyOrMissingTemplateSendsNothingToTheOffice) {
     TempFolder scratch("word");

@@ -146,8 +146,7 @@ TEST_F(WordHostOffice, SavesDocxOdtAndPdfByExtension) {
     const std::string pdf = scratch / "c.pdf";
     ASSERT_TRUE(host->SaveDocumentAs(pdf));
     EXPECT_EQ(ReadText(pdf).substr(0, 5), "%PDF-");
-    EXPECT_NE(PdfText(pdf).find("Dear Carol Pdf, welcome aboard."),
-              std::string::npos);
+    EXPECT_NE(PdfText(pdf).find("Dear Carol Pdf, welcome aboard."), std::string::npos);
     host->CloseDocument();
     EXPECT_FALSE(host->IsDocumentOpen());
 }
@@ -362,11 +361,11 @@ TEST_F(WordHostOffice, StoppedOfficeDoesNotHoldTheQuit) {
         profile = cmdline.substr(at, cmdline.find('\0', at) - at);
         // The office's own instance pipe, named from the MD5 of the profile URL in UTF-16.
         instancePipe = RunCommand(
-            "/usr/bin/python3 -c 'import hashlib, os, sys; "
-            "d = hashlib.md5((\"file://\" + sys.argv[1]).encode(\"utf-16-le\")).digest(); "
-            "sys.stdout.write(\"/tmp/OSL_PIPE_%d_SingleOfficeIPC_\" % os.getuid() + "
-            "\"\".join(\"%x\" % b for b in d))' " +
-            ShellQuote(profile))
+                           "/usr/bin/python3 -c 'import hashlib, os, sys; "
+                           "d = hashlib.md5((\"file://\" + sys.argv[1]).encode(\"utf-16-le\")).digest(); "
+                           "sys.stdout.write(\"/tmp/OSL_PIPE_%d_SingleOfficeIPC_\" % os.getuid() + "
+                           "\"\".join(\"%x\" % b for b in d))' " +
+                           ShellQuote(profile))
                            .out;
         EXPECT_TRUE(fs::exists(instancePipe)) << instancePipe;
         // A hung office answers nothing; the quit must still end (the test's time limit
@@ -415,7 +414,8 @@ TEST_F(WordHostOffice, EveryRealWorldDocumentOpensOrFailsQuietly) {
     // bookmarks are dropped.
     ASSERT_NE(
         host->OpenTemplate(kRealWorld + "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
-                                        "Travel-Approval-Request-Form.doc", Route::Office),
+                                        "Travel-Approval-Request-Form.doc",
+                           Route::Office),
         "");
     EXPECT_EQ(host->ListBookmarks(), "");
     EXPECT_FALSE(host->SetBookmarkText("Text2", "x"));
@@ -479,11 +479,14 @@ TEST_F(WordHostOffice, ProgramKilledTakesItsOfficeAlong) {
     ASSERT_TRUE(reported) << "the child process did not start its office";
     const std::string office = "/proc/" + ReadText(pidFile);
     // Gone, or a zombie nobody has collected yet: either way no longer running.
-    EXPECT_TRUE(WaitFor([&] {
-        const std::string stat = ReadText(office + "/stat");
-        const std::size_t close = stat.rfind(')');
-        return stat.empty() || (close != std::string::npos && stat.substr(close + 2, 1) == "Z");
-    }, kOfficeWait)) << "the office outlived the program that started it";
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::string stat = ReadText(office + "/stat");
+            const std::size_t close = stat.rfind(')');
+            return stat.empty() || (close != std::string::npos && stat.substr(close + 2, 1) == "Z");
+        },
+        kOfficeWait))
+        << "the office outlived the program that started it";
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ TEST_F(PrintOffice, EveryPrintIsOneJobWithTheFilledText) {
     const std::string marker = "Job" + std::to_string(getpid()) + "x";
     word::WordHost host(word::MakeLibreOffice(), "");
     // One document made in this process and sent through the office, one made by the office.
-    for (const auto& [suffix, route] : {std::pair{"A", word::Route::Engine}, std::pair{"B", word::Route::Office}}) {
+    for (const auto& [suffix, route] :
+         {std::pair{"A", word::Route::Engine}, std::pair{"B", word::Route::Office}}) {
         ASSERT_NE(host.OpenTemplate(TemplateDoc("single"), route), "");
         EXPECT_EQ(host.CurrentRoute(), route);
         ASSERT_TRUE(host.SetBookmarkText("Name", marker + suffix));

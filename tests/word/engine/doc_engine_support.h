@@ -29,7 +29,8 @@ inline std::vector<std::string> RealWorldDocs() {
 // Our own templates: the test templates and the shipped samples.
 inline std::vector<fs::path> OwnTemplates() {
     std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc"};
-    for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"}) files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
+    for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"})
+        files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
     return files;
 }
 
@@ -78,7 +79,8 @@ inline std::u16string ExpectedText(const DocContents& original, const std::vecto
     std::u16string text = original.text;
     std::vector<std::size_t> order(fills.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ranges[a].first > ranges[b].first; });
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return ranges[a].first > ranges[b].first; });
     for (std::size_t i : order)
         text.replace(ranges[i].first, ranges[i].second - ranges[i].first, ToWord(fills[i].value));
     return text;

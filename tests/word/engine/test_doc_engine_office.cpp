@@ -32,17 +32,20 @@ TEST(DocEngineOffice, TheOfficeShowsEveryValueAndKeepsEveryBookmark) {
         manifest << '\n';
     }
     manifest.close();
-    const std::string output = qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_OFFICE_READ) +
-                                                    " --compare " + qm::test::ShellQuote(folder / "profile") + " " +
-                                                    qm::test::ShellQuote(folder / "manifest.tsv") + " 2>&1")
-                                   .out;
+    const std::string output =
+        qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_OFFICE_READ) + " --compare " +
+                             qm::test::ShellQuote(folder / "profile") + " " +
+                             qm::test::ShellQuote(folder / "manifest.tsv") + " 2>&1")
+            .out;
     int ok = 0;
     std::size_t start = 0;
     while (start < output.size()) {
         const std::size_t end = output.find('\n', start);
         const std::string line = output.substr(start, end - start);
-        if (line == "ok") ++ok;
-        else ADD_FAILURE() << line;
+        if (line == "ok")
+            ++ok;
+        else
+            ADD_FAILURE() << line;
         if (end == std::string::npos) break;
         start = end + 1;
     }
