@@ -412,6 +412,12 @@ class DocTemplate final : public Template {
 
 bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal) {
     if (!d_.Parse(bytes, refusal)) return false;
+    // Every document made from the template is held to this check before it is kept, so a
+    // template that fails it could never give a document.
+    if (const std::string damage = CheckDocStructure(bytes); !damage.empty()) {
+        refusal = "the document's tables are damaged (" + damage + ")";
+        return false;
+    }
     for (const auto& [table, why] : RefusedTables()) {
         if (d_.Lcb(table) != 0) {
             refusal = std::string("the document holds ") + why;

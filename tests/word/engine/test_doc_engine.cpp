@@ -35,7 +35,8 @@ DocContents Contents(const Bytes& bytes) {
 }
 
 // The text a fill replaces: the bookmark's, or a form field's result.
-std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t, const std::string& name) {
+std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t,
+                                                 const std::string& name) {
     const DocBookmark* b = FindMark(c, name);
     if (!t.Find(name)->formField) return {b->start, b->end};
     const std::u16string& text = c.text;
@@ -53,8 +54,8 @@ TEST(DocEngine, ListsEveryBookmarkWithWhereItIsAndWhyNot) {
     const auto t = Open(Places());
     ASSERT_TRUE(t);
     EXPECT_EQ(t->format(), Format::Doc);
-    EXPECT_EQ(t->VisibleNames(),
-              (std::vector<std::string>{"Name", "Strong", "Point", "Outer", "Inner", "Paragraphs", "Cell", "Header", "Footer"}));
+    EXPECT_EQ(t->VisibleNames(), (std::vector<std::string>{"Name", "Strong", "Point", "Outer", "Inner",
+                                                           "Paragraphs", "Cell", "Header", "Footer"}));
     EXPECT_EQ(t->Find("Paragraphs")->refusal, "spans a paragraph mark");
     EXPECT_TRUE(t->Find("Cell")->inTable);
     EXPECT_FALSE(t->Find("Name")->inTable);
@@ -112,7 +113,8 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         ASSERT_EQ(a.entries().size(), b.entries().size());
         for (std::uint32_t i = 0; i < a.entries().size(); ++i) {
             const cfb::Entry& e = a.entries()[i];
-            if (e.type != cfb::EntryType::Stream || e.name == u"WordDocument" || e.name == u"0Table" || e.name == u"1Table")
+            if (e.type != cfb::EntryType::Stream || e.name == u"WordDocument" || e.name == u"0Table" ||
+                e.name == u"1Table")
                 continue;
             cfb::Stream sa, sb;
             if (!a.Read(i, sa)) continue;
@@ -135,10 +137,10 @@ TEST(DocEngine, RefusalsNameTheReason) {
     OpenResult encrypted = OpenTemplateFile((docs / "password_password_cryptoapi.doc").string());
     EXPECT_FALSE(encrypted);
     EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
-    OpenResult controls = OpenTemplateFile((docs /
-                                            "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
-                                            "Travel-Approval-Request-Form.doc")
-                                               .string());
+    OpenResult controls =
+        OpenTemplateFile((docs / "au.edu.utas.www___data_assets_word_doc_0003_154335_International-"
+                                 "Travel-Approval-Request-Form.doc")
+                             .string());
     EXPECT_FALSE(controls);
     EXPECT_NE(controls.refusal.find("ActiveX"), std::string::npos);
     // Bookmarks around fields and across paragraphs stay where the office can handle them.
@@ -184,7 +186,9 @@ TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
         WriteBytes(folder / "a.doc", Make(*r.value, {}));
         WriteBytes(folder / "b.doc", made);
         auto read = [&](const char* name) {
-            return qm::test::RunCommand("antiword -m UTF-8.txt " + qm::test::ShellQuote(folder / name) + " 2>&1").out;
+            return qm::test::RunCommand("antiword -m UTF-8.txt " + qm::test::ShellQuote(folder / name) +
+                                        " 2>&1")
+                .out;
         };
         EXPECT_EQ(read("a.doc"), read("b.doc"));
     }
@@ -202,7 +206,9 @@ TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
         {"张三 ☺ 𠀀", u"张三 ☺ 𠀀"},
         {std::string("bell\x07null\x01", 10) + "unit\x1f" + "del\x7f", u"bellnullunitdel"},
         {"bad \xff byte", u"bad \xFFFD byte"},
-        {"no\xEF\xBF\xBF" "char", u"no\uFFFDchar"},
+        {"no\xEF\xBF\xBF"
+         "char",
+         u"no\uFFFDchar"},
         {longValue, std::u16string(32767, u'x')},
     };
     for (const auto& [value, expected] : cases) {
@@ -228,7 +234,9 @@ TEST(DocEngine, EveryControlCharacterGoesOnItsOwn) {
         const DocContents contents = Contents(Make(*t, {{"Name", value}}));
         EXPECT_TRUE(FindMark(contents, "Name")->text == u"ab") << c;
     }
-    const DocContents del = Contents(Make(*t, {{"Name", "a\x7f" "b"}}));
+    const DocContents del = Contents(Make(*t, {{"Name",
+                                                "a\x7f"
+                                                "b"}}));
     EXPECT_TRUE(FindMark(del, "Name")->text == u"ab");
     const DocContents nul = Contents(Make(*t, {{"Name", std::string("a\0b", 3)}}));
     EXPECT_TRUE(FindMark(nul, "Name")->text == u"ab");
@@ -287,10 +295,12 @@ TEST(DocEngine, FillsThatCannotGoTogetherAreRefused) {
     EXPECT_FALSE(t->Make(std::vector<Fill>{{"Outer", "a"}, {"Inner", "b"}}, out, error));
     EXPECT_EQ(error, "one filled bookmark lies inside another");
     EXPECT_TRUE(out.empty());
-    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Outer", "Inner"}), "one filled bookmark lies inside another");
+    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Outer", "Inner"}),
+              "one filled bookmark lies inside another");
     EXPECT_FALSE(t->Make(std::vector<Fill>{{"Paragraphs", "x"}}, out, error));
     EXPECT_EQ(error, "Paragraphs: spans a paragraph mark");
-    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Name", "Paragraphs"}), "Paragraphs: spans a paragraph mark");
+    EXPECT_EQ(t->CheckFills(std::vector<std::string>{"Name", "Paragraphs"}),
+              "Paragraphs: spans a paragraph mark");
     // Names that are no bookmark are left alone; the last of two values wins.
     EXPECT_TRUE(t->Make(std::vector<Fill>{{"Nobody", "x"}, {"Name", "one"}, {"Name", "two"}}, out, error));
     EXPECT_TRUE(FindMark(Contents(out), "Name")->text == u"two");
@@ -319,6 +329,31 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
 
 // Damaged files are refused or, when they still read, make documents that read back; they
 // never crash the engine or leave it reading outside the file.
+// A bookmark table that points past the text would make every document fail its check on
+// save, so such a template is refused when it is opened, before any document is made.
+TEST(DocEngine, ABookmarkEndingPastTheTextRefusesTheTemplate) {
+    const Bytes original = ReadBytes(Places());
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(original, error)) << error;
+    ASSERT_TRUE(OpenTemplate(original));
+    // The ends table holds one position per bookmark and one closing position: move the
+    // last bookmark's end, and the closing one, past the end of all text.
+    const std::uint32_t fc = d.Fc(doc::kPlcfBkl), count = d.Lcb(doc::kPlcfBkl) / 4;
+    ASSERT_GE(count, 2u);
+    std::vector<std::uint8_t> table = d.table();
+    for (std::uint32_t i = count - 2; i < count; ++i) {
+        const std::uint32_t past = d.TextEnd() + 10 + i;
+        for (int b = 0; b < 4; ++b)
+            table[fc + 4 * i + static_cast<std::uint32_t>(b)] = static_cast<std::uint8_t>(past >> (8 * b));
+    }
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[d.tableIndex] = table;
+    const OpenResult r = OpenTemplate(cfb::Write(d.entries, streams));
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.refusal.find("damaged"), std::string::npos) << r.refusal;
+}
+
 TEST(DocEngine, DamagedFilesNeverCrash) {
     std::vector<fs::path> files = OwnTemplates();
     // And one real file, where the real-world files are at hand.
@@ -339,7 +374,8 @@ TEST(DocEngine, DamagedFilesNeverCrash) {
         }
         for (int flip = 0; flip < 300; ++flip) {
             Bytes bad = original;
-            for (int k = 0; k < 4; ++k) bad[random() % bad.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+            for (int k = 0; k < 4; ++k)
+                bad[random() % bad.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
             OpenResult r = OpenTemplate(bad);
             if (!r) {
                 EXPECT_FALSE(r.refusal.empty());
@@ -347,7 +383,9 @@ TEST(DocEngine, DamagedFilesNeverCrash) {
             }
             Bytes out;
             std::string error;
-            r.value->Make(FillEverything(*r.value), out, error);
+            if (r.value->Make(FillEverything(*r.value), out, error)) {
+                EXPECT_TRUE(VerifyContainer(out, Format::Doc));
+            }
         }
     }
     EXPECT_FALSE(OpenTemplate(Bytes{}));
