@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the fuzz targets with clang and runs each one a fixed number of times from a fixed seed,
-# so that a pass here is a pass on any machine with the same seeds: the .xls reader from our
+# so that a slow machine does the same work as a fast one: the .xls reader from our
 # workbooks and the real-world ones, the .xlsx/.ods/.csv readers from their test files, the number
 # format renderer from the format corpus, the document engine from the sample templates, its .docx
 # test templates and the real-world documents. FUZZ_SEED (default 1) picks another sequence and
