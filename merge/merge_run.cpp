@@ -92,14 +92,9 @@ bool MergeRun::Prepare() {
     outcome_.lastRow = static_cast<int>(std::min(end, n));
     for (const std::string& title : job_.titles) columns_.push_back(cursor_->fieldIndex(title));
 
-    // The engine makes the documents unless it cannot fill one of the bookmarks this run fills;
-    // then the office does, as it always could.
-    route_ = word::Route::Office;
-    if (engine::OpenResult t = host_.TemplateAt(request.templatePath)) {
-        const std::vector<std::string> filled =
-            FillableBookmarks(job_.titles, job_.bookmarks, job_.multiRowMode, job_.repeatMode);
-        if (t.value->CheckFills(filled).empty()) route_ = word::Route::Engine;
-    }
+    // The engine makes the documents whenever it reads the template; a bookmark it cannot fill
+    // stays as the template has it. Only a template it cannot read goes to the office.
+    route_ = host_.TemplateAt(request.templatePath) ? word::Route::Engine : word::Route::Office;
     outcome_.throughOffice = route_ == word::Route::Office;
     if (!IsPrint()) {
         if (request.singleFile) {

@@ -390,7 +390,6 @@ class DocTemplate final : public Template {
   public:
     Format format() const override { return Format::Doc; }
     const std::vector<BookmarkInfo>& bookmarks() const override { return infos_; }
-    std::string CheckFills(std::span<const std::string> names) const override;
     bool Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out, std::string& error) const override;
 
     bool Load(std::span<const std::uint8_t> bytes, std::string& refusal);
@@ -483,6 +482,11 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         }
         Analyse(infos_.size() - 1, marks, comments);
     }
+    std::vector<Place> places;
+    for (std::size_t i = 0; i < infos_.size(); ++i)
+        places.push_back({static_cast<std::size_t>(targets_[i].story), targets_[i].s, targets_[i].e,
+                          infos_[i].refusal.empty() && infos_[i].kind == BookmarkKind::Text});
+    SetWithin(places, infos_);
     return true;
 }
 
@@ -618,18 +622,6 @@ std::string DocTemplate::Conflict(std::vector<std::pair<std::uint32_t, std::uint
     return {};
 }
 
-std::string DocTemplate::CheckFills(std::span<const std::string> names) const {
-    if (std::string why = Template::CheckFills(names); !why.empty()) return why;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    std::set<std::string> seen;
-    for (const std::string& name : names) {
-        if (!seen.insert(name).second) continue;
-        for (std::size_t i = 0; i < infos_.size(); ++i)
-            if (infos_[i].name == name) ranges.emplace_back(targets_[i].s, targets_[i].e);
-    }
-    return Conflict(std::move(ranges));
-}
-
 bool DocTemplate::Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all,
                           std::uint32_t storyShift, std::vector<std::uint8_t>& table,
                           std::vector<std::uint8_t>& wd) const {
@@ -753,16 +745,15 @@ std::vector<std::array<std::uint8_t, kPage>> BuildPages(const std::vector<Run>& 
 bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out,
                        std::string& error) const {
     out.clear();
-    // Each named bookmark once, with its last value, in the order of the text.
+    // Each named bookmark once, with its last value, in the order of the text; those left as
+    // in the template are not named.
+    std::set<std::string> skipped;
+    for (const Skip& skip : Skips(fills)) skipped.insert(skip.name);
     std::map<std::size_t, std::string_view> values;
     for (const Fill& fill : fills) {
         for (std::size_t i = 0; i < infos_.size(); ++i) {
             if (infos_[i].name != fill.name) continue;
-            if (!infos_[i].refusal.empty()) {
-                error = fill.name + ": " + infos_[i].refusal;
-                return false;
-            }
-            values[i] = fill.value;
+            if (!infos_[i].hidden && !skipped.count(fill.name)) values[i] = fill.value;
             break;
         }
     }

@@ -166,6 +166,11 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
             if (std::string error = AddPart(entry, story); !error.empty()) return error;
         }
     }
+    std::vector<Place> places;
+    for (std::size_t i = 0; i < sites_.size(); ++i)
+        places.push_back({sites_[i].part, sites_[i].where.begin, sites_[i].where.end,
+                          bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text});
+    SetWithin(places, bookmarks_);
     return {};
 }
 
@@ -187,15 +192,10 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             const auto it = index_.find(f.name);
             if (it != index_.end()) values[it->second] = &f.value;
         }
+        for (const Skip& skip : Skips(fills)) values[index_.at(skip.name)] = nullptr;
         std::vector<std::size_t> chosen;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!values[i]) continue;
-            if (!bookmarks_[i].refusal.empty()) {
-                error = bookmarks_[i].name + ": " + bookmarks_[i].refusal;
-                return false;
-            }
-            chosen.push_back(i);
-        }
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i] && !bookmarks_[i].hidden) chosen.push_back(i);
         std::sort(chosen.begin(), chosen.end(), [&](std::size_t x, std::size_t y) {
             const Site& a = sites_[x];
             const Site& b = sites_[y];

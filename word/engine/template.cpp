@@ -1,5 +1,6 @@
 #include "word/engine/template.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -21,12 +22,128 @@ const BookmarkInfo* Template::Find(std::string_view name) const {
     return nullptr;
 }
 
-std::string Template::CheckFills(std::span<const std::string> names) const {
-    for (const std::string& name : names) {
-        const BookmarkInfo* b = Find(name);
-        if (b && !b->refusal.empty()) return name + ": " + b->refusal;
+namespace {
+
+// `value` without surrounding spaces (ASCII, ideographic) and with ASCII letters in lower case.
+std::string Folded(std::string_view value) {
+    auto space = [](std::string_view v, bool front) {
+        const std::string_view ideographic = "\xE3\x80\x80";
+        if (v.empty()) return std::size_t{0};
+        const char c = front ? v.front() : v.back();
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\xA0')
+            return std::size_t{1};
+        if (front ? v.starts_with(ideographic) : v.ends_with(ideographic)) return ideographic.size();
+        if (front ? v.starts_with("\xC2\xA0") : v.ends_with("\xC2\xA0")) return std::size_t{2};
+        return std::size_t{0};
+    };
+    for (std::size_t n; (n = space(value, true)) != 0;) value.remove_prefix(n);
+    for (std::size_t n; (n = space(value, false)) != 0;) value.remove_suffix(n);
+    std::string out(value);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string JoinQuoted(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) {
+        if (!out.empty()) out += ", ";
+        out += item;
     }
-    return {};
+    return out;
+}
+
+}  // namespace
+
+std::optional<bool> CheckBoxState(std::string_view value) {
+    static const char* const kOn[] = {"1", "\xE6\x98\xAF", "\xE2\x88\x9A", "\xE2\x98\x91", "true", "yes",
+                                      "on"};
+    static const char* const kOff[] = {"", "0", "\xE5\x90\xA6", "\xE2\x98\x90", "false", "no", "off"};
+    const std::string v = Folded(value);
+    for (const char* on : kOn)
+        if (v == on) return true;
+    for (const char* off : kOff)
+        if (v == off) return false;
+    return std::nullopt;
+}
+
+int DropDownEntry(const std::vector<std::string>& entries, std::string_view value) {
+    const std::string v = Folded(value);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (Folded(entries[i]) == v) return static_cast<int>(i);
+    return -1;
+}
+
+void SetWithin(const std::vector<Place>& places, std::vector<BookmarkInfo>& infos) {
+    // Sorted by group and start, an outer range comes before what it holds.
+    std::vector<std::size_t> order(places.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Place& x = places[a];
+        const Place& y = places[b];
+        if (x.group != y.group) return x.group < y.group;
+        if (x.begin != y.begin) return x.begin < y.begin;
+        if (x.end != y.end) return x.end > y.end;
+        return a < b;
+    });
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const std::size_t a = order[k];
+        const Place& outer = places[a];
+        if (!outer.fillable) continue;
+        for (std::size_t m = k + 1; m < order.size(); ++m) {
+            const std::size_t b = order[m];
+            const Place& inner = places[b];
+            if (inner.group != outer.group || inner.begin > outer.end) break;
+            const bool same = inner.begin == outer.begin && inner.end == outer.end;
+            const bool inside =
+                inner.end <= outer.end &&
+                !(inner.begin == inner.end && inner.begin == outer.end && outer.begin != outer.end);
+            if ((same && a < b) || (!same && inside)) infos[b].within.push_back(a);
+        }
+    }
+}
+
+std::vector<Skip> Template::Skips(std::span<const Fill> fills) const {
+    const std::vector<BookmarkInfo>& all = bookmarks();
+    // The last value of each named bookmark.
+    std::vector<const std::string*> values(all.size(), nullptr);
+    for (const Fill& f : fills) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i].name == f.name) {
+                values[i] = &f.value;
+                break;
+            }
+        }
+    }
+    // Whose value replaces a range: a text bookmark filled and not refused.
+    auto replaces = [&](std::size_t i) {
+        return values[i] && !all[i].hidden && all[i].refusal.empty() && all[i].kind == BookmarkKind::Text;
+    };
+    std::vector<Skip> skips;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const BookmarkInfo& b = all[i];
+        if (!values[i] || b.hidden) continue;
+        if (!b.refusal.empty()) {
+            skips.push_back({b.name, b.refusal});
+            continue;
+        }
+        const auto outer = std::find_if(b.within.begin(), b.within.end(),
+                                        [&](std::size_t k) { return k < all.size() && replaces(k); });
+        if (outer != b.within.end()) {
+            skips.push_back(
+                {b.name, "lies inside bookmark " + all[*outer].name + ", whose value replaces it"});
+            continue;
+        }
+        if (b.kind == BookmarkKind::CheckBox && !CheckBoxState(*values[i])) {
+            skips.push_back({b.name,
+                             "a check box takes 1, \xE6\x98\xAF, \xE2\x88\x9A, \xE2\x98\x91, true, yes or on "
+                             "to check it, "
+                             "and 0, \xE5\x90\xA6, \xE2\x98\x90, false, no, off or nothing to clear it"});
+        } else if (b.kind == BookmarkKind::DropDown && DropDownEntry(b.entries, *values[i]) < 0) {
+            skips.push_back({b.name, "a drop-down takes one of its entries: " + JoinQuoted(b.entries)});
+        }
+    }
+    return skips;
 }
 
 namespace {

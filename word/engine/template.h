@@ -5,10 +5,12 @@
 // then spans its value, so a document can be filled again.
 //
 // Nothing here throws or shows anything. A template that cannot be handled safely is refused
-// with a reason; callers then take the office path.
+// with a reason; callers then take the office path. A single bookmark that cannot be given a
+// value does not refuse the template: documents keep it as the template has it.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +19,13 @@
 namespace qm::engine {
 
 enum class Format { Doc, Docx };
+
+// What a value does to a bookmark.
+enum class BookmarkKind {
+    Text,      // becomes the bookmark's text
+    CheckBox,  // checks or clears the check box the bookmark names (see CheckBoxState)
+    DropDown,  // selects the drop-down entry equal to it (see DropDownEntry)
+};
 
 // One bookmark of a template, as stored.
 struct BookmarkInfo {
@@ -27,12 +36,36 @@ struct BookmarkInfo {
     // Where it sits: "main", "header", "footer", "footnote", "endnote", "comment", "textbox".
     std::string story;
     bool inTable = false;
-    // The bookmark of a form text field: filling it replaces the field's result, the field stays.
+    // The bookmark of a form field or content control: filling it replaces the field's result
+    // (or sets its state), the field stays.
     bool formField = false;
-    // "" when a document may give it a new text; otherwise why not, in a few words
-    // ("spans a paragraph mark", "inside a field code", "overlaps bookmark X").
+    BookmarkKind kind = BookmarkKind::Text;
+    std::vector<std::string> entries;  // a drop-down's entries, in order
+    // "" when a document may give it a value; otherwise why it is always left as in the
+    // template, in a few words ("overlaps bookmark X", "inside a field code").
     std::string refusal;
+    // The bookmarks (as indexes into Template::bookmarks()) whose value would replace this
+    // one's place: it lies in their range, or shares it and comes later. When one of them is
+    // filled too, that one's value wins and this bookmark stays, empty, at the value's start.
+    // A point bookmark at the very end of another's range is not inside it; one at its start is.
+    std::vector<std::size_t> within;
 };
+
+// A bookmark named in a fill that a document leaves as the template has it, and why
+// ("overlaps bookmark X", "a drop-down takes one of its entries: A, B"). The reason does not
+// depend on the value, so that a run can name each bookmark once with the rows it concerns.
+struct Skip {
+    std::string name;
+    std::string why;
+};
+
+// The state a check box takes from a value: true for 1, 是, √, ☑, true, yes, on; false for
+// "", 0, 否, ☐, false, no, off; compared ignoring letter case and surrounding spaces. nullopt for
+// anything else.
+std::optional<bool> CheckBoxState(std::string_view value);
+// The index of the drop-down entry equal to `value` (letter case and surrounding spaces
+// ignored); -1 when there is none.
+int DropDownEntry(const std::vector<std::string>& entries, std::string_view value);
 
 // The new text of one bookmark. The value is UTF-8; see NormalizeValue for what it may hold.
 struct Fill {
@@ -49,19 +82,21 @@ class Template {
     virtual const std::vector<BookmarkInfo>& bookmarks() const = 0;
 
     // Makes one document in which each named bookmark holds its value, as the bytes of a file of
-    // the template's format. A name that is no bookmark is ignored; a name given twice takes the
-    // last value. False, with `error` saying why, when a named bookmark has a refusal or the
-    // fills cannot go together (one filled bookmark inside another); `out` is then empty.
+    // the template's format. A name that is no bookmark, or a hidden one, is ignored; a name
+    // given twice takes the last value. The bookmarks Skips names are left as in the template.
+    // False, with `error` saying why, only when no document can be made (too large, out of
+    // memory); `out` is then empty.
     virtual bool Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out,
                       std::string& error) const = 0;
+    // The bookmarks of `fills` that Make leaves as in the template, and why, in the order of
+    // bookmarks(): a refusal, a value that is no state of a check box or no entry of a
+    // drop-down, or a place inside another filled bookmark (see BookmarkInfo::within).
+    std::vector<Skip> Skips(std::span<const Fill> fills) const;
 
     // The visible (not hidden) bookmark names in document order.
     std::vector<std::string> VisibleNames() const;
     // The bookmark called `name` (exact, case-sensitive); nullptr when there is none.
     const BookmarkInfo* Find(std::string_view name) const;
-    // "" when a document filling exactly `names` can be made here; otherwise the first reason
-    // why not ("Name: spans a paragraph mark"). Names that are no bookmark are ignored.
-    virtual std::string CheckFills(std::span<const std::string> names) const;
 };
 
 // The outcome of reading a template: the template, or why the whole file is refused.
@@ -70,6 +105,16 @@ struct OpenResult {
     std::string refusal;                    // "" when `value` is set
     explicit operator bool() const { return value != nullptr; }
 };
+
+// One bookmark's place for SetWithin: the range its value replaces, in some sequence of
+// positions shared by the bookmarks of one `group` (a story, a part).
+struct Place {
+    std::size_t group = 0;
+    std::size_t begin = 0, end = 0;
+    bool fillable = false;  // a text bookmark without a refusal
+};
+// Sets BookmarkInfo::within of each bookmark from `places` (one for each, in the same order).
+void SetWithin(const std::vector<Place>& places, std::vector<BookmarkInfo>& infos);
 
 // Reads a template held in memory; the format is recognised from the content (a compound
 // file is .doc, a zip is .docx), not from a name.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,17 +60,14 @@ inline std::u16string ToWord(const std::string& utf8) {
 // nested in one already chosen are left out so the fills go together.
 inline std::vector<Fill> FillEverything(const Template& t) {
     std::vector<Fill> fills;
-    std::vector<std::string> names;
-    for (const BookmarkInfo& b : t.bookmarks()) {
-        if (b.hidden || !b.refusal.empty()) continue;
-        names.push_back(b.name);
-        if (!t.CheckFills(names).empty()) {
-            names.pop_back();
-            continue;
-        }
-        fills.push_back({b.name, "«" + b.name + " 值»"});
-    }
-    return fills;
+    for (const BookmarkInfo& b : t.bookmarks())
+        if (!b.hidden && b.kind == BookmarkKind::Text) fills.push_back({b.name, "«" + b.name + " 值»"});
+    std::vector<Fill> kept;
+    const std::vector<Skip> skips = t.Skips(fills);
+    for (const Fill& f : fills)
+        if (std::none_of(skips.begin(), skips.end(), [&](const Skip& s) { return s.name == f.name; }))
+            kept.push_back(f);
+    return kept;
 }
 
 // The text of `original` with each filled bookmark's text (or form field result) replaced by

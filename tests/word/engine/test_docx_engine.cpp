@@ -252,22 +252,37 @@ TEST(DocxEngine, BookmarksInsideAFilledOneStayCollapsedAtItsValue) {
     EXPECT_EQ(FirstRunProperties(xml, "Inner"), R"(<w:rPr><w:u w:val="single"/></w:rPr>)");
 }
 
-TEST(DocxEngine, RefusedOrCollidingFillsMakeNothing) {
-    const auto t = OpenDocx(ReadBytes(DocxFixture("shapes.docx")));
+// Bookmarks that cannot take a value are left as in the template and named by Skips; of two
+// nested filled bookmarks the outer one wins, and the inner one stays at its value's start.
+TEST(DocxEngine, RefusedAndNestedFillsAreLeftAsInTheTemplate) {
+    const Bytes bytes = ReadBytes(DocxFixture("shapes.docx"));
+    const auto t = OpenDocx(bytes);
     ASSERT_TRUE(t);
+    auto skipped = [&](const std::vector<engine::Fill>& fills) {
+        std::vector<std::string> out;
+        for (const engine::Skip& s : t->Skips(fills)) out.push_back(s.name + ": " + s.why);
+        return out;
+    };
+    EXPECT_EQ(skipped({{"Name", "ok"}, {"Left", "x"}}),
+              std::vector<std::string>{"Left: overlaps bookmark Right"});
     Made made = MakeWith(*t, {{"Name", "ok"}, {"Left", "x"}});
-    EXPECT_FALSE(made.ok);
-    EXPECT_EQ(made.error, "Left: overlaps bookmark Right");
-    EXPECT_TRUE(made.bytes.empty());
+    ASSERT_TRUE(made.ok) << made.error;
+    const std::string xml = EntryText(made.bytes, "word/document.xml");
+    EXPECT_EQ(BookmarkText(xml, "Name"), "ok");
+    EXPECT_EQ(BookmarkText(xml, "Left"), BookmarkText(EntryText(bytes, "word/document.xml"), "Left"));
 
+    EXPECT_EQ(skipped({{"Inner", "x"}, {"Outer", "y"}}),
+              std::vector<std::string>{"Inner: lies inside bookmark Outer, whose value replaces it"});
     made = MakeWith(*t, {{"Inner", "x"}, {"Outer", "y"}});
-    EXPECT_FALSE(made.ok);
-    EXPECT_EQ(made.error, "Outer and Inner: one lies inside the other");
-    EXPECT_TRUE(made.bytes.empty());
+    ASSERT_TRUE(made.ok) << made.error;
+    EXPECT_EQ(BookmarkText(EntryText(made.bytes, "word/document.xml"), "Outer"), "y");
+    EXPECT_EQ(BookmarkText(EntryText(made.bytes, "word/document.xml"), "Inner"), "");
 
+    // A hidden bookmark is never filled, and not named either.
+    EXPECT_TRUE(skipped({{"_GoBack", "x"}}).empty());
     made = MakeWith(*t, {{"_GoBack", "x"}});
-    EXPECT_FALSE(made.ok);
-    EXPECT_EQ(made.error, "_GoBack: a hidden bookmark");
+    ASSERT_TRUE(made.ok) << made.error;
+    EXPECT_EQ(made.bytes, bytes);
 }
 
 TEST(DocxEngine, UnknownNamesAreIgnoredAndTheLastValueOfANameCounts) {
