@@ -372,6 +372,12 @@ class BatchUi : public qm::RunUi {
     int minimum_ = 0, maximum_ = 0, position_ = 0;
 };
 
+std::string JoinWith(const std::vector<std::string>& items, std::string_view separator) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : std::string(separator)) + item;
+    return out;
+}
+
 int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
@@ -390,10 +396,23 @@ int ListBookmarks(const Options& o) {
         std::cout << "filled by: the office (" << engine.refusal << ")\n";
         return 0;
     }
-    std::cout << "filled by: this program, without the office\n";
-    for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks())
-        if (!b.hidden && !b.refusal.empty())
-            std::cout << "  " << b.name << ": " << b.refusal << " (a run that fills it uses the office)\n";
+    std::cout << "filled by: this program, without the office (the office only converts to PDF or ODT, and "
+                 "prints)\n";
+    // What a run does with each bookmark.
+    for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks()) {
+        if (b.hidden) continue;
+        std::cout << "  " << b.name << ": ";
+        if (!b.refusal.empty()) {
+            std::cout << "left as in the template (" << b.refusal << ")\n";
+        } else if (b.kind == qm::engine::BookmarkKind::CheckBox) {
+            std::cout << "check box, set by the value\n";
+        } else if (b.kind == qm::engine::BookmarkKind::DropDown) {
+            std::cout << "drop-down, set to the entry equal to the value (" << JoinWith(b.entries, ", ")
+                      << ")\n";
+        } else {
+            std::cout << "filled as text\n";
+        }
+    }
     return 0;
 }
 
@@ -630,6 +649,11 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
                         outcome.diskFull || outcome.stopped || !outcome.failedNumbers.empty() ||
                         outcome.singleFileFailed;
     tidy.keep = outcome.documentsMade > 0;
+    // Bookmarks the documents left as in the template: named once each, with the rows.
+    for (const qm::BookmarkLeft& b : outcome.bookmarksLeft)
+        std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
+                  << (state.multiRowMode ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
+                  << "): " << b.reason << '\n';
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;
