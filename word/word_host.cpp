@@ -135,12 +135,18 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
     }
     working_.templatePath = path;
     if (route == Route::Engine) {
-        if (engine::OpenResult r = TemplateAt(path)) {
+        const engine::OpenResult r = TemplateAt(path);
+        if (r) {
             working_.route = Route::Engine;
             working_.engineTemplate = r.value;
             working_.open = true;
             currentDocumentName_ = "Untitled " + IntToText(++untitled_);
             return currentDocumentName_;
+        }
+        // A template under a password opens nowhere without it: the office would only ask.
+        if (engine::IsPasswordRefusal(r.refusal)) {
+            currentDocumentName_.clear();
+            return {};
         }
     }
     working_.route = Route::Office;

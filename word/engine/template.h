@@ -124,6 +124,12 @@ struct Place {
 // Sets BookmarkInfo::within of each bookmark from `places` (one for each, in the same order).
 void SetWithin(const std::vector<Place>& places, std::vector<BookmarkInfo>& infos);
 
+// The refusal of an encrypted file ends with this: it has to be saved without its password first.
+inline constexpr std::string_view kPasswordRefusal = "remove the password first";
+inline bool IsPasswordRefusal(std::string_view refusal) {
+    return refusal.find(kPasswordRefusal) != std::string_view::npos;
+}
+
 // Reads a template held in memory; the format is recognised from the content (a compound
 // file is .doc, a zip is .docx), not from a name.
 OpenResult OpenTemplate(std::span<const std::uint8_t> bytes);
