@@ -1,0 +1,316 @@
+// Check boxes and drop-downs of .doc templates: which the engine lists, the state a value gives
+// them, and what other readers (the office, POI, antiword) then show. Our own fixture is made by
+// the office from forms.fodt; the real form comes from ../shared/realworld.
+
+#include <algorithm>
+#include <map>
+
+#include "common/cfb/compound_file.h"
+#include "doc_engine_support.h"
+#include "tests/support/command.h"
+#include "tests/support/temp_folder.h"
+#include "word/engine/doc_file.h"
+#include "word/engine/doc_form.h"
+
+namespace qm::engine::test {
+namespace {
+
+const fs::path& Forms() {
+    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "forms.doc";
+    return path;
+}
+
+fs::path TravelForm() {
+    return fs::path(RealWorldFolder("doc")) /
+           "au.edu.utas.www___data_assets_word_doc_0003_154335_International-Travel-Approval-Request-Form."
+           "doc";
+}
+
+const std::vector<std::string> kTravelChecks = {"Check11", "Check12", "Check14", "Check15",
+                                                "Check16", "Check17", "Check19", "Check3",
+                                                "Check5",  "Check20", "Check21", "Check22"};
+
+std::shared_ptr<const Template> Open(const fs::path& path) {
+    OpenResult r = OpenTemplateFile(path.string());
+    EXPECT_TRUE(r) << path << ": " << r.refusal;
+    return r.value;
+}
+
+Bytes Make(const Template& t, const std::vector<Fill>& fills) {
+    Bytes out;
+    std::string error;
+    EXPECT_TRUE(t.Make(fills, out, error)) << error;
+    return out;
+}
+
+std::vector<DocFormField> FormFields(const Bytes& bytes) {
+    std::vector<DocFormField> fields;
+    std::string error;
+    EXPECT_TRUE(ReadDocFormFields(bytes, fields, error)) << error;
+    return fields;
+}
+
+// The state of each field by its name (the real form's fields are named like their bookmarks).
+std::map<std::string, int> States(const Bytes& bytes) {
+    std::map<std::string, int> states;
+    for (const DocFormField& f : FormFields(bytes)) states[f.name] = f.state;
+    return states;
+}
+
+std::vector<std::string> SkippedNames(const Template& t, const std::vector<Fill>& fills) {
+    std::vector<std::string> names;
+    for (const Skip& s : t.Skips(fills)) names.push_back(s.name);
+    return names;
+}
+
+// The bytes of one stream of a compound file, by name at the root.
+Bytes StreamBytes(const Bytes& file, std::u16string_view name) {
+    cfb::File f;
+    if (!f.Open(file)) return {};
+    const std::uint32_t i = f.Find(0, name);
+    cfb::Stream s;
+    if (i == cfb::kNoEntry || !f.Read(i, s)) return {};
+    return Bytes(s.bytes.begin(), s.bytes.end());
+}
+
+TEST(DocForms, TheFixtureListsItsCheckBoxesAndDropDown) {
+    const auto t = Open(Forms());
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->VisibleNames(), (std::vector<std::string>{"Name", "Agree", "Paid", "Colour"}));
+    for (const char* name : {"Agree", "Paid"}) {
+        EXPECT_EQ(t->Find(name)->kind, BookmarkKind::CheckBox) << name;
+        EXPECT_TRUE(t->Find(name)->formField) << name;
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    }
+    const BookmarkInfo* colour = t->Find("Colour");
+    EXPECT_EQ(colour->kind, BookmarkKind::DropDown);
+    EXPECT_EQ(colour->entries, (std::vector<std::string>{"Red", "Green Blue", "Jaune"}));
+    EXPECT_EQ(colour->refusal, "");
+    EXPECT_EQ(t->Find("Name")->kind, BookmarkKind::Text);
+    // As the office saved them: Agree clear, Paid checked, the third entry selected.
+    const std::vector<DocFormField> fields = FormFields(ReadBytes(Forms()));
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0].state, 0);
+    EXPECT_EQ(fields[1].state, 1);
+    EXPECT_EQ(fields[2].state, 2);
+    EXPECT_EQ(fields[2].entries, colour->entries);
+}
+
+// The values set the states; only the state bits of the Data stream change, and text fills go
+// with them.
+TEST(DocForms, ValuesSetStatesAndOnlyTheirBitsChange) {
+    const Bytes original = ReadBytes(Forms());
+    const auto t = Open(Forms());
+    ASSERT_TRUE(t);
+    const std::vector<Fill> fills = {
+        {"Agree", "☑"}, {"Paid", "否"}, {"Colour", " green BLUE "}, {"Name", "王五"}};
+    EXPECT_TRUE(t->Skips(fills).empty());
+    const Bytes made = Make(*t, fills);
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const std::vector<DocFormField> fields = FormFields(made);
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0].state, 1);
+    EXPECT_EQ(fields[1].state, 0);
+    EXPECT_EQ(fields[2].state, 1);
+    DocContents c;
+    std::string error;
+    ASSERT_TRUE(ReadDocContents(made, c, error)) << error;
+    EXPECT_TRUE(FindMark(c, "Name")->text == u"王五");
+
+    const Bytes before = StreamBytes(original, u"Data"), after = StreamBytes(made, u"Data");
+    ASSERT_EQ(before.size(), after.size());
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) changed += before[i] != after[i];
+    EXPECT_GE(changed, 1u);
+    EXPECT_LE(changed, 3u);  // one byte of bits for each field whose state changed
+
+    // A made document is a template again, with the new states.
+    const OpenResult again = OpenTemplate(made);
+    ASSERT_TRUE(again) << again.refusal;
+    EXPECT_EQ(again.value->Find("Colour")->entries, t->Find("Colour")->entries);
+    const std::vector<DocFormField> twice = FormFields(Make(*again.value, {{"Colour", "red"}}));
+    EXPECT_EQ(twice[2].state, 0);
+    EXPECT_EQ(twice[0].state, 1);
+}
+
+TEST(DocForms, AValueThatIsNoStateLeavesTheFieldAsItWas) {
+    const auto t = Open(Forms());
+    ASSERT_TRUE(t);
+    const std::vector<Fill> fills = {{"Agree", "maybe"}, {"Colour", "Purple"}, {"Paid", "off"}};
+    EXPECT_EQ(SkippedNames(*t, fills), (std::vector<std::string>{"Agree", "Colour"}));
+    const std::vector<Skip> skips = t->Skips(fills);
+    ASSERT_EQ(skips.size(), 2u);
+    EXPECT_NE(skips[1].why.find("Red, Green Blue, Jaune"), std::string::npos) << skips[1].why;
+    const std::vector<DocFormField> fields = FormFields(Make(*t, fills));
+    EXPECT_EQ(fields[0].state, 0);
+    EXPECT_EQ(fields[1].state, 0);
+    EXPECT_EQ(fields[2].state, 2);
+}
+
+// Damaged field data makes that one field a refusal; the template still opens.
+TEST(DocForms, DamagedFieldDataRefusesOnlyThatField) {
+    const Bytes original = ReadBytes(Forms());
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(original, error)) << error;
+    const std::uint32_t data = doc::DataStreamIndex(d);
+    ASSERT_NE(data, cfb::kNoEntry);
+    std::vector<std::uint8_t> stream = d.streams[data];
+    // The first field's data starts the stream: its header, then the version of all ones.
+    ASSERT_GT(stream.size(), 0x48u);
+    ASSERT_EQ(stream[0x44], 0xFF);
+    stream[0x44] = 0;
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[data] = stream;
+    const OpenResult r = OpenTemplate(cfb::Write(d.entries, streams));
+    ASSERT_TRUE(r) << r.refusal;
+    EXPECT_EQ(r.value->Find("Agree")->refusal, "a check box form field whose data is damaged");
+    EXPECT_EQ(r.value->Find("Paid")->refusal, "");
+    // Without a Data stream no field can be set.
+    std::vector<cfb::Entry> entries = d.entries;
+    entries[data].raw[0] = 'X';  // "Xata": the same length keeps the directory's order
+    const OpenResult none = OpenTemplate(
+        cfb::Write(entries, std::vector<std::span<const std::uint8_t>>(d.streams.begin(), d.streams.end())));
+    ASSERT_TRUE(none) << none.refusal;
+    EXPECT_EQ(none.value->Find("Paid")->refusal, "a check box form field whose data is missing");
+}
+
+TEST(DocForms, TheTravelFormListsEveryCheckBoxAndItsDropDown) {
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const auto t = Open(TravelForm());
+    ASSERT_TRUE(t);
+    for (const std::string& name : kTravelChecks) {
+        const BookmarkInfo* b = t->Find(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->kind, BookmarkKind::CheckBox) << name;
+        EXPECT_TRUE(b->formField) << name;
+        EXPECT_EQ(b->refusal, "") << name;
+    }
+    // Its one drop-down was saved without entries: no value can select one.
+    const BookmarkInfo* drop = t->Find("Dropdown1");
+    EXPECT_EQ(drop->kind, BookmarkKind::DropDown);
+    EXPECT_TRUE(drop->entries.empty());
+    EXPECT_EQ(drop->refusal, "a drop-down form field without entries");
+    EXPECT_EQ(t->Find("Text2")->kind, BookmarkKind::Text);
+    EXPECT_EQ(t->Find("Text2")->refusal, "");
+}
+
+TEST(DocForms, TheTravelFormsCheckBoxesTakeEveryKindOfState) {
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const auto t = Open(TravelForm());
+    ASSERT_TRUE(t);
+    const std::vector<Fill> fills = {{"Check11", "是"},    {"Check12", "0"},       {"Check14", "TRUE"},
+                                     {"Check15", "☑"},     {"Check16", ""},        {"Check17", " Yes "},
+                                     {"Check19", "maybe"}, {"Dropdown1", "Other"}, {"Text2", "Hobart"}};
+    EXPECT_EQ(SkippedNames(*t, fills), (std::vector<std::string>{"Check19", "Dropdown1"}));
+    const Bytes made = Make(*t, fills);
+    EXPECT_EQ(CheckDocStructure(made), "");
+    std::map<std::string, int> states = States(made);
+    const std::map<std::string, int> before = States(ReadBytes(TravelForm()));
+    for (const std::string& name : kTravelChecks) EXPECT_EQ(before.at(name), 0) << name;
+    EXPECT_EQ(states.at("Check11"), 1);
+    EXPECT_EQ(states.at("Check12"), 0);
+    EXPECT_EQ(states.at("Check14"), 1);
+    EXPECT_EQ(states.at("Check15"), 1);
+    EXPECT_EQ(states.at("Check16"), 0);
+    EXPECT_EQ(states.at("Check17"), 1);
+    EXPECT_EQ(states.at("Check19"), 0);
+    EXPECT_EQ(states.at("Check3"), 0);
+}
+
+// Other readers see the same states: the office through its form field marks, POI in the field
+// data; antiword reads the same text as from the template, since a state changes no text.
+TEST(DocForms, TheOfficePoiAndAntiwordReadTheStates) {
+    const qm::test::TempFolder folder("doc-forms");
+    struct Case {
+        fs::path made;
+        std::vector<DocFormField> fields;
+        Bytes unfilled;
+    };
+    std::vector<Case> cases;
+    const auto forms = Open(Forms());
+    ASSERT_TRUE(forms);
+    cases.push_back({folder / "forms.doc", {}, Make(*forms, {})});
+    WriteBytes(cases.back().made, Make(*forms, {{"Agree", "1"}, {"Paid", "no"}, {"Colour", "jaune"}}));
+    if (qm::test::HaveRealWorld("doc")) {
+        const auto travel = Open(TravelForm());
+        ASSERT_TRUE(travel);
+        std::vector<Fill> fills;
+        for (std::size_t i = 0; i < kTravelChecks.size(); ++i)
+            fills.push_back({kTravelChecks[i], i % 3 ? "0" : "1"});
+        cases.push_back({folder / "travel.doc", {}, Make(*travel, {})});
+        WriteBytes(cases.back().made, Make(*travel, fills));
+    }
+    for (Case& c : cases) c.fields = FormFields(ReadBytes(c.made));
+    ASSERT_EQ(cases[0].fields.size(), 3u);
+    EXPECT_EQ(cases[0].fields[0].state, 1);
+    EXPECT_EQ(cases[0].fields[1].state, 0);
+    EXPECT_EQ(cases[0].fields[2].state, 2);
+
+    if (qm::test::HaveProgram("soffice")) {
+        std::string command = "/usr/bin/python3 " + qm::test::ShellQuote(QM_OFFICE_READ) + " " +
+                              qm::test::ShellQuote(folder / "profile");
+        for (const Case& c : cases) command += " " + qm::test::ShellQuote(c.made.string());
+        const std::string output = qm::test::RunCommand(command + " 2>&1").out;
+        for (const Case& c : cases) {
+            // The office's list of form fields, as office_read.py prints it.
+            std::string forms;
+            for (const DocFormField& f : c.fields) {
+                if (!forms.empty()) forms += ", ";
+                if (f.kind == BookmarkKind::CheckBox) {
+                    forms += std::string("{\"type\": \"checkbox\", \"state\": ") +
+                             (f.state ? "true" : "false") + "}";
+                } else {
+                    forms +=
+                        "{\"type\": \"dropdown\", \"state\": " + std::to_string(f.state) + ", \"entries\": [";
+                    for (std::size_t k = 0; k < f.entries.size(); ++k)
+                        forms += (k ? ", \"" : "\"") + f.entries[k] + "\"";
+                    forms += "]}";
+                }
+            }
+            EXPECT_NE(output.find("\"forms\": [" + forms + "]"), std::string::npos)
+                << c.made << ": expected " << forms << "\n"
+                << output;
+        }
+    }
+
+    const std::string poi =
+        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
+        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
+        "/usr/share/java/commons-io.jar:/usr/share/java/commons-codec.jar";
+    if (qm::test::HaveProgram("java") && fs::exists("/usr/share/java/poi-scratchpad.jar")) {
+        for (const Case& c : cases) {
+            const std::string output =
+                qm::test::RunCommand("java -cp " + poi + " " + qm::test::ShellQuote(QM_POI_READ_FORMS) + " " +
+                                     qm::test::ShellQuote(c.made.string()) + " 2>&1")
+                    .out;
+            std::string expected;
+            for (const DocFormField& f : c.fields)
+                expected += "field " + std::to_string(f.kind == BookmarkKind::CheckBox ? 1 : 2) + " " +
+                            std::to_string(f.state) + " " + std::to_string(f.entries.size()) + "\n";
+            EXPECT_TRUE(output.starts_with("ok ")) << c.made << ": " << output;
+            // POI shows the stored state; only fields the fill set are compared.
+            EXPECT_NE(output.find("field"), std::string::npos) << output;
+            if (c.made.filename() == "forms.doc") {
+                EXPECT_EQ(output.substr(output.find('\n') + 1), expected) << output;
+            }
+        }
+    }
+
+    if (qm::test::HaveProgram("antiword")) {
+        for (const Case& c : cases) {
+            WriteBytes(folder / "unfilled.doc", c.unfilled);
+            auto read = [&](const fs::path& path) {
+                return qm::test::RunCommand("antiword -m UTF-8.txt " + qm::test::ShellQuote(path.string()) +
+                                            " 2>&1");
+            };
+            const qm::test::CommandResult a = read(folder / "unfilled.doc"), b = read(c.made);
+            EXPECT_EQ(b.status, 0) << b.out;
+            EXPECT_FALSE(b.out.empty());
+            EXPECT_EQ(a.out, b.out) << c.made;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qm::engine::test
