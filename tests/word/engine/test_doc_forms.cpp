@@ -175,6 +175,46 @@ TEST(DocForms, DamagedFieldDataRefusesOnlyThatField) {
     EXPECT_EQ(none.value->Find("Paid")->refusal, "a check box form field whose data is missing");
 }
 
+// A directory entry of a compound file written from scratch.
+cfb::Entry NewEntry(std::u16string_view name, cfb::EntryType type, std::uint32_t right, std::uint32_t child) {
+    cfb::Entry e;
+    e.name = name;
+    e.type = type;
+    for (std::size_t k = 0; k < name.size(); ++k) Put16(e.raw.data() + 2 * k, name[k]);
+    Put16(e.raw.data() + 0x40, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+    e.raw[0x42] = type == cfb::EntryType::Root ? 5 : 2;
+    e.raw[0x43] = 1;  // black
+    Put32(e.raw.data() + 0x44, cfb::kNoEntry);
+    Put32(e.raw.data() + 0x48, right);
+    Put32(e.raw.data() + 0x4C, child);
+    return e;
+}
+
+// A password-protected .docx is a compound file holding the encrypted package; a .doc says so
+// in its header. Both are refused with what the user can do about it.
+TEST(DocForms, EncryptedFilesAskForThePasswordToBeRemoved) {
+    const std::vector<cfb::Entry> entries = {
+        NewEntry(u"Root Entry", cfb::EntryType::Root, cfb::kNoEntry, 1),
+        NewEntry(u"EncryptionInfo", cfb::EntryType::Stream, 2, cfb::kNoEntry),
+        NewEntry(u"EncryptedPackage", cfb::EntryType::Stream, cfb::kNoEntry, cfb::kNoEntry)};
+    const Bytes info(200, 4), package(5000, 7);
+    const std::vector<std::span<const std::uint8_t>> streams = {{}, info, package};
+    const OpenResult docx = OpenTemplate(cfb::Write(entries, streams));
+    EXPECT_FALSE(docx);
+    EXPECT_EQ(docx.refusal, "the document is encrypted: remove the password first");
+
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(ReadBytes(Forms()), error)) << error;
+    std::vector<std::uint8_t> word = d.word();
+    word[0x0B] |= 0x01;  // fEncrypted
+    std::vector<std::span<const std::uint8_t>> parts(d.streams.begin(), d.streams.end());
+    parts[d.wordIndex] = word;
+    const OpenResult doc = OpenTemplate(cfb::Write(d.entries, parts));
+    EXPECT_FALSE(doc);
+    EXPECT_EQ(doc.refusal, "the document is encrypted: remove the password first");
+}
+
 TEST(DocForms, TheTravelFormListsEveryCheckBoxAndItsDropDown) {
     QM_SKIP_WITHOUT_REALWORLD("doc");
     const auto t = Open(TravelForm());
