@@ -25,6 +25,9 @@ enum class Treatment { Copy, Drop, Refuse };
 
 // Tables that hold positions which nothing here knows how to move: a template with one of them
 // goes to the office. The name in brackets is the table's, for whoever reads the refusal.
+// Every other table is copied as it is. Among them the list of ActiveX controls (Plcocx, 85)
+// names each control's field by its index in the field table, not by position: it stays right
+// only as long as a fill adds or removes no field marks before that field.
 const std::map<int, const char*>& RefusedTables() {
     static const std::map<int, const char*> tables = {
         {10, "AutoText entries (PlcfGlsy)"},
