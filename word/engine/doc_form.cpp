@@ -1,5 +1,7 @@
 #include "word/engine/doc_form.h"
 
+#include <algorithm>
+
 #include "common/cfb/compound_file.h"
 
 namespace qm::engine {
@@ -13,6 +15,7 @@ constexpr std::uint16_t kSprmData = 0x0806, kSprmDataLocation = 0x6A03;
 constexpr std::size_t kDataHeader = 0x44;  // the picture header before a field's data
 constexpr unsigned kUseDefault = 25;       // a stored state that stands for the default
 constexpr unsigned kStateShift = 2, kStateMask = 0x1F;
+constexpr std::uint32_t kCodeLength = 256;
 
 std::string FromUtf16(std::u16string_view text) {
     std::string out;
@@ -140,8 +143,13 @@ std::string ReadFormField(const DocFile& d, std::uint32_t begin, std::uint32_t c
     if (dataIndex == cfb::kNoEntry) return std::string(what) + " whose data is missing";
     const std::vector<std::uint8_t>& data = d.streams[dataIndex];
     // The field data hangs on a special character in the field's code.
+    // A form field's code is a keyword and that character: a damaged field's code is not read
+    // far.
     std::optional<std::uint32_t> location;
-    for (std::uint32_t cp = begin; cp < codeEnd && !location; ++cp)
+    const std::uint32_t last =
+        codeEnd <= begin ? begin
+                         : static_cast<std::uint32_t>(std::min<std::uint64_t>(codeEnd, begin + kCodeLength));
+    for (std::uint32_t cp = begin; cp < last && !location; ++cp)
         if (cp == begin || d.CharAt(cp) == 0x01) location = DataLocation(d, cp);
     auto damaged = [&] { return std::string(what) + " whose data is damaged"; };
     if (!location || static_cast<std::uint64_t>(*location) + 6 > data.size()) return damaged();
@@ -227,26 +235,26 @@ bool ReadDocFormFields(std::span<const std::uint8_t> bytes, std::vector<DocFormF
             return false;
         }
         const std::uint32_t start = d.StoryStart(story);
+        // Where each field's code ends: at its separator, or at its end without one. One pass
+        // with the open fields on a stack, so that damaged tables cost no more than whole ones.
+        std::vector<std::uint32_t> codeEnd(plc.count(), 0);
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < plc.count(); ++i) {
+            const int ch = plc.data[2 * i] & 0x1F;
+            if (ch == 0x13) {
+                open.push_back(i);
+            } else if (!open.empty() && (ch == 0x14 || ch == 0x15)) {
+                if (codeEnd[open.back()] == 0) codeEnd[open.back()] = start + plc.cp[i];
+                if (ch == 0x15) open.pop_back();
+            }
+        }
         for (std::size_t i = 0; i < plc.count(); ++i) {
             const std::uint8_t type = plc.data[2 * i + 1];
             if ((plc.data[2 * i] & 0x1F) != 0x13 ||
                 (type != doc::kFormCheckBox && type != doc::kFormDropDown))
                 continue;
-            // The code ends at the first separator or end of this field, past nested fields.
-            std::uint32_t codeEnd = 0;
-            int depth = 0;
-            for (std::size_t k = i + 1; k < plc.count() && codeEnd == 0; ++k) {
-                const int ch = plc.data[2 * k] & 0x1F;
-                if (ch == 0x13) {
-                    ++depth;
-                } else if (ch == 0x15 && depth > 0) {
-                    --depth;
-                } else if (depth == 0 && (ch == 0x14 || ch == 0x15)) {
-                    codeEnd = start + plc.cp[k];
-                }
-            }
             doc::FormFieldData field;
-            const std::string why = doc::ReadFormField(d, start + plc.cp[i], codeEnd, type, field);
+            const std::string why = doc::ReadFormField(d, start + plc.cp[i], codeEnd[i], type, field);
             if (!why.empty() && field.kind == BookmarkKind::Text) {
                 error = why;
                 return false;
