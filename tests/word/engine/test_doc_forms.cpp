@@ -1,54 +1,16 @@
-// Check boxes and drop-downs of .doc templates: which the engine lists, the state a value gives
-// them, and what other readers (the office, POI, antiword) then show. Our own fixture is made by
-// the office from forms.fodt; the real form comes from ../shared/realworld.
+// Check boxes and drop-downs of .doc templates: which the engine lists and the state a value
+// gives them. Our own fixture is made by the office from forms.fodt; the real form comes from
+// ../shared/realworld.
 
 #include <algorithm>
 #include <map>
 
 #include "common/cfb/compound_file.h"
-#include "doc_engine_support.h"
-#include "tests/support/command.h"
-#include "tests/support/temp_folder.h"
+#include "doc_forms_support.h"
 #include "word/engine/doc_file.h"
-#include "word/engine/doc_form.h"
 
 namespace qm::engine::test {
 namespace {
-
-const fs::path& Forms() {
-    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "forms.doc";
-    return path;
-}
-
-fs::path TravelForm() {
-    return fs::path(RealWorldFolder("doc")) /
-           "au.edu.utas.www___data_assets_word_doc_0003_154335_International-Travel-Approval-Request-Form."
-           "doc";
-}
-
-const std::vector<std::string> kTravelChecks = {"Check11", "Check12", "Check14", "Check15",
-                                                "Check16", "Check17", "Check19", "Check3",
-                                                "Check5",  "Check20", "Check21", "Check22"};
-
-std::shared_ptr<const Template> Open(const fs::path& path) {
-    OpenResult r = OpenTemplateFile(path.string());
-    EXPECT_TRUE(r) << path << ": " << r.refusal;
-    return r.value;
-}
-
-Bytes Make(const Template& t, const std::vector<Fill>& fills) {
-    Bytes out;
-    std::string error;
-    EXPECT_TRUE(t.Make(fills, out, error)) << error;
-    return out;
-}
-
-std::vector<DocFormField> FormFields(const Bytes& bytes) {
-    std::vector<DocFormField> fields;
-    std::string error;
-    EXPECT_TRUE(ReadDocFormFields(bytes, fields, error)) << error;
-    return fields;
-}
 
 // The state of each field by its name (the real form's fields are named like their bookmarks).
 std::map<std::string, int> States(const Bytes& bytes) {
@@ -256,100 +218,6 @@ TEST(DocForms, TheTravelFormsCheckBoxesTakeEveryKindOfState) {
     EXPECT_EQ(states.at("Check17"), 1);
     EXPECT_EQ(states.at("Check19"), 0);
     EXPECT_EQ(states.at("Check3"), 0);
-}
-
-// Other readers see the same states: the office through its form field marks, POI in the field
-// data; antiword reads the same text as from the template, since a state changes no text.
-TEST(DocForms, TheOfficePoiAndAntiwordReadTheStates) {
-    const qm::test::TempFolder folder("doc-forms");
-    struct Case {
-        fs::path made;
-        std::vector<DocFormField> fields;
-        Bytes unfilled;
-    };
-    std::vector<Case> cases;
-    const auto forms = Open(Forms());
-    ASSERT_TRUE(forms);
-    cases.push_back({folder / "forms.doc", {}, Make(*forms, {})});
-    WriteBytes(cases.back().made, Make(*forms, {{"Agree", "1"}, {"Paid", "no"}, {"Colour", "jaune"}}));
-    if (qm::test::HaveRealWorld("doc")) {
-        const auto travel = Open(TravelForm());
-        ASSERT_TRUE(travel);
-        std::vector<Fill> fills;
-        for (std::size_t i = 0; i < kTravelChecks.size(); ++i)
-            fills.push_back({kTravelChecks[i], i % 3 ? "0" : "1"});
-        cases.push_back({folder / "travel.doc", {}, Make(*travel, {})});
-        WriteBytes(cases.back().made, Make(*travel, fills));
-    }
-    for (Case& c : cases) c.fields = FormFields(ReadBytes(c.made));
-    ASSERT_EQ(cases[0].fields.size(), 3u);
-    EXPECT_EQ(cases[0].fields[0].state, 1);
-    EXPECT_EQ(cases[0].fields[1].state, 0);
-    EXPECT_EQ(cases[0].fields[2].state, 2);
-
-    if (qm::test::HaveProgram("soffice")) {
-        std::string command = "/usr/bin/python3 " + qm::test::ShellQuote(QM_OFFICE_READ) + " " +
-                              qm::test::ShellQuote(folder / "profile");
-        for (const Case& c : cases) command += " " + qm::test::ShellQuote(c.made.string());
-        const std::string output = qm::test::RunCommand(command + " 2>&1").out;
-        for (const Case& c : cases) {
-            // The office's list of form fields, as office_read.py prints it.
-            std::string forms;
-            for (const DocFormField& f : c.fields) {
-                if (!forms.empty()) forms += ", ";
-                if (f.kind == BookmarkKind::CheckBox) {
-                    forms += std::string("{\"type\": \"checkbox\", \"state\": ") +
-                             (f.state ? "true" : "false") + "}";
-                } else {
-                    forms +=
-                        "{\"type\": \"dropdown\", \"state\": " + std::to_string(f.state) + ", \"entries\": [";
-                    for (std::size_t k = 0; k < f.entries.size(); ++k)
-                        forms += (k ? ", \"" : "\"") + f.entries[k] + "\"";
-                    forms += "]}";
-                }
-            }
-            EXPECT_NE(output.find("\"forms\": [" + forms + "]"), std::string::npos)
-                << c.made << ": expected " << forms << "\n"
-                << output;
-        }
-    }
-
-    const std::string poi =
-        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
-        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
-        "/usr/share/java/commons-io.jar:/usr/share/java/commons-codec.jar";
-    if (qm::test::HaveProgram("java") && fs::exists("/usr/share/java/poi-scratchpad.jar")) {
-        for (const Case& c : cases) {
-            const std::string output =
-                qm::test::RunCommand("java -cp " + poi + " " + qm::test::ShellQuote(QM_POI_READ_FORMS) + " " +
-                                     qm::test::ShellQuote(c.made.string()) + " 2>&1")
-                    .out;
-            std::string expected;
-            for (const DocFormField& f : c.fields)
-                expected += "field " + std::to_string(f.kind == BookmarkKind::CheckBox ? 1 : 2) + " " +
-                            std::to_string(f.state) + " " + std::to_string(f.entries.size()) + "\n";
-            EXPECT_TRUE(output.starts_with("ok ")) << c.made << ": " << output;
-            // POI shows the stored state; only fields the fill set are compared.
-            EXPECT_NE(output.find("field"), std::string::npos) << output;
-            if (c.made.filename() == "forms.doc") {
-                EXPECT_EQ(output.substr(output.find('\n') + 1), expected) << output;
-            }
-        }
-    }
-
-    if (qm::test::HaveProgram("antiword")) {
-        for (const Case& c : cases) {
-            WriteBytes(folder / "unfilled.doc", c.unfilled);
-            auto read = [&](const fs::path& path) {
-                return qm::test::RunCommand("antiword -m UTF-8.txt " + qm::test::ShellQuote(path.string()) +
-                                            " 2>&1");
-            };
-            const qm::test::CommandResult a = read(folder / "unfilled.doc"), b = read(c.made);
-            EXPECT_EQ(b.status, 0) << b.out;
-            EXPECT_FALSE(b.out.empty());
-            EXPECT_EQ(a.out, b.out) << c.made;
-        }
-    }
 }
 
 }  // namespace
