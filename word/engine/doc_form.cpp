@@ -142,9 +142,8 @@ std::string ReadFormField(const DocFile& d, std::uint32_t begin, std::uint32_t c
     const std::uint32_t dataIndex = DataStreamIndex(d);
     if (dataIndex == cfb::kNoEntry) return std::string(what) + " whose data is missing";
     const std::vector<std::uint8_t>& data = d.streams[dataIndex];
-    // The field data hangs on a special character in the field's code.
-    // A form field's code is a keyword and that character: a damaged field's code is not read
-    // far.
+    // The field data hangs on a special character in the field's code, which holds no more than a
+    // keyword and that character: a damaged field's code is not read far.
     std::optional<std::uint32_t> location;
     const std::uint32_t last =
         codeEnd <= begin ? begin
@@ -178,16 +177,12 @@ std::string ReadFormField(const DocFile& d, std::uint32_t begin, std::uint32_t c
         if (!r.String(ignored)) return damaged();
     if (!checkBox) {
         std::uint16_t extended, count, extra;
-        if (!r.U16(extended) || !r.U16(count) || !r.U16(extra)) return damaged();
+        // The entries are always stored as UTF-16, which the first number says.
+        if (!r.U16(extended) || extended != 0xFFFF || !r.U16(count) || !r.U16(extra)) return damaged();
         for (std::uint16_t k = 0; k < count; ++k) {
             std::string entry;
-            if (extended == 0xFFFF) {
-                std::uint16_t n;
-                if (!r.U16(n) || !r.Text(n, entry)) return damaged();
-            } else {
-                return damaged();  // entries are always stored as UTF-16
-            }
-            if (!r.Skip(extra)) return damaged();
+            std::uint16_t n;
+            if (!r.U16(n) || !r.Text(n, entry) || !r.Skip(extra)) return damaged();
             out.entries.push_back(std::move(entry));
         }
         // The state is five bits, and one value of them stands for the default.
