@@ -168,7 +168,13 @@ inline std::pair<std::size_t, std::size_t> BookmarkInterior(std::string_view xml
 }
 
 inline std::string Describe(const engine::BookmarkInfo& b) {
-    return b.name + " " + b.story + (b.inTable ? " table" : "") + (b.formField ? " form" : "") +
+    std::string kind;
+    if (b.kind == engine::BookmarkKind::CheckBox) kind = " checkbox";
+    if (b.kind == engine::BookmarkKind::DropDown) {
+        kind = " dropdown:";
+        for (const std::string& e : b.entries) kind += " " + e;
+    }
+    return b.name + " " + b.story + (b.inTable ? " table" : "") + (b.formField ? " form" : "") + kind +
            (b.hidden ? " hidden" : "") + (b.refusal.empty() ? "" : " / " + b.refusal);
 }
 
@@ -179,13 +185,16 @@ inline std::vector<std::string> DescribeAll(const engine::Template& t) {
 }
 
 // One fill for every bookmark that may be filled (but those in `skip`), each value naming its
-// bookmark.
+// bookmark; check boxes are checked and drop-downs take their last entry.
 inline std::vector<engine::Fill> FillEverything(const engine::Template& t, std::string_view extra = "",
                                                 const std::vector<std::string>& skip = {}) {
     std::vector<engine::Fill> fills;
     for (const engine::BookmarkInfo& b : t.bookmarks())
         if (b.refusal.empty() && std::find(skip.begin(), skip.end(), b.name) == skip.end())
-            fills.push_back({b.name, "«" + b.name + "»" + std::string(extra)});
+            fills.push_back({b.name, b.kind == engine::BookmarkKind::CheckBox ? std::string("1")
+                                     : b.kind == engine::BookmarkKind::DropDown
+                                         ? b.entries.back()
+                                         : "«" + b.name + "»" + std::string(extra)});
     return fills;
 }
 
