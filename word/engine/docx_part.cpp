@@ -995,11 +995,16 @@ class PartScanner {
                 return s.cell != e.cell ? "spans a table cell" : "spans the end of a text block";
             // The paragraphs are joined: the removed bytes run from inside the first to inside the
             // last, so the first paragraph's start tag and properties stay and the last one's go.
-            // A word processor setting a bookmark's text does the same when the range starts
-            // inside a paragraph; we keep the first paragraph's properties in every case.
+            // That is what the office does when it sets the text of a range that starts inside a
+            // paragraph; when the range starts at the paragraph's start, the office keeps the last
+            // paragraph's properties instead, and so do we (see JoinedProperties).
             if (std::string why = CheckRemoved(s.node.next_sibling(), {}, removal); !why.empty()) return why;
             if (std::string why = CheckRemoved(sp.next_sibling(), ep, removal); !why.empty()) return why;
             if (std::string why = CheckRemoved(ep.first_child(), e.node, removal); !why.empty()) return why;
+            // The first paragraph's mark goes too: if it ends a section, the section would change.
+            if (const pugi::xml_node pPr = Child(sp, "pPr"); pPr && HasChild(pPr, "sectPr"))
+                return "spans a section break";
+            if (std::string why = JoinedProperties(s.node, ep, b); !why.empty()) return why;
             if (Word(sp.parent()) == "sdtContent") {
                 control = sp.parent().parent();
                 whole = !TextOutside(sp.parent(), s.node, e.node);
@@ -1014,7 +1019,7 @@ class PartScanner {
         if (std::string why = ValueEdit(si, ei, begin, end, from, paragraph, sp, placeholder, edit);
             !why.empty())
             return why;
-        b.edits.push_back(std::move(edit));
+        b.edits.insert(b.edits.begin(), std::move(edit));  // the place of the value comes first
         if (control) {
             if (Word(control.parent()) != "p" && !HoldsRuns(control.parent())) {
                 // A control around paragraphs: only plain text and bindings are followed.
@@ -1025,6 +1030,43 @@ class PartScanner {
             }
             return Control(control, whole, si, ei, b);
         }
+        return {};
+    }
+
+    // When a range that spans paragraphs starts at the start of its first paragraph (nothing
+    // but properties and bookmark or proofing marks before it), the joined paragraph takes the
+    // properties of the last: an edit puts the last one's w:pPr in place of the first one's.
+    std::string JoinedProperties(pugi::xml_node start, pugi::xml_node last, PartBookmark& b) const {
+        const pugi::xml_node first = start.parent();
+        for (pugi::xml_node n = first.first_child(); n != start; n = n.next_sibling()) {
+            if (n.type() != pugi::node_element) continue;
+            if (!IsOneOf(Word(n), {"pPr", "bookmarkStart", "bookmarkEnd", "proofErr"})) return {};
+        }
+        const pugi::xml_node firstPr = Child(first, "pPr");
+        const pugi::xml_node lastPr = Child(last, "pPr");
+        std::string replacement;
+        if (lastPr) {
+            if (Info(lastPr).declares) return "holds unusual namespace declarations";
+            const Extent x = ExtentOf(lastPr);
+            if (x.end == kNone) return "could not be located in the file";
+            replacement = std::string(xml_.substr(x.begin, x.end - x.begin));
+        }
+        Edit edit;
+        edit.kind = Edit::Kind::Choice;
+        if (firstPr) {
+            const Extent x = ExtentOf(firstPr);
+            if (x.end == kNone) return "could not be located in the file";
+            if (xml_.substr(x.begin, x.end - x.begin) == replacement) return {};
+            edit.begin = x.begin;
+            edit.end = x.end;
+        } else {
+            if (!lastPr) return {};
+            const Extent x = ExtentOf(first);
+            if (x.end == kNone || x.open == x.end) return "could not be located in the file";
+            edit.begin = edit.end = x.open;
+        }
+        edit.options = {std::move(replacement)};
+        b.edits.push_back(std::move(edit));
         return {};
     }
 
