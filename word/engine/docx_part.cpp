@@ -937,6 +937,8 @@ class PartScanner {
         bool whole = false;
         std::size_t begin = spans_[si].first + spans_[si].second;
         std::size_t end = spans_[ei].first;
+        if (!HoldsRuns(sp) && !HoldsRuns(ep) && Word(sp) != "p" && Word(ep) != "p")
+            return Displaced(si, ei, b);
         if (sp == ep) {
             if (!HoldsRuns(sp)) {
                 if (Word(sp) == "txbxContent" || Word(sp) == "body" || Word(sp) == "tc" ||
@@ -1067,6 +1069,76 @@ class PartScanner {
         }
         edit.options = {std::move(replacement)};
         b.edits.push_back(std::move(edit));
+        return {};
+    }
+
+    // A bookmark whose tags lie between paragraphs: Word writes an empty bookmark at the start
+    // of a content control's first paragraph so, its start before the control and its end
+    // inside (marked w:displacedByCustomXml). Filled when nothing but control markup lies
+    // between the tags and a paragraph follows the end: both tags move into that paragraph's
+    // start, around the value.
+    std::string Displaced(std::size_t si, std::size_t ei, PartBookmark& b) const {
+        const Tag& s = tags_[si];
+        const Tag& e = tags_[ei];
+        pugi::xml_node n = s.node;
+        for (int steps = 0; n != e.node; ++steps) {
+            if (steps > 64 || !n) return "lies between paragraphs";
+            const std::string_view w = Word(n);
+            if (n != s.node && n.type() == pugi::node_element &&
+                !IsOneOf(w, {"bookmarkStart", "bookmarkEnd", "sdt", "sdtContent", "sdtPr", "sdtEndPr"}))
+                return "lies between paragraphs";
+            // Into a control's content; past its properties.
+            if ((w == "sdt" || w == "sdtContent") && n.first_child())
+                n = n.first_child();
+            else if (n.next_sibling())
+                n = n.next_sibling();
+            else
+                return "lies between paragraphs";
+        }
+        if (e.bound > 0) return "inside a bound content control";
+        pugi::xml_node paragraph = e.node.next_sibling();
+        while (paragraph && (paragraph.type() != pugi::node_element ||
+                             IsOneOf(Word(paragraph), {"bookmarkStart", "bookmarkEnd", "proofErr"})))
+            paragraph = paragraph.next_sibling();
+        if (Word(paragraph) != "p") return "lies between paragraphs";
+        if (Word(paragraph.parent()) == "sdtContent") {
+            const pugi::xml_node pr = Child(paragraph.parent().parent(), "sdtPr");
+            if (pr && HasChild(pr, "showingPlcHdr"))
+                return "inside a content control showing its placeholder";
+        }
+        // The value goes after the paragraph's properties.
+        const pugi::xml_node pPr = Child(paragraph, "pPr");
+        const Extent x = pPr ? ExtentOf(pPr) : ExtentOf(paragraph);
+        if (x.end == kNone || (!pPr && x.open == x.end)) return "could not be located in the file";
+        const std::size_t at = pPr ? x.end : x.open;
+        pugi::xml_node run;
+        for (pugi::xml_node c : paragraph.children())
+            if (Word(c) == "r") {
+                run = c;
+                break;
+            }
+        Edit value;
+        if (std::string why = ValueEdit(si, ei, at, at, run, paragraph, paragraph, false, value);
+            !why.empty())
+            return why;
+        // In the paragraph the tags are no longer displaced.
+        const auto moved = [&](std::size_t t) {
+            std::string tag(xml_.substr(spans_[t].first, spans_[t].second));
+            const std::size_t at = tag.find("displacedByCustomXml=");
+            const std::size_t space = at == kNone ? kNone : tag.rfind(' ', at);
+            const std::size_t quote = at == kNone ? kNone : tag.find_first_of("\"'", at);
+            const std::size_t close = quote == kNone ? kNone : tag.find(tag[quote], quote + 1);
+            if (space != kNone && close != kNone) tag.erase(space, close + 1 - space);
+            return tag;
+        };
+        value.kept = moved(si);
+        value.tail = moved(ei);
+        Edit dropStart, dropEnd;
+        if (!Replace(s.node, {""}, dropStart) || !Replace(e.node, {""}, dropEnd))
+            return "could not be located in the file";
+        b.edits.push_back(std::move(value));
+        b.edits.push_back(std::move(dropStart));
+        b.edits.push_back(std::move(dropEnd));
         return {};
     }
 
@@ -1366,6 +1438,7 @@ void AppendEdit(const Edit& edit, std::string_view value, int choice, std::strin
     out += "</";
     out += p;
     out += "r>";
+    out += edit.tail;
 }
 
 namespace {

@@ -26,6 +26,7 @@ struct Edit {
     std::size_t end = 0;
     std::string kept;     // Value: the bookmark tags that lay in the range, in order
     std::string runOpen;  // Value: "<w:r>" and the run properties the value takes
+    std::string tail;     // Value: what follows the run (a bookmark end moved there)
     std::string prefix;   // Value: "w:", or "" when WordprocessingML is the default namespace there
     std::vector<std::string> options;
 };
