@@ -620,6 +620,13 @@ class PartScanner {
         return false;
     }
 
+    // Whether `n` holds paragraphs and tables (its bookmark tags lie between paragraphs).
+    bool HoldsBlocks(pugi::xml_node n) const {
+        return IsOneOf(Word(n), {"body", "tc", "txbxContent", "hdr", "ftr", "footnote", "endnote", "comment",
+                                 "sdtContent", "customXml", "docPartBody"}) &&
+               !HoldsRuns(n);
+    }
+
     // What removing content finds on the way.
     struct Removal {
         int fieldDepth = 0;
@@ -937,8 +944,7 @@ class PartScanner {
         bool whole = false;
         std::size_t begin = spans_[si].first + spans_[si].second;
         std::size_t end = spans_[ei].first;
-        if (!HoldsRuns(sp) && !HoldsRuns(ep) && Word(sp) != "p" && Word(ep) != "p")
-            return Displaced(si, ei, b);
+        if (HoldsBlocks(sp) && HoldsBlocks(ep)) return Displaced(si, ei, b);
         if (sp == ep) {
             if (!HoldsRuns(sp)) {
                 if (Word(sp) == "txbxContent" || Word(sp) == "body" || Word(sp) == "tc" ||
