@@ -455,8 +455,8 @@ FEATURES_PARAGRAPHS = [
         f'w:xpath="/ns0:people[1]/ns0:note[1]" w:storeItemID="{STORE}"/><w:text/>', run(" ")))),
     para(mark("BoundQuery", sdt(
         f'<w:id w:val="24"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
-        f'w:xpath="/ns0:people[1]/ns0:person[last()]/ns0:name[1]" w:storeItemID="{STORE}"/><w:text/>',
-        run("last")))),
+        f'w:xpath="/ns0:people[1]/ns0:person[position()=1]/ns0:name[1]" w:storeItemID="{STORE}"/><w:text/>',
+        run("Zhang San")))),
     # Check boxes and drop-downs: a check box control (bookmark around, and inside), legacy
     # form fields, a drop-down control.
     para(run("Agreed: ") + mark("CheckControl", check_control(False))),
