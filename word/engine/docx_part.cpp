@@ -805,6 +805,9 @@ class PartScanner {
                 b.edits.push_back(std::move(edit));
             }
             if (HasChild(pr, "picture")) return "a picture content control";
+            // Their data would hold a state or an entry's value, not the text shown.
+            if (HasChild(pr, "dataBinding") && (ForeignChild(pr, "checkbox") || HasChild(pr, "dropDownList")))
+                return "a check box or drop-down bound to custom XML";
             if (pugi::xml_node box = ForeignChild(pr, "checkbox")) return CheckBoxControl(box, content, b);
             if (pugi::xml_node list = Child(pr, "dropDownList")) {
                 if (!whole) return "fills part of a drop-down content control";
@@ -868,6 +871,31 @@ class PartScanner {
         shown.options = {Utf8(code("uncheckedState", 0x2610)), Utf8(code("checkedState", 0x2612))};
         b.edits.insert(b.edits.begin(), std::move(shown));
         b.edits.push_back(std::move(state));
+        // Each state's glyph in its own font, where the two differ and the glyph's run names one.
+        const auto font = [&](std::string_view local) {
+            const pugi::xml_node s = ForeignChild(box, local);
+            return std::string(s ? AnyAttribute(s, "font").value() : "");
+        };
+        const std::string fonts[2] = {font("uncheckedState"), font("checkedState")};
+        const pugi::xml_node runPr = Child(glyph.parent(), "rPr");
+        const pugi::xml_node rFonts = runPr ? Child(runPr, "rFonts") : pugi::xml_node();
+        if (!fonts[0].empty() && !fonts[1].empty() && fonts[0] != fonts[1] && rFonts &&
+            !rFonts.first_child()) {
+            const std::string_view prefix = PrefixOf(rFonts.name());
+            const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
+            std::vector<std::string> options;
+            for (const std::string& f : fonts) {
+                std::string name;
+                AppendEscaped(f, name);
+                for (std::size_t at = name.find('"'); at != kNone; at = name.find('"', at))
+                    name.replace(at, 1, "&quot;");
+                options.push_back("<" + p + "rFonts " + p + "ascii=\"" + name + "\" " + p + "eastAsia=\"" +
+                                  name + "\" " + p + "hAnsi=\"" + name + "\" " + p + "hint=\"eastAsia\"/>");
+            }
+            Edit shape;
+            if (!Replace(rFonts, std::move(options), shape)) return "could not be located in the file";
+            b.edits.push_back(std::move(shape));
+        }
         b.kind = BookmarkKind::CheckBox;
         b.formField = true;
         return {};

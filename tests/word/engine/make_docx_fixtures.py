@@ -461,8 +461,9 @@ FEATURES_PARAGRAPHS = [
     # form fields, a drop-down control.
     para(run("Agreed: ") + mark("CheckControl", check_control(False))),
     para(sdt('<w:id w:val="12"/><w14:checkbox><w14:checked w14:val="1"/><w14:checkedState w14:val="2611" '
-             'w14:font="Segoe UI Symbol"/><w14:uncheckedState w14:val="2610" w14:font="Segoe UI Symbol"/>'
-             "</w14:checkbox>", mark("CheckInside", '<w:r><w:t>\u2611</w:t></w:r>'))),
+             'w14:font="Segoe UI Symbol"/><w14:uncheckedState w14:val="A8" w14:font="Wingdings"/>'
+             "</w14:checkbox>", mark("CheckInside", '<w:r><w:rPr><w:rFonts w:ascii="Segoe UI Symbol" '
+                                     'w:hAnsi="Segoe UI Symbol"/></w:rPr><w:t>\u2611</w:t></w:r>'))),
     para(mark("LegacyCheck", field(" FORMCHECKBOX ", None, "", ffdata("LegacyCheck", '<w:checkBox><w:sizeAuto/>'
                                                                       '<w:default w:val="1"/></w:checkBox>')))),
     para(mark("LegacyChecked", field(" FORMCHECKBOX ", None, "", ffdata(
@@ -472,7 +473,11 @@ FEATURES_PARAGRAPHS = [
         'w:val="Shanghai"/><w:listEntry w:val="Guangzhou"/></w:ddList>')))),
     para(mark("ListControl", sdt('<w:id w:val="31"/><w:dropDownList><w:listItem w:displayText="Red" w:value="r"/>'
                                  '<w:listItem w:displayText="Green" w:value="g"/></w:dropDownList>', run("Red")))),
-    # Left alone: a comment range inside.
+    # Left alone: a check box whose state comes from custom XML; a comment range inside.
+    para(mark("BoundCheck", sdt(
+        f'<w:id w:val="25"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
+        f'w:xpath="/ns0:people[1]/ns0:note[1]" w:storeItemID="{STORE}"/><w14:checkbox><w14:checked w14:val="0"/>'
+        '</w14:checkbox>', '<w:r><w:t>\u2610</w:t></w:r>'))),
     para(mark("WithComment", run("one ") + '<w:commentRangeStart w:id="0"/>' + run("two") +
               '<w:commentRangeEnd w:id="0"/><w:r><w:commentReference w:id="0"/></w:r>')),
 ]

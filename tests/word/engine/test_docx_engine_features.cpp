@@ -29,7 +29,8 @@ const std::vector<std::string> kFeatures = {
     "Placeholder main form",
     "BoundName main form",
     "BoundEmpty main form",
-    "BoundQuery main form / its data binding /ns0:people[1]/ns0:person[position()=1]/ns0:name[1] is not a simple "
+    "BoundQuery main form / its data binding /ns0:people[1]/ns0:person[position()=1]/ns0:name[1] is not a "
+    "simple "
     "path",
     "CheckControl main form checkbox",
     "CheckInside main form checkbox",
@@ -37,6 +38,7 @@ const std::vector<std::string> kFeatures = {
     "LegacyChecked main form checkbox",
     "LegacyList main form dropdown: Beijing Shanghai Guangzhou",
     "ListControl main form dropdown: Red Green",
+    "BoundCheck main / a check box or drop-down bound to custom XML",
     "WithComment main / holds a comment",
     "HeaderBox textbox",
 };
@@ -194,8 +196,10 @@ TEST(DocxFeatures, CheckBoxesAndDropDownsTakeTheirStateFromTheValue) {
     EXPECT_NE(control.find("<w:t>☒</w:t>"), std::string::npos);
     control = ParagraphOf(xml, "CheckInside");
     EXPECT_NE(control.find(R"(<w14:checked w14:val="0"/>)"), std::string::npos) << control;
-    EXPECT_NE(control.find("<w:t>☐</w:t>"), std::string::npos);
-    EXPECT_NE(control.find("Segoe UI Symbol"), std::string::npos);
+    // The unchecked state's glyph (U+00A8) in its own font.
+    EXPECT_NE(control.find("<w:t>\u00A8</w:t>"), std::string::npos);
+    EXPECT_NE(control.find(R"(<w:rFonts w:ascii="Wingdings" w:eastAsia="Wingdings" w:hAnsi="Wingdings")"),
+              std::string::npos);
     // Legacy check boxes: w:checked after the default, or replaced.
     EXPECT_NE(ParagraphOf(xml, "LegacyCheck").find(R"(<w:default w:val="1"/><w:checked w:val="0"/>)"),
               std::string::npos);
