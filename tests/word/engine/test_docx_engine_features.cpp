@@ -9,7 +9,6 @@
 
 #include "tests/support/realworld.h"
 #include "tests/word/engine/docx_test_support.h"
-#include "tests/word/engine/store_zip.h"
 
 namespace qm::test {
 namespace {
@@ -224,56 +223,20 @@ TEST(DocxFeatures, CheckBoxesAndDropDownsTakeTheirStateFromTheValue) {
 // (in both copies), and inside a content control in a text box.
 TEST(DocxFeatures, WordFilesWithBookmarksAddedAreFilled) {
     QM_SKIP_WITHOUT_REALWORLD("docx");
-    const std::string folder = RealWorldFolder("docx");
-    struct Case {
-        std::string file, find, name, before, after;
-    };
-    const Case cases[] = {
-        {"testWORD_text_box.docx",
-         "<w:r><w:t>This text is inside of a text box in the body of the document.</w:t></w:r>", "BoxText",
-         "<w:bookmarkStart w:id=\"90\" w:name=\"BoxText\"/>", "<w:bookmarkEnd w:id=\"90\"/>"},
-        {"testWORD_sdtInTextBox.docx",
-         "<w:r><w:rPr><w:b/><w:lang w:val=\"en-GB\"/></w:rPr><w:t>ich-text-content-</w:t>", "InControl",
-         "<w:bookmarkStart w:id=\"91\" w:name=\"InControl\"/>", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        const Bytes original = ReadBytes(folder + "/" + c.file);
-        auto entries = ReadWithLibzip(original);
-        ASSERT_TRUE(entries);
-        std::vector<std::pair<std::string, std::string>> parts;
-        for (ZipItem& item : *entries) {
-            if (item.name == "word/document.xml") {
-                std::string& xml = item.data;
-                ASSERT_EQ(Count(xml, c.find), 2u);
-                for (std::size_t at = xml.find(c.find); at != std::string::npos;
-                     at = xml.find(c.find, at + 1)) {
-                    std::string after = c.after;
-                    std::size_t end = at + c.find.size();
-                    if (after.empty()) {
-                        // To the end of the paragraph.
-                        end = xml.find("</w:p>", at);
-                        after = "<w:bookmarkEnd w:id=\"91\"/>";
-                    }
-                    xml.insert(end, after);
-                    xml.insert(at, c.before);
-                    at += c.before.size() + c.find.size();
-                }
-            }
-            parts.emplace_back(item.name, item.data);
-        }
-        std::vector<std::pair<std::string_view, std::string_view>> views(parts.begin(), parts.end());
-        const Bytes edited = StoreZip(views);
-        const auto t = OpenDocx(edited);
+    const std::vector<EditedWordFile> files = WordFilesWithBookmarksAdded(RealWorldFolder("docx"));
+    ASSERT_EQ(files.size(), 2u);
+    for (const EditedWordFile& f : files) {
+        SCOPED_TRACE(f.file);
+        const auto t = OpenDocx(f.bytes);
         ASSERT_TRUE(t);
-        const engine::BookmarkInfo* b = t->Find(c.name);
+        const engine::BookmarkInfo* b = t->Find(f.bookmark);
         ASSERT_TRUE(b);
         EXPECT_EQ(b->story, "textbox");
         EXPECT_EQ(b->refusal, "");
-        const Bytes made = Made(*t, {{c.name, "filled 值"}, {"fefweefwe", "displaced"}});
+        const Bytes made = Made(*t, {{f.bookmark, "filled 值"}, {"fefweefwe", "displaced"}});
         const std::string xml = EntryText(made, "word/document.xml");
         EXPECT_EQ(Count(xml, ">filled 值<"), 2u);
-        EXPECT_EQ(BookmarkText(xml, c.name), "filled 值");
+        EXPECT_EQ(BookmarkText(xml, f.bookmark), "filled 值");
         pugi::xml_document doc;
         EXPECT_TRUE(doc.load_buffer(xml.data(), xml.size()));
         const auto again = OpenDocx(made);
