@@ -283,17 +283,21 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             if (a.begin != b.begin) return a.begin < b.begin;
             return a.end < b.end;
         });
-        // Two controls bound to the same data take the value filled last; any other overlap
-        // is a fault of the template's reading, not of the fill.
+        // Two controls bound to the same data take the value filled last, and so do two
+        // bookmarks of one check box or drop-down (around it and inside it); of two states
+        // set over nested ranges the outer one wins. Any other overlap is a fault of the
+        // template's reading, not of the fill.
         std::vector<Change> kept;
         for (const Change& c : changes) {
             if (!kept.empty() && Collide(*kept.back().edit, *c.edit)) {
                 const docx::Edit& a = *kept.back().edit;
                 const docx::Edit& b = *c.edit;
-                if (a.begin == b.begin && a.end == b.end && a.kind == b.kind &&
-                    a.kind != docx::Edit::Kind::Value) {
-                    kept.back() = c;
-                    continue;
+                if (a.kind != docx::Edit::Kind::Value && b.kind != docx::Edit::Kind::Value) {
+                    if (a.begin == b.begin && b.end >= a.end) {
+                        kept.back() = c;
+                        continue;
+                    }
+                    if (b.end <= a.end) continue;
                 }
                 error = bookmarks_[kept.back().bookmark].name + " and " + bookmarks_[c.bookmark].name +
                         ": one lies inside the other";

@@ -473,6 +473,10 @@ FEATURES_PARAGRAPHS = [
         'w:val="Shanghai"/><w:listEntry w:val="Guangzhou"/></w:ddList>')))),
     para(mark("ListControl", sdt('<w:id w:val="31"/><w:dropDownList><w:listItem w:displayText="Red" w:value="r"/>'
                                  '<w:listItem w:displayText="Green" w:value="g"/></w:dropDownList>', run("Red")))),
+    # A drop-down control with a bookmark around it and one inside it.
+    para(mark("ListOuter", sdt('<w:id w:val="32"/><w:dropDownList><w:listItem w:displayText="One" w:value="1"/>'
+                               '<w:listItem w:displayText="Two" w:value="2"/></w:dropDownList>',
+                               mark("ListInner", run("One"))))),
     # Left alone: a check box whose state comes from custom XML; a comment range inside.
     para(mark("BoundCheck", sdt(
         f'<w:id w:val="25"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '

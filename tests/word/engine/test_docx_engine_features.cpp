@@ -37,6 +37,8 @@ const std::vector<std::string> kFeatures = {
     "LegacyChecked main form checkbox",
     "LegacyList main form dropdown: Beijing Shanghai Guangzhou",
     "ListControl main form dropdown: Red Green",
+    "ListOuter main form dropdown: One Two",
+    "ListInner main form dropdown: One Two",
     "BoundCheck main / a check box or drop-down bound to custom XML",
     "WithComment main / holds a comment",
     "HeaderBox textbox",
@@ -210,6 +212,17 @@ TEST(DocxFeatures, CheckBoxesAndDropDownsTakeTheirStateFromTheValue) {
     EXPECT_EQ(BookmarkText(xml, "LegacyList"), "Shanghai");
     EXPECT_EQ(BookmarkText(xml, "ListControl"), "Green");
     EXPECT_NE(ParagraphOf(xml, "ListControl").find("<w:dropDownList>"), std::string::npos);
+
+    // Bookmarks around a drop-down and inside it: each sets it alone; together the outer wins.
+    for (const auto& [fills, shown] : std::vector<std::pair<std::vector<Fill>, std::string>>{
+             {{{"ListInner", "two"}}, "Two"},
+             {{{"ListOuter", "two"}}, "Two"},
+             {{{"ListOuter", "Two"}, {"ListInner", "One"}}, "Two"},
+             {{{"ListInner", "Two"}, {"ListOuter", "One"}}, "One"}}) {
+        xml = EntryText(Made(*t, fills), "word/document.xml");
+        EXPECT_EQ(BookmarkText(xml, "ListOuter"), shown);
+        EXPECT_NE(BookmarkText(xml, "ListInner"), std::nullopt);
+    }
 
     // Values that are no state and no entry leave everything as in the template.
     made = Made(
