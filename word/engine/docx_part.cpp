@@ -1370,6 +1370,12 @@ class PartScanner {
                 }
                 break;
             }
+            // Readers that show the other copy would keep the old text.
+            if (!drop[i] && list[i].refusal.empty()) {
+                list[i].refusal = "only in the copy of a text box for older readers";
+                list[i].edits.clear();
+                list[i].bindings.clear();
+            }
         }
         std::size_t kept = 0;
         for (std::size_t i = 0; i < list.size(); ++i) {

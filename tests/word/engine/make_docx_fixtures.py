@@ -439,8 +439,12 @@ FEATURES_PARAGRAPHS = [
     para(start("PartField", 204) + run("a ") + '<w:r><w:fldChar w:fldCharType="begin"/></w:r>'
          '<w:r><w:instrText> PAGE </w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>' +
          run("3") + end(204) + '<w:r><w:fldChar w:fldCharType="end"/></w:r>'),
-    # Text boxes written twice, with one id and with two ids.
+    # Text boxes written twice, with one id and with two ids, and one whose bookmark is only in
+    # the copy for older readers.
     para(run("box: ") + textbox_ids("BoxTwoIds", 205, 206, run("two ids"))),
+    para(textbox(para(run("modern"))).replace("<v:textbox><w:txbxContent>" + para(run("modern")),
+                                              "<v:textbox><w:txbxContent>" + para(mark("OldOnly", run("old")))),
+         ),
     # Content controls: a placeholder around, a rich text inside, bound to custom XML, a bound
     # one whose path is not simple.
     para(mark("Placeholder", sdt('<w:id w:val="21"/><w:placeholder><w:docPart w:val="DefaultPlaceholder"/>'

@@ -25,6 +25,7 @@ const std::vector<std::string> kFeatures = {
     "LinkedPicture main",
     "PartField main / ends inside a field result",
     "BoxTwoIds textbox",
+    "OldOnly textbox / only in the copy of a text box for older readers",
     "Placeholder main form",
     "BoundName main form",
     "BoundEmpty main form",
