@@ -76,7 +76,7 @@ fuzz fuzz_doc 60000 600000 "$root"/build/program/模板/*.doc "$root"/build/test
 # reads a part on its own).
 mkdir -p "$work/docx-seeds"
 /usr/bin/python3 "$root/tests/word/engine/make_docx_fixtures.py" "$work/docx" >/dev/null 2>&1 || true
-for f in "$work"/docx/*.docx "$root"/build/program/模板/*.docx; do
+for f in "$work"/docx/*.docx "$root"/build/program/模板/*.docx "$root"/../shared/realworld/docx/*.docx; do
   if [ -f "$f" ]; then
     cp "$f" "$work/docx-seeds/$(basename "$f")"
     /usr/bin/python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("word/document.xml"))' \

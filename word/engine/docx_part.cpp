@@ -101,6 +101,64 @@ class StringWriter : public pugi::xml_writer {
     std::string& out_;
 };
 
+// Past the '>' of the tag that opens at `lt`; kNone when there is none.
+std::size_t TagEnd(std::string_view xml, std::size_t lt) {
+    char quote = 0;
+    for (std::size_t i = lt + 1; i < xml.size(); ++i) {
+        const char c = xml[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return kNone;
+}
+
+// The bytes of the element whose start tag opens at `begin` in well-formed XML: its start tag
+// [begin, open), content [open, close), end tag [close, end). An empty-element tag has
+// open == close == end. All kNone when it cannot be followed.
+struct Extent {
+    std::size_t begin = kNone, open = kNone, close = kNone, end = kNone;
+};
+
+Extent ExtentAt(std::string_view xml, std::size_t begin) {
+    Extent x;
+    if (begin == kNone || begin >= xml.size()) return x;
+    std::size_t p = TagEnd(xml, begin);
+    if (p == kNone) return x;
+    if (xml[p - 2] == '/') return {begin, p, p, p};
+    const std::size_t open = p;
+    int depth = 1;
+    for (;;) {
+        const std::size_t lt = xml.find('<', p);
+        if (lt == kNone) return x;
+        std::size_t next;
+        if (xml.compare(lt, 4, "<!--") == 0) {
+            next = xml.find("-->", lt);
+            next = next == kNone ? kNone : next + 3;
+        } else if (xml.compare(lt, 9, "<![CDATA[") == 0) {
+            next = xml.find("]]>", lt);
+            next = next == kNone ? kNone : next + 3;
+        } else if (xml.compare(lt, 2, "<?") == 0) {
+            next = xml.find("?>", lt);
+            next = next == kNone ? kNone : next + 2;
+        } else if (xml.compare(lt, 2, "</") == 0) {
+            next = xml.find('>', lt);
+            if (next == kNone) return x;
+            ++next;
+            if (--depth == 0) return {begin, open, lt, next};
+        } else {
+            next = TagEnd(xml, lt);
+            if (next != kNone && xml[next - 2] != '/') ++depth;
+        }
+        if (next == kNone) return x;
+        p = next;
+    }
+}
+
 // Walks one part once, then judges each bookmark it met.
 class PartScanner {
   public:
@@ -115,23 +173,25 @@ class PartScanner {
         if (!parsed) return std::string("not well-formed XML (") + parsed.description() + ")";
         Walk();
         Pair();
-        out.tags.reserve(tags_.size());
+        spans_.reserve(tags_.size());
         for (const Tag& t : tags_) {
             const std::string_view bytes = ElementBytes(t.node);
-            out.tags.emplace_back(
-                bytes.empty() ? kNone : static_cast<std::size_t>(bytes.data() - xml_.data()), bytes.size());
+            spans_.emplace_back(bytes.empty() ? kNone : static_cast<std::size_t>(bytes.data() - xml_.data()),
+                                bytes.size());
         }
+        std::vector<std::size_t> box;  // for each bookmark, the text box it lies in (0: none)
         for (std::size_t i = 0; i < tags_.size(); ++i) {
             if (!tags_[i].start) continue;
             PartBookmark b;
-            Judge(i, out.tags, b);
+            Judge(i, b);
             if (!b.refusal.empty()) {
-                b.begin = b.end = b.keepFirst = b.keepCount = 0;
-                b.runOpen.clear();
-                b.prefix.clear();
+                b.edits.clear();
+                b.bindings.clear();
             }
             out.bookmarks.push_back(std::move(b));
+            box.push_back(tags_[i].box);
         }
+        MergeTextBoxCopies(out.bookmarks, box);
         return {};
     }
 
@@ -149,13 +209,22 @@ class PartScanner {
         pugi::xml_node node;
         bool start = false;
         std::string_view id, name;
+        std::string key;  // the id, within its text box: Word repeats ids in a box's two copies
         bool column = false;
         pugi::xml_node paragraph, cell;
-        bool textBox = false, bound = false;
+        std::size_t box = 0;  // 1 + index in boxes_ of the innermost text box, 0 outside any
+        std::size_t bound = 0;
         Place field = Place::Outside;
-        // Over every tag of the same id: the first and last in document order, and the first
-        // start (kNone when the id has no start).
+        // Over every tag of the same key: the first and last in document order, and the first
+        // start (kNone when the key has no start).
         std::size_t first = 0, last = 0, owner = kNone;
+    };
+
+    // A text box's content; Word writes a box twice in one mc:AlternateContent (as DrawingML
+    // in mc:Choice and as VML in mc:Fallback).
+    struct Box {
+        pugi::xml_node alternate;
+        bool fallback = false;
     };
 
     struct Field {
@@ -202,6 +271,15 @@ class PartScanner {
         return {};
     }
 
+    // After the walk: an attribute by its local name, whatever its prefix.
+    static pugi::xml_attribute AnyAttribute(pugi::xml_node e, std::string_view local) {
+        for (pugi::xml_attribute a : e.attributes()) {
+            const std::string_view name = a.name();
+            if (LocalOf(name) == local && PrefixOf(name) != "xmlns" && name != "xmlns") return a;
+        }
+        return {};
+    }
+
     static bool HasElement(pugi::xml_node e) {
         for (pugi::xml_node c : e.children())
             if (c.type() == pugi::node_element) return true;
@@ -217,9 +295,19 @@ class PartScanner {
 
     // After the walk.
     bool HasChild(pugi::xml_node e, std::string_view local) const {
+        return static_cast<bool>(Child(e, local));
+    }
+
+    pugi::xml_node Child(pugi::xml_node e, std::string_view local) const {
         for (pugi::xml_node c : e.children())
-            if (c.type() == pugi::node_element && Word(c) == local) return true;
-        return false;
+            if (c.type() == pugi::node_element && Word(c) == local) return c;
+        return {};
+    }
+
+    static pugi::xml_node ForeignChild(pugi::xml_node e, std::string_view local) {
+        for (pugi::xml_node c : e.children())
+            if (c.type() == pugi::node_element && LocalOf(c.name()) == local) return c;
+        return {};
     }
 
     void Walk() {
@@ -272,7 +360,19 @@ class PartScanner {
             cells_.push_back(n);
             frame.cell = true;
         } else if (w == "txbxContent") {
-            ++textBoxes_;
+            Box box;
+            for (pugi::xml_node up = n.parent(); up; up = up.parent()) {
+                const std::string_view local = LocalOf(up.name());
+                if ((local == "Choice" || local == "Fallback") &&
+                    LocalOf(up.parent().name()) == "AlternateContent") {
+                    box.alternate = up.parent();
+                    box.fallback = local == "Fallback";
+                    break;
+                }
+                if (IsWordName(up.name(), "txbxContent")) break;
+            }
+            boxes_.push_back(box);
+            openBoxes_.push_back(boxes_.size());
             frame.textBox = true;
         } else if (w == "sdt" && IsBound(n)) {
             ++bound_;
@@ -299,12 +399,12 @@ class PartScanner {
         frames_.pop_back();
         if (frame.paragraph) paragraphs_.pop_back();
         if (frame.cell) cells_.pop_back();
-        if (frame.textBox) --textBoxes_;
+        if (frame.textBox) openBoxes_.pop_back();
         if (frame.bound) --bound_;
         bindings_.resize(bindings_.size() - frame.bindings);
     }
 
-    // A content control whose text comes from a data store: what we write would be replaced.
+    // A content control whose text comes from a data store.
     bool IsBound(pugi::xml_node sdt) const {
         for (pugi::xml_node c : sdt.children())
             if (c.type() == pugi::node_element && IsWordName(c.name(), "sdtPr") &&
@@ -346,20 +446,21 @@ class PartScanner {
         }
         if (!paragraphs_.empty()) t.paragraph = paragraphs_.back();
         if (!cells_.empty()) t.cell = cells_.back();
-        t.textBox = textBoxes_ > 0;
-        t.bound = bound_ > 0;
+        t.box = openBoxes_.empty() ? 0 : openBoxes_.back();
+        t.key = std::to_string(t.box) + "/" + std::string(t.id);
+        t.bound = bound_;
         t.field = inCode_           ? Place::Code
                   : inResult_       ? Place::Result
                   : fields_.empty() ? Place::Outside
                                     : Place::FormResult;
-        (start ? starts_ : ends_)[t.id].push_back(tags_.size());
-        tags_.push_back(t);
+        (start ? starts_ : ends_)[t.key].push_back(tags_.size());
+        tags_.push_back(std::move(t));
     }
 
     void Pair() {
         for (Tag& t : tags_) {
-            const std::vector<std::size_t>& starts = starts_[t.id];
-            const std::vector<std::size_t>& ends = ends_[t.id];
+            const std::vector<std::size_t>& starts = starts_[t.key];
+            const std::vector<std::size_t>& ends = ends_[t.key];
             t.first = std::min(starts.empty() ? kNone : starts.front(), ends.empty() ? kNone : ends.front());
             t.last = std::max(starts.empty() ? 0 : starts.back(), ends.empty() ? 0 : ends.back());
             t.owner = starts.empty() ? kNone : starts.front();
@@ -406,31 +507,21 @@ class PartScanner {
         return at - opening.size();
     }
 
+    Extent ExtentOf(pugi::xml_node n) const {
+        if (n.type() != pugi::node_element) return {};
+        return ExtentAt(xml_, Start(n));
+    }
+
     // The bytes of a childless element such as a bookmark tag, or an empty view when they
     // cannot be located.
     std::string_view ElementBytes(pugi::xml_node n) const {
-        const std::size_t start = Start(n);
-        if (start == kNone || n.type() != pugi::node_element || n.first_child()) return {};
-        std::size_t i = start + 1;
-        char quote = 0;
-        for (; i < xml_.size(); ++i) {
-            const char c = xml_[i];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                break;
-            }
-        }
-        if (i >= xml_.size()) return {};
-        if (xml_[i - 1] == '/') return xml_.substr(start, i + 1 - start);
+        if (n.first_child()) return {};
+        const Extent x = ExtentOf(n);
+        if (x.end == kNone) return {};
         // <w:bookmarkStart ...></w:bookmarkStart>: only white space may lie before the closing tag.
-        const std::size_t close = xml_.find('<', i + 1);
-        if (close == kNone || xml_.compare(close, 2, "</") != 0) return {};
-        const std::size_t end = xml_.find('>', close);
-        if (end == kNone) return {};
-        return xml_.substr(start, end + 1 - start);
+        for (std::size_t i = x.open; i < x.close; ++i)
+            if (xml_[i] != ' ' && xml_[i] != '\t' && xml_[i] != '\r' && xml_[i] != '\n') return {};
+        return xml_.substr(x.begin, x.end - x.begin);
     }
 
     // ---- judging one bookmark ----
@@ -468,8 +559,9 @@ class PartScanner {
     }
 
     // The run properties of `holder` (a w:r, or a paragraph's w:pPr for its mark): formatting
-    // of WordprocessingML and extensions in other namespaces.
-    std::string Properties(pugi::xml_node holder, bool& ok) const {
+    // of WordprocessingML and extensions in other namespaces. A placeholder's character style
+    // goes with the placeholder.
+    std::string Properties(pugi::xml_node holder, bool dropPlaceholderStyle, bool& ok) const {
         std::string out;
         for (pugi::xml_node c : holder.children()) {
             if (c.type() != pugi::node_element || Word(c) != "rPr") continue;
@@ -481,7 +573,9 @@ class PartScanner {
                 pugi::xml_node next = k.next_sibling();
                 const std::string_view w = Word(original);
                 if (original.type() != pugi::node_element || (!w.empty() && !IsFormatting(w)) ||
-                    !Harmless(original))
+                    !Harmless(original) ||
+                    (dropPlaceholderStyle && w == "rStyle" &&
+                     std::string_view(AnyAttribute(original, "val").value()) == "PlaceholderText"))
                     copy.remove_child(k);
                 k = next;
                 original = original.next_sibling();
@@ -509,37 +603,589 @@ class PartScanner {
         return IsOneOf(w, {"t", "tab", "br", "cr", "noBreakHyphen", "softHyphen"});
     }
 
-    void Judge(std::size_t si, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
-               PartBookmark& b) {
+    // Whether a value run may go straight into `n`: a paragraph, or an element that holds runs
+    // inside one (a hyperlink, a run-level content control, an insertion, a smart tag).
+    bool HoldsRuns(pugi::xml_node n) const {
+        for (int depth = 0; n && depth < 64; ++depth) {
+            const std::string_view w = Word(n);
+            if (w == "p") return true;
+            if (w == "sdtContent") {
+                n = n.parent().parent();
+            } else if (IsOneOf(w, {"hyperlink", "smartTag", "customXml", "ins"})) {
+                n = n.parent();
+            } else {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    // Whether `n` holds paragraphs and tables (its bookmark tags lie between paragraphs).
+    bool HoldsBlocks(pugi::xml_node n) const {
+        return IsOneOf(Word(n), {"body", "tc", "txbxContent", "hdr", "ftr", "footnote", "endnote", "comment",
+                                 "sdtContent", "customXml", "docPartBody"}) &&
+               !HoldsRuns(n);
+    }
+
+    // What removing content finds on the way.
+    struct Removal {
+        int fieldDepth = 0;
+        pugi::xml_node firstTextRun, firstRun;
+    };
+
+    // Checks the siblings from `first` up to `stop` (exclusive; null: to the last), with all
+    // they hold, for content whose removal would leave something dangling. "" when they may go.
+    std::string CheckRemoved(pugi::xml_node first, pugi::xml_node stop, Removal& r) const {
+        for (pugi::xml_node top = first; top && top != stop; top = top.next_sibling()) {
+            pugi::xml_node n = top;
+            int boxes = 0;
+            while (n) {
+                if (n.type() == pugi::node_element) {
+                    const std::string_view w = Word(n);
+                    if (w == "txbxContent") ++boxes;
+                    if (w == "bookmarkStart" || w == "bookmarkEnd") {
+                        if (boxes > 0) return "holds a text box with bookmarks";
+                    } else if (IsOneOf(w, {"commentRangeStart", "commentRangeEnd", "commentReference",
+                                           "annotationRef", "footnoteReference", "endnoteReference",
+                                           "footnoteRef", "endnoteRef", "separator", "continuationSeparator",
+                                           "permStart", "permEnd", "altChunk", "subDoc"})) {
+                        return "holds " + Describe(w);
+                    } else if (IsOneOf(w, {"moveFromRangeStart", "moveFromRangeEnd", "moveToRangeStart",
+                                           "moveToRangeEnd"})) {
+                        return "holds a tracked move";
+                    } else if (w == "sectPr") {
+                        return "spans a section break";
+                    } else if (w == "fldChar" && boxes == 0) {
+                        const std::string_view type = Info(n).type;
+                        if (type == "begin") {
+                            ++r.fieldDepth;
+                        } else if (type == "end") {
+                            if (--r.fieldDepth < 0) return "holds the end of a field";
+                        } else if (r.fieldDepth == 0) {
+                            return "holds part of a field";
+                        }
+                    } else if ((w == "instrText" || w == "delInstrText") && boxes == 0 && r.fieldDepth == 0) {
+                        return "holds part of a field";
+                    } else if (w == "r" && boxes == 0) {
+                        if (!r.firstRun) r.firstRun = n;
+                        if (!r.firstTextRun && HasChild(n, "t")) r.firstTextRun = n;
+                    }
+                }
+                if (pugi::xml_node child = n.first_child()) {
+                    n = child;
+                    continue;
+                }
+                while (n != top && !n.next_sibling()) {
+                    n = n.parent();
+                    if (Word(n) == "txbxContent") --boxes;
+                }
+                if (n == top) break;
+                if (Word(n) == "txbxContent") --boxes;
+                n = n.next_sibling();
+            }
+        }
+        return {};
+    }
+
+    // Whether text (or anything shown) of `container` lies outside the bookmark tags s..e.
+    bool TextOutside(pugi::xml_node container, pugi::xml_node s, pugi::xml_node e) const {
+        int seen = 0;  // 0 before s, 1 between, 2 after e
+        pugi::xml_node n = container.first_child();
+        while (n && n != container) {
+            if (n == s) seen = 1;
+            if (n == e) seen = 2;
+            const std::string_view w = Word(n);
+            if (seen != 1 && (IsText(w) || IsOneOf(w, {"sym", "drawing", "pict", "object", "fldSimple"})))
+                return true;
+            if (pugi::xml_node child = n.first_child()) {
+                n = child;
+                continue;
+            }
+            while (n && n != container && !n.next_sibling()) n = n.parent();
+            if (!n || n == container) break;
+            n = n.next_sibling();
+        }
+        return false;
+    }
+
+    void Judge(std::size_t si, PartBookmark& b) {
         const Tag& s = tags_[si];
         b.name = s.name;
         b.inTable = static_cast<bool>(s.cell);
-        b.inTextBox = s.textBox;
-        b.refusal = Refusal(si, spans, b);
+        b.inTextBox = s.box != 0;
+        b.refusal = Refusal(si, b);
     }
 
-    std::string Refusal(std::size_t si, const std::vector<std::pair<std::size_t, std::size_t>>& spans,
-                        PartBookmark& b) {
+    // The kept tags: those that lie in [begin, end), in order.
+    std::string KeptTags(std::size_t si, std::size_t ei, std::size_t begin, std::size_t end, bool& ok) const {
+        std::string kept;
+        for (std::size_t t = si + 1; t < ei; ++t) {
+            if (spans_[t].first == kNone) {
+                ok = false;
+                continue;
+            }
+            if (spans_[t].first < begin || spans_[t].first >= end) continue;
+            kept.append(xml_.substr(spans_[t].first, spans_[t].second));
+        }
+        return kept;
+    }
+
+    // The value edit over [begin, end), its formatting from `formatFrom` (or, without a run,
+    // the mark of `paragraph`).
+    std::string ValueEdit(std::size_t si, std::size_t ei, std::size_t begin, std::size_t end,
+                          pugi::xml_node formatFrom, pugi::xml_node paragraph, pugi::xml_node holder,
+                          bool placeholder, Edit& edit) const {
+        if (begin == kNone || end == kNone || begin > end) return "could not be located in the file";
+        edit.kind = Edit::Kind::Value;
+        edit.begin = begin;
+        edit.end = end;
+        bool ok = true;
+        edit.kept = KeptTags(si, ei, begin, end, ok);
+        if (!ok) return "could not be located in the file";
+        std::string properties;
+        if (formatFrom) {
+            if (Info(formatFrom).declares) return "holds unusual namespace declarations";
+            properties = Properties(formatFrom, placeholder, ok);
+        } else if (paragraph) {
+            if (pugi::xml_node pPr = Child(paragraph, "pPr")) {
+                if (Info(pPr).declares) ok = false;
+                properties = Properties(pPr, placeholder, ok);
+            }
+        }
+        if (!ok) return "holds unusual namespace declarations";
+        const std::string_view prefix = PrefixOf(holder.name());
+        edit.prefix = prefix.empty() ? std::string() : std::string(prefix) + ":";
+        edit.runOpen = "<" + edit.prefix + "r>" + properties;
+        return {};
+    }
+
+    // An edit replacing the whole childless element `n` by `options`.
+    bool Replace(pugi::xml_node n, std::vector<std::string> options, Edit& edit) const {
+        const std::string_view bytes = ElementBytes(n);
+        if (bytes.empty()) return false;
+        edit.kind = Edit::Kind::Choice;
+        edit.begin = static_cast<std::size_t>(bytes.data() - xml_.data());
+        edit.end = edit.begin + bytes.size();
+        edit.options = std::move(options);
+        return true;
+    }
+
+    static std::string Utf8(unsigned long c) {
+        std::string s;
+        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+        } else if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | (c >> 18));
+            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        return s;
+    }
+
+    // What a content control adds to a fill: the placeholder flag goes, a bound control writes
+    // its data part too, a check box or drop-down is set by state. `whole` says whether the
+    // bookmark covers all the control shows.
+    std::string Control(pugi::xml_node sdt, bool whole, std::size_t si, std::size_t ei, PartBookmark& b) {
+        const pugi::xml_node pr = Child(sdt, "sdtPr");
+        const pugi::xml_node content = Child(sdt, "sdtContent");
+        if (!content) return "a content control without content";
+        if (pr) {
+            if (pugi::xml_node flag = Child(pr, "showingPlcHdr")) {
+                Edit edit;
+                if (!Replace(flag, {""}, edit)) return "could not be located in the file";
+                b.edits.push_back(std::move(edit));
+            }
+            if (HasChild(pr, "picture")) return "a picture content control";
+            // Their data would hold a state or an entry's value, not the text shown.
+            if (HasChild(pr, "dataBinding") && (ForeignChild(pr, "checkbox") || HasChild(pr, "dropDownList")))
+                return "a check box or drop-down bound to custom XML";
+            if (pugi::xml_node box = ForeignChild(pr, "checkbox")) return CheckBoxControl(box, content, b);
+            if (pugi::xml_node list = Child(pr, "dropDownList")) {
+                if (!whole) return "fills part of a drop-down content control";
+                return DropDownControl(list, content, si, ei, b);
+            }
+            if (pugi::xml_node binding = Child(pr, "dataBinding")) {
+                if (!whole) return "fills part of a bound content control";
+                b.bindings.push_back({std::string(AnyAttribute(binding, "storeItemID").value()),
+                                      std::string(AnyAttribute(binding, "xpath").value()),
+                                      std::string(AnyAttribute(binding, "prefixMappings").value())});
+            }
+        }
+        b.formField = true;
+        return {};
+    }
+
+    std::string CheckBoxControl(pugi::xml_node box, pugi::xml_node content, PartBookmark& b) {
+        // The state replaces the value: the glyph shown goes first, as the place of the value.
+        std::erase_if(b.edits, [](const Edit& e) { return e.kind == Edit::Kind::Value; });
+        const pugi::xml_node checked = ForeignChild(box, "checked");
+        if (!checked) return "a check box without its state";
+        const std::string_view name = checked.name();
+        const pugi::xml_attribute val = AnyAttribute(checked, "val");
+        const std::string attribute = val ? std::string(val.name()) : std::string(PrefixOf(name)) + ":val";
+        Edit state;
+        if (!Replace(checked,
+                     {"<" + std::string(name) + " " + attribute + "=\"0\"/>",
+                      "<" + std::string(name) + " " + attribute + "=\"1\"/>"},
+                     state))
+            return "could not be located in the file";
+        // The glyph shown: the one text element of the content.
+        pugi::xml_node glyph;
+        int count = 0;
+        for (pugi::xml_node n = content.first_child(); n && n != content;) {
+            if (Word(n) == "t") {
+                glyph = n;
+                ++count;
+            }
+            if (n.first_child()) {
+                n = n.first_child();
+                continue;
+            }
+            while (n && n != content && !n.next_sibling()) n = n.parent();
+            if (!n || n == content) break;
+            n = n.next_sibling();
+        }
+        if (count != 1) return "a check box whose glyph is not one text";
+        const Extent x = ExtentOf(glyph);
+        if (x.end == kNone || x.open == x.end) return "a check box whose glyph is not one text";
+        const auto code = [&](std::string_view local, unsigned long fallback) {
+            const pugi::xml_node s = ForeignChild(box, local);
+            const char* hex = s ? AnyAttribute(s, "val").value() : "";
+            char* stop = nullptr;
+            const unsigned long c = std::strtoul(hex, &stop, 16);
+            return *hex && stop && *stop == 0 ? c : fallback;
+        };
+        Edit shown;
+        shown.kind = Edit::Kind::Choice;
+        shown.begin = x.open;
+        shown.end = x.close;
+        shown.options = {Utf8(code("uncheckedState", 0x2610)), Utf8(code("checkedState", 0x2612))};
+        b.edits.insert(b.edits.begin(), std::move(shown));
+        b.edits.push_back(std::move(state));
+        // Each state's glyph in its own font, where the two differ and the glyph's run names one.
+        const auto font = [&](std::string_view local) {
+            const pugi::xml_node s = ForeignChild(box, local);
+            return std::string(s ? AnyAttribute(s, "font").value() : "");
+        };
+        const std::string fonts[2] = {font("uncheckedState"), font("checkedState")};
+        const pugi::xml_node runPr = Child(glyph.parent(), "rPr");
+        const pugi::xml_node rFonts = runPr ? Child(runPr, "rFonts") : pugi::xml_node();
+        if (!fonts[0].empty() && !fonts[1].empty() && fonts[0] != fonts[1] && rFonts &&
+            !rFonts.first_child()) {
+            const std::string_view prefix = PrefixOf(rFonts.name());
+            const std::string p = prefix.empty() ? std::string() : std::string(prefix) + ":";
+            std::vector<std::string> options;
+            for (const std::string& f : fonts) {
+                std::string name;
+                AppendEscaped(f, name);
+                for (std::size_t at = name.find('"'); at != kNone; at = name.find('"', at))
+                    name.replace(at, 1, "&quot;");
+                options.push_back("<" + p + "rFonts " + p + "ascii=\"" + name + "\" " + p + "eastAsia=\"" +
+                                  name + "\" " + p + "hAnsi=\"" + name + "\" " + p + "hint=\"eastAsia\"/>");
+            }
+            Edit shape;
+            if (!Replace(rFonts, std::move(options), shape)) return "could not be located in the file";
+            b.edits.push_back(std::move(shape));
+        }
+        b.kind = BookmarkKind::CheckBox;
+        b.formField = true;
+        return {};
+    }
+
+    std::string DropDownControl(pugi::xml_node list, pugi::xml_node content, std::size_t si, std::size_t ei,
+                                PartBookmark& b) {
+        // The value edit made for the content becomes one option for each entry.
+        if (b.edits.empty() || b.edits.front().kind != Edit::Kind::Value)
+            return "could not be located in the file";
+        Edit value = b.edits.front();
+        (void)content;
+        (void)si;
+        (void)ei;
+        std::vector<std::string> options;
+        for (pugi::xml_node item : list.children()) {
+            if (Word(item) != "listItem") continue;
+            std::string shown = AnyAttribute(item, "displayText").value();
+            if (shown.empty()) shown = AnyAttribute(item, "value").value();
+            b.entries.push_back(shown);
+            std::string option;
+            AppendEdit(value, shown, 0, option);
+            options.push_back(std::move(option));
+        }
+        if (options.empty()) return "a drop-down without entries";
+        value.kind = Edit::Kind::Choice;
+        value.options = std::move(options);
+        b.edits.front() = std::move(value);
+        b.kind = BookmarkKind::DropDown;
+        b.formField = true;
+        return {};
+    }
+
+    // The content control the range [s, e] lies in, if its nearest enclosing one; null when none.
+    pugi::xml_node EnclosingControl(pugi::xml_node n) const {
+        for (pugi::xml_node up = n.parent(); up; up = up.parent()) {
+            const std::string_view w = Word(up);
+            if (w == "sdtContent") return up.parent();
+            if (IsOneOf(w, {"txbxContent", "body", "tc", "hdr", "ftr", "footnote", "endnote", "comment"}))
+                return {};
+        }
+        return {};
+    }
+
+    std::string Refusal(std::size_t si, PartBookmark& b) {
         const Tag& s = tags_[si];
         if (s.column) return "a table column bookmark";
-        // Word writes a text box twice (for new and old readers), its bookmarks included.
-        if (s.textBox) return "inside a text box";
-        const std::vector<std::size_t>& ends = ends_[s.id];
-        if (starts_[s.id].size() > 1 || ends.size() > 1) return "its id is not unique";
+        const std::vector<std::size_t>& ends = ends_[s.key];
+        if (starts_[s.key].size() > 1 || ends.size() > 1) return "its id is not unique";
         if (ends.empty()) return "has no end";
         const std::size_t ei = ends.front();
         const Tag& e = tags_[ei];
         if (ei < si) return "ends before it starts";
-        if (!s.paragraph || s.paragraph != e.paragraph)
-            return s.cell != e.cell ? "spans a table cell" : "spans a paragraph mark";
-        if (s.bound) return "inside a bound content control";
         if (s.field == Place::Code) return "inside a field code";
         if (s.field == Place::Result) return "inside a field result";
-        if (s.node.parent() != s.paragraph) return "inside " + DescribeNode(s.node.parent());
-        if (e.node.parent() != s.paragraph) return "ends inside " + DescribeNode(e.node.parent());
+        if (e.field == Place::Code) return "ends inside a field code";
+        if (e.field == Place::Result) return "ends inside a field result";
 
-        // What lies between start and end: runs of text, proofing marks and bookmark tags,
-        // or exactly one FORMTEXT field.
+        // Nesting is fine; a bookmark that starts inside and ends outside (or the other way)
+        // would lose one of its ends to the value.
+        for (std::size_t t = si + 1; t < ei; ++t) {
+            const Tag& other = tags_[t];
+            // An end without a start bounds nothing.
+            if (other.owner != kNone && (other.first < si || other.last > ei))
+                return "overlaps bookmark " + std::string(tags_[other.owner].name);
+        }
+        if (spans_[si].first == kNone || spans_[ei].first == kNone) return "could not be located in the file";
+
+        const pugi::xml_node sp = s.node.parent();
+        const pugi::xml_node ep = e.node.parent();
+        Removal removal;
+        pugi::xml_node paragraph = s.paragraph;
+        pugi::xml_node control;
+        bool whole = false;
+        std::size_t begin = spans_[si].first + spans_[si].second;
+        std::size_t end = spans_[ei].first;
+        if (HoldsBlocks(sp) && HoldsBlocks(ep)) return Displaced(si, ei, b);
+        if (sp == ep) {
+            if (!HoldsRuns(sp)) {
+                if (Word(sp) == "txbxContent" || Word(sp) == "body" || Word(sp) == "tc" ||
+                    Word(sp) == "sdtContent")
+                    return "lies between paragraphs";
+                return "inside " + DescribeNode(sp);
+            }
+            if (std::string why = FormField(si, ei, b); why != "no form field") return why;
+            // A bookmark around one content control fills the control.
+            pugi::xml_node held;
+            int elements = 0;
+            for (pugi::xml_node n = s.node.next_sibling(); n && n != e.node; n = n.next_sibling()) {
+                const std::string_view w = Word(n);
+                if (n.type() != pugi::node_element || w == "bookmarkStart" || w == "bookmarkEnd" ||
+                    w == "proofErr")
+                    continue;
+                held = n;
+                ++elements;
+            }
+            if (elements == 1 && Word(held) == "sdt") {
+                const pugi::xml_node content = Child(held, "sdtContent");
+                if (!content) return "a content control without content";
+                const Extent x = ExtentOf(content);
+                if (x.end == kNone) return "could not be located in the file";
+                if (std::string why = CheckRemoved(content.first_child(), {}, removal); !why.empty())
+                    return why;
+                if (removal.fieldDepth != 0) return "holds part of a field";
+                if (s.bound) return "inside a bound content control";
+                begin = x.open;
+                end = x.close;
+                control = held;
+                whole = true;
+                Edit edit;
+                const bool placeholder = HasChild(Child(held, "sdtPr"), "showingPlcHdr");
+                const pugi::xml_node from = removal.firstTextRun ? removal.firstTextRun : removal.firstRun;
+                if (std::string why = ValueEdit(si, ei, begin, end, from ? from : RunBefore(s.node),
+                                                paragraph, content, placeholder, edit);
+                    !why.empty())
+                    return why;
+                b.edits.push_back(std::move(edit));
+                return Control(control, whole, si, ei, b);
+            }
+            if (std::string why = CheckRemoved(s.node.next_sibling(), e.node, removal); !why.empty())
+                return why;
+            if (Word(sp) == "sdtContent") {
+                control = sp.parent();
+                whole = !TextOutside(sp, s.node, e.node);
+            } else if (Word(sp) == "p" && Word(sp.parent()) == "sdtContent") {
+                control = sp.parent().parent();
+                whole = !TextOutside(sp.parent(), s.node, e.node);
+            }
+        } else {
+            if (Word(sp) != "p") return "inside " + DescribeNode(sp);
+            if (Word(ep) != "p") return "ends inside " + DescribeNode(ep);
+            if (sp.parent() != ep.parent())
+                return s.cell != e.cell ? "spans a table cell" : "spans the end of a text block";
+            // The paragraphs are joined: the removed bytes run from inside the first to inside the
+            // last, so the first paragraph's start tag and properties stay and the last one's go.
+            // That is what the office does when it sets the text of a range that starts inside a
+            // paragraph; when the range starts at the paragraph's start, the office keeps the last
+            // paragraph's properties instead, and so do we (see JoinedProperties).
+            if (std::string why = CheckRemoved(s.node.next_sibling(), {}, removal); !why.empty()) return why;
+            if (std::string why = CheckRemoved(sp.next_sibling(), ep, removal); !why.empty()) return why;
+            if (std::string why = CheckRemoved(ep.first_child(), e.node, removal); !why.empty()) return why;
+            // The first paragraph's mark goes too: if it ends a section, the section would change.
+            if (const pugi::xml_node pPr = Child(sp, "pPr"); pPr && HasChild(pPr, "sectPr"))
+                return "spans a section break";
+            if (std::string why = JoinedProperties(s.node, ep, b); !why.empty()) return why;
+            if (Word(sp.parent()) == "sdtContent") {
+                control = sp.parent().parent();
+                whole = !TextOutside(sp.parent(), s.node, e.node);
+            }
+        }
+        if (removal.fieldDepth != 0) return "holds part of a field";
+        if (s.bound > (control && IsBoundNode(control) ? 1u : 0u)) return "inside a bound content control";
+        Edit edit;
+        const bool placeholder = control && HasChild(Child(control, "sdtPr"), "showingPlcHdr");
+        pugi::xml_node from = removal.firstTextRun ? removal.firstTextRun : RunBefore(s.node);
+        if (!from) from = removal.firstRun;
+        if (std::string why = ValueEdit(si, ei, begin, end, from, paragraph, sp, placeholder, edit);
+            !why.empty())
+            return why;
+        b.edits.insert(b.edits.begin(), std::move(edit));  // the place of the value comes first
+        if (control) {
+            if (Word(control.parent()) != "p" && !HoldsRuns(control.parent())) {
+                // A control around paragraphs: only plain text and bindings are followed.
+                const pugi::xml_node pr = Child(control, "sdtPr");
+                if (pr &&
+                    (ForeignChild(pr, "checkbox") || HasChild(pr, "dropDownList") || HasChild(pr, "picture")))
+                    return "inside a content control that holds paragraphs";
+            }
+            return Control(control, whole, si, ei, b);
+        }
+        return {};
+    }
+
+    // When a range that spans paragraphs starts at the start of its first paragraph (nothing
+    // but properties and bookmark or proofing marks before it), the joined paragraph takes the
+    // properties of the last: an edit puts the last one's w:pPr in place of the first one's.
+    std::string JoinedProperties(pugi::xml_node start, pugi::xml_node last, PartBookmark& b) const {
+        const pugi::xml_node first = start.parent();
+        for (pugi::xml_node n = first.first_child(); n != start; n = n.next_sibling()) {
+            if (n.type() != pugi::node_element) continue;
+            if (!IsOneOf(Word(n), {"pPr", "bookmarkStart", "bookmarkEnd", "proofErr"})) return {};
+        }
+        const pugi::xml_node firstPr = Child(first, "pPr");
+        const pugi::xml_node lastPr = Child(last, "pPr");
+        std::string replacement;
+        if (lastPr) {
+            if (Info(lastPr).declares) return "holds unusual namespace declarations";
+            const Extent x = ExtentOf(lastPr);
+            if (x.end == kNone) return "could not be located in the file";
+            replacement = std::string(xml_.substr(x.begin, x.end - x.begin));
+        }
+        Edit edit;
+        edit.kind = Edit::Kind::Choice;
+        if (firstPr) {
+            const Extent x = ExtentOf(firstPr);
+            if (x.end == kNone) return "could not be located in the file";
+            if (xml_.substr(x.begin, x.end - x.begin) == replacement) return {};
+            edit.begin = x.begin;
+            edit.end = x.end;
+        } else {
+            if (!lastPr) return {};
+            const Extent x = ExtentOf(first);
+            if (x.end == kNone || x.open == x.end) return "could not be located in the file";
+            edit.begin = edit.end = x.open;
+        }
+        edit.options = {std::move(replacement)};
+        b.edits.push_back(std::move(edit));
+        return {};
+    }
+
+    // A bookmark whose tags lie between paragraphs: Word writes an empty bookmark at the start
+    // of a content control's first paragraph so, its start before the control and its end
+    // inside (marked w:displacedByCustomXml). Filled when nothing but control markup lies
+    // between the tags and a paragraph follows the end: both tags move into that paragraph's
+    // start, around the value.
+    std::string Displaced(std::size_t si, std::size_t ei, PartBookmark& b) const {
+        const Tag& s = tags_[si];
+        const Tag& e = tags_[ei];
+        pugi::xml_node n = s.node;
+        for (int steps = 0; n != e.node; ++steps) {
+            if (steps > 64 || !n) return "lies between paragraphs";
+            const std::string_view w = Word(n);
+            if (n != s.node && n.type() == pugi::node_element &&
+                !IsOneOf(w, {"bookmarkStart", "bookmarkEnd", "sdt", "sdtContent", "sdtPr", "sdtEndPr"}))
+                return "lies between paragraphs";
+            // Into a control's content; past its properties.
+            if ((w == "sdt" || w == "sdtContent") && n.first_child())
+                n = n.first_child();
+            else if (n.next_sibling())
+                n = n.next_sibling();
+            else
+                return "lies between paragraphs";
+        }
+        if (e.bound > 0) return "inside a bound content control";
+        pugi::xml_node paragraph = e.node.next_sibling();
+        while (paragraph && (paragraph.type() != pugi::node_element ||
+                             IsOneOf(Word(paragraph), {"bookmarkStart", "bookmarkEnd", "proofErr"})))
+            paragraph = paragraph.next_sibling();
+        if (Word(paragraph) != "p") return "lies between paragraphs";
+        if (Word(paragraph.parent()) == "sdtContent") {
+            const pugi::xml_node pr = Child(paragraph.parent().parent(), "sdtPr");
+            if (pr && HasChild(pr, "showingPlcHdr"))
+                return "inside a content control showing its placeholder";
+        }
+        // The value goes after the paragraph's properties.
+        const pugi::xml_node pPr = Child(paragraph, "pPr");
+        const Extent x = pPr ? ExtentOf(pPr) : ExtentOf(paragraph);
+        if (x.end == kNone || (!pPr && x.open == x.end)) return "could not be located in the file";
+        const std::size_t at = pPr ? x.end : x.open;
+        pugi::xml_node run;
+        for (pugi::xml_node c : paragraph.children())
+            if (Word(c) == "r") {
+                run = c;
+                break;
+            }
+        Edit value;
+        if (std::string why = ValueEdit(si, ei, at, at, run, paragraph, paragraph, false, value);
+            !why.empty())
+            return why;
+        // In the paragraph the tags are no longer displaced.
+        const auto moved = [&](std::size_t t) {
+            std::string tag(xml_.substr(spans_[t].first, spans_[t].second));
+            const std::size_t at = tag.find("displacedByCustomXml=");
+            const std::size_t space = at == kNone ? kNone : tag.rfind(' ', at);
+            const std::size_t quote = at == kNone ? kNone : tag.find_first_of("\"'", at);
+            const std::size_t close = quote == kNone ? kNone : tag.find(tag[quote], quote + 1);
+            if (space != kNone && close != kNone) tag.erase(space, close + 1 - space);
+            return tag;
+        };
+        value.kept = moved(si);
+        value.tail = moved(ei);
+        Edit dropStart, dropEnd;
+        if (!Replace(s.node, {""}, dropStart) || !Replace(e.node, {""}, dropEnd))
+            return "could not be located in the file";
+        b.edits.push_back(std::move(value));
+        b.edits.push_back(std::move(dropStart));
+        b.edits.push_back(std::move(dropEnd));
+        return {};
+    }
+
+    bool IsBoundNode(pugi::xml_node sdt) const {
+        const pugi::xml_node pr = Child(sdt, "sdtPr");
+        return pr && HasChild(pr, "dataBinding");
+    }
+
+    // A form field that the bookmark holds: its result or state is filled and the field stays.
+    // "no form field" when the range holds none.
+    std::string FormField(std::size_t si, std::size_t ei, PartBookmark& b) {
+        const Tag& s = tags_[si];
+        const Tag& e = tags_[ei];
         struct Mark {
             pugi::xml_node run, node;
             std::string_view type;
@@ -547,6 +1193,12 @@ class PartScanner {
         std::vector<Mark> marks;
         std::vector<std::size_t> textAfterMarks;  // for each text child: how many marks came before
         std::string code;
+        bool any = false;
+        for (pugi::xml_node n = s.node.next_sibling(); n && n != e.node; n = n.next_sibling())
+            if (Word(n) == "r")
+                for (pugi::xml_node c : n.children())
+                    if (Word(c) == "fldChar" && Info(c).type == "begin" && HasChild(c, "ffData")) any = true;
+        if (!any) return "no form field";
         pugi::xml_node firstRun;
         for (pugi::xml_node n = s.node.next_sibling(); n != e.node; n = n.next_sibling()) {
             if (!n) return "could not be followed";
@@ -554,15 +1206,13 @@ class PartScanner {
             if (n.type() != pugi::node_element) return "holds stray text";
             const std::string_view w = Word(n);
             if (w == "bookmarkStart" || w == "bookmarkEnd" || w == "proofErr") continue;
-            if (w != "r") return "holds " + DescribeNode(n);
+            if (w != "r") return "holds " + DescribeNode(n) + " beside a form field";
             if (Info(n).declares) return "holds unusual namespace declarations";
             if (!firstRun) firstRun = n;
             for (pugi::xml_node c : n.children()) {
                 if (c.type() == pugi::node_comment || c.type() == pugi::node_pi) continue;
                 if (c.type() != pugi::node_element) return "holds stray text";
                 const Element& ci = Info(c);
-                if (ci.word == "br" && ci.type == "page") return "holds a page break";
-                if (ci.word == "br" && ci.type == "column") return "holds a column break";
                 if (ci.word == "rPr" && !Harmless(c)) return "holds unusual run properties";
                 if ((IsText(ci.word) || ci.word == "lastRenderedPageBreak") && HasElement(c))
                     return "holds unusual text markup";
@@ -574,37 +1224,29 @@ class PartScanner {
                     if (code.size() < 256) code += c.child_value();
                     marks.push_back({n, c, "instr"});
                 } else if (ci.word != "rPr" && ci.word != "lastRenderedPageBreak") {
-                    return "holds " + DescribeNode(c);
+                    return "holds " + DescribeNode(c) + " beside a form field";
                 }
             }
         }
+        std::size_t separate = kNone;
+        bool wellFormed = marks.front().type == "begin" && marks.size() >= 2 && marks.back().type == "end";
+        for (std::size_t k = 1; wellFormed && k + 1 < marks.size(); ++k) {
+            if (marks[k].type == "separate" && separate == kNone)
+                separate = k;
+            else if (marks[k].type != "instr" || separate != kNone)
+                wellFormed = false;
+        }
+        if (!wellFormed) return "holds more than one form field";
+        for (std::size_t seen : textAfterMarks)
+            if (seen == 0 || seen == marks.size()) return "holds text outside its form field";
+        const pugi::xml_node ffData = Child(marks.front().node, "ffData");
+        const std::string word = FirstWord(code);
+        b.formField = true;
 
-        pugi::xml_node rangeFirst = s.node.next_sibling();
-        pugi::xml_node rangeEnd = e.node;
-        pugi::xml_node formatFrom = firstRun ? firstRun : RunBefore(s.node);
-        if (!marks.empty()) {
-            // The only field a bookmark may hold: the FORMTEXT field it names, whose result is
-            // replaced while the field stays.
-            std::size_t separate = kNone;
-            bool wellFormed =
-                marks.front().type == "begin" && marks.size() >= 2 && marks.back().type == "end";
-            for (std::size_t k = 1; wellFormed && k + 1 < marks.size(); ++k) {
-                if (marks[k].type == "separate" && separate == kNone)
-                    separate = k;
-                else if (marks[k].type != "instr" || separate != kNone)
-                    wellFormed = false;
-            }
-            const bool ffData = HasChild(marks.front().node, "ffData");
-            const std::string word = FirstWord(code);
-            if (!wellFormed || !ffData || word != "FORMTEXT") {
-                if (ffData && (word == "FORMCHECKBOX" || word == "FORMDROPDOWN"))
-                    return "a check box or drop-down form field";
-                return "holds a field";
-            }
-            b.formField = true;
-            if (separate == kNone) return "form field has no result";
-            for (std::size_t seen : textAfterMarks)
-                if (seen == 0 || seen == marks.size()) return "holds text outside its form field";
+        // The result between the separator's run and the end's run, and its formatting.
+        std::size_t resultBegin = kNone, resultEnd = kNone;
+        pugi::xml_node formatFrom;
+        if (separate != kNone) {
             const pugi::xml_node separateRun = marks[separate].run;
             const pugi::xml_node endRun = marks.back().run;
             if (separateRun == endRun) return "form field result shares a run with its code";
@@ -613,10 +1255,11 @@ class PartScanner {
             for (pugi::xml_node c = endRun.first_child(); c != marks.back().node; c = c.next_sibling())
                 if (c.type() == pugi::node_element && Word(c) != "rPr")
                     return "form field result shares a run with its end";
-            rangeFirst = separateRun.next_sibling();
-            rangeEnd = endRun;
+            const pugi::xml_node rangeFirst = separateRun.next_sibling();
+            resultEnd = Start(endRun);
+            resultBegin = rangeFirst == endRun ? resultEnd : Start(rangeFirst);
             formatFrom = separateRun;
-            for (pugi::xml_node n = rangeFirst; n != rangeEnd; n = n.next_sibling()) {
+            for (pugi::xml_node n = rangeFirst; n != endRun; n = n.next_sibling()) {
                 if (Word(n) == "r") {
                     formatFrom = n;
                     break;
@@ -624,47 +1267,123 @@ class PartScanner {
             }
         }
 
-        // Nesting is fine; a bookmark that starts inside and ends outside (or the other way)
-        // would lose one of its ends to the value.
-        for (std::size_t t = si + 1; t < ei; ++t) {
-            const Tag& other = tags_[t];
-            // An end without a start bounds nothing.
-            if (other.owner != kNone && (other.first < si || other.last > ei))
-                return "overlaps bookmark " + std::string(tags_[other.owner].name);
+        if (word == "FORMTEXT") {
+            if (separate == kNone) return "form field has no result";
+            Edit edit;
+            if (std::string why = ValueEdit(si, ei, resultBegin, resultEnd, formatFrom, s.paragraph,
+                                            s.paragraph, false, edit);
+                !why.empty())
+                return why;
+            b.edits.push_back(std::move(edit));
+            return {};
         }
-
-        const std::size_t end = Start(rangeEnd);
-        const std::size_t begin = rangeFirst == rangeEnd ? end : Start(rangeFirst);
-        if (begin == kNone || end == kNone || begin > end) return "could not be located in the file";
-        b.begin = begin;
-        b.end = end;
-        // The tags in the range follow one another in document order.
-        b.keepFirst = ei;
-        for (std::size_t t = si + 1; t < ei; ++t) {
-            if (spans[t].first == kNone) return "could not be located in the file";
-            if (spans[t].first < begin || spans[t].first >= end) continue;
-            b.keepFirst = std::min(b.keepFirst, t);
-            ++b.keepCount;
+        const std::string p =
+            std::string(PrefixOf(ffData.name())) + (PrefixOf(ffData.name()).empty() ? "" : ":");
+        if (word == "FORMCHECKBOX") {
+            const pugi::xml_node box = Child(ffData, "checkBox");
+            if (!box) return "a check box field without its settings";
+            Edit edit;
+            std::vector<std::string> options = {"<" + p + "checked " + p + "val=\"0\"/>",
+                                                "<" + p + "checked " + p + "val=\"1\"/>"};
+            if (pugi::xml_node checked = Child(box, "checked")) {
+                if (!Replace(checked, options, edit)) return "could not be located in the file";
+            } else {
+                // w:checked follows the size and the default.
+                pugi::xml_node after = Child(box, "default");
+                if (!after) after = Child(box, "sizeAuto");
+                if (!after) after = Child(box, "size");
+                const Extent x = after ? ExtentOf(after) : ExtentOf(box);
+                if (x.end == kNone || (!after && x.open == x.end)) return "could not be located in the file";
+                edit.kind = Edit::Kind::Choice;
+                edit.begin = edit.end = after ? x.end : x.open;
+                edit.options = std::move(options);
+            }
+            b.edits.push_back(std::move(edit));
+            b.kind = BookmarkKind::CheckBox;
+            return {};
         }
+        if (word == "FORMDROPDOWN") {
+            const pugi::xml_node list = Child(ffData, "ddList");
+            if (!list) return "a drop-down field without entries";
+            for (pugi::xml_node c : list.children())
+                if (Word(c) == "listEntry") b.entries.push_back(AnyAttribute(c, "val").value());
+            if (b.entries.empty()) return "a drop-down field without entries";
+            Edit edit;
+            std::vector<std::string> options;
+            for (std::size_t i = 0; i < b.entries.size(); ++i)
+                options.push_back("<" + p + "result " + p + "val=\"" + std::to_string(i) + "\"/>");
+            if (pugi::xml_node result = Child(list, "result")) {
+                if (!Replace(result, options, edit)) return "could not be located in the file";
+            } else {
+                const Extent x = ExtentOf(list);
+                if (x.end == kNone || x.open == x.end) return "could not be located in the file";
+                edit.kind = Edit::Kind::Choice;
+                edit.begin = edit.end = x.open;
+                edit.options = std::move(options);
+            }
+            b.edits.push_back(std::move(edit));
+            if (separate != kNone) {
+                // The entry shown, where the field keeps one.
+                Edit shown;
+                if (std::string why = ValueEdit(si, ei, resultBegin, resultEnd, formatFrom, s.paragraph,
+                                                s.paragraph, false, shown);
+                    !why.empty())
+                    return why;
+                std::vector<std::string> texts;
+                for (const std::string& entry : b.entries) {
+                    std::string text;
+                    AppendEdit(shown, entry, 0, text);
+                    texts.push_back(std::move(text));
+                }
+                shown.kind = Edit::Kind::Choice;
+                shown.options = std::move(texts);
+                b.edits.insert(b.edits.begin(), std::move(shown));
+            }
+            b.kind = BookmarkKind::DropDown;
+            return {};
+        }
+        return "holds a field";
+    }
 
-        bool ok = true;
-        std::string properties;
-        if (formatFrom) {
-            if (Info(formatFrom).declares) return "holds unusual namespace declarations";
-            properties = Properties(formatFrom, ok);
-        } else {
-            for (pugi::xml_node c : s.paragraph.children()) {
-                if (c.type() != pugi::node_element || Word(c) != "pPr") continue;
-                if (Info(c).declares) ok = false;
-                properties = Properties(c, ok);
+    // A bookmark in a text box written twice: the copy in mc:Fallback is filled with the one in
+    // mc:Choice, and listed only there.
+    void MergeTextBoxCopies(std::vector<PartBookmark>& list, const std::vector<std::size_t>& box) const {
+        std::vector<bool> drop(list.size(), false);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (box[i] == 0 || !boxes_[box[i] - 1].fallback) continue;
+            const pugi::xml_node alternate = boxes_[box[i] - 1].alternate;
+            for (std::size_t j = 0; j < list.size(); ++j) {
+                if (box[j] == 0 || boxes_[box[j] - 1].fallback || boxes_[box[j] - 1].alternate != alternate ||
+                    list[j].name != list[i].name)
+                    continue;
+                drop[i] = true;
+                PartBookmark& primary = list[j];
+                if (primary.refusal.empty() && !list[i].refusal.empty())
+                    primary.refusal = "its copy for older readers: " + list[i].refusal;
+                else if (primary.refusal.empty() && list[i].kind != primary.kind)
+                    primary.refusal = "its copy for older readers differs";
+                if (primary.refusal.empty()) {
+                    for (Edit& edit : list[i].edits) primary.edits.push_back(std::move(edit));
+                } else {
+                    primary.edits.clear();
+                    primary.bindings.clear();
+                }
                 break;
             }
+            // Readers that show the other copy would keep the old text.
+            if (!drop[i] && list[i].refusal.empty()) {
+                list[i].refusal = "only in the copy of a text box for older readers";
+                list[i].edits.clear();
+                list[i].bindings.clear();
+            }
         }
-        if (!ok) return "holds unusual namespace declarations";
-        const std::string_view prefix = PrefixOf(s.paragraph.name());
-        b.prefix = prefix.empty() ? std::string() : std::string(prefix) + ":";
-        b.runOpen = "<" + b.prefix + "r>" + properties;
-        return {};
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (drop[i]) continue;
+            if (kept != i) list[kept] = std::move(list[i]);
+            ++kept;
+        }
+        list.resize(kept);
     }
 
     std::string_view xml_;
@@ -673,11 +1392,16 @@ class PartScanner {
     std::vector<Binding> bindings_;
     std::vector<Frame> frames_;
     std::vector<pugi::xml_node> paragraphs_, cells_;
-    int textBoxes_ = 0, bound_ = 0;
+    std::vector<Box> boxes_;
+    std::vector<std::size_t> openBoxes_;
+    std::size_t bound_ = 0;
     std::vector<Field> fields_;
     std::vector<Tag> tags_;
-    std::unordered_map<std::string_view, std::vector<std::size_t>> starts_, ends_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;
+    std::unordered_map<std::string, std::vector<std::size_t>> starts_, ends_;
 };
+
+}  // namespace
 
 // XML text: the three markup characters escaped, and U+FFFE/U+FFFF (valid UTF-8 but no XML
 // character) replaced, so the part stays well-formed whatever the cell held.
@@ -708,8 +1432,6 @@ void AppendEscaped(std::string_view text, std::string& out) {
     out.append(text, copied);
 }
 
-}  // namespace
-
 std::string ScanPart(std::string_view xml, PartScan& out) {
     out = {};
     PartScanner scanner(xml);
@@ -718,12 +1440,23 @@ std::string ScanPart(std::string_view xml, PartScan& out) {
     return error;
 }
 
-void AppendFill(std::string_view xml, const PartScan& scan, const PartBookmark& site, std::string_view value,
-                std::string& out) {
-    const std::string& p = site.prefix;
-    for (std::size_t t = site.keepFirst; t < site.keepFirst + site.keepCount; ++t)
-        out.append(xml.substr(scan.tags[t].first, scan.tags[t].second));
-    out += site.runOpen;
+void AppendEdit(const Edit& edit, std::string_view value, int choice, std::string& out) {
+    if (edit.kind == Edit::Kind::Choice) {
+        if (edit.options.size() == 1)
+            out += edit.options[0];
+        else if (choice >= 0 && static_cast<std::size_t>(choice) < edit.options.size())
+            out += edit.options[static_cast<std::size_t>(choice)];
+        return;
+    }
+    if (edit.kind == Edit::Kind::Text) {
+        out += edit.options[0];
+        AppendEscaped(value, out);
+        out += edit.options[1];
+        return;
+    }
+    const std::string& p = edit.prefix;
+    out += edit.kept;
+    out += edit.runOpen;
     for (std::size_t i = 0; i < value.size();) {
         if (value[i] == '\n' || value[i] == '\t') {
             out += '<';
@@ -745,6 +1478,102 @@ void AppendFill(std::string_view xml, const PartScan& scan, const PartBookmark& 
     out += "</";
     out += p;
     out += "r>";
+    out += edit.tail;
+}
+
+namespace {
+
+// The namespace a prefix of `n` stands for, from the declarations in scope.
+std::string_view NamespaceOf(pugi::xml_node n, std::string_view prefix) {
+    const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+    for (; n; n = n.parent())
+        if (pugi::xml_attribute a = n.attribute(attribute.c_str())) return a.value();
+    return {};
+}
+
+}  // namespace
+
+std::string BindingEdit(std::string_view xml, const DataBinding& binding, Edit& out) {
+    const std::string refusal = "its data binding " + binding.xpath.substr(0, 80) + " is not a simple path";
+    // The prefixes the path uses: "xmlns:ns0='uri' xmlns:ns1='uri'".
+    std::vector<std::pair<std::string, std::string>> prefixes;
+    const std::string_view all = binding.prefixes;
+    for (std::size_t at = all.find("xmlns:"); at != kNone; at = all.find("xmlns:", at)) {
+        const std::size_t equals = all.find('=', at);
+        if (equals == kNone || equals + 1 >= all.size()) break;
+        const char quote = all[equals + 1];
+        const std::size_t close = all.find(quote, equals + 2);
+        if ((quote != '"' && quote != '\'') || close == kNone) break;
+        prefixes.emplace_back(std::string(all.substr(at + 6, equals - at - 6)),
+                              std::string(all.substr(equals + 2, close - equals - 2)));
+        at = close;
+    }
+    pugi::xml_document doc;
+    const unsigned options =
+        pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration;
+    if (!doc.load_buffer(xml.data(), xml.size(), options, pugi::encoding_utf8))
+        return "its custom XML data part is not well-formed";
+    const std::string_view path = binding.xpath;
+    if (!path.starts_with('/') || path.starts_with("//")) return refusal;
+    pugi::xml_node node = doc;
+    for (std::size_t at = 1; at <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', at), path.size());
+        std::string_view step = path.substr(at, slash - at);
+        at = slash + 1;
+        std::size_t index = 1;
+        if (const std::size_t bracket = step.find('['); bracket != kNone) {
+            if (!step.ends_with(']')) return refusal;
+            const std::string_view number = step.substr(bracket + 1, step.size() - bracket - 2);
+            if (number.empty() || number.size() > 6 || number.find_first_not_of("0123456789") != kNone)
+                return refusal;
+            index = std::stoul(std::string(number));
+            step = step.substr(0, bracket);
+        }
+        if (step.empty() || step.find_first_of("@*()=.:") != step.find(':') || step.find('.') != kNone)
+            return refusal;
+        const std::string_view prefix = PrefixOf(step);
+        const std::string_view local = LocalOf(step);
+        std::string_view uri;
+        if (!prefix.empty()) {
+            const auto it = std::find_if(prefixes.begin(), prefixes.end(),
+                                         [&](const auto& p) { return p.first == prefix; });
+            if (it == prefixes.end()) return refusal;
+            uri = it->second;
+        }
+        pugi::xml_node found;
+        std::size_t seen = 0;
+        for (pugi::xml_node c : node.children()) {
+            if (c.type() != pugi::node_element || LocalOf(c.name()) != local ||
+                NamespaceOf(c, PrefixOf(c.name())) != uri)
+                continue;
+            if (++seen == index) {
+                found = c;
+                break;
+            }
+        }
+        if (!found) return "its data binding " + binding.xpath.substr(0, 80) + " selects nothing";
+        node = found;
+    }
+    if (node == doc) return refusal;
+    for (pugi::xml_node c : node.children())
+        if (c.type() != pugi::node_pcdata) return "its bound data element holds more than text";
+    const std::ptrdiff_t offset = node.offset_debug();
+    if (offset < 1 || static_cast<std::size_t>(offset) > xml.size() || xml[offset - 1] != '<')
+        return "its custom XML data could not be located";
+    const Extent x = ExtentAt(xml, static_cast<std::size_t>(offset - 1));
+    if (x.end == kNone) return "its custom XML data could not be located";
+    std::string open(xml.substr(x.begin, x.open - x.begin));
+    if (x.open == x.end) {
+        open.pop_back();  // ">"
+        open.pop_back();  // "/"
+        open += '>';
+    }
+    out = {};
+    out.kind = Edit::Kind::Text;
+    out.begin = x.begin;
+    out.end = x.end;
+    out.options = {std::move(open), "</" + std::string(node.name()) + ">"};
+    return {};
 }
 
 }  // namespace qm::engine::docx

@@ -1,50 +1,74 @@
 #pragma once
 // The bookmarks of one WordprocessingML part (the main document, a header, a footer, the
 // footnotes or the endnotes), found in the part's own bytes. For each bookmark that can be
-// filled, the byte range its value replaces is worked out once, so making a document is a
+// filled, the byte ranges its value replaces are worked out once, so making a document is a
 // splice of the original bytes and never a new serialisation of the part.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
+#include "word/engine/template.h"
+
 namespace qm::engine::docx {
+
+// One change a fill makes to the bytes [begin, end) of a part.
+struct Edit {
+    enum class Kind {
+        Value,   // the kept bookmark tags, then one run holding the value
+        Text,    // options[0], the value as XML text, options[1] (a custom XML data element)
+        Choice,  // options[state]: a check box's state (0, 1) or a drop-down's entry index
+    };
+    Kind kind = Kind::Value;
+    std::size_t part = 0;  // which part: set by the template (the scanned part until then)
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string kept;     // Value: the bookmark tags that lay in the range, in order
+    std::string runOpen;  // Value: "<w:r>" and the run properties the value takes
+    std::string tail;     // Value: what follows the run (a bookmark end moved there)
+    std::string prefix;   // Value: "w:", or "" when WordprocessingML is the default namespace there
+    std::vector<std::string> options;
+};
+
+// A content control's link to a custom XML data part: the value is written there too.
+struct DataBinding {
+    std::string storeItem;  // the data part's item id, "{...}"
+    std::string xpath;
+    std::string prefixes;  // "xmlns:ns0='uri' ..."
+};
 
 struct PartBookmark {
     std::string name;
     bool inTable = false;
     bool inTextBox = false;
-    bool formField = false;  // a FORMTEXT field's bookmark: its value replaces the field result
-    std::string refusal;     // "" when it can be filled
-    // Where a value goes (only when there is no refusal): the bytes [begin, end) of the part are
-    // replaced by the bookmark tags that lay there (keepCount tags of the part from keepFirst)
-    // and one new run. begin == end for a bookmark that holds nothing.
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    std::size_t keepFirst = 0;
-    std::size_t keepCount = 0;
-    std::string runOpen;  // "<w:r>" and the run properties the value takes
-    std::string prefix;   // of the WordprocessingML elements at that place: "w:", or "" when
-                          // that namespace is the default one there
+    bool formField = false;  // a form field's or content control's bookmark: the field stays
+    BookmarkKind kind = BookmarkKind::Text;
+    std::vector<std::string> entries;  // a drop-down's entries
+    std::string refusal;               // "" when it can be filled
+    // What a fill changes (only when there is no refusal). edits[0] is where the value goes;
+    // a bookmark in a text box that is written twice has the edits of both copies.
+    std::vector<Edit> edits;
+    std::vector<DataBinding> bindings;
 };
 
 struct PartScan {
     std::vector<PartBookmark> bookmarks;  // in document order
-    // Every bookmark tag of the part (start or end) as offset and length in the part's bytes;
-    // the offset is npos for one that could not be located.
-    std::vector<std::pair<std::size_t, std::size_t>> tags;
 };
 
 // Reads the bookmarks of `xml` into `out`. "" on success; otherwise why the part cannot be
 // followed (not well-formed, not UTF-8), and `out` is empty.
 std::string ScanPart(std::string_view xml, PartScan& out);
 
-// Appends what replaces [begin, end) of `site`, a bookmark of the part `xml` read into `scan`,
-// when it is given `value` (already normalised): the kept tags, then one run where "\n" is a
-// line break and "\t" a tab.
-void AppendFill(std::string_view xml, const PartScan& scan, const PartBookmark& site, std::string_view value,
-                std::string& out);
+// Appends what replaces [edit.begin, edit.end) when a bookmark is given `value` (already
+// normalised; "\n" a line break and "\t" a tab in a run) or, for a Choice, option `choice`.
+void AppendEdit(const Edit& edit, std::string_view value, int choice, std::string& out);
+
+// XML text: markup characters escaped, U+FFFE/U+FFFF replaced.
+void AppendEscaped(std::string_view text, std::string& out);
+
+// Where the value of a content control bound to custom XML goes in the data part `xml`: the
+// element `binding.xpath` selects, as an edit of Kind::Text. "" on success; otherwise why not.
+std::string BindingEdit(std::string_view xml, const DataBinding& binding, Edit& out);
 
 }  // namespace qm::engine::docx

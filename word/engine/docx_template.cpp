@@ -1,6 +1,7 @@
 #include "word/engine/docx_template.h"
 
 #include <algorithm>
+#include <optional>
 #include <pugixml.hpp>
 #include <unordered_map>
 
@@ -72,22 +73,20 @@ class DocxTemplate final : public Template {
     struct Part {
         std::size_t entry;
         std::string xml;
-        docx::PartScan scan;  // its bookmarks are moved to sites_
-    };
-    struct Site {
-        std::size_t part;
-        PartBookmark where;
     };
 
     // The relationships of `source`; false when its relationship part exists but cannot be read.
     bool Relations(std::string_view source, std::vector<Relation>& out) const;
     std::string AddPart(std::size_t entry, std::string_view story);
+    // The index in parts_ of the custom XML data part with this item id (added when first
+    // needed); -1 when there is none.
+    int DataPart(std::string_view storeItem);
 
     std::vector<std::uint8_t> bytes_;
     ZipArchive zip_;
     std::vector<Part> parts_;
     std::vector<BookmarkInfo> bookmarks_;
-    std::vector<Site> sites_;  // one for each bookmark, in the same order
+    std::vector<PartBookmark> sites_;  // one for each bookmark, in the same order
     std::unordered_map<std::string, std::size_t> index_;
 };
 
@@ -115,26 +114,81 @@ std::string DocxTemplate::AddPart(std::size_t entry, std::string_view story) {
     for (const Part& p : parts_)
         if (p.entry == entry) return {};
     const docx::ZipEntry& e = zip_.entries[entry];
-    Part part{entry, {}, {}};
+    Part part{entry, {}};
     if (!docx::ReadEntry(bytes_, e, &part.xml)) return e.name + " cannot be read";
-    if (std::string error = docx::ScanPart(part.xml, part.scan); !error.empty()) return e.name + ": " + error;
-    std::vector<PartBookmark> found = std::move(part.scan.bookmarks);
-    part.scan.bookmarks.clear();
+    docx::PartScan scan;
+    if (std::string error = docx::ScanPart(part.xml, scan); !error.empty()) return e.name + ": " + error;
     parts_.push_back(std::move(part));
-    for (PartBookmark& b : found) {
+    const std::size_t index = parts_.size() - 1;
+    for (PartBookmark& b : scan.bookmarks) {
         if (b.name.empty() || index_.contains(b.name)) continue;
+        for (docx::Edit& edit : b.edits) edit.part = index;
+        for (const docx::DataBinding& binding : b.bindings) {
+            if (!b.refusal.empty()) break;
+            docx::Edit edit;
+            const int data = DataPart(binding.storeItem);
+            if (data < 0) {
+                b.refusal = "its bound data part is missing";
+            } else if (std::string why = docx::BindingEdit(parts_[data].xml, binding, edit); !why.empty()) {
+                b.refusal = std::move(why);
+            } else {
+                edit.part = static_cast<std::size_t>(data);
+                b.edits.push_back(std::move(edit));
+            }
+        }
+        if (!b.refusal.empty()) b.edits.clear();
         BookmarkInfo info;
         info.name = b.name;
         info.hidden = b.name.starts_with('_');
         info.story = b.inTextBox ? "textbox" : std::string(story);
         info.inTable = b.inTable;
         info.formField = b.formField;
+        info.kind = b.kind;
+        info.entries = b.entries;
         info.refusal = info.hidden ? "a hidden bookmark" : b.refusal;
         index_.emplace(b.name, bookmarks_.size());
         bookmarks_.push_back(std::move(info));
-        sites_.push_back({parts_.size() - 1, std::move(b)});
+        sites_.push_back(std::move(b));
     }
     return {};
+}
+
+int DocxTemplate::DataPart(std::string_view storeItem) {
+    const auto same = [](std::string_view x, std::string_view y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(),
+                                                  [&](char a, char b) { return lower(a) == lower(b); });
+    };
+    if (storeItem.empty()) return -1;
+    for (std::size_t i = 0; i < zip_.entries.size(); ++i) {
+        const std::string& name = zip_.entries[i].name;
+        if (name.find('/') == std::string::npos || name.ends_with(".rels")) continue;
+        // A custom XML data part names its properties part, which holds the item id.
+        std::vector<Relation> relations;
+        if (!name.starts_with("customXml/") || !Relations(name, relations)) continue;
+        for (const Relation& r : relations) {
+            if (r.type != "customXmlProps") continue;
+            const int props = docx::FindEntry(zip_, r.target);
+            std::string xml;
+            pugi::xml_document doc;
+            if (props < 0 || !docx::ReadEntry(bytes_, zip_.entries[props], &xml) ||
+                !doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8))
+                continue;
+            std::string_view id;
+            for (pugi::xml_attribute a : doc.document_element().attributes()) {
+                const std::string_view n = a.name();
+                if (n == "itemID" || n.ends_with(":itemID")) id = a.value();
+            }
+            if (!same(id, storeItem)) continue;
+            for (std::size_t k = 0; k < parts_.size(); ++k)
+                if (parts_[k].entry == i) return static_cast<int>(k);
+            Part part{i, {}};
+            if (!docx::ReadEntry(bytes_, zip_.entries[i], &part.xml)) return -1;
+            parts_.push_back(std::move(part));
+            return static_cast<int>(parts_.size() - 1);
+        }
+    }
+    return -1;
 }
 
 std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
@@ -167,18 +221,24 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
         }
     }
     std::vector<Place> places;
-    for (std::size_t i = 0; i < sites_.size(); ++i)
-        places.push_back({sites_[i].part, sites_[i].where.begin, sites_[i].where.end,
-                          bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text});
+    for (std::size_t i = 0; i < sites_.size(); ++i) {
+        const std::vector<docx::Edit>& edits = sites_[i].edits;
+        if (edits.empty())
+            places.push_back({0, 0, 0, false});
+        else
+            places.push_back({edits[0].part, edits[0].begin, edits[0].end,
+                              bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text});
+    }
     SetWithin(places, bookmarks_);
     return {};
 }
 
-// Whether filling both would write one value into the other's range (or over its tags).
-bool Collide(const PartBookmark& a, const PartBookmark& b) {
+// Whether two edits would write into each other's bytes.
+bool Collide(const docx::Edit& a, const docx::Edit& b) {
+    if (a.part != b.part) return false;
     if (a.begin == a.end && b.begin == b.end) return false;
-    if (a.begin == a.end) return b.begin <= a.begin && a.begin < b.end;
-    if (b.begin == b.end) return a.begin <= b.begin && b.begin < a.end;
+    if (a.begin == a.end) return b.begin < a.begin && a.begin < b.end;
+    if (b.begin == b.end) return a.begin < b.begin && b.begin < a.end;
     return a.begin < b.end && b.begin < a.end;
 }
 
@@ -193,38 +253,79 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             if (it != index_.end()) values[it->second] = &f.value;
         }
         for (const Skip& skip : Skips(fills)) values[index_.at(skip.name)] = nullptr;
-        std::vector<std::size_t> chosen;
-        for (std::size_t i = 0; i < values.size(); ++i)
-            if (values[i] && !bookmarks_[i].hidden) chosen.push_back(i);
-        std::sort(chosen.begin(), chosen.end(), [&](std::size_t x, std::size_t y) {
-            const Site& a = sites_[x];
-            const Site& b = sites_[y];
-            return a.part != b.part ? a.part < b.part : a.where.begin < b.where.begin;
-        });
-        for (std::size_t i = 0; i < chosen.size(); ++i) {
-            for (std::size_t j = i + 1; j < chosen.size() && sites_[chosen[j]].part == sites_[chosen[i]].part;
-                 ++j) {
-                if (Collide(sites_[chosen[i]].where, sites_[chosen[j]].where)) {
-                    error = bookmarks_[chosen[i]].name + " and " + bookmarks_[chosen[j]].name +
-                            ": one lies inside the other";
-                    return false;
-                }
+        struct Change {
+            const docx::Edit* edit;
+            std::size_t bookmark;
+            int choice;
+        };
+        std::vector<Change> changes;
+        std::vector<std::string> normalized(bookmarks_.size());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!values[i] || bookmarks_[i].hidden) continue;
+            const BookmarkInfo& info = bookmarks_[i];
+            int choice = 0;
+            if (info.kind == BookmarkKind::CheckBox) {
+                const std::optional<bool> state = CheckBoxState(*values[i]);
+                if (!state) continue;
+                choice = *state ? 1 : 0;
+            } else if (info.kind == BookmarkKind::DropDown) {
+                choice = DropDownEntry(info.entries, *values[i]);
+                if (choice < 0) continue;
+            } else {
+                normalized[i] = NormalizeValue(*values[i]);
             }
+            for (const docx::Edit& edit : sites_[i].edits) changes.push_back({&edit, i, choice});
+        }
+        std::sort(changes.begin(), changes.end(), [](const Change& x, const Change& y) {
+            const docx::Edit& a = *x.edit;
+            const docx::Edit& b = *y.edit;
+            if (a.part != b.part) return a.part < b.part;
+            if (a.begin != b.begin) return a.begin < b.begin;
+            return a.end < b.end;
+        });
+        // Two controls bound to the same data take the value filled last, and so do two
+        // bookmarks of one check box or drop-down (around it and inside it); of two states
+        // set over nested ranges the outer one wins. Any other overlap is a fault of the
+        // template's reading, not of the fill.
+        std::vector<Change> kept;
+        for (const Change& c : changes) {
+            if (!kept.empty() && Collide(*kept.back().edit, *c.edit)) {
+                const docx::Edit& a = *kept.back().edit;
+                const docx::Edit& b = *c.edit;
+                if (a.kind != docx::Edit::Kind::Value && b.kind != docx::Edit::Kind::Value) {
+                    if (a.begin == b.begin && b.end >= a.end) {
+                        kept.back() = c;
+                        continue;
+                    }
+                    if (b.end <= a.end) continue;
+                }
+                error = bookmarks_[kept.back().bookmark].name + " and " + bookmarks_[c.bookmark].name +
+                        ": one lies inside the other";
+                return false;
+            }
+            if (!kept.empty() && kept.back().edit->part == c.edit->part &&
+                kept.back().edit->begin == c.edit->begin && kept.back().edit->end == c.edit->end &&
+                c.edit->begin == c.edit->end && kept.back().edit->kind != docx::Edit::Kind::Value &&
+                c.edit->kind == kept.back().edit->kind) {
+                kept.back() = c;
+                continue;
+            }
+            kept.push_back(c);
         }
 
         std::vector<std::string> texts(parts_.size());
         std::vector<const std::string*> replacement(zip_.entries.size(), nullptr);
-        for (std::size_t i = 0; i < chosen.size();) {
-            const std::size_t part = sites_[chosen[i]].part;
+        for (std::size_t i = 0; i < kept.size();) {
+            const std::size_t part = kept[i].edit->part;
             const std::string& xml = parts_[part].xml;
             std::string& text = texts[part];
             text.reserve(xml.size() + 1024);
             std::size_t copied = 0;
-            for (; i < chosen.size() && sites_[chosen[i]].part == part; ++i) {
-                const PartBookmark& where = sites_[chosen[i]].where;
-                text.append(xml, copied, where.begin - copied);
-                docx::AppendFill(xml, parts_[part].scan, where, NormalizeValue(*values[chosen[i]]), text);
-                copied = where.end;
+            for (; i < kept.size() && kept[i].edit->part == part; ++i) {
+                const docx::Edit& edit = *kept[i].edit;
+                text.append(xml, copied, edit.begin - copied);
+                docx::AppendEdit(edit, normalized[kept[i].bookmark], kept[i].choice, text);
+                copied = edit.end;
             }
             text.append(xml, copied);
             replacement[parts_[part].entry] = &text;

@@ -15,6 +15,7 @@ constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
 constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
@@ -30,6 +31,33 @@ std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at) {
 std::uint32_t Le32(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
            static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+std::uint64_t Le64(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint64_t>(Le32(b, at)) | static_cast<std::uint64_t>(Le32(b, at + 4)) << 32;
+}
+
+// The zip64 extended information block of an extra field (id 1), or an empty span.
+std::span<const std::uint8_t> Zip64Block(std::span<const std::uint8_t> extra) {
+    for (std::size_t at = 0; at + 4 <= extra.size();) {
+        const std::size_t size = Le16(extra, at + 2);
+        if (at + 4 + size > extra.size()) break;
+        if (Le16(extra, at) == 1) return extra.subspan(at + 4, size);
+        at += 4 + size;
+    }
+    return {};
+}
+
+// `extra` without its zip64 block: a rewritten record states its sizes in 32 bits.
+void AppendWithoutZip64(std::span<const std::uint8_t> extra, std::vector<std::uint8_t>& out) {
+    std::size_t at = 0;
+    while (at + 4 <= extra.size()) {
+        const std::size_t size = Le16(extra, at + 2);
+        if (at + 4 + size > extra.size()) break;
+        if (Le16(extra, at) != 1) out.insert(out.end(), extra.begin() + at, extra.begin() + at + 4 + size);
+        at += 4 + size;
+    }
+    out.insert(out.end(), extra.begin() + at, extra.end());
 }
 
 void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v) {
@@ -67,19 +95,26 @@ std::string ReadLocal(std::span<const std::uint8_t> b, std::size_t limit, ZipEnt
         Le16(b, lo + 8) != e.method || (flags & (kFlagEncrypted | kFlagStrongEncryption)))
         return "damaged zip: the headers of " + e.name + " disagree";
     std::size_t end = e.dataOffset + e.compressedSize;
-    std::uint32_t crc, compressed, size;
+    std::uint64_t crc, compressed, size;
+    // Sizes of 0xFFFFFFFF in the local header stand for the 64-bit ones of its zip64 block.
+    const std::span<const std::uint8_t> zip64 = Zip64Block(b.subspan(lo + 30 + nameLength, extraLength));
+    const bool wide = zip64.size() >= 16;
     if (flags & kFlagDescriptor) {
-        // The sizes follow the data, with or without their own signature.
-        if (limit - end >= 16 && Le32(b, end) == kDescriptorSignature) end += 4;
-        if (limit - end < 12) return "damaged zip: " + e.name + " has no data descriptor";
+        // The sizes follow the data, with or without their own signature; 64-bit ones when the
+        // local header has a zip64 block.
+        const std::size_t length = wide ? 20 : 12;
+        if (limit - end >= length + 4 && Le32(b, end) == kDescriptorSignature) end += 4;
+        if (limit - end < length) return "damaged zip: " + e.name + " has no data descriptor";
         crc = Le32(b, end);
-        compressed = Le32(b, end + 4);
-        size = Le32(b, end + 8);
-        end += 12;
+        compressed = wide ? Le64(b, end + 4) : Le32(b, end + 4);
+        size = wide ? Le64(b, end + 12) : Le32(b, end + 8);
+        end += length;
     } else {
         crc = Le32(b, lo + 14);
         compressed = Le32(b, lo + 18);
         size = Le32(b, lo + 22);
+        if (wide && size == 0xFFFFFFFF) size = Le64(zip64, 0);
+        if (wide && compressed == 0xFFFFFFFF) compressed = Le64(zip64, 8);
     }
     if (crc != e.crc || compressed != e.compressedSize || size != e.size)
         return "damaged zip: the sizes of " + e.name + " disagree";
@@ -175,21 +210,38 @@ std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip) {
     zip = {};
     const std::size_t end = FindEnd(b);
     if (end == std::string::npos) return "not a zip file";
-    if (end >= 20 && Le32(b, end - 20) == kZip64LocatorSignature) return "a zip64 archive";
-    const std::uint16_t count = Le16(b, end + 10);
-    const std::size_t centralSize = Le32(b, end + 12);
-    const std::size_t centralOffset = Le32(b, end + 16);
+    std::uint64_t count = Le16(b, end + 10);
+    std::uint64_t centralSize = Le32(b, end + 12);
+    std::uint64_t centralOffset = Le32(b, end + 16);
     if (Le16(b, end + 4) != 0 || Le16(b, end + 6) != 0 || Le16(b, end + 8) != count)
         return "a zip split over several files";
-    if (centralOffset > end || centralSize != end - centralOffset) return "damaged zip: central directory";
+    // The central directory ends where the zip64 end record begins, if there is one.
+    std::size_t centralEnd = end;
+    if (end >= 20 && Le32(b, end - 20) == kZip64LocatorSignature) {
+        const std::size_t locator = end - 20;
+        const std::uint64_t at = Le64(b, locator + 8);
+        if (Le32(b, locator + 4) != 0 || Le32(b, locator + 16) > 1) return "a zip split over several files";
+        if (at > locator || locator - at < 56 || Le32(b, at) != kZip64EndSignature)
+            return "damaged zip: zip64 end record";
+        if (Le32(b, at + 16) != 0 || Le32(b, at + 20) != 0 || Le64(b, at + 24) != Le64(b, at + 32))
+            return "a zip split over several files";
+        count = Le64(b, at + 32);
+        centralSize = Le64(b, at + 40);
+        centralOffset = Le64(b, at + 48);
+        centralEnd = static_cast<std::size_t>(at);
+    }
+    if (centralOffset > centralEnd || centralSize != centralEnd - centralOffset || count > centralSize / 46)
+        return "damaged zip: central directory";
 
-    std::size_t pos = centralOffset;
-    zip.entries.reserve(count);
-    for (std::uint16_t i = 0; i < count; ++i) {
-        if (end - pos < 46 || Le32(b, pos) != kCentralSignature) return "damaged zip: central directory";
+    std::size_t pos = static_cast<std::size_t>(centralOffset);
+    zip.entries.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (centralEnd - pos < 46 || Le32(b, pos) != kCentralSignature)
+            return "damaged zip: central directory";
         const std::size_t nameLength = Le16(b, pos + 28);
-        const std::size_t recordSize = 46 + nameLength + Le16(b, pos + 30) + Le16(b, pos + 32);
-        if (end - pos < recordSize) return "damaged zip: central directory";
+        const std::size_t extraLength = Le16(b, pos + 30);
+        const std::size_t recordSize = 46 + nameLength + extraLength + Le16(b, pos + 32);
+        if (centralEnd - pos < recordSize) return "damaged zip: central directory";
         ZipEntry e;
         e.name.assign(reinterpret_cast<const char*>(&b[pos + 46]), nameLength);
         e.flags = Le16(b, pos + 8);
@@ -200,18 +252,40 @@ std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip) {
         e.localOffset = Le32(b, pos + 42);
         e.centralOffset = pos;
         e.centralSize = recordSize;
-        if (e.compressedSize == 0xFFFFFFFF || e.size == 0xFFFFFFFF || e.localOffset == 0xFFFFFFFF)
-            return "a zip64 archive";
+        if (e.compressedSize == 0xFFFFFFFF || e.size == 0xFFFFFFFF || e.localOffset == 0xFFFFFFFF) {
+            // The 64-bit values, in this order, of the fields that hold 0xFFFFFFFF.
+            const std::span<const std::uint8_t> zip64 =
+                Zip64Block(b.subspan(pos + 46 + nameLength, extraLength));
+            std::size_t at = 0;
+            const auto wide = [&](std::uint64_t& value) {
+                if (at + 8 > zip64.size()) return false;
+                value = Le64(zip64, at);
+                at += 8;
+                return true;
+            };
+            std::uint64_t size = e.size, compressed = e.compressedSize, offset = e.localOffset;
+            if ((e.size == 0xFFFFFFFF && !wide(size)) ||
+                (e.compressedSize == 0xFFFFFFFF && !wide(compressed)) ||
+                (e.localOffset == 0xFFFFFFFF && !wide(offset)))
+                return "damaged zip: the zip64 sizes of " + e.name;
+            if (size >= 0xFFFFFFFF || compressed >= 0xFFFFFFFF || offset >= b.size())
+                return "a zip64 archive with entries over 4 GB";
+            e.size = static_cast<std::uint32_t>(size);
+            e.compressedSize = static_cast<std::uint32_t>(compressed);
+            e.localOffset = static_cast<std::size_t>(offset);
+            e.zip64 = true;
+        }
         if (e.flags & (kFlagEncrypted | kFlagStrongEncryption)) return "an encrypted file";
         if (e.method != 0 && e.method != 8)
             return "zip compression method " + std::to_string(e.method) + " of " + e.name;
         if (e.method == 0 && e.compressedSize != e.size)
             return "damaged zip: the sizes of " + e.name + " disagree";
-        if (std::string error = ReadLocal(b, centralOffset, e); !error.empty()) return error;
+        if (std::string error = ReadLocal(b, static_cast<std::size_t>(centralOffset), e); !error.empty())
+            return error;
         zip.entries.push_back(std::move(e));
         pos += recordSize;
     }
-    if (pos != end) return "damaged zip: central directory";
+    if (pos != centralEnd) return "damaged zip: central directory";
 
     // Entries that share bytes could not be copied one by one, and no writer makes them.
     std::vector<std::size_t> order(zip.entries.size());
@@ -288,7 +362,12 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
         }
         if (r->size() >= 0xFFFFFFFF) return false;
         const std::size_t header = out.size();
-        out.insert(out.end(), b.begin() + e.localOffset, b.begin() + e.dataOffset);
+        // The local header again, its zip64 block left out: its sizes are written in 32 bits.
+        const std::size_t nameEnd = e.localOffset + 30 + Le16(b, e.localOffset + 26);
+        out.insert(out.end(), b.begin() + e.localOffset, b.begin() + nameEnd);
+        AppendWithoutZip64(b.subspan(nameEnd, e.dataOffset - nameEnd), out);
+        Put16(out, header + 28, static_cast<std::uint16_t>(out.size() - header - (nameEnd - e.localOffset)));
+        const std::size_t headerSize = out.size() - header;
         if (!deflater.Append(*r, out)) return false;
         if (out.size() - header > 0xFFFFFFFF) return false;
         // Sizes in the local header from now on, so the data descriptor goes.
@@ -296,7 +375,7 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
         w.flags = static_cast<std::uint16_t>(Le16(b, e.localOffset + 6) & ~kFlagDescriptor);
         w.crc = static_cast<std::uint32_t>(crc32(
             crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(r->data()), static_cast<uInt>(r->size())));
-        w.compressedSize = static_cast<std::uint32_t>(out.size() - header - (e.dataOffset - e.localOffset));
+        w.compressedSize = static_cast<std::uint32_t>(out.size() - header - headerSize);
         w.size = static_cast<std::uint32_t>(r->size());
         Put16(out, header + 4, w.version);
         Put16(out, header + 6, w.flags);
@@ -312,7 +391,19 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
         const Written& w = written[i];
         if (w.offset > 0xFFFFFFFE) return false;
         const std::size_t at = out.size();
-        out.insert(out.end(), b.begin() + e.centralOffset, b.begin() + e.centralOffset + e.centralSize);
+        if (e.zip64) {
+            // Rewritten with 32-bit sizes and offset, without the zip64 block.
+            const std::size_t nameEnd = e.centralOffset + 46 + Le16(b, e.centralOffset + 28);
+            const std::size_t extraEnd = nameEnd + Le16(b, e.centralOffset + 30);
+            out.insert(out.end(), b.begin() + e.centralOffset, b.begin() + nameEnd);
+            AppendWithoutZip64(b.subspan(nameEnd, extraEnd - nameEnd), out);
+            Put16(out, at + 30, static_cast<std::uint16_t>(out.size() - at - (nameEnd - e.centralOffset)));
+            out.insert(out.end(), b.begin() + extraEnd, b.begin() + e.centralOffset + e.centralSize);
+            Put32(out, at + 20, e.compressedSize);
+            Put32(out, at + 24, e.size);
+        } else {
+            out.insert(out.end(), b.begin() + e.centralOffset, b.begin() + e.centralOffset + e.centralSize);
+        }
         if (w.changed) {
             Put16(out, at + 6, std::max<std::uint16_t>(Le16(b, e.centralOffset + 6), 20));
             Put16(out, at + 8, static_cast<std::uint16_t>(e.flags & ~kFlagDescriptor));
@@ -325,8 +416,13 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
     }
     const std::size_t centralSize = out.size() - centralOffset;
     if (centralOffset > 0xFFFFFFFE || centralSize > 0xFFFFFFFE) return false;
+    if (zip.entries.size() > 0xFFFF) return false;
+    // The end record of the template (its comment included), without any zip64 records: the
+    // document needs none.
     const std::size_t at = out.size();
     out.insert(out.end(), b.begin() + zip.endOffset, b.end());
+    Put16(out, at + 8, static_cast<std::uint16_t>(zip.entries.size()));
+    Put16(out, at + 10, static_cast<std::uint16_t>(zip.entries.size()));
     Put32(out, at + 12, static_cast<std::uint32_t>(centralSize));
     Put32(out, at + 16, static_cast<std::uint32_t>(centralOffset));
     return true;

@@ -24,6 +24,7 @@ struct ZipEntry {
     std::size_t localEnd = 0;     // past the data and its descriptor, if any
     std::size_t centralOffset = 0;
     std::size_t centralSize = 0;
+    bool zip64 = false;  // its central record keeps sizes or offset in a zip64 block
 };
 
 struct ZipArchive {
@@ -32,8 +33,9 @@ struct ZipArchive {
 };
 
 // Reads the directory of a whole zip and checks that every local header agrees with it and
-// that no two entries share bytes. "" on success, otherwise why the zip is refused. Zip64,
-// split, encrypted archives and methods other than stored and deflated are refused.
+// that no two entries share bytes. "" on success, otherwise why the zip is refused. Zip64
+// records are read (entries over 4 GB are refused); split and encrypted archives and methods
+// other than stored and deflated are refused.
 std::string ReadZip(std::span<const std::uint8_t> bytes, ZipArchive& zip);
 
 // Decompresses one entry into `out` (not touched when null) and checks its length and CRC.
@@ -46,7 +48,8 @@ int FindEntry(const ZipArchive& zip, std::string_view name);
 
 // Writes `zip` again into `out`: entry i gets `replacement[i]` deflated when that is not null,
 // otherwise its original local record byte for byte. Entry order, names, times, extra fields
-// and the archive comment are kept. False when the output would need zip64.
+// and the archive comment are kept; zip64 records are not written (sizes and offsets go in
+// 32 bits), as no document needs them. False when the output would need zip64.
 bool WriteZip(std::span<const std::uint8_t> bytes, const ZipArchive& zip,
               std::span<const std::string* const> replacement, std::vector<std::uint8_t>& out);
 

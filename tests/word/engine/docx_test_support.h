@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/word/engine/store_zip.h"
 #include "word/engine/docx_template.h"
 
 namespace qm::test {
@@ -168,7 +169,13 @@ inline std::pair<std::size_t, std::size_t> BookmarkInterior(std::string_view xml
 }
 
 inline std::string Describe(const engine::BookmarkInfo& b) {
-    return b.name + " " + b.story + (b.inTable ? " table" : "") + (b.formField ? " form" : "") +
+    std::string kind;
+    if (b.kind == engine::BookmarkKind::CheckBox) kind = " checkbox";
+    if (b.kind == engine::BookmarkKind::DropDown) {
+        kind = " dropdown:";
+        for (const std::string& e : b.entries) kind += " " + e;
+    }
+    return b.name + " " + b.story + (b.inTable ? " table" : "") + (b.formField ? " form" : "") + kind +
            (b.hidden ? " hidden" : "") + (b.refusal.empty() ? "" : " / " + b.refusal);
 }
 
@@ -179,14 +186,66 @@ inline std::vector<std::string> DescribeAll(const engine::Template& t) {
 }
 
 // One fill for every bookmark that may be filled (but those in `skip`), each value naming its
-// bookmark.
+// bookmark; check boxes are checked and drop-downs take their last entry.
 inline std::vector<engine::Fill> FillEverything(const engine::Template& t, std::string_view extra = "",
                                                 const std::vector<std::string>& skip = {}) {
     std::vector<engine::Fill> fills;
     for (const engine::BookmarkInfo& b : t.bookmarks())
         if (b.refusal.empty() && std::find(skip.begin(), skip.end(), b.name) == skip.end())
-            fills.push_back({b.name, "«" + b.name + "»" + std::string(extra)});
+            fills.push_back({b.name, b.kind == engine::BookmarkKind::CheckBox ? std::string("1")
+                                     : b.kind == engine::BookmarkKind::DropDown
+                                         ? b.entries.back()
+                                         : "«" + b.name + "»" + std::string(extra)});
     return fills;
+}
+
+// A Word-written file of the real-world folder with a bookmark added as a user would add one.
+struct EditedWordFile {
+    std::string file;      // the original's name
+    std::string bookmark;  // the bookmark added
+    Bytes bytes;
+};
+
+// testWORD_text_box.docx with a bookmark around the text of its text box (in both copies), and
+// testWORD_sdtInTextBox.docx with one inside the content control of its text box; empty when
+// the files are not in `folder`.
+inline std::vector<EditedWordFile> WordFilesWithBookmarksAdded(const std::string& folder) {
+    struct Edit {
+        std::string file, find, bookmark, id;
+        bool toParagraphEnd;
+    };
+    const Edit edits[] = {
+        {"testWORD_text_box.docx",
+         "<w:r><w:t>This text is inside of a text box in the body of the document.</w:t></w:r>", "BoxText",
+         "90", false},
+        {"testWORD_sdtInTextBox.docx",
+         "<w:r><w:rPr><w:b/><w:lang w:val=\"en-GB\"/></w:rPr><w:t>ich-text-content-</w:t>", "InControl", "91",
+         true},
+    };
+    std::vector<EditedWordFile> out;
+    for (const Edit& e : edits) {
+        const Bytes original = ReadBytes(folder + "/" + e.file);
+        auto entries = ReadWithLibzip(original);
+        if (original.empty() || !entries) continue;
+        const std::string before = "<w:bookmarkStart w:id=\"" + e.id + "\" w:name=\"" + e.bookmark + "\"/>";
+        const std::string after = "<w:bookmarkEnd w:id=\"" + e.id + "\"/>";
+        std::vector<std::pair<std::string_view, std::string_view>> views;
+        for (ZipItem& item : *entries) {
+            if (item.name == "word/document.xml") {
+                // Each copy of the text box.
+                std::string& xml = item.data;
+                for (std::size_t at = xml.find(e.find); at != std::string::npos; at = xml.find(e.find, at)) {
+                    const std::size_t end = e.toParagraphEnd ? xml.find("</w:p>", at) : at + e.find.size();
+                    xml.insert(end, after);
+                    xml.insert(at, before);
+                    at += before.size() + e.find.size();
+                }
+            }
+            views.emplace_back(item.name, item.data);
+        }
+        out.push_back({e.file, e.bookmark, StoreZip(views)});
+    }
+    return out;
 }
 
 }  // namespace qm::test

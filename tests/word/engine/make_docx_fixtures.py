@@ -15,13 +15,23 @@ changes. Files written:
                     declares its own prefix "q", and a header in the default namespace;
   elsewhere.docx    the main part at doc/main.xml, found through _rels/.rels, with a header
                     at hdr/top.xml named relative to it ("../hdr/top.xml");
+  features.docx     the ranges a value replaces whole: over paragraphs (joined), over a table,
+                    around fields, pictures, deletions and content controls; text boxes written
+                    twice (in the body and in a header); a content control bound to a custom XML
+                    part; check boxes and drop-downs as form fields and content controls;
+  zipextras.docx    features.docx with extra fields in local and central headers (a 520-byte one
+                    on the first entry, as Word writes) and data descriptors with signature;
+  zip64.docx        features.docx as a zip64 archive: sizes and offsets in zip64 blocks, a zip64
+                    end record and locator, and a data descriptor with 64-bit sizes;
   norels.docx       no _rels/.rels: the main part is found at word/document.xml;
   nodocument.docx   a zip without any document part;
   broken.docx       a document.xml that is not well-formed.
 """
 import os
+import struct
 import sys
 import zipfile
+import zlib
 
 W = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
 R = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
@@ -375,6 +385,209 @@ def elsewhere_entries():
         ("hdr/top.xml", header),
     ]
 
+W14 = "http://schemas.microsoft.com/office/word/2010/wordml"
+STORE = "{5C3A1F0E-2B7D-4E61-9A1B-3C4D5E6F7A8B}"
+DATA_NS = "urn:example:people"
+
+
+def sdt(pr, content, block=False):
+    return f"<w:sdt><w:sdtPr>{pr}</w:sdtPr><w:sdtContent>{content}</w:sdtContent></w:sdt>"
+
+
+def check_control(checked):
+    glyph = "\u2612" if checked else "\u2610"
+    pr = (
+        '<w:id w:val="11"/><w14:checkbox><w14:checked w14:val="%d"/>'
+        '<w14:checkedState w14:val="2612" w14:font="MS Gothic"/>'
+        '<w14:uncheckedState w14:val="2610" w14:font="MS Gothic"/></w14:checkbox>' % (1 if checked else 0)
+    )
+    return sdt(pr, f'<w:r><w:rPr><w:rFonts w:ascii="MS Gothic" w:eastAsia="MS Gothic" w:hAnsi="MS Gothic" '
+                   f'w:hint="eastAsia"/></w:rPr><w:t>{glyph}</w:t></w:r>')
+
+
+def textbox_ids(name, first, second, inner):
+    """A text box whose two copies hold the bookmark under different ids."""
+    box = textbox(para(start(name, first) + inner + end(first)))
+    # The fallback copy is the second txbxContent.
+    at = box.index("<mc:Fallback>")
+    return box[:at] + box[at:].replace(f'w:id="{first}"', f'w:id="{second}"')
+
+
+FEATURES_PARAGRAPHS = [
+    # Over three paragraphs and a table, starting inside the first: the first one's properties
+    # stay, the bookmark inside the table is kept at the value's start.
+    para(run("Before ") + start("Joined", 200) + run("first part", "<w:b/>"), '<w:jc w:val="center"/>'),
+    para(run("middle paragraph")),
+    table([cell(para(mark("InJoinedTable", run("cell")))), cell(para(run("other")))]),
+    para(run("last part") + end(200) + run(" after"), '<w:jc w:val="right"/>'),
+    # Starting at the first paragraph's start: the last one's properties stay.
+    para(start("FromStart", 201) + run("whole first"), '<w:jc w:val="center"/>'),
+    para(run("second ") + end(201) + run("tail"), '<w:jc w:val="right"/>'),
+    # Over a section break: refused.
+    para(start("OverSection", 202) + run("section one"),
+         '<w:sectPr><w:pgSz w:w="11906" w:h="16838"/></w:sectPr>'),
+    para(run("section two") + end(202)),
+    # Two paragraphs in one cell; and one from a cell's paragraph into the next paragraph of it.
+    table([cell(para(start("InOneCell", 203) + run("cell one")) + para(run("cell two") + end(203))),
+           cell(para(run("x")))]),
+    # Fields held whole: a complex field with a nested one, a hyperlink around a picture, a
+    # deletion; and part of a field (refused).
+    para(mark("WholeField", run("see ") + field(" REF Name \\h ", field(" PAGE ", run("7")) + run(" more")) +
+              run(" end"))),
+    para(mark("LinkedPicture", '<w:hyperlink r:id="rIdLink">' + drawing() + "</w:hyperlink>" +
+              f'<w:del w:id="80" {DATE}><w:r><w:delText>old</w:delText></w:r></w:del>')),
+    para(start("PartField", 204) + run("a ") + '<w:r><w:fldChar w:fldCharType="begin"/></w:r>'
+         '<w:r><w:instrText> PAGE </w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>' +
+         run("3") + end(204) + '<w:r><w:fldChar w:fldCharType="end"/></w:r>'),
+    # Text boxes written twice, with one id and with two ids, and one whose bookmark is only in
+    # the copy for older readers.
+    para(run("box: ") + textbox_ids("BoxTwoIds", 205, 206, run("two ids"))),
+    para(textbox(para(run("modern"))).replace("<v:textbox><w:txbxContent>" + para(run("modern")),
+                                              "<v:textbox><w:txbxContent>" + para(mark("OldOnly", run("old")))),
+         ),
+    # Content controls: a placeholder around, a rich text inside, bound to custom XML, a bound
+    # one whose path is not simple.
+    para(mark("Placeholder", sdt('<w:id w:val="21"/><w:placeholder><w:docPart w:val="DefaultPlaceholder"/>'
+                                 "</w:placeholder><w:showingPlcHdr/><w:text/>",
+                                 run("Click to enter", '<w:rStyle w:val="PlaceholderText"/><w:i/>')))),
+    para(run("Bound: ") + mark("BoundName", sdt(
+        f'<w:id w:val="22"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
+        f'w:xpath="/ns0:people[1]/ns0:person[2]/ns0:name[1]" w:storeItemID="{STORE}"/><w:text/>',
+        run("Li Si")))),
+    para(mark("BoundEmpty", sdt(
+        f'<w:id w:val="23"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
+        f'w:xpath="/ns0:people[1]/ns0:note[1]" w:storeItemID="{STORE}"/><w:text/>', run(" ")))),
+    para(mark("BoundQuery", sdt(
+        f'<w:id w:val="24"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
+        f'w:xpath="/ns0:people[1]/ns0:person[position()=1]/ns0:name[1]" w:storeItemID="{STORE}"/><w:text/>',
+        run("Zhang San")))),
+    # Check boxes and drop-downs: a check box control (bookmark around, and inside), legacy
+    # form fields, a drop-down control.
+    para(run("Agreed: ") + mark("CheckControl", check_control(False))),
+    para(sdt('<w:id w:val="12"/><w14:checkbox><w14:checked w14:val="1"/><w14:checkedState w14:val="2611" '
+             'w14:font="Segoe UI Symbol"/><w14:uncheckedState w14:val="A8" w14:font="Wingdings"/>'
+             "</w14:checkbox>", mark("CheckInside", '<w:r><w:rPr><w:rFonts w:ascii="Segoe UI Symbol" '
+                                     'w:hAnsi="Segoe UI Symbol"/></w:rPr><w:t>\u2611</w:t></w:r>'))),
+    para(mark("LegacyCheck", field(" FORMCHECKBOX ", None, "", ffdata("LegacyCheck", '<w:checkBox><w:sizeAuto/>'
+                                                                      '<w:default w:val="1"/></w:checkBox>')))),
+    para(mark("LegacyChecked", field(" FORMCHECKBOX ", None, "", ffdata(
+        "LegacyChecked", '<w:checkBox><w:size w:val="20"/><w:default w:val="0"/><w:checked/></w:checkBox>')))),
+    para(mark("LegacyList", field(" FORMDROPDOWN ", run("Beijing"), "", ffdata(
+        "LegacyList", '<w:ddList><w:result w:val="0"/><w:listEntry w:val="Beijing"/><w:listEntry '
+        'w:val="Shanghai"/><w:listEntry w:val="Guangzhou"/></w:ddList>')))),
+    para(mark("ListControl", sdt('<w:id w:val="31"/><w:dropDownList><w:listItem w:displayText="Red" w:value="r"/>'
+                                 '<w:listItem w:displayText="Green" w:value="g"/></w:dropDownList>', run("Red")))),
+    # A drop-down control with a bookmark around it and one inside it.
+    para(mark("ListOuter", sdt('<w:id w:val="32"/><w:dropDownList><w:listItem w:displayText="One" w:value="1"/>'
+                               '<w:listItem w:displayText="Two" w:value="2"/></w:dropDownList>',
+                               mark("ListInner", run("One"))))),
+    # Left alone: a check box whose state comes from custom XML; a comment range inside.
+    para(mark("BoundCheck", sdt(
+        f'<w:id w:val="25"/><w:dataBinding w:prefixMappings="xmlns:ns0=\'{DATA_NS}\'" '
+        f'w:xpath="/ns0:people[1]/ns0:note[1]" w:storeItemID="{STORE}"/><w14:checkbox><w14:checked w14:val="0"/>'
+        '</w14:checkbox>', '<w:r><w:t>\u2610</w:t></w:r>'))),
+    para(mark("WithComment", run("one ") + '<w:commentRangeStart w:id="0"/>' + run("two") +
+              '<w:commentRangeEnd w:id="0"/><w:r><w:commentReference w:id="0"/></w:r>')),
+]
+
+FEATURES_HEADER = (
+    f'{DECL}<w:hdr {NS} xmlns:w14="{W14}">' + para(run("Head: ") + textbox(para(mark("HeaderBox", run("in header box"))))) +
+    "</w:hdr>"
+)
+CUSTOM_ITEM = (
+    f'{DECL}<ns0:people xmlns:ns0="{DATA_NS}"><ns0:person><ns0:name>Zhang San</ns0:name></ns0:person>'
+    '<ns0:person><ns0:name>Li Si</ns0:name></ns0:person><ns0:note/></ns0:people>'
+)
+CUSTOM_PROPS = (
+    f'{DECL}<ds:datastoreItem ds:itemID="{STORE.lower()}" '
+    'xmlns:ds="http://schemas.openxmlformats.org/officeDocument/2006/customXml"><ds:schemaRefs/></ds:datastoreItem>'
+)
+
+
+def features_entries():
+    ns = NS + f' xmlns:w14="{W14}" mc:Ignorable="w14"'
+    main = document(FEATURES_PARAGRAPHS, ns=ns,
+                    sect='<w:sectPr><w:headerReference w:type="default" r:id="rIdHeader1"/></w:sectPr>')
+    return [
+        ("[Content_Types].xml", content_types(extra=[
+            ("/word/header1.xml", f"{WORD}.header+xml"), ("/word/styles.xml", f"{WORD}.styles+xml"),
+            ("/word/comments.xml", f"{WORD}.comments+xml"),
+            ("/customXml/itemProps1.xml", "application/vnd.openxmlformats-officedocument.customXmlProperties+xml")])),
+        ("_rels/.rels", PACKAGE_RELS),
+        ("word/_rels/document.xml.rels", rels(
+            ("rIdStyles", rel_type("styles"), "styles.xml", ""),
+            ("rIdHeader1", rel_type("header"), "header1.xml", ""),
+            ("rIdComments", rel_type("comments"), "comments.xml", ""),
+            ("rIdCustom", rel_type("customXml"), "../customXml/item1.xml", ""),
+            ("rIdLink", rel_type("hyperlink"), "https://example.org/", ' TargetMode="External"'))),
+        ("word/document.xml", main),
+        ("word/styles.xml", STYLES),
+        ("word/header1.xml", FEATURES_HEADER),
+        ("word/comments.xml", COMMENTS),
+        ("customXml/item1.xml", CUSTOM_ITEM),
+        ("customXml/itemProps1.xml", CUSTOM_PROPS),
+        ("customXml/_rels/item1.xml.rels", rels(("rId1", rel_type("customXmlProps"), "itemProps1.xml", ""))),
+        ("docProps/core.xml", CORE),
+    ]
+
+
+def write_extras(path, entries):
+    """Extra fields as other programs write them: padding on the first local header, a time
+    stamp in every central record, and data descriptors with their signature."""
+    with open(path, "wb") as f:
+        central = b""
+        for i, (name, text) in enumerate(entries):
+            data = text.encode("utf-8")
+            packed = zlib.compressobj(6, zlib.DEFLATED, -15)
+            raw = packed.compress(data) + packed.flush()
+            crc = zlib.crc32(data)
+            local_extra = struct.pack("<HH", 0xA220, 516) + bytes(516) if i == 0 else struct.pack("<HHI", 0x5455, 4, 0)
+            offset = f.tell()
+            name_bytes = name.encode("utf-8")
+            f.write(struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0x0008, 8, 0, 0x5821, 0, 0, 0,
+                                len(name_bytes), len(local_extra)) + name_bytes + local_extra + raw)
+            f.write(struct.pack("<IIII", 0x08074B50, crc, len(raw), len(data)))
+            central_extra = struct.pack("<HHBI", 0x5455, 5, 1, 1714557600)
+            central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x031E, 20, 0x0008, 8, 0, 0x5821, crc,
+                                   len(raw), len(data), len(name_bytes), len(central_extra), 0, 0, 0, 0,
+                                   offset) + name_bytes + central_extra
+        start = f.tell()
+        f.write(central)
+        f.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), start, 0))
+
+
+def write_zip64(path, entries):
+    """Every size and offset in zip64 blocks, a zip64 end record and locator; the last entry
+    with a data descriptor of 64-bit sizes."""
+    with open(path, "wb") as f:
+        central = b""
+        for i, (name, text) in enumerate(entries):
+            data = text.encode("utf-8")
+            packed = zlib.compressobj(6, zlib.DEFLATED, -15)
+            raw = packed.compress(data) + packed.flush()
+            crc = zlib.crc32(data)
+            last = i == len(entries) - 1
+            name_bytes = name.encode("utf-8")
+            offset = f.tell()
+            local_extra = struct.pack("<HHQQ", 1, 16, 0 if last else len(data), 0 if last else len(raw))
+            f.write(struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, 0x0008 if last else 0, 8, 0, 0x5821,
+                                0 if last else crc, 0xFFFFFFFF, 0xFFFFFFFF, len(name_bytes), len(local_extra)) +
+                    name_bytes + local_extra + raw)
+            if last:
+                f.write(struct.pack("<IIQQ", 0x08074B50, crc, len(raw), len(data)))
+            central_extra = struct.pack("<HHQQQ", 1, 24, len(data), len(raw), offset)
+            central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x032D, 45, 0x0008 if last else 0, 8, 0, 0x5821,
+                                   crc, 0xFFFFFFFF, 0xFFFFFFFF, len(name_bytes), len(central_extra), 0, 0, 0, 0,
+                                   0xFFFFFFFF) + name_bytes + central_extra
+        start = f.tell()
+        f.write(central)
+        end64 = f.tell()
+        f.write(struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, len(entries), len(entries), len(central),
+                            start))
+        f.write(struct.pack("<IIQI", 0x07064B50, 0, end64, 1))
+        f.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0))
+
+
 
 def main():
     if len(sys.argv) != 2:
@@ -386,6 +599,9 @@ def main():
     write(out("streamed.docx"), shapes_entries(bom=True), stored={"word/styles.xml"}, unseekable=True)
     write(out("prefixed.docx"), prefixed_entries())
     write(out("elsewhere.docx"), elsewhere_entries())
+    write(out("features.docx"), features_entries())
+    write_extras(out("zipextras.docx"), features_entries())
+    write_zip64(out("zip64.docx"), features_entries())
     norels = [e for e in shapes_entries() if e[0] != "_rels/.rels"]
     write(out("norels.docx"), norels)
     write(out("nodocument.docx"), [e for e in shapes_entries() if not e[0].startswith("word/")])

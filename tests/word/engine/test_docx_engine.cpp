@@ -21,30 +21,30 @@ const std::vector<std::string> kShapesBookmarks = {
     "Inner main",
     "Left main / overlaps bookmark Right",
     "Right main / overlaps bookmark Left",
-    "Span main / spans a paragraph mark",
+    "Span main",
     "Column main table / a table column bookmark",
     "Cell main table",
     "Cross main table / spans a table cell",
     "InResult main / inside a field result",
     "InCode main / inside a field code",
-    "AroundPageRef main / holds a field",
-    "AroundSimple main / holds a field",
+    "AroundPageRef main",
+    "AroundSimple main",
     "InSimple main / inside a field",
     "Text1 main form",
     "Text2 main form / form field has no result",
-    "Check1 main / a check box or drop-down form field",
-    "AroundControl main / holds a content control",
-    "InControl main / inside a content control",
-    "InBound main / inside a bound content control",
-    "AroundInsert main / holds a tracked change",
+    "Check1 main form checkbox",
+    "AroundControl main form",
+    "InControl main form",
+    "InBound main form / its bound data part is missing",
+    "AroundInsert main",
     "InDelete main / inside a tracked change",
-    "AroundLink main / holds a hyperlink",
-    "Picture main / holds a drawing",
+    "AroundLink main",
+    "Picture main",
     "NoteRef main / holds a footnote reference",
-    "PageBreak main / holds a page break",
+    "PageBreak main",
     "Commented main / holds a comment",
     "Lines main",
-    "Boxed textbox / inside a text box",
+    "Boxed textbox",
     "Lonely main / has no end",
     "姓名 main",
     "Twice main",
@@ -101,7 +101,7 @@ void CheckEachFillAlone(const fs::path& path) {
     ASSERT_TRUE(before);
     const std::string value = "<v&> \"1\"\n\t中文";
     for (const engine::BookmarkInfo& b : t->bookmarks()) {
-        if (!b.refusal.empty()) continue;
+        if (!b.refusal.empty() || b.kind != engine::BookmarkKind::Text) continue;
         SCOPED_TRACE(b.name);
         const Made made = MakeWith(*t, {{b.name, value}});
         ASSERT_TRUE(made.ok) << made.error;
@@ -123,13 +123,33 @@ void CheckEachFillAlone(const fs::path& path) {
             ASSERT_NE(from, std::string::npos);
             ASSERT_NE(newFrom, std::string::npos);
             EXPECT_EQ(is.data.substr(0, newFrom), was.data.substr(0, from));
-            EXPECT_EQ(is.data.substr(newTo), was.data.substr(to));
             EXPECT_EQ(BookmarkText(is.data, b.name), value);
+            if (b.story == "textbox") {
+                // The box's second copy changes too, with the same value, and nothing after it.
+                const std::string rest = was.data.substr(to), newRest = is.data.substr(newTo);
+                const auto [copyFrom, copyTo] = BookmarkInterior(rest, b.name);
+                const auto [newCopyFrom, newCopyTo] = BookmarkInterior(newRest, b.name);
+                ASSERT_NE(copyFrom, std::string::npos);
+                ASSERT_NE(newCopyFrom, std::string::npos);
+                EXPECT_EQ(newRest.substr(0, newCopyFrom), rest.substr(0, copyFrom));
+                EXPECT_EQ(newRest.substr(newCopyTo), rest.substr(copyTo));
+                EXPECT_EQ(newRest.substr(newCopyFrom, newCopyTo - newCopyFrom),
+                          is.data.substr(newFrom, newTo - newFrom));
+            } else {
+                EXPECT_EQ(is.data.substr(newTo), was.data.substr(to));
+            }
         }
         EXPECT_EQ(changed, 1);
         const auto again = OpenDocx(made.bytes);
         ASSERT_TRUE(again);
-        EXPECT_EQ(DescribeAll(*again), DescribeAll(*t));
+        // Every bookmark is still there; what one lies in may change (a range takes fields and
+        // tables with it).
+        const auto places = [](const engine::Template& of) {
+            std::vector<std::string> out;
+            for (const engine::BookmarkInfo& k : of.bookmarks()) out.push_back(k.name + " " + k.story);
+            return out;
+        };
+        EXPECT_EQ(places(*again), places(*t));
     }
 }
 

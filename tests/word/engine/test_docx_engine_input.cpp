@@ -96,7 +96,8 @@ TEST(DocxEngineInput, ContainerCheckFindsDamage) {
     }
 }
 
-// A template that opened makes documents that are whole and list the same bookmarks.
+// A template that opened makes documents that are whole and keep every bookmark in its story.
+// (What a bookmark lies in may change: a filled range takes tables and fields with it.)
 void CheckMadeFrom(const engine::Template& t) {
     Bytes out;
     std::string error;
@@ -109,7 +110,12 @@ void CheckMadeFrom(const engine::Template& t) {
     ASSERT_TRUE(engine::VerifyDocxContainer(out));
     const engine::OpenResult again = engine::OpenDocxTemplate(out);
     ASSERT_TRUE(again) << again.refusal;
-    EXPECT_EQ(DescribeAll(*again.value), DescribeAll(t));
+    const auto places = [](const engine::Template& of) {
+        std::vector<std::string> out;
+        for (const engine::BookmarkInfo& b : of.bookmarks()) out.push_back(b.name + " " + b.story);
+        return out;
+    };
+    EXPECT_EQ(places(*again.value), places(t));
 }
 
 TEST(DocxEngineInput, FlippedBitsAreCaughtOrHarmless) {

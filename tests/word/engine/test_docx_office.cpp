@@ -5,6 +5,7 @@
 
 #include <iterator>
 #include <set>
+#include <sstream>
 
 #include "tests/support/command.h"
 #include "tests/support/processes.h"
@@ -190,6 +191,131 @@ TEST_F(DocxOffice, RealWorldDocumentsSavedAsDocx) {
         ASSERT_FALSE(after.empty()) << "the office did not open the made document";
         EXPECT_EQ(OdtBookmarks(after), OdtBookmarks(before));
     }
+}
+
+// The nodes of an OpenDocument part named `name` (with its prefix), in document order.
+std::vector<pugi::xml_node> OdtNodes(const Bytes& odt, const char* name) {
+    static std::vector<pugi::xml_document> kept;  // the nodes live as long as their document
+    pugi::xml_document& doc = kept.emplace_back();
+    const std::string xml = EntryText(odt, "content.xml");
+    std::vector<pugi::xml_node> out;
+    if (!doc.load_buffer(xml.data(), xml.size())) return out;
+    for (const pugi::xpath_node& n : doc.select_nodes((std::string("//") + name).c_str()))
+        out.push_back(n.node());
+    return out;
+}
+
+// python-docx's reading of `files`, one JSON line each (see docx_read.py).
+std::vector<std::string> PythonDocx(const std::vector<fs::path>& files) {
+    std::string command = "/usr/bin/python3 " + ShellQuote(QM_DOCX_READ);
+    for (const fs::path& f : files) command += " " + ShellQuote(f.string());
+    const CommandResult r = RunCommand(command);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    EXPECT_EQ(lines.size(), files.size());
+    lines.resize(files.size());
+    return lines;
+}
+
+// What the engine now fills beyond plain runs, as the office and python-docx read it: joined
+// paragraphs, fields and pictures replaced, text boxes, content controls, check boxes and
+// drop-downs; and Word's own files filled whole.
+TEST_F(DocxOffice, FeaturesAndWordFilesReadBackInTheOfficeAndPythonDocx) {
+    const Bytes bytes = ReadBytes(DocxFixture("features.docx"));
+    const auto t = OpenDocx(bytes);
+    ASSERT_TRUE(t);
+    std::vector<engine::Fill> fills = {{"CheckControl", "0"},      {"CheckInside", "no"},
+                                       {"LegacyCheck", "0"},       {"LegacyChecked", "1"},
+                                       {"LegacyList", "Shanghai"}, {"ListControl", "Green"}};
+    std::vector<std::string> values;
+    for (const engine::BookmarkInfo& b : t->bookmarks()) {
+        if (!b.refusal.empty() || b.kind != engine::BookmarkKind::Text || b.name == "InJoinedTable") continue;
+        fills.push_back({b.name, "«" + b.name + "» 值"});
+        values.push_back(fills.back().value);
+    }
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(t->Make(fills, out, error)) << error;
+    std::vector<fs::path> templates{folder_ / "in" / "features-template.docx"},
+        made{folder_ / "in" / "features-made.docx"};
+    ASSERT_TRUE(WriteBytes(templates[0], bytes));
+    ASSERT_TRUE(WriteBytes(made[0], out));
+    std::vector<std::vector<std::string>> expected{values};
+    std::vector<std::pair<std::string, Bytes>> words;
+    for (const std::string& file : RealWorldFiles("docx", ".docx"))
+        words.emplace_back(fs::path(file).stem().string(), ReadBytes(file));
+    for (EditedWordFile& f : WordFilesWithBookmarksAdded(RealWorldFolder("docx")))
+        words.emplace_back(fs::path(f.file).stem().string() + "-" + f.bookmark, std::move(f.bytes));
+    for (const auto& [stem, word] : words) {
+        const std::string file = stem;
+        const auto wt = OpenDocx(word);
+        ASSERT_TRUE(wt) << file;
+        const std::vector<engine::Fill> all = FillEverything(*wt, " 值");
+        ASSERT_TRUE(wt->Make(all, out, error)) << error;
+        templates.push_back(folder_ / "in" / (stem + "-template.docx"));
+        made.push_back(folder_ / "in" / (stem + "-made.docx"));
+        ASSERT_TRUE(WriteBytes(templates.back(), word));
+        ASSERT_TRUE(WriteBytes(made.back(), out));
+        auto& v = expected.emplace_back();
+        for (const engine::Fill& f : all) v.push_back(f.value);
+    }
+    std::vector<fs::path> both = templates;
+    both.insert(both.end(), made.begin(), made.end());
+    Convert(both, "odt", folder_ / "odt");
+
+    const std::vector<std::string> python = PythonDocx(made);
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        SCOPED_TRACE(made[i].filename().string());
+        const Bytes madeOdt = ReadBytes(folder_ / "odt" / made[i].filename().replace_extension(".odt"));
+        const Bytes templateOdt =
+            ReadBytes(folder_ / "odt" / templates[i].filename().replace_extension(".odt"));
+        ASSERT_FALSE(madeOdt.empty()) << "the office did not open the made document";
+        ASSERT_FALSE(templateOdt.empty()) << "the office did not open the template";
+        const std::string text = OdtText(madeOdt);
+        for (const std::string& v : expected[i]) {
+            EXPECT_NE(text.find(v), std::string::npos) << v;
+            EXPECT_NE(python[i].find(v), std::string::npos) << v << " not read by python-docx";
+        }
+        EXPECT_NE(python[i].find("\"ok\": true"), std::string::npos) << python[i];
+        // The office names a second bookmark of the same name (as it makes one of a bookmark
+        // around a linked picture) "<name> Copy 1"; the made document holds one.
+        std::set<std::string> had;
+        for (std::string name : OdtBookmarks(templateOdt)) {
+            if (const std::size_t copy = name.find(" Copy "); copy != std::string::npos) name.resize(copy);
+            had.insert(name);
+        }
+        const std::multiset<std::string> kept = OdtBookmarks(madeOdt);
+        EXPECT_EQ(std::set<std::string>(kept.begin(), kept.end()), had);
+    }
+
+    // The states the office shows: content control check boxes, form field check boxes, the
+    // drop-down's entry; python-docx reads the same.
+    const Bytes odt = ReadBytes(folder_ / "odt" / "features-made.odt");
+    std::vector<std::string> controls, fields, selected;
+    for (pugi::xml_node n : OdtNodes(odt, "loext:content-control"))
+        if (n.attribute("loext:checkbox").as_bool())
+            controls.push_back(n.attribute("loext:checked").as_bool() ? "true" : "false");
+    // A form field's parameter is left out when it has its default value.
+    for (pugi::xml_node n : OdtNodes(odt, "field:fieldmark")) {
+        const std::string_view type = n.attribute("field:type").value();
+        const auto param = [&](std::string_view name, const char* absent) {
+            for (pugi::xml_node p : n.children("field:param"))
+                if (name == p.attribute("field:name").value())
+                    return std::string(p.attribute("field:value").value());
+            return std::string(absent);
+        };
+        if (type.ends_with("FORMCHECKBOX")) fields.push_back(param("Checkbox_Checked", "false"));
+        if (type.ends_with("FORMDROPDOWN")) selected.push_back(param("Dropdown_Selected", "0"));
+    }
+    // (The third is the bound check box, left as in the template.)
+    EXPECT_EQ(controls, (std::vector<std::string>{"false", "false", "false"}));
+    EXPECT_EQ(fields, (std::vector<std::string>{"false", "true"}));
+    EXPECT_EQ(selected, std::vector<std::string>{"1"});
+    EXPECT_NE(python[0].find(R"("checked": ["0", "0", "0", "0", "1"], "selected": [1])"), std::string::npos)
+        << python[0];
+    EXPECT_NE(OdtText(odt).find("Green"), std::string::npos);
 }
 
 }  // namespace
