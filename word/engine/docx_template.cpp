@@ -358,7 +358,7 @@ OpenResult OpenDocxTemplate(std::span<const std::uint8_t> bytes) {
 bool VerifyDocxContainer(std::span<const std::uint8_t> bytes) {
     try {
         docx::ZipArchive zip;
-        if (!docx::ReadZip(bytes, zip).empty()) return false;
+        if (!docx::ReadZip(bytes, zip, true).empty()) return false;
         for (const docx::ZipEntry& e : zip.entries)
             if (!docx::ReadEntry(bytes, e, nullptr)) return false;
         return true;

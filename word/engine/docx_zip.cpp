@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 
@@ -70,12 +71,20 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 }
 
 // Finds the end of central directory record: the last signature whose comment length reaches
-// exactly to the end of the file.
-std::size_t FindEnd(std::span<const std::uint8_t> b) {
+// exactly to the end of the file; failing that, for files with bytes after the record (padding
+// added by a mail or download program, a comment length that leaves some out), the last
+// signature whose central directory ends right before it.
+std::size_t FindEnd(std::span<const std::uint8_t> b, bool exact) {
     if (b.size() < 22) return std::string::npos;
     const std::size_t lowest = b.size() > 22 + 0xFFFF ? b.size() - 22 - 0xFFFF : 0;
     for (std::size_t pos = b.size() - 22 + 1; pos-- > lowest;) {
         if (Le32(b, pos) == kEndSignature && pos + 22 + Le16(b, pos + 20) == b.size()) return pos;
+    }
+    if (exact) return std::string::npos;
+    for (std::size_t pos = b.size() - 22 + 1; pos-- > 0;) {
+        if (Le32(b, pos) != kEndSignature || pos + 22 + Le16(b, pos + 20) > b.size()) continue;
+        const std::uint64_t centralEnd = std::uint64_t{Le32(b, pos + 16)} + Le32(b, pos + 12);
+        if (centralEnd == pos || (pos >= 20 && Le32(b, pos - 20) == kZip64LocatorSignature)) return pos;
     }
     return std::string::npos;
 }
@@ -206,9 +215,9 @@ class Deflater {
 
 }  // namespace
 
-std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip) {
+std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip, bool exact) {
     zip = {};
-    const std::size_t end = FindEnd(b);
+    const std::size_t end = FindEnd(b, exact);
     if (end == std::string::npos) return "not a zip file";
     std::uint64_t count = Le16(b, end + 10);
     std::uint64_t centralSize = Le32(b, end + 12);
@@ -229,6 +238,14 @@ std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip) {
         centralSize = Le64(b, at + 40);
         centralOffset = Le64(b, at + 48);
         centralEnd = static_cast<std::size_t>(at);
+    }
+    // Bytes before the zip (a program that prepends a header of its own) move every offset the
+    // records give by the same amount: found where the directory ends right before its end record.
+    std::uint64_t shift = 0;
+    if (!exact && centralSize <= centralEnd && centralOffset < centralEnd - centralSize &&
+        Le32(b, static_cast<std::size_t>(centralEnd - centralSize)) == kCentralSignature) {
+        shift = centralEnd - centralSize - centralOffset;
+        centralOffset += shift;
     }
     if (centralOffset > centralEnd || centralSize != centralEnd - centralOffset || count > centralSize / 46)
         return "damaged zip: central directory";
@@ -275,6 +292,8 @@ std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip) {
             e.localOffset = static_cast<std::size_t>(offset);
             e.zip64 = true;
         }
+        if (e.localOffset > SIZE_MAX - shift) return "damaged zip: central directory";
+        e.localOffset += static_cast<std::size_t>(shift);
         if (e.flags & (kFlagEncrypted | kFlagStrongEncryption)) return "an encrypted file";
         if (e.method != 0 && e.method != 8)
             return "zip compression method " + std::to_string(e.method) + " of " + e.name;
@@ -420,7 +439,8 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
     // The end record of the template (its comment included), without any zip64 records: the
     // document needs none.
     const std::size_t at = out.size();
-    out.insert(out.end(), b.begin() + zip.endOffset, b.end());
+    out.insert(out.end(), b.begin() + zip.endOffset,
+               b.begin() + zip.endOffset + 22 + Le16(b, zip.endOffset + 20));
     Put16(out, at + 8, static_cast<std::uint16_t>(zip.entries.size()));
     Put16(out, at + 10, static_cast<std::uint16_t>(zip.entries.size()));
     Put32(out, at + 12, static_cast<std::uint32_t>(centralSize));

@@ -29,14 +29,16 @@ struct ZipEntry {
 
 struct ZipArchive {
     std::vector<ZipEntry> entries;  // in central directory order
-    std::size_t endOffset = 0;      // the end of central directory record, up to the file's end
+    std::size_t endOffset = 0;      // the end of central directory record
 };
 
 // Reads the directory of a whole zip and checks that every local header agrees with it and
 // that no two entries share bytes. "" on success, otherwise why the zip is refused. Zip64
 // records are read (entries over 4 GB are refused); split and encrypted archives and methods
 // other than stored and deflated are refused.
-std::string ReadZip(std::span<const std::uint8_t> bytes, ZipArchive& zip);
+// `exact`: the zip must be the whole of `bytes`, as a file this program wrote is; otherwise bytes
+// around it (added by other programs) are passed over.
+std::string ReadZip(std::span<const std::uint8_t> bytes, ZipArchive& zip, bool exact = false);
 
 // Decompresses one entry into `out` (not touched when null) and checks its length and CRC.
 // False when the data do not read back as the directory says.

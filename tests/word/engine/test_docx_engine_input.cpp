@@ -72,6 +72,26 @@ TEST(DocxEngineInput, TruncatedFilesAreRefused) {
     }
 }
 
+// Bytes after the end record (padding a mail or download program added) or before the first
+// entry (a header another program put in front) do not make a zip unreadable.
+TEST(DocxEngineInput, BytesAroundTheZipAreTolerated) {
+    const Bytes good = ReadBytes(DocxFixture("shapes.docx"));
+    Bytes padded = good;
+    padded.insert(padded.end(), 1000, 0);
+    Bytes prefixed(300, 'x');
+    prefixed.insert(prefixed.end(), good.begin(), good.end());
+    for (const Bytes& bytes : {padded, prefixed}) {
+        SCOPED_TRACE(bytes.size() == padded.size() ? "padded" : "prefixed");
+        const auto t = OpenDocx(bytes);
+        ASSERT_TRUE(t);
+        Bytes out;
+        std::string error;
+        ASSERT_TRUE(t->Make(std::vector<engine::Fill>{{"Name", "值"}}, out, error)) << error;
+        EXPECT_TRUE(engine::VerifyDocxContainer(out));
+        EXPECT_EQ(BookmarkText(EntryText(out, "word/document.xml"), "Name"), "值");
+    }
+}
+
 TEST(DocxEngineInput, ContainerCheckFindsDamage) {
     const Bytes good = ReadBytes(DocxFixture("streamed.docx"));
     ASSERT_TRUE(engine::VerifyDocxContainer(good));
