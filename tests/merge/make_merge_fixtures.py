@@ -101,6 +101,45 @@ def names_workbook(path):
     book.save(path)
 
 
+def states_workbook(path):
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    for c, title in enumerate(["Name", "Agree", "City"]):
+        sheet.write(0, c, title)
+    for r, row in enumerate([("张三", "是", "北京"), ("李四", "maybe", "上海"), ("王五", " NO ", "广州"),
+                             ("赵六", "也许", "深圳")], start=1):
+        for c, value in enumerate(row):
+            sheet.write(r, c, value)
+    book.save(path)
+
+
+STATES_DOCUMENT = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>
+<w:p><w:r><w:t xml:space="preserve">Name: </w:t></w:r><w:bookmarkStart w:id="1" w:name="Name"/><w:r><w:t>[Name]</w:t></w:r><w:bookmarkEnd w:id="1"/></w:p>
+<w:p><w:r><w:t xml:space="preserve">Agree: </w:t></w:r><w:bookmarkStart w:id="2" w:name="Agree"/><w:r><w:fldChar w:fldCharType="begin"><w:ffData><w:name w:val="Agree"/><w:enabled/><w:calcOnExit w:val="0"/><w:checkBox><w:sizeAuto/><w:default w:val="0"/></w:checkBox></w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space="preserve"> FORMCHECKBOX </w:instrText></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r><w:bookmarkEnd w:id="2"/></w:p>
+<w:p><w:bookmarkStart w:id="3" w:name="City"/><w:r><w:t>[Ci</w:t></w:r><w:bookmarkStart w:id="4" w:name="Other"/><w:r><w:t>ty]</w:t></w:r><w:bookmarkEnd w:id="3"/><w:r><w:t>more</w:t></w:r><w:bookmarkEnd w:id="4"/></w:p>
+<w:sectPr/></w:body></w:document>
+"""
+
+
+def states_template(path):
+    """A .docx with a text bookmark, a check box form field and a bookmark that overlaps another."""
+    import zipfile
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("[Content_Types].xml",
+                   '<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/'
+                   'package/2006/content-types"><Default Extension="rels" ContentType="application/'
+                   'vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType='
+                   '"application/xml"/><Override PartName="/word/document.xml" ContentType="application/'
+                   'vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"/></Types>')
+        z.writestr("_rels/.rels",
+                   '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats'
+                   '.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats'
+                   '.org/officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/>'
+                   '</Relationships>')
+        z.writestr("word/document.xml", STATES_DOCUMENT)
+
+
 FODT_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
     xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -132,6 +171,8 @@ def main():
     sheets_workbook(os.path.join(out, "sheets.xls"))
     formats_workbook(os.path.join(out, "formats.xlsx"))
     names_workbook(os.path.join(out, "names.xls"))
+    states_workbook(os.path.join(out, "states.xls"))
+    states_template(os.path.join(out, "states.docx"))
     template(os.path.join(out, "single.fodt"), ["Name", "Age", "City"])
     template(os.path.join(out, "repeat.fodt"), ["Name_c1", "Name_c2", "Name_c4"])
     template(os.path.join(out, "multi.fodt"), ["Name_1", "Age_1", "Name_2", "Age_2"])

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "common/fs.h"
 #include "data/connection.h"
@@ -137,6 +138,40 @@ TEST_F(OutputRunTest, OnePdfIsNotWrittenWhenARunStopsOrADocumentFails) {
     EXPECT_TRUE(failed.singleFileFailed);
     EXPECT_NE(ui_.calls.back().text.find("编号为 2 的文档未能生成"), std::string::npos);
     EXPECT_TRUE(Entries().empty());
+}
+
+// The engine fills the template itself: a bookmark it cannot fill and check box values that are
+// no state leave those places as in the template, and the closing message names each bookmark
+// once with its rows, after the documents were all made.
+TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
+    state_.sheetConnection =
+        data::BuildConnectionString(data::ExcelWorkbook, {}, std::string(QM_MERGE_FIXTURES) + "/states.xls");
+    request_.templatePath = std::string(QM_MERGE_FIXTURES) + "/states.docx";
+    request_.extension = ".docx";
+    ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
+    EXPECT_EQ(host_->UnfillableBookmarks(),
+              (std::map<std::string, std::string>{{"City", "overlaps bookmark Other"},
+                                                  {"Other", "overlaps bookmark City"}}));
+    state_.templateBookmarks = host_->ListBookmarks();
+    ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
+    test::RecordingRunUi ui;
+    ui.answerNo();
+    const RunOutcome outcome = Run(1, 4, ui);
+    EXPECT_EQ(outcome.documentsMade, 4);
+    EXPECT_FALSE(outcome.throughOffice);
+    ASSERT_EQ(outcome.bookmarksLeft.size(), 2u);
+    EXPECT_EQ(outcome.bookmarksLeft[0].name, "City");
+    EXPECT_EQ(outcome.bookmarksLeft[0].where, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(outcome.bookmarksLeft[0].reason, "overlaps bookmark Other");
+    EXPECT_EQ(outcome.bookmarksLeft[1].name, "Agree");
+    EXPECT_EQ(outcome.bookmarksLeft[1].where, (std::vector<int>{2, 4}));
+    const std::string& text = ui.calls.back().text;
+    EXPECT_TRUE(
+        text.starts_with("完成！书签“City”保持模板原样（行 1-4）：本程序无法填写（overlaps bookmark Other）。"
+                         "书签“Agree”保持模板原样（行 2、4）：复选框只接受"))
+        << text;
+    EXPECT_TRUE(text.ends_with("是否打开存放文档所在文件夹？")) << text;
+    EXPECT_EQ(ui.calls.size(), 1u);
 }
 
 }  // namespace
