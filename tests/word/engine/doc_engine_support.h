@@ -29,7 +29,8 @@ inline std::vector<std::string> RealWorldDocs() {
 
 // Our own templates: the test templates and the shipped samples.
 inline std::vector<fs::path> OwnTemplates() {
-    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc"};
+    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc",
+                                   fs::path(QM_ENGINE_FIXTURES) / "stories.doc"};
     for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"})
         files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
     return files;

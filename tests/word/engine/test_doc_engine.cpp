@@ -56,12 +56,12 @@ TEST(DocEngine, ListsEveryBookmarkWithWhereItIsAndWhyNot) {
     EXPECT_EQ(t->format(), Format::Doc);
     EXPECT_EQ(t->VisibleNames(), (std::vector<std::string>{"Name", "Strong", "Point", "Outer", "Inner",
                                                            "Paragraphs", "Cell", "Header", "Footer"}));
-    EXPECT_EQ(t->Find("Paragraphs")->refusal, "spans a paragraph mark");
     EXPECT_TRUE(t->Find("Cell")->inTable);
     EXPECT_FALSE(t->Find("Name")->inTable);
     EXPECT_EQ(t->Find("Header")->story, "header");
     EXPECT_EQ(t->Find("Footer")->story, "footer");
-    for (const char* name : {"Name", "Strong", "Point", "Outer", "Inner", "Cell", "Header", "Footer"})
+    for (const char* name :
+         {"Name", "Strong", "Point", "Outer", "Inner", "Paragraphs", "Cell", "Header", "Footer"})
         EXPECT_EQ(t->Find(name)->refusal, "") << name;
     EXPECT_EQ(t->Find("name"), nullptr);  // letter case counts
 }
@@ -126,9 +126,12 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         OpenResult again = OpenTemplate(made);
         ASSERT_TRUE(again) << again.refusal;
         EXPECT_EQ(again.value->VisibleNames(), t.VisibleNames());
-        if (!fills.empty()) ++filled;
+        for (const BookmarkInfo& b : t.bookmarks())
+            if (!b.hidden && b.kind == BookmarkKind::Text && b.refusal.empty()) ++filled;
     }
-    EXPECT_GE(filled, 4);
+    // Every text bookmark of the readable files but the one holding a text box (the others
+    // are check boxes, a drop-down, and those of a file holding ActiveX controls).
+    EXPECT_GE(filled, 32);
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
@@ -143,14 +146,16 @@ TEST(DocEngine, RefusalsNameTheReason) {
                              .string());
     EXPECT_FALSE(controls);
     EXPECT_NE(controls.refusal.find("ActiveX"), std::string::npos);
-    // Bookmarks around fields and across paragraphs stay where the office can handle them.
+    // Bookmarks around whole fields and across paragraphs are filled; one holding a text box
+    // is not, as the box's own text would be left without its shape.
     const auto links = Open(docs / "supported-hyperlink-features.doc");
-    EXPECT_EQ(links->Find("htmlbookmark")->refusal, "holds a field");
-    EXPECT_EQ(links->Find("inbookmark")->refusal, "spans a paragraph mark");
+    for (const char* name : {"htmlbookmark", "inbookmark", "cross"})
+        EXPECT_EQ(links->Find(name)->refusal, "");
     EXPECT_TRUE(links->Find("_Hlt435979441")->hidden);
     const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
-    EXPECT_EQ(fields->Find("zHdrDate")->refusal, "holds a field");
+    EXPECT_EQ(fields->Find("zHdrDate")->refusal, "");
+    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "holds a text box");
 }
 
 // Filling each bookmark with the text it already holds gives back the template's text as an
@@ -327,6 +332,72 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
     EXPECT_TRUE(t->Find("Text1")->formField);
     const DocContents c = Contents(Make(*t, {{"Text1", "Иванов"}}));
     EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
+}
+
+const fs::path& Stories() {
+    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "stories.doc";
+    return path;
+}
+
+// The entries of a table of positions in a made document.
+std::size_t Entries(const Bytes& bytes, int table, std::size_t cb) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    doc::Plc plc;
+    return d.Lcb(table) != 0 && doc::ReadPlc(d.TableBytes(table), cb, plc) ? plc.count() : 0;
+}
+
+TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
+    const Bytes original = ReadBytes(Stories());
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    for (const char* name :
+         {"Spans", "AtStart", "AtEnd", "Linked", "InLink", "Drawing", "InNote", "HeadLines", "InBox"})
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    EXPECT_EQ(t->Find("WithNote")->refusal, "holds a footnote or endnote mark");
+    EXPECT_EQ(t->Find("InNote")->story, "footnote");
+    EXPECT_EQ(t->Find("InBox")->story, "textbox");
+    const DocContents before = Contents(original);
+    const Bytes made = Make(*t, {{"Spans", "S"},
+                                 {"AtEnd", "E"},
+                                 {"Linked", "L"},
+                                 {"Drawing", "D"},
+                                 {"InNote", "注"},
+                                 {"HeadLines", "H"},
+                                 {"InBox", "B"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents after = Contents(made);
+    // Paragraph marks go with the text; a point bookmark at the start stays at the value's
+    // start, one at the end gets its own value after it.
+    EXPECT_NE(after.text.find(u"First SE last.\r"), std::u16string::npos);
+    EXPECT_EQ(FindMark(after, "AtStart")->start, FindMark(after, "Spans")->start);
+    EXPECT_EQ(FindMark(after, "AtStart")->end, FindMark(after, "Spans")->start);
+    EXPECT_TRUE(FindMark(after, "AtEnd")->text == u"E");
+    EXPECT_EQ(FindMark(after, "AtEnd")->start, FindMark(after, "Spans")->end);
+    // The two fields of "Linked" and the drawing's anchor go with their text; the hyperlink
+    // holding "InLink" stays.
+    EXPECT_EQ(Entries(made, doc::kPlcfFldMom, 2), Entries(original, doc::kPlcfFldMom, 2) - 6);
+    EXPECT_EQ(Entries(made, doc::kPlcSpaMom, 26), Entries(original, doc::kPlcSpaMom, 26) - 1);
+    EXPECT_NE(after.text.find(u"Link L end.\rShown \x13 HYPERLINK"), std::u16string::npos);
+    // Each story changes its own length only.
+    EXPECT_EQ(after.storyLengths[1], before.storyLengths[1] + 1 - 6);
+    EXPECT_EQ(after.storyLengths[2], before.storyLengths[2] + 1 - 7);
+    EXPECT_EQ(after.storyLengths[6], before.storyLengths[6] + 1 - 5);
+    EXPECT_NE(after.text.find(u"Note 注 text."), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"Head H done"), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"Box B text"), std::u16string::npos);
+    // The joined paragraph keeps the properties of its surviving mark: the last one's.
+    doc::DocFile a, b;
+    std::string error;
+    ASSERT_TRUE(a.Parse(original, error) && b.Parse(made, error)) << error;
+    const std::uint32_t gamma = static_cast<std::uint32_t>(before.text.find(u" last.\r") + 6);
+    const std::uint32_t joined = static_cast<std::uint32_t>(after.text.find(u" last.\r") + 6);
+    EXPECT_EQ(b.Papx(*b.FcAt(joined)), a.Papx(*a.FcAt(gamma)));
+    // Filled again, the document gives the same bookmarks their new values.
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(FindMark(Contents(Make(*again, {{"Spans", "twice"}})), "Spans")->text == u"twice");
 }
 
 // Damaged files are refused or, when they still read, make documents that read back; they
