@@ -34,17 +34,6 @@ DocContents Contents(const Bytes& bytes) {
     return c;
 }
 
-// The text a fill replaces: the bookmark's, or a form field's result.
-std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t,
-                                                 const std::string& name) {
-    const DocBookmark* b = FindMark(c, name);
-    if (!t.Find(name)->formField) return {b->start, b->end};
-    const std::u16string& text = c.text;
-    std::uint32_t separator = b->end - 1;
-    while (separator > b->start && text[separator] != 0x14) --separator;
-    return {separator + 1, b->end - 1};
-}
-
 const fs::path& Places() {
     static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "places.doc";
     return path;
