@@ -344,7 +344,11 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
     for (const char* name :
          {"Spans", "AtStart", "AtEnd", "Linked", "InLink", "Drawing", "InNote", "HeadLines", "InBox"})
         EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    // A note's mark would leave the note's text without its place; a table's cells and a
+    // section's properties live in the marks that end them.
     EXPECT_EQ(t->Find("WithNote")->refusal, "holds a footnote or endnote mark");
+    EXPECT_EQ(t->Find("Cells")->refusal, "spans a table cell mark");
+    EXPECT_EQ(t->Find("Sections")->refusal, "spans a section break");
     EXPECT_EQ(t->Find("InNote")->story, "footnote");
     EXPECT_EQ(t->Find("InBox")->story, "textbox");
     const DocContents before = Contents(original);
