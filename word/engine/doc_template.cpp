@@ -553,6 +553,11 @@ bool IsParagraphEnd(char16_t c) {
 // column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text;
 // a note's or comment's mark, a table's cell marks and the end of a section, header, note or
 // text box stay.
+//
+// When the text holds paragraph marks, the paragraphs it touches become one: it ends with the
+// first mark at or after the range's end, and as every paragraph's properties are kept with its
+// mark, the joined paragraph takes that last paragraph's properties. (Typing over such a
+// selection, a word processor may keep the first paragraph's instead.)
 std::string DocTemplate::Replaceable(const Target& t, Story story) const {
     const std::uint32_t start = d_.StoryStart(story);
     if (t.e > t.s && t.e >= d_.StoryEnd(story)) return "holds the last paragraph mark of its story";
@@ -1051,6 +1056,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     const PositionMap all(ops);
     if (!all.empty()) {
         for (const PositionTable& t : MovedTables()) {
+            if (d_.Lcb(t.index) == 0) continue;
             const std::size_t story = static_cast<std::size_t>(t.story);
             const PositionMap map(storyOps[story], d_.StoryStart(t.story));
             // Stories before this one moved the story's start.
