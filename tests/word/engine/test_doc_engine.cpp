@@ -188,6 +188,30 @@ TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
     }
 }
 
+// Every value of a full fill shows in antiword, which reads the text through the piece table,
+// the paragraph tables and the notes' and text boxes' tables (it leaves headers out).
+TEST(DocEngine, AntiwordShowsEveryValue) {
+    if (!qm::test::HaveProgram("antiword")) GTEST_SKIP() << "antiword is not installed";
+    const qm::test::TempFolder folder("antiword-values");
+    std::vector<fs::path> files = OwnTemplates();
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        OpenResult r = OpenTemplateFile(path.string());
+        if (!r) continue;
+        const std::vector<Fill> fills = FillEverything(*r.value);
+        WriteBytes(folder / "made.doc", Make(*r.value, fills));
+        const auto read =
+            qm::test::RunCommand("antiword -w 0 -m UTF-8.txt " + qm::test::ShellQuote(folder / "made.doc"));
+        EXPECT_EQ(read.status, 0) << read.err;
+        for (const Fill& f : fills) {
+            const std::string& story = r.value->Find(f.name)->story;
+            if (story == "header" || story == "footer" || r.value->Find(f.name)->formField) continue;
+            EXPECT_NE(read.out.find(f.value), std::string::npos) << f.name;
+        }
+    }
+}
+
 TEST(DocEngine, ValuesKeepWhatADocumentCanHold) {
     const auto t = Open(Places());
     ASSERT_TRUE(t);
