@@ -365,8 +365,8 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
     const Bytes original = ReadBytes(Stories());
     const auto t = OpenTemplate(original).value;
     ASSERT_TRUE(t);
-    for (const char* name :
-         {"Spans", "AtStart", "AtEnd", "Linked", "InLink", "Drawing", "InNote", "HeadLines", "InBox"})
+    for (const char* name : {"Spans", "AtStart", "AtEnd", "Linked", "InLink", "Drawing", "InNote",
+                             "HeadLines", "InEndnote", "InBox", "InHeaderBox"})
         EXPECT_EQ(t->Find(name)->refusal, "") << name;
     // A note's mark would leave the note's text without its place; a table's cells and a
     // section's properties live in the marks that end them.
@@ -382,7 +382,9 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
                                  {"Drawing", "D"},
                                  {"InNote", "注"},
                                  {"HeadLines", "H"},
-                                 {"InBox", "B"}});
+                                 {"InEndnote", "末"},
+                                 {"InBox", "B"},
+                                 {"InHeaderBox", "HB"}});
     EXPECT_EQ(CheckDocStructure(made), "");
     const DocContents after = Contents(made);
     // Paragraph marks go with the text; a point bookmark at the start stays at the value's
@@ -400,7 +402,11 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
     // Each story changes its own length only.
     EXPECT_EQ(after.storyLengths[1], before.storyLengths[1] + 1 - 6);
     EXPECT_EQ(after.storyLengths[2], before.storyLengths[2] + 1 - 7);
+    EXPECT_EQ(after.storyLengths[5], before.storyLengths[5] + 1 - 5);
     EXPECT_EQ(after.storyLengths[6], before.storyLengths[6] + 1 - 5);
+    EXPECT_EQ(after.storyLengths[7], before.storyLengths[7] + 2 - 6);
+    EXPECT_NE(after.text.find(u"Endnote 末 text."), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"In HB box"), std::u16string::npos);
     EXPECT_NE(after.text.find(u"Note 注 text."), std::u16string::npos);
     EXPECT_NE(after.text.find(u"Head H done"), std::u16string::npos);
     EXPECT_NE(after.text.find(u"Box B text"), std::u16string::npos);
