@@ -372,6 +372,20 @@ class BatchUi : public qm::RunUi {
     int minimum_ = 0, maximum_ = 0, position_ = 0;
 };
 
+std::string JoinWith(const std::vector<std::string>& items, std::string_view separator) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : std::string(separator)) + item;
+    return out;
+}
+
+// Why the template given as `shown` gave no working document.
+std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const std::string& shown) {
+    const qm::engine::OpenResult engine = host.TemplateAt(path);
+    if (qm::engine::IsPasswordRefusal(engine.refusal)) return "the template " + shown + ": " + engine.refusal;
+    return host.IsWordRunning() ? "the office could not open the template " + shown
+                                : std::string("the office could not be started");
+}
+
 int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
@@ -379,9 +393,7 @@ int ListBookmarks(const Options& o) {
     qm::word::WordHost host(qm::word::MakeLibreOffice(), ProgramFolder());
     // The engine reads .doc and .docx templates itself; anything else needs the office.
     const qm::engine::OpenResult engine = host.TemplateAt(templatePath);
-    if (host.OpenTemplate(templatePath).empty())
-        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
-                                         : std::string("the office could not be started"));
+    if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
     if (Signalled()) return 128 + gStopSignal;
     for (const std::string& name : qm::SplitList(host.ListBookmarks())) std::cout << name << '\n';
     // After a blank line: who fills this template, and why not this program where it cannot.
@@ -390,10 +402,23 @@ int ListBookmarks(const Options& o) {
         std::cout << "filled by: the office (" << engine.refusal << ")\n";
         return 0;
     }
-    std::cout << "filled by: this program, without the office\n";
-    for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks())
-        if (!b.hidden && !b.refusal.empty())
-            std::cout << "  " << b.name << ": " << b.refusal << " (a run that fills it uses the office)\n";
+    std::cout << "filled by: this program, without the office (the office only converts to PDF or ODT, and "
+                 "prints)\n";
+    // What a run does with each bookmark.
+    for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks()) {
+        if (b.hidden) continue;
+        std::cout << "  " << b.name << ": ";
+        if (!b.refusal.empty()) {
+            std::cout << "left as in the template (" << b.refusal << ")\n";
+        } else if (b.kind == qm::engine::BookmarkKind::CheckBox) {
+            std::cout << "check box, set by the value\n";
+        } else if (b.kind == qm::engine::BookmarkKind::DropDown) {
+            std::cout << "drop-down, set to the entry equal to the value (" << JoinWith(b.entries, ", ")
+                      << ")\n";
+        } else {
+            std::cout << "filled as text\n";
+        }
+    }
     return 0;
 }
 
@@ -426,12 +451,10 @@ int Check(const Options& o, const std::vector<std::string>& titles, const std::s
           const std::string& programFolder) {
     CatchStopSignals();
     qm::word::WordHost host(qm::word::MakeLibreOffice(), programFolder);
-    if (host.OpenTemplate(templatePath).empty())
-        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
-                                         : std::string("the office could not be started"));
+    if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
     if (Signalled()) return 128 + gStopSignal;
-    const qm::MatchReport report =
-        qm::ReportMatches(titles, qm::SplitList(host.ListBookmarks()), o.multiRow, o.repeat);
+    const qm::MatchReport report = qm::ReportMatches(titles, qm::SplitList(host.ListBookmarks()), o.multiRow,
+                                                     o.repeat, host.UnfillableBookmarks());
     const auto list = [](const char* heading, const std::vector<std::string>& names) {
         if (names.empty()) return;
         std::cout << heading << '\n';
@@ -443,6 +466,10 @@ int Check(const Options& o, const std::vector<std::string>& titles, const std::s
     std::cout << "bookmarks filled: " << report.filled.size() << " of " << report.bookmarkCount() << '\n';
     list("filled bookmarks:", report.filled);
     list("empty bookmarks (no column fills them):", report.empty);
+    if (!report.unfillable.empty()) {
+        std::cout << "bookmarks left as in the template (this program cannot fill them):\n";
+        for (const auto& [name, why] : report.unfillable) std::cout << "  " << name << ": " << why << '\n';
+    }
     list("columns that fill no bookmark:", report.unusedTitles);
     return report.complete() ? 0 : kRunFailed;
 }
@@ -584,9 +611,7 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
             if (!keep) RemoveCreated(created);
         }
     } tidy{created};
-    if (host.OpenTemplate(templatePath).empty())
-        return Fail(host.IsWordRunning() ? "the office could not open the template " + o.templatePath
-                                         : std::string("the office could not be started"));
+    if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
     if (Signalled()) {
         // Stopped before the first document: nothing was made, and the line says so.
         std::cerr << "quillmerge-batch: interrupted before the first document; no document was made\n";
@@ -630,6 +655,11 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
                         outcome.diskFull || outcome.stopped || !outcome.failedNumbers.empty() ||
                         outcome.singleFileFailed;
     tidy.keep = outcome.documentsMade > 0;
+    // Bookmarks the documents left as in the template: named once each, with the rows.
+    for (const qm::BookmarkLeft& b : outcome.bookmarksLeft)
+        std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
+                  << (state.multiRowMode ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
+                  << "): " << b.reason << '\n';
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;

@@ -121,7 +121,8 @@ int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocum
 }
 
 MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
-                          bool multiRowMode, bool repeatMode) {
+                          bool multiRowMode, bool repeatMode,
+                          const std::map<std::string, std::string>& unfillable) {
     MatchReport report;
     report.multiRowMode = multiRowMode;
     report.repeatMode = repeatMode;
@@ -163,7 +164,9 @@ MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vec
     std::set<std::string> listed;
     for (const std::string& bookmark : bookmarks) {
         if (!listed.insert(bookmark).second) continue;
-        if (filled.count(bookmark))
+        if (filled.count(bookmark) && unfillable.count(bookmark))
+            report.unfillable.emplace_back(bookmark, unfillable.at(bookmark));
+        else if (filled.count(bookmark))
             report.filled.push_back(bookmark);
         else if (!bookmark.starts_with("_"))
             report.empty.push_back(bookmark);
@@ -189,6 +192,12 @@ std::string NameList(const std::vector<std::string>& names, std::size_t limit) {
     return text;
 }
 
+std::string UnfillableList(const std::vector<std::pair<std::string, std::string>>& unfillable) {
+    std::string text;
+    for (const auto& [name, why] : unfillable) text += (text.empty() ? "" : "、") + name + "（" + why + "）";
+    return text;
+}
+
 std::string MatchDetails(const MatchReport& report) {
     std::string mode = report.multiRowMode ? (report.repeatMode ? "多行重复模式" : "多行模式")
                                            : (report.repeatMode ? "重复模式" : "单行模式");
@@ -202,6 +211,11 @@ std::string MatchDetails(const MatchReport& report) {
     };
     add("填入数据的书签", report.filled);
     add("没有对应列、保持原样的书签", report.empty);
+    if (!report.unfillable.empty()) {
+        text += "\r\n无法填写、保持原样的书签（" +
+                IntToText(static_cast<long long>(report.unfillable.size())) + "）：";
+        text += UnfillableList(report.unfillable);
+    }
     add("没有对应书签的列", report.unusedTitles);
     return text;
 }

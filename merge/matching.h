@@ -1,6 +1,7 @@
 #pragma once
 // Column titles against template bookmarks.
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,18 +48,23 @@ struct MatchReport {
     std::vector<std::string> filled;        // bookmarks that get a value, template order, each once
     std::vector<std::string> empty;         // bookmarks no column fills, template order, each once
     std::vector<std::string> unusedTitles;  // titles that fill no bookmark, in column order, each once
+    // Bookmarks a column names that documents still leave as in the template, because this
+    // program cannot fill them; with why, template order, each once.
+    std::vector<std::pair<std::string, std::string>> unfillable;
     bool multiRowMode = false;
     bool repeatMode = false;
 
-    int bookmarkCount() const { return static_cast<int>(filled.size() + empty.size()); }
+    int bookmarkCount() const { return static_cast<int>(filled.size() + empty.size() + unfillable.size()); }
     // Every bookmark gets a value, and there is at least one.
-    bool complete() const { return empty.empty() && !filled.empty(); }
+    bool complete() const { return empty.empty() && unfillable.empty() && !filled.empty(); }
 };
 
 // The report for the sheet's column titles and the template's bookmarks (lists as split from
 // the CR LF texts). No bookmarks give an empty report; no titles leave every bookmark empty.
+// `unfillable` names the bookmarks that cannot take a value, with why.
 MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
-                          bool multiRowMode, bool repeatMode);
+                          bool multiRowMode, bool repeatMode,
+                          const std::map<std::string, std::string>& unfillable = {});
 
 // One line for beside the template chooser: "匹配 7/8 书签"; "模板中没有书签" without bookmarks.
 std::string MatchSummary(const MatchReport& report);
@@ -66,6 +72,9 @@ std::string MatchSummary(const MatchReport& report);
 // The whole report in a few lines (CR LF between them): the mode, then the filled bookmarks,
 // the empty ones and the unused titles, each list only when it is not empty.
 std::string MatchDetails(const MatchReport& report);
+
+// "名称（why）" for each, joined by "、".
+std::string UnfillableList(const std::vector<std::pair<std::string, std::string>>& unfillable);
 
 // Names joined by "、", at most `limit` of them followed by "等 N 个" when there are more.
 std::string NameList(const std::vector<std::string>& names, std::size_t limit = 12);

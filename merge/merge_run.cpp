@@ -40,7 +40,51 @@ class RunGuard {
     bool owns_;
 };
 
+// Why a bookmark kept the template's text, as the closing messages say it.
+std::string LeftReason(const engine::Skip& skip) {
+    switch (skip.cause) {
+        case engine::Skip::Cause::Inside:
+            return "位于书签“" + skip.outer + "”之内，由其值取代";
+        case engine::Skip::Cause::NoState:
+            return "复选框只接受 1、是、√、☑、true、yes、on（勾选）或 "
+                   "0、否、☐、false、no、off、空值（不勾选）";
+        case engine::Skip::Cause::NoEntry: {
+            const std::size_t colon = skip.why.find(": ");
+            return "下拉列表只接受其中的选项：" +
+                   (colon == std::string::npos ? std::string() : skip.why.substr(colon + 2));
+        }
+        case engine::Skip::Cause::Refused:
+            break;
+    }
+    return "本程序无法填写（" + skip.why + "）";
+}
+
 }  // namespace
+
+std::string JoinNumbers(const std::vector<int>& numbers, std::string_view separator) {
+    std::vector<int> sorted = numbers;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::string text;
+    for (std::size_t i = 0; i < sorted.size();) {
+        std::size_t j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] == sorted[j] + 1) ++j;
+        if (!text.empty()) text += separator;
+        text += IntToText(sorted[i]);
+        if (j > i) text += "-" + IntToText(sorted[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiRowMode) {
+    std::string text;
+    for (const BookmarkLeft& b : left) {
+        text += "书签“" + b.name + "”保持模板原样（" + (multiRowMode ? "文档 " : "行 ") +
+                JoinNumbers(b.where, "、") + "）：" + b.why + "。";
+    }
+    return text;
+}
 
 std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetName) {
     std::string query = "select ";
@@ -146,8 +190,9 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
     if (!job_.repeatMode) return host_.SetBookmarkText(bookmark, value);
     bool filled = false;
     for (int n = 1;; ++n) {
-        if (!host_.SetBookmarkText(bookmark + "_c" + IntToText(n), value)) break;
-        filled = true;
+        const std::string copy = bookmark + "_c" + IntToText(n);
+        if (!host_.BookmarkExists(copy)) break;
+        if (host_.SetBookmarkText(copy, value)) filled = true;
     }
     return filled;
 }
@@ -156,6 +201,7 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
 // makes a fresh working document from the template. False when the run cannot go on.
 bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRow) {
     bool made = false;
+    NoteBookmarksLeft(number);
     if (IsPrint()) {
         // Each job is called after the document it prints.
         const std::string job = StripExtension(NameOfPath(job_.request.templatePath)) + IntToText(number);
@@ -188,6 +234,19 @@ bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRo
     }
     host_.OpenTemplate(job_.request.templatePath, route_);
     return true;
+}
+
+// Notes the bookmarks the working document leaves as in the template, before it is closed.
+void MergeRun::NoteBookmarksLeft(int number) {
+    for (const engine::Skip& skip : host_.BookmarksLeft()) {
+        const std::string why = LeftReason(skip);
+        auto it = std::find_if(outcome_.bookmarksLeft.begin(), outcome_.bookmarksLeft.end(),
+                               [&](const BookmarkLeft& b) { return b.name == skip.name && b.why == why; });
+        if (it == outcome_.bookmarksLeft.end())
+            it = outcome_.bookmarksLeft.insert(outcome_.bookmarksLeft.end(),
+                                               BookmarkLeft{skip.name, why, skip.why, {}});
+        it->where.push_back(number);
+    }
 }
 
 void MergeRun::NoBookmarkFilled() {
@@ -235,11 +294,17 @@ RunOutcome MergeRun::End() {
         if (!outcome_.nothingMatched)
             ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
     } else if (!IsPrint()) {
-        const bool open = failed ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
-                                 : ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question);
+        const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
+        const bool open = failed         ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
+                          : left.empty() ? ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question)
+                                         : ui_.askYesNo("完成！" + left + "是否打开存放文档所在文件夹？",
+                                                        kDefaultCaption, MessageIcon::Warning);
         if (open) ui_.openFolder(job_.outputFolder);
     } else if (failed) {
         ui_.showMessage(FailureText(), kDefaultCaption, MessageIcon::Warning);
+    } else if (const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
+               !left.empty()) {
+        ui_.showMessage(std::string(kPrintDone) + left, kDefaultCaption, MessageIcon::Warning);
     } else {
         ui_.showMessage(kPrintDone);
     }
@@ -308,6 +373,7 @@ std::string MergeRun::FailureText() const {
     if (outcome_.officeLost) text += "Word程序已停止运行，" + later;
     if (outcome_.templateLost) text += "Word模板无法打开，" + later;
     if (outcome_.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
+    text += BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
     if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
     return text;
 }

@@ -70,6 +70,14 @@ struct MergeJob {
     std::string referenceName;
 };
 
+// A bookmark that documents of a run left as in the template, and why.
+struct BookmarkLeft {
+    std::string name;
+    std::string why;         // for the user, in the program's language
+    std::string reason;      // the engine's words, for the batch command
+    std::vector<int> where;  // the rows (document numbers in multi-row mode) it concerns
+};
+
 struct RunOutcome {
     bool started = false;            // false: a second request while a run was going, ignored
     int documentsMade = 0;           // saved (and found on disk) or printed
@@ -84,7 +92,14 @@ struct RunOutcome {
     bool stopped = false;            // the user (or a signal) stopped the run
     bool throughOffice = false;      // the documents were made by the office, not in this process
     bool singleFileFailed = false;   // the one PDF was not written; an earlier file of its name is kept
+    std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
 };
+
+// The documents' rows (or numbers) as the closing messages list them: "3、5-9、12" with `separator`
+// between the parts.
+std::string JoinNumbers(const std::vector<int>& numbers, std::string_view separator);
+// What the closing messages say of the bookmarks left as in the template; "" when none.
+std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiRowMode);
 
 // The query a run is described with: the matched titles as they stand, in order and with their
 // repetitions, from the table `sheetName`. The run itself reads the columns by index.
@@ -119,6 +134,7 @@ class MergeRun {
     void BeginDocument();
     std::string OutputFileName(int number);
     void JoinDocuments();
+    void NoteBookmarksLeft(int number);
 
     MergeJob job_;
     data::WorkbookCache* workbooks_;

@@ -67,8 +67,10 @@ for n, line in enumerate(open(sys.argv[1], encoding="utf-8")):
 PY
 fuzz fuzz_format 300000 256 "$work"/codes/*
 
-# Document templates: the shipped samples and the real-world documents.
-fuzz fuzz_doc 60000 600000 "$root"/build/program/模板/*.doc "$root"/../shared/realworld/doc/*
+# Document templates: the shipped samples, the engine's test templates (forms.doc has check
+# boxes and a drop-down) and the real-world documents.
+fuzz fuzz_doc 60000 600000 "$root"/build/program/模板/*.doc "$root"/build/tests/word/engine/templates/*.doc \
+  "$root"/../shared/realworld/doc/*
 
 # .docx seeds: the test templates, the samples, and their main parts as bare XML (the target also
 # reads a part on its own).

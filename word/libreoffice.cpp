@@ -10,6 +10,7 @@
 #include <com/sun/star/awt/XWindowPeer.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -19,8 +20,11 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -186,7 +190,25 @@ class LoOffice final : public Office {
             if (!content.is()) return false;
             Reference<css::text::XTextRange> anchor = content->getAnchor();
             if (!anchor.is()) return false;
-            anchor->setString(ToOUString(value));
+            // Setting the anchor's text would leave a point bookmark before the value and drop
+            // one whose text is replaced; the bookmark is made again around the value instead,
+            // so that every bookmark is still there and spans what was written.
+            Reference<css::text::XText> text = anchor->getText();
+            Reference<css::lang::XMultiServiceFactory> factory(doc->model, UNO_QUERY);
+            Reference<css::text::XTextCursor> cursor =
+                text.is() ? text->createTextCursorByRange(anchor) : Reference<css::text::XTextCursor>();
+            if (!cursor.is() || !factory.is()) {
+                anchor->setString(ToOUString(value));
+                return true;
+            }
+            cursor->setString(ToOUString(value));
+            Reference<css::text::XTextContent> again(factory->createInstance("com.sun.star.text.Bookmark"),
+                                                     UNO_QUERY);
+            Reference<css::container::XNamed> named(again, UNO_QUERY);
+            if (!again.is() || !named.is()) return true;
+            text->removeTextContent(content);
+            named->setName(wanted);
+            text->insertTextContent(Reference<css::text::XTextRange>(cursor, UNO_QUERY), again, true);
             return true;
         } catch (...) {
             return false;

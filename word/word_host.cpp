@@ -135,12 +135,18 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
     }
     working_.templatePath = path;
     if (route == Route::Engine) {
-        if (engine::OpenResult r = TemplateAt(path)) {
+        const engine::OpenResult r = TemplateAt(path);
+        if (r) {
             working_.route = Route::Engine;
             working_.engineTemplate = r.value;
             working_.open = true;
             currentDocumentName_ = "Untitled " + IntToText(++untitled_);
             return currentDocumentName_;
+        }
+        // A template under a password opens nowhere without it: the office would only ask.
+        if (engine::IsPasswordRefusal(r.refusal)) {
+            currentDocumentName_.clear();
+            return {};
         }
     }
     working_.route = Route::Office;
@@ -189,7 +195,7 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     if (!BookmarkExists(name)) return false;
     if (working_.route == Route::Engine) {
         working_.values[std::string(name)] = std::string(value);
-        return true;
+        return working_.engineTemplate->Find(name)->refusal.empty();
     }
     // The office gets the same text the engine would write: a control character would make it
     // drop the whole value. The bookmark was found, so the caller counts it filled; a refused
@@ -197,6 +203,21 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     if (!office_->setBookmarkText(working_.id, name, engine::NormalizeValue(value)))
         working_.valueLost = true;
     return true;
+}
+
+std::vector<engine::Skip> WordHost::BookmarksLeft() const {
+    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return {};
+    std::vector<engine::Fill> fills;
+    for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+    return working_.engineTemplate->Skips(fills);
+}
+
+std::map<std::string, std::string> WordHost::UnfillableBookmarks() const {
+    std::map<std::string, std::string> out;
+    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return out;
+    for (const engine::BookmarkInfo& b : working_.engineTemplate->bookmarks())
+        if (!b.hidden && !b.refusal.empty()) out.emplace(b.name, b.refusal);
+    return out;
 }
 
 SaveResult WordHost::SaveDocumentAs(std::string_view fileName) {

@@ -66,8 +66,15 @@ class WordHost {
     std::string ListBookmarks();
     bool BookmarkExists(std::string_view name);
     // True when the bookmark exists and gets the value. A value the office failed to take makes
-    // the next save fail.
+    // the next save fail. A bookmark the engine can never fill keeps the template's text and
+    // counts as not filled (false); BookmarksLeft names it.
     bool SetBookmarkText(std::string_view name, std::string_view value);
+    // The bookmarks given a value in the working document that it leaves as in the template,
+    // and why (the engine's documents only; the office's fill every bookmark they have).
+    std::vector<engine::Skip> BookmarksLeft() const;
+    // The visible bookmarks of the working document that the engine can never fill, with why;
+    // empty for the office's documents.
+    std::map<std::string, std::string> UnfillableBookmarks() const;
 
     // Saves the working document as `fileName`, the format following the extension. The file
     // is written beside its final name and put in place only once whole and checked, so an

@@ -408,7 +408,12 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     MatchTitles(ctx_.state);
     BringToFront();
     // Without this the first run would blame the template's bookmarks.
-    if (!opened)
+    if (opened) return;
+    if (engine::IsPasswordRefusal(ctx_.host.TemplateAt(path).refusal))
+        ctx_.dialogs.message(
+            "无法打开Word模板“" + NameOfPath(path) + "”：文档设有打开密码，请先在Word中取消密码再使用。", "",
+            Buttons::Ok, MessageIcon::Warning);
+    else
         ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。",
                              "", Buttons::Ok, MessageIcon::Warning);
 }

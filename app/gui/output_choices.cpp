@@ -19,6 +19,7 @@
 #include "merge/output_names.h"
 #include "merge/program_state.h"
 #include "merge/request.h"
+#include "word/word_host.h"
 
 namespace qm::gui {
 
@@ -83,7 +84,7 @@ void MainWindow::BuildMatchLine() {
 MatchReport MainWindow::CurrentMatchReport() const {
     const ProgramState& state = ctx_.state;
     return ReportMatches(SplitList(state.columnTitles), SplitList(state.templateBookmarks),
-                         state.multiRowMode, state.repeatMode);
+                         state.multiRowMode, state.repeatMode, ctx_.host.UnfillableBookmarks());
 }
 
 void MainWindow::UpdateMatchLine() {
@@ -109,8 +110,8 @@ void MainWindow::UpdateMatchLine() {
 bool MainWindow::ConfirmEmptyBookmarks() {
     const ProgramState& state = ctx_.state;
     const MatchReport report = CurrentMatchReport();
-    if (report.empty.empty()) return true;
-    if (report.filled.empty()) {
+    if (report.empty.empty() && report.unfillable.empty()) return true;
+    if (report.filled.empty() && report.unfillable.empty()) {
         // Titles that only begin bookmark names, or names of another mode: the run would stop at
         // its first document with nothing filled, after the file dialogs.
         ctx_.dialogs.message("模板“" + CurrentTemplateItem() +
@@ -119,14 +120,30 @@ bool MainWindow::ConfirmEmptyBookmarks() {
                              "书签检查", Buttons::Ok, MessageIcon::Warning);
         return false;
     }
+    if (report.filled.empty()) {
+        // Every bookmark a column names is one this program cannot fill: the run would stop at
+        // its first document.
+        ctx_.dialogs.message("模板“" + CurrentTemplateItem() +
+                                 "”中有对应列的书签本程序都无法填写，运行不会填入任何数据：" +
+                                 UnfillableList(report.unfillable) + "。",
+                             "书签检查", Buttons::Ok, MessageIcon::Warning);
+        return false;
+    }
     // Asked once for the same template, sheet, modes and empty bookmarks; a change asks again.
     const std::string key = ctx_.settings.GetWordPath() + CurrentTemplateItem() + "\n" +
                             FromQ(sheetCombo_->currentText()) + "\n" + (state.multiRowMode ? "m" : "-") +
-                            (state.repeatMode ? "r" : "-") + "\n" + JoinList(report.empty);
+                            (state.repeatMode ? "r" : "-") + "\n" + JoinList(report.empty) + "\n" +
+                            UnfillableList(report.unfillable);
     if (key == emptyBookmarksAccepted_) return true;
-    const std::string text =
-        "模板“" + CurrentTemplateItem() + "”中有 " + IntToText(static_cast<long long>(report.empty.size())) +
-        " 个书签没有对应的列，运行后将保持模板中的原样：" + NameList(report.empty) + "。\r\n是否继续？";
+    std::string text = "模板“" + CurrentTemplateItem() + "”中有 ";
+    if (!report.empty.empty())
+        text += IntToText(static_cast<long long>(report.empty.size())) +
+                " 个书签没有对应的列，运行后将保持模板中的原样：" + NameList(report.empty) + "。\r\n";
+    if (!report.unfillable.empty())
+        text += std::string(report.empty.empty() ? "" : "另有 ") +
+                IntToText(static_cast<long long>(report.unfillable.size())) +
+                " 个书签本程序无法填写，运行后也将保持原样：" + UnfillableList(report.unfillable) + "。\r\n";
+    text += "是否继续？";
     if (ctx_.dialogs.message(text, "书签检查", Buttons::YesNo, MessageIcon::Question) != Answer::Yes)
         return false;
     emptyBookmarksAccepted_ = key;

@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 """Writes the files of the engine benchmark into the folder given as the only argument:
 
-rows.xls     Sheet1: titles F1..F8 and 1,000 rows of short mixed Chinese and ASCII values.
-letter.fodt  a one-page letter with the eight bookmarks F1..F8, each holding "[Fn]".
+rows.xls      Sheet1: titles F1..F10 and 1,000 rows of short mixed Chinese and ASCII values;
+              F9 and F10 hold check box states (是/否, 1/0).
+letter.fodt   a one-page letter with the eight bookmarks F1..F8, each holding "[Fn]".
+features.fodt the same letter where F1 sits in a text box, F2 spans three paragraphs, F3 holds a
+              field and a link, and F9 and F10 are check boxes.
 """
 import os
 import sys
@@ -25,6 +28,29 @@ TEMPLATE = """<?xml version="1.0" encoding="UTF-8"?>
 </office:document>
 """
 
+FEATURES = """<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+                 xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+                 xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+                 xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+                 xmlns:xlink="http://www.w3.org/1999/xlink"
+                 xmlns:field="urn:openoffice:names:experimental:ooo-ms-interop:xmlns:field:1.0"
+                 office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.text">
+ <office:body>
+  <office:text>
+   <text:p>聘用通知书<draw:frame draw:name="Box" text:anchor-type="paragraph" svg:width="6cm" svg:height="1.5cm" svg:x="10cm" svg:y="0cm"><draw:text-box><text:p>姓名：<text:bookmark-start text:name="F1"/>[F1]<text:bookmark-end text:name="F1"/></text:p></draw:text-box></draw:frame></text:p>
+   <text:p>条款：<text:bookmark-start text:name="F2"/>第一条 [F2]</text:p>
+   <text:p>第二条 双方约定的其他事项。</text:p>
+   <text:p>第三条 本条款以附件为准。<text:bookmark-end text:name="F2"/></text:p>
+   <text:p>编号：<text:bookmark-start text:name="F3"/>见 <text:a xlink:type="simple" xlink:href="https://example.org/">附件</text:a> 第 <text:page-number>1</text:page-number> 页<text:bookmark-end text:name="F3"/>。</text:p>
+{paragraphs}
+   <text:p>已体检：<text:bookmark-start text:name="F9"/><field:fieldmark text:name="F9" field:type="vnd.oasis.opendocument.field.FORMCHECKBOX"/><text:bookmark-end text:name="F9"/> 已签约：<text:bookmark-start text:name="F10"/><field:fieldmark text:name="F10" field:type="vnd.oasis.opendocument.field.FORMCHECKBOX"/><text:bookmark-end text:name="F10"/></text:p>
+   <text:p>本通知书一式两份，双方各执一份，自签字之日起生效。如有疑问，请与人力资源部联系。</text:p>
+  </office:text>
+ </office:body>
+</office:document>
+"""
+
 LABELS = ["姓名", "性别", "身份证号", "部门", "职位", "入职日期", "月薪", "备注"]
 
 
@@ -33,12 +59,12 @@ def main():
     os.makedirs(out, exist_ok=True)
     book = xlwt.Workbook(encoding="utf-8")
     sheet = book.add_sheet("Sheet1")
-    for c in range(8):
+    for c in range(10):
         sheet.write(0, c, "F%d" % (c + 1))
     for r in range(1, ROWS + 1):
         values = ["员工%d" % r, "男" if r % 2 else "女", "1101081990%08d" % r, "部门%d" % (r % 17),
                   "Engineer %d" % (r % 5), "2024-%02d-%02d" % (r % 12 + 1, r % 28 + 1), str(8000 + r),
-                  "备注 %d：无" % r]
+                  "备注 %d：无" % r, "是" if r % 3 else "否", str(r % 2)]
         for c, v in enumerate(values):
             sheet.write(r, c, v)
     book.save(os.path.join(out, "rows.xls"))
@@ -47,6 +73,11 @@ def main():
         % (LABELS[c], c + 1, c + 1, c + 1) for c in range(8))
     with open(os.path.join(out, "letter.fodt"), "w", encoding="utf-8") as f:
         f.write(TEMPLATE.format(paragraphs=paragraphs))
+    paragraphs = "\n".join(
+        '   <text:p>%s：<text:bookmark-start text:name="F%d"/>[F%d]<text:bookmark-end text:name="F%d"/>。</text:p>'
+        % (LABELS[c], c + 1, c + 1, c + 1) for c in range(3, 8))
+    with open(os.path.join(out, "features.fodt"), "w", encoding="utf-8") as f:
+        f.write(FEATURES.format(paragraphs=paragraphs))
 
 
 if __name__ == "__main__":

@@ -74,6 +74,18 @@ TEST(ReportMatches, SummaryAndDetails) {
               "按单行模式：匹配 2/3 "
               "书签\r\n填入数据的书签（2）：Name、Age\r\n没有对应列、保持原样的书签（1）：Missing");
     EXPECT_EQ(MatchSummary(ReportMatches({"Name"}, {}, true, true)), "模板中没有书签");
+    // A bookmark a column names that cannot be filled is neither filled nor without a column.
+    const MatchReport left =
+        ReportMatches({"Name", "Age"}, {"Name", "Age", "Missing"}, false, false,
+                      {{"Age", "overlaps bookmark X"}, {"Missing", "inside a field code"}});
+    EXPECT_EQ(left.filled, Names{"Name"});
+    EXPECT_EQ(left.empty, Names{"Missing"});
+    EXPECT_FALSE(left.complete());
+    EXPECT_EQ(MatchSummary(left), "匹配 1/3 书签");
+    EXPECT_EQ(
+        MatchDetails(left),
+        "按单行模式：匹配 1/3 书签\r\n填入数据的书签（1）：Name\r\n没有对应列、保持原样的书签（1）：Missing"
+        "\r\n无法填写、保持原样的书签（1）：Age（overlaps bookmark X）");
     EXPECT_EQ(NameList({"a", "b", "c"}, 2), "a、b 等 3 个");
 }
 

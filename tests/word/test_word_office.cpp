@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "office_fixture.h"
 #include "tests/support/realworld.h"
+#include "word/engine/doc_template.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
 
@@ -94,6 +95,18 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
     EXPECT_NE(text.find("录取通知书"), std::string::npos) << text;
     EXPECT_NE(text.find("End of letter."), std::string::npos) << text;
     EXPECT_EQ(text.find('['), std::string::npos) << "a placeholder survived:\n" << text;
+    // Every bookmark is still there, around its value.
+    engine::DocContents contents;
+    std::string error;
+    ASSERT_TRUE(engine::ReadDocContents(ReadBytes(output), contents, error)) << error;
+    const std::map<std::string, std::u16string> expected = {
+        {"姓名", u"张三"}, {"Code", u"007"}, {"备注", u""}, {"Note", u"line one"}, {"日期", u"2024-01-31"}};
+    for (const auto& [name, value] : expected) {
+        const auto b = std::find_if(contents.bookmarks.begin(), contents.bookmarks.end(),
+                                    [&](const engine::DocBookmark& m) { return m.name == name; });
+        ASSERT_NE(b, contents.bookmarks.end()) << name;
+        EXPECT_TRUE(b->text == value) << name;
+    }
 
     // The template is only ever read.
     EXPECT_EQ(ReadText(templatePath), before);

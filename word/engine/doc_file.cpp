@@ -118,7 +118,7 @@ bool DocFile::Parse(std::span<const std::uint8_t> file, std::string& refusal) {
     }
     if (container.Find(0, u"EncryptedPackage") != cfb::kNoEntry ||
         container.Find(0, u"EncryptionInfo") != cfb::kNoEntry) {
-        refusal = "the file is encrypted (protected by a password)";
+        refusal = "the document is encrypted: remove the password first";
         return false;
     }
     wordIndex = container.Find(0, u"WordDocument");
@@ -169,7 +169,7 @@ bool DocFile::Parse(std::span<const std::uint8_t> file, std::string& refusal) {
         return false;
     }
     if (flags & 0x0100) {
-        refusal = "the file is encrypted (protected by a password)";
+        refusal = "the document is encrypted: remove the password first";
         return false;
     }
     if (flags & 0x8000) {

@@ -9,6 +9,7 @@
 
 #include "common/cfb/compound_file.h"
 #include "word/engine/doc_file.h"
+#include "word/engine/doc_form.h"
 
 namespace qm::engine {
 
@@ -24,44 +25,36 @@ constexpr std::uint8_t kFormText = 70, kFormCheckBox = 71, kFormDropDown = 83, k
 enum class Treatment { Copy, Drop, Refuse };
 
 // Tables that hold positions which nothing here knows how to move: a template with one of them
-// goes to the office.
+// goes to the office. The name in brackets is the table's, for whoever reads the refusal.
+// Every other table is copied as it is. Among them the list of ActiveX controls (Plcocx, 85)
+// names each control's field by its index in the field table, not by position: it stays right
+// only as long as a fill adds or removes no field marks before that field.
 const std::map<int, const char*>& RefusedTables() {
     static const std::map<int, const char*> tables = {
-        {10, "a glossary"},
-        {14, "an unknown position table"},
-        {54, "a master document's subdocuments"},
-        {85, "ActiveX controls"},
-        {89, "an automatic summary"},
-        {100, "an unknown position table"},
-        {101, "an unknown position table"},
-        {137, "content controls"},
-        {138, "content controls"},
-        {139, "content controls"},
-        {141, "protected ranges"},
-        {142, "protected ranges"},
-        {143, "protected ranges"},
-        {164, "an unknown position table"},
-        {165, "tracked moves"},
-        {166, "tracked moves"},
-        {167, "tracked moves"},
-        {168, "tracked moves"},
-        {169, "tracked moves"},
-        {170, "tracked moves"},
-        {174, "an unknown position table"},
-        {175, "an unknown position table"},
-        {176, "an unknown position table"},
+        {10, "AutoText entries (PlcfGlsy)"},
+        {54, "a master document's subdocuments (PlcfWkb)"},
+        {137, "content controls (SttbfBkmkSdt)"},
+        {138, "content controls (PlcfBkfSdt)"},
+        {139, "content controls (PlcfBklSdt)"},
+        {141, "ranges only some users may edit (SttbfBkmkProt)"},
+        {142, "ranges only some users may edit (PlcfBkfProt)"},
+        {143, "ranges only some users may edit (PlcfBklProt)"},
     };
     return tables;
 }
 
 // Caches Word rebuilds (layout, spelling, language detection, table and list caches), undo
 // data and smart tags: a made document leaves them out rather than carry stale positions.
+// Also left out: tables readers are told to ignore but whose positions would go stale
+// (PlcfSea 14, Plcfmthd 164, the tracked-move and Arto tables 165-177), the old grammar
+// cookies (PlcfcookieOld 101) and the automatic summary's ranking (PlcfAsumy 89), which the
+// summary tool computes again when asked.
 bool Dropped(int table) {
-    static const std::set<int> tables = {7,   8,   34,  55,  63,  64,  65,  66,  67,  68,  77,  78,  79,
-                                         80,  81,  82,  88,  90,  93,  98,  102, 103, 104, 105, 106, 107,
-                                         110, 111, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
-                                         125, 128, 129, 130, 132, 133, 134, 135, 146, 147, 148, 149, 150,
-                                         151, 152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163};
+    static const std::set<int> tables = {
+        7,   8,   14,  34,  55,  63,  64,  65,  66,  67,  68,  77,  78,  79,  80,  81,  82,  88,  89,  90,
+        93,  98,  101, 102, 103, 104, 105, 106, 107, 110, 111, 114, 115, 116, 117, 118, 119, 120, 121, 122,
+        123, 124, 125, 128, 129, 130, 132, 133, 134, 135, 146, 147, 148, 149, 150, 151, 152, 153, 154, 155,
+        156, 157, 158, 159, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 174, 175, 176, 177};
     return tables.count(table) != 0;
 }
 
@@ -454,6 +447,10 @@ class DocTemplate final : public Template {
     std::vector<std::vector<FieldMark>> marks_;
     std::uint32_t lastChpxFc_ = 0;
     std::uint32_t lastPapxFc_ = 0;  // where the template's paragraph runs end
+
+    // Check boxes and drop-downs, by bookmark index (doc_form.h).
+    std::string AnalyseFormField(std::size_t index, const Field& f);
+    std::map<std::size_t, FormFieldData> forms_;
 };
 
 bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal) {
@@ -683,8 +680,10 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     for (const Field& f : fields) {
         const bool wraps = (t.start == f.begin || t.start == f.begin + 1) && t.end == f.end + 1;
         if (!wraps) continue;
-        if (f.type == kFormCheckBox) return refuse("a check box form field");
-        if (f.type == kFormDropDown) return refuse("a drop-down form field");
+        if (f.type == kFormCheckBox || f.type == kFormDropDown) {
+            // A check box or drop-down takes a state, kept in the Data stream; its text stays.
+            return refuse(AnalyseFormField(index, f));
+        }
         if (f.type != kFormText) break;
         if (!f.separator) return refuse("a form field without a result");
         form = &f;
@@ -733,6 +732,17 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     } else if (t.s < d_.StoryEnd(story)) {
         t.formatCp = t.s;
     }
+}
+
+std::string DocTemplate::AnalyseFormField(std::size_t index, const Field& f) {
+    BookmarkInfo& info = infos_[index];
+    FormFieldData data;
+    std::string why = ReadFormField(d_, f.begin, f.separator ? *f.separator : f.end, f.type, data);
+    info.kind = f.type == kFormCheckBox ? BookmarkKind::CheckBox : BookmarkKind::DropDown;
+    info.entries = data.entries;
+    info.formField = true;
+    if (why.empty()) forms_[index] = std::move(data);
+    return why;
 }
 
 std::string DocTemplate::Conflict(std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges) const {
@@ -894,6 +904,20 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     }
     std::vector<FillOp> ops;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+    // Check boxes and drop-downs change their state bits in a copy of the Data stream.
+    std::vector<std::uint8_t> formData;
+    const std::uint32_t dataIndex = DataStreamIndex(d_);
+    for (const auto& [i, value] : values) {
+        if (infos_[i].kind != BookmarkKind::Text) {
+            const auto form = forms_.find(i);
+            if (form == forms_.end() || dataIndex == cfb::kNoEntry) continue;
+            if (const std::optional<unsigned> state = FormFieldState(form->second, value)) {
+                if (formData.empty()) formData = d_.streams[dataIndex];
+                SetFormFieldState(formData, form->second, *state);
+            }
+        }
+    }
+    std::erase_if(values, [&](const auto& v) { return infos_[v.first].kind != BookmarkKind::Text; });
     for (const auto& [i, value] : values) {
         const Target& t = targets_[i];
         FillOp op{i, t.s, t.e, t.story, ValueToWordText(value), {}, 0, 0};
@@ -1091,6 +1115,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     std::vector<std::span<const std::uint8_t>> spans(d_.streams.begin(), d_.streams.end());
     spans[d_.wordIndex] = wd;
     spans[d_.tableIndex] = table;
+    if (!formData.empty()) spans[dataIndex] = formData;
     out = cfb::Write(d_.entries, spans);
     if (out.empty()) {
         error = "the document is too large";

@@ -124,23 +124,28 @@ std::vector<Skip> Template::Skips(std::span<const Fill> fills) const {
         const BookmarkInfo& b = all[i];
         if (!values[i] || b.hidden) continue;
         if (!b.refusal.empty()) {
-            skips.push_back({b.name, b.refusal});
+            skips.push_back({b.name, b.refusal, Skip::Cause::Refused, {}});
             continue;
         }
         const auto outer = std::find_if(b.within.begin(), b.within.end(),
                                         [&](std::size_t k) { return k < all.size() && replaces(k); });
         if (outer != b.within.end()) {
-            skips.push_back(
-                {b.name, "lies inside bookmark " + all[*outer].name + ", whose value replaces it"});
+            skips.push_back({b.name, "lies inside bookmark " + all[*outer].name + ", whose value replaces it",
+                             Skip::Cause::Inside, all[*outer].name});
             continue;
         }
         if (b.kind == BookmarkKind::CheckBox && !CheckBoxState(*values[i])) {
             skips.push_back({b.name,
                              "a check box takes 1, \xE6\x98\xAF, \xE2\x88\x9A, \xE2\x98\x91, true, yes or on "
                              "to check it, "
-                             "and 0, \xE5\x90\xA6, \xE2\x98\x90, false, no, off or nothing to clear it"});
+                             "and 0, \xE5\x90\xA6, \xE2\x98\x90, false, no, off or nothing to clear it",
+                             Skip::Cause::NoState,
+                             {}});
         } else if (b.kind == BookmarkKind::DropDown && DropDownEntry(b.entries, *values[i]) < 0) {
-            skips.push_back({b.name, "a drop-down takes one of its entries: " + JoinQuoted(b.entries)});
+            skips.push_back({b.name,
+                             "a drop-down takes one of its entries: " + JoinQuoted(b.entries),
+                             Skip::Cause::NoEntry,
+                             {}});
         }
     }
     return skips;

@@ -55,8 +55,16 @@ struct BookmarkInfo {
 // ("overlaps bookmark X", "a drop-down takes one of its entries: A, B"). The reason does not
 // depend on the value, so that a run can name each bookmark once with the rows it concerns.
 struct Skip {
+    enum class Cause {
+        Refused,  // the bookmark can never take a value (`why` is its refusal)
+        Inside,   // it lies inside `outer`, which is filled too
+        NoState,  // the value is no state of a check box
+        NoEntry,  // the value is no entry of a drop-down
+    };
     std::string name;
     std::string why;
+    Cause cause = Cause::Refused;
+    std::string outer;  // for Inside
 };
 
 // The state a check box takes from a value: true for 1, 是, √, ☑, true, yes, on; false for
@@ -115,6 +123,12 @@ struct Place {
 };
 // Sets BookmarkInfo::within of each bookmark from `places` (one for each, in the same order).
 void SetWithin(const std::vector<Place>& places, std::vector<BookmarkInfo>& infos);
+
+// The refusal of an encrypted file ends with this: it has to be saved without its password first.
+inline constexpr std::string_view kPasswordRefusal = "remove the password first";
+inline bool IsPasswordRefusal(std::string_view refusal) {
+    return refusal.find(kPasswordRefusal) != std::string_view::npos;
+}
 
 // Reads a template held in memory; the format is recognised from the content (a compound
 // file is .doc, a zip is .docx), not from a name.

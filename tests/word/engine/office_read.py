@@ -4,10 +4,12 @@
     office_read.py <profile folder> <file>...
     office_read.py --compare <profile folder> <manifest>
 
-The first prints one JSON object per file on its own line: {"file", "ok", "bookmarks", "text"}.
-"ok" is false when the office could not load the file; "bookmarks" are the names the office
-lists; "text" is the body, the tables, the headers and footers (with their tables), the notes, the
-text boxes and the form field results.
+The first prints one JSON object per file on its own line: {"file", "ok", "bookmarks", "text",
+"forms"}. "ok" is false when the office could not load the file; "bookmarks" are the names the
+office lists; "text" is the body, the tables, the headers and footers (with their tables), the
+notes, the text boxes and the form field results; "forms" are the check boxes and drop-downs of
+the body and its tables, in the order of the text, each {"type": "checkbox", "state":
+true/false} or {"type": "dropdown", "state": the selected index, "entries": [...]}.
 
 The second reads a manifest of tab-separated lines "template, made document, values..." and
 prints one line for each: "ok", or "FAIL <made document>: <what is wrong>". A made document must
@@ -87,8 +89,38 @@ def all_text(text):
     return "\n".join(out)
 
 
+def forms_of(text, out):
+    """Appends the check boxes and drop-downs of `text` (a body or a table cell) to `out`."""
+    paragraphs = text.createEnumeration()
+    while paragraphs.hasMoreElements():
+        part = paragraphs.nextElement()
+        if part.supportsService("com.sun.star.text.TextTable"):
+            for name in part.CellNames:
+                forms_of(part.getCellByName(name).Text, out)
+            continue
+        if not part.supportsService("com.sun.star.text.Paragraph"):
+            continue
+        portions = part.createEnumeration()
+        while portions.hasMoreElements():
+            portion = portions.nextElement()
+            if portion.TextPortionType not in ("TextFieldStartEnd", "TextFieldStart"):
+                continue
+            mark = portion.Bookmark
+            kind = mark.FieldType
+            params = mark.Parameters
+
+            def value(key, default):
+                return params.getByName(key) if params.hasByName(key) else default
+
+            if kind.endswith("FORMCHECKBOX"):
+                out.append({"type": "checkbox", "state": bool(value("Checkbox_Checked", False))})
+            elif kind.endswith("FORMDROPDOWN"):
+                out.append({"type": "dropdown", "state": int(value("Dropdown_Selected", 0)),
+                            "entries": list(value("Dropdown_ListEntry", ()))})
+
+
 def read(desktop, path, folder):
-    result = {"file": path, "ok": False, "bookmarks": [], "text": ""}
+    result = {"file": path, "ok": False, "bookmarks": [], "text": "", "forms": []}
     doc = None
     try:
         doc = desktop.loadComponentFromURL(uno.systemPathToFileUrl(os.path.abspath(path)), "_blank", 0,
@@ -97,6 +129,7 @@ def read(desktop, path, folder):
             result["ok"] = True
             result["bookmarks"] = list(doc.getBookmarks().getElementNames())
             result["text"] = text_of(doc, folder)
+            forms_of(doc.Text, result["forms"])
     except Exception as e:
         result["error"] = str(e)
     finally:
