@@ -41,6 +41,7 @@ enum Table : int {
     kClx = 33,
     kPlcSpaMom = 40,
     kPlcSpaHdr = 41,
+    kDggInfo = 50,
     kPlcfAtnBkf = 42,
     kPlcfAtnBkl = 43,
     kPlcfendRef = 46,

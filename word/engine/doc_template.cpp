@@ -304,6 +304,9 @@ struct Target {
     std::uint32_t s = 0, e = 0;        // the text that gets replaced
     Story story = Story::Main;
     std::optional<std::uint32_t> formatCp;  // the character whose properties the value takes
+    // The drawings anchored in the replaced text (0 main text, 1 headers; the shape's id): they
+    // go with it.
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> shapes;
 };
 
 // A table moved when a story's text changes.
@@ -381,6 +384,123 @@ struct FillOp {
         return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s);
     }
 };
+
+// Drawings: the shapes of the main text (label 0) and of the headers (label 1), kept as
+// nested records (a type, a length, and for containers the records they hold).
+struct Record {
+    std::size_t at = 0;  // where its header starts
+    std::uint16_t type = 0;
+    std::size_t length = 0;  // of its data, after the 8-byte header
+    bool container = false;
+};
+
+std::optional<Record> ReadRecord(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t end) {
+    if (at + 8 > end || end > bytes.size()) return std::nullopt;
+    Record r;
+    r.at = at;
+    r.container = (bytes[at] & 0x0F) == 0x0F;
+    r.type = U16(bytes.data() + at + 2);
+    r.length = U32(bytes.data() + at + 4);
+    if (r.length > end - at - 8) return std::nullopt;
+    return r;
+}
+
+// The shape id of a top-level record of a drawing's group: a shape's own, or a group's (held
+// by the first shape inside it). 0 when there is none.
+std::uint32_t ShapeId(std::span<const std::uint8_t> bytes, const Record& r) {
+    std::size_t at = r.at + 8;
+    const std::size_t end = r.at + 8 + r.length;
+    while (const std::optional<Record> child = ReadRecord(bytes, at, end)) {
+        if (child->type == 0xF00A && child->length >= 4) return U32(bytes.data() + child->at + 8);
+        if (child->type == 0xF004 && r.type == 0xF003) return ShapeId(bytes, *child);
+        at = child->at + 8 + child->length;
+    }
+    return 0;
+}
+
+// The shapes a record holds, itself included.
+std::uint32_t CountShapes(std::span<const std::uint8_t> bytes, const Record& r) {
+    if (r.type == 0xF00A) return 1;
+    if (!r.container) return 0;
+    std::uint32_t n = 0;
+    std::size_t at = r.at + 8;
+    while (const std::optional<Record> child = ReadRecord(bytes, at, r.at + 8 + r.length)) {
+        n += CountShapes(bytes, *child);
+        at = child->at + 8 + child->length;
+    }
+    return n;
+}
+
+// The drawing data without the shapes `cuts` names (a label and a shape id each): the shapes
+// whose anchors went with a value. Each must be a top-level shape or group of its drawing, and
+// no drawing may hold connector rules, which name shapes too. False when that does not hold.
+bool CutShapes(std::span<const std::uint8_t> dgg,
+               const std::vector<std::pair<std::uint8_t, std::uint32_t>>& cuts,
+               std::vector<std::uint8_t>& out) {
+    out.assign(dgg.begin(), dgg.end());
+    const std::optional<Record> head = ReadRecord(dgg, 0, dgg.size());
+    if (!head || head->type != 0xF000) return false;
+    std::optional<std::size_t> saved;  // the count of all shapes, in the drawing group's record
+    if (const std::optional<Record> fdgg = ReadRecord(dgg, 8, 8 + head->length);
+        fdgg && fdgg->type == 0xF006 && fdgg->length >= 16)
+        saved = fdgg->at + 8 + 8;
+    std::vector<std::pair<std::size_t, std::size_t>> gone;  // ranges of bytes, in order
+    std::size_t found = 0, removedShapes = 0;
+    std::size_t at = 8 + head->length;
+    while (at < dgg.size()) {
+        const std::uint8_t label = dgg[at];
+        const std::optional<Record> dg = ReadRecord(dgg, at + 1, dgg.size());
+        if (!dg || dg->type != 0xF002) return false;
+        std::optional<Record> group, fdg;
+        for (std::size_t c = dg->at + 8;
+             const std::optional<Record> child = ReadRecord(dgg, c, dg->at + 8 + dg->length);
+             c = child->at + 8 + child->length) {
+            if (child->type == 0xF008 && child->length >= 8) fdg = child;
+            if (child->type == 0xF003 && !group) group = child;
+            if (child->type == 0xF005) {
+                for (const auto& cut : cuts)
+                    if (cut.first == label) return false;
+            }
+        }
+        std::size_t cutHere = 0, shapesHere = 0;
+        if (group) {
+            for (std::size_t c = group->at + 8;
+                 const std::optional<Record> child = ReadRecord(dgg, c, group->at + 8 + group->length);
+                 c = child->at + 8 + child->length) {
+                if (child->at == group->at + 8) continue;  // the group's own shape
+                const std::uint32_t id = ShapeId(dgg, *child);
+                const bool cut = std::any_of(cuts.begin(), cuts.end(), [&](const auto& x) {
+                    return x.first == label && x.second == id && id != 0;
+                });
+                if (!cut) continue;
+                gone.emplace_back(child->at, 8 + child->length);
+                cutHere += 8 + child->length;
+                shapesHere += CountShapes(dgg, *child);
+                ++found;
+            }
+        }
+        if (cutHere > 0) {
+            Put32(out.data() + dg->at + 4, static_cast<std::uint32_t>(dg->length - cutHere));
+            Put32(out.data() + group->at + 4, static_cast<std::uint32_t>(group->length - cutHere));
+            if (fdg) {
+                const std::uint32_t csp = U32(dgg.data() + fdg->at + 8);
+                Put32(out.data() + fdg->at + 8,
+                      csp >= shapesHere ? static_cast<std::uint32_t>(csp - shapesHere) : 0);
+            }
+            removedShapes += shapesHere;
+        }
+        at = dg->at + 8 + dg->length;
+    }
+    if (found != cuts.size()) return false;
+    if (saved) {
+        const std::uint32_t n = U32(dgg.data() + *saved);
+        Put32(out.data() + *saved, n >= removedShapes ? static_cast<std::uint32_t>(n - removedShapes) : 0);
+    }
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it)
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(it->first),
+                  out.begin() + static_cast<std::ptrdiff_t>(it->first + it->second));
+    return true;
+}
 
 // Positions before and after the fills.
 class PositionMap {
@@ -707,6 +827,18 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         if (f.end >= t.s && f.begin < t.e) return refuse("holds part of a field");
     }
     if (std::string why = Replaceable(t, story); !why.empty()) return refuse(why);
+    if (story == Story::Main || story == Story::Header) {
+        Plc anchors;
+        if (ReadPlc(d_.TableBytes(story == Story::Main ? kPlcSpaMom : kPlcSpaHdr), 26, anchors)) {
+            const std::uint32_t start = d_.StoryStart(story);
+            for (std::size_t i = 0; i < anchors.count(); ++i)
+                if (start + anchors.cp[i] >= t.s && start + anchors.cp[i] < t.e)
+                    t.shapes.emplace_back(story == Story::Main ? 0 : 1, U32(anchors.data.data() + 26 * i));
+        }
+        std::vector<std::uint8_t> cut;
+        if (!t.shapes.empty() && d_.Lcb(kDggInfo) != 0 && !CutShapes(d_.TableBytes(kDggInfo), t.shapes, cut))
+            return refuse("holds a drawing the engine cannot take out");
+    }
 
     // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is.
     auto overlaps = [&](std::uint32_t a, std::uint32_t b) {
@@ -1090,6 +1222,19 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
                 error = "a table entry lies inside a filled range";
                 return false;
             }
+        }
+    }
+    // The drawings whose anchors went with a value go from the drawing data too.
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> cuts;
+    for (const FillOp& op : ops)
+        cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
+    if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
+        std::vector<std::uint8_t> dgg;
+        if (CutShapes(d_.TableBytes(kDggInfo), cuts, dgg)) {
+            const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+            table.insert(table.end(), dgg.begin(), dgg.end());
+            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
+            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(dgg.size()));
         }
     }
     if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) ||

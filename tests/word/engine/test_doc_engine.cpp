@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "doc_engine_support.h"
 #include "tests/support/command.h"
@@ -393,6 +394,27 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
     // holding "InLink" stays.
     EXPECT_EQ(Entries(made, doc::kPlcfFldMom, 2), Entries(original, doc::kPlcfFldMom, 2) - 6);
     EXPECT_EQ(Entries(made, doc::kPlcSpaMom, 26), Entries(original, doc::kPlcSpaMom, 26) - 1);
+    // The drawing goes from the drawing data too; the text box stays.
+    auto shapes = [](const Bytes& bytes) {
+        doc::DocFile d;
+        std::string error;
+        EXPECT_TRUE(d.Parse(bytes, error)) << error;
+        std::multiset<std::uint32_t> ids;  // every shape record's id
+        const std::span<const std::uint8_t> dgg = d.TableBytes(doc::kDggInfo);
+        for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+            if (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 4) == 8)
+                ids.insert(doc::U32(dgg.data() + i + 8));
+        return ids;
+    };
+    const std::multiset<std::uint32_t> shapesBefore = shapes(original), shapesAfter = shapes(made);
+    EXPECT_EQ(shapesAfter.size(), shapesBefore.size() - 1);
+    doc::DocFile withAnchors;
+    std::string parseError;
+    ASSERT_TRUE(withAnchors.Parse(made, parseError));
+    doc::Plc anchors;
+    ASSERT_TRUE(doc::ReadPlc(withAnchors.TableBytes(doc::kPlcSpaMom), 26, anchors));
+    for (std::size_t i = 0; i < anchors.count(); ++i)
+        EXPECT_EQ(shapesAfter.count(doc::U32(anchors.data.data() + 26 * i)), 1u);
     EXPECT_NE(after.text.find(u"Link L end.\rShown \x13 HYPERLINK"), std::u16string::npos);
     // Each story changes its own length only.
     EXPECT_EQ(after.storyLengths[1], before.storyLengths[1] + 1 - 6);
