@@ -418,25 +418,24 @@ std::uint32_t ShapeId(std::span<const std::uint8_t> bytes, const Record& r) {
     return 0;
 }
 
-// The shapes a record holds, itself included.
-std::uint32_t CountShapes(std::span<const std::uint8_t> bytes, const Record& r) {
-    if (r.type == 0xF00A) return 1;
-    if (!r.container) return 0;
-    std::uint32_t n = 0;
+// The ids of the shapes a record holds, itself included.
+void ShapeIds(std::span<const std::uint8_t> bytes, const Record& r, std::vector<std::uint32_t>& ids) {
+    if (r.type == 0xF00A && r.length >= 4) ids.push_back(U32(bytes.data() + r.at + 8));
+    if (!r.container) return;
     std::size_t at = r.at + 8;
     while (const std::optional<Record> child = ReadRecord(bytes, at, r.at + 8 + r.length)) {
-        n += CountShapes(bytes, *child);
+        ShapeIds(bytes, *child, ids);
         at = child->at + 8 + child->length;
     }
-    return n;
 }
 
 // The drawing data without the shapes `cuts` names (a label and a shape id each): the shapes
-// whose anchors went with a value. Each must be a top-level shape or group of its drawing, and
-// no drawing may hold connector rules, which name shapes too. False when that does not hold.
+// whose anchors went with a value. Each must be a top-level shape or group of its drawing, no
+// drawing may hold connector rules, which name shapes too, and no shape cut may be one of
+// `kept` (text boxes, whose text would be left without them). False when that does not hold.
 bool CutShapes(std::span<const std::uint8_t> dgg,
                const std::vector<std::pair<std::uint8_t, std::uint32_t>>& cuts,
-               std::vector<std::uint8_t>& out) {
+               const std::vector<std::uint32_t>& kept, std::vector<std::uint8_t>& out) {
     out.assign(dgg.begin(), dgg.end());
     const std::optional<Record> head = ReadRecord(dgg, 0, dgg.size());
     if (!head || head->type != 0xF000) return false;
@@ -473,9 +472,13 @@ bool CutShapes(std::span<const std::uint8_t> dgg,
                     return x.first == label && x.second == id && id != 0;
                 });
                 if (!cut) continue;
+                std::vector<std::uint32_t> ids;
+                ShapeIds(dgg, *child, ids);
+                for (std::uint32_t inside : ids)
+                    if (std::find(kept.begin(), kept.end(), inside) != kept.end()) return false;
                 gone.emplace_back(child->at, 8 + child->length);
                 cutHere += 8 + child->length;
-                shapesHere += CountShapes(dgg, *child);
+                shapesHere += ids.size();
                 ++found;
             }
         }
@@ -835,8 +838,18 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
                 if (start + anchors.cp[i] >= t.s && start + anchors.cp[i] < t.e)
                     t.shapes.emplace_back(story == Story::Main ? 0 : 1, U32(anchors.data.data() + 26 * i));
         }
+        // The shapes that show a text box: the first of each (unlinked) box.
+        std::vector<std::uint32_t> boxes;
+        for (int index : {kPlcftxbxTxt, kPlcfHdrtxbxTxt}) {
+            Plc plc;
+            if (!ReadPlc(d_.TableBytes(index), 22, plc)) continue;
+            for (std::size_t k = 0; k + 1 < plc.count(); ++k)
+                if ((U16(plc.data.data() + 22 * k + 8) & 1) == 0)
+                    boxes.push_back(U32(plc.data.data() + 22 * k + 14));
+        }
         std::vector<std::uint8_t> cut;
-        if (!t.shapes.empty() && d_.Lcb(kDggInfo) != 0 && !CutShapes(d_.TableBytes(kDggInfo), t.shapes, cut))
+        if (!t.shapes.empty() && d_.Lcb(kDggInfo) != 0 &&
+            !CutShapes(d_.TableBytes(kDggInfo), t.shapes, boxes, cut))
             return refuse("holds a drawing the engine cannot take out");
     }
 
@@ -1230,7 +1243,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
     if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
         std::vector<std::uint8_t> dgg;
-        if (CutShapes(d_.TableBytes(kDggInfo), cuts, dgg)) {
+        if (CutShapes(d_.TableBytes(kDggInfo), cuts, {}, dgg)) {
             const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
             table.insert(table.end(), dgg.begin(), dgg.end());
             Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
