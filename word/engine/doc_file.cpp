@@ -349,32 +349,36 @@ std::vector<std::uint8_t> DocFile::Chpx(std::uint32_t fc) const {
                                      page.begin() + static_cast<std::ptrdiff_t>(offset + 1 + cb));
 }
 
-bool DocFile::ParagraphInTable(std::uint32_t fc) const {
+std::vector<std::uint8_t> DocFile::Papx(std::uint32_t fc) const {
     const std::span<const std::uint8_t> page = FindPage(*this, kPlcfBtePapx, fc);
-    if (page.empty()) return false;
+    if (page.empty()) return {};
     const int run = FindRun(page, fc, 13);
-    if (run < 0) return false;
+    if (run < 0) return {};
     const std::size_t crun = page[kPage - 1];
     std::size_t offset =
         2 * static_cast<std::size_t>(page[4 * (crun + 1) + 13 * static_cast<std::size_t>(run)]);
-    if (offset == 0 || offset >= kPage - 1) return false;
+    if (offset == 0 || offset >= kPage - 1) return {};
     std::size_t size = page[offset];
     ++offset;
     if (size == 0) {
-        if (offset >= kPage - 1) return false;
+        if (offset >= kPage - 1) return {};
         size = 2 * static_cast<std::size_t>(page[offset]);
         ++offset;
     } else {
         size = 2 * size - 1;
     }
-    if (size < 2 || offset + size > kPage - 1) return false;
+    if (size < 2 || offset + size > kPage - 1) return {};
+    return std::vector<std::uint8_t>(page.begin() + static_cast<std::ptrdiff_t>(offset + 2),
+                                     page.begin() + static_cast<std::ptrdiff_t>(offset + size));
+}
+
+bool DocFile::ParagraphInTable(std::uint32_t fc) const {
     bool inTable = false;
-    // After the style index: sprmPFInTable set, or a table depth above zero.
-    ForEachSprm(page.subspan(offset + 2, size - 2),
-                [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
-                    if (sprm == 0x2416 && whole.size() >= 3 && whole[2] != 0) inTable = true;
-                    if (sprm == 0x6649 && whole.size() >= 6 && U32(whole.data() + 2) > 0) inTable = true;
-                });
+    // sprmPFInTable set, or a table depth above zero.
+    ForEachSprm(Papx(fc), [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
+        if (sprm == 0x2416 && whole.size() >= 3 && whole[2] != 0) inTable = true;
+        if (sprm == 0x6649 && whole.size() >= 6 && U32(whole.data() + 2) > 0) inTable = true;
+    });
     return inTable;
 }
 

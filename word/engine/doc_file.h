@@ -36,16 +36,23 @@ enum Table : int {
     kSttbfBkmk = 21,
     kPlcfBkf = 22,
     kPlcfBkl = 23,
+    kPlcffndTxt = 3,
+    kPlcfandTxt = 5,
     kClx = 33,
     kPlcSpaMom = 40,
     kPlcSpaHdr = 41,
+    kDggInfo = 50,
     kPlcfAtnBkf = 42,
     kPlcfAtnBkl = 43,
     kPlcfendRef = 46,
+    kPlcfendTxt = 47,
     kPlcfFldEdn = 48,
     kPlcftxbxTxt = 56,
     kPlcfFldTxbx = 57,
+    kPlcfHdrtxbxTxt = 58,
     kPlcffldHdrTxbx = 59,
+    kPlcfTxbxBkd = 75,
+    kPlcfTxbxHdrBkd = 76,
     kTableCount = 183,
 };
 
@@ -114,6 +121,9 @@ class DocFile {
 
     // The character properties (a grpprl) in effect for the byte at `fc`; empty without any.
     std::vector<std::uint8_t> Chpx(std::uint32_t fc) const;
+    // The paragraph properties (a grpprl, after the style index) of the paragraph whose mark
+    // sits at byte `fc`; empty without any.
+    std::vector<std::uint8_t> Papx(std::uint32_t fc) const;
     // True when the paragraph whose mark sits at byte `fc` is inside a table.
     bool ParagraphInTable(std::uint32_t fc) const;
 };

@@ -1,6 +1,7 @@
 #include "word/engine/doc_template.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -18,7 +19,7 @@ namespace {
 
 constexpr std::size_t kPage = 512;
 constexpr char16_t kFieldBegin = 0x13, kFieldSeparator = 0x14, kFieldEnd = 0x15;
-constexpr std::uint8_t kFormText = 70, kFormCheckBox = 71, kFormDropDown = 83;
+constexpr std::uint8_t kFormText = 70, kFormCheckBox = 71, kFormDropDown = 83, kHyperlink = 88;
 
 // What the engine does with each table of the FIB when a document is made from the template.
 enum class Treatment { Copy, Drop, Refuse };
@@ -303,6 +304,9 @@ struct Target {
     std::uint32_t s = 0, e = 0;        // the text that gets replaced
     Story story = Story::Main;
     std::optional<std::uint32_t> formatCp;  // the character whose properties the value takes
+    // The drawings anchored in the replaced text (0 main text, 1 headers; the shape's id): they
+    // go with it.
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> shapes;
 };
 
 // A table moved when a story's text changes.
@@ -310,18 +314,61 @@ struct PositionTable {
     int index;
     std::size_t cb;
     Story story;
-    bool boundaries;  // positions between ranges (sections, headers), else character positions
+    bool boundaries;  // positions between ranges (sections, headers, notes), else characters
+    // For character positions: an entry on a character the value replaces goes with it (a field
+    // mark, a drawing's anchor). Otherwise such an entry makes the fill fail; Analyse refuses
+    // those bookmarks first.
+    bool removable = false;
 };
 
 const std::vector<PositionTable>& MovedTables() {
     static const std::vector<PositionTable> tables = {
-        {kPlcffndRef, 2, Story::Main, false},   {kPlcfandRef, 30, Story::Main, false},
-        {kPlcfendRef, 2, Story::Main, false},   {kPlcfFldMom, 2, Story::Main, false},
-        {kPlcSpaMom, 26, Story::Main, false},   {kPlcfSed, 12, Story::Main, true},
-        {kPlcfHdd, 0, Story::Header, true},     {kPlcfFldHdr, 2, Story::Header, false},
-        {kPlcSpaHdr, 26, Story::Header, false},
+        {kPlcffndRef, 2, Story::Main, false},
+        {kPlcfandRef, 30, Story::Main, false},
+        {kPlcfendRef, 2, Story::Main, false},
+        {kPlcfFldMom, 2, Story::Main, false, true},
+        {kPlcSpaMom, 26, Story::Main, false, true},
+        {kPlcfSed, 12, Story::Main, true},
+        {kPlcffndTxt, 0, Story::Footnote, true},
+        {kPlcfFldFtn, 2, Story::Footnote, false, true},
+        {kPlcfHdd, 0, Story::Header, true},
+        {kPlcfFldHdr, 2, Story::Header, false, true},
+        {kPlcSpaHdr, 26, Story::Header, false, true},
+        {kPlcfandTxt, 0, Story::Comment, true},
+        {kPlcfFldAtn, 2, Story::Comment, false, true},
+        {kPlcfendTxt, 0, Story::Endnote, true},
+        {kPlcfFldEdn, 2, Story::Endnote, false, true},
+        {kPlcftxbxTxt, 22, Story::TextBox, true},
+        {kPlcfTxbxBkd, 6, Story::TextBox, true},
+        {kPlcfFldTxbx, 2, Story::TextBox, false, true},
+        {kPlcfHdrtxbxTxt, 22, Story::HeaderTextBox, true},
+        {kPlcfTxbxHdrBkd, 6, Story::HeaderTextBox, true},
+        {kPlcffldHdrTxbx, 2, Story::HeaderTextBox, false, true},
     };
     return tables;
+}
+
+// The tables whose positions divide a story into parts (one header, one note, one text box):
+// a value may not take the place of a part's end.
+std::vector<int> PartTables(Story story) {
+    switch (story) {
+        case Story::Main:
+            return {kPlcfSed};
+        case Story::Footnote:
+            return {kPlcffndTxt};
+        case Story::Header:
+            return {kPlcfHdd};
+        case Story::Comment:
+            return {kPlcfandTxt};
+        case Story::Endnote:
+            return {kPlcfendTxt};
+        case Story::TextBox:
+            return {kPlcftxbxTxt, kPlcfTxbxBkd};
+        case Story::HeaderTextBox:
+            return {kPlcfHdrtxbxTxt, kPlcfTxbxHdrBkd};
+        default:
+            return {};
+    }
 }
 
 // One value going in, with everything a made document needs of it.
@@ -337,6 +384,126 @@ struct FillOp {
         return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s);
     }
 };
+
+// Drawings: the shapes of the main text (label 0) and of the headers (label 1), kept as
+// nested records (a type, a length, and for containers the records they hold).
+struct Record {
+    std::size_t at = 0;  // where its header starts
+    std::uint16_t type = 0;
+    std::size_t length = 0;  // of its data, after the 8-byte header
+    bool container = false;
+};
+
+std::optional<Record> ReadRecord(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t end) {
+    if (at + 8 > end || end > bytes.size()) return std::nullopt;
+    Record r;
+    r.at = at;
+    r.container = (bytes[at] & 0x0F) == 0x0F;
+    r.type = U16(bytes.data() + at + 2);
+    r.length = U32(bytes.data() + at + 4);
+    if (r.length > end - at - 8) return std::nullopt;
+    return r;
+}
+
+// The shape id of a top-level record of a drawing's group: a shape's own, or a group's (held
+// by the first shape inside it). 0 when there is none.
+std::uint32_t ShapeId(std::span<const std::uint8_t> bytes, const Record& r) {
+    std::size_t at = r.at + 8;
+    const std::size_t end = r.at + 8 + r.length;
+    while (const std::optional<Record> child = ReadRecord(bytes, at, end)) {
+        if (child->type == 0xF00A && child->length >= 4) return U32(bytes.data() + child->at + 8);
+        if (child->type == 0xF004 && r.type == 0xF003) return ShapeId(bytes, *child);
+        at = child->at + 8 + child->length;
+    }
+    return 0;
+}
+
+// The ids of the shapes a record holds, itself included.
+void ShapeIds(std::span<const std::uint8_t> bytes, const Record& r, std::vector<std::uint32_t>& ids) {
+    if (r.type == 0xF00A && r.length >= 4) ids.push_back(U32(bytes.data() + r.at + 8));
+    if (!r.container) return;
+    std::size_t at = r.at + 8;
+    while (const std::optional<Record> child = ReadRecord(bytes, at, r.at + 8 + r.length)) {
+        ShapeIds(bytes, *child, ids);
+        at = child->at + 8 + child->length;
+    }
+}
+
+// The drawing data without the shapes `cuts` names (a label and a shape id each): the shapes
+// whose anchors went with a value. Each must be a top-level shape or group of its drawing, no
+// drawing may hold connector rules, which name shapes too, and no shape cut may be one of
+// `kept` (text boxes, whose text would be left without them). False when that does not hold.
+bool CutShapes(std::span<const std::uint8_t> dgg,
+               const std::vector<std::pair<std::uint8_t, std::uint32_t>>& cuts,
+               const std::vector<std::uint32_t>& kept, std::vector<std::uint8_t>& out) {
+    out.assign(dgg.begin(), dgg.end());
+    const std::optional<Record> head = ReadRecord(dgg, 0, dgg.size());
+    if (!head || head->type != 0xF000) return false;
+    std::optional<std::size_t> saved;  // the count of all shapes, in the drawing group's record
+    if (const std::optional<Record> fdgg = ReadRecord(dgg, 8, 8 + head->length);
+        fdgg && fdgg->type == 0xF006 && fdgg->length >= 16)
+        saved = fdgg->at + 8 + 8;
+    std::vector<std::pair<std::size_t, std::size_t>> gone;  // ranges of bytes, in order
+    std::size_t found = 0, removedShapes = 0;
+    std::size_t at = 8 + head->length;
+    while (at < dgg.size()) {
+        const std::uint8_t label = dgg[at];
+        const std::optional<Record> dg = ReadRecord(dgg, at + 1, dgg.size());
+        if (!dg || dg->type != 0xF002) return false;
+        std::optional<Record> group, fdg;
+        for (std::size_t c = dg->at + 8;
+             const std::optional<Record> child = ReadRecord(dgg, c, dg->at + 8 + dg->length);
+             c = child->at + 8 + child->length) {
+            if (child->type == 0xF008 && child->length >= 8) fdg = child;
+            if (child->type == 0xF003 && !group) group = child;
+            if (child->type == 0xF005) {
+                for (const auto& cut : cuts)
+                    if (cut.first == label) return false;
+            }
+        }
+        std::size_t cutHere = 0, shapesHere = 0;
+        if (group) {
+            for (std::size_t c = group->at + 8;
+                 const std::optional<Record> child = ReadRecord(dgg, c, group->at + 8 + group->length);
+                 c = child->at + 8 + child->length) {
+                if (child->at == group->at + 8) continue;  // the group's own shape
+                const std::uint32_t id = ShapeId(dgg, *child);
+                const bool cut = std::any_of(cuts.begin(), cuts.end(), [&](const auto& x) {
+                    return x.first == label && x.second == id && id != 0;
+                });
+                if (!cut) continue;
+                std::vector<std::uint32_t> ids;
+                ShapeIds(dgg, *child, ids);
+                for (std::uint32_t inside : ids)
+                    if (std::find(kept.begin(), kept.end(), inside) != kept.end()) return false;
+                gone.emplace_back(child->at, 8 + child->length);
+                cutHere += 8 + child->length;
+                shapesHere += ids.size();
+                ++found;
+            }
+        }
+        if (cutHere > 0) {
+            Put32(out.data() + dg->at + 4, static_cast<std::uint32_t>(dg->length - cutHere));
+            Put32(out.data() + group->at + 4, static_cast<std::uint32_t>(group->length - cutHere));
+            if (fdg) {
+                const std::uint32_t csp = U32(dgg.data() + fdg->at + 8);
+                Put32(out.data() + fdg->at + 8,
+                      csp >= shapesHere ? static_cast<std::uint32_t>(csp - shapesHere) : 0);
+            }
+            removedShapes += shapesHere;
+        }
+        at = dg->at + 8 + dg->length;
+    }
+    if (found != cuts.size()) return false;
+    if (saved) {
+        const std::uint32_t n = U32(dgg.data() + *saved);
+        Put32(out.data() + *saved, n >= removedShapes ? static_cast<std::uint32_t>(n - removedShapes) : 0);
+    }
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it)
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(it->first),
+                  out.begin() + static_cast<std::ptrdiff_t>(it->first + it->second));
+    return true;
+}
 
 // Positions before and after the fills.
 class PositionMap {
@@ -389,6 +556,8 @@ class DocTemplate final : public Template {
 
   private:
     void Analyse(std::size_t index, const std::vector<Mark>& marks, const RangeTable& comments);
+    std::string Replaceable(const Target& t, Story story) const;
+    bool TextBoxAt(Story story, std::uint32_t cp) const;
     std::string Conflict(std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges) const;
     bool Rewrite(const PositionTable& t, const PositionMap& map, const PositionMap& all,
                  std::uint32_t storyShift, std::vector<std::uint8_t>& table,
@@ -400,6 +569,7 @@ class DocTemplate final : public Template {
     std::vector<std::vector<Field>> fields_;  // per story
     std::vector<std::vector<FieldMark>> marks_;
     std::uint32_t lastChpxFc_ = 0;
+    std::uint32_t lastPapxFc_ = 0;  // where the template's paragraph runs end
 
     // Check boxes and drop-downs, by bookmark index (doc_form.h).
     std::string AnalyseFormField(std::size_t index, const Field& f);
@@ -435,6 +605,14 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
             return false;
         }
         lastChpxFc_ = chpx.cp.back();
+    }
+    Plc papx;
+    if (d_.Lcb(kPlcfBtePapx) != 0) {
+        if (!ReadPlc(d_.TableBytes(kPlcfBtePapx), 4, papx) || papx.cp.back() > d_.word().size()) {
+            refusal = "the document's formatting tables are damaged";
+            return false;
+        }
+        lastPapxFc_ = papx.cp.back();
     }
     fields_.resize(static_cast<int>(Story::Count));
     marks_.resize(static_cast<int>(Story::Count));
@@ -491,35 +669,75 @@ bool IsParagraphEnd(char16_t c) {
     return c == 0x0D || c == 0x07 || c == 0x0C;
 }
 
-// Why the text [s, e) cannot be replaced, or "".
-std::string SpecialCharacter(const DocFile& d, std::uint32_t s, std::uint32_t e) {
-    for (std::uint32_t cp = s; cp < e; ++cp) {
-        const char16_t c = d.CharAt(cp);
+// Why the text [t.s, t.e) of `story` cannot be replaced, or "". Paragraph marks, page and
+// column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text;
+// a note's or comment's mark, a table's cell marks and the end of a section, header, note or
+// text box stay.
+//
+// When the text holds paragraph marks, the paragraphs it touches become one: it ends with the
+// first mark at or after the range's end, and as every paragraph's properties are kept with its
+// mark, the joined paragraph takes that last paragraph's properties. (Typing over such a
+// selection, a word processor may keep the first paragraph's instead.)
+std::string DocTemplate::Replaceable(const Target& t, Story story) const {
+    const std::uint32_t start = d_.StoryStart(story);
+    if (t.e > t.s && t.e >= d_.StoryEnd(story)) return "holds the last paragraph mark of its story";
+    for (int index : PartTables(story)) {
+        Plc parts;
+        const auto table = std::find_if(MovedTables().begin(), MovedTables().end(),
+                                        [&](const PositionTable& p) { return p.index == index; });
+        if (d_.Lcb(index) == 0 || !ReadPlc(d_.TableBytes(index), table->cb, parts)) continue;
+        for (std::uint32_t b : parts.cp) {
+            if (start + b > t.s && start + b <= t.e) {
+                switch (story) {
+                    case Story::Main:
+                        return "spans a section break";
+                    case Story::Header:
+                        return "spans the end of a header or footer";
+                    case Story::TextBox:
+                    case Story::HeaderTextBox:
+                        return "spans the end of a text box";
+                    default:
+                        return "spans the end of a note or comment";
+                }
+            }
+        }
+    }
+    for (std::uint32_t cp = t.s; cp < t.e; ++cp) {
+        const char16_t c = d_.CharAt(cp);
         switch (c) {
             case 0x09:
             case 0x0B:
+            case 0x0C:  // a page break: a section's end is found above
+            case 0x0E:
             case 0x1E:
             case 0x1F:
+            case 0x01:
+            case kFieldBegin:
+            case kFieldSeparator:
+            case kFieldEnd:
                 continue;
-            case 0x0D:
-                return "spans a paragraph mark";
+            case 0x0D: {
+                // The last cell of a nested table ends with a paragraph mark, not a cell mark.
+                bool cell = false;
+                if (const std::optional<std::uint32_t> fc = d_.FcAt(cp)) {
+                    ForEachSprm(d_.Papx(*fc), [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
+                        if ((sprm == 0x244B || sprm == 0x244C) && whole.size() >= 3 && whole[2] != 0)
+                            cell = true;
+                    });
+                }
+                if (cell) return "spans a table cell mark";
+                continue;
+            }
             case 0x07:
                 return "spans a table cell mark";
-            case 0x0C:
-                return "spans a page or section break";
-            case 0x0E:
-                return "spans a column break";
-            case 0x01:
             case 0x08:
-                return "holds a picture or a drawing";
+                if (story != Story::Main && story != Story::Header) return "holds a drawing";
+                if (TextBoxAt(story, cp - start)) return "holds a text box";
+                continue;
             case 0x02:
                 return "holds a footnote or endnote mark";
             case 0x05:
                 return "holds a comment mark";
-            case kFieldBegin:
-            case kFieldSeparator:
-            case kFieldEnd:
-                return "holds a field";
             case 0xFFFF:
                 return "runs past the end of the text";
             default:
@@ -527,6 +745,27 @@ std::string SpecialCharacter(const DocFile& d, std::uint32_t s, std::uint32_t e)
         }
     }
     return {};
+}
+
+// True when the drawing anchored at `cp` of `story` (main text or headers) may be a text box:
+// its shape heads a text box, or the document links text boxes into chains, whose other shapes
+// cannot be told apart here.
+bool DocTemplate::TextBoxAt(Story story, std::uint32_t cp) const {
+    Plc anchors;
+    if (!ReadPlc(d_.TableBytes(story == Story::Main ? kPlcSpaMom : kPlcSpaHdr), 26, anchors)) return false;
+    Plc boxes;
+    if (!ReadPlc(d_.TableBytes(story == Story::Main ? kPlcftxbxTxt : kPlcfHdrtxbxTxt), 22, boxes))
+        return false;
+    for (std::size_t i = 0; i < anchors.count(); ++i) {
+        if (anchors.cp[i] != cp) continue;
+        const std::uint32_t spid = U32(anchors.data.data() + 26 * i);
+        for (std::size_t k = 0; k + 1 < boxes.count(); ++k) {
+            const std::uint8_t* box = boxes.data.data() + 22 * k;
+            if ((U16(box + 8) & 1) != 0) continue;  // a spare entry
+            if (U32(box) > 1 || U32(box + 14) == spid) return true;
+        }
+    }
+    return false;
 }
 
 void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, const RangeTable& comments) {
@@ -548,9 +787,6 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         while (k + 1 < hdd.cp.size() && hdd.cp[k + 1] <= rel) ++k;
         if (k < 6) return refuse("in a footnote separator");
         if ((k - 6) % 6 >= 2 && (k - 6) % 6 != 4) info.story = "footer";
-    } else if (story != Story::Main) {
-        return refuse(std::string("in a ") + StoryName(story) +
-                      " (only the main text, headers and footers are filled)");
     }
 
     // In a table: the paragraph that holds the bookmark ends with a mark that says so.
@@ -559,8 +795,9 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     if (const std::optional<std::uint32_t> fc = d_.FcAt(mark); fc && mark < d_.StoryEnd(story))
         info.inTable = d_.CharAt(mark) == 0x07 || d_.ParagraphInTable(*fc);
 
-    // Fields: a form text field's bookmark fills the field's result; any other field mark in
-    // or around the range makes it unsafe.
+    // Fields: a form text field's bookmark fills the field's result. Other fields may lie
+    // wholly in the replaced text (they go with it) or hold it in a hyperlink's shown text;
+    // any other field mark in or around the range makes it unsafe.
     const std::vector<Field>& fields = fields_[static_cast<std::size_t>(story)];
     const Field* form = nullptr;
     for (const Field& f : fields) {
@@ -580,11 +817,41 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     }
     for (const Field& f : fields) {
         if (&f == form) continue;
+        if (f.begin >= t.s && f.end < t.e) continue;  // replaced with the rest
         const std::uint32_t codeEnd = f.separator ? *f.separator : f.end;
         if (t.s > f.begin && t.s <= codeEnd) return refuse("inside a field code");
-        if (f.separator && t.s > *f.separator && t.s <= f.end) return refuse("inside a field result");
+        if (f.separator && t.s > *f.separator && t.s <= f.end) {
+            // A reader recomputes most results (REF, PAGEREF, PAGE...) and would show the
+            // field's result, not the value; a hyperlink's shown text stays as written.
+            if (f.type != kHyperlink) return refuse("inside a field result");
+            if (t.e > f.end) return refuse("holds part of a field");
+            continue;
+        }
+        if (f.end >= t.s && f.begin < t.e) return refuse("holds part of a field");
     }
-    if (std::string why = SpecialCharacter(d_, t.s, t.e); !why.empty()) return refuse(why);
+    if (std::string why = Replaceable(t, story); !why.empty()) return refuse(why);
+    if (story == Story::Main || story == Story::Header) {
+        Plc anchors;
+        if (ReadPlc(d_.TableBytes(story == Story::Main ? kPlcSpaMom : kPlcSpaHdr), 26, anchors)) {
+            const std::uint32_t start = d_.StoryStart(story);
+            for (std::size_t i = 0; i < anchors.count(); ++i)
+                if (start + anchors.cp[i] >= t.s && start + anchors.cp[i] < t.e)
+                    t.shapes.emplace_back(story == Story::Main ? 0 : 1, U32(anchors.data.data() + 26 * i));
+        }
+        // The shapes that show a text box: the first of each (unlinked) box.
+        std::vector<std::uint32_t> boxes;
+        for (int index : {kPlcftxbxTxt, kPlcfHdrtxbxTxt}) {
+            Plc plc;
+            if (!ReadPlc(d_.TableBytes(index), 22, plc)) continue;
+            for (std::size_t k = 0; k + 1 < plc.count(); ++k)
+                if ((U16(plc.data.data() + 22 * k + 8) & 1) == 0)
+                    boxes.push_back(U32(plc.data.data() + 22 * k + 14));
+        }
+        std::vector<std::uint8_t> cut;
+        if (!t.shapes.empty() && d_.Lcb(kDggInfo) != 0 &&
+            !CutShapes(d_.TableBytes(kDggInfo), t.shapes, boxes, cut))
+            return refuse("holds a drawing the engine cannot take out");
+    }
 
     // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is.
     auto overlaps = [&](std::uint32_t a, std::uint32_t b) {
@@ -650,9 +917,22 @@ bool DocTemplate::Rewrite(const PositionTable& t, const PositionMap& map, const 
             plc.cp[i] = map.Boundary(plc.cp[i]);
         } else {
             const std::optional<std::uint32_t> cp = map.Char(plc.cp[i]);
-            if (!cp) return false;
+            if (!cp && !t.removable) return false;
+            if (!cp) {
+                // The entry's character was replaced: the entry goes with it.
+                plc.cp.erase(plc.cp.begin() + static_cast<std::ptrdiff_t>(i));
+                plc.data.erase(plc.data.begin() + static_cast<std::ptrdiff_t>(i * t.cb),
+                               plc.data.begin() + static_cast<std::ptrdiff_t>((i + 1) * t.cb));
+                --i;
+                continue;
+            }
             plc.cp[i] = *cp;
         }
+    }
+    if (plc.cp.size() < 2) {
+        // Nothing left: the table goes.
+        Put32(wd.data() + d_.fcLcbOffset + 8 * static_cast<std::size_t>(t.index) + 4, 0);
+        return true;
     }
     const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
     AppendPlc(plc, table);
@@ -821,6 +1101,11 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         if (!op.text.empty()) runs.push_back({op.fc, static_cast<std::uint32_t>(wd.size()), op.chpx});
     }
     if (!runs.empty() && runs.front().fc == runs.front().fcEnd) runs.erase(runs.begin());
+    // The values' paragraph run (below) ends after this unused character, never at a value's
+    // last character, where a reader would take it for a paragraph's end.
+    const std::uint32_t valuesEnd = static_cast<std::uint32_t>(wd.size()) + 2;
+    const bool appended = valuesEnd - 2 > (ops.empty() ? valuesEnd : ops.front().fc);
+    if (appended) wd.resize(valuesEnd, 0);
     std::vector<std::uint32_t> pageEnds;
     const std::vector<std::array<std::uint8_t, kPage>> pages = BuildPages(runs, pageEnds);
     wd.resize((wd.size() + kPage - 1) / kPage * kPage, 0);
@@ -844,6 +1129,32 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         AppendPlc(bte, table);
         Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx, fc);
         Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBteChpx + 4,
+              static_cast<std::uint32_t>(table.size() - fc));
+    }
+
+    // Paragraph properties: every byte of text the pieces point at lies in a paragraph run.
+    // The values hold no paragraph mark: one run from the end of the template's runs covers
+    // them all, with the plain style only; each paragraph's properties stay with its mark.
+    if (appended && lastPapxFc_ != 0) {
+        std::array<std::uint8_t, kPage> page{};
+        Put32(page.data(), lastPapxFc_);
+        Put32(page.data() + 4, valuesEnd);
+        constexpr std::size_t kAt = 500;  // the property group, at an even offset
+        page[8] = kAt / 2;                // the run's entry: its group's offset, then 12 bytes of height
+        page[kAt] = 0;                    // long form: a count of 16-bit words follows
+        page[kAt + 1] = 1;                // the style index, style 0
+        page[kPage - 1] = 1;              // one run
+        const std::uint32_t number = static_cast<std::uint32_t>(wd.size() / kPage);
+        wd.insert(wd.end(), page.begin(), page.end());
+        Plc bte;
+        ReadPlc(d_.TableBytes(kPlcfBtePapx), 4, bte);
+        bte.cp.push_back(valuesEnd);
+        bte.data.resize(bte.data.size() + 4);
+        Put32(bte.data.data() + bte.data.size() - 4, number);
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        AppendPlc(bte, table);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBtePapx, fc);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kPlcfBtePapx + 4,
               static_cast<std::uint32_t>(table.size() - fc));
     }
 
@@ -904,24 +1215,39 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
 
     // Tables of positions: each story's own, counted from the story's start, and the bookmarks,
     // counted over the whole text.
-    std::vector<FillOp> mainOps, headerOps;
-    std::int64_t mainDelta = 0, headerDelta = 0;
+    constexpr std::size_t kStories = static_cast<std::size_t>(Story::Count);
+    std::array<std::vector<FillOp>, kStories> storyOps;
+    std::array<std::int64_t, kStories> storyDelta{};
     for (const FillOp& op : ops) {
-        (op.story == Story::Main ? mainOps : headerOps).push_back(op);
-        (op.story == Story::Main ? mainDelta : headerDelta) += op.delta();
+        storyOps[static_cast<std::size_t>(op.story)].push_back(op);
+        storyDelta[static_cast<std::size_t>(op.story)] += op.delta();
     }
     const PositionMap all(ops);
-    const PositionMap mainMap(mainOps);
-    const PositionMap headerMap(headerOps, d_.StoryStart(Story::Header));
-    for (const PositionTable& t : MovedTables()) {
-        const bool main = t.story == Story::Main;
-        const PositionMap& map = main ? mainMap : headerMap;
-        if (all.empty()) continue;
-        // Stories before this one moved the story's start.
-        const std::uint32_t shift = main ? 0 : static_cast<std::uint32_t>(mainDelta);
-        if (!Rewrite(t, map, all, shift, table, wd)) {
-            error = "a table entry lies inside a filled range";
-            return false;
+    if (!all.empty()) {
+        for (const PositionTable& t : MovedTables()) {
+            if (d_.Lcb(t.index) == 0) continue;
+            const std::size_t story = static_cast<std::size_t>(t.story);
+            const PositionMap map(storyOps[story], d_.StoryStart(t.story));
+            // Stories before this one moved the story's start.
+            std::int64_t shift = 0;
+            for (std::size_t k = 0; k < story; ++k) shift += storyDelta[k];
+            if (!Rewrite(t, map, all, static_cast<std::uint32_t>(shift), table, wd)) {
+                error = "a table entry lies inside a filled range";
+                return false;
+            }
+        }
+    }
+    // The drawings whose anchors went with a value go from the drawing data too.
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> cuts;
+    for (const FillOp& op : ops)
+        cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
+    if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
+        std::vector<std::uint8_t> dgg;
+        if (CutShapes(d_.TableBytes(kDggInfo), cuts, {}, dgg)) {
+            const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+            table.insert(table.end(), dgg.begin(), dgg.end());
+            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
+            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(dgg.size()));
         }
     }
     if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) ||
@@ -941,8 +1267,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     flags = static_cast<std::uint16_t>((flags & ~0x00F0) | quickSaves << 4);
     Put16(wd.data() + 0x0A, flags);
     Put32(wd.data() + d_.lwOffset, static_cast<std::uint32_t>(wd.size()));
-    Put32(wd.data() + d_.lwOffset + 4 * 3, static_cast<std::uint32_t>(d_.ccp[0] + mainDelta));
-    Put32(wd.data() + d_.lwOffset + 4 * 5, static_cast<std::uint32_t>(d_.ccp[2] + headerDelta));
+    for (std::size_t k = 0; k < kStories; ++k)
+        Put32(wd.data() + d_.lwOffset + 4 * (3 + k), static_cast<std::uint32_t>(d_.ccp[k] + storyDelta[k]));
 
     std::vector<std::span<const std::uint8_t>> spans(d_.streams.begin(), d_.streams.end());
     spans[d_.wordIndex] = wd;

@@ -29,7 +29,8 @@ inline std::vector<std::string> RealWorldDocs() {
 
 // Our own templates: the test templates and the shipped samples.
 inline std::vector<fs::path> OwnTemplates() {
-    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc"};
+    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc",
+                                   fs::path(QM_ENGINE_FIXTURES) / "stories.doc"};
     for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"})
         files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
     return files;
@@ -88,6 +89,17 @@ inline const DocBookmark* FindMark(const DocContents& contents, const std::strin
     for (const DocBookmark& b : contents.bookmarks)
         if (b.name == name) return &b;
     return nullptr;
+}
+
+// The text a fill replaces: the bookmark's, or a form field's result.
+inline std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t,
+                                                        const std::string& name) {
+    const DocBookmark* b = FindMark(c, name);
+    if (!t.Find(name)->formField) return {b->start, b->end};
+    const std::u16string& text = c.text;
+    std::uint32_t separator = b->end - 1;
+    while (separator > b->start && text[separator] != 0x14) --separator;
+    return {separator + 1, b->end - 1};
 }
 
 }  // namespace qm::engine::test

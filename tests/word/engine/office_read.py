@@ -6,10 +6,10 @@
 
 The first prints one JSON object per file on its own line: {"file", "ok", "bookmarks", "text",
 "forms"}. "ok" is false when the office could not load the file; "bookmarks" are the names the
-office lists; "text" is the body, the tables, the headers and footers and the form field results;
-"forms" are the check boxes and drop-downs of the body and its tables, in the order of the text,
-each {"type": "checkbox", "state": true/false} or {"type": "dropdown", "state": the selected
-index, "entries": [...]}.
+office lists; "text" is the body, the tables, the headers and footers (with their tables), the
+notes, the text boxes and the form field results; "forms" are the check boxes and drop-downs of
+the body and its tables, in the order of the text, each {"type": "checkbox", "state":
+true/false} or {"type": "dropdown", "state": the selected index, "entries": [...]}.
 
 The second reads a manifest of tab-separated lines "template, made document, values..." and
 prints one line for each: "ok", or "FAIL <made document>: <what is wrong>". A made document must
@@ -66,8 +66,27 @@ def text_of(doc, folder):
             except Exception:
                 part = None
             if part is not None:
-                parts.append(part.getString())
+                parts.append(all_text(part))
+    # Notes and text boxes are left out of the plain text export.
+    for notes in (doc.getFootnotes(), doc.getEndnotes()):
+        parts += [notes.getByIndex(i).getString() for i in range(notes.getCount())]
+    frames = doc.getTextFrames()
+    parts += [frames.getByName(name).getString() for name in frames.getElementNames()]
     return "\n".join(parts)
+
+
+def all_text(text):
+    """A text's paragraphs and the cells of its tables (a header's getString leaves tables out)."""
+    out = []
+    items = text.createEnumeration()
+    while items.hasMoreElements():
+        item = items.nextElement()
+        if item.supportsService("com.sun.star.text.TextTable"):
+            for name in item.getCellNames():
+                out.append(all_text(item.getCellByName(name).getText()))
+        else:
+            out.append(item.getString())
+    return "\n".join(out)
 
 
 def forms_of(text, out):

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "doc_engine_support.h"
 #include "tests/support/command.h"
@@ -34,17 +35,6 @@ DocContents Contents(const Bytes& bytes) {
     return c;
 }
 
-// The text a fill replaces: the bookmark's, or a form field's result.
-std::pair<std::uint32_t, std::uint32_t> Replaced(const DocContents& c, const Template& t,
-                                                 const std::string& name) {
-    const DocBookmark* b = FindMark(c, name);
-    if (!t.Find(name)->formField) return {b->start, b->end};
-    const std::u16string& text = c.text;
-    std::uint32_t separator = b->end - 1;
-    while (separator > b->start && text[separator] != 0x14) --separator;
-    return {separator + 1, b->end - 1};
-}
-
 const fs::path& Places() {
     static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "places.doc";
     return path;
@@ -56,12 +46,12 @@ TEST(DocEngine, ListsEveryBookmarkWithWhereItIsAndWhyNot) {
     EXPECT_EQ(t->format(), Format::Doc);
     EXPECT_EQ(t->VisibleNames(), (std::vector<std::string>{"Name", "Strong", "Point", "Outer", "Inner",
                                                            "Paragraphs", "Cell", "Header", "Footer"}));
-    EXPECT_EQ(t->Find("Paragraphs")->refusal, "spans a paragraph mark");
     EXPECT_TRUE(t->Find("Cell")->inTable);
     EXPECT_FALSE(t->Find("Name")->inTable);
     EXPECT_EQ(t->Find("Header")->story, "header");
     EXPECT_EQ(t->Find("Footer")->story, "footer");
-    for (const char* name : {"Name", "Strong", "Point", "Outer", "Inner", "Cell", "Header", "Footer"})
+    for (const char* name :
+         {"Name", "Strong", "Point", "Outer", "Inner", "Paragraphs", "Cell", "Header", "Footer"})
         EXPECT_EQ(t->Find(name)->refusal, "") << name;
     EXPECT_EQ(t->Find("name"), nullptr);  // letter case counts
 }
@@ -126,9 +116,12 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         OpenResult again = OpenTemplate(made);
         ASSERT_TRUE(again) << again.refusal;
         EXPECT_EQ(again.value->VisibleNames(), t.VisibleNames());
-        if (!fills.empty()) ++filled;
+        for (const BookmarkInfo& b : t.bookmarks())
+            if (!b.hidden && b.kind == BookmarkKind::Text && b.refusal.empty()) ++filled;
     }
-    EXPECT_GE(filled, 4);
+    // Every text bookmark of the readable files but the one holding a text box (the others
+    // are check boxes and a drop-down).
+    EXPECT_GE(filled, 33);
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
@@ -138,14 +131,16 @@ TEST(DocEngine, RefusalsNameTheReason) {
     EXPECT_FALSE(encrypted);
     EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
     EXPECT_NE(encrypted.refusal.find("remove the password first"), std::string::npos) << encrypted.refusal;
-    // Bookmarks around fields and across paragraphs stay where the office can handle them.
+    // Bookmarks around whole fields and across paragraphs are filled; one holding a text box
+    // is not, as the box's own text would be left without its shape.
     const auto links = Open(docs / "supported-hyperlink-features.doc");
-    EXPECT_EQ(links->Find("htmlbookmark")->refusal, "holds a field");
-    EXPECT_EQ(links->Find("inbookmark")->refusal, "spans a paragraph mark");
+    for (const char* name : {"htmlbookmark", "inbookmark", "cross"})
+        EXPECT_EQ(links->Find(name)->refusal, "");
     EXPECT_TRUE(links->Find("_Hlt435979441")->hidden);
     const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
-    EXPECT_EQ(fields->Find("zHdrDate")->refusal, "holds a field");
+    EXPECT_EQ(fields->Find("zHdrDate")->refusal, "");
+    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "holds a text box");
 }
 
 // Filling each bookmark with the text it already holds gives back the template's text as an
@@ -186,6 +181,30 @@ TEST(DocEngine, TheSameTextReadsTheSameInAntiword) {
                 .out;
         };
         EXPECT_EQ(read("a.doc"), read("b.doc"));
+    }
+}
+
+// Every value of a full fill shows in antiword, which reads the text through the piece table,
+// the paragraph tables and the notes' and text boxes' tables (it leaves headers out).
+TEST(DocEngine, AntiwordShowsEveryValue) {
+    if (!qm::test::HaveProgram("antiword")) GTEST_SKIP() << "antiword is not installed";
+    const qm::test::TempFolder folder("antiword-values");
+    std::vector<fs::path> files = OwnTemplates();
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        OpenResult r = OpenTemplateFile(path.string());
+        if (!r) continue;
+        const std::vector<Fill> fills = FillEverything(*r.value);
+        WriteBytes(folder / "made.doc", Make(*r.value, fills));
+        const auto read =
+            qm::test::RunCommand("antiword -w 0 -m UTF-8.txt " + qm::test::ShellQuote(folder / "made.doc"));
+        EXPECT_EQ(read.status, 0) << read.err;
+        for (const Fill& f : fills) {
+            const std::string& story = r.value->Find(f.name)->story;
+            if (story == "header" || story == "footer" || r.value->Find(f.name)->formField) continue;
+            EXPECT_NE(read.out.find(f.value), std::string::npos) << f.name;
+        }
     }
 }
 
@@ -322,6 +341,103 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
     EXPECT_TRUE(t->Find("Text1")->formField);
     const DocContents c = Contents(Make(*t, {{"Text1", "Иванов"}}));
     EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
+}
+
+const fs::path& Stories() {
+    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "stories.doc";
+    return path;
+}
+
+// The entries of a table of positions in a made document.
+std::size_t Entries(const Bytes& bytes, int table, std::size_t cb) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    doc::Plc plc;
+    return d.Lcb(table) != 0 && doc::ReadPlc(d.TableBytes(table), cb, plc) ? plc.count() : 0;
+}
+
+TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
+    const Bytes original = ReadBytes(Stories());
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    for (const char* name : {"Spans", "AtStart", "AtEnd", "Linked", "InLink", "Drawing", "InNote",
+                             "HeadLines", "InEndnote", "InBox", "InHeaderBox"})
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    // A note's mark would leave the note's text without its place; a table's cells and a
+    // section's properties live in the marks that end them.
+    EXPECT_EQ(t->Find("WithNote")->refusal, "holds a footnote or endnote mark");
+    EXPECT_EQ(t->Find("Cells")->refusal, "spans a table cell mark");
+    EXPECT_EQ(t->Find("Sections")->refusal, "spans a section break");
+    EXPECT_EQ(t->Find("InNote")->story, "footnote");
+    EXPECT_EQ(t->Find("InBox")->story, "textbox");
+    const DocContents before = Contents(original);
+    const Bytes made = Make(*t, {{"Spans", "S"},
+                                 {"AtEnd", "E"},
+                                 {"Linked", "L"},
+                                 {"Drawing", "D"},
+                                 {"InNote", "注"},
+                                 {"HeadLines", "H"},
+                                 {"InEndnote", "末"},
+                                 {"InBox", "B"},
+                                 {"InHeaderBox", "HB"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents after = Contents(made);
+    // Paragraph marks go with the text; a point bookmark at the start stays at the value's
+    // start, one at the end gets its own value after it.
+    EXPECT_NE(after.text.find(u"First SE last.\r"), std::u16string::npos);
+    EXPECT_EQ(FindMark(after, "AtStart")->start, FindMark(after, "Spans")->start);
+    EXPECT_EQ(FindMark(after, "AtStart")->end, FindMark(after, "Spans")->start);
+    EXPECT_TRUE(FindMark(after, "AtEnd")->text == u"E");
+    EXPECT_EQ(FindMark(after, "AtEnd")->start, FindMark(after, "Spans")->end);
+    // The two fields of "Linked" and the drawing's anchor go with their text; the hyperlink
+    // holding "InLink" stays.
+    EXPECT_EQ(Entries(made, doc::kPlcfFldMom, 2), Entries(original, doc::kPlcfFldMom, 2) - 6);
+    EXPECT_EQ(Entries(made, doc::kPlcSpaMom, 26), Entries(original, doc::kPlcSpaMom, 26) - 1);
+    // The drawing goes from the drawing data too; the text box stays.
+    auto shapes = [](const Bytes& bytes) {
+        doc::DocFile d;
+        std::string error;
+        EXPECT_TRUE(d.Parse(bytes, error)) << error;
+        std::multiset<std::uint32_t> ids;  // every shape record's id
+        const std::span<const std::uint8_t> dgg = d.TableBytes(doc::kDggInfo);
+        for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+            if (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 4) == 8)
+                ids.insert(doc::U32(dgg.data() + i + 8));
+        return ids;
+    };
+    const std::multiset<std::uint32_t> shapesBefore = shapes(original), shapesAfter = shapes(made);
+    EXPECT_EQ(shapesAfter.size(), shapesBefore.size() - 1);
+    doc::DocFile withAnchors;
+    std::string parseError;
+    ASSERT_TRUE(withAnchors.Parse(made, parseError));
+    doc::Plc anchors;
+    ASSERT_TRUE(doc::ReadPlc(withAnchors.TableBytes(doc::kPlcSpaMom), 26, anchors));
+    for (std::size_t i = 0; i < anchors.count(); ++i)
+        EXPECT_EQ(shapesAfter.count(doc::U32(anchors.data.data() + 26 * i)), 1u);
+    EXPECT_NE(after.text.find(u"Link L end.\rShown \x13 HYPERLINK"), std::u16string::npos);
+    // Each story changes its own length only.
+    EXPECT_EQ(after.storyLengths[1], before.storyLengths[1] + 1 - 6);
+    EXPECT_EQ(after.storyLengths[2], before.storyLengths[2] + 1 - 7);
+    EXPECT_EQ(after.storyLengths[5], before.storyLengths[5] + 1 - 5);
+    EXPECT_EQ(after.storyLengths[6], before.storyLengths[6] + 1 - 5);
+    EXPECT_EQ(after.storyLengths[7], before.storyLengths[7] + 2 - 6);
+    EXPECT_NE(after.text.find(u"Endnote 末 text."), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"In HB box"), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"Note 注 text."), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"Head H done"), std::u16string::npos);
+    EXPECT_NE(after.text.find(u"Box B text"), std::u16string::npos);
+    // The joined paragraph keeps the properties of its surviving mark: the last one's.
+    doc::DocFile a, b;
+    std::string error;
+    ASSERT_TRUE(a.Parse(original, error) && b.Parse(made, error)) << error;
+    const std::uint32_t gamma = static_cast<std::uint32_t>(before.text.find(u" last.\r") + 6);
+    const std::uint32_t joined = static_cast<std::uint32_t>(after.text.find(u" last.\r") + 6);
+    EXPECT_EQ(b.Papx(*b.FcAt(joined)), a.Papx(*a.FcAt(gamma)));
+    // Filled again, the document gives the same bookmarks their new values.
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(FindMark(Contents(Make(*again, {{"Spans", "twice"}})), "Spans")->text == u"twice");
 }
 
 // Damaged files are refused or, when they still read, make documents that read back; they

@@ -2,6 +2,9 @@
 // each must load, list the bookmarks of its template and show every value.
 
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "doc_engine_support.h"
 #include "tests/support/command.h"
@@ -50,6 +53,131 @@ TEST(DocEngineOffice, TheOfficeShowsEveryValueAndKeepsEveryBookmark) {
         start = end + 1;
     }
     EXPECT_EQ(ok, count) << output;
+}
+
+// What the second reader (PoiRead.java) says of one file.
+struct PoiView {
+    std::string error;
+    int paragraphs = -1;
+    std::set<std::string> bookmarks;
+    std::string text;
+};
+
+// Our text as PoiRead writes it: UTF-8, characters below U+0020 and the backslash escaped.
+std::string PoiEscaped(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x20 || c == u'\\') {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            std::uint32_t cp = c;
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
+                cp = 0x10000 + ((c - 0xD800u) << 10) + (text[++i] - 0xDC00u);
+            if (cp < 0x80) {
+                out += static_cast<char>(cp);
+            } else if (cp < 0x800) {
+                out += static_cast<char>(0xC0 | cp >> 6);
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            } else if (cp < 0x10000) {
+                out += static_cast<char>(0xE0 | cp >> 12);
+                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            } else {
+                out += static_cast<char>(0xF0 | cp >> 18);
+                out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            }
+        }
+    }
+    return out;
+}
+
+// A strict reader of the binary format opens every made document: its text is ours, its
+// bookmarks are the template's, and it finds the template's paragraphs less those whose marks
+// a value replaced.
+TEST(DocEngineOffice, ASecondReaderReadsEveryDocumentAsWeDo) {
+    const std::string jars =
+        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
+        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
+        "/usr/share/java/commons-codec.jar:/usr/share/java/commons-io.jar:"
+        "/usr/share/java/log4j-1.2.jar";
+    if (!qm::test::HaveProgram("javac") || !qm::test::HaveProgram("java") ||
+        !fs::exists("/usr/share/java/poi-scratchpad.jar"))
+        GTEST_SKIP() << "java or its binary document reader is not installed";
+    const qm::test::TempFolder folder("engine-poi");
+    const auto compiled =
+        qm::test::RunCommand("javac -cp " + jars + " -d " + qm::test::ShellQuote(folder.path()) + " " +
+                             qm::test::ShellQuote(QM_POI_READ) + " 2>&1");
+    ASSERT_EQ(compiled.status, 0) << compiled.out;
+
+    std::vector<fs::path> files = OwnTemplates();
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
+    struct Case {
+        std::string name, made;
+        int removedMarks = 0;
+        std::u16string text;
+    };
+    std::vector<Case> cases;
+    std::string arguments;
+    for (const fs::path& path : files) {
+        OpenResult r = OpenTemplateFile(path.string());
+        if (!r) continue;
+        const std::vector<Fill> fills = FillEverything(*r.value);
+        Bytes made;
+        std::string error;
+        ASSERT_TRUE(r.value->Make(fills, made, error)) << path << ": " << error;
+        Case c;
+        c.name = path.string();
+        c.made = folder / ("made-" + std::to_string(cases.size()) + ".doc");
+        WriteBytes(c.made, made);
+        DocContents before, after;
+        ASSERT_TRUE(ReadDocContents(ReadBytes(path), before, error) && ReadDocContents(made, after, error));
+        c.text = after.text;
+        for (const Fill& f : fills) {
+            const auto [s, e] = Replaced(before, *r.value, f.name);
+            for (std::uint32_t cp = s; cp < e && cp < before.storyLengths[0]; ++cp)
+                if (before.text[cp] == 0x0D || before.text[cp] == 0x07 || before.text[cp] == 0x0C)
+                    ++c.removedMarks;
+        }
+        arguments += " " + qm::test::ShellQuote(c.name) + " " + qm::test::ShellQuote(c.made);
+        cases.push_back(std::move(c));
+    }
+    const auto run = qm::test::RunCommand("java -cp " + jars + ":" + qm::test::ShellQuote(folder.path()) +
+                                          " PoiRead" + arguments + " 2>/dev/null");
+    std::map<std::string, PoiView> views;
+    std::istringstream lines(run.out);
+    std::string line, file;
+    while (std::getline(lines, line)) {
+        const std::size_t space = line.find(' ');
+        const std::string key = line.substr(0, space),
+                          rest = space == std::string::npos ? "" : line.substr(space + 1);
+        if (key == "FILE")
+            file = rest;
+        else if (key == "ERROR")
+            views[file].error = rest;
+        else if (key == "PARAGRAPHS")
+            views[file].paragraphs = std::stoi(rest);
+        else if (key == "BOOKMARK")
+            views[file].bookmarks.insert(rest.substr(0, rest.find(' ')));
+        else if (key == "TEXT")
+            views[file].text = rest;
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PoiView& t = views[c.name];
+        const PoiView& m = views[c.made];
+        if (!t.error.empty()) continue;  // a template the reader cannot open proves nothing
+        EXPECT_EQ(m.error, "");
+        EXPECT_EQ(m.paragraphs, t.paragraphs - c.removedMarks);
+        EXPECT_EQ(m.bookmarks, t.bookmarks);
+        EXPECT_EQ(m.text, PoiEscaped(c.text));
+        EXPECT_GT(m.text.size(), 0u);
+    }
+    EXPECT_EQ(views.size(), 2 * cases.size()) << run.out.substr(0, 2000);
 }
 
 }  // namespace
