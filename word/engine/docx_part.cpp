@@ -950,7 +950,14 @@ class PartScanner {
         const Tag& e = tags_[ei];
         if (ei < si) return "ends before it starts";
         if (s.field == Place::Code) return "inside a field code";
-        if (s.field == Place::Result) return "inside a field result";
+        if (s.field == Place::Result) {
+            // Some writers start a check box's or drop-down's bookmark in the field's (empty)
+            // result and end it after the field: it names that field all the same.
+            if (const pugi::xml_node begin = FormFieldBegin(s.node);
+                begin && e.field == Place::Outside && e.node.parent() == s.node.parent())
+                return FormField(si, ei, b, begin);
+            return "inside a field result";
+        }
         if (e.field == Place::Code) return "ends inside a field code";
         if (e.field == Place::Result) return "ends inside a field result";
 
@@ -1183,9 +1190,39 @@ class PartScanner {
 
     // A form field that the bookmark holds: its result or state is filled and the field stays.
     // "no form field" when the range holds none.
-    std::string FormField(std::size_t si, std::size_t ei, PartBookmark& b) {
+    // The run that begins the check box or drop-down field in whose result `tag` lies, among its
+    // siblings; null when there is none.
+    pugi::xml_node FormFieldBegin(pugi::xml_node tag) const {
+        int depth = 0;  // field ends met walking back, not yet matched by their begins
+        bool separated = false;
+        for (pugi::xml_node n = tag.previous_sibling(); n; n = n.previous_sibling()) {
+            if (Word(n) != "r") continue;
+            for (pugi::xml_node c = n.last_child(); c; c = c.previous_sibling()) {
+                if (Word(c) != "fldChar") continue;
+                const std::string_view type = Info(c).type;
+                if (type == "end") {
+                    ++depth;
+                } else if (type == "separate" && depth == 0) {
+                    separated = true;
+                } else if (type == "begin") {
+                    if (depth > 0) {
+                        --depth;
+                        continue;
+                    }
+                    if (!separated || !HasChild(c, "ffData")) return {};
+                    const pugi::xml_node ffData = Child(c, "ffData");
+                    return Child(ffData, "checkBox") || Child(ffData, "ddList") ? n : pugi::xml_node();
+                }
+            }
+        }
+        return {};
+    }
+
+    // `from`: the first node of the range to look at; by default the one after the start tag.
+    std::string FormField(std::size_t si, std::size_t ei, PartBookmark& b, pugi::xml_node from = {}) {
         const Tag& s = tags_[si];
         const Tag& e = tags_[ei];
+        if (!from) from = s.node.next_sibling();
         struct Mark {
             pugi::xml_node run, node;
             std::string_view type;
@@ -1194,13 +1231,13 @@ class PartScanner {
         std::vector<std::size_t> textAfterMarks;  // for each text child: how many marks came before
         std::string code;
         bool any = false;
-        for (pugi::xml_node n = s.node.next_sibling(); n && n != e.node; n = n.next_sibling())
+        for (pugi::xml_node n = from; n && n != e.node; n = n.next_sibling())
             if (Word(n) == "r")
                 for (pugi::xml_node c : n.children())
                     if (Word(c) == "fldChar" && Info(c).type == "begin" && HasChild(c, "ffData")) any = true;
         if (!any) return "no form field";
         pugi::xml_node firstRun;
-        for (pugi::xml_node n = s.node.next_sibling(); n != e.node; n = n.next_sibling()) {
+        for (pugi::xml_node n = from; n != e.node; n = n.next_sibling()) {
             if (!n) return "could not be followed";
             if (n.type() == pugi::node_comment || n.type() == pugi::node_pi) continue;
             if (n.type() != pugi::node_element) return "holds stray text";

@@ -9,6 +9,7 @@
 
 #include "tests/support/realworld.h"
 #include "tests/word/engine/docx_test_support.h"
+#include "tests/word/engine/store_zip.h"
 
 namespace qm::test {
 namespace {
@@ -231,6 +232,39 @@ TEST(DocxFeatures, CheckBoxesAndDropDownsTakeTheirStateFromTheValue) {
         {{"CheckControl", "maybe"}, {"LegacyCheck", "2"}, {"LegacyList", "Tianjin"}, {"ListControl", ""}});
     EXPECT_EQ(made, bytes);
     EXPECT_EQ(t->Skips(std::vector<Fill>{{"CheckControl", "maybe"}, {"LegacyList", "Tianjin"}}).size(), 2u);
+}
+
+// A check box or drop-down whose bookmark starts in the field's empty result and ends after the
+// field, as some word processors write it, names that field all the same.
+TEST(DocxFeatures, ABookmarkStartingInAFormFieldsResultNamesTheField) {
+    const auto field = [](const char* name, const char* id, const char* data, const char* code) {
+        return std::string(
+                   R"(<w:r><w:fldChar w:fldCharType="begin"><w:ffData><w:name w:val=""/><w:enabled/>)") +
+               data + R"(</w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space="preserve"> )" + code +
+               R"( </w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:bookmarkStart w:id=")" +
+               id + R"(" w:name=")" + name + R"("/><w:bookmarkStart w:id="9)" + id +
+               R"(" w:name="__Fieldmark__)" + id + R"("/><w:bookmarkEnd w:id="9)" + id +
+               R"("/><w:r></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r><w:bookmarkEnd w:id=")" + id +
+               R"("/>)";
+    };
+    const std::string document =
+        R"(<?xml version="1.0" encoding="UTF-8"?><w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body><w:p>)" +
+        field("Agree", "1", R"(<w:checkBox><w:sizeAuto/></w:checkBox>)", "FORMCHECKBOX") +
+        field("City", "2",
+              R"(<w:ddList><w:listEntry w:val="Beijing"/><w:listEntry w:val="Shanghai"/></w:ddList>)",
+              "FORMDROPDOWN") +
+        R"(</w:p><w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:bookmarkStart w:id="3" w:name="Page"/><w:r><w:t>1</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r><w:bookmarkEnd w:id="3"/></w:p><w:sectPr/></w:body></w:document>)";
+    const Bytes bytes = StoreZip({{"word/document.xml", document}});
+    const auto t = OpenDocx(bytes);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->Find("Agree")->kind, engine::BookmarkKind::CheckBox);
+    EXPECT_EQ(t->Find("City")->kind, engine::BookmarkKind::DropDown);
+    EXPECT_EQ(t->Find("City")->entries, (std::vector<std::string>{"Beijing", "Shanghai"}));
+    // Any other field's result stays its own.
+    EXPECT_EQ(t->Find("Page")->refusal, "inside a field result");
+    const std::string xml = EntryText(Made(*t, {{"Agree", "是"}, {"City", "shanghai"}}), "word/document.xml");
+    EXPECT_NE(xml.find(R"(<w:sizeAuto/><w:checked w:val="1"/>)"), std::string::npos) << xml;
+    EXPECT_NE(xml.find(R"(<w:result w:val="1"/>)"), std::string::npos) << xml;
 }
 
 // Word's own files, with bookmarks added where users put them: around the text of a text box
