@@ -192,9 +192,42 @@ std::string NameList(const std::vector<std::string>& names, std::size_t limit) {
     return text;
 }
 
+std::string ReasonText(const std::string& why) {
+    // The reasons users meet most, in the window's language; the rest as the engine says them.
+    static const std::pair<std::string_view, std::string_view> kPhrases[] = {
+        {"overlaps bookmark ", "与书签“%”交叉"},
+        {"overlaps a comment's range", "与批注的范围交叉"},
+        {"inside a field result", "位于域结果之中"},
+        {"inside a field code", "位于域代码之中"},
+        {"ends inside a field result", "结束于域结果之中"},
+        {"ends inside a field code", "结束于域代码之中"},
+        {"holds part of a field", "只包含域的一部分"},
+        {"spans a table cell mark", "跨越表格单元格"},
+        {"spans a table cell", "跨越表格单元格"},
+        {"spans a section break", "跨越分节符"},
+        {"holds a footnote or endnote mark", "包含脚注或尾注标记"},
+        {"holds a comment", "包含批注"},
+        {"a table column bookmark", "表格列书签"},
+        {"lies between paragraphs", "位于段落之间"},
+        {"a drop-down form field without entries", "下拉列表没有选项"},
+        {"a drop-down field without entries", "下拉列表没有选项"},
+        {"inside a bound content control", "位于绑定数据的内容控件之中"},
+    };
+    for (const auto& [phrase, text] : kPhrases) {
+        if (phrase.ends_with(' ') ? why.starts_with(phrase) : why == phrase) {
+            std::string out(text);
+            if (const std::size_t at = out.find('%'); at != std::string::npos)
+                out.replace(at, 1, why.substr(phrase.size()));
+            return out;
+        }
+    }
+    return why;
+}
+
 std::string UnfillableList(const std::vector<std::pair<std::string, std::string>>& unfillable) {
     std::string text;
-    for (const auto& [name, why] : unfillable) text += (text.empty() ? "" : "、") + name + "（" + why + "）";
+    for (const auto& [name, why] : unfillable)
+        text += (text.empty() ? "" : "、") + name + "（" + ReasonText(why) + "）";
     return text;
 }
 

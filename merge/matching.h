@@ -73,6 +73,9 @@ std::string MatchSummary(const MatchReport& report);
 // the empty ones and the unused titles, each list only when it is not empty.
 std::string MatchDetails(const MatchReport& report);
 
+// Why the engine cannot fill a bookmark, in the window's language where the reason is a common
+// one; otherwise as the engine says it.
+std::string ReasonText(const std::string& why);
 // "名称（why）" for each, joined by "、".
 std::string UnfillableList(const std::vector<std::pair<std::string, std::string>>& unfillable);
 

@@ -56,7 +56,7 @@ std::string LeftReason(const engine::Skip& skip) {
         case engine::Skip::Cause::Refused:
             break;
     }
-    return "本程序无法填写（" + skip.why + "）";
+    return "本程序无法填写（" + ReasonText(skip.why) + "）";
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiR
     std::string text;
     for (const BookmarkLeft& b : left) {
         text += "书签“" + b.name + "”保持模板原样（" + (multiRowMode ? "文档 " : "行 ") +
-                JoinNumbers(b.where, "、") + "）：" + b.why + "。";
+                JoinNumbers(b.where, "、") + "）：" + b.why + "。\r\n";
     }
     return text;
 }
@@ -297,14 +297,15 @@ RunOutcome MergeRun::End() {
         const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
         const bool open = failed         ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
                           : left.empty() ? ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question)
-                                         : ui_.askYesNo("完成！" + left + "是否打开存放文档所在文件夹？",
+                                         : ui_.askYesNo("完成！\r\n" + left + "是否打开存放文档所在文件夹？",
                                                         kDefaultCaption, MessageIcon::Warning);
         if (open) ui_.openFolder(job_.outputFolder);
     } else if (failed) {
         ui_.showMessage(FailureText(), kDefaultCaption, MessageIcon::Warning);
     } else if (const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
                !left.empty()) {
-        ui_.showMessage(std::string(kPrintDone) + left, kDefaultCaption, MessageIcon::Warning);
+        ui_.showMessage(std::string(kPrintDone) + "\r\n" + left.substr(0, left.size() - 2), kDefaultCaption,
+                        MessageIcon::Warning);
     } else {
         ui_.showMessage(kPrintDone);
     }
@@ -373,7 +374,8 @@ std::string MergeRun::FailureText() const {
     if (outcome_.officeLost) text += "Word程序已停止运行，" + later;
     if (outcome_.templateLost) text += "Word模板无法打开，" + later;
     if (outcome_.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
-    text += BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
+    if (!outcome_.bookmarksLeft.empty())
+        text += "\r\n" + BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
     if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
     return text;
 }

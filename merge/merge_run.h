@@ -98,7 +98,8 @@ struct RunOutcome {
 // The documents' rows (or numbers) as the closing messages list them: "3、5-9、12" with `separator`
 // between the parts.
 std::string JoinNumbers(const std::vector<int>& numbers, std::string_view separator);
-// What the closing messages say of the bookmarks left as in the template; "" when none.
+// What the closing messages say of the bookmarks left as in the template, one line (ending in
+// CR LF) for each; "" when none.
 std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiRowMode);
 
 // The query a run is described with: the matched titles as they stand, in order and with their

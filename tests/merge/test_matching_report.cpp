@@ -85,7 +85,9 @@ TEST(ReportMatches, SummaryAndDetails) {
     EXPECT_EQ(
         MatchDetails(left),
         "按单行模式：匹配 1/3 书签\r\n填入数据的书签（1）：Name\r\n没有对应列、保持原样的书签（1）：Missing"
-        "\r\n无法填写、保持原样的书签（1）：Age（overlaps bookmark X）");
+        "\r\n无法填写、保持原样的书签（1）：Age（与书签“X”交叉）");
+    EXPECT_EQ(ReasonText("inside a field code"), "位于域代码之中");
+    EXPECT_EQ(ReasonText("something new"), "something new");
     EXPECT_EQ(NameList({"a", "b", "c"}, 2), "a、b 等 3 个");
 }
 
