@@ -53,6 +53,7 @@ enum Table : int {
     kPlcffldHdrTxbx = 59,
     kPlcfTxbxBkd = 75,
     kPlcfTxbxHdrBkd = 76,
+    kPlcocx = 85,
     kTableCount = 183,
 };
 

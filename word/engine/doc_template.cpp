@@ -817,7 +817,12 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     }
     for (const Field& f : fields) {
         if (&f == form) continue;
-        if (f.begin >= t.s && f.end < t.e) continue;  // replaced with the rest
+        if (f.begin >= t.s && f.end < t.e) {
+            // Replaced with the rest; but the ActiveX control list counts fields by their index,
+            // and would then name the wrong ones.
+            if (d_.Lcb(kPlcocx) != 0) return refuse("holds a field, in a document with ActiveX controls");
+            continue;
+        }
         const std::uint32_t codeEnd = f.separator ? *f.separator : f.end;
         if (t.s > f.begin && t.s <= codeEnd) return refuse("inside a field code");
         if (f.separator && t.s > *f.separator && t.s <= f.end) {

@@ -357,6 +357,24 @@ std::size_t Entries(const Bytes& bytes, int table, std::size_t cb) {
     return d.Lcb(table) != 0 && doc::ReadPlc(d.TableBytes(table), cb, plc) ? plc.count() : 0;
 }
 
+// The list of ActiveX controls names each control's field by its index among the fields, so in
+// a document that has one, no fill may take fields away.
+TEST(DocEngine, FieldsStayWhereActiveXControlsCountThem) {
+    const Bytes original = ReadBytes(Stories());
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(original, error)) << error;
+    std::vector<Bytes> streams = d.streams;
+    Bytes& word = streams[d.wordIndex];
+    doc::Put32(word.data() + d.fcLcbOffset + 8 * doc::kPlcocx, 0);
+    doc::Put32(word.data() + d.fcLcbOffset + 8 * doc::kPlcocx + 4, 4);
+    const std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
+    const auto t = OpenTemplate(cfb::Write(d.entries, spans)).value;
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->Find("Linked")->refusal, "holds a field, in a document with ActiveX controls");
+    EXPECT_EQ(t->Find("Spans")->refusal, "");
+}
+
 TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
     const Bytes original = ReadBytes(Stories());
     const auto t = OpenTemplate(original).value;
