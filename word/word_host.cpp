@@ -152,7 +152,11 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
     working_.route = Route::Office;
     working_.id = office_ ? office_->openTemplate(path) : 0;
     working_.open = working_.id != 0;
-    if (working_.open) working_.bookmarks = office_->bookmarkNames(working_.id);
+    if (working_.open) {
+        // The office's own hidden bookmarks ("_Toc…", "_GoBack") are neither listed nor filled.
+        for (std::string& name : office_->bookmarkNames(working_.id))
+            if (!name.starts_with('_')) working_.bookmarks.push_back(std::move(name));
+    }
     currentDocumentName_ = working_.open ? office_->title(working_.id) : std::string();
     return currentDocumentName_;
 }

@@ -45,10 +45,16 @@ TEST(WordHost, EmptyOrMissingTemplateSendsNothingToTheOffice) {
     EXPECT_EQ(h.host->OpenTemplate(""), "Untitled 1");
     EXPECT_EQ(h.office->documentsCreated(), 1);
 
+    // The office's hidden bookmarks are neither listed nor filled.
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "hidden.fake", {{"_GoBack", ""}, {"A", "a"}, {"_Toc1", "t"}}));
+    EXPECT_EQ(h.host->OpenTemplate(scratch / "hidden.fake"), "Untitled 2");
+    EXPECT_EQ(h.host->ListBookmarks(), "A");
+    EXPECT_FALSE(h.host->SetBookmarkText("_Toc1", "x"));
+
     // A missing file: the name is dropped and nothing is asked of the office.
     EXPECT_EQ(h.host->OpenTemplate(scratch / "missing.doc"), "");
     EXPECT_EQ(h.host->CurrentDocumentName(), "");
-    EXPECT_EQ(h.office->documentsCreated(), 1);
+    EXPECT_EQ(h.office->documentsCreated(), 2);
 }
 
 // A template the engine reads never starts the office: listing, filling and saving in its own
