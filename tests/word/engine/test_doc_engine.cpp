@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <map>
 #include <random>
 #include <set>
 
@@ -82,8 +83,17 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
 
         const DocContents before = Contents(original), after = Contents(made);
         std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-        for (const Fill& f : fills) ranges.push_back(Replaced(before, t, f.name));
-        EXPECT_TRUE(after.text == ExpectedText(before, fills, ranges));
+        std::vector<std::u16string> kept;
+        for (const Fill& f : fills) {
+            ranges.push_back(Replaced(before, t, f.name));
+            const std::optional<std::u16string> anchors =
+                t.Find(f.name)->formField ? std::u16string()
+                                          : KeptAnchors(FindMark(after, f.name)->text, ToWord(f.value),
+                                                        FindMark(before, f.name)->text);
+            ASSERT_TRUE(anchors) << f.name;
+            kept.push_back(*anchors);
+        }
+        EXPECT_TRUE(after.text == ExpectedText(before, fills, ranges, kept));
         ASSERT_EQ(after.bookmarks.size(), before.bookmarks.size());
         std::vector<std::string> namesBefore, namesAfter;
         for (const DocBookmark& b : before.bookmarks) namesBefore.push_back(b.name);
@@ -91,10 +101,6 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         std::sort(namesBefore.begin(), namesBefore.end());
         std::sort(namesAfter.begin(), namesAfter.end());
         EXPECT_EQ(namesBefore, namesAfter);
-        for (const Fill& f : fills) {
-            if (t.Find(f.name)->formField) continue;
-            EXPECT_TRUE(FindMark(after, f.name)->text == ToWord(f.value)) << f.name;
-        }
 
         // Streams other than the text and its tables are copied byte for byte.
         cfb::File a, b;
@@ -119,9 +125,8 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         for (const BookmarkInfo& b : t.bookmarks())
             if (!b.hidden && b.kind == BookmarkKind::Text && b.refusal.empty()) ++filled;
     }
-    // Every text bookmark of the readable files but the one holding a text box (the others
-    // are check boxes and a drop-down).
-    EXPECT_GE(filled, 33);
+    // Every text bookmark of the readable files (the others are check boxes and a drop-down).
+    EXPECT_GE(filled, 34);
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
@@ -131,8 +136,8 @@ TEST(DocEngine, RefusalsNameTheReason) {
     EXPECT_FALSE(encrypted);
     EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
     EXPECT_NE(encrypted.refusal.find("remove the password first"), std::string::npos) << encrypted.refusal;
-    // Bookmarks around whole fields and across paragraphs are filled; one holding a text box
-    // is not, as the box's own text would be left without its shape.
+    // Bookmarks around whole fields and across paragraphs are filled, and so is one holding
+    // a text box (which stays).
     const auto links = Open(docs / "supported-hyperlink-features.doc");
     for (const char* name : {"htmlbookmark", "inbookmark", "cross"})
         EXPECT_EQ(links->Find(name)->refusal, "");
@@ -140,7 +145,7 @@ TEST(DocEngine, RefusalsNameTheReason) {
     const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
     EXPECT_EQ(fields->Find("zHdrDate")->refusal, "");
-    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "holds a text box");
+    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "");
 }
 
 // Filling each bookmark with the text it already holds gives back the template's text as an
@@ -341,6 +346,84 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
     EXPECT_TRUE(t->Find("Text1")->formField);
     const DocContents c = Contents(Make(*t, {{"Text1", "Иванов"}}));
     EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
+}
+
+// The anchors (drawing shape ids by position) of a made document's main text or headers, each
+// checked to sit on a drawing's character.
+std::map<std::uint32_t, std::uint32_t> Anchors(const Bytes& bytes, bool headers) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    doc::Plc plc;
+    std::map<std::uint32_t, std::uint32_t> out;
+    const int table = headers ? doc::kPlcSpaHdr : doc::kPlcSpaMom;
+    if (d.Lcb(table) == 0 || !doc::ReadPlc(d.TableBytes(table), 26, plc)) return out;
+    const std::uint32_t start = d.StoryStart(headers ? doc::Story::Header : doc::Story::Main);
+    for (std::size_t i = 0; i < plc.count(); ++i) {
+        const char16_t c = d.CharAt(start + plc.cp[i]);
+        EXPECT_TRUE(c == 0x08 || c == 0x01) << "anchor " << i << " on " << static_cast<int>(c);
+        out[start + plc.cp[i]] = doc::U32(plc.data.data() + 26 * i);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> TableCopy(const Bytes& bytes, int table) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    const std::span<const std::uint8_t> t = d.TableBytes(table);
+    return {t.begin(), t.end()};
+}
+
+// A footer bookmark holding a text box's anchor: the value replaces its text, the anchor stays
+// after the value inside the bookmark, with its shape, its drawing and the box's own text.
+TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const Bytes original = ReadBytes(fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc");
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    const Bytes made = Make(*t, {{"OLE_LINK1", "页脚值"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents before = Contents(original), after = Contents(made);
+    const DocBookmark* mark = FindMark(after, "OLE_LINK1");
+    const DocBookmark* old = FindMark(before, "OLE_LINK1");
+    const std::optional<std::u16string> kept = KeptAnchors(mark->text, u"页脚值", old->text);
+    ASSERT_TRUE(kept);
+    EXPECT_FALSE(kept->empty());
+    // The anchors kept moved with their characters, their shapes still in the drawing data;
+    // another drawing of the range, one that can be taken out, went with the text.
+    const auto anchorsBefore = Anchors(original, true), anchorsAfter = Anchors(made, true);
+    const auto count = [](const auto& anchors, std::uint32_t from, std::uint32_t to) {
+        return std::count_if(anchors.begin(), anchors.end(),
+                             [&](const auto& a) { return a.first >= from && a.first < to; });
+    };
+    const std::size_t oldInMark = count(anchorsBefore, old->start, old->end);
+    EXPECT_EQ(count(anchorsAfter, mark->start, mark->end), static_cast<std::ptrdiff_t>(kept->size()));
+    EXPECT_EQ(anchorsAfter.size(), anchorsBefore.size() - (oldInMark - kept->size()));
+    const std::vector<std::uint8_t> dgg = TableCopy(made, doc::kDggInfo);
+    for (const auto& [cp, id] : anchorsAfter) {
+        bool found = false;
+        for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+            found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == id);
+        EXPECT_TRUE(found) << id;
+    }
+    const auto boxStory = [](const DocContents& c) {
+        std::uint32_t start = 0;
+        for (std::size_t k = 0; k < 7; ++k) start += c.storyLengths[k];
+        return c.text.substr(start, c.storyLengths[7]);
+    };
+    EXPECT_GT(before.storyLengths[7], 0u);
+    EXPECT_TRUE(boxStory(after) == boxStory(before));
+    EXPECT_EQ(static_cast<std::int64_t>(after.storyLengths[2]) - before.storyLengths[2],
+              static_cast<std::int64_t>(3 + kept->size()) - (old->end - old->start));
+    // Filled again, the anchors stay once more.
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Find("OLE_LINK1")->refusal, "");
+    const Bytes twice = Make(*again, {{"OLE_LINK1", "x"}});
+    EXPECT_EQ(CheckDocStructure(twice), "");
+    EXPECT_TRUE(FindMark(Contents(twice), "OLE_LINK1")->text == u"x" + *kept);
+    EXPECT_EQ(Anchors(twice, true).size(), anchorsAfter.size());
 }
 
 const fs::path& Stories() {
