@@ -527,6 +527,48 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
 // never crash the engine or leave it reading outside the file.
 // A bookmark table that points past the text would make every document fail its check on
 // save, so such a template is refused when it is opened, before any document is made.
+// A text box anchored as a character and a group of drawings: neither can be taken out of the
+// drawing data cleanly, so their anchors stay after the value; a bookmark nested in the filled
+// one is kept, empty, at the value's start.
+TEST(DocEngine, DrawingsThatCannotBeTakenOutStayAfterTheValue) {
+    const Bytes original = ReadBytes(Stories());
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    for (const char* name : {"WithBox", "InWithBox", "WithGroup"})
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    const DocContents before = Contents(original);
+    const Bytes made = Make(*t, {{"WithBox", "盒值"}, {"WithGroup", "G"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents after = Contents(made);
+    const std::optional<std::u16string> kept =
+        KeptAnchors(FindMark(after, "WithBox")->text, u"盒值", FindMark(before, "WithBox")->text);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 1u);
+    // A group whose anchor names the whole group goes as one drawing.
+    EXPECT_TRUE(FindMark(after, "WithGroup")->text == u"G");
+    EXPECT_NE(after.text.find(u"Kept box text"), std::u16string::npos);
+    EXPECT_EQ(FindMark(after, "InWithBox")->start, FindMark(after, "WithBox")->start);
+    EXPECT_EQ(FindMark(after, "InWithBox")->end, FindMark(after, "WithBox")->start);
+    EXPECT_EQ(Anchors(made, false).size(), Anchors(original, false).size() - 1);
+    const std::uint32_t box = Anchors(made, false).at(FindMark(after, "WithBox")->end - 1);
+    const std::vector<std::uint8_t> dgg = TableCopy(made, doc::kDggInfo);
+    bool found = false;
+    for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+        found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == box);
+    EXPECT_TRUE(found);
+    // The value takes the properties of the text, not of the drawing's character.
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(made, error)) << error;
+    EXPECT_EQ(d.Chpx(*d.FcAt(FindMark(after, "WithGroup")->start)).size(),
+              d.Chpx(*d.FcAt(FindMark(after, "WithGroup")->start - 1)).size());
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    const DocContents twice = Contents(Make(*again, {{"WithBox", "x"}}));
+    EXPECT_EQ(FindMark(twice, "WithBox")->text.substr(0, 1), u"x");
+    EXPECT_EQ(FindMark(twice, "WithBox")->text.size(), 2u);
+}
+
 TEST(DocEngine, ABookmarkEndingPastTheTextRefusesTheTemplate) {
     const Bytes original = ReadBytes(Places());
     doc::DocFile d;
