@@ -682,9 +682,10 @@ bool IsParagraphEnd(char16_t c) {
 }
 
 // Why the text [t.s, t.e) of `story` cannot be replaced, or "". Paragraph marks, page and
-// column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text;
+// column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text,
+// but for the anchors of drawings that cannot be taken out, which stay after the value (Analyse);
 // a note's or comment's mark, a table's cell marks and the end of a section, header, note or
-// text box stay.
+// text box cannot go, and the text is refused.
 //
 // When the text holds paragraph marks, the paragraphs it touches become one: it ends with the
 // first mark at or after the range's end, and as every paragraph's properties are kept with its
