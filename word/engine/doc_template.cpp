@@ -842,6 +842,7 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         if (f.end >= t.s && f.begin < t.e) return refuse("holds part of a field");
     }
     if (std::string why = Replaceable(t, story); !why.empty()) return refuse(why);
+    std::vector<std::uint32_t> drawn;  // the characters drawings are anchored on
     // Drawings anchored in the text go with it when their shapes can be taken out of the
     // drawing data cleanly. The others (text boxes, whose text would be left without a shape;
     // shapes inside a group; drawings with connector rules, which name shapes too) keep their
@@ -859,6 +860,7 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
                 if (start + anchors.cp[i] >= t.s && start + anchors.cp[i] < t.e)
                     anchored.emplace_back(start + anchors.cp[i], U32(anchors.data.data() + 26 * i));
         }
+        for (const auto& a : anchored) drawn.push_back(a.first);
         // The shapes that show a text box: the first of each (unlinked) box.
         std::vector<std::uint32_t> boxes;
         for (int index : {kPlcftxbxTxt, kPlcfHdrtxbxTxt}) {
@@ -911,11 +913,11 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     for (std::size_t i = 0; i < comments.count(); ++i)
         if (overlaps(comments.Start(i), comments.End(i))) return refuse("overlaps a comment's range");
 
-    // The value takes the properties of the text it replaces; an empty bookmark those of the
-    // character before it, unless that ends a paragraph.
-    std::uint32_t first = t.s;  // the first character replaced, past kept anchors
-    for (std::uint32_t kept : t.kept)
-        if (kept == first) ++first;
+    // The value takes the properties of the text it replaces (of its first character that is
+    // no drawing's anchor); an empty bookmark those of the character before it, unless that
+    // ends a paragraph.
+    std::uint32_t first = t.s;  // the first character of text, past drawings' anchors
+    while (first < t.e && std::find(drawn.begin(), drawn.end(), first) != drawn.end()) ++first;
     if (first < t.e) {
         t.formatCp = first;
     } else if (t.e > t.s) {

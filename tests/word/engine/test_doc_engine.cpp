@@ -416,6 +416,13 @@ TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
     EXPECT_TRUE(boxStory(after) == boxStory(before));
     EXPECT_EQ(static_cast<std::int64_t>(after.storyLengths[2]) - before.storyLengths[2],
               static_cast<std::int64_t>(3 + kept->size()) - (old->end - old->start));
+    // The value takes the properties of the text, not of the drawings' characters before it.
+    doc::DocFile a, b;
+    std::string error;
+    ASSERT_TRUE(a.Parse(original, error) && b.Parse(made, error)) << error;
+    const std::uint32_t text = old->start + static_cast<std::uint32_t>(old->text.find_first_not_of(u'\x08'));
+    ASSERT_GT(text, old->start);
+    EXPECT_EQ(b.Chpx(*b.FcAt(mark->start)), a.Chpx(*a.FcAt(text)));
     // Filled again, the anchors stay once more.
     const auto again = OpenTemplate(made).value;
     ASSERT_TRUE(again);
