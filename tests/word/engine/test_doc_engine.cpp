@@ -576,6 +576,44 @@ TEST(DocEngine, DrawingsThatCannotBeTakenOutStayAfterTheValue) {
     EXPECT_EQ(FindMark(twice, "WithBox")->text.size(), 2u);
 }
 
+// A drawing whose anchor names a shape inside a group cannot be cut out alone: its anchor stays.
+// (The office writes the group's own shape to the anchor; the template is changed to name the
+// group's first member instead.)
+TEST(DocEngine, AShapeInsideAGroupStaysAfterTheValue) {
+    const Bytes original = ReadBytes(Stories());
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(original, error)) << error;
+    const DocBookmark* group = FindMark(Contents(original), "WithGroup");
+    doc::Plc anchors;
+    ASSERT_TRUE(doc::ReadPlc(d.TableBytes(doc::kPlcSpaMom), 26, anchors));
+    std::size_t entry = anchors.count();
+    for (std::size_t i = 0; i < anchors.count(); ++i)
+        if (anchors.cp[i] >= group->start && anchors.cp[i] < group->end) entry = i;
+    ASSERT_LT(entry, anchors.count());
+    const std::uint32_t member = doc::U32(anchors.data.data() + 26 * entry) + 1;
+    const std::vector<std::uint8_t> dgg = TableCopy(original, doc::kDggInfo);
+    bool found = false;
+    for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+        found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == member);
+    ASSERT_TRUE(found);
+    std::vector<std::uint8_t> table = d.table();
+    const std::size_t at = d.Fc(doc::kPlcSpaMom) + 4 * (anchors.count() + 1) + 26 * entry;
+    for (int k = 0; k < 4; ++k)
+        table[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(member >> (8 * k));
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[d.tableIndex] = table;
+    const Bytes changed = cfb::Write(d.entries, streams);
+    const auto t = OpenTemplate(changed).value;
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->Find("WithGroup")->refusal, "");
+    const Bytes made = Make(*t, {{"WithGroup", "G"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    EXPECT_TRUE(FindMark(Contents(made), "WithGroup")->text == u"G\x08");
+    EXPECT_EQ(TableCopy(made, doc::kDggInfo), dgg);
+    EXPECT_EQ(Anchors(made, false).size(), anchors.count());
+}
+
 TEST(DocEngine, ABookmarkEndingPastTheTextRefusesTheTemplate) {
     const Bytes original = ReadBytes(Places());
     doc::DocFile d;
