@@ -307,6 +307,9 @@ struct Target {
     // The drawings anchored in the replaced text (0 main text, 1 headers; the shape's id): they
     // go with it.
     std::vector<std::pair<std::uint8_t, std::uint32_t>> shapes;
+    // The anchors in the replaced text of drawings that cannot be taken out cleanly (text boxes,
+    // shapes inside a group or named by connector rules), in order: they stay, after the value.
+    std::vector<std::uint32_t> kept;
 };
 
 // A table moved when a story's text changes.
@@ -371,7 +374,9 @@ std::vector<int> PartTables(Story story) {
     }
 }
 
-// One value going in, with everything a made document needs of it.
+// One value going in, with everything a made document needs of it. A bookmark whose text holds
+// kept anchors is filled by several: the value replacing the text before the first anchor, then
+// empty ones taking out the text between and after them.
 struct FillOp {
     std::size_t target;
     std::uint32_t s, e;
@@ -380,6 +385,8 @@ struct FillOp {
     std::vector<std::uint8_t> chpx;
     std::uint16_t prm = 0;
     std::uint32_t fc = 0;
+    std::uint32_t ts = 0, te = 0;  // the whole text the bookmark's value replaces
+    bool value = true;             // the op that puts the value in (the first of its bookmark)
     std::int64_t delta() const {
         return static_cast<std::int64_t>(text.size()) - (static_cast<std::int64_t>(e) - s);
     }
@@ -512,14 +519,17 @@ class PositionMap {
         for (FillOp& op : ops) {
             op.s -= offset;
             op.e -= offset;
+            op.ts -= offset;
+            op.te -= offset;
         }
         ops_ = std::move(ops);
     }
-    // A position between characters: one inside a replaced range moves to its start.
+    // A position between characters: one inside a replaced range moves to its start, also
+    // when it lies next to an anchor kept in that range.
     std::uint32_t Boundary(std::uint32_t cp) const {
         std::int64_t shift = 0;
         for (const FillOp& op : ops_) {
-            if (cp > op.s && cp < op.e) return Boundary(op.s);
+            if (cp > op.ts && cp < op.te) return Boundary(op.ts);
             if (cp >= op.e && cp > op.s) shift += op.delta();
         }
         return static_cast<std::uint32_t>(cp + shift);
@@ -533,11 +543,13 @@ class PositionMap {
         }
         return static_cast<std::uint32_t>(cp + shift);
     }
-    // The end of a range that was exactly a replaced range ends after its value.
+    // The end of a range that was exactly a replaced range ends after its value, and after the
+    // anchors kept in it.
     std::uint32_t End(std::uint32_t start, std::uint32_t end) const {
         for (const FillOp& op : ops_)
-            if (op.s == start && op.e == end)
-                return Boundary(op.s) + static_cast<std::uint32_t>(op.text.size());
+            if (op.value && op.ts == start && op.te == end)
+                return op.e == end ? Boundary(op.s) + static_cast<std::uint32_t>(op.text.size())
+                                   : Boundary(end);
         return Boundary(end);
     }
     bool empty() const { return ops_.empty(); }
@@ -670,9 +682,10 @@ bool IsParagraphEnd(char16_t c) {
 }
 
 // Why the text [t.s, t.e) of `story` cannot be replaced, or "". Paragraph marks, page and
-// column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text;
+// column breaks, pictures and drawings, and whole fields (checked by Analyse) go with the text,
+// but for the anchors of drawings that cannot be taken out, which stay after the value (Analyse);
 // a note's or comment's mark, a table's cell marks and the end of a section, header, note or
-// text box stay.
+// text box cannot go, and the text is refused.
 //
 // When the text holds paragraph marks, the paragraphs it touches become one: it ends with the
 // first mark at or after the range's end, and as every paragraph's properties are kept with its
@@ -730,9 +743,8 @@ std::string DocTemplate::Replaceable(const Target& t, Story story) const {
             }
             case 0x07:
                 return "spans a table cell mark";
-            case 0x08:
+            case 0x08:  // a text box or a drawing that cannot be taken out stays (Analyse)
                 if (story != Story::Main && story != Story::Header) return "holds a drawing";
-                if (TextBoxAt(story, cp - start)) return "holds a text box";
                 continue;
             case 0x02:
                 return "holds a footnote or endnote mark";
@@ -835,14 +847,25 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         if (f.end >= t.s && f.begin < t.e) return refuse("holds part of a field");
     }
     if (std::string why = Replaceable(t, story); !why.empty()) return refuse(why);
+    std::vector<std::uint32_t> drawn;  // the characters drawings are anchored on
+    // Drawings anchored in the text go with it when their shapes can be taken out of the
+    // drawing data cleanly. The others (text boxes, whose text would be left without a shape;
+    // shapes inside a group; drawings with connector rules, which name shapes too) keep their
+    // anchor character, moved to just after the value and still inside the bookmark, with its
+    // properties, its entry in the anchor table, its drawing and its text box's text. A word
+    // processor setting the bookmark's text would delete such a text box; keeping it means
+    // nothing the engine cannot remove consistently is half-removed.
     if (story == Story::Main || story == Story::Header) {
+        const std::uint8_t label = story == Story::Main ? 0 : 1;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> anchored;  // cp, shape id
         Plc anchors;
         if (ReadPlc(d_.TableBytes(story == Story::Main ? kPlcSpaMom : kPlcSpaHdr), 26, anchors)) {
             const std::uint32_t start = d_.StoryStart(story);
             for (std::size_t i = 0; i < anchors.count(); ++i)
                 if (start + anchors.cp[i] >= t.s && start + anchors.cp[i] < t.e)
-                    t.shapes.emplace_back(story == Story::Main ? 0 : 1, U32(anchors.data.data() + 26 * i));
+                    anchored.emplace_back(start + anchors.cp[i], U32(anchors.data.data() + 26 * i));
         }
+        for (const auto& a : anchored) drawn.push_back(a.first);
         // The shapes that show a text box: the first of each (unlinked) box.
         std::vector<std::uint32_t> boxes;
         for (int index : {kPlcftxbxTxt, kPlcfHdrtxbxTxt}) {
@@ -852,10 +875,32 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
                 if ((U16(plc.data.data() + 22 * k + 8) & 1) == 0)
                     boxes.push_back(U32(plc.data.data() + 22 * k + 14));
         }
+        const bool drawings = d_.Lcb(kDggInfo) != 0;
         std::vector<std::uint8_t> cut;
-        if (!t.shapes.empty() && d_.Lcb(kDggInfo) != 0 &&
-            !CutShapes(d_.TableBytes(kDggInfo), t.shapes, boxes, cut))
-            return refuse("holds a drawing the engine cannot take out");
+        for (const auto& [cp, id] : anchored) {
+            const bool removable =
+                !TextBoxAt(story, cp - d_.StoryStart(story)) &&
+                (!drawings || CutShapes(d_.TableBytes(kDggInfo), {{label, id}}, boxes, cut));
+            if (removable) {
+                t.shapes.emplace_back(label, id);
+            } else if (std::find(t.kept.begin(), t.kept.end(), cp) == t.kept.end()) {
+                t.kept.push_back(cp);
+            }
+        }
+        if (!t.shapes.empty() && drawings && !CutShapes(d_.TableBytes(kDggInfo), t.shapes, boxes, cut)) {
+            // Each can go alone but not all together: keep them all.
+            for (const auto& [cp, id] : anchored)
+                if (std::find(t.kept.begin(), t.kept.end(), cp) == t.kept.end()) t.kept.push_back(cp);
+            t.shapes.clear();
+        }
+        // A shape kept must not also be cut (two anchors naming one shape).
+        std::erase_if(t.shapes, [&](const auto& shape) {
+            return std::any_of(anchored.begin(), anchored.end(), [&](const auto& a) {
+                return a.second == shape.second &&
+                       std::find(t.kept.begin(), t.kept.end(), a.first) != t.kept.end();
+            });
+        });
+        std::sort(t.kept.begin(), t.kept.end());
     }
 
     // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is.
@@ -873,9 +918,14 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     for (std::size_t i = 0; i < comments.count(); ++i)
         if (overlaps(comments.Start(i), comments.End(i))) return refuse("overlaps a comment's range");
 
-    // The value takes the properties of the text it replaces; an empty bookmark those of the
-    // character before it, unless that ends a paragraph.
-    if (t.e > t.s) {
+    // The value takes the properties of the text it replaces (of its first character that is
+    // no drawing's anchor); an empty bookmark those of the character before it, unless that
+    // ends a paragraph.
+    std::uint32_t first = t.s;  // the first character of text, past drawings' anchors
+    while (first < t.e && std::find(drawn.begin(), drawn.end(), first) != drawn.end()) ++first;
+    if (first < t.e) {
+        t.formatCp = first;
+    } else if (t.e > t.s) {
         t.formatCp = t.s;
     } else if (t.s > d_.StoryStart(story) && !IsParagraphEnd(d_.CharAt(t.s - 1))) {
         t.formatCp = t.s - 1;
@@ -1070,7 +1120,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     std::erase_if(values, [&](const auto& v) { return infos_[v.first].kind != BookmarkKind::Text; });
     for (const auto& [i, value] : values) {
         const Target& t = targets_[i];
-        FillOp op{i, t.s, t.e, t.story, ValueToWordText(value), {}, 0, 0};
+        const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
+        FillOp op{i, t.s, valueEnd, t.story, ValueToWordText(value), {}, 0, 0, t.s, t.e, true};
         if (t.formatCp) {
             if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp))
                 op.chpx = CleanChpx(d_.Chpx(*fc));
@@ -1079,6 +1130,11 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         if (!piece) piece = &d_.pieces.back();
         op.prm = piece->prm;
         ops.push_back(std::move(op));
+        // The text between and after kept anchors goes too.
+        for (std::size_t k = 0; k < t.kept.size(); ++k) {
+            const std::uint32_t from = t.kept[k] + 1, to = k + 1 < t.kept.size() ? t.kept[k + 1] : t.e;
+            if (from < to) ops.push_back({i, from, to, t.story, {}, {}, 0, 0, t.s, t.e, false});
+        }
         ranges.emplace_back(t.s, t.e);
     }
     if (std::string why = Conflict(ranges); !why.empty()) {
@@ -1245,7 +1301,8 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     // The drawings whose anchors went with a value go from the drawing data too.
     std::vector<std::pair<std::uint8_t, std::uint32_t>> cuts;
     for (const FillOp& op : ops)
-        cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
+        if (op.value)
+            cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
     if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
         std::vector<std::uint8_t> dgg;
         if (CutShapes(d_.TableBytes(kDggInfo), cuts, {}, dgg)) {

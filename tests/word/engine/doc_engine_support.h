@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,17 +73,35 @@ inline std::vector<Fill> FillEverything(const Template& t) {
 }
 
 // The text of `original` with each filled bookmark's text (or form field result) replaced by
-// its value: what the made document must read.
+// its value, followed by the drawing anchors the fill keeps (`kept`, one string a fill, when
+// given): what the made document must read.
 inline std::u16string ExpectedText(const DocContents& original, const std::vector<Fill>& fills,
-                                   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges) {
+                                   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges,
+                                   const std::vector<std::u16string>& kept = {}) {
     std::u16string text = original.text;
     std::vector<std::size_t> order(fills.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return ranges[a].first > ranges[b].first; });
     for (std::size_t i : order)
-        text.replace(ranges[i].first, ranges[i].second - ranges[i].first, ToWord(fills[i].value));
+        text.replace(ranges[i].first, ranges[i].second - ranges[i].first,
+                     ToWord(fills[i].value) + (i < kept.size() ? kept[i] : u""));
     return text;
+}
+
+// What follows a filled bookmark's value in the made document: drawing anchors of its old text
+// that could not be taken out. Nullopt when the bookmark does not start with the value, or
+// holds anything else after it, or more anchors than its old text had.
+inline std::optional<std::u16string> KeptAnchors(const std::u16string& made, const std::u16string& value,
+                                                 const std::u16string& old) {
+    if (made.compare(0, value.size(), value) != 0) return std::nullopt;
+    const std::u16string rest = made.substr(value.size());
+    const auto anchors = [](const std::u16string& s) {
+        return std::count_if(s.begin(), s.end(), [](char16_t c) { return c == 0x08 || c == 0x01; });
+    };
+    if (anchors(rest) != static_cast<std::ptrdiff_t>(rest.size()) || anchors(rest) > anchors(old))
+        return std::nullopt;
+    return rest;
 }
 
 inline const DocBookmark* FindMark(const DocContents& contents, const std::string& name) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <map>
 #include <random>
 #include <set>
 
@@ -82,8 +83,17 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
 
         const DocContents before = Contents(original), after = Contents(made);
         std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-        for (const Fill& f : fills) ranges.push_back(Replaced(before, t, f.name));
-        EXPECT_TRUE(after.text == ExpectedText(before, fills, ranges));
+        std::vector<std::u16string> kept;
+        for (const Fill& f : fills) {
+            ranges.push_back(Replaced(before, t, f.name));
+            const std::optional<std::u16string> anchors =
+                t.Find(f.name)->formField ? std::u16string()
+                                          : KeptAnchors(FindMark(after, f.name)->text, ToWord(f.value),
+                                                        FindMark(before, f.name)->text);
+            ASSERT_TRUE(anchors) << f.name;
+            kept.push_back(*anchors);
+        }
+        EXPECT_TRUE(after.text == ExpectedText(before, fills, ranges, kept));
         ASSERT_EQ(after.bookmarks.size(), before.bookmarks.size());
         std::vector<std::string> namesBefore, namesAfter;
         for (const DocBookmark& b : before.bookmarks) namesBefore.push_back(b.name);
@@ -91,10 +101,6 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         std::sort(namesBefore.begin(), namesBefore.end());
         std::sort(namesAfter.begin(), namesAfter.end());
         EXPECT_EQ(namesBefore, namesAfter);
-        for (const Fill& f : fills) {
-            if (t.Find(f.name)->formField) continue;
-            EXPECT_TRUE(FindMark(after, f.name)->text == ToWord(f.value)) << f.name;
-        }
 
         // Streams other than the text and its tables are copied byte for byte.
         cfb::File a, b;
@@ -119,9 +125,8 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         for (const BookmarkInfo& b : t.bookmarks())
             if (!b.hidden && b.kind == BookmarkKind::Text && b.refusal.empty()) ++filled;
     }
-    // Every text bookmark of the readable files but the one holding a text box (the others
-    // are check boxes and a drop-down).
-    EXPECT_GE(filled, 33);
+    // Every text bookmark of the readable files (the others are check boxes and a drop-down).
+    EXPECT_GE(filled, 34);
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
@@ -131,8 +136,8 @@ TEST(DocEngine, RefusalsNameTheReason) {
     EXPECT_FALSE(encrypted);
     EXPECT_NE(encrypted.refusal.find("encrypted"), std::string::npos);
     EXPECT_NE(encrypted.refusal.find("remove the password first"), std::string::npos) << encrypted.refusal;
-    // Bookmarks around whole fields and across paragraphs are filled; one holding a text box
-    // is not, as the box's own text would be left without its shape.
+    // Bookmarks around whole fields and across paragraphs are filled, and so is one holding
+    // a text box (which stays).
     const auto links = Open(docs / "supported-hyperlink-features.doc");
     for (const char* name : {"htmlbookmark", "inbookmark", "cross"})
         EXPECT_EQ(links->Find(name)->refusal, "");
@@ -140,7 +145,7 @@ TEST(DocEngine, RefusalsNameTheReason) {
     const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
     EXPECT_EQ(fields->Find("zHdrDate")->refusal, "");
-    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "holds a text box");
+    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "");
 }
 
 // Filling each bookmark with the text it already holds gives back the template's text as an
@@ -343,6 +348,91 @@ TEST(DocEngine, FormFieldsGetANewResultAndKeepTheirField) {
     EXPECT_TRUE(FindMark(c, "Text1")->text == u" FORMTEXT \x01\x14Иванов\x15");
 }
 
+// The anchors (drawing shape ids by position) of a made document's main text or headers, each
+// checked to sit on a drawing's character.
+std::map<std::uint32_t, std::uint32_t> Anchors(const Bytes& bytes, bool headers) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    doc::Plc plc;
+    std::map<std::uint32_t, std::uint32_t> out;
+    const int table = headers ? doc::kPlcSpaHdr : doc::kPlcSpaMom;
+    if (d.Lcb(table) == 0 || !doc::ReadPlc(d.TableBytes(table), 26, plc)) return out;
+    const std::uint32_t start = d.StoryStart(headers ? doc::Story::Header : doc::Story::Main);
+    for (std::size_t i = 0; i < plc.count(); ++i) {
+        const char16_t c = d.CharAt(start + plc.cp[i]);
+        EXPECT_TRUE(c == 0x08 || c == 0x01) << "anchor " << i << " on " << static_cast<int>(c);
+        out[start + plc.cp[i]] = doc::U32(plc.data.data() + 26 * i);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> TableCopy(const Bytes& bytes, int table) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    const std::span<const std::uint8_t> t = d.TableBytes(table);
+    return {t.begin(), t.end()};
+}
+
+// A footer bookmark holding a text box's anchor: the value replaces its text, the anchor stays
+// after the value inside the bookmark, with its shape, its drawing and the box's own text.
+TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const Bytes original = ReadBytes(fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc");
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    const Bytes made = Make(*t, {{"OLE_LINK1", "页脚值"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents before = Contents(original), after = Contents(made);
+    const DocBookmark* mark = FindMark(after, "OLE_LINK1");
+    const DocBookmark* old = FindMark(before, "OLE_LINK1");
+    const std::optional<std::u16string> kept = KeptAnchors(mark->text, u"页脚值", old->text);
+    ASSERT_TRUE(kept);
+    EXPECT_FALSE(kept->empty());
+    // The anchors kept moved with their characters, their shapes still in the drawing data;
+    // another drawing of the range, one that can be taken out, went with the text.
+    const auto anchorsBefore = Anchors(original, true), anchorsAfter = Anchors(made, true);
+    const auto count = [](const auto& anchors, std::uint32_t from, std::uint32_t to) {
+        return std::count_if(anchors.begin(), anchors.end(),
+                             [&](const auto& a) { return a.first >= from && a.first < to; });
+    };
+    const std::size_t oldInMark = count(anchorsBefore, old->start, old->end);
+    EXPECT_EQ(count(anchorsAfter, mark->start, mark->end), static_cast<std::ptrdiff_t>(kept->size()));
+    EXPECT_EQ(anchorsAfter.size(), anchorsBefore.size() - (oldInMark - kept->size()));
+    const std::vector<std::uint8_t> dgg = TableCopy(made, doc::kDggInfo);
+    for (const auto& [cp, id] : anchorsAfter) {
+        bool found = false;
+        for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+            found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == id);
+        EXPECT_TRUE(found) << id;
+    }
+    const auto boxStory = [](const DocContents& c) {
+        std::uint32_t start = 0;
+        for (std::size_t k = 0; k < 7; ++k) start += c.storyLengths[k];
+        return c.text.substr(start, c.storyLengths[7]);
+    };
+    EXPECT_GT(before.storyLengths[7], 0u);
+    EXPECT_TRUE(boxStory(after) == boxStory(before));
+    EXPECT_EQ(static_cast<std::int64_t>(after.storyLengths[2]) - before.storyLengths[2],
+              static_cast<std::int64_t>(3 + kept->size()) - (old->end - old->start));
+    // The value takes the properties of the text, not of the drawings' characters before it.
+    doc::DocFile a, b;
+    std::string error;
+    ASSERT_TRUE(a.Parse(original, error) && b.Parse(made, error)) << error;
+    const std::uint32_t text = old->start + static_cast<std::uint32_t>(old->text.find_first_not_of(u'\x08'));
+    ASSERT_GT(text, old->start);
+    EXPECT_EQ(b.Chpx(*b.FcAt(mark->start)), a.Chpx(*a.FcAt(text)));
+    // Filled again, the anchors stay once more.
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Find("OLE_LINK1")->refusal, "");
+    const Bytes twice = Make(*again, {{"OLE_LINK1", "x"}});
+    EXPECT_EQ(CheckDocStructure(twice), "");
+    EXPECT_TRUE(FindMark(Contents(twice), "OLE_LINK1")->text == u"x" + *kept);
+    EXPECT_EQ(Anchors(twice, true).size(), anchorsAfter.size());
+}
+
 const fs::path& Stories() {
     static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "stories.doc";
     return path;
@@ -462,6 +552,86 @@ TEST(DocEngine, BookmarksInEveryStoryAndAroundParagraphsFieldsAndDrawings) {
 // never crash the engine or leave it reading outside the file.
 // A bookmark table that points past the text would make every document fail its check on
 // save, so such a template is refused when it is opened, before any document is made.
+// A text box anchored as a character and a group of drawings: neither can be taken out of the
+// drawing data cleanly, so their anchors stay after the value; a bookmark nested in the filled
+// one is kept, empty, at the value's start.
+TEST(DocEngine, DrawingsThatCannotBeTakenOutStayAfterTheValue) {
+    const Bytes original = ReadBytes(Stories());
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    for (const char* name : {"WithBox", "InWithBox", "WithGroup"})
+        EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    const DocContents before = Contents(original);
+    const Bytes made = Make(*t, {{"WithBox", "盒值"}, {"WithGroup", "G"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents after = Contents(made);
+    const std::optional<std::u16string> kept =
+        KeptAnchors(FindMark(after, "WithBox")->text, u"盒值", FindMark(before, "WithBox")->text);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 1u);
+    // A group whose anchor names the whole group goes as one drawing.
+    EXPECT_TRUE(FindMark(after, "WithGroup")->text == u"G");
+    EXPECT_NE(after.text.find(u"Kept box text"), std::u16string::npos);
+    EXPECT_EQ(FindMark(after, "InWithBox")->start, FindMark(after, "WithBox")->start);
+    EXPECT_EQ(FindMark(after, "InWithBox")->end, FindMark(after, "WithBox")->start);
+    EXPECT_EQ(Anchors(made, false).size(), Anchors(original, false).size() - 1);
+    const std::uint32_t box = Anchors(made, false).at(FindMark(after, "WithBox")->end - 1);
+    const std::vector<std::uint8_t> dgg = TableCopy(made, doc::kDggInfo);
+    bool found = false;
+    for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+        found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == box);
+    EXPECT_TRUE(found);
+    // The value takes the properties of the text, not of the drawing's character.
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(made, error)) << error;
+    EXPECT_EQ(d.Chpx(*d.FcAt(FindMark(after, "WithGroup")->start)).size(),
+              d.Chpx(*d.FcAt(FindMark(after, "WithGroup")->start - 1)).size());
+    const auto again = OpenTemplate(made).value;
+    ASSERT_TRUE(again);
+    const DocContents twice = Contents(Make(*again, {{"WithBox", "x"}}));
+    EXPECT_EQ(FindMark(twice, "WithBox")->text.substr(0, 1), u"x");
+    EXPECT_EQ(FindMark(twice, "WithBox")->text.size(), 2u);
+}
+
+// A drawing whose anchor names a shape inside a group cannot be cut out alone: its anchor stays.
+// (The office writes the group's own shape to the anchor; the template is changed to name the
+// group's first member instead.)
+TEST(DocEngine, AShapeInsideAGroupStaysAfterTheValue) {
+    const Bytes original = ReadBytes(Stories());
+    doc::DocFile d;
+    std::string error;
+    ASSERT_TRUE(d.Parse(original, error)) << error;
+    const DocBookmark* group = FindMark(Contents(original), "WithGroup");
+    doc::Plc anchors;
+    ASSERT_TRUE(doc::ReadPlc(d.TableBytes(doc::kPlcSpaMom), 26, anchors));
+    std::size_t entry = anchors.count();
+    for (std::size_t i = 0; i < anchors.count(); ++i)
+        if (anchors.cp[i] >= group->start && anchors.cp[i] < group->end) entry = i;
+    ASSERT_LT(entry, anchors.count());
+    const std::uint32_t member = doc::U32(anchors.data.data() + 26 * entry) + 1;
+    const std::vector<std::uint8_t> dgg = TableCopy(original, doc::kDggInfo);
+    bool found = false;
+    for (std::size_t i = 0; i + 12 <= dgg.size(); ++i)
+        found = found || (dgg[i + 2] == 0x0A && dgg[i + 3] == 0xF0 && doc::U32(dgg.data() + i + 8) == member);
+    ASSERT_TRUE(found);
+    std::vector<std::uint8_t> table = d.table();
+    const std::size_t at = d.Fc(doc::kPlcSpaMom) + 4 * (anchors.count() + 1) + 26 * entry;
+    for (int k = 0; k < 4; ++k)
+        table[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(member >> (8 * k));
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[d.tableIndex] = table;
+    const Bytes changed = cfb::Write(d.entries, streams);
+    const auto t = OpenTemplate(changed).value;
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->Find("WithGroup")->refusal, "");
+    const Bytes made = Make(*t, {{"WithGroup", "G"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    EXPECT_TRUE(FindMark(Contents(made), "WithGroup")->text == u"G\x08");
+    EXPECT_EQ(TableCopy(made, doc::kDggInfo), dgg);
+    EXPECT_EQ(Anchors(made, false).size(), anchors.count());
+}
+
 TEST(DocEngine, ABookmarkEndingPastTheTextRefusesTheTemplate) {
     const Bytes original = ReadBytes(Places());
     doc::DocFile d;
