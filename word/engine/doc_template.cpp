@@ -458,9 +458,10 @@ bool CutShapes(std::span<const std::uint8_t> dgg,
         const std::optional<Record> dg = ReadRecord(dgg, at + 1, dgg.size());
         if (!dg || dg->type != 0xF002) return false;
         std::optional<Record> group, fdg;
-        for (std::size_t c = dg->at + 8;
-             const std::optional<Record> child = ReadRecord(dgg, c, dg->at + 8 + dg->length);
-             c = child->at + 8 + child->length) {
+        for (std::size_t c = dg->at + 8, next = 0;; c = next) {
+            const std::optional<Record> child = ReadRecord(dgg, c, dg->at + 8 + dg->length);
+            if (!child) break;
+            next = child->at + 8 + child->length;
             if (child->type == 0xF008 && child->length >= 8) fdg = child;
             if (child->type == 0xF003 && !group) group = child;
             if (child->type == 0xF005) {
@@ -470,9 +471,10 @@ bool CutShapes(std::span<const std::uint8_t> dgg,
         }
         std::size_t cutHere = 0, shapesHere = 0;
         if (group) {
-            for (std::size_t c = group->at + 8;
-                 const std::optional<Record> child = ReadRecord(dgg, c, group->at + 8 + group->length);
-                 c = child->at + 8 + child->length) {
+            for (std::size_t c = group->at + 8, next = 0;; c = next) {
+                const std::optional<Record> child = ReadRecord(dgg, c, group->at + 8 + group->length);
+                if (!child) break;
+                next = child->at + 8 + child->length;
                 if (child->at == group->at + 8) continue;  // the group's own shape
                 const std::uint32_t id = ShapeId(dgg, *child);
                 const bool cut = std::any_of(cuts.begin(), cuts.end(), [&](const auto& x) {

@@ -602,7 +602,8 @@ TEST(DocEngine, AShapeInsideAGroupStaysAfterTheValue) {
     doc::DocFile d;
     std::string error;
     ASSERT_TRUE(d.Parse(original, error)) << error;
-    const DocBookmark* group = FindMark(Contents(original), "WithGroup");
+    const DocContents contents = Contents(original);
+    const DocBookmark* group = FindMark(contents, "WithGroup");
     doc::Plc anchors;
     ASSERT_TRUE(doc::ReadPlc(d.TableBytes(doc::kPlcSpaMom), 26, anchors));
     std::size_t entry = anchors.count();
