@@ -14,6 +14,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth x11-apps imagemagick \
   fonts-noto-cjk fonts-wqy-zenhei \
   catdoc antiword poppler-utils xdg-utils \
+  libapache-poi-java libcommons-io-java default-jdk-headless python3-docx \
   python3-xlwt python3-xlrd python3-openpyxl \
   clang libclang-rt-14-dev \
   procps file \
