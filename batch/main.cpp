@@ -587,19 +587,6 @@ int Main(int argc, char** argv) {
 }
 
 // "3, 5-8, 11" for a sorted list of row numbers.
-std::string RowList(const std::vector<int>& rows) {
-    std::string text;
-    for (std::size_t i = 0; i < rows.size();) {
-        std::size_t j = i;
-        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
-        if (!text.empty()) text += ", ";
-        text += qm::IntToText(rows[i]);
-        if (j > i) text += "-" + qm::IntToText(rows[j]);
-        i = j + 1;
-    }
-    return text;
-}
-
 int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
         const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created,
         int from, int to) {
@@ -688,7 +675,8 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
                 if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row))
                     missing.push_back(row);
             if (!missing.empty())
-                std::cerr << "quillmerge-batch: rows without a document: " << RowList(missing) << '\n';
+                std::cerr << "quillmerge-batch: rows without a document: " << qm::JoinNumbers(missing, ", ")
+                          << '\n';
         }
     }
     if (o.save && outcome.documentsMade == 0) {

@@ -2,6 +2,7 @@
 // Text, list, number and path helpers shared by every layer.
 // All texts are UTF-8 byte strings; lengths, positions and comparisons count bytes.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,11 @@ std::string LowerExtension(std::string_view path);
 bool IsValidUtf8(std::string_view text);
 // The length of the UTF-8 sequence starting at `at`, or 0 when the bytes there are not one.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+
+// Appends code point `c` as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.
+void AppendUtf8(std::string& out, std::uint32_t c);
+// UTF-16 text as UTF-8; a surrogate without its pair becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 // Replaces every occurrence of `from` (non-empty) by `to`.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);

@@ -65,53 +65,6 @@ bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templa
     return false;
 }
 
-namespace {
-
-// "<digits>" without a leading zero, from 1: the numbers of copies and slots. Returns the rest.
-bool EatNumber(std::string_view& text) {
-    std::size_t n = 0;
-    while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
-    if (n == 0 || text[0] == '0') return false;
-    text.remove_prefix(n);
-    return true;
-}
-
-bool Fills(std::string_view title, std::string_view bookmark, bool multiRowMode, bool repeatMode) {
-    if (!bookmark.starts_with(title)) return false;
-    std::string_view rest = bookmark.substr(title.size());
-    if (multiRowMode) {
-        if (!rest.starts_with("_")) return false;
-        rest.remove_prefix(1);
-        if (!EatNumber(rest)) return false;
-    }
-    if (repeatMode) {
-        if (!rest.starts_with("_c")) return false;
-        rest.remove_prefix(2);
-        if (!EatNumber(rest)) return false;
-    }
-    return rest.empty();
-}
-
-}  // namespace
-
-std::vector<std::string> FillableBookmarks(const std::vector<std::string>& titles,
-                                           const std::vector<std::string>& bookmarks, bool multiRowMode,
-                                           bool repeatMode) {
-    std::vector<std::string> filled;
-    std::set<std::string> seen;
-    for (const std::string& bookmark : bookmarks) {
-        if (seen.count(bookmark)) continue;
-        for (const std::string& title : titles) {
-            if (Fills(title, bookmark, multiRowMode, repeatMode)) {
-                filled.push_back(bookmark);
-                seen.insert(bookmark);
-                break;
-            }
-        }
-    }
-    return filled;
-}
-
 int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocument) {
     if (start < 1) start = 1;
     if (end < 1 || end > recordCount) end = recordCount;

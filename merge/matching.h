@@ -32,13 +32,6 @@ std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode);
 bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks,
                          bool multiRowMode, bool repeatMode);
 
-// The bookmarks among `bookmarks` that a run in the given modes may fill from the columns
-// `titles`: "T"; "T_c<n>" in repeat mode; "T_<k>" in multi-row mode; "T_<k>_c<n>" in both; with
-// n and k from 1 written without leading zeros. In template order, each once.
-std::vector<std::string> FillableBookmarks(const std::vector<std::string>& titles,
-                                           const std::vector<std::string>& bookmarks, bool multiRowMode,
-                                           bool repeatMode);
-
 // What a run in given modes would do with a template: which of its bookmarks get a value, which
 // stay as the template has them, and which column titles go nowhere. Worked out as the run fills:
 // repeat copies "_c1", "_c2", ... only while the previous one exists, and multi-row slots only

@@ -354,21 +354,11 @@ std::string MergeRun::FailureText() const {
     if (outcome_.stopped) text += "已按要求停止，" + later;
     // A run cut short names the rows that got no document, so they can be made again.
     if ((outcome_.diskFull || outcome_.stopped) && outcome_.firstRow > 0) {
-        std::string rows;
-        for (int row = outcome_.firstRow; row <= outcome_.lastRow;) {
-            if (std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), row)) {
-                ++row;
-                continue;
-            }
-            int last = row;
-            while (last + 1 <= outcome_.lastRow &&
-                   !std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), last + 1))
-                ++last;
-            if (!rows.empty()) rows += "、";
-            rows += IntToText(row);
-            if (last > row) rows += "-" + IntToText(last);
-            row = last + 1;
-        }
+        std::vector<int> missing;
+        for (int row = outcome_.firstRow; row <= outcome_.lastRow; ++row)
+            if (!std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), row))
+                missing.push_back(row);
+        const std::string rows = JoinNumbers(missing, "、");
         if (!rows.empty()) text += "没有文档的行：" + rows + "。";
     }
     if (outcome_.officeLost) text += "Word程序已停止运行，" + later;

@@ -209,10 +209,15 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     return true;
 }
 
-std::vector<engine::Skip> WordHost::BookmarksLeft() const {
-    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return {};
+std::vector<engine::Fill> WordHost::WorkingFills() const {
     std::vector<engine::Fill> fills;
     for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+    return fills;
+}
+
+std::vector<engine::Skip> WordHost::BookmarksLeft() const {
+    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return {};
+    const std::vector<engine::Fill> fills = WorkingFills();
     return working_.engineTemplate->Skips(fills);
 }
 
@@ -227,8 +232,7 @@ std::map<std::string, std::string> WordHost::UnfillableBookmarks() const {
 SaveResult WordHost::SaveDocumentAs(std::string_view fileName) {
     if (!working_.open || fileName.empty()) return Failed("there is no document to save", fileName);
     if (working_.route == Route::Engine) {
-        std::vector<engine::Fill> fills;
-        for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+        const std::vector<engine::Fill> fills = WorkingFills();
         std::vector<std::uint8_t> bytes;
         std::string error;
         if (!working_.engineTemplate->Make(fills, bytes, error)) return Failed(error, fileName);
@@ -285,8 +289,7 @@ bool WordHost::PrintDocument(std::string_view jobName) {
         return office_->print(working_.id, job);
     }
     // The engine's document goes to the printer through the office.
-    std::vector<engine::Fill> fills;
-    for (const auto& [name, value] : working_.values) fills.push_back({name, value});
+    const std::vector<engine::Fill> fills = WorkingFills();
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!working_.engineTemplate->Make(fills, bytes, error) || !office_) return false;

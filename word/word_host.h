@@ -101,6 +101,8 @@ class WordHost {
   private:
     void QuitWord();
     void DropWorkingDocument();
+    // The values set in the engine's working document, as fills.
+    std::vector<engine::Fill> WorkingFills() const;
 
     struct Working {
         Route route = Route::Engine;

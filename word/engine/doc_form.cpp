@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/cfb/compound_file.h"
+#include "common/text.h"
 
 namespace qm::engine {
 
@@ -16,36 +17,6 @@ constexpr std::size_t kDataHeader = 0x44;  // the picture header before a field'
 constexpr unsigned kUseDefault = 25;       // a stored state that stands for the default
 constexpr unsigned kStateShift = 2, kStateMask = 0x1F;
 constexpr std::uint32_t kCodeLength = 256;
-
-std::string FromUtf16(std::u16string_view text) {
-    std::string out;
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        std::uint32_t c = text[k];
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 &&
-            text[k + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[k + 1] - 0xDC00u);
-            ++k;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Reads the field data bytes in order; every read checks that the bytes are there.
 class Reader {
@@ -70,7 +41,7 @@ class Reader {
         for (std::size_t k = 0; k < n; ++k)
             text[k] = static_cast<char16_t>(qm::U16(bytes_.data() + at_ + 2 * k));
         at_ += 2 * n;
-        out = FromUtf16(text);
+        out = qm::Utf16ToUtf8(text);
         return true;
     }
     // A counted string followed by a terminating zero.

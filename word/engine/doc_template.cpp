@@ -8,6 +8,7 @@
 #include <set>
 
 #include "common/cfb/compound_file.h"
+#include "common/text.h"
 #include "word/engine/doc_file.h"
 #include "word/engine/doc_form.h"
 
@@ -154,36 +155,6 @@ struct Mark {
     std::uint32_t start = 0, end = 0;
 };
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        std::uint32_t c = text[k];
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 &&
-            text[k + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[k + 1] - 0xDC00u);
-            ++k;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Bookmark names: an extended table of UTF-16 strings.
 bool ReadNames(std::span<const std::uint8_t> bytes, std::vector<std::string>& names) {
     names.clear();
@@ -199,7 +170,7 @@ bool ReadNames(std::span<const std::uint8_t> bytes, std::vector<std::string>& na
         if (at + 2 * n + extra > bytes.size()) return false;
         std::u16string name(n, u'\0');
         for (std::size_t k = 0; k < n; ++k) name[k] = static_cast<char16_t>(U16(bytes.data() + at + 2 * k));
-        names.push_back(Utf16ToUtf8(name));
+        names.push_back(qm::Utf16ToUtf8(name));
         at += 2 * n + extra;
     }
     return true;

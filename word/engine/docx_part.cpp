@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "common/text.h"
+
 namespace qm::engine::docx {
 
 namespace {
@@ -772,22 +774,8 @@ class PartScanner {
 
     static std::string Utf8(unsigned long c) {
         std::string s;
-        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | (c >> 18));
-            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        if (c == 0 || c > 0x10FFFF || c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
+        AppendUtf8(s, static_cast<std::uint32_t>(c));
         return s;
     }
 

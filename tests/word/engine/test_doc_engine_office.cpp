@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/text.h"
 #include "doc_engine_support.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_folder.h"
@@ -66,32 +67,16 @@ struct PoiView {
 // Our text as PoiRead writes it: UTF-8, characters below U+0020 and the backslash escaped.
 std::string PoiEscaped(const std::u16string& text) {
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x20 || c == u'\\') {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] >= 0x20 && text[i] != u'\\') continue;
+        out += Utf16ToUtf8(std::u16string_view(text).substr(from, i - from));
+        if (i < text.size()) {
             char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(text[i]));
             out += buffer;
-        } else {
-            std::uint32_t cp = c;
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
-                cp = 0x10000 + ((c - 0xD800u) << 10) + (text[++i] - 0xDC00u);
-            if (cp < 0x80) {
-                out += static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                out += static_cast<char>(0xC0 | cp >> 6);
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                out += static_cast<char>(0xE0 | cp >> 12);
-                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | cp >> 18);
-                out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            }
         }
+        from = i + 1;
     }
     return out;
 }
