@@ -125,6 +125,15 @@ class LoOffice final : public Office {
     bool running() override { return session_ && session_->alive(); }
 
     DocumentId openTemplate(std::string_view path) override {
+        if (const DocumentId id = openOnce(path)) return id;
+        // An office that was closed or killed a moment ago can still look alive until its
+        // process is collected; the load then fails on the broken bridge. Once more on a new one.
+        if (!session_ || session_->answers()) return 0;
+        session_->terminate();
+        return openOnce(path);
+    }
+
+    DocumentId openOnce(std::string_view path) {
         try {
             if (!start()) return 0;
             const OUString url = ToFileUrl(path);

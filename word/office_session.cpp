@@ -335,6 +335,16 @@ bool OfficeSession::alive() {
     return reap(false);
 }
 
+bool OfficeSession::answers() {
+    if (!alive() || !desktop_.is()) return false;
+    try {
+        desktop_->getComponents();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void OfficeSession::killGroup() {
     if (pid_ > 0) ::kill(-pid_, SIGKILL);
 }

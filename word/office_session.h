@@ -26,6 +26,10 @@ class OfficeSession {
 
     // True while the process lives and the bridge to it is up. Never blocks.
     bool alive();
+    // True when the office answers a call over the bridge. Unlike alive(), it notices an
+    // office that was killed a moment ago and has not been collected yet; it can block as
+    // long as a busy office takes to answer.
+    bool answers();
     // Asks the office to end, waits a bounded time, then kills what is left and removes the
     // profile folder. Safe to call more than once.
     void terminate();

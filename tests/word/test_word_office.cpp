@@ -299,6 +299,21 @@ TEST_F(WordHostOffice, KilledOfficeGivesEmptyResultsAndIsStartedAgain) {
     EXPECT_NE(after[0], before[0]);
 }
 
+// The user closes the office and at once chooses a template: the office still looks alive
+// for a moment, and the template goes to a new one all the same.
+TEST_F(WordHostOffice, ATemplateOpenedJustAfterTheOfficeWasKilledGoesToANewOne) {
+    auto host = NewHost();
+    const std::string templatePath = TemplateDoc("single");
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "") << round;
+        const std::vector<pid_t> offices = OwnOfficePids();
+        ASSERT_EQ(offices.size(), 1u);
+        ASSERT_EQ(::kill(offices[0], SIGKILL), 0);
+        ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "") << round;
+        EXPECT_EQ(host->ListBookmarks(), "Name");
+    }
+}
+
 TEST_F(WordHostOffice, ForceCloseRunsTheScriptUntilTheOfficeHasGone) {
     TempFolder program("word");
     auto host = NewHost(program.path());
