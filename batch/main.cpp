@@ -26,6 +26,7 @@
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
+#include "merge/run_plan.h"
 #include "word/engine/template.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
@@ -128,8 +129,8 @@ int Fail(const std::string& message) {
 }
 
 // The one line for a workbook that lists no sheet: why it cannot be read, or that it has none.
-int WorkbookFailure(const std::string& given, const std::string& connection, qm::data::WorkbookCache* cache) {
-    const std::string problem = qm::data::WorkbookProblem(connection, cache);
+int WorkbookFailure(const std::string& given, const std::string& path, qm::data::WorkbookCache* cache) {
+    const std::string problem = qm::data::WorkbookProblemAt(path, cache);
     if (problem.empty()) return Fail("the workbook " + given + " holds no worksheet");
     return Fail("cannot read the workbook " + given + ": " + problem);
 }
@@ -321,56 +322,48 @@ void RemoveCreated(const std::vector<std::string>& created) {
     for (auto it = created.rbegin(); it != created.rend(); ++it) qm::RemoveEmptyDirectory(*it);
 }
 
-// Run messages go to standard error only when they report a problem; questions are answered
-// "no". Progress is a bar on a terminal, nothing otherwise.
-class BatchUi : public qm::RunUi {
+// Progress is a bar on a terminal, nothing otherwise; an interrupt stops the run.
+class BatchObserver : public qm::RunObserver {
   public:
-    std::vector<std::string> messages;
-
-    void showMessage(std::string_view text, std::string_view, qm::MessageIcon) override {
-        messages.emplace_back(text);
+    ~BatchObserver() override {
+        if (drawn_) std::fputs("\r\033[K", stderr);
     }
-    bool askYesNo(std::string_view text, std::string_view, qm::MessageIcon) override {
-        messages.emplace_back(text);
-        return false;
+    void progress(const qm::RunProgress& now) override {
+        if (!terminal_ || now.phase != qm::RunPhase::Making) return;
+        const int total = std::max(now.total, 0);
+        const int done = std::clamp(now.done, 0, total);
+        constexpr int kWidth = 40;
+        const int filled = total > 0 ? done * kWidth / total : 0;
+        std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '-').c_str(), done, total);
+        std::fflush(stderr);
+        drawn_ = true;
     }
-    void showProgress(int minimum, int maximum) override {
-        minimum_ = minimum;
-        maximum_ = maximum;
-        position_ = minimum;
-        shown_ = terminal_;
-        Draw();
-    }
-    void setProgress(int position) override {
-        position_ = position;
-        Draw();
-    }
-    void hideProgress() override {
-        if (shown_) std::fputs("\r\033[K", stderr);
-        shown_ = false;
-    }
-    void processEvents() override {}
     bool stopRequested() override { return Signalled(); }
-    void openFolder(std::string_view) override {}
-    void showMainWindow() override {}
-    void hideMainWindow() override {}
 
   private:
-    void Draw() {
-        if (!shown_) return;
-        const int span = maximum_ - minimum_;
-        const int done = span > 0 ? std::min(std::max(position_ - minimum_, 0), span) : 0;
-        constexpr int kWidth = 40;
-        const int filled = span > 0 ? done * kWidth / span : 0;
-        std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, '-').c_str(), done, span > 0 ? span : 0);
-        std::fflush(stderr);
-    }
-
     bool terminal_ = isatty(STDERR_FILENO) != 0;
-    bool shown_ = false;
-    int minimum_ = 0, maximum_ = 0, position_ = 0;
+    bool drawn_ = false;
 };
+
+// Why a document failed, in a few words.
+std::string FailureWords(const qm::DocumentFailure& f) {
+    switch (f.kind) {
+        case qm::FailureKind::NameTooLong:
+            return "the file name is too long";
+        case qm::FailureKind::FolderGone:
+            return "the output folder is gone";
+        case qm::FailureKind::DiskFull:
+            return "the disk is full";
+        case qm::FailureKind::NoPermission:
+            return "no permission to write it";
+        case qm::FailureKind::OfficeFailed:
+        case qm::FailureKind::ValueRefused:
+        case qm::FailureKind::Other:
+            break;
+    }
+    return f.detail.empty() ? std::string("unknown cause") : f.detail;
+}
 
 std::string JoinWith(const std::vector<std::string>& items, std::string_view separator) {
     std::string out;
@@ -422,9 +415,8 @@ int ListBookmarks(const Options& o) {
     return 0;
 }
 
-int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
-        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created,
-        int from, int to);
+int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, const std::string& folder,
+        const std::vector<std::string>& created);
 
 // The options of a run that saves or prints; an error text when they do not go together.
 std::optional<std::string> CheckOutputOptions(const Options& o) {
@@ -447,14 +439,11 @@ std::optional<std::string> CheckOutputOptions(const Options& o) {
 }
 
 // The report of --check on standard output; 0 when every bookmark of the template is filled.
-int Check(const Options& o, const std::vector<std::string>& titles, const std::string& templatePath,
-          const std::string& programFolder) {
+int Check(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host) {
     CatchStopSignals();
-    qm::word::WordHost host(qm::word::MakeLibreOffice(), programFolder);
-    if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
+    if (planner.OpenTemplate()) return Fail(OpenFailure(host, planner.choice().templatePath, o.templatePath));
     if (Signalled()) return 128 + gStopSignal;
-    const qm::MatchReport report = qm::ReportMatches(titles, qm::SplitList(host.ListBookmarks()), o.multiRow,
-                                                     o.repeat, host.UnfillableBookmarks());
+    const qm::MatchReport report = planner.Report();
     const auto list = [](const char* heading, const std::vector<std::string>& names) {
         if (names.empty()) return;
         std::cout << heading << '\n';
@@ -489,11 +478,9 @@ int Main(int argc, char** argv) {
         if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");
         if (o.listBookmarks && o.templatePath.empty()) return Fail("--list-bookmarks needs --template FILE");
         if (o.listSheets) {
-            const std::string connection =
-                qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, Absolute(o.workbook));
-            std::vector<std::string> tables;
-            qm::data::ListSheets(connection, tables, &state.workbooks);
-            if (tables.empty()) return WorkbookFailure(o.workbook, connection, &state.workbooks);
+            const std::string path = Absolute(o.workbook);
+            const std::vector<std::string> tables = qm::data::SheetTables(path, &state.workbooks);
+            if (tables.empty()) return WorkbookFailure(o.workbook, path, &state.workbooks);
             for (const std::string& t : tables) std::cout << Escaped(t) << '\n';
         }
         return o.listBookmarks ? ListBookmarks(o) : 0;
@@ -535,34 +522,38 @@ int Main(int argc, char** argv) {
         return Fail("--to " + o.to + " is before --from " + (o.given.count("--from") ? o.from : "1"));
 
     const std::string workbook = Absolute(o.workbook);
-    state.sheetConnection = qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, workbook);
-    std::vector<std::string> tables;
-    qm::data::ListSheets(state.sheetConnection, tables, &state.workbooks);
-    if (tables.empty()) return WorkbookFailure(o.workbook, state.sheetConnection, &state.workbooks);
+    const std::vector<std::string> tables = qm::data::SheetTables(workbook, &state.workbooks);
+    if (tables.empty()) return WorkbookFailure(o.workbook, workbook, &state.workbooks);
     std::string sheetError;
     const std::string table = FindTable(tables, o.sheet, sheetError);
     if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
-
-    std::unique_ptr<qm::data::Cursor> sheet =
-        qm::data::OpenSheet(state.sheetConnection, table, &state.workbooks);
-    if (!sheet) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
-    std::vector<std::string> titles;
-    for (int i = 0, n = sheet->fieldCount(); i < n; ++i) titles.push_back(sheet->fieldName(i));
-    state.recordCount = qm::TruncToInt(static_cast<double>(sheet->recordCount()));
-    sheet.reset();
-    state.columnTitles = qm::JoinList(titles);
-
     const std::string templatePath = Absolute(o.templatePath);
+
+    // The office, when the template or a run starts it, ends with the host, however the
+    // command ends.
+    qm::word::WordHost host(qm::word::MakeLibreOffice(), state.programFolder);
+    qm::RunPlanner planner(state.workbooks, host);
+    qm::RunChoice choice;
+    choice.workbookPath = workbook;
+    choice.table = table;
+    choice.templatePath = templatePath;
+    choice.multiRowMode = o.multiRow;
+    choice.repeatMode = o.repeat;
+    choice.valueStyle = state.valueStyle;
+    if (planner.OpenSheet(choice)) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
+    const std::vector<std::string>& titles = planner.titles();
+
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
-    if (o.check) return Check(o, titles, templatePath, state.programFolder);
+    if (o.check) return Check(o, planner, host);
     if (!o.nameColumn.empty() && std::find(titles.begin(), titles.end(), o.nameColumn) == titles.end())
         return Fail("sheet " + o.sheet + " has no column " + o.nameColumn + " for --name-column");
 
     // A range that starts after the last row makes nothing; say so without starting the office.
-    if (std::max(from, 1) > state.recordCount) {
-        std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << state.recordCount
-                  << (state.recordCount == 1 ? " row" : " rows") << ", the range starts at row "
-                  << std::max(from, 1) << '\n';
+    if (planner.SetRows(from, to)) {
+        const int records = planner.recordCount();
+        std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << records
+                  << (records == 1 ? " row" : " rows") << ", the range starts at row " << std::max(from, 1)
+                  << '\n';
         return 0;
     }
 
@@ -578,18 +569,13 @@ int Main(int argc, char** argv) {
             RemoveCreated(created);
             return Fail("the output folder " + o.saveDir + " cannot be created or written");
         }
-        state.outputFolder = folder;
-        state.referenceName = o.name;
     }
-    // The office, when a run starts it, ends with the host, however the run ends.
-    qm::word::WordHost host(qm::word::MakeLibreOffice(), state.programFolder);
-    return Run(o, state, host, table, templatePath, folder, created, from, to);
+    return Run(o, planner, host, folder, created);
 }
 
 // "3, 5-8, 11" for a sorted list of row numbers.
-int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, const std::string& table,
-        const std::string& templatePath, const std::string& folder, const std::vector<std::string>& created,
-        int from, int to) {
+int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, const std::string& folder,
+        const std::vector<std::string>& created) {
     // A run that makes nothing leaves no empty folder behind.
     struct Tidy {
         const std::vector<std::string>& created;
@@ -598,64 +584,70 @@ int Run(const Options& o, qm::ProgramState& state, qm::word::WordHost& host, con
             if (!keep) RemoveCreated(created);
         }
     } tidy{created};
-    if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
+    const std::optional<qm::PlanProblem> problem = planner.OpenTemplate();
+    if (problem) return Fail(OpenFailure(host, planner.choice().templatePath, o.templatePath));
     if (Signalled()) {
         // Stopped before the first document: nothing was made, and the line says so.
         std::cerr << "quillmerge-batch: interrupted before the first document; no document was made\n";
         return 128 + gStopSignal;
     }
-    state.templateBookmarks = host.ListBookmarks();
-    qm::MatchTitles(state);
-    if (state.matchedTitles.empty())
-        return Fail("no column title of sheet " + Escaped(o.sheet) + " matches a bookmark of " +
-                    o.templatePath);
-    state.multiRowMode = o.multiRow;
-    state.repeatMode = o.repeat;
-    if (!qm::AnyBookmarkFillable(state.matchedTitles, state.templateBookmarks, o.multiRow, o.repeat)) {
+    if (const auto matching = planner.CheckMatching()) {
+        if (matching->kind == qm::PlanProblemKind::NoTitleMatches)
+            return Fail("no column title of sheet " + Escaped(o.sheet) + " matches a bookmark of " +
+                        o.templatePath);
         return Fail("no bookmark of " + o.templatePath + " has the exact name a column of sheet " +
                     Escaped(o.sheet) + " fills in this mode (TITLE" + (o.multiRow ? "_1" : "") +
                     (o.repeat ? "_c1" : "") + ")");
     }
 
     // Bookmarks the run leaves as the template has them are named, not silently passed over.
-    const qm::MatchReport report = qm::ReportMatches(
-        qm::SplitList(state.columnTitles), qm::SplitList(state.templateBookmarks), o.multiRow, o.repeat);
+    const qm::MatchReport report = planner.Report();
     if (!report.empty.empty()) {
         std::string names;
         for (const std::string& name : report.empty) names += (names.empty() ? "" : ", ") + name;
         std::cerr << "quillmerge-batch: bookmarks no column fills stay as in the template: " << names << '\n';
     }
 
-    qm::RunRequest request;
-    request.start = from;
-    request.end = to;
-    request.kind = o.print ? qm::OutputKind::Print : qm::OutputKind::Save;
-    request.sheetName = table;
-    request.templatePath = templatePath;
-    request.extension = "." + o.format;
-    request.nameColumn = o.nameColumn;
-    request.singleFile = o.singleFile;
+    qm::RunOutput output;
+    output.kind = o.print ? qm::OutputKind::Print : qm::OutputKind::Save;
+    output.folder = folder;
+    output.referenceName = o.name;
+    output.extension = "." + o.format;
+    output.nameColumn = o.nameColumn;
+    output.singleFile = o.singleFile;
 
-    BatchUi ui;
-    const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
-    const bool failed = outcome.nothingMatched || outcome.officeLost || outcome.templateLost ||
-                        outcome.diskFull || outcome.stopped || !outcome.failedNumbers.empty() ||
-                        outcome.singleFileFailed;
+    qm::RunOutcome outcome;
+    {
+        BatchObserver observer;
+        qm::MergeRun run(planner.TakeJob(output), host, observer);
+        outcome = run.Execute();
+    }
+    const bool failed = outcome.failed();
     tidy.keep = outcome.documentsMade > 0;
     // Bookmarks the documents left as in the template: named once each, with the rows.
     for (const qm::BookmarkLeft& b : outcome.bookmarksLeft)
         std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
-                  << (state.multiRowMode ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
+                  << (o.multiRow ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
                   << "): " << b.reason << '\n';
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;
         if (outcome.nothingMatched) problems.push_back("no bookmark of the template was filled");
-        if (!outcome.failedNumbers.empty()) {
-            std::string numbers;
-            for (int n : outcome.failedNumbers) numbers += (numbers.empty() ? "" : ", ") + qm::IntToText(n);
-            problems.push_back((outcome.failedNumbers.size() == 1 ? "document " : "documents ") + numbers +
-                               (o.print ? " could not be printed" : " could not be saved"));
+        // One part for each cause, with the documents it took.
+        std::vector<std::pair<std::string, std::vector<int>>> causes;
+        for (const qm::DocumentFailure& f : outcome.failures) {
+            const std::string words = FailureWords(f);
+            auto it =
+                std::find_if(causes.begin(), causes.end(), [&](const auto& c) { return c.first == words; });
+            if (it == causes.end()) it = causes.insert(causes.end(), {words, {}});
+            it->second.push_back(f.number);
+        }
+        for (const auto& [words, numbers] : causes) {
+            std::string list;
+            for (int n : numbers) list += (list.empty() ? "" : ", ") + qm::IntToText(n);
+            problems.push_back((numbers.size() == 1 ? "document " : "documents ") + list +
+                               (o.print ? " could not be printed" : " could not be saved") + " (" + words +
+                               ")");
         }
         if (outcome.diskFull) problems.push_back("the disk is full; later documents were not made");
         if (outcome.stopped) problems.push_back("interrupted; the documents made so far are kept");

@@ -44,14 +44,21 @@ std::string BuildConnectionString(int kind, std::string_view server, std::string
     return text;
 }
 
-void ListSheets(std::string_view connection, std::vector<std::string>& names, WorkbookCache* cache) {
-    names.clear();
+std::string WorkbookPathOf(std::string_view connection) {
     try {
         const ConnectionTarget target = ParseConnection(connection);
-        if (target.kind != ConnectionTarget::Workbook) return;
+        return target.kind == ConnectionTarget::Workbook ? target.file : std::string();
+    } catch (...) {
+        return {};
+    }
+}
+
+std::vector<std::string> SheetTables(std::string_view path, WorkbookCache* cache) {
+    std::vector<std::string> names;
+    try {
         std::shared_ptr<const xls::Workbook> workbook =
-            cache ? cache->get(target.file) : LoadWorkbook(target.file).workbook;
-        if (!workbook) return;
+            cache ? cache->get(path) : LoadWorkbook(path).workbook;
+        if (!workbook) return names;
         // The listing stops at the first empty table name, as a reader of the tables schema does.
         for (std::string& name : WorkbookTableNames(*workbook)) {
             if (name.empty()) break;
@@ -60,29 +67,43 @@ void ListSheets(std::string_view connection, std::vector<std::string>& names, Wo
     } catch (...) {
         names.clear();
     }
+    return names;
 }
 
-std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table, WorkbookCache* cache,
-                                  ValueStyle style) {
+std::unique_ptr<Cursor> OpenSheetAt(std::string_view path, std::string_view table, WorkbookCache* cache,
+                                    ValueStyle style) {
     try {
-        const ConnectionTarget target = ParseConnection(connection);
-        if (target.kind != ConnectionTarget::Workbook) return nullptr;
+        if (cache) cache->countSheetOpened();
         std::shared_ptr<const xls::Workbook> workbook =
-            cache ? cache->get(target.file) : LoadWorkbook(target.file).workbook;
+            cache ? cache->get(path) : LoadWorkbook(path).workbook;
         return OpenWorkbookTable(std::move(workbook), table, style);
     } catch (...) {
         return nullptr;
     }
 }
 
-std::string WorkbookProblem(std::string_view connection, WorkbookCache* cache) {
+std::string WorkbookProblemAt(std::string_view path, WorkbookCache* cache) {
     try {
-        const ConnectionTarget target = ParseConnection(connection);
-        if (target.kind != ConnectionTarget::Workbook) return "not a workbook connection";
-        return cache ? cache->load(target.file).problem : LoadWorkbook(target.file).problem;
+        return cache ? cache->load(path).problem : LoadWorkbook(path).problem;
     } catch (...) {
         return "out of memory";
     }
+}
+
+void ListSheets(std::string_view connection, std::vector<std::string>& names, WorkbookCache* cache) {
+    const std::string path = WorkbookPathOf(connection);
+    names = path.empty() ? std::vector<std::string>() : SheetTables(path, cache);
+}
+
+std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view table, WorkbookCache* cache,
+                                  ValueStyle style) {
+    const std::string path = WorkbookPathOf(connection);
+    return path.empty() ? nullptr : OpenSheetAt(path, table, cache, style);
+}
+
+std::string WorkbookProblem(std::string_view connection, WorkbookCache* cache) {
+    const std::string path = WorkbookPathOf(connection);
+    return path.empty() ? "not a workbook connection" : WorkbookProblemAt(path, cache);
 }
 
 int GetRecordCount(const Recordset& rs) {

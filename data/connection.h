@@ -40,6 +40,16 @@ std::unique_ptr<Cursor> OpenSheet(std::string_view connection, std::string_view 
 // can be read, and "not a workbook connection" for other connection strings.
 std::string WorkbookProblem(std::string_view connection, WorkbookCache* cache = nullptr);
 
+// ---- Workbooks by path ----
+// The same three reads on a workbook file named by its path, with no connection string between.
+// A cache counts the sheets opened through it (see WorkbookCache::sheetsOpened).
+std::vector<std::string> SheetTables(std::string_view path, WorkbookCache* cache = nullptr);
+std::unique_ptr<Cursor> OpenSheetAt(std::string_view path, std::string_view table,
+                                    WorkbookCache* cache = nullptr, ValueStyle style = ValueStyle::Raw);
+std::string WorkbookProblemAt(std::string_view path, WorkbookCache* cache = nullptr);
+// The workbook file a connection string names; "" for any other connection.
+std::string WorkbookPathOf(std::string_view connection);
+
 // Record access on an open recordset; a closed one gives 0 or "".
 int GetRecordCount(const Recordset& rs);
 int GetFieldCount(const Recordset& rs);

@@ -1,5 +1,6 @@
 #include "data/cursor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "data/names.h"
@@ -49,6 +50,18 @@ bool Cursor::move(double rows) {
     const long long n = recordCount();
     position_ = target >= static_cast<double>(n) ? n : static_cast<long long>(target);
     return true;
+}
+
+bool Cursor::seek(long long position) {
+    if (position < 0) return false;
+    storePending();
+    position_ = std::min(position, recordCount());
+    return true;
+}
+
+std::string Cursor::valueAt(long long row, int index) const {
+    if (index < 0 || index >= fieldCount() || row < 0 || row >= recordCount()) return {};
+    return table_->value(row, index);
 }
 
 int Cursor::fieldCount() const {

@@ -54,6 +54,10 @@ class Cursor {
     // Index of the field called `name`: exact match first, then ignoring ASCII letter case;
     // -1 when none.
     int fieldIndex(std::string_view name) const;
+    // The cursor on row `position` (from 0); past the last row it stands at eof. False below 0.
+    bool seek(long long position);
+    // Value of field `index` of row `row` (from 0), wherever the cursor stands; "" out of range.
+    std::string valueAt(long long row, int index) const;
     // Value of the current row (or of the row being edited); "" at eof or out of range.
     std::string fieldValue(int index) const;
 

@@ -29,9 +29,14 @@ class WorkbookCache {
     WorkbookLoad load(std::string_view path);
     void clear();
 
+    // How many times a sheet was opened through this cache: a run reads its sheet once.
+    int sheetsOpened() const { return sheetsOpened_; }
+    void countSheetOpened() { ++sheetsOpened_; }
+
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    int sheetsOpened_ = 0;
 };
 
 }  // namespace qm::data

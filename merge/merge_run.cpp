@@ -1,44 +1,24 @@
 #include "merge/merge_run.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "common/fs.h"
 #include "common/text.h"
-#include "data/connection.h"
 #include "data/cursor.h"
 #include "merge/combined_pdf.h"
 #include "merge/matching.h"
 #include "merge/output_names.h"
-#include "merge/program_state.h"
 #include "word/word_host.h"
 
 namespace qm {
 
 namespace {
 
-constexpr std::string_view kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
-constexpr std::string_view kSaveDone = "完成！是否打开存放文档所在文件夹？";
-constexpr std::string_view kPrintDone =
-    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
-    "印到文档时）！";
-
-// Marks the program-wide run flag for the lifetime of one run.
-class RunGuard {
-  public:
-    explicit RunGuard(ProgramState& state) : state_(state), owns_(!state.runInProgress) {
-        if (owns_) state_.runInProgress = true;
-    }
-    ~RunGuard() {
-        if (owns_) state_.runInProgress = false;
-    }
-    RunGuard(const RunGuard&) = delete;
-    RunGuard& operator=(const RunGuard&) = delete;
-    bool owns() const { return owns_; }
-
-  private:
-    ProgramState& state_;
-    bool owns_;
-};
+bool SameError(const std::string& error, int code) {
+    return error == std::strerror(code);
+}
 
 // Why a bookmark kept the template's text, as the closing messages say it.
 std::string LeftReason(const engine::Skip& skip) {
@@ -86,18 +66,17 @@ std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiR
     return text;
 }
 
-std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetName) {
+std::string MergeQuery(const std::vector<std::string>& matchedTitles, std::string_view sheetName) {
     std::string query = "select ";
-    query += ReplaceAll(matchedTitles, kListSeparator, ",");
+    for (std::size_t i = 0; i < matchedTitles.size(); ++i) query += (i ? "," : "") + matchedTitles[i];
     query += " from [";
     query += sheetName;
     query += "]";
     return query;
 }
 
-MergeRun::MergeRun(MergeJob job, data::WorkbookCache* workbooks, word::WordHost& host, RunUi& ui)
-    : job_(std::move(job)), workbooks_(workbooks), host_(host), ui_(ui), route_(word::Route::Engine) {}
-
+MergeRun::MergeRun(MergeJob job, word::WordHost& host, RunObserver& observer)
+    : job_(std::move(job)), host_(host), observer_(observer), route_(word::Route::Engine) {}
 MergeRun::~MergeRun() = default;
 
 bool MergeRun::IsPrint() const {
@@ -106,9 +85,14 @@ bool MergeRun::IsPrint() const {
 
 RunOutcome MergeRun::Execute() {
     outcome_.started = true;
+    outcome_.print = IsPrint();
+    outcome_.singleFile = job_.request.singleFile && !IsPrint();
+    outcome_.multiRowMode = job_.multiRowMode;
+    outcome_.outputFolder = job_.outputFolder;
+    outcome_.referenceName = job_.referenceName;
     if (!Prepare()) return outcome_;
     if (combined_ && !combined_->Begin()) {
-        joinError_ = "the folder for its parts cannot be made";
+        outcome_.joinError = "the folder for its parts cannot be made";
         return End();
     }
     if (job_.multiRowMode)
@@ -118,22 +102,22 @@ RunOutcome MergeRun::Execute() {
     return End();
 }
 
-// Opens the sheet, finds the matched columns and moves to the first row; chooses who makes the
-// documents. False when the range starts past the last record: the run then ends without a word.
+// Finds the matched columns and moves to the first row; chooses who makes the documents. False
+// when the range starts past the last record: the run then ends without a word.
 bool MergeRun::Prepare() {
     const RunRequest& request = job_.request;
     start_ = request.start < 1 ? 1 : request.start;
-    cursor_ = data::OpenSheet(job_.connection, request.sheetName, workbooks_, job_.valueStyle);
+    cursor_ = job_.sheet.get();
     const long long n = cursor_ ? cursor_->recordCount() : 0;
-    if (n < start_) {
-        if (IsPrint()) ui_.showMainWindow();  // the print request hid it
-        return false;
-    }
-    const long long end = request.end < 1 ? n : request.end;
-    cursor_->move(static_cast<double>(start_ - 1));
+    if (n < start_) return false;
+    const long long end = request.end < 1 || request.end > n ? n : request.end;
+    cursor_->seek(start_ - 1);
     count_ = TruncToInt(static_cast<double>(end) - start_ + 1);
+    total_ = job_.multiRowMode
+                 ? (count_ + std::max(job_.slotsPerDocument, 1) - 1) / std::max(job_.slotsPerDocument, 1)
+                 : count_;
     outcome_.firstRow = start_;
-    outcome_.lastRow = static_cast<int>(std::min(end, n));
+    outcome_.lastRow = static_cast<int>(end);
     for (const std::string& title : job_.titles) columns_.push_back(cursor_->fieldIndex(title));
 
     // The engine makes the documents whenever it reads the template; a bookmark it cannot fill
@@ -152,12 +136,18 @@ bool MergeRun::Prepare() {
     // The working document of the template choice serves when it is still there and was made
     // the same way; otherwise (closed in the office's window, say) it is made again.
     if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath ||
-        !host_.IsDocumentOpen())
+        !host_.IsDocumentOpen()) {
+        if (route_ == word::Route::Office && !host_.IsWordRunning()) Report(RunPhase::StartingOffice, {});
         host_.OpenTemplate(request.templatePath, route_);
+    }
     // A run that was killed while it saved may have left a temporary file here.
     if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
-    if (!IsPrint()) ui_.showProgress(0, count_);
+    Report(RunPhase::Making, {});
     return true;
+}
+
+void MergeRun::Report(RunPhase phase, const std::string& fileName) {
+    observer_.progress(RunProgress{phase, ordinal_, total_, fileName});
 }
 
 // True when a document can be made: a working document is there (and, for the office's, the
@@ -177,7 +167,7 @@ bool MergeRun::DocumentReady() {
 }
 
 bool MergeRun::Stopping() {
-    if (!ui_.stopRequested()) return false;
+    if (!observer_.stopRequested()) return false;
     outcome_.stopped = true;
     return true;
 }
@@ -199,14 +189,19 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
 
 // Saves or prints the filled working document as number `number` (rows firstRow..lastRow), then
 // makes a fresh working document from the template. False when the run cannot go on.
-bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRow) {
+bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     bool made = false;
+    std::string shownName;
     NoteBookmarksLeft(number);
     if (IsPrint()) {
         // Each job is called after the document it prints.
         const std::string job = StripExtension(NameOfPath(job_.request.templatePath)) + IntToText(number);
         made = host_.PrintDocument(job);
         host_.CloseDocument();
+        if (!made)
+            outcome_.failures.push_back(
+                {number, FailureKind::OfficeFailed, "the document could not be printed"});
+        ++ordinal_;
     } else {
         const std::string fileName = OutputFileName(number);
         const word::SaveResult saved = host_.SaveDocumentAs(fileName);
@@ -216,8 +211,12 @@ bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRo
             combined_->Add(fileName);
         else if (made)
             outcome_.files.push_back(fileName);
+        if (!made) {
+            outcome_.failures.push_back(Failure(number, fileName, saved.error));
+            if (saved.diskFull) outcome_.failures.back().kind = FailureKind::DiskFull;
+        }
         if (saved.diskFull) outcome_.diskFull = true;
-        ui_.setProgress(progress);
+        shownName = combined_ ? job_.referenceName + ".pdf" : NameOfPath(fileName);
     }
     if (made) {
         ++outcome_.documentsMade;
@@ -225,6 +224,7 @@ bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRo
     } else {
         outcome_.failedNumbers.push_back(number);
     }
+    Report(RunPhase::Making, shownName);
     // A full disk takes every later document too.
     if (outcome_.diskFull) return false;
     // Re-opening the template would start a new office if this one died; stop instead.
@@ -234,6 +234,25 @@ bool MergeRun::FinishDocument(int number, int progress, int firstRow, int lastRo
     }
     host_.OpenTemplate(job_.request.templatePath, route_);
     return true;
+}
+
+// Why document `number`, to be saved as `fileName`, was not: the save's own words sorted into the
+// kinds the closing messages name.
+DocumentFailure MergeRun::Failure(int number, const std::string& fileName, const std::string& error) const {
+    DocumentFailure failure{number, FailureKind::Other, error};
+    if (!DirectoryExists(job_.outputFolder) || SameError(error, ENOENT) || SameError(error, ENOTDIR))
+        failure.kind = FailureKind::FolderGone;
+    else if (SameError(error, ENOSPC) || SameError(error, EDQUOT))
+        failure.kind = FailureKind::DiskFull;
+    else if (SameError(error, ENAMETOOLONG) || NameOfPath(fileName).size() > kMaxFileNameBytes)
+        failure.kind = FailureKind::NameTooLong;
+    else if (SameError(error, EACCES) || SameError(error, EPERM) || SameError(error, EROFS))
+        failure.kind = FailureKind::NoPermission;
+    else if (error.find("value") != std::string::npos)
+        failure.kind = FailureKind::ValueRefused;
+    else if (error.find("office") != std::string::npos)
+        failure.kind = FailureKind::OfficeFailed;
+    return failure;
 }
 
 // Notes the bookmarks the working document leaves as in the template, before it is closed.
@@ -247,11 +266,6 @@ void MergeRun::NoteBookmarksLeft(int number) {
                                                BookmarkLeft{skip.name, why, skip.why, {}});
         it->where.push_back(number);
     }
-}
-
-void MergeRun::NoBookmarkFilled() {
-    outcome_.nothingMatched = true;
-    ui_.showMessage(kNoBookmarkFilled);
 }
 
 void MergeRun::BeginDocument() {
@@ -271,7 +285,8 @@ void MergeRun::JoinDocuments() {
     if (!combined_) return;
     const bool whole = outcome_.documentsMade > 0 && outcome_.failedNumbers.empty() && !outcome_.officeLost &&
                        !outcome_.templateLost && !outcome_.diskFull && !outcome_.stopped;
-    if (whole && combined_->Finish(joinError_)) {
+    if (whole) Report(RunPhase::Joining, job_.referenceName + ".pdf");
+    if (whole && combined_->Finish(outcome_.joinError)) {
         outcome_.files.push_back(combined_->target());
     } else if (!outcome_.nothingMatched) {
         outcome_.singleFileFailed = true;
@@ -282,111 +297,9 @@ void MergeRun::JoinDocuments() {
 
 RunOutcome MergeRun::End() {
     JoinDocuments();
-    if (!IsPrint()) ui_.hideProgress();
-    cursor_.reset();
-    // The office stays out of sight: coming up at the end of a run it would cover the window
-    // and the closing question.
-    const bool failed = !outcome_.failedNumbers.empty() || outcome_.officeLost || outcome_.templateLost ||
-                        outcome_.diskFull || outcome_.stopped || outcome_.nothingMatched ||
-                        outcome_.singleFileFailed;
-    if (outcome_.documentsMade == 0) {
-        // Nothing to open and nothing done: no "完成", only why. The no-match stop has said why.
-        if (!outcome_.nothingMatched)
-            ui_.showMessage(NothingMadeText(), kDefaultCaption, MessageIcon::Warning);
-    } else if (!IsPrint()) {
-        const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
-        const bool open = failed         ? ui_.askYesNo(FailureText(), kDefaultCaption, MessageIcon::Warning)
-                          : left.empty() ? ui_.askYesNo(kSaveDone, kDefaultCaption, MessageIcon::Question)
-                                         : ui_.askYesNo("完成！\r\n" + left + "是否打开存放文档所在文件夹？",
-                                                        kDefaultCaption, MessageIcon::Warning);
-        if (open) ui_.openFolder(job_.outputFolder);
-    } else if (failed) {
-        ui_.showMessage(FailureText(), kDefaultCaption, MessageIcon::Warning);
-    } else if (const std::string left = BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
-               !left.empty()) {
-        ui_.showMessage(std::string(kPrintDone) + "\r\n" + left.substr(0, left.size() - 2), kDefaultCaption,
-                        MessageIcon::Warning);
-    } else {
-        ui_.showMessage(kPrintDone);
-    }
-    if (IsPrint()) ui_.showMainWindow();
+    cursor_ = nullptr;
+    job_.sheet.reset();
     return outcome_;
-}
-
-std::string MergeRun::NothingMadeText() const {
-    std::string text = IsPrint() ? "没有打印任何文档：" : "没有生成任何文档：";
-    if (outcome_.stopped) {
-        text += "已按要求停止。";
-    } else if (outcome_.diskFull) {
-        text += "磁盘已满。";
-    } else if (outcome_.officeLost) {
-        text += "Word程序已停止运行。";
-    } else if (outcome_.templateLost) {
-        text += "Word模板无法打开。";
-    } else if (!outcome_.failedNumbers.empty()) {
-        text += IsPrint() ? "打印失败的编号：" : "保存失败的编号：";
-        for (std::size_t i = 0; i < outcome_.failedNumbers.size(); ++i) {
-            if (i) text += "、";
-            text += IntToText(outcome_.failedNumbers[i]);
-        }
-        text += "。";
-    } else {
-        text += "范围内没有记录。";
-    }
-    return text;
-}
-
-std::string MergeRun::FailureText() const {
-    if (job_.request.singleFile && !IsPrint()) return SingleFileFailureText();
-    std::string text = IsPrint() ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ";
-    text += IntToText(outcome_.documentsMade);
-    text += " 个";
-    if (!outcome_.failedNumbers.empty()) {
-        text += "，失败的编号：";
-        for (std::size_t i = 0; i < outcome_.failedNumbers.size(); ++i) {
-            if (i) text += "、";
-            text += IntToText(outcome_.failedNumbers[i]);
-        }
-    }
-    text += "。";
-    const std::string later = IsPrint() ? "其后的文档没有打印。" : "其后的文档没有生成。";
-    if (outcome_.diskFull) text += "磁盘已满，" + later;
-    if (outcome_.stopped) text += "已按要求停止，" + later;
-    // A run cut short names the rows that got no document, so they can be made again.
-    if ((outcome_.diskFull || outcome_.stopped) && outcome_.firstRow > 0) {
-        std::vector<int> missing;
-        for (int row = outcome_.firstRow; row <= outcome_.lastRow; ++row)
-            if (!std::binary_search(outcome_.rowsMade.begin(), outcome_.rowsMade.end(), row))
-                missing.push_back(row);
-        const std::string rows = JoinNumbers(missing, "、");
-        if (!rows.empty()) text += "没有文档的行：" + rows + "。";
-    }
-    if (outcome_.officeLost) text += "Word程序已停止运行，" + later;
-    if (outcome_.templateLost) text += "Word模板无法打开，" + later;
-    if (outcome_.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
-    if (!outcome_.bookmarksLeft.empty())
-        text += "\r\n" + BookmarksLeftText(outcome_.bookmarksLeft, job_.multiRowMode);
-    if (!IsPrint()) text += "是否打开存放文档所在文件夹？";
-    return text;
-}
-
-std::string MergeRun::SingleFileFailureText() const {
-    std::string text = "未能生成合并的PDF文件“" + job_.referenceName + ".pdf”，原有的同名文件保持不变。";
-    if (!outcome_.failedNumbers.empty()) {
-        text += "编号为 ";
-        for (std::size_t i = 0; i < outcome_.failedNumbers.size(); ++i) {
-            if (i) text += "、";
-            text += IntToText(outcome_.failedNumbers[i]);
-        }
-        text += " 的文档未能生成。";
-    }
-    if (outcome_.diskFull) text += "磁盘已满。";
-    if (outcome_.stopped) text += "已按要求停止。";
-    if (outcome_.officeLost) text += "Word程序已停止运行。";
-    if (outcome_.templateLost) text += "Word模板无法打开。";
-    if (!joinError_.empty()) text += "合并时出错（" + joinError_ + "）。";
-    text += "是否打开存放文档所在文件夹？";
-    return text;
 }
 
 void MergeRun::RunSingleRowMerge() {
@@ -396,18 +309,16 @@ void MergeRun::RunSingleRowMerge() {
         if (Stopping()) break;
         if (!DocumentReady()) break;
         BeginDocument();
-        for (std::size_t c = 0; c < job_.titles.size(); ++c) {
-            ui_.processEvents();
+        for (std::size_t c = 0; c < job_.titles.size(); ++c)
             if (FillField(c, job_.titles[c])) nothingFilled = false;
-        }
         if (nothingFilled) {
             // A working document that went while filling is not a template without bookmarks.
-            if (DocumentReady()) NoBookmarkFilled();
+            if (DocumentReady()) outcome_.nothingMatched = true;
             break;
         }
         cursor_->moveNext();
         const int row = start_ + i - 1;
-        if (!FinishDocument(row, i, row, row)) break;
+        if (!FinishDocument(row, row, row)) break;
     }
 }
 
@@ -426,7 +337,6 @@ void MergeRun::RunMultiRowMerge() {
             bool rowFilled = false;
             ++k;
             for (std::size_t c = 0; c < job_.titles.size(); ++c) {
-                ui_.processEvents();
                 if (FillField(c, job_.titles[c] + "_" + IntToText(k))) {
                     rowFilled = true;
                     documentEmpty = false;
@@ -440,34 +350,13 @@ void MergeRun::RunMultiRowMerge() {
             if (i > count_) break;
         }
         if (documentEmpty) {
-            if (DocumentReady()) NoBookmarkFilled();
+            if (DocumentReady()) outcome_.nothingMatched = true;
             break;
         }
         ++documents;
-        // The bar shows the rows placed so far, which never passes its maximum.
-        if (!FinishDocument(documents, i - 1, firstRow, start_ + i - 2)) break;
+        if (!FinishDocument(documents, firstRow, start_ + i - 2)) break;
         if (cursor_->eof()) break;
     }
-}
-
-RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request) {
-    RunGuard guard(state);
-    if (!guard.owns()) return {};
-    MergeJob job;
-    job.request = request;
-    job.connection = state.sheetConnection;
-    for (const std::string& title : SplitList(state.matchedTitles))
-        if (std::find(job.titles.begin(), job.titles.end(), title) == job.titles.end())
-            job.titles.push_back(title);
-    job.bookmarks = SplitList(state.templateBookmarks);
-    job.multiRowMode = state.multiRowMode;
-    job.repeatMode = state.repeatMode;
-    job.valueStyle = state.valueStyle;
-    job.outputFolder = state.outputFolder;
-    job.referenceName = state.referenceName;
-    state.sheetQuery = MergeQuery(state.matchedTitles, request.sheetName);
-    MergeRun run(std::move(job), &state.workbooks, host, ui);
-    return run.Execute();
 }
 
 }  // namespace qm

@@ -7,15 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "common/dialogs.h"
 #include "data/value_style.h"
 
 namespace qm {
 
-struct ProgramState;
 namespace data {
 class Cursor;
-class WorkbookCache;
 }  // namespace data
 namespace word {
 class WordHost;
@@ -27,17 +24,22 @@ class DocumentNamer;
 
 enum class OutputKind : int { Save = 0, Print = 1 };
 
-// What a run needs from whoever started it: messages and questions, the progress display,
-// event processing, the file browser, the main window, and whether to stop.
-class RunUi : public UserDialogs {
+// What a run is doing, for a progress display.
+enum class RunPhase { StartingOffice, Making, Joining };
+
+struct RunProgress {
+    RunPhase phase = RunPhase::Making;
+    int done = 0;          // documents made or failed so far
+    int total = 0;         // documents the run means to make
+    std::string fileName;  // of the document just finished, without folder ("" while printing)
+};
+
+// Who started a run hears of its progress and may ask it to stop. Both are called on the
+// run's own thread.
+class RunObserver {
   public:
-    virtual void showProgress(int minimum, int maximum) = 0;  // position 0, visible
-    virtual void setProgress(int position) = 0;
-    virtual void hideProgress() = 0;
-    virtual void processEvents() = 0;  // let pending window events run
-    virtual void openFolder(std::string_view folder) = 0;
-    virtual void showMainWindow() = 0;
-    virtual void hideMainWindow() = 0;
+    virtual ~RunObserver() = default;
+    virtual void progress(const RunProgress& /*now*/) {}
     // Asked before each document: true ends the run there, with a report of what was made.
     virtual bool stopRequested() { return false; }
 };
@@ -57,17 +59,34 @@ struct RunRequest {
     bool singleFile = false;
 };
 
-// Everything one run works from, fixed when it starts.
+// Everything one run works from, fixed when it starts: the planner makes it.
 struct MergeJob {
     RunRequest request;
-    std::string connection;              // the workbook
-    std::vector<std::string> titles;     // the matched column titles, each once, in order
-    std::vector<std::string> bookmarks;  // the template's bookmarks, as matched
+    std::shared_ptr<data::Cursor> sheet;  // the sheet, opened once for the whole run
+    std::vector<std::string> titles;      // the matched column titles, each once, in order
+    std::vector<std::string> bookmarks;   // the template's bookmarks, as matched
     bool multiRowMode = false;
     bool repeatMode = false;
-    data::ValueStyle valueStyle = data::ValueStyle::Raw;  // how cells become text
-    std::string outputFolder;                             // ends with "/"
+    int slotsPerDocument = 1;  // rows a multi-row document takes at most
+    std::string outputFolder;  // ends with "/"
     std::string referenceName;
+};
+
+// Why one document was not made.
+enum class FailureKind {
+    NameTooLong,   // the file name is longer than the file system allows
+    FolderGone,    // the output folder is no longer there
+    DiskFull,      // no room left on the disk
+    NoPermission,  // the folder or the file may not be written
+    OfficeFailed,  // the office did not convert, save or print it
+    ValueRefused,  // a value could not be written into the document
+    Other,
+};
+
+struct DocumentFailure {
+    int number = 0;  // the document's number: its row, or its place in multi-row mode
+    FailureKind kind = FailureKind::Other;
+    std::string detail;  // what failed, in a few words, as the system said it
 };
 
 // A bookmark that documents of a run left as in the template, and why.
@@ -79,20 +98,35 @@ struct BookmarkLeft {
 };
 
 struct RunOutcome {
-    bool started = false;            // false: a second request while a run was going, ignored
-    int documentsMade = 0;           // saved (and found on disk) or printed
-    std::vector<std::string> files;  // files written, in order
-    std::vector<int> failedNumbers;  // document numbers whose save or print failed
-    std::vector<int> rowsMade;       // sheet rows whose document was made
-    int firstRow = 0, lastRow = 0;   // the range the run meant to make (0 when it never began)
-    bool officeLost = false;         // the office stopped answering during the run
-    bool templateLost = false;       // no working document could be made from the template
-    bool nothingMatched = false;     // the no-match message was shown
-    bool diskFull = false;           // a save found the disk full; the run stopped there
-    bool stopped = false;            // the user (or a signal) stopped the run
-    bool throughOffice = false;      // the documents were made by the office, not in this process
-    bool singleFileFailed = false;   // the one PDF was not written; an earlier file of its name is kept
+    bool started = false;                   // false: a second request while a run was going, ignored
+    int documentsMade = 0;                  // saved (and found on disk) or printed
+    std::vector<std::string> files;         // files written, in order
+    std::vector<int> failedNumbers;         // document numbers whose save or print failed
+    std::vector<DocumentFailure> failures;  // the same, with why
+    std::vector<int> rowsMade;              // sheet rows whose document was made
+    int firstRow = 0, lastRow = 0;          // the range the run meant to make (0 when it never began)
+    bool officeLost = false;                // the office stopped answering during the run
+    bool templateLost = false;              // no working document could be made from the template
+    bool nothingMatched = false;            // the no-match message was shown
+    bool diskFull = false;                  // a save found the disk full; the run stopped there
+    bool stopped = false;                   // the user (or a signal) stopped the run
+    bool throughOffice = false;             // the documents were made by the office, not in this process
+    bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
     std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
+    std::string joinError;                    // why the one PDF could not be joined, when it could not
+
+    // What the closing messages need to know of the run itself.
+    bool print = false;
+    bool singleFile = false;
+    bool multiRowMode = false;
+    std::string outputFolder;
+    std::string referenceName;
+
+    // Something went wrong: a document failed, or the run ended before the end of its range.
+    bool failed() const {
+        return !failedNumbers.empty() || officeLost || templateLost || diskFull || stopped ||
+               nothingMatched || singleFileFailed;
+    }
 };
 
 // The documents' rows (or numbers) as the closing messages list them: "3、5-9、12" with `separator`
@@ -104,13 +138,13 @@ std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiR
 
 // The query a run is described with: the matched titles as they stand, in order and with their
 // repetitions, from the table `sheetName`. The run itself reads the columns by index.
-std::string MergeQuery(std::string_view matchedTitles, std::string_view sheetName);
+std::string MergeQuery(const std::vector<std::string>& matchedTitles, std::string_view sheetName);
 
-// One run over one range. It reads its own cursor on the sheet, fills the working document of
-// `host` row by row, and tells `ui` what happened. Never throws.
+// One run over one range of a planned job. It fills the working document of `host` row by row
+// and saves or prints each document; it shows nothing and asks nothing. Never throws.
 class MergeRun {
   public:
-    MergeRun(MergeJob job, data::WorkbookCache* workbooks, word::WordHost& host, RunUi& ui);
+    MergeRun(MergeJob job, word::WordHost& host, RunObserver& observer);
     ~MergeRun();
     MergeRun(const MergeRun&) = delete;
     MergeRun& operator=(const MergeRun&) = delete;
@@ -121,43 +155,35 @@ class MergeRun {
     bool Prepare();
     bool DocumentReady();
     bool FillField(std::size_t column, const std::string& bookmark);
-    bool FinishDocument(int number, int progress, int firstRow, int lastRow);
-    void NoBookmarkFilled();
+    bool FinishDocument(int number, int firstRow, int lastRow);
     RunOutcome End();
-    std::string NothingMadeText() const;
     void RunSingleRowMerge();
     void RunMultiRowMerge();
     bool IsPrint() const;
     bool Stopping();
-    std::string FailureText() const;
-    std::string SingleFileFailureText() const;
+    void Report(RunPhase phase, const std::string& fileName);
     // Output naming: the value that names the document begun, and the file it is saved as.
     void BeginDocument();
     std::string OutputFileName(int number);
     void JoinDocuments();
     void NoteBookmarksLeft(int number);
+    DocumentFailure Failure(int number, const std::string& fileName, const std::string& error) const;
 
     MergeJob job_;
-    data::WorkbookCache* workbooks_;
     word::WordHost& host_;
-    RunUi& ui_;
-    std::unique_ptr<data::Cursor> cursor_;
+    RunObserver& observer_;
+    data::Cursor* cursor_ = nullptr;
     std::vector<int> columns_;  // cursor field of each title
     word::Route route_;
     RunOutcome outcome_;
     int start_ = 1;
     int count_ = 0;
+    int total_ = 0;  // documents the run means to make
     int nameField_ = -1;
     std::unique_ptr<DocumentNamer> namer_;
     std::unique_ptr<CombinedPdf> combined_;
     std::string documentValue_;
     int ordinal_ = 0;  // documents finished so far
-    std::string joinError_;
 };
-
-// The run of the program's run buttons and of the batch command: the job is taken from the
-// program state (workbook, matched titles, modes, output naming) and the request, the state's
-// sheet query is set to the run's, and the run goes. A request while a run goes is ignored.
-RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RunUi& ui, const RunRequest& request);
 
 }  // namespace qm

@@ -4,11 +4,6 @@
 #include <memory>
 
 #include "common/text.h"
-#include "data/connection.h"
-#include "data/cursor.h"
-#include "merge/matching.h"
-#include "merge/merge_run.h"
-#include "merge/program_state.h"
 
 namespace qm {
 
@@ -150,47 +145,6 @@ std::string DocumentNamer::Claim(const std::string& stem) {
         name = CutUtf8(stem, room > suffix.size() ? room - suffix.size() : 0) + suffix + extension_;
         if (taken_.insert(Folded(name)).second) return name;
     }
-}
-
-std::vector<int> DocumentFirstRows(ProgramState& state, const RunRequest& request) {
-    std::vector<int> rows;
-    const std::unique_ptr<data::Cursor> cursor =
-        data::OpenSheet(state.sheetConnection, request.sheetName, &state.workbooks);
-    if (!cursor) return rows;
-    const long long count = cursor->recordCount();
-    const long long start = request.start < 1 ? 1 : request.start;
-    const long long end = request.end < 1 || request.end > count ? count : request.end;
-    long long step = 1;
-    if (state.multiRowMode) {
-        step = SlotsPerDocument(state.matchedTitles, state.templateBookmarks, state.repeatMode);
-        if (step < 1) return rows;
-    }
-    for (long long row = start; row <= end; row += step) rows.push_back(static_cast<int>(row));
-    return rows;
-}
-
-NamePlan PlanFileNames(ProgramState& state, const RunRequest& request, std::string_view referenceName) {
-    NamePlan plan;
-    const std::vector<int> firstRows = DocumentFirstRows(state, request);
-    if (firstRows.empty()) return plan;
-    const std::unique_ptr<data::Cursor> cursor =
-        data::OpenSheet(state.sheetConnection, request.sheetName, &state.workbooks);
-    if (!cursor) return plan;
-    const int field = cursor->fieldIndex(request.nameColumn);
-    DocumentNamer namer(std::string(referenceName), request.extension);
-    long long position = 0;
-    for (std::size_t i = 0; i < firstRows.size(); ++i) {
-        const int row = firstRows[i];
-        cursor->move(static_cast<double>(row - 1 - position));
-        position = row - 1;
-        const std::string value = field >= 0 ? cursor->fieldValue(field) : std::string();
-        // Numbered as the run numbers its files: by row, or by document in multi-row mode.
-        const int number = state.multiRowMode ? static_cast<int>(i + 1) : row;
-        plan.names.push_back(namer.Next(value, number));
-    }
-    plan.numbered = namer.numbered();
-    plan.renamed = namer.renamed();
-    return plan;
 }
 
 std::string NamedConfirmationText(std::string_view folder, const NamePlan& plan) {

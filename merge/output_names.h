@@ -10,9 +10,6 @@
 
 namespace qm {
 
-struct ProgramState;
-struct RunRequest;
-
 // The most a file name may take on the file systems the documents go to.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 
@@ -51,21 +48,11 @@ class DocumentNamer {
     int renamed_ = 0;
 };
 
-// The first sheet row (from 1) of each document a run over `request` makes with the program
-// state as it stands: every row of the range in single-row mode, every SlotsPerDocument-th in
-// multi-row mode. The range is bounded as the run bounds it. None when the sheet cannot be read.
-std::vector<int> DocumentFirstRows(ProgramState& state, const RunRequest& request);
-
 struct NamePlan {
     std::vector<std::string> names;  // one per document, in order, without folder
     int numbered = 0;                // of them named by their number (empty value)
     int renamed = 0;                 // of them given "(n)" after a name taken before
 };
-
-// The names the documents of a save run over `request` get from the column
-// request.nameColumn (a column the sheet does not have gives every document its number), read
-// from the first row of each document, as the run itself reads them.
-NamePlan PlanFileNames(ProgramState& state, const RunRequest& request, std::string_view referenceName);
 
 // The confirmation before a save run whose files are named from a column: the folder, the
 // count, the names (all up to eight, else the first five, "……" and the last) and what was done

@@ -1,9 +1,10 @@
 #pragma once
 // What the program shares between its page loads, template choices and runs: the chosen
 // workbook, the data view, the matching inputs and the output naming. Created by start-up (or
-// by the batch command, or a test) and passed where needed. A run copies what it needs when it
-// starts and owns its own reading of the sheet.
+// by the batch command, or a test) and passed where needed. A run is planned from it and then
+// works from its own job, which holds its own reading of the sheet.
 
+#include <map>
 #include <string>
 
 #include "data/value_style.h"
@@ -16,7 +17,7 @@ struct ProgramState {
 
     // Data view.
     data::WorkbookCache workbooks;  // parsed workbooks, kept while their file is unchanged
-    std::string sheetConnection;
+    std::string workbookPath;       // the chosen workbook file
     int recordsPerPage = 10;
     int currentPage = 1;
     std::string sheetQuery;  // the last query on the sheet, as text: a page's or a run's
@@ -27,16 +28,16 @@ struct ProgramState {
 
     // Matching.
     std::string templateBookmarks;  // CR LF list
-    std::string matchedTitles;      // CR LF list
+    // The template's bookmarks this program cannot fill, with why: read with its bookmarks, so
+    // the match line never asks the working document while a run fills it.
+    std::map<std::string, std::string> templateUnfillable;
+    std::string matchedTitles;  // CR LF list
     bool multiRowMode = false;
     bool repeatMode = false;
 
     // Output naming of save runs.
     std::string outputFolder;  // ends with "/"
     std::string referenceName;
-
-    // True while a merge run is going; a second run request is ignored meanwhile.
-    bool runInProgress = false;
 };
 
 }  // namespace qm

@@ -37,7 +37,7 @@ void MainWindow::LoadPage() {
     // page shows, for whoever looks at it.
     state.sheetQuery = "select * from [" + sheet + "]";
     std::unique_ptr<data::Cursor> cursor =
-        data::OpenSheet(state.sheetConnection, sheet, &state.workbooks, state.valueStyle);
+        data::OpenSheetAt(state.workbookPath, sheet, &state.workbooks, state.valueStyle);
     state.recordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
     sheetCombo_->setNote(cursor ? QStringLiteral("共%1条记录").arg(state.recordCount)
                                 : QStringLiteral("无法读取"));

@@ -24,6 +24,7 @@
 #include "app/gui/fonts.h"
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/help_window.h"
+#include "app/gui/inputs_disabled.h"
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
 #include "app/gui/note_combo.h"
@@ -31,7 +32,7 @@
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
-#include "app/gui/window_run_ui.h"
+#include "app/gui/run_worker.h"
 #include "app/gui/window_texts.h"
 #include "common/fs.h"
 #include "common/text.h"
@@ -93,7 +94,7 @@ QComboBox* MakeList(QWidget* parent, const char* name, bool editable, int left, 
 }  // namespace
 
 MainWindow::MainWindow(WindowContext context, QWidget* parent)
-    : QMainWindow(parent), ctx_(std::move(context)), runUi_(std::make_unique<WindowRunUi>(*this)) {
+    : QMainWindow(parent), ctx_(std::move(context)), worker_(std::make_unique<RunWorker>()) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -111,6 +112,8 @@ MainWindow::MainWindow(WindowContext context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // A run still going stops after its document, before anything it uses goes.
+    worker_.reset();
     ctx_.settings.SetProblemObserver(nullptr);
 }
 
@@ -349,16 +352,15 @@ void MainWindow::ConnectCurrentWorkbook() {
     if (index < 0 || index == workbookCombo_->count() - 1) return;
     const std::string name = FromQ(workbookCombo_->currentText());
     const std::string path = ctx_.settings.GetExcelPath() + name;
-    ctx_.state.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, "", path);
-    std::vector<std::string> names;
-    data::ListSheets(ctx_.state.sheetConnection, names, &ctx_.state.workbooks);
+    ctx_.state.workbookPath = path;
+    const std::vector<std::string> names = data::SheetTables(path, &ctx_.state.workbooks);
     {
         const QSignalBlocker blocker(sheetCombo_);
         for (const std::string& sheet : names) sheetCombo_->addItem(ToQ(sheet));
         sheetCombo_->setCurrentIndex(-1);
     }
     if (!names.empty()) return;
-    const std::string problem = data::WorkbookProblem(ctx_.state.sheetConnection, &ctx_.state.workbooks);
+    const std::string problem = data::WorkbookProblemAt(path, &ctx_.state.workbooks);
     ctx_.dialogs.message(
         problem.empty() ? "Excel文件“" + name + "”中没有工作表。" : WorkbookProblemText(name, problem), "",
         Buttons::Ok, MessageIcon::Warning);
@@ -404,8 +406,7 @@ void MainWindow::OnTemplateChosen() {
 // The office is not shown: it comes up only when the user asks to see the template in it.
 void MainWindow::OpenTemplateAt(const std::string& path) {
     const bool opened = !ctx_.host.OpenTemplate(path).empty();
-    ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
-    MatchTitles(ctx_.state);
+    ReadTemplateBookmarks();
     BringToFront();
     // Without this the first run would blame the template's bookmarks.
     if (opened) return;
@@ -416,6 +417,12 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     else
         ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。",
                              "", Buttons::Ok, MessageIcon::Warning);
+}
+
+void MainWindow::ReadTemplateBookmarks() {
+    ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
+    ctx_.state.templateUnfillable = ctx_.host.UnfillableBookmarks();
+    MatchTitles(ctx_.state);
 }
 
 void MainWindow::BringToFront() {
@@ -466,8 +473,7 @@ void MainWindow::OnShowTemplateInOffice() {
                                  MessageIcon::Warning);
             return;
         }
-        ctx_.state.templateBookmarks = host.ListBookmarks();
-        MatchTitles(ctx_.state);
+        ReadTemplateBookmarks();
     }
     host.ShowWord();
 }
@@ -480,7 +486,7 @@ void MainWindow::OnShownValuesToggled(bool on) {
 }
 
 void MainWindow::OnExitClicked() {
-    if (!ctx_.state.runInProgress) {
+    if (!RunGoing()) {
         emit endProgramRequested();
         return;
     }
@@ -488,7 +494,7 @@ void MainWindow::OnExitClicked() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!ctx_.state.runInProgress) {
+    if (!RunGoing()) {
         // The help window would otherwise keep the program running without its main window.
         if (help_) help_->close();
         QMainWindow::closeEvent(event);
@@ -499,7 +505,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::StopRun() {
-    runUi_->requestStop();
+    worker_->stop();
     stopButton_->setText(QStringLiteral("正在停止…"));
     stopButton_->setEnabled(false);
 }

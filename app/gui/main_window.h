@@ -2,6 +2,7 @@
 // The start-up window: the two file choosers, the worksheet chooser, the mode switches, the
 // grid with its paging and range controls, the two run buttons and the menus.
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -21,10 +22,13 @@ class QCloseEvent;
 
 namespace qm {
 struct MatchReport;
+struct MergeJob;
 struct ProgramState;
-struct RunRequest;
+struct RunOutcome;
+struct RunOutput;
+struct RunProgress;
 class AppSettings;
-class RunUi;
+class RunPlanner;
 namespace word {
 class WordHost;
 }
@@ -39,7 +43,8 @@ class RangeBox;
 class PageModel;
 class NoteComboBox;
 class HelpWindow;
-class WindowRunUi;
+class RunWorker;
+class InputsDisabled;
 
 // QM_VERSION is the project's version, set by the build.
 inline constexpr const char* kWindowTitle = "Quillmerge　V" QM_VERSION;
@@ -80,8 +85,10 @@ class MainWindow : public QMainWindow {
     void RequestSaveRun();
     void RequestPrintRun();
 
-    // The window's side of a merge run: messages, the progress bar, the main window.
-    // Called with the position each time a run advances the progress bar (screenshots).
+    // True from the start of a run until its closing messages have been answered.
+    bool RunGoing() const;
+    // Called with the documents done each time a run reports progress (tests, screenshots).
+    // While one is set, the run waits after each report until it has been called.
     void setProgressObserver(std::function<void(int)> observer);
     // Where a print request learns the default printer's name ("" when there is none); the
     // system's print settings unless set.
@@ -101,8 +108,6 @@ class MainWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    friend class WindowRunUi;
-
     void BuildControls();
     void BuildMenus();
     void Created();
@@ -140,13 +145,17 @@ class MainWindow : public QMainWindow {
     QList<QWidget*> RunInputs() const;
     std::string CurrentTemplateItem() const;
     bool TemplateChosen() const;
-    bool CheckRunPreconditions();
+    // Says that a run is going, when one is; true then.
+    bool RefuseWhileRunning();
     // The checks before a run is asked for, in the order a user fixes them: workbook, sheet,
-    // range, template, matching titles. The first failing one is said in a message; on success
-    // `start` and `end` hold the rows, the end cut to the last record.
-    bool CheckRunRequest(int& start, int& end);
-    // Documents a run over start..end makes in the current modes.
-    int DocumentCount(int start, int end) const;
+    // range, template, matching titles. The first failing one is said in a message.
+    bool PlanRun(RunPlanner& planner);
+    // Hands the job to the run thread; the window stays live meanwhile.
+    void StartRun(MergeJob job);
+    void ShowRunProgress(const RunProgress& now);
+    void FinishRun(const RunOutcome& outcome);
+    // The template's bookmarks, for the match line.
+    void ReadTemplateBookmarks();
     // Before the first print job: the printer and the number of documents, to be agreed to.
     bool ConfirmPrintRun(int documents);
     // The stop button or Esc during a save run: it ends after the current document.
@@ -161,14 +170,17 @@ class MainWindow : public QMainWindow {
     void BuildMatchLine();
     void UpdateMatchLine();
     MatchReport CurrentMatchReport() const;
-    bool ConfirmEmptyBookmarks();
-    bool AskOutputNaming(RunRequest& request, const std::string& proposedFolder,
-                         const std::string& templateBase, const std::string& firstNumber,
-                         const std::string& lastNumber, std::string& chosenFolder);
-    bool ChooseNameColumn(RunRequest& request);
+    bool ConfirmEmptyBookmarks(const MatchReport& report);
+    bool AskOutputNaming(const RunPlanner& planner, RunOutput& output, const std::string& proposedFolder,
+                         const std::string& templateBase, std::string& chosenFolder);
+    bool ChooseNameColumn(const RunPlanner& planner, RunOutput& output);
 
     WindowContext ctx_;
-    std::unique_ptr<WindowRunUi> runUi_;
+    std::unique_ptr<RunWorker> worker_;
+    std::unique_ptr<InputsDisabled> inputsLocked_;
+    bool runGoing_ = false;
+    bool runPrint_ = false;
+    QElapsedTimer runClock_;
     std::function<void(int)> progressObserver_;
     std::function<std::string()> printerSource_;
     // Set when the user closed the window or clicked exit during a run and chose to stop it.

@@ -19,6 +19,7 @@
 #include "merge/output_names.h"
 #include "merge/program_state.h"
 #include "merge/request.h"
+#include "merge/run_plan.h"
 #include "word/word_host.h"
 
 namespace qm::gui {
@@ -84,7 +85,7 @@ void MainWindow::BuildMatchLine() {
 MatchReport MainWindow::CurrentMatchReport() const {
     const ProgramState& state = ctx_.state;
     return ReportMatches(SplitList(state.columnTitles), SplitList(state.templateBookmarks),
-                         state.multiRowMode, state.repeatMode, ctx_.host.UnfillableBookmarks());
+                         state.multiRowMode, state.repeatMode, state.templateUnfillable);
 }
 
 void MainWindow::UpdateMatchLine() {
@@ -107,9 +108,8 @@ void MainWindow::UpdateMatchLine() {
     templateCombo_->setToolTip(details);
 }
 
-bool MainWindow::ConfirmEmptyBookmarks() {
+bool MainWindow::ConfirmEmptyBookmarks(const MatchReport& report) {
     const ProgramState& state = ctx_.state;
-    const MatchReport report = CurrentMatchReport();
     if (report.empty.empty() && report.unfillable.empty()) return true;
     if (report.filled.empty() && report.unfillable.empty()) {
         // Titles that only begin bookmark names, or names of another mode: the run would stop at
@@ -150,36 +150,37 @@ bool MainWindow::ConfirmEmptyBookmarks() {
     return true;
 }
 
-bool MainWindow::ChooseNameColumn(RunRequest& request) {
-    ProgramState& state = ctx_.state;
-    request.nameColumn.clear();
+bool MainWindow::ChooseNameColumn(const RunPlanner& planner, RunOutput& output) {
+    const ProgramState& state = ctx_.state;
+    output.nameColumn.clear();
     const std::vector<std::string> titles = NamingTitles(state.columnTitles);
     if (titles.empty()) return true;
     const std::string& reference = state.referenceName;
-    const int firstNumber = state.multiRowMode ? 1 : std::max(request.start, 1);
-    std::vector<std::string> items{"参考名加序号：" + reference + IntToText(firstNumber) + request.extension};
+    const int firstNumber = state.multiRowMode ? 1 : std::max(planner.firstRow(), 1);
+    std::vector<std::string> items{"参考名加序号：" + reference + IntToText(firstNumber) + output.extension};
     // Each column shown with the name its value gives the first document.
-    RunRequest first = request;
-    first.end = std::max(first.start, 1);
     int current = 0;
     for (const std::string& title : titles) {
-        first.nameColumn = title;
-        const NamePlan example = PlanFileNames(state, first, reference);
-        const std::string name = example.names.empty() ? reference + "_〈" + title + "〉" + request.extension
+        const NamePlan example = planner.FileNames(title, reference, output.extension, 1);
+        const std::string name = example.names.empty() ? reference + "_〈" + title + "〉" + output.extension
                                                        : example.names.front();
         items.push_back("参考名加“" + title + "”列的值：" + name);
         if (title == ctx_.settings.NameColumn()) current = static_cast<int>(items.size()) - 1;
     }
     const int chosen = ctx_.dialogs.chooseItem("文件命名方式", "每个文件的名称：", items, current);
     if (chosen < 0) return false;
-    if (chosen > 0 && chosen <= static_cast<int>(titles.size())) request.nameColumn = titles[chosen - 1];
+    if (chosen > 0 && chosen <= static_cast<int>(titles.size())) output.nameColumn = titles[chosen - 1];
     return true;
 }
 
-bool MainWindow::AskOutputNaming(RunRequest& request, const std::string& proposedFolder,
-                                 const std::string& templateBase, const std::string& firstNumber,
-                                 const std::string& lastNumber, std::string& chosenFolder) {
+bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
+                                 const std::string& proposedFolder, const std::string& templateBase,
+                                 std::string& chosenFolder) {
     ProgramState& state = ctx_.state;
+    // Multi-row runs number their files by document, so the confirmation does the same.
+    const std::string firstNumber = state.multiRowMode ? "1" : IntToText(planner.firstRow());
+    const std::string lastNumber =
+        state.multiRowMode ? IntToText(planner.DocumentCount()) : IntToText(planner.lastRow());
     std::vector<std::string> filters;
     for (const OutputType& type : kOutputTypes) filters.emplace_back(type.filter);
     int type = FirstType(ctx_.settings.OutputType(), CurrentTemplateItem());
@@ -196,21 +197,22 @@ bool MainWindow::AskOutputNaming(RunRequest& request, const std::string& propose
         chosenFolder = FolderOfPath(path);
         dialogFolder = chosenFolder;
         dialogName = NameOfPath(path);
-        request.extension = chosen.extension;
-        request.singleFile = chosen.singleFile;
-        request.nameColumn.clear();
+        output.extension = chosen.extension;
+        output.singleFile = chosen.singleFile;
+        output.nameColumn.clear();
         std::string text;
         if (chosen.singleFile) {
-            const int documents = static_cast<int>(DocumentFirstRows(state, request).size());
-            text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf", documents);
+            text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf",
+                                              planner.DocumentCount());
         } else {
             // Cancelling the naming choice goes back to the file dialog, as "否" does.
-            if (!ChooseNameColumn(request)) continue;
-            text =
-                request.nameColumn.empty()
-                    ? ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber,
-                                       chosen.extension)
-                    : NamedConfirmationText(chosenFolder, PlanFileNames(state, request, state.referenceName));
+            if (!ChooseNameColumn(planner, output)) continue;
+            text = output.nameColumn.empty()
+                       ? ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber,
+                                          chosen.extension)
+                       : NamedConfirmationText(
+                             chosenFolder,
+                             planner.FileNames(output.nameColumn, state.referenceName, output.extension));
         }
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No)
             break;
@@ -224,7 +226,7 @@ bool MainWindow::AskOutputNaming(RunRequest& request, const std::string& propose
         return false;
     }
     ctx_.settings.SetOutputType(kOutputTypes[type].key);
-    if (!request.singleFile) ctx_.settings.SetNameColumn(request.nameColumn);
+    if (!output.singleFile) ctx_.settings.SetNameColumn(output.nameColumn);
     return true;
 }
 

@@ -1,31 +1,42 @@
-// The two merge requests of the run buttons: checks, the row range, the output folder and
-// reference name of a save run with its confirmation, and the hand-over to the run.
+// The two merge requests of the run buttons: the planner checks them and works out the run, the
+// window asks what only the user can say (the file type, the names, agreement), and the run goes
+// on the run thread while the window stays live.
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMenuBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
 #include <filesystem>
 #include <system_error>
 
+#include "app/core/run_messages.h"
 #include "app/core/settings.h"
 #include "app/gui/gui_dialogs.h"
+#include "app/gui/inputs_disabled.h"
 #include "app/gui/link_label.h"
 #include "app/gui/links.h"
 #include "app/gui/main_window.h"
 #include "app/gui/note_combo.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
-#include "app/gui/window_run_ui.h"
+#include "app/gui/run_worker.h"
+#include "app/gui/window_texts.h"
 #include "common/fs.h"
 #include "common/text.h"
+#include "data/connection.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
+#include "merge/range_check.h"
 #include "merge/request.h"
+#include "merge/run_plan.h"
+#include "word/engine/template.h"
+#include "word/word_host.h"
 
 namespace qm::gui {
 
@@ -33,29 +44,6 @@ namespace {
 const char* const kNoMatchStart =
     "当前选择的Excel工作表中的所有列标题在当前选中的Word模板文件中均没有对应的同名书签，当前操作不能继续！"
     "您可以通过帮助或加入QQ群";
-// Disables the window's input controls while a run goes. The run lets window events through,
-// and a page load or a file choice in the middle of it would reopen the recordset the run
-// reads its rows from, or replace the working document it fills.
-class InputsDisabled {
-  public:
-    explicit InputsDisabled(const QList<QWidget*>& widgets) {
-        for (QWidget* widget : widgets) {
-            if (widget && widget->isEnabled()) {
-                widget->setEnabled(false);
-                disabled_.append(widget);
-            }
-        }
-    }
-    ~InputsDisabled() {
-        for (const QPointer<QWidget>& widget : disabled_)
-            if (widget) widget->setEnabled(true);
-    }
-    InputsDisabled(const InputsDisabled&) = delete;
-    InputsDisabled& operator=(const InputsDisabled&) = delete;
-
-  private:
-    QList<QPointer<QWidget>> disabled_;
-};
 
 bool SameFolder(const std::string& first, const std::string& second) {
     std::error_code error;
@@ -67,9 +55,8 @@ bool SameFolder(const std::string& first, const std::string& second) {
 }  // namespace
 
 QList<QWidget*> MainWindow::RunInputs() const {
-    return {workbookCombo_, sheetCombo_, templateCombo_, repeatBox_,   multiRowBox_,   pageSizeCombo_,
-            startBox_,      endBox_,     modeCombo_,     firstLabel_,  previousLabel_, nextLabel_,
-            lastLabel_,     pageCombo_,  saveButton_,    printButton_, menuBar()};
+    return {workbookCombo_, sheetCombo_, templateCombo_, repeatBox_, multiRowBox_,
+            pageSizeCombo_, startBox_,   endBox_,        modeCombo_, menuBar()};
 }
 
 std::string MainWindow::CurrentTemplateItem() const {
@@ -83,75 +70,91 @@ bool MainWindow::TemplateChosen() const {
     return index >= 0 && index != templateCombo_->count() - 1;
 }
 
-bool MainWindow::CheckRunPreconditions() {
-    if (!TemplateChosen()) {
-        ctx_.dialogs.message("请先选择Word模板！", "", Buttons::Ok, MessageIcon::None);
+bool MainWindow::RefuseWhileRunning() {
+    if (!RunGoing()) return false;
+    ctx_.dialogs.message("正在生成文档，请等当前的运行结束后再开始新的运行。", "", Buttons::Ok,
+                         MessageIcon::Information);
+    return true;
+}
+
+bool MainWindow::PlanRun(RunPlanner& planner) {
+    ProgramState& state = ctx_.state;
+    auto refuse = [this](const std::string& text) {
+        ctx_.dialogs.message(text, "", Buttons::Ok, MessageIcon::None);
         return false;
+    };
+    const int workbook = workbookCombo_->currentIndex();
+    if (workbook < 0 || workbook == workbookCombo_->count() - 1) return refuse("请先选择Excel数据文件！");
+    if (sheetCombo_->currentIndex() < 0) {
+        // The file may have changed or gone since it was chosen: that is said first.
+        const std::string problem = data::WorkbookProblemAt(state.workbookPath, &state.workbooks);
+        if (!problem.empty())
+            return refuse(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem));
+        return refuse("请先选择工作表！");
     }
-    if (ctx_.state.matchedTitles.empty()) {
-        ctx_.dialogs.message(std::string(kNoMatchStart) + std::string(kSupportGroupNumber) + "获取更多支持。",
-                             "", Buttons::Ok, MessageIcon::None);
-        return false;
+    RunChoice choice;
+    choice.workbookPath = state.workbookPath;
+    choice.table = FromQ(sheetCombo_->currentText());
+    choice.templatePath =
+        TemplateChosen() ? ctx_.settings.GetWordPath() + CurrentTemplateItem() : std::string();
+    choice.multiRowMode = state.multiRowMode;
+    choice.repeatMode = state.repeatMode;
+    choice.valueStyle = state.valueStyle;
+    if (const auto problem = planner.OpenSheet(choice)) {
+        if (problem->kind == PlanProblemKind::WorkbookUnreadable)
+            return refuse(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem->detail));
+        return refuse("无法读取工作表“" + SheetDisplayName(choice.table) + "”。");
     }
+    if (const auto problem = planner.SetRangeTexts(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
+                                                   FromQ(endBox_->boxText()), state.recordsPerPage))
+        return refuse(problem->detail);
+    if (!TemplateChosen()) return refuse("请先选择Word模板！");
+    if (const auto problem = planner.OpenTemplate()) {
+        const std::string name = "无法打开Word模板“" + CurrentTemplateItem() + "”：";
+        if (engine::IsPasswordRefusal(problem->detail))
+            return refuse(name + "文档设有打开密码，请先在Word中取消密码再使用。");
+        if (problem->kind == PlanProblemKind::OfficeUnavailable) return refuse(name + "Word程序无法启动。");
+        return refuse(name + "文件无法读取，或者不是Word文档。");
+    }
+    // The window's own view follows what the run will use.
+    state.columnTitles = JoinList(planner.titles());
+    state.templateBookmarks = JoinList(planner.bookmarks());
+    state.templateUnfillable = ctx_.host.UnfillableBookmarks();
+    MatchTitles(state);
+    UpdateMatchLine();
+    if (planner.matchedTitles().empty())
+        return refuse(std::string(kNoMatchStart) + std::string(kSupportGroupNumber) + "获取更多支持。");
     return true;
 }
 
 void MainWindow::RequestPrintRun() {
-    ProgramState& state = ctx_.state;
-    if (state.runInProgress) return;
-    int start = 0, end = 0;
-    if (!CheckRunRequest(start, end)) return;
-    if (!ConfirmEmptyBookmarks()) return;
-    if (!ConfirmPrintRun(DocumentCount(start, end))) return;
-    runUi_->hideMainWindow();
-    RunRequest request;
-    request.start = start;
-    request.end = end;
-    request.kind = OutputKind::Print;
-    request.sheetName = FromQ(sheetCombo_->currentText());
-    request.templatePath = ctx_.settings.GetWordPath() + CurrentTemplateItem();
-    {
-        const InputsDisabled locked(RunInputs());
-        runUi_->resetStop();
-        RunMerge(state, ctx_.host, *runUi_, request);
-    }
-    // The window comes back however the request ended.
-    runUi_->showMainWindow();
-    AfterRun();
+    if (RefuseWhileRunning()) return;
+    RunPlanner planner(ctx_.state.workbooks, ctx_.host);
+    if (!PlanRun(planner)) return;
+    if (!ConfirmEmptyBookmarks(planner.Report())) return;
+    if (!ConfirmPrintRun(planner.DocumentCount())) return;
+    RunOutput output;
+    output.kind = OutputKind::Print;
+    StartRun(planner.TakeJob(output));
 }
 
 void MainWindow::RequestSaveRun() {
+    if (RefuseWhileRunning()) return;
     ProgramState& state = ctx_.state;
-    if (state.runInProgress) return;
     // Everything that can be wrong is said before the save dialog; the end is already cut to
     // the last record, so the confirmation names only files the run writes.
-    int start = 0, end = 0;
-    if (!CheckRunRequest(start, end)) return;
-    if (!ConfirmEmptyBookmarks()) return;
-
-    // Multi-row runs number their files by document, so the confirmation does the same.
-    std::string firstNumber = IntToText(start);
-    std::string lastNumber = IntToText(end);
-    if (state.multiRowMode) {
-        firstNumber = "1";
-        lastNumber = IntToText(DocumentCount(start, end));
-    }
+    RunPlanner planner(state.workbooks, ctx_.host);
+    if (!PlanRun(planner)) return;
+    if (!ConfirmEmptyBookmarks(planner.Report())) return;
 
     const std::string templateItem = CurrentTemplateItem();
-    const std::string templateBase = StripExtension(templateItem);
     const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
-    RunRequest request;
-    request.start = start;
-    request.end = end;
-    request.kind = OutputKind::Save;
-    request.sheetName = FromQ(sheetCombo_->currentText());
-    request.templatePath = ctx_.settings.GetWordPath() + templateItem;
+    RunOutput output;
     std::string chosenFolder;
-    if (!AskOutputNaming(request, proposedFolder, templateBase, firstNumber, lastNumber, chosenFolder))
-        return;
+    if (!AskOutputNaming(planner, output, proposedFolder, StripExtension(templateItem), chosenFolder)) return;
     if (chosenFolder != state.outputFolder) {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one
@@ -159,13 +162,74 @@ void MainWindow::RequestSaveRun() {
         if (!SameFolder(chosenFolder, state.outputFolder)) RemoveEmptyDirectory(state.outputFolder);
         state.outputFolder = chosenFolder;
     }
+    output.folder = state.outputFolder;
+    output.referenceName = state.referenceName;
+    StartRun(planner.TakeJob(output));
+}
 
-    {
-        const InputsDisabled locked(RunInputs());
-        runUi_->resetStop();
-        RunMerge(state, ctx_.host, *runUi_, request);
+void MainWindow::StartRun(MergeJob job) {
+    const bool print = job.request.kind == OutputKind::Print;
+    ctx_.state.sheetQuery = MergeQuery(SplitList(ctx_.state.matchedTitles), job.request.sheetName);
+    inputsLocked_ = std::make_unique<InputsDisabled>(RunInputs());
+    runGoing_ = true;
+    runPrint_ = print;
+    if (print) {
+        hide();
+    } else {
+        progress_->setRange(0, 1);
+        progress_->setValue(0);
+        progress_->setFormat(QStringLiteral("正在准备……"));
+        progress_->show();
+        progress_->raise();
+        stopButton_->setText(QStringLiteral("停止(Esc)"));
+        stopButton_->setEnabled(true);
+        stopButton_->show();
+        stopButton_->raise();
     }
+    runClock_.start();
+    worker_->setLockStep(static_cast<bool>(progressObserver_));
+    word::WordHost& host = ctx_.host;
+    worker_->start(
+        [&host, job = std::move(job)](RunObserver& observer) mutable {
+            MergeRun run(std::move(job), host, observer);
+            return run.Execute();
+        },
+        [this](const RunProgress& now) { ShowRunProgress(now); },
+        [this](const RunOutcome& o) { FinishRun(o); });
+}
+
+void MainWindow::ShowRunProgress(const RunProgress& now) {
+    if (!runPrint_) {
+        progress_->setRange(0, std::max(now.total, 1));
+        progress_->setValue(std::min(now.done, std::max(now.total, 1)));
+        progress_->setFormat(ToQ(ProgressText(now, runClock_.elapsed() / 1000.0, false)));
+    }
+    if (progressObserver_) progressObserver_(now.done);
+}
+
+void MainWindow::FinishRun(const RunOutcome& outcome) {
+    progress_->hide();
+    stopButton_->hide();
+    inputsLocked_.reset();
+    // The window comes back before anything is said, however the request ended.
+    if (runPrint_) {
+        show();
+        BringToFront();
+    }
+    for (const ClosingMessage& message : ClosingMessages(outcome)) {
+        if (!message.asksToOpenFolder) {
+            ctx_.dialogs.message(message.text, message.caption, Buttons::Ok, message.icon);
+        } else if (ctx_.dialogs.message(message.text, message.caption, Buttons::YesNo, message.icon) ==
+                   Answer::Yes) {
+            OpenOnDesktop(outcome.outputFolder);
+        }
+    }
+    runGoing_ = false;
     AfterRun();
+}
+
+bool MainWindow::RunGoing() const {
+    return runGoing_;
 }
 
 }  // namespace qm::gui

@@ -20,9 +20,10 @@
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/connection.h"
+#include "data/workbook_cache.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
-#include "merge/program_state.h"
+#include "merge/run_plan.h"
 #include "word/engine/template.h"
 #include "word/libreoffice.h"
 #include "word/word_host.h"
@@ -31,19 +32,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class SilentUi : public qm::RunUi {
-  public:
-    void showMessage(std::string_view, std::string_view, qm::MessageIcon) override {}
-    bool askYesNo(std::string_view, std::string_view, qm::MessageIcon) override { return false; }
-    void showProgress(int, int) override {}
-    void setProgress(int) override {}
-    void hideProgress() override {}
-    void processEvents() override {}
-    void openFolder(std::string_view) override {}
-    void showMainWindow() override {}
-    void hideMainWindow() override {}
-};
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
@@ -55,23 +43,21 @@ double SaveRun(qm::word::WordHost& host, const std::string& workbook, const std:
                const std::string& folder, const std::string& extension, int rows) {
     fs::remove_all(folder);
     qm::MakeDirectory(folder);
-    qm::ProgramState state;
-    state.sheetConnection = qm::data::BuildConnectionString(qm::data::ExcelWorkbook, {}, workbook);
-    state.outputFolder = folder;
-    state.referenceName = "R";
-    host.OpenTemplate(templatePath);
-    state.templateBookmarks = host.ListBookmarks();
-    state.columnTitles = "F1\r\nF2\r\nF3\r\nF4\r\nF5\r\nF6\r\nF7\r\nF8\r\nF9\r\nF10";
-    qm::MatchTitles(state);
-    qm::RunRequest request;
-    request.start = 1;
-    request.end = rows;
-    request.sheetName = "Sheet1$";
-    request.templatePath = templatePath;
-    request.extension = extension;
-    SilentUi ui;
+    qm::data::WorkbookCache workbooks;
+    qm::RunPlanner planner(workbooks, host);
+    qm::RunChoice choice;
+    choice.workbookPath = workbook;
+    choice.table = "Sheet1$";
+    choice.templatePath = templatePath;
+    if (planner.Open(choice) || planner.SetRows(1, rows)) return 0;
+    qm::RunOutput output;
+    output.folder = folder + "/";
+    output.referenceName = "R";
+    output.extension = extension;
+    qm::RunObserver quiet;
     const auto t0 = Clock::now();
-    const qm::RunOutcome outcome = qm::RunMerge(state, host, ui, request);
+    qm::MergeRun run(planner.TakeJob(output), host, quiet);
+    const qm::RunOutcome outcome = run.Execute();
     const double elapsed = Seconds(t0);
     if (!outcome.bookmarksLeft.empty())
         std::fprintf(stderr, "bench_engine: bookmark %s left as in the template: %s\n",

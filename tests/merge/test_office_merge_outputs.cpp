@@ -60,7 +60,7 @@ class OfficeOutputTest : public testing::Test {
     }
     // As the main window does: the sheet's titles, the template's bookmarks, the match.
     void Use(const std::string& workbook, const char* sheet, const std::string& templatePath) {
-        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {}, workbook);
+        state_.workbookPath = workbook;
         request_.sheetName = sheet;
         request_.templatePath = templatePath;
         ASSERT_FALSE(host_->OpenTemplate(templatePath).empty()) << templatePath;
@@ -72,7 +72,7 @@ class OfficeOutputTest : public testing::Test {
         request_.extension = extension;
         request_.start = start;
         request_.end = end;
-        return RunMerge(state_, *host_, ui_, request_);
+        return test::RunMerge(state_, *host_, ui_, request_);
     }
     std::vector<std::string> Entries() const { return test::EntryNames(state_.outputFolder); }
 

@@ -59,61 +59,6 @@ TEST(DocumentNamer, LongValuesAreCutToAWholeCharacter) {
     EXPECT_EQ(CutUtf8("ab长", 4), "ab");
 }
 
-// names.xls: column 名字 holds awkward values, Name the row ("Row 1", ...).
-class PlanTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {},
-                                                             std::string(QM_MERGE_FIXTURES) + "/names.xls");
-        request_.sheetName = "Sheet1$";
-        request_.nameColumn = "名字";
-    }
-    std::vector<std::string> Plan(int start, int end) {
-        request_.start = start;
-        request_.end = end;
-        return PlanFileNames(state_, request_, "合同").names;
-    }
-    ProgramState state_;
-    RunRequest request_;
-};
-
-TEST_F(PlanTest, SingleRowModeNamesEveryRow) {
-    const std::vector<std::string> names = Plan(1, 0);
-    ASSERT_EQ(names.size(), 15u);
-    const std::vector<std::string> expected = {
-        "合同_张三.doc",   "合同_李四.doc",        "合同_张三(2).doc",
-        "合同4.doc",       "合同_a_b_c_d_e_f.doc", "",
-        "合同7.doc",       "合同_王五.doc",        "合同_张三(3).doc",
-        "合同_-rf.doc",    "合同_..doc",           "合同_Tom.doc",
-        "合同_TOM(2).doc", "合同_x_txt.exe.doc",   "合同_line_break.doc"};
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        if (!expected[i].empty()) EXPECT_EQ(names[i], expected[i]) << "row " << i + 1;
-    EXPECT_TRUE(names[5].starts_with("合同_长长"));
-    const NamePlan plan = PlanFileNames(state_, request_, "合同");
-    EXPECT_EQ(plan.numbered, 2);
-    EXPECT_EQ(plan.renamed, 3);
-}
-
-TEST_F(PlanTest, MultiRowModeNamesEachDocumentAfterItsFirstRow) {
-    state_.multiRowMode = true;
-    state_.matchedTitles = "Name\r\nName";
-    state_.templateBookmarks = "Name_1\r\nName_2";
-    // Rows 1, 3, 5, ... open the documents; an empty value gives the document's number.
-    EXPECT_EQ(Plan(1, 8), (std::vector<std::string>{"合同_张三.doc", "合同_张三(2).doc",
-                                                    "合同_a_b_c_d_e_f.doc", "合同4.doc"}));
-    state_.templateBookmarks = "Name";  // no slot: the run makes nothing
-    EXPECT_TRUE(Plan(1, 0).empty());
-}
-
-TEST_F(PlanTest, TheRangeIsBoundedAsTheRunBoundsIt) {
-    EXPECT_EQ(Plan(14, 0), (std::vector<std::string>{"合同_x_txt.exe.doc", "合同_line_break.doc"}));
-    EXPECT_EQ(Plan(-3, 2), (std::vector<std::string>{"合同_张三.doc", "合同_李四.doc"}));
-    EXPECT_EQ(Plan(15, 99).size(), 1u);
-    EXPECT_TRUE(Plan(16, 20).empty());
-    request_.nameColumn = "没有这一列";
-    EXPECT_EQ(Plan(2, 3), (std::vector<std::string>{"合同2.doc", "合同3.doc"}));
-}
-
 TEST(NamedConfirmationText, ListsTheRealNames) {
     NamePlan plan;
     for (int i = 1; i <= 9; ++i) plan.names.push_back("n" + IntToText(i) + ".pdf");

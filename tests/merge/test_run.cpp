@@ -13,6 +13,7 @@
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/program_state.h"
+#include "merge/run_plan.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/recording_run_ui.h"
 #include "tests/support/sheet_titles.h"
@@ -39,8 +40,7 @@ class RunTest : public testing::Test {
         auto office = std::make_unique<test::FakeOffice>();
         office_ = office.get();
         host_ = std::make_unique<word::WordHost>(std::move(office), dir_);
-        state_.sheetConnection =
-            data::BuildConnectionString(data::ExcelWorkbook, {}, kFixtures + "/rows.xls");
+        state_.workbookPath = kFixtures + "/rows.xls";
         state_.outputFolder = dir_ + "/out/";
         ASSERT_TRUE(MakeDirectory(state_.outputFolder));
         state_.referenceName = "Doc";
@@ -64,7 +64,7 @@ class RunTest : public testing::Test {
         request_.start = start;
         request_.end = end;
         request_.kind = kind;
-        return RunMerge(state_, *host_, ui_, request_);
+        return test::RunMerge(state_, *host_, ui_, request_);
     }
 
     std::string File(int n) const { return state_.outputFolder + "Doc" + IntToText(n) + ".doc"; }
@@ -108,11 +108,8 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
         EXPECT_EQ(FakeBookmarkText(doc, "Other"), "[Other]");
     }
     EXPECT_EQ(state_.sheetQuery, "select Name,Age,City from [Sheet1$]");
-    EXPECT_EQ(ui_.progressMinimum, 0);
     EXPECT_EQ(ui_.progressMaximum, 3);
     EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_FALSE(ui_.progressVisible);
-    EXPECT_EQ(ui_.eventsProcessed, 9);  // once per field and row
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_TRUE(ui_.calls[0].question);
     EXPECT_EQ(ui_.calls[0].text, kSaveDone);
@@ -121,7 +118,6 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
     // The office stays out of sight, with one fresh working document for the next run.
     EXPECT_FALSE(office_->visible());
     EXPECT_EQ(office_->openDocumentCount(), 1);
-    EXPECT_FALSE(state_.runInProgress);
 }
 
 TEST_F(RunTest, YesOpensTheOutputFolder) {
@@ -147,7 +143,7 @@ TEST_F(RunTest, StartPastTheEndDoesNothingAtAll) {
     EXPECT_EQ(outcome.documentsMade, 0);
     EXPECT_TRUE(OutputFiles().empty());
     EXPECT_TRUE(ui_.calls.empty());
-    EXPECT_EQ(ui_.progressShown, 0);
+    EXPECT_TRUE(ui_.progressPositions.empty());
     EXPECT_EQ(office_->documentsCreated(), created);
 }
 
@@ -181,12 +177,10 @@ TEST_F(RunTest, PrefixOnlyMatchEndsWithTheNoMatchMessage) {
     EXPECT_FALSE(ui_.calls[0].question);
     EXPECT_EQ(ui_.calls[0].text, kNoBookmarkFilled);
     EXPECT_EQ(ui_.calls[0].icon, MessageIcon::None);
-    EXPECT_FALSE(ui_.progressVisible);
 }
 
-TEST_F(RunTest, PrintRunSendsOneJobPerRowAndShowsTheWindowAgain) {
+TEST_F(RunTest, PrintRunSendsOneJobPerRow) {
     UseTemplate({"Name", "Age"});
-    ui_.hideMainWindow();  // as the print request does
     const RunOutcome outcome = Run(2, 4, OutputKind::Print);
     ASSERT_EQ(office_->printJobs().size(), 3u);
     for (int i = 0; i < 3; ++i)
@@ -194,19 +188,15 @@ TEST_F(RunTest, PrintRunSendsOneJobPerRowAndShowsTheWindowAgain) {
     EXPECT_EQ(outcome.documentsMade, 3);
     EXPECT_TRUE(OutputFiles().empty());
     EXPECT_TRUE(office_->savedPaths().empty());
-    EXPECT_EQ(ui_.progressShown, 0);
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{kPrintDone});
-    EXPECT_TRUE(ui_.mainWindowVisible);
     EXPECT_EQ(office_->openDocumentCount(), 1);
 }
 
-TEST_F(RunTest, PrintRunEndingEarlyStillShowsTheWindow) {
+TEST_F(RunTest, PrintRunStartingPastTheEndPrintsNothing) {
     UseTemplate({"Name"});
-    ui_.hideMainWindow();
     Run(11, 12, OutputKind::Print);
     EXPECT_TRUE(office_->printJobs().empty());
     EXPECT_TRUE(ui_.calls.empty());
-    EXPECT_TRUE(ui_.mainWindowVisible);
 }
 
 // ---- multi-row mode ----
@@ -228,7 +218,7 @@ TEST_F(MultiRowTest, TwoSlotsFillTwoRowsPerDocumentNumberedByDocument) {
     EXPECT_EQ(FakeBookmarkText(Saved(1), "Age_2"), "22");
     EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_1"), "Person 3");
     EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_2"), "Person 4");
-    EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2}));  // documents done
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
     // The confirmation would have named exactly these files.
     const int slots = SlotsPerDocument(state_.matchedTitles, state_.templateBookmarks, false);
@@ -300,8 +290,10 @@ TEST_F(RunTest, FailedSaveIsReportedByNumber) {
     EXPECT_FALSE(outcome.officeLost);
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_TRUE(ui_.calls[0].question);
-    EXPECT_EQ(ui_.calls[0].text,
-              "完成，但有文档未能生成：已生成 3 个，失败的编号：4。是否打开存放文档所在文件夹？");
+    EXPECT_EQ(
+        ui_.calls[0].text,
+        "完成，但有文档未能生成：已生成 3 个，失败的编号：4。原因：Word程序未能保存或转换文档（编号 4）。"
+        "是否打开存放文档所在文件夹？");
     EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Warning);
     EXPECT_EQ(office_->openDocumentCount(), 1);  // the unsaved document was not left open
 }
@@ -339,22 +331,21 @@ TEST_F(RunTest, SaveThatWritesNoFileIsAFailure) {
 
 TEST_F(RunTest, OfficeDyingMidRunStopsTheRun) {
     UseTemplate({"Name", "Age", "City"});
-    // The office dies while row 5 is being filled (three fields per row).
-    ui_.onProcessEvents = [this](int calls) {
-        if (calls == 4 * 3 + 2) office_->kill();
+    // The office dies once the fourth document is saved.
+    ui_.onProgress = [this](int done) {
+        if (done == 4) office_->kill();
     };
     const RunOutcome outcome = Run(1, 10);
     EXPECT_TRUE(outcome.officeLost);
     EXPECT_EQ(outcome.documentsMade, 4);
-    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{5});
+    EXPECT_TRUE(outcome.failedNumbers.empty());
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3, 4}));
     EXPECT_EQ(office_->applicationsStarted(), 1);  // no new office started behind the user's back
-    EXPECT_EQ(ui_.eventsProcessed, 15);            // nothing after row 5
+    EXPECT_EQ(ui_.progressPositions.back(), 4);    // nothing after row 4
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_EQ(ui_.calls[0].text,
-              "完成，但有文档未能生成：已生成 4 个，失败的编号：5。Word程序已停止运行，其后的文档没有生成。"
+              "完成，但有文档未能生成：已生成 4 个。Word程序已停止运行，其后的文档没有生成。"
               "是否打开存放文档所在文件夹？");
-    EXPECT_FALSE(state_.runInProgress);
 }
 
 TEST_F(MultiRowTest, OfficeDyingDuringASaveStopsTheRun) {
@@ -380,18 +371,16 @@ TEST_F(RunTest, OfficeGoneBeforeTheRunIsStartedAgain) {
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
 }
 
-// The office cannot be started again: the run says so, and it is not a template without matches.
+// The office cannot be started again: the plan says so before the run, and it is not a
+// template without matches.
 TEST_F(RunTest, OfficeGoneForGoodIsNotANoMatch) {
     UseTemplate({"Name"});
     office_->kill();
     office_->setRestartable(false);
-    const RunOutcome outcome = Run(1, 3);
-    EXPECT_TRUE(outcome.officeLost);
-    EXPECT_FALSE(outcome.nothingMatched);
-    EXPECT_EQ(outcome.documentsMade, 0);
-    ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_FALSE(ui_.calls[0].question);
-    EXPECT_EQ(ui_.calls[0].text, "没有生成任何文档：Word程序已停止运行。");
+    RunPlanner planner(state_.workbooks, *host_);
+    const auto problem = planner.Open({state_.workbookPath, "Sheet1$", request_.templatePath});
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, PlanProblemKind::OfficeUnavailable);
 }
 
 // A run that makes nothing never says "完成" nor offers a folder with nothing new in it.
@@ -402,15 +391,14 @@ TEST_F(RunTest, NothingMadeSaysWhyWithoutDone) {
     EXPECT_EQ(outcome.documentsMade, 0);
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_FALSE(ui_.calls[0].question);
-    EXPECT_EQ(ui_.calls[0].text, "没有生成任何文档：保存失败的编号：2、3。");
+    EXPECT_EQ(ui_.calls[0].text,
+              "没有生成任何文档：保存失败的编号：2、3。原因：Word程序未能保存或转换文档（编号 2-3）。");
     EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Warning);
 
     ui_.calls.clear();
-    ui_.hideMainWindow();
     office_->failPrints([](std::string_view) { return true; });
     outcome = Run(1, 1, OutputKind::Print);
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{"没有打印任何文档：打印失败的编号：1。"});
-    EXPECT_TRUE(ui_.mainWindowVisible);
     EXPECT_TRUE(ui_.openedFolders.empty());
 }
 
@@ -437,17 +425,17 @@ TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
 
 TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {
     UseTemplate({"Name"});
-    // The template disappears while row 3 is filled: document 3 is still saved, but no fresh
-    // working document can be made after it.
-    ui_.onProcessEvents = [this](int calls) {
-        if (calls == 3) std::filesystem::remove(request_.templatePath);
+    // The template disappears once document 3 is saved: no fresh working document can be made
+    // after it.
+    ui_.onProgress = [this](int done) {
+        if (done == 3) std::filesystem::remove(request_.templatePath);
     };
     const RunOutcome outcome = Run(1, 10);
     EXPECT_TRUE(outcome.templateLost);
     EXPECT_FALSE(outcome.officeLost);
     EXPECT_FALSE(outcome.nothingMatched);
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
-    EXPECT_EQ(ui_.eventsProcessed, 3);
+    EXPECT_EQ(ui_.progressPositions.back(), 3);
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{
                                "完成，但有文档未能生成：已生成 3 个。Word模板无法打开，其后的文档没有生成。"
                                "是否打开存放文档所在文件夹？"});
@@ -455,53 +443,24 @@ TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {
 
 TEST_F(MultiRowTest, TemplateGoneMidRunStops) {
     UseTemplate({"Name_1", "Name_2"});
-    ui_.onProcessEvents = [this](int calls) {
-        if (calls == 1) std::filesystem::remove(request_.templatePath);
+    ui_.onProgress = [this](int done) {
+        if (done == 1) std::filesystem::remove(request_.templatePath);
     };
-    ui_.hideMainWindow();
     const RunOutcome outcome = Run(1, 6, OutputKind::Print);
     EXPECT_TRUE(outcome.templateLost);
     EXPECT_EQ(office_->printJobs().size(), 1u);
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{
                                "打印未能全部完成：已发送 1 个。Word模板无法打开，其后的文档没有打印。"});
-    EXPECT_TRUE(ui_.mainWindowVisible);
 }
 
 TEST_F(RunTest, FailedPrintIsReported) {
     UseTemplate({"Name"});
     int prints = 0;
     office_->failPrints([&prints](std::string_view) { return ++prints == 2; });
-    ui_.hideMainWindow();
     const RunOutcome outcome = Run(1, 3, OutputKind::Print);
     EXPECT_EQ(outcome.documentsMade, 2);
     EXPECT_EQ(outcome.failedNumbers, std::vector<int>{2});
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{"打印未能全部完成：已发送 2 个，失败的编号：2。"});
-    EXPECT_TRUE(ui_.mainWindowVisible);
-}
-
-TEST_F(RunTest, SecondRequestDuringARunIsIgnored) {
-    UseTemplate({"Name"});
-    std::vector<RunOutcome> inner;
-    ui_.onProcessEvents = [this, &inner](int) {
-        RunRequest again = request_;
-        again.start = 1;
-        again.end = 10;
-        inner.push_back(RunMerge(state_, *host_, ui_, again));
-    };
-    const RunOutcome outcome = Run(2, 3);
-    EXPECT_TRUE(outcome.started);
-    ASSERT_EQ(inner.size(), 2u);
-    for (const RunOutcome& o : inner) {
-        EXPECT_FALSE(o.started);
-        EXPECT_EQ(o.documentsMade, 0);
-    }
-    EXPECT_EQ(OutputFiles(), Names({2, 3}));
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
-    EXPECT_FALSE(state_.runInProgress);
-    // The flag is released: the next request runs.
-    ui_.onProcessEvents = nullptr;
-    EXPECT_TRUE(Run(4, 4).started);
-    EXPECT_TRUE(FileExists(File(4)));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "merge/merge_run.h"
 #include "merge/output_names.h"
 #include "merge/program_state.h"
+#include "merge/run_plan.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/files.h"
 #include "tests/support/recording_run_ui.h"
@@ -44,8 +45,7 @@ class OutputRunTest : public testing::Test {
     void TearDown() override { host_.reset(); }
     // The workbook and a template of the in-memory office, as the window chooses them.
     void Use(const char* workbook, const test::BookmarkTexts& bookmarks) {
-        state_.sheetConnection = data::BuildConnectionString(data::ExcelWorkbook, {},
-                                                             std::string(QM_MERGE_FIXTURES) + "/" + workbook);
+        state_.workbookPath = std::string(QM_MERGE_FIXTURES) + "/" + workbook;
         request_.templatePath = dir_ + "/template.dot";
         ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, bookmarks));
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
@@ -55,7 +55,7 @@ class OutputRunTest : public testing::Test {
     RunOutcome Run(int start, int end, test::RecordingRunUi& ui) {
         request_.start = start;
         request_.end = end;
-        return RunMerge(state_, *host_, ui, request_);
+        return test::RunMerge(state_, *host_, ui, request_);
     }
     // Everything in the output folder, hidden entries and folders too.
     std::vector<std::string> Entries() const { return test::EntryNames(state_.outputFolder); }
@@ -77,9 +77,9 @@ class OutputRunTest : public testing::Test {
 TEST_F(OutputRunTest, FilesAreNamedAsPlannedAndNoneIsOverwritten) {
     Use("names.xls", {{"Name", ""}, {"名字", ""}});
     request_.nameColumn = "名字";
-    request_.start = 1;
-    request_.end = 0;
-    const NamePlan plan = PlanFileNames(state_, request_, "合同");
+    RunPlanner planner(state_.workbooks, *host_);
+    ASSERT_FALSE(planner.Open({state_.workbookPath, "Sheet1$", request_.templatePath}));
+    const NamePlan plan = planner.FileNames("名字", "合同", ".doc");
     const RunOutcome outcome = Run(1, 0, ui_);
 
     ASSERT_EQ(outcome.files.size(), 15u);
@@ -144,8 +144,7 @@ TEST_F(OutputRunTest, OnePdfIsNotWrittenWhenARunStopsOrADocumentFails) {
 // no state leave those places as in the template, and the closing message names each bookmark
 // once with its rows, after the documents were all made.
 TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
-    state_.sheetConnection =
-        data::BuildConnectionString(data::ExcelWorkbook, {}, std::string(QM_MERGE_FIXTURES) + "/states.xls");
+    state_.workbookPath = std::string(QM_MERGE_FIXTURES) + "/states.xls";
     request_.templatePath = std::string(QM_MERGE_FIXTURES) + "/states.docx";
     request_.extension = ".docx";
     ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());

@@ -57,11 +57,12 @@ class DialogScript {
     std::vector<const DialogCall*> messages() const;
     std::vector<std::string> texts() const;
 
-  protected:
     // For the doubles: record the call and answer it. A message answers true for OK or Yes.
     bool RecordMessage(std::string_view text, std::string_view caption, MessageIcon icon, bool question);
     // `type`, when given, is the index of the type shown first and becomes the one chosen.
     std::string RecordFileDialog(DialogCall call, int* type = nullptr);
+
+  protected:
     int RecordChoice(DialogCall call);
 
   private:

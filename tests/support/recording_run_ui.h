@@ -1,5 +1,7 @@
 #pragma once
-// A RunUi that answers from a DialogScript and remembers everything a run showed.
+// Stands where the window stands for a run, without a window: it plans the run from the program
+// state as the window does, runs it, shows its closing messages through a DialogScript and
+// remembers everything the run reported.
 
 #include <functional>
 #include <string>
@@ -9,40 +11,36 @@
 #include "merge/merge_run.h"
 #include "tests/support/dialog_script.h"
 
+namespace qm {
+struct ProgramState;
+namespace word {
+class WordHost;
+}
+}  // namespace qm
+
 namespace qm::test {
 
-class RecordingRunUi : public RunUi, public DialogScript {
+class RecordingRunUi : public RunObserver, public DialogScript {
   public:
-    // Called on every processEvents(), with the number of calls so far (from 1).
-    std::function<void(int)> onProcessEvents;
+    // Called on every progress report, with its documents done.
+    std::function<void(int)> onProgress;
     // Answers stopRequested(); never stops when unset.
     std::function<bool()> onStopAsked;
 
-    std::vector<int> progressPositions;  // every setProgress
-    int progressMinimum = -1, progressMaximum = -1;
-    int progressShown = 0, progressHidden = 0;
-    bool progressVisible = false;
-    int eventsProcessed = 0;
+    std::vector<int> progressPositions;      // documents done at each report of a save run, from 0
+    int progressMaximum = -1;                // the documents the run meant to make
+    std::vector<std::string> progressLines;  // the progress lines the window would show
     std::vector<std::string> openedFolders;
-    bool mainWindowVisible = true;
-    int mainWindowShown = 0, mainWindowHidden = 0;
 
-    void showMessage(std::string_view text, std::string_view caption = kDefaultCaption,
-                     MessageIcon icon = MessageIcon::None) override {
-        RecordMessage(text, caption, icon, false);
-    }
-    bool askYesNo(std::string_view text, std::string_view caption = kDefaultCaption,
-                  MessageIcon icon = MessageIcon::None) override {
-        return RecordMessage(text, caption, icon, true);
-    }
-    void showProgress(int minimum, int maximum) override;
-    void setProgress(int position) override;
-    void hideProgress() override;
-    void processEvents() override;
-    void openFolder(std::string_view folder) override;
-    void showMainWindow() override;
-    void hideMainWindow() override;
+    void progress(const RunProgress& now) override;
     bool stopRequested() override { return onStopAsked && onStopAsked(); }
+    void openFolder(std::string_view folder) { openedFolders.emplace_back(folder); }
 };
+
+// Plans a run over `request`'s rows, sheet and template with the state's workbook, modes,
+// output folder and reference name; runs it; shows its closing messages through `ui` (a Yes to
+// the last question opens the output folder). A plan that fails says nothing and gives an
+// outcome that never started.
+RunOutcome RunMerge(ProgramState& state, word::WordHost& host, RecordingRunUi& ui, const RunRequest& request);
 
 }  // namespace qm::test

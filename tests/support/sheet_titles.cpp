@@ -12,7 +12,7 @@
 namespace qm::test {
 
 bool LoadTitlesAndMatch(ProgramState& state, std::string_view table) {
-    std::unique_ptr<data::Cursor> sheet = data::OpenSheet(state.sheetConnection, table, &state.workbooks);
+    std::unique_ptr<data::Cursor> sheet = data::OpenSheetAt(state.workbookPath, table, &state.workbooks);
     if (!sheet) return false;
     std::vector<std::string> titles;
     for (int i = 0; i < sheet->fieldCount(); ++i) titles.push_back(sheet->fieldName(i));

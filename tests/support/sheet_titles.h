@@ -10,7 +10,7 @@ struct ProgramState;
 
 namespace qm::test {
 
-// Reads the titles and record count of `table` over state.sheetConnection, then runs
+// Reads the titles and record count of `table` of the workbook state.workbookPath, then runs
 // MatchTitles against state.templateBookmarks. False when the sheet cannot be opened.
 bool LoadTitlesAndMatch(ProgramState& state, std::string_view table);
 

@@ -99,7 +99,7 @@ TEST_F(RequestTest, SaveRunProposesFolderAndNameAndSavesTheRows) {
     // The run ends with its question, answered No; the folder is not opened.
     EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
     EXPECT_TRUE(opener.targets.empty());
-    EXPECT_FALSE(state->runInProgress);
+    EXPECT_FALSE(window->RunGoing());
 }
 
 TEST_F(RequestTest, PageModeAsksForTheRowsOfThePages) {
@@ -282,29 +282,35 @@ TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
 TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {
     SetRange(QStringLiteral("3"), QStringLiteral("5"));
     std::vector<bool> visibleDuringRun;
-    dialogs.onCall = [&](const DialogCall&) { visibleDuringRun.push_back(window->isVisible()); };
+    std::vector<bool> visibleAtMessages;
+    dialogs.onCall = [&](const DialogCall&) { visibleAtMessages.push_back(window->isVisible()); };
+    window->setProgressObserver([&](int) { visibleDuringRun.push_back(window->isVisible()); });
     dialogs.answerYes();  // the printer and the count agreed to
     Click("插入并打印按钮");
     EXPECT_EQ(office->printJobs().size(), 3u);
     EXPECT_TRUE(office->savedPaths().empty());
-    ASSERT_EQ(visibleDuringRun.size(), 2u);
-    EXPECT_TRUE(visibleDuringRun.front());  // asked before the window goes
-    EXPECT_FALSE(visibleDuringRun.back());
+    ASSERT_FALSE(visibleDuringRun.empty());
+    for (bool visible : visibleDuringRun) EXPECT_FALSE(visible);
+    // Asked before the window goes; back before the closing message is shown.
+    EXPECT_EQ(visibleAtMessages, (std::vector<bool>{true, true}));
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(Saves().empty());
 }
 
-TEST_F(RequestTest, SecondRequestDuringARunIsIgnored) {
+TEST_F(RequestTest, SecondRequestDuringARunIsRefusedWithAWord) {
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     bool asked = false;
+    const std::string busy = "正在生成文档，请等当前的运行结束后再开始新的运行。";
     dialogs.onCall = [&](const DialogCall& call) {
         if (call.text != "完成！是否打开存放文档所在文件夹？" || asked) return;
         asked = true;
-        EXPECT_TRUE(state->runInProgress);
-        const size_t before = dialogs.calls.size();
+        EXPECT_TRUE(window->RunGoing());
         window->RequestSaveRun();
         window->RequestPrintRun();
-        EXPECT_EQ(dialogs.calls.size(), before);
+        // Only the two refusals: no dialog of a new run.
+        ASSERT_GE(dialogs.calls.size(), 2u);
+        EXPECT_EQ(dialogs.calls[dialogs.calls.size() - 1].text, busy);
+        EXPECT_EQ(dialogs.calls[dialogs.calls.size() - 2].text, busy);
     };
     SaveAs(proposed + "参考.doc");
     EXPECT_TRUE(asked);
@@ -313,17 +319,18 @@ TEST_F(RequestTest, SecondRequestDuringARunIsIgnored) {
 }
 
 TEST_F(RequestTest, InputsAreLockedWhileARunGoes) {
-    // A page load or a template choice in the middle of a run would reopen the recordset the
-    // run reads from or replace the document it fills.
+    // A template or sheet choice in the middle of a run would change what it works on; paging
+    // through the grid does not, and stays live.
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
-    const char* const inputs[] = {"文件选择组合框", "工作表选择组合框", "模板选择组合框", "每页记录数组合框",
-                                  "页组合框",       "下一页标签",       "多行模式选择框", "插入并保存按钮"};
+    const char* const inputs[] = {"文件选择组合框",   "工作表选择组合框", "模板选择组合框",
+                                  "每页记录数组合框", "多行模式选择框",   "选择方式组合框"};
     bool checked = false;
     window->setProgressObserver([&](int) {
         if (checked) return;
         checked = true;
         for (const char* name : inputs) EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
-        EXPECT_TRUE(Find<QWidget>("退出按钮")->isEnabled());
+        for (const char* name : {"退出按钮", "页组合框", "下一页标签", "插入并保存按钮"})
+            EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
     });
     SaveAs(proposed + "参考.doc");
     EXPECT_TRUE(checked);

@@ -116,8 +116,10 @@ TEST_F(RunFeedbackTest, DoneOnlyWhenEveryDocumentWasMade) {
     SetRange(QStringLiteral("1"), QStringLiteral("5"));
     office->failSaves([](std::string_view path) { return path.ends_with("-合同3.doc"); });
     Save();
-    EXPECT_EQ(MessageTexts().back(),
-              "完成，但有文档未能生成：已生成 4 个，失败的编号：3。是否打开存放文档所在文件夹？");
+    EXPECT_EQ(
+        MessageTexts().back(),
+        "完成，但有文档未能生成：已生成 4 个，失败的编号：3。原因：Word程序未能保存或转换文档（编号 3）。"
+        "是否打开存放文档所在文件夹？");
 
     // Nothing made: the reason, no "完成", and no folder offered.
     dialogs.calls.clear();
@@ -129,7 +131,8 @@ TEST_F(RunFeedbackTest, DoneOnlyWhenEveryDocumentWasMade) {
     dialogs.answerFile(out + "空.doc");
     Click("插入并保存按钮");
     ASSERT_FALSE(dialogs.messages().empty());
-    EXPECT_EQ(dialogs.messages().back()->text, "没有生成任何文档：保存失败的编号：1、2。");
+    EXPECT_EQ(dialogs.messages().back()->text,
+              "没有生成任何文档：保存失败的编号：1、2。原因：Word程序未能保存或转换文档（编号 1-2）。");
     EXPECT_FALSE(dialogs.messages().back()->question);
     EXPECT_FALSE(AnyMessageContains("完成"));
     EXPECT_TRUE(opener.targets.empty());
@@ -244,7 +247,7 @@ TEST_F(RunFeedbackTest, ExitDuringARunStopsFirst) {
         if (position == 2 && !clicked) {
             clicked = true;
             dialogs.answerYes();
-            Click("退出按钮");
+            QTest::mouseClick(Find<QWidget>("退出按钮"), Qt::LeftButton);
             EXPECT_EQ(exit.count(), 0);
         }
     });

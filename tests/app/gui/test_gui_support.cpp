@@ -74,6 +74,13 @@ void WindowTest::Click(const char* name) {
     QWidget* widget = Find(name);
     ASSERT_NE(widget, nullptr);
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    WaitForRun();
+}
+
+void WindowTest::WaitForRun() {
+    if (!window) return;
+    // A run of the in-memory office takes a moment; one of the real office, minutes at worst.
+    EXPECT_TRUE(WaitForEvents([this] { return !window->RunGoing(); }, 900000)) << "the run did not end";
 }
 
 QStringList WindowTest::Items(const char* comboName) const {

@@ -72,7 +72,10 @@ class WindowTest : public ::testing::Test {
     // The user picks the item with `text` (or index) in the list.
     void Choose(const char* comboName, const QString& text);
     void ChooseIndex(const char* comboName, int index);
+    // Clicks the widget; a run it starts has ended, its closing messages answered, on return.
     void Click(const char* name);
+    // Lets the window's events run until no run is going.
+    void WaitForRun();
     QStringList Items(const char* comboName) const;
     QString Text(const char* name) const;  // caption of a label, text of a range box
     void SetRange(const QString& start, const QString& end);

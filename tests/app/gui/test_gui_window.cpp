@@ -360,7 +360,7 @@ TEST_F(FileChoiceTest, ChoosingAWorkbookListsItsSheetsNoneCurrent) {
     EXPECT_EQ(sheets.front(), QStringLiteral("人员名单$"));
     EXPECT_TRUE(sheets.contains(QStringLiteral("空表$")));
     EXPECT_EQ(Combo("工作表选择组合框")->currentIndex(), -1);
-    EXPECT_NE(state->sheetConnection.find(programFolder + "/数据/people.xls"), std::string::npos);
+    EXPECT_NE(state->workbookPath.find(programFolder + "/数据/people.xls"), std::string::npos);
     // Another workbook replaces the list and empties the grid: rows of the workbook before never
     // stand under the new one's name.
     Choose("工作表选择组合框", QStringLiteral("人员名单$"));

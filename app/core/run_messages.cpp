@@ -1,0 +1,181 @@
+#include "app/core/run_messages.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/text.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
+constexpr std::string_view kSaveDone = "完成！是否打开存放文档所在文件夹？";
+constexpr std::string_view kPrintDone =
+    "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
+    "印到文档时）！";
+
+std::string KindText(FailureKind kind, bool print, const std::string& detail) {
+    switch (kind) {
+        case FailureKind::NameTooLong:
+            return "文件名太长";
+        case FailureKind::FolderGone:
+            return "保存文档的文件夹已不存在";
+        case FailureKind::DiskFull:
+            return "磁盘已满";
+        case FailureKind::NoPermission:
+            return "没有写入文件夹或文件的权限";
+        case FailureKind::OfficeFailed:
+            return print ? "打印失败" : "Word程序未能保存或转换文档";
+        case FailureKind::ValueRefused:
+            return "有值无法写入文档";
+        case FailureKind::Other:
+            break;
+    }
+    return detail.empty() ? std::string("出错") : "出错（" + detail + "）";
+}
+
+std::string Numbers(const std::vector<int>& numbers) {
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size(); ++i) text += (i ? "、" : "") + IntToText(numbers[i]);
+    return text;
+}
+
+std::string NothingMadeText(const RunOutcome& o) {
+    std::string text = o.print ? "没有打印任何文档：" : "没有生成任何文档：";
+    if (o.stopped) {
+        text += "已按要求停止。";
+    } else if (o.diskFull) {
+        text += "磁盘已满。";
+    } else if (o.officeLost) {
+        text += "Word程序已停止运行。";
+    } else if (o.templateLost) {
+        text += "Word模板无法打开。";
+    } else if (!o.failedNumbers.empty()) {
+        text += o.print ? "打印失败的编号：" : "保存失败的编号：";
+        text += Numbers(o.failedNumbers) + "。";
+        if (const std::string causes = FailureCauses(o); !causes.empty()) text += "原因：" + causes + "。";
+    } else {
+        text += "范围内没有记录。";
+    }
+    return text;
+}
+
+std::string SingleFileFailureText(const RunOutcome& o) {
+    std::string text = "未能生成合并的PDF文件“" + o.referenceName + ".pdf”，原有的同名文件保持不变。";
+    if (!o.failedNumbers.empty()) {
+        text += "编号为 " + Numbers(o.failedNumbers) + " 的文档未能生成";
+        if (const std::string causes = FailureCauses(o); !causes.empty()) text += "（" + causes + "）";
+        text += "。";
+    }
+    if (o.diskFull) text += "磁盘已满。";
+    if (o.stopped) text += "已按要求停止。";
+    if (o.officeLost) text += "Word程序已停止运行。";
+    if (o.templateLost) text += "Word模板无法打开。";
+    if (!o.joinError.empty()) text += "合并时出错（" + o.joinError + "）。";
+    text += "是否打开存放文档所在文件夹？";
+    return text;
+}
+
+std::string FailureText(const RunOutcome& o) {
+    if (o.singleFile) return SingleFileFailureText(o);
+    std::string text = o.print ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ";
+    text += IntToText(o.documentsMade);
+    text += " 个";
+    if (!o.failedNumbers.empty()) text += "，失败的编号：" + Numbers(o.failedNumbers);
+    text += "。";
+    if (const std::string causes = FailureCauses(o); !causes.empty()) text += "原因：" + causes + "。";
+    const std::string later = o.print ? "其后的文档没有打印。" : "其后的文档没有生成。";
+    if (o.diskFull) text += "磁盘已满，" + later;
+    if (o.stopped) text += "已按要求停止，" + later;
+    // A run cut short names the rows that got no document, so they can be made again.
+    if ((o.diskFull || o.stopped) && o.firstRow > 0) {
+        std::vector<int> missing;
+        for (int row = o.firstRow; row <= o.lastRow; ++row)
+            if (!std::binary_search(o.rowsMade.begin(), o.rowsMade.end(), row)) missing.push_back(row);
+        const std::string rows = JoinNumbers(missing, "、");
+        if (!rows.empty()) text += "没有文档的行：" + rows + "。";
+    }
+    if (o.officeLost) text += "Word程序已停止运行，" + later;
+    if (o.templateLost) text += "Word模板无法打开，" + later;
+    if (o.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
+    if (!o.bookmarksLeft.empty()) text += "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
+    if (!o.print) text += "是否打开存放文档所在文件夹？";
+    return text;
+}
+
+std::string DurationText(double seconds) {
+    const long long s = std::llround(std::max(seconds, 1.0));
+    if (s < 60) return IntToText(s) + " 秒";
+    if (s < 3600) return IntToText((s + 30) / 60) + " 分钟";
+    return IntToText(s / 3600) + " 小时 " + IntToText((s % 3600 + 30) / 60) + " 分钟";
+}
+
+}  // namespace
+
+std::string FailureCauses(const RunOutcome& o) {
+    std::vector<std::pair<std::string, std::vector<int>>> groups;
+    for (const DocumentFailure& f : o.failures) {
+        // What the message says anyway: a failed print job, a full disk.
+        if ((o.print && f.kind == FailureKind::OfficeFailed) ||
+            (o.diskFull && f.kind == FailureKind::DiskFull))
+            continue;
+        const std::string cause = KindText(f.kind, o.print, f.detail);
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == cause; });
+        if (it == groups.end()) it = groups.insert(groups.end(), {cause, {}});
+        it->second.push_back(f.number);
+    }
+    std::string text;
+    for (const auto& [cause, numbers] : groups)
+        text += (text.empty() ? "" : "；") + cause + "（编号 " + JoinNumbers(numbers, "、") + "）";
+    return text;
+}
+
+std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
+    std::vector<ClosingMessage> messages;
+    if (!o.started || (o.firstRow == 0 && o.documentsMade == 0 && !o.nothingMatched)) return messages;
+    if (o.nothingMatched) messages.push_back({std::string(kNoBookmarkFilled)});
+    const std::string caption(kDefaultCaption);
+    if (o.documentsMade == 0) {
+        // Nothing to open and nothing done: no "完成", only why. The no-match notice has said why.
+        if (!o.nothingMatched) messages.push_back({NothingMadeText(o), caption, MessageIcon::Warning});
+        return messages;
+    }
+    const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
+    if (!o.print) {
+        if (o.failed())
+            messages.push_back({FailureText(o), caption, MessageIcon::Warning, true});
+        else if (left.empty())
+            messages.push_back({std::string(kSaveDone), caption, MessageIcon::Question, true});
+        else
+            messages.push_back(
+                {"完成！\r\n" + left + "是否打开存放文档所在文件夹？", caption, MessageIcon::Warning, true});
+    } else if (o.failed()) {
+        messages.push_back({FailureText(o), caption, MessageIcon::Warning});
+    } else if (!left.empty()) {
+        messages.push_back({std::string(kPrintDone) + "\r\n" + left.substr(0, left.size() - 2), caption,
+                            MessageIcon::Warning});
+    } else {
+        messages.push_back({std::string(kPrintDone)});
+    }
+    return messages;
+}
+
+std::string ProgressText(const RunProgress& p, double secondsSoFar, bool print) {
+    switch (p.phase) {
+        case RunPhase::StartingOffice:
+            return "正在启动Word程序……";
+        case RunPhase::Joining:
+            return "正在合并PDF文件：" + p.fileName;
+        case RunPhase::Making:
+            break;
+    }
+    std::string text = (print ? "已发送 " : "已生成 ") + IntToText(p.done) + "/" + IntToText(p.total);
+    if (!p.fileName.empty()) text += "：" + p.fileName;
+    // Three documents give a first fair measure of the pace.
+    if (p.done >= 3 && p.done < p.total && secondsSoFar > 0)
+        text += "，剩余约 " + DurationText(secondsSoFar / p.done * (p.total - p.done));
+    return text;
+}
+
+}  // namespace qm

@@ -1,0 +1,144 @@
+#include "merge/run_plan.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "data/connection.h"
+#include "data/cursor.h"
+#include "merge/range_check.h"
+#include "word/engine/template.h"
+#include "word/word_host.h"
+
+namespace qm {
+
+RunPlanner::RunPlanner(data::WorkbookCache& workbooks, word::WordHost& host)
+    : workbooks_(workbooks), host_(host) {}
+
+RunPlanner::~RunPlanner() = default;
+
+std::optional<PlanProblem> RunPlanner::Open(const RunChoice& choice) {
+    if (auto problem = OpenSheet(choice)) return problem;
+    return OpenTemplate();
+}
+
+std::optional<PlanProblem> RunPlanner::OpenSheet(const RunChoice& choice) {
+    choice_ = choice;
+    // The file may have changed or gone since it was chosen.
+    if (std::string problem = data::WorkbookProblemAt(choice.workbookPath, &workbooks_); !problem.empty())
+        return PlanProblem{PlanProblemKind::WorkbookUnreadable, std::move(problem)};
+    sheet_ = data::OpenSheetAt(choice.workbookPath, choice.table, &workbooks_, choice.valueStyle);
+    if (!sheet_) return PlanProblem{PlanProblemKind::SheetUnreadable, choice.table};
+    titles_.clear();
+    for (int i = 0, n = sheet_->fieldCount(); i < n; ++i) titles_.push_back(sheet_->fieldName(i));
+    recordCount_ = TruncToInt(static_cast<double>(sheet_->recordCount()));
+    first_ = 1;
+    last_ = recordCount_;
+    return std::nullopt;
+}
+
+std::optional<PlanProblem> RunPlanner::OpenTemplate() {
+    const RunChoice& choice = choice_;
+    // The working document may have gone with the office's window: it is made again here, so
+    // that the template's bookmarks, not a closed document's none, decide the matching.
+    if (host_.CurrentTemplatePath() != choice.templatePath || !host_.IsDocumentOpen()) {
+        if (host_.OpenTemplate(choice.templatePath).empty()) {
+            const engine::OpenResult engine = host_.TemplateAt(choice.templatePath);
+            if (!engine && !engine::IsPasswordRefusal(engine.refusal) && !host_.IsWordRunning())
+                return PlanProblem{PlanProblemKind::OfficeUnavailable, engine.refusal};
+            return PlanProblem{PlanProblemKind::TemplateUnreadable, engine ? std::string() : engine.refusal};
+        }
+    }
+    bookmarks_ = SplitList(host_.ListBookmarks());
+    unfillable_ = host_.UnfillableBookmarks();
+    matched_ = SplitList(MatchTitleLists(JoinList(titles_), JoinList(bookmarks_)));
+    return std::nullopt;
+}
+
+std::optional<PlanProblem> RunPlanner::CheckMatching() const {
+    if (matched_.empty()) return PlanProblem{PlanProblemKind::NoTitleMatches, {}};
+    if (!AnyBookmarkFillable(JoinList(matched_), JoinList(bookmarks_), choice_.multiRowMode,
+                             choice_.repeatMode))
+        return PlanProblem{PlanProblemKind::NothingFillable, {}};
+    return std::nullopt;
+}
+
+std::optional<PlanProblem> RunPlanner::SetRows(int first, int last) {
+    first_ = std::max(first, 1);
+    last_ = last < 1 || last > recordCount_ ? recordCount_ : last;
+    if (first_ > recordCount_) return PlanProblem{PlanProblemKind::RangePastEnd, {}};
+    return std::nullopt;
+}
+
+std::optional<PlanProblem> RunPlanner::SetRangeTexts(int modeIndex, const std::string& startText,
+                                                     const std::string& endText, int recordsPerPage) {
+    const CheckedRange range =
+        CheckRowRange(modeIndex, startText, endText, recordsPerPage, recordCount_, choice_.table);
+    if (!range) return PlanProblem{PlanProblemKind::BadRange, range.problem};
+    first_ = range.start;
+    last_ = range.end;
+    return std::nullopt;
+}
+
+MatchReport RunPlanner::Report() const {
+    return ReportMatches(titles_, bookmarks_, choice_.multiRowMode, choice_.repeatMode, unfillable_);
+}
+
+int RunPlanner::SlotsPerDocument() const {
+    return qm::SlotsPerDocument(JoinList(matched_), JoinList(bookmarks_), choice_.repeatMode);
+}
+
+std::vector<int> RunPlanner::DocumentFirstRows() const {
+    std::vector<int> rows;
+    int step = 1;
+    if (choice_.multiRowMode) {
+        step = SlotsPerDocument();
+        if (step < 1) return rows;
+    }
+    for (long long row = first_; row <= last_; row += step) rows.push_back(static_cast<int>(row));
+    return rows;
+}
+
+NamePlan RunPlanner::FileNames(const std::string& nameColumn, const std::string& referenceName,
+                               const std::string& extension, std::size_t limit) const {
+    NamePlan plan;
+    if (!sheet_) return plan;
+    std::vector<int> firstRows = DocumentFirstRows();
+    if (firstRows.size() > limit) firstRows.resize(limit);
+    const int field = sheet_->fieldIndex(nameColumn);
+    DocumentNamer namer(referenceName, extension);
+    for (std::size_t i = 0; i < firstRows.size(); ++i) {
+        const int row = firstRows[i];
+        const std::string value = field >= 0 ? sheet_->valueAt(row - 1, field) : std::string();
+        // Numbered as the run numbers its files: by row, or by document in multi-row mode.
+        const int number = choice_.multiRowMode ? static_cast<int>(i + 1) : row;
+        plan.names.push_back(namer.Next(value, number));
+    }
+    plan.numbered = namer.numbered();
+    plan.renamed = namer.renamed();
+    return plan;
+}
+
+MergeJob RunPlanner::TakeJob(const RunOutput& output) {
+    MergeJob job;
+    job.request.start = first_;
+    job.request.end = last_;
+    job.request.kind = output.kind;
+    job.request.sheetName = choice_.table;
+    job.request.templatePath = choice_.templatePath;
+    job.request.extension = output.extension;
+    job.request.nameColumn = output.nameColumn;
+    job.request.singleFile = output.singleFile;
+    job.sheet = std::move(sheet_);
+    for (const std::string& title : matched_)
+        if (std::find(job.titles.begin(), job.titles.end(), title) == job.titles.end())
+            job.titles.push_back(title);
+    job.bookmarks = bookmarks_;
+    job.multiRowMode = choice_.multiRowMode;
+    job.repeatMode = choice_.repeatMode;
+    job.slotsPerDocument = std::max(SlotsPerDocument(), 1);
+    job.outputFolder = output.folder;
+    job.referenceName = output.referenceName;
+    return job;
+}
+
+}  // namespace qm
