@@ -41,12 +41,12 @@ SqliteSettingsStore::SqliteSettingsStore(std::string file) : file_(std::move(fil
 
 SqliteSettingsStore::~SqliteSettingsStore() = default;
 
-SqliteDb SqliteSettingsStore::Open(bool write) const {
+SqliteDb SqliteSettingsStore::Open() const {
     // Checked first: SQLite would make a temporary database of an empty name, and the store
     // is never created by the program.
     if (file_.empty() || !FileExists(file_)) return {};
     int code = SQLITE_OK;
-    SqliteDb db = SqliteDb::Open(file_, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, code);
+    SqliteDb db = SqliteDb::Open(file_, SQLITE_OPEN_READWRITE, code);
     db.SetBusyTimeout(kBusyTimeoutMs);
     return db;
 }
@@ -55,7 +55,7 @@ SqliteDb SqliteSettingsStore::Open(bool write) const {
 // not when it is written.
 StoredFolders SqliteSettingsStore::ReadFolders() {
     StoredFolders folders;
-    SqliteDb db = Open(true);
+    SqliteDb db = Open();
     SqliteStatement statement = db.Prepare("SELECT * FROM Init");
     if (!statement) return folders;
     const std::array<int, 3> columns = FindFolderColumns(statement);
@@ -72,7 +72,7 @@ StoredFolders SqliteSettingsStore::ReadFolders() {
 }
 
 bool SqliteSettingsStore::AddFolders(const std::array<std::string, 3>& values) {
-    SqliteDb db = Open(true);
+    SqliteDb db = Open();
     SqliteStatement statement =
         db.Prepare("INSERT INTO Init (ExcelPath, WordPath, UserDocPath) VALUES (?, ?, ?)");
     for (std::size_t f = 0; f < values.size(); ++f)
@@ -81,21 +81,23 @@ bool SqliteSettingsStore::AddFolders(const std::array<std::string, 3>& values) {
 }
 
 bool SqliteSettingsStore::WriteFolder(FolderColumn column, std::string_view value) {
-    SqliteDb db = Open(true);
+    SqliteDb db = Open();
     SqliteStatement statement =
         db.Prepare(std::string("UPDATE Init SET ") + kFolderColumns[static_cast<int>(column)] + " = ?");
     return statement.BindText(1, value) && statement.Run();
 }
 
+// Opened for writing like the rest: only such a connection can roll back what a program that
+// died while writing left behind, and reading needs that first.
 std::string SqliteSettingsStore::ReadOption(std::string_view name) {
-    SqliteDb db = Open(false);
+    SqliteDb db = Open();
     SqliteStatement statement = db.Prepare("SELECT Value FROM Options WHERE Name = ?");
     if (!statement.BindText(1, name) || statement.Step() != SQLITE_ROW) return {};
     return statement.ColumnText(0);
 }
 
 bool SqliteSettingsStore::WriteOption(std::string_view name, std::string_view value) {
-    SqliteDb db = Open(true);
+    SqliteDb db = Open();
     if (!db ||
         db.Execute("CREATE TABLE IF NOT EXISTS Options (Name TEXT PRIMARY KEY, Value TEXT)") != SQLITE_OK)
         return false;

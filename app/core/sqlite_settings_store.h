@@ -34,7 +34,9 @@ class SqliteSettingsStore final : public SettingsStore {
     std::string Problem(bool write) override;
 
   private:
-    SqliteDb Open(bool write) const;
+    // The file opened for reading and, where it can be, writing (SQLite opens a write-protected
+    // file read-only); empty when it is missing or cannot be opened.
+    SqliteDb Open() const;
 
     std::string file_;
 };
