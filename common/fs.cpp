@@ -13,6 +13,8 @@
 #include <random>
 #include <system_error>
 
+#include "common/unique_fd.h"
+
 namespace fs = std::filesystem;
 
 namespace qm {
@@ -80,24 +82,75 @@ bool RemoveEmptyDirectory(std::string_view path) {
     return fs::remove(p, ec);
 }
 
-bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::uint8_t buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ok = false;
-            break;
+WholeFile ReadWholeFile(std::string_view path, std::size_t limit) {
+    WholeFile file;
+    try {
+        const UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
+            file.error = errno;
+            file.problem =
+                file.error == ENOENT ? WholeFile::Problem::Missing : WholeFile::Problem::Unreadable;
+            return file;
         }
-        if (n == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) {
+            file.error = errno;
+            file.problem = WholeFile::Problem::Unreadable;
+            return file;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            file.problem = WholeFile::Problem::NotRegular;
+            return file;
+        }
+        file.size = static_cast<std::uint64_t>(st.st_size);
+        if (file.size > limit) {
+            file.problem = WholeFile::Problem::TooLarge;
+            return file;
+        }
+        // Read to the end rather than to the size seen: the file may change meanwhile. One
+        // byte more than it had is room to notice that it grew.
+        std::vector<std::uint8_t>& bytes = file.bytes;
+        bytes.resize(static_cast<std::size_t>(file.size) + 1);
+        std::size_t size = 0;
+        for (;;) {
+            if (size == bytes.size()) {
+                if (size > limit) {
+                    file.problem = WholeFile::Problem::TooLarge;
+                    break;
+                }
+                // Never more than one byte past the limit, and no overflow without one.
+                const std::size_t cap = limit == kNoFileLimit ? limit : limit + 1;
+                bytes.resize(size + std::min(std::max<std::size_t>(size, 65536), cap - size));
+            }
+            const ssize_t n = ::read(fd.get(), bytes.data() + size, bytes.size() - size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                file.error = errno;
+                file.problem = WholeFile::Problem::Unreadable;
+                break;
+            }
+            if (n == 0) break;
+            size += static_cast<std::size_t>(n);
+        }
+        if (size > limit && file.ok()) file.problem = WholeFile::Problem::TooLarge;
+        if (!file.ok()) {
+            bytes = {};
+            return file;
+        }
+        bytes.resize(size);
+        file.size = size;
+    } catch (...) {  // no memory for a file this large
+        file.bytes = {};
+        file.error = ENOMEM;
+        file.problem = WholeFile::Problem::Unreadable;
     }
-    ::close(fd);
-    return ok;
+    return file;
+}
+
+bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
+    WholeFile file = ReadWholeFile(path, kNoFileLimit);
+    bytes = std::move(file.bytes);
+    return file.ok();
 }
 
 std::string TemporaryNameBeside(std::string_view path) {
@@ -137,15 +190,15 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
     error = 0;
     for (int attempt = 0;; ++attempt) {
         const std::string temporary = TemporaryNameBeside(path);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) {
+        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd) {
             if (errno == EEXIST && attempt < 10) continue;
             error = errno;
             return false;
         }
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 error = n < 0 ? errno : ENOSPC;
@@ -153,7 +206,7 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
             }
             done += static_cast<std::size_t>(n);
         }
-        if (::close(fd) != 0 && error == 0) error = errno;
+        if (!fd.close() && error == 0) error = errno;
         if (error == 0) {
             // What the file system holds now, not what was meant to go in.
             std::vector<std::uint8_t> back;

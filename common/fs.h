@@ -1,6 +1,7 @@
 #pragma once
 // File-system helpers. Paths are UTF-8 with "/" as separator. None of these throws.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -27,7 +28,33 @@ bool MakeDirectory(std::string_view path);
 // Removes `path` only when it is an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(std::string_view path);
 
-// Reads a whole file; false when it cannot be read.
+// The outcome of ReadWholeFile: the bytes, or what kept them from being read.
+struct WholeFile {
+    enum class Problem {
+        None,
+        Missing,     // no file of that name (ENOENT)
+        NotRegular,  // a folder, a device, a pipe
+        TooLarge,    // over the caller's limit; nothing was read
+        Unreadable,  // open or read failed (no permission, I/O error, out of memory); see error
+    };
+    Problem problem = Problem::None;
+    int error = 0;                    // errno behind Missing and Unreadable
+    std::uint64_t size = 0;           // the file's size, also when TooLarge
+    std::vector<std::uint8_t> bytes;  // empty unless ok(); an empty file is ok() with none
+
+    bool ok() const { return problem == Problem::None; }
+    explicit operator bool() const { return ok(); }
+};
+
+inline constexpr std::size_t kNoFileLimit = static_cast<std::size_t>(-1);
+
+// Reads the regular file `path` to its end. A file over `limit` bytes is refused before any of
+// it is read, and so is one that grows past the limit while it is read. A file that gets
+// shorter while it is read gives what was there. Never throws.
+WholeFile ReadWholeFile(std::string_view path, std::size_t limit);
+
+// ReadWholeFile without a limit, for callers that only need to know whether it worked: false
+// (and `bytes` empty) on any problem.
 bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
 
 // A name for a temporary file in the folder of `path` that no file has yet, ending like `path`

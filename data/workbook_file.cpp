@@ -1,13 +1,9 @@
 #include "data/workbook_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "common/fs.h"
 #include "common/text.h"
 #include "data/names.h"
 #include "data/sheets/readers.h"
@@ -30,36 +26,29 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
 
 // The whole file in memory (see the .xls reader for why not a mapping).
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& problem) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        problem = errno == ENOENT ? "the file does not exist"
-                                  : std::string("cannot open the file: ") + std::strerror(errno);
+    WholeFile file = ReadWholeFile(path, kFileLimit);
+    switch (file.problem) {
+        case WholeFile::Problem::None:
+            break;
+        case WholeFile::Problem::Missing:
+            problem = "the file does not exist";
+            return false;
+        case WholeFile::Problem::NotRegular:
+            problem = "not a regular file";
+            return false;
+        case WholeFile::Problem::TooLarge:
+            problem = "too large: the file is over 2 GB";
+            return false;
+        case WholeFile::Problem::Unreadable:
+            problem = std::string("cannot open the file: ") + std::strerror(file.error);
+            return false;
+    }
+    bytes = std::move(file.bytes);
+    if (bytes.empty()) {
+        problem = "the file is empty";
         return false;
     }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (!ok) problem = "not a regular file";
-    if (ok && static_cast<std::size_t>(st.st_size) > kFileLimit) {
-        problem = "too large: the file is over 2 GB";
-        ok = false;
-    }
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t size = 0;
-        while (size < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;  // the file got shorter: parse what is there
-            size += static_cast<std::size_t>(n);
-        }
-        bytes.resize(size);
-        if (bytes.empty()) {
-            problem = "the file is empty";
-            ok = false;
-        }
-    }
-    ::close(fd);
-    return ok;
+    return true;
 }
 
 std::uint16_t U16(const std::uint8_t* p) {

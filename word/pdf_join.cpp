@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/fs.h"
+#include "common/unique_fd.h"
 #include "word/spawn_setup.h"
 
 extern char** environ;
@@ -71,17 +72,16 @@ bool Unite(const std::vector<std::string>& inputs, const std::string& output, st
 
 // The start and the end of a file, enough to tell a whole PDF from a cut one.
 bool ReadEnds(const std::string& path, std::string& ends) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0;
+    bool ok = ::fstat(fd.get(), &st) == 0;
     const auto size = ok ? static_cast<std::size_t>(st.st_size) : 0;
     std::string head(std::min<std::size_t>(size, 8), '\0');
     std::string tail(std::min<std::size_t>(size, kTailBytes), '\0');
-    ok = ok && ::pread(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
-         ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) ==
+    ok = ok && ::pread(fd.get(), head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
+         ::pread(fd.get(), tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) ==
              static_cast<ssize_t>(tail.size());
-    ::close(fd);
     // The head and the tail may overlap in a small file; the check reads each for itself.
     ends = head + '\n' + tail;
     return ok;

@@ -17,6 +17,7 @@
 
 #include "common/fs.h"
 #include "common/text.h"
+#include "common/unique_fd.h"
 
 // Where the shipped files lie relative to the installed executables; the build passes the
 // value that matches its install directories.
@@ -144,12 +145,11 @@ void RemoveAll(const std::string& path) {
 // setting. The copy belongs to the user and can be written by them.
 bool CopyIntoPlace(const std::string& source, const std::string& target, std::string& problem) {
     std::string temporary = FolderOfPath(target) + "." + NameOfPath(target) + ".seed-XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    // Made only to reserve a free name; the copy below writes it by name.
+    if (!UniqueFd(mkstemp(temporary.data()))) {
         problem = "cannot write in " + FolderOfPath(target) + ": " + Reason(errno);
         return false;
     }
-    close(fd);
     std::error_code ec;
     fs::copy_file(ToPath(source), ToPath(temporary), fs::copy_options::overwrite_existing, ec);
     if (!ec)

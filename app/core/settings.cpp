@@ -1,31 +1,22 @@
 #include "app/core/settings.h"
 
+#include <array>
+
+#include "app/core/sqlite_settings_store.h"
 #include "common/fs.h"
 #include "common/text.h"
-#include "data/connection.h"
-#include "data/providers.h"
-#include "data/recordset.h"
 
 namespace qm {
 namespace {
 
-// The columns of Init, their first-run values and the settings' index order.
-struct SettingColumn {
-    const char* column;
-    const char* firstRun;  // stored form, relative to the program folder
-};
-constexpr SettingColumn kColumns[] = {
-    {"ExcelPath", "\\数据\\"},
-    {"WordPath", "\\模板\\"},
-    {"UserDocPath", "\\用户文档\\"},
-};
+// The first-run values of the folders (stored form, relative to the program folder), in the
+// settings' index order.
+constexpr std::array<const char*, 3> kFirstRun = {"\\数据\\", "\\模板\\", "\\用户文档\\"};
 
-// Options beside Init: one row per name, so a later option needs no change of the table.
+// Options beside the folders: one row per name, so a later option needs no change of a table.
 constexpr const char* kShownValuesOption = "ShownValues";
 constexpr const char* kNameColumnOption = "NameColumn";
 constexpr const char* kOutputTypeOption = "OutputType";
-
-constexpr int kLockOptimistic = 3;
 
 // Absolute on this platform, or a drive folder kept from a settings file written on Windows.
 bool IsAbsolute(std::string_view folder) {
@@ -55,42 +46,51 @@ std::string CollapseSeparators(std::string path) {
 }  // namespace
 
 AppSettings::AppSettings(std::string programFolder)
-    : programFolder_(std::move(programFolder)),
-      file_(programFolder_ + "/Quillmerge.mdb"),
-      connectionString_(data::BuildConnectionString(data::AccessFile, {}, file_)),
-      recordset_(std::make_unique<data::Recordset>()) {
+    : AppSettings(programFolder, std::make_unique<SqliteSettingsStore>(programFolder + "/Quillmerge.mdb")) {}
+
+AppSettings::AppSettings(std::string programFolder, std::unique_ptr<SettingsStore> store)
+    : programFolder_(std::move(programFolder)), store_(std::move(store)) {
     Load();
 }
 
 AppSettings::~AppSettings() = default;
 
-void AppSettings::Load() {
+std::string* AppSettings::Field(int index) {
     std::string* fields[] = {&excelPath_, &wordPath_, &userDocPath_};
-    queryText_ = "select * from init";
-    const bool opened = recordset_->open(queryText_, connectionString_, kLockOptimistic);
-    // A recordset that did not open reads eof as false, so a missing database leaves the
-    // fields empty below, and GetPath falls back to the defaults. Nothing is written into a
-    // store that could not be read: it may be damaged, and is the user's to look at.
-    if (recordset_->eof()) {
-        recordset_->addNew();
-        for (int i = 0; i < 3; ++i) {
-            *fields[i] = kColumns[i].firstRun;
-            recordset_->setFieldValue(kColumns[i].column, *fields[i]);
+    return fields[index - 1];
+}
+
+void AppSettings::Load() {
+    const StoredFolders stored = store_->ReadFolders();
+    for (int i = 1; i <= 3; ++i) {
+        switch (stored.state) {
+            case StoredFolders::State::Read:
+                *Field(i) = stored.values[static_cast<std::size_t>(i - 1)];
+                break;
+            case StoredFolders::State::Empty:
+                *Field(i) = kFirstRun[static_cast<std::size_t>(i - 1)];
+                break;
+            case StoredFolders::State::Unreadable:
+                // Left empty, so GetPath gives the defaults.
+                Field(i)->clear();
+                break;
         }
-        recordset_->update();
-    } else {
-        for (int i = 0; i < 3; ++i) *fields[i] = recordset_->fieldValue(std::string_view(kColumns[i].column));
     }
-    recordset_->close();
-    shownValues_ = ReadOption(kShownValuesOption) == "1";
-    nameColumn_ = ReadOption(kNameColumnOption);
-    outputType_ = ReadOption(kOutputTypeOption);
-    if (!opened) {
-        Report("设置文件“" + file_ + "”无法读取：" + data::DatabaseProblem(file_, "Init", false) +
-               "。本次使用默认的文件夹，所选的文件夹不会被记住。");
-    } else if (const std::string problem = data::DatabaseProblem(file_, "Init", true); !problem.empty()) {
-        Report("设置文件“" + file_ + "”无法保存更改：" + problem +
-               "。本次所选的文件夹下次启动时不会被记住。");
+    // Nothing is written into a store that could not be read: it may be damaged, and is the
+    // user's to look at. An empty table gets its first row; if that cannot be stored, the
+    // first-run folders hold for this run and the check below says why.
+    if (stored.state == StoredFolders::State::Empty)
+        store_->AddFolders({kFirstRun[0], kFirstRun[1], kFirstRun[2]});
+    shownValues_ = store_->ReadOption(kShownValuesOption) == "1";
+    nameColumn_ = store_->ReadOption(kNameColumnOption);
+    outputType_ = store_->ReadOption(kOutputTypeOption);
+    const std::string file = store_->Location();
+    if (stored.state == StoredFolders::State::Unreadable) {
+        std::string why = store_->Problem(false);
+        if (why.empty()) why = "读取失败";
+        Report("设置文件“" + file + "”无法读取：" + why + "。本次使用默认的文件夹，所选的文件夹不会被记住。");
+    } else if (const std::string problem = store_->Problem(true); !problem.empty()) {
+        Report("设置文件“" + file + "”无法保存更改：" + problem + "。本次所选的文件夹下次启动时不会被记住。");
     }
 }
 
@@ -116,7 +116,7 @@ std::string AppSettings::GetPath(int index) const {
     if (index < 1 || index > 3) return {};
     const std::string* fields[] = {&excelPath_, &wordPath_, &userDocPath_};
     std::string value = *fields[index - 1];
-    if (value.empty()) value = kColumns[index - 1].firstRun;
+    if (value.empty()) value = kFirstRun[static_cast<std::size_t>(index - 1)];
     if (!IsAbsolute(value)) value = BelowProgramFolder(programFolder_, value);
     // A drive folder kept from a Windows settings file keeps its own separator.
     if (IsDriveFolder(value)) {
@@ -134,56 +134,32 @@ void AppSettings::SetPath(int index, std::string_view folder) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (!DirectoryExists(path)) return;
 
-    std::string* fields[] = {&excelPath_, &wordPath_, &userDocPath_};
-    *fields[index - 1] = path;
-    // Stored with its trailing separator; quotes doubled so that any folder name makes a
-    // valid statement and comes back unchanged.
+    *Field(index) = path;
+    // Stored with its trailing separator.
     const std::string stored = path == "/" ? path : path + "/";
-    queryText_ = std::string("update Init set ") + kColumns[index - 1].column + "='" +
-                 ReplaceAll(stored, "'", "''") + "'";
-    const bool written = recordset_->open(queryText_, connectionString_, kLockOptimistic);
-    recordset_->update();
-    recordset_->close();
-    if (!written) {
-        std::string why = data::DatabaseProblem(file_, "Init", true);
+    if (!store_->WriteFolder(static_cast<FolderColumn>(index - 1), stored)) {
+        std::string why = store_->Problem(true);
         if (why.empty()) why = "写入失败";
-        Report("设置文件“" + file_ + "”无法保存更改：" + why + "。本次所选的文件夹下次启动时不会被记住。");
+        Report("设置文件“" + store_->Location() + "”无法保存更改：" + why +
+               "。本次所选的文件夹下次启动时不会被记住。");
     }
 }
 
-// A database without the table fails to open the query, and the option reads "".
-std::string AppSettings::ReadOption(const char* name) {
-    std::string value;
-    if (recordset_->open(std::string("select Value from Options where Name='") + name + "'",
-                         connectionString_, kLockOptimistic) &&
-        !recordset_->eof())
-        value = recordset_->fieldValue(0);
-    recordset_->close();
-    return value;
-}
-
-void AppSettings::StoreOption(const char* name, std::string_view value) {
-    recordset_->open("create table if not exists Options (Name text primary key, Value text)",
-                     connectionString_, kLockOptimistic);
-    recordset_->open(std::string("insert or replace into Options (Name, Value) values ('") + name + "', '" +
-                         ReplaceAll(value, "'", "''") + "')",
-                     connectionString_, kLockOptimistic);
-    recordset_->close();
-}
-
+// An option that cannot be stored lasts for this run; the problem of the store was told when
+// it was loaded.
 void AppSettings::SetShownValues(bool on) {
     shownValues_ = on;
-    StoreOption(kShownValuesOption, on ? "1" : "0");
+    store_->WriteOption(kShownValuesOption, on ? "1" : "0");
 }
 
 void AppSettings::SetNameColumn(std::string_view title) {
     nameColumn_ = title;
-    StoreOption(kNameColumnOption, title);
+    store_->WriteOption(kNameColumnOption, title);
 }
 
 void AppSettings::SetOutputType(std::string_view type) {
     outputType_ = type;
-    StoreOption(kOutputTypeOption, type);
+    store_->WriteOption(kOutputTypeOption, type);
 }
 
 }  // namespace qm

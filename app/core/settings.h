@@ -1,26 +1,26 @@
 #pragma once
-// The three remembered folders, kept in the one row of the table Init of the settings database
+// The three remembered folders, kept in the one row of the table Init of the settings store
 // ProgramFolder + "/Quillmerge.mdb" (an SQLite file shipped with the program; never created
-// here). A store that cannot be read leaves the folders at their defaults below the program
-// folder; one that cannot be written keeps changes for this run only. Either way the program
-// goes on, and the problem is told once to whoever watches (the window), never overwritten.
+// here; see SqliteSettingsStore). A store that cannot be read leaves the folders at their defaults below the
+// program folder; one that cannot be written keeps changes for this run only. Either way the program goes on,
+// and the problem is told once to whoever watches (the window), never overwritten.
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace qm::data {
-class Recordset;
-}
+#include "app/core/settings_store.h"
 
 namespace qm {
 
 class AppSettings {
   public:
-    // Builds the connection string for programFolder + "/Quillmerge.mdb", creates the recordset
-    // and runs Load(). `programFolder` has no trailing "/".
+    // Keeps the settings in programFolder + "/Quillmerge.mdb" (SqliteSettingsStore) and runs
+    // Load(). `programFolder` has no trailing "/".
     explicit AppSettings(std::string programFolder);
+    // The same over another store (a test's); a null store is not allowed.
+    AppSettings(std::string programFolder, std::unique_ptr<SettingsStore> store);
     ~AppSettings();
     AppSettings(const AppSettings&) = delete;
     AppSettings& operator=(const AppSettings&) = delete;
@@ -67,25 +67,19 @@ class AppSettings {
     void SetOutputType(std::string_view type);
 
     // The fields as last loaded or stored (stored form, no trailing separator).
-    const std::string& ConnectionString() const { return connectionString_; }
-    const std::string& QueryText() const { return queryText_; }
     const std::string& ExcelPath() const { return excelPath_; }
     const std::string& WordPath() const { return wordPath_; }
     const std::string& UserDocPath() const { return userDocPath_; }
 
   private:
     void Report(std::string problem);
-    std::string ReadOption(const char* name);
-    void StoreOption(const char* name, std::string_view value);
+    std::string* Field(int index);
 
     std::string programFolder_;
-    std::string file_;
+    std::unique_ptr<SettingsStore> store_;
     std::string problem_;
     bool told_ = false;
     std::function<void(const std::string&)> observer_;
-    std::string connectionString_;
-    std::unique_ptr<data::Recordset> recordset_;
-    std::string queryText_;
     std::string excelPath_;
     std::string wordPath_;
     std::string userDocPath_;

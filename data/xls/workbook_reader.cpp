@@ -2,16 +2,12 @@
 // cell records of each worksheet. Records are read through bounds-checked views; anything that
 // does not fit gives no workbook.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <new>
 #include <string>
 
+#include "common/fs.h"
 #include "data/xls/compound_file.h"
 #include "data/xls/sheet_impl.h"
 #include "data/xls/text_decoder.h"
@@ -554,34 +550,6 @@ class WorkbookParser {
     std::shared_ptr<const StringPool> shared_;
 };
 
-// The whole file read into memory. A mapping would be a little faster, but a workbook that
-// another program shortens while we read it would then kill us with SIGBUS.
-class FileBytes {
-  public:
-    explicit FileBytes(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            const std::size_t want = static_cast<std::size_t>(st.st_size);
-            data_.reset(new std::uint8_t[want]);  // no zero fill: every byte used is read
-            while (size_ < want) {
-                const ssize_t n = ::read(fd, data_.get() + size_, want - size_);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;  // the file got shorter: parse what is there
-                size_ += static_cast<std::size_t>(n);
-            }
-        }
-        ::close(fd);
-    }
-    std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
-    bool ok() const { return size_ > 0; }
-
-  private:
-    std::unique_ptr<std::uint8_t[]> data_;
-    std::size_t size_ = 0;
-};
-
 }  // namespace
 
 std::unique_ptr<Workbook> ParseWorkbook(std::span<const std::uint8_t> bytes) {
@@ -596,9 +564,11 @@ std::unique_ptr<Workbook> ParseWorkbook(std::span<const std::uint8_t> bytes) {
 
 std::unique_ptr<Workbook> ReadWorkbookFile(std::string_view path) {
     try {
-        FileBytes file{std::string(path)};
-        if (!file.ok()) return nullptr;
-        return ParseWorkbook(file.bytes());
+        // The whole file read into memory. A mapping would be a little faster, but a workbook
+        // that another program shortens while we read it would then kill us with SIGBUS.
+        const WholeFile file = ReadWholeFile(path, kNoFileLimit);
+        if (file.bytes.empty()) return nullptr;
+        return ParseWorkbook(file.bytes);
     } catch (...) {
         return nullptr;
     }

@@ -1,9 +1,8 @@
 #include "word/engine/template.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
+#include "common/fs.h"
 #include "word/engine/doc_template.h"
 #include "word/engine/docx_template.h"
 
@@ -176,12 +175,9 @@ OpenResult OpenTemplate(std::span<const std::uint8_t> bytes) {
 
 OpenResult OpenTemplateFile(std::string_view path) {
     try {
-        std::ifstream in(std::string(path), std::ios::binary);
-        if (!in) return {nullptr, "the file cannot be read"};
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
-        if (in.bad()) return {nullptr, "the file cannot be read"};
-        return OpenTemplate(bytes);
+        const WholeFile file = ReadWholeFile(path, kNoFileLimit);
+        if (!file) return {nullptr, "the file cannot be read"};
+        return OpenTemplate(file.bytes);
     } catch (...) {
         return {nullptr, "the file cannot be read"};
     }

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "app/core/settings.h"
+#include "app/core/sqlite_settings_store.h"
+#include "tests/support/command.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_database.h"
 
@@ -13,6 +15,37 @@ namespace {
 
 using test::Scalar;
 using test::Sql;
+
+// A store in memory that can be told to fail, and counts what it was asked to write.
+class FakeStore : public SettingsStore {
+  public:
+    struct State {
+        StoredFolders folders;
+        bool writesFail = false;
+        std::string problem;  // what Problem() answers
+        int folderWrites = 0, rowsAdded = 0, optionWrites = 0;
+    };
+    explicit FakeStore(State& state) : state_(state) {}
+    std::string Location() const override { return "/fake/store"; }
+    StoredFolders ReadFolders() override { return state_.folders; }
+    bool AddFolders(const std::array<std::string, 3>&) override {
+        ++state_.rowsAdded;
+        return !state_.writesFail;
+    }
+    bool WriteFolder(FolderColumn, std::string_view) override {
+        ++state_.folderWrites;
+        return !state_.writesFail;
+    }
+    std::string ReadOption(std::string_view) override { return {}; }
+    bool WriteOption(std::string_view, std::string_view) override {
+        ++state_.optionWrites;
+        return !state_.writesFail;
+    }
+    std::string Problem(bool) override { return state_.problem; }
+
+  private:
+    State& state_;
+};
 
 class Settings : public ::testing::Test {
   protected:
@@ -39,8 +72,6 @@ class Settings : public ::testing::Test {
 TEST_F(Settings, EmptyInitGetsTheFirstRunRow) {
     MakeDatabase();
     AppSettings settings(program.path());
-    EXPECT_EQ(settings.ConnectionString(),
-              "DRIVER=Driver do Microsoft Access (*.mdb);UID=;PWD=;ReadOnly=False;DBQ=" + db);
     EXPECT_EQ(settings.ExcelPath(), "\\数据\\");
     EXPECT_EQ(settings.GetExcelPath(), program.path() + "/数据/");
     EXPECT_EQ(settings.GetWordPath(), program.path() + "/模板/");
@@ -80,7 +111,6 @@ TEST_F(Settings, SetPathStoresAnExistingFolder) {
     EXPECT_EQ(settings.ExcelPath(), folder);
     EXPECT_EQ(Stored("ExcelPath"), folder + "/");
     EXPECT_EQ(settings.GetExcelPath(), folder + "/");
-    EXPECT_EQ(settings.QueryText(), "update Init set ExcelPath='" + folder + "/'");
     EXPECT_EQ(AppSettings(program.path()).GetExcelPath(), folder + "/");
 
     // Relative folders are taken below the program folder, separators tidied.
@@ -104,7 +134,6 @@ TEST_F(Settings, MissingFoldersAndEmptyTextChangeNothing) {
         SCOPED_TRACE(folder);
         settings.SetExcelPath(folder);
         EXPECT_EQ(settings.ExcelPath(), "/kept");
-        EXPECT_EQ(settings.QueryText(), "select * from init");  // no statement issued
     }
     settings.SetPath(0, program.path());
     settings.SetPath(4, program.path());
@@ -272,6 +301,110 @@ TEST_F(Settings, ShownValuesWithoutADatabaseLastForThisRun) {
     EXPECT_TRUE(settings.GetShownValues());
     EXPECT_NE(access(db.c_str(), F_OK), 0);
     EXPECT_FALSE(AppSettings(program.path()).GetShownValues());
+}
+
+// A store written by an earlier version has NameColumn and OutputType in Init. The program
+// reads and writes the three folders there as before, keeps its options in Options, and never
+// alters Init or its other columns.
+TEST_F(Settings, InitWithMoreColumnsIsUsedAsItIs) {
+    Sql(db,
+        "CREATE TABLE Init (ExcelPath TEXT, WordPath TEXT, UserDocPath TEXT, NameColumn TEXT, OutputType "
+        "TEXT);");
+    const std::string schema = Scalar(db, "select sql from sqlite_master where name='Init'");
+    {
+        AppSettings first(program.path());  // first run: the three columns get their row
+        EXPECT_EQ(first.Problem(), "");
+        EXPECT_EQ(first.GetWordPath(), program.path() + "/模板/");
+    }
+    EXPECT_EQ(Scalar(db, "select ExcelPath || WordPath || UserDocPath from Init"),
+              "\\数据\\\\模板\\\\用户文档\\");
+    EXPECT_EQ(Scalar(db, "select NameColumn from Init"), "<null>");
+    Sql(db, "UPDATE Init SET NameColumn='编号', OutputType='pdf'");
+
+    AppSettings settings(program.path());
+    EXPECT_EQ(settings.NameColumn(), "");  // options are read from Options only
+    const std::string folder = MakeFolder("books");
+    settings.SetExcelPath(folder);
+    settings.SetNameColumn("姓名");
+    settings.SetOutputType("docx");
+    EXPECT_EQ(Stored("ExcelPath"), folder + "/");
+    EXPECT_EQ(Stored("WordPath"), "\\模板\\");
+    EXPECT_EQ(Scalar(db, "select NameColumn || '|' || OutputType from Init"), "编号|pdf");
+    EXPECT_EQ(Option("NameColumn"), "姓名");
+    EXPECT_EQ(Scalar(db, "select sql from sqlite_master where name='Init'"), schema);
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
+    EXPECT_EQ(AppSettings(program.path()).GetExcelPath(), folder + "/");
+}
+
+// Column names in another letter case are the same columns; a missing one reads "".
+TEST_F(Settings, InitColumnsAreFoundInAnyLetterCase) {
+    Sql(db, "CREATE TABLE Init (excelpath TEXT, WORDPATH TEXT); INSERT INTO Init VALUES ('/a/', '/b/');");
+    SqliteSettingsStore store(db);
+    const StoredFolders folders = store.ReadFolders();
+    EXPECT_EQ(folders.state, StoredFolders::State::Read);
+    EXPECT_EQ(folders.values, (std::array<std::string, 3>{"/a/", "/b/", ""}));
+    EXPECT_TRUE(store.WriteFolder(FolderColumn::Word, "/c/"));
+    EXPECT_EQ(Scalar(db, "select WORDPATH from Init"), "/c/");
+    EXPECT_FALSE(store.WriteFolder(FolderColumn::UserDoc, "/d/"));  // no such column: not stored
+}
+
+// The store the program ships, made as the build makes it: three folder columns, no row, and
+// nothing for the program to report.
+TEST_F(Settings, ShippedStoreHasTheThreeFolderColumns) {
+    const test::CommandResult made = test::RunCommand(
+        "/usr/bin/python3 " + test::ShellQuote(QM_SOURCE_DIR "/resources/db/make_settings_db.py") + " " +
+        test::ShellQuote(db));
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(Scalar(db, "select group_concat(name) from pragma_table_info('Init')"),
+              "ExcelPath,WordPath,UserDocPath");
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "0");
+    EXPECT_EQ(Scalar(db, "select count(*) from sqlite_master where name='Options'"), "0");
+
+    AppSettings settings(program.path());
+    EXPECT_EQ(settings.Problem(), "");
+    settings.SetOutputType("pdf-all");
+    EXPECT_EQ(Scalar(db, "select count(*) from Init"), "1");
+    EXPECT_EQ(AppSettings(program.path()).OutputType(), "pdf-all");
+}
+
+// What AppSettings asks of its store, and what it does when the store fails.
+TEST(SettingsOverAStore, NothingIsWrittenIntoAnUnreadableStoreOrForAMissingFolder) {
+    test::TempFolder program;
+    FakeStore::State state;
+    state.problem = "文件已损坏";
+    AppSettings settings(program.path(), std::make_unique<FakeStore>(state));
+    EXPECT_EQ(state.rowsAdded, 0);
+    EXPECT_NE(settings.Problem().find("/fake/store"), std::string::npos);
+    EXPECT_NE(settings.Problem().find("无法读取：文件已损坏"), std::string::npos);
+
+    settings.SetExcelPath(program / "no such folder");
+    settings.SetExcelPath("");
+    settings.SetPath(4, program.path());
+    EXPECT_EQ(state.folderWrites, 0);
+    settings.SetExcelPath(program.path());
+    EXPECT_EQ(state.folderWrites, 1);
+}
+
+TEST(SettingsOverAStore, FailedWritesKeepTheValuesForThisRunAndAreToldOnce) {
+    test::TempFolder program;
+    FakeStore::State state;
+    state.folders.state = StoredFolders::State::Empty;
+    state.writesFail = true;  // and Problem() finds nothing: the failure is still told
+    AppSettings settings(program.path(), std::make_unique<FakeStore>(state));
+    EXPECT_EQ(state.rowsAdded, 1);
+    EXPECT_EQ(settings.WordPath(), "\\模板\\");  // the first-run row holds for this run
+    EXPECT_EQ(settings.Problem(), "");
+
+    std::vector<std::string> heard;
+    settings.SetProblemObserver([&](const std::string& p) { heard.push_back(p); });
+    settings.SetWordPath(program.path());
+    settings.SetExcelPath(program.path());
+    settings.SetShownValues(true);
+    EXPECT_EQ(settings.GetWordPath(), program.path() + "/");
+    EXPECT_EQ(settings.GetExcelPath(), program.path() + "/");
+    EXPECT_TRUE(settings.GetShownValues());
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_NE(heard[0].find("无法保存更改：写入失败"), std::string::npos) << heard[0];
 }
 
 }  // namespace

@@ -1,0 +1,155 @@
+// The whole-file reader and the descriptor owner.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/fs.h"
+#include "common/unique_fd.h"
+
+namespace qm {
+namespace {
+
+class ReadWholeFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/qm-fs-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        folder = name;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = folder + "/" + name;
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    }
+    std::string folder;
+};
+
+TEST_F(ReadWholeFileTest, ReadsEveryByteUpToTheLimit) {
+    // More than one read's worth, with every byte value.
+    std::vector<std::uint8_t> bytes(200000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    const std::string path = Write("big.bin", bytes);
+
+    WholeFile all = ReadWholeFile(path, kNoFileLimit);
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(all.bytes, bytes);
+    EXPECT_EQ(all.size, bytes.size());
+
+    WholeFile exact = ReadWholeFile(path, bytes.size());
+    ASSERT_TRUE(exact.ok());
+    EXPECT_EQ(exact.bytes, bytes);
+
+    WholeFile over = ReadWholeFile(path, bytes.size() - 1);
+    EXPECT_EQ(over.problem, WholeFile::Problem::TooLarge);
+    EXPECT_EQ(over.size, bytes.size());  // said, so a caller can tell how large
+    EXPECT_TRUE(over.bytes.empty());
+
+    WholeFile empty = ReadWholeFile(Write("empty", {}), 0);
+    EXPECT_TRUE(empty.ok());
+    EXPECT_TRUE(empty.bytes.empty());
+}
+
+TEST_F(ReadWholeFileTest, TellsWhatKeptTheFileFromBeingRead) {
+    WholeFile missing = ReadWholeFile(folder + "/none", kNoFileLimit);
+    EXPECT_EQ(missing.problem, WholeFile::Problem::Missing);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_EQ(ReadWholeFile("", kNoFileLimit).problem, WholeFile::Problem::Missing);
+    EXPECT_EQ(ReadWholeFile(folder, kNoFileLimit).problem, WholeFile::Problem::NotRegular);
+    EXPECT_EQ(ReadWholeFile("/dev/null", kNoFileLimit).problem, WholeFile::Problem::NotRegular);
+    // A path through a file is no file either, but not a missing one.
+    const std::string file = Write("plain", {1, 2, 3});
+    EXPECT_EQ(ReadWholeFile(file + "/x", kNoFileLimit).problem, WholeFile::Problem::Unreadable);
+    EXPECT_EQ(ReadWholeFile(file + "/x", kNoFileLimit).error, ENOTDIR);
+
+    std::vector<std::uint8_t> bytes{9};
+    EXPECT_FALSE(ReadFileBytes(folder, bytes));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_TRUE(ReadFileBytes(file, bytes));
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(ReadWholeFileTest, AFileWithoutReadPermissionIsUnreadable) {
+    const std::string file = Write("secret", {1});
+    if (geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    ASSERT_EQ(chmod(file.c_str(), 0200), 0);
+    WholeFile denied = ReadWholeFile(file, kNoFileLimit);
+    EXPECT_EQ(denied.problem, WholeFile::Problem::Unreadable);
+    EXPECT_EQ(denied.error, EACCES);
+}
+
+// A file whose size says nothing of its content (the kernel's files say 0) is read to its end,
+// and the limit holds for what is read, not only for the size announced.
+TEST_F(ReadWholeFileTest, ReadsToTheEndNotToTheAnnouncedSize) {
+    WholeFile status = ReadWholeFile("/proc/self/status", kNoFileLimit);
+    ASSERT_TRUE(status.ok());
+    const std::string text(status.bytes.begin(), status.bytes.end());
+    EXPECT_NE(text.find("Umask:"), std::string::npos);
+    EXPECT_EQ(status.size, status.bytes.size());
+
+    WholeFile limited = ReadWholeFile("/proc/self/status", 16);
+    EXPECT_EQ(limited.problem, WholeFile::Problem::TooLarge);
+    EXPECT_TRUE(limited.bytes.empty());
+}
+
+bool IsOpen(int fd) {
+    return fcntl(fd, F_GETFD) != -1;
+}
+
+TEST(UniqueFd, ClosesWhatItOwnsOnce) {
+    int raw = -1;
+    {
+        UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        raw = fd.get();
+        UniqueFd moved(std::move(fd));
+        EXPECT_FALSE(fd);
+        EXPECT_EQ(moved.get(), raw);
+        EXPECT_TRUE(IsOpen(raw));
+    }
+    EXPECT_FALSE(IsOpen(raw));
+
+    UniqueFd failed(::open("/no/such/file", O_RDONLY));
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(failed.get(), -1);
+    EXPECT_TRUE(failed.close());  // nothing to close
+
+    // Released descriptors stay open; reset keeps errno for the caller's report.
+    UniqueFd kept(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    const int released = kept.release();
+    EXPECT_FALSE(kept);
+    EXPECT_TRUE(IsOpen(released));
+    kept.reset(released);
+    errno = ENOSPC;
+    kept.reset();
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_FALSE(IsOpen(released));
+}
+
+TEST(UniqueFd, CheckedCloseReportsAFailure) {
+    UniqueFd fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.close());
+    EXPECT_FALSE(fd);
+
+    // A descriptor closed behind the owner's back: close() says so, and the owner is empty.
+    const int raw = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    UniqueFd stale(raw);
+    ::close(raw);
+    errno = 0;
+    EXPECT_FALSE(stale.close());
+    EXPECT_EQ(errno, EBADF);
+    EXPECT_FALSE(stale);
+}
+
+}  // namespace
+}  // namespace qm
