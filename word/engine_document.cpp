@@ -47,8 +47,10 @@ class EngineDocument final : public WorkingDocument {
         return b && !b->hidden;
     }
     bool SetBookmarkText(std::string_view name, std::string_view value) override {
+        const engine::BookmarkInfo* b = template_->Find(name);
+        if (!b || b->hidden) return false;
         values_[std::string(name)] = std::string(value);
-        return template_->Find(name)->refusal.empty();
+        return b->refusal.empty();
     }
     std::vector<engine::Skip> BookmarksLeft() const override {
         if (!open_) return {};

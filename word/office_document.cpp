@@ -38,8 +38,9 @@ class OfficeDocument final : public WorkingDocument {
         return std::find(bookmarks_.begin(), bookmarks_.end(), name) != bookmarks_.end();
     }
     bool SetBookmarkText(std::string_view name, std::string_view value) override {
+        if (!BookmarkExists(name)) return false;
         // The office gets the same text the engine would write: a control character would make
-        // it drop the whole value. The bookmark was found, so the caller counts it filled; a
+        // it drop the whole value. The bookmark exists, so the caller counts it filled; a
         // refused write fails the save.
         if (!office_->setBookmarkText(id_, name, engine::NormalizeValue(value))) valueLost_ = true;
         return true;

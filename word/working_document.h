@@ -57,7 +57,8 @@ class WorkingDocument {
     // The visible bookmark names, in document order (none starting with "_").
     virtual std::vector<std::string> BookmarkNames() const = 0;
     virtual bool BookmarkExists(std::string_view name) const = 0;
-    // Gives an existing bookmark its value; see WordHost::SetBookmarkText for the result.
+    // Gives the bookmark its value; false for a name BookmarkExists does not know. See
+    // WordHost::SetBookmarkText for the rest.
     virtual bool SetBookmarkText(std::string_view name, std::string_view value) = 0;
     // The bookmarks given a value that the document leaves as in the template, and why.
     virtual std::vector<engine::Skip> BookmarksLeft() const = 0;

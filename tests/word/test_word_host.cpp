@@ -10,6 +10,8 @@
 #include "tests/support/fake_office.h"
 #include "tests/support/small_disk.h"
 #include "word/engine/doc_template.h"
+#include "word/engine_document.h"
+#include "word/office_document.h"
 #include "word/word_host.h"
 
 namespace qm::test {
@@ -322,6 +324,35 @@ TEST(WordHost, ForceCloseKeepsTheEngineDocument) {
     EXPECT_TRUE(h.host->IsDocumentOpen());
     EXPECT_EQ(h.host->CurrentRoute(), Route::Engine);
     EXPECT_TRUE(h.host->SaveDocumentAs(program / "a.doc").ok);
+}
+
+// Each kind of document refuses a bookmark it does not have on its own, without the host's check
+// before it, and an unknown name never spoils the office's document for the save.
+TEST(WorkingDocument, EachKindRefusesANameItDoesNotHave) {
+    TempFolder scratch("word");
+    const engine::OpenResult source = engine::OpenTemplateFile(SampleTemplate());
+    ASSERT_TRUE(source) << source.refusal;
+    FakeOffice office;
+    const std::unique_ptr<word::WorkingDocument> made =
+        word::MakeEngineDocument(source.value, &office, "Untitled 1");
+    EXPECT_FALSE(made->SetBookmarkText("无此书签", "x"));
+    EXPECT_FALSE(made->SetBookmarkText("_GoBack", "x"));
+    EXPECT_TRUE(made->SetBookmarkText("姓名", "张三"));
+    EXPECT_TRUE(made->BookmarksLeft().empty());
+
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}, {"_Toc1", "t"}}));
+    const std::unique_ptr<word::WorkingDocument> opened =
+        word::OpenOfficeDocument(&office, scratch / "t.fake");
+    ASSERT_TRUE(opened->IsOpen());
+    EXPECT_EQ(opened->BookmarkNames(), std::vector<std::string>{"A"});
+    EXPECT_FALSE(opened->SetBookmarkText("B", "x"));
+    EXPECT_FALSE(opened->SetBookmarkText("_Toc1", "x"));
+    EXPECT_TRUE(opened->SetBookmarkText("A", "x"));
+    EXPECT_EQ(office.writes().size(), 1u);
+    EXPECT_TRUE(opened->SaveAs(scratch / "a.fake").ok);
+    opened->Close();
+    EXPECT_EQ(office.openDocumentCount(), 0);
+    EXPECT_FALSE(word::OpenOfficeDocument(nullptr, scratch / "t.fake")->open());
 }
 
 TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
