@@ -1,5 +1,6 @@
 #pragma once
-// The office process the program drives, as the few calls it needs. Only WordHost talks to it.
+// The office process the program drives, as the few calls it needs. Only WordHost and its working
+// documents talk to it.
 //
 // Calling rules: no call throws or shows anything. A failed call (no office, a dead office, a
 // closed document, an office error) yields an empty result: 0 for a document, "" or no names,

@@ -6,16 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <optional>
 #include <thread>
 
 #include "common/dialogs.h"
 #include "common/fs.h"
 #include "common/text.h"
+#include "word/engine_document.h"
+#include "word/office_document.h"
 #include "word/spawn_setup.h"
 
 extern char** environ;
@@ -35,8 +34,6 @@ constexpr std::string_view kCouldNotEnd =
 constexpr int kCloseAttempts = 10;
 constexpr auto kPauseBetweenLaunches = std::chrono::milliseconds(500);
 constexpr auto kPollInterval = std::chrono::milliseconds(25);
-// Less room than this after a failed save means the disk is full.
-constexpr std::uint64_t kRoomForADocument = 256 * 1024;
 
 // Starts `/bin/sh script args` without waiting for it. The intermediate shell puts the script
 // in the background and exits at once, so the script is adopted by init and never left a zombie.
@@ -66,28 +63,6 @@ bool LaunchDetached(const std::string& script, const std::string& argument) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return true;
-}
-
-// The engine's own format for an extension; none for formats only the office writes.
-std::optional<engine::Format> EngineFormat(std::string_view path) {
-    const std::string extension = LowerExtension(path);
-    if (extension == ".doc") return engine::Format::Doc;
-    if (extension == ".docx") return engine::Format::Docx;
-    return std::nullopt;
-}
-
-// A file the office wrote, read back. The office checks its own writing; what is checked here is
-// that something was written at all, which an office that died on the way may not have done.
-bool Written(std::span<const std::uint8_t> bytes) {
-    return !bytes.empty();
-}
-
-SaveResult Failed(std::string error, std::string_view fileName) {
-    SaveResult result;
-    result.error = std::move(error);
-    result.diskFull = LowOnSpace(FolderOfPath(fileName), kRoomForADocument);
-    if (result.diskFull) result.error = "the disk is full";
-    return result;
 }
 
 }  // namespace
@@ -120,8 +95,9 @@ engine::OpenResult WordHost::TemplateAt(std::string_view path) {
 }
 
 void WordHost::DropWorkingDocument() {
-    if (working_.route == Route::Office && working_.open && office_) office_->close(working_.id);
-    working_ = Working{};
+    if (document_) document_->Close();
+    document_.reset();
+    templatePath_.clear();
 }
 
 std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
@@ -133,14 +109,12 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
         currentDocumentName_.clear();
         return {};
     }
-    working_.templatePath = path;
+    templatePath_ = path;
     if (route == Route::Engine) {
         const engine::OpenResult r = TemplateAt(path);
         if (r) {
-            working_.route = Route::Engine;
-            working_.engineTemplate = r.value;
-            working_.open = true;
-            currentDocumentName_ = "Untitled " + IntToText(++untitled_);
+            document_ = MakeEngineDocument(r.value, office_.get(), "Untitled " + IntToText(++untitled_));
+            currentDocumentName_ = document_->Title();
             return currentDocumentName_;
         }
         // A template under a password opens nowhere without it: the office would only ask.
@@ -149,161 +123,55 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
             return {};
         }
     }
-    working_.route = Route::Office;
-    working_.id = office_ ? office_->openTemplate(path) : 0;
-    working_.open = working_.id != 0;
-    if (working_.open) {
-        // The office's own hidden bookmarks ("_Toc…", "_GoBack") are neither listed nor filled.
-        for (std::string& name : office_->bookmarkNames(working_.id))
-            if (!name.starts_with('_')) working_.bookmarks.push_back(std::move(name));
-    }
-    currentDocumentName_ = working_.open ? office_->title(working_.id) : std::string();
+    document_ = OpenOfficeDocument(office_.get(), path);
+    currentDocumentName_ = document_->Title();
     return currentDocumentName_;
 }
 
 bool WordHost::IsDocumentOpen(std::string_view name) {
     if (name.empty()) name = currentDocumentName_;
-    if (!working_.open || name != currentDocumentName_ || name.empty()) return false;
-    if (working_.route == Route::Engine) return true;
-    // The user may have closed it in the office's window, or ended the office.
-    if (!IsWordRunning() || !office_->isOpen(working_.id)) {
-        working_.open = false;
-        return false;
-    }
-    return true;
+    if (!document_ || !document_->open() || name != currentDocumentName_ || name.empty()) return false;
+    return document_->IsOpen();
 }
 
 void WordHost::CloseDocument(std::string_view name) {
     if (!name.empty() && name != currentDocumentName_) return;
-    if (working_.route == Route::Office && working_.open && office_) office_->close(working_.id);
-    working_.open = false;
-    working_.values.clear();
+    if (document_) document_->Close();
 }
 
 std::string WordHost::ListBookmarks() {
     if (!IsDocumentOpen()) return {};
-    if (working_.route == Route::Engine) return JoinList(working_.engineTemplate->VisibleNames());
-    return JoinList(working_.bookmarks);
+    return JoinList(document_->BookmarkNames());
 }
 
 bool WordHost::BookmarkExists(std::string_view name) {
-    if (!IsDocumentOpen()) return false;
-    if (working_.route == Route::Engine) {
-        const engine::BookmarkInfo* b = working_.engineTemplate->Find(name);
-        return b && !b->hidden;
-    }
-    return std::find(working_.bookmarks.begin(), working_.bookmarks.end(), name) != working_.bookmarks.end();
+    return IsDocumentOpen() && document_->BookmarkExists(name);
 }
 
 bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     if (!BookmarkExists(name)) return false;
-    if (working_.route == Route::Engine) {
-        working_.values[std::string(name)] = std::string(value);
-        return working_.engineTemplate->Find(name)->refusal.empty();
-    }
-    // The office gets the same text the engine would write: a control character would make it
-    // drop the whole value. The bookmark was found, so the caller counts it filled; a refused
-    // write fails the save.
-    if (!office_->setBookmarkText(working_.id, name, engine::NormalizeValue(value)))
-        working_.valueLost = true;
-    return true;
-}
-
-std::vector<engine::Fill> WordHost::WorkingFills() const {
-    std::vector<engine::Fill> fills;
-    for (const auto& [name, value] : working_.values) fills.push_back({name, value});
-    return fills;
+    return document_->SetBookmarkText(name, value);
 }
 
 std::vector<engine::Skip> WordHost::BookmarksLeft() const {
-    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return {};
-    const std::vector<engine::Fill> fills = WorkingFills();
-    return working_.engineTemplate->Skips(fills);
+    return document_ ? document_->BookmarksLeft() : std::vector<engine::Skip>{};
 }
 
 std::map<std::string, std::string> WordHost::UnfillableBookmarks() const {
-    std::map<std::string, std::string> out;
-    if (working_.route != Route::Engine || !working_.open || !working_.engineTemplate) return out;
-    for (const engine::BookmarkInfo& b : working_.engineTemplate->bookmarks())
-        if (!b.hidden && !b.refusal.empty()) out.emplace(b.name, b.refusal);
-    return out;
+    return document_ ? document_->UnfillableBookmarks() : std::map<std::string, std::string>{};
 }
 
 SaveResult WordHost::SaveDocumentAs(std::string_view fileName) {
-    if (!working_.open || fileName.empty()) return Failed("there is no document to save", fileName);
-    if (working_.route == Route::Engine) {
-        const std::vector<engine::Fill> fills = WorkingFills();
-        std::vector<std::uint8_t> bytes;
-        std::string error;
-        if (!working_.engineTemplate->Make(fills, bytes, error)) return Failed(error, fileName);
-        const engine::Format format = working_.engineTemplate->format();
-        const std::optional<engine::Format> wanted = EngineFormat(fileName);
-        int code = 0;
-        if (wanted && *wanted == format) {
-            const bool written = ReplaceFile(
-                fileName, bytes,
-                [format](std::span<const std::uint8_t> back) {
-                    return engine::VerifyContainer(back, format);
-                },
-                code);
-            if (!written) return Failed(std::strerror(code), fileName);
-            return SaveResult{true, false, {}};
-        }
-        // Another format: the office converts the document made here.
-        const std::string source =
-            TemporaryNameBeside(std::string(fileName) + (format == engine::Format::Doc ? ".doc" : ".docx"));
-        if (!ReplaceFile(source, bytes, nullptr, code)) return Failed(std::strerror(code), fileName);
-        SaveResult result;
-        const DocumentId id = office_ ? office_->openTemplate(source) : 0;
-        ::unlink(source.c_str());
-        if (id == 0) return Failed("the office could not convert the document", fileName);
-        const std::string target = TemporaryNameBeside(fileName);
-        const bool saved = office_->saveAs(id, target);
-        office_->close(id);
-        std::vector<std::uint8_t> back;
-        if (!saved || !ReadFileBytes(target, back) || !Written(back)) {
-            ::unlink(target.c_str());
-            return Failed("the office could not convert the document", fileName);
-        }
-        if (!CommitFile(target, fileName, code)) return Failed(std::strerror(code), fileName);
-        return SaveResult{true, false, {}};
-    }
-    if (!IsDocumentOpen()) return Failed("the office's document is gone", fileName);
-    if (working_.valueLost) return Failed("a value could not be written into the document", fileName);
-    const std::string target = TemporaryNameBeside(fileName);
-    std::vector<std::uint8_t> back;
-    if (!office_->saveAs(working_.id, target) || !ReadFileBytes(target, back) || !Written(back)) {
-        ::unlink(target.c_str());
-        return Failed("the office could not save the document", fileName);
-    }
-    int code = 0;
-    if (!CommitFile(target, fileName, code)) return Failed(std::strerror(code), fileName);
-    return SaveResult{true, false, {}};
+    if (!document_ || !document_->open() || fileName.empty())
+        return SaveFailed("there is no document to save", fileName);
+    // Only the office's documents can go away unnoticed: the user may close them or the office.
+    if (!IsDocumentOpen()) return SaveFailed("the office's document is gone", fileName);
+    return document_->SaveAs(fileName);
 }
 
 bool WordHost::PrintDocument(std::string_view jobName) {
-    if (!working_.open) return false;
-    const std::string job = jobName.empty() ? currentDocumentName_ : std::string(jobName);
-    if (working_.route == Route::Office) {
-        if (!IsDocumentOpen() || working_.valueLost) return false;
-        return office_->print(working_.id, job);
-    }
-    // The engine's document goes to the printer through the office.
-    const std::vector<engine::Fill> fills = WorkingFills();
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    if (!working_.engineTemplate->Make(fills, bytes, error) || !office_) return false;
-    const bool doc = working_.engineTemplate->format() == engine::Format::Doc;
-    const std::string source =
-        TemporaryNameBeside("/tmp/quillmerge-print" + std::string(doc ? ".doc" : ".docx"));
-    int code = 0;
-    if (!ReplaceFile(source, bytes, nullptr, code)) return false;
-    const DocumentId id = office_->openTemplate(source);
-    ::unlink(source.c_str());
-    if (id == 0) return false;
-    const bool printed = office_->print(id, job);
-    office_->close(id);
-    return printed;
+    if (!IsDocumentOpen()) return false;
+    return document_->Print(jobName.empty() ? currentDocumentName_ : jobName);
 }
 
 void WordHost::ForceCloseWord(UserDialogs& dialogs) {
@@ -327,8 +195,8 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
         while (std::chrono::steady_clock::now() < until && IsWordRunning())
             std::this_thread::sleep_for(kPollInterval);
     }
-    // The working document went with the office; the next OpenTemplate starts a new one.
-    if (working_.route == Route::Office) working_.open = false;
+    // An office's working document went with the office; the next OpenTemplate starts a new one.
+    if (document_) document_->OfficeEnded();
 }
 
 void WordHost::QuitWord() {

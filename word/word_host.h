@@ -5,7 +5,8 @@
 // A working document is made in this process by the document engine whenever the engine reads
 // the template; the office is started only for what the engine cannot do: print, save in
 // another format, or fill a template the engine refuses. Callers see the same operations
-// either way.
+// either way: the host picks the kind of document when it opens the template and then leaves
+// the work to it (working_document.h).
 
 #include <cstdint>
 #include <map>
@@ -15,26 +16,13 @@
 
 #include "word/engine/template.h"
 #include "word/office.h"
+#include "word/working_document.h"
 
 namespace qm {
 class UserDialogs;
 }
 
 namespace qm::word {
-
-// Who makes the working document.
-enum class Route {
-    Engine,  // in this process, when the engine reads the template; else the office
-    Office,  // always the office
-};
-
-struct SaveResult {
-    bool ok = false;
-    // The disk has no room left: the saves after this one cannot succeed either.
-    bool diskFull = false;
-    std::string error;  // what failed, in a few words, for the user
-    explicit operator bool() const { return ok; }
-};
 
 class WordHost {
   public:
@@ -91,9 +79,9 @@ class WordHost {
 
     const std::string& CurrentDocumentName() const { return currentDocumentName_; }
     // Who made the working document; Engine when there is none.
-    Route CurrentRoute() const { return working_.route; }
+    Route CurrentRoute() const { return document_ ? document_->route() : Route::Engine; }
     // The template the working document was made from; "" when none.
-    const std::string& CurrentTemplatePath() const { return working_.templatePath; }
+    const std::string& CurrentTemplatePath() const { return templatePath_; }
     // The engine's reading of the template at `path`, kept while the file is unchanged; the
     // refusal when the engine cannot take it.
     engine::OpenResult TemplateAt(std::string_view path);
@@ -101,21 +89,7 @@ class WordHost {
   private:
     void QuitWord();
     void DropWorkingDocument();
-    // The values set in the engine's working document, as fills.
-    std::vector<engine::Fill> WorkingFills() const;
 
-    struct Working {
-        Route route = Route::Engine;
-        bool open = false;
-        std::string templatePath;
-        // The engine's document: its template and the values set so far.
-        std::shared_ptr<const engine::Template> engineTemplate;
-        std::map<std::string, std::string> values;
-        // The office's document.
-        DocumentId id = 0;
-        std::vector<std::string> bookmarks;  // read once: filling does not change them
-        bool valueLost = false;              // a write the office refused
-    };
     struct CachedTemplate {
         std::string path;
         std::int64_t size = -1;
@@ -126,7 +100,10 @@ class WordHost {
     std::unique_ptr<Office> office_;
     std::string programFolder_;
     std::string currentDocumentName_;
-    Working working_;
+    std::string templatePath_;
+    // The working document; null before the first template and after a template that is missing
+    // or under a password. It points to office_, so it is declared after it.
+    std::unique_ptr<WorkingDocument> document_;
     CachedTemplate cache_;
     int untitled_ = 0;
 };

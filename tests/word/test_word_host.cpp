@@ -10,6 +10,8 @@
 #include "tests/support/fake_office.h"
 #include "tests/support/small_disk.h"
 #include "word/engine/doc_template.h"
+#include "word/engine_document.h"
+#include "word/office_document.h"
 #include "word/word_host.h"
 
 namespace qm::test {
@@ -236,6 +238,121 @@ TEST(WordHost, QuitsTheRunningOfficeWhenDestroyed) {
     idle.office->onQuit([&] { asked = true; });
     idle.host.reset();
     EXPECT_FALSE(asked);
+}
+
+// A closed engine document forgets its values: nothing is left to list, save or print, and no
+// bookmark counts as left.
+TEST(WordHost, AClosedEngineDocumentHasNothingLeft) {
+    TempFolder scratch("word");
+    Host h;
+    h.host->OpenTemplate(SampleTemplate());
+    EXPECT_TRUE(h.host->SetBookmarkText("姓名", "张三"));
+    h.host->CloseDocument("Untitled 2");  // another name: nothing happens
+    EXPECT_TRUE(h.host->IsDocumentOpen());
+    h.host->CloseDocument();
+    EXPECT_FALSE(h.host->IsDocumentOpen());
+    EXPECT_EQ(h.host->CurrentDocumentName(), "Untitled 1");
+    EXPECT_EQ(h.host->ListBookmarks(), "");
+    EXPECT_FALSE(h.host->BookmarkExists("姓名"));
+    EXPECT_FALSE(h.host->SetBookmarkText("姓名", "李四"));
+    EXPECT_TRUE(h.host->BookmarksLeft().empty());
+    EXPECT_TRUE(h.host->UnfillableBookmarks().empty());
+    const word::SaveResult saved = h.host->SaveDocumentAs(scratch / "a.doc");
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.error, "there is no document to save");
+    EXPECT_FALSE(h.host->PrintDocument());
+    EXPECT_TRUE(EntryNames(scratch.path()).empty());
+    EXPECT_EQ(h.office->applicationsStarted(), 0);
+}
+
+// A format the engine does not write, or a print, goes through the office; an office that cannot
+// take the engine's document fails the save or print, and the file handed to it is removed.
+TEST(WordHost, AnEngineDocumentTheOfficeCannotTakeFailsAndLeavesNothing) {
+    TempFolder scratch("word");
+    Host h;
+    h.host->OpenTemplate(SampleTemplate());
+    h.host->SetBookmarkText("姓名", "张三");
+    WriteText(scratch / "a.pdf", "earlier");
+    const word::SaveResult saved = h.host->SaveDocumentAs(scratch / "a.pdf");
+    EXPECT_FALSE(saved.ok);
+    EXPECT_EQ(saved.error, "the office could not convert the document");
+    EXPECT_EQ(ReadText(scratch / "a.pdf"), "earlier");
+    EXPECT_EQ(EntryNames(scratch.path()), std::vector<std::string>{"a.pdf"});
+    EXPECT_FALSE(h.host->PrintDocument("合同1"));
+    EXPECT_TRUE(h.office->printJobs().empty());
+    EXPECT_EQ(h.office->documentsCreated(), 0);
+    // The document itself is still there, and saves in its own format.
+    EXPECT_TRUE(h.host->SaveDocumentAs(scratch / "a.doc").ok);
+}
+
+// An office that cannot be started leaves an office document that never opened: the route and
+// template are still known, so a merge does not take it for another template.
+TEST(WordHost, AnOfficeDocumentThatDidNotOpenIsClosed) {
+    TempFolder scratch("word");
+    Host h;
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}}));
+    h.office->setUnavailable(true);
+    EXPECT_EQ(h.host->OpenTemplate(scratch / "t.fake"), "");
+    EXPECT_EQ(h.host->CurrentRoute(), Route::Office);
+    EXPECT_EQ(h.host->CurrentTemplatePath(), scratch / "t.fake");
+    EXPECT_FALSE(h.host->IsDocumentOpen());
+    EXPECT_FALSE(h.host->SetBookmarkText("A", "x"));
+    EXPECT_EQ(h.host->SaveDocumentAs(scratch / "a.fake").error, "there is no document to save");
+    EXPECT_FALSE(h.host->PrintDocument());
+    h.host->CloseDocument();
+
+    // Once the office can start, the same template opens there.
+    h.office->setUnavailable(false);
+    EXPECT_EQ(h.host->OpenTemplate(scratch / "t.fake"), "Untitled 1");
+    EXPECT_TRUE(h.host->SetBookmarkText("A", "x"));
+    // The user closes it in the office's window: the save says so.
+    h.office->closeEveryDocument();
+    EXPECT_EQ(h.host->SaveDocumentAs(scratch / "a.fake").error, "the office's document is gone");
+    EXPECT_EQ(EntryNames(scratch.path()), std::vector<std::string>{"t.fake"});
+}
+
+// Ending the office takes its documents along, never the engine's.
+TEST(WordHost, ForceCloseKeepsTheEngineDocument) {
+    TempFolder program("word");
+    Host h(program.path());
+    fs::create_directories(program / "vbs");
+    WriteText(program / "vbs/closeword.sh", "exit 0\n");
+    h.host->OpenTemplate(SampleTemplate());
+    h.host->SetBookmarkText("姓名", "张三");
+    ScriptedDialogs dialogs(true);
+    h.host->ForceCloseWord(dialogs);
+    EXPECT_TRUE(h.host->IsDocumentOpen());
+    EXPECT_EQ(h.host->CurrentRoute(), Route::Engine);
+    EXPECT_TRUE(h.host->SaveDocumentAs(program / "a.doc").ok);
+}
+
+// Each kind of document refuses a bookmark it does not have on its own, without the host's check
+// before it, and an unknown name never spoils the office's document for the save.
+TEST(WorkingDocument, EachKindRefusesANameItDoesNotHave) {
+    TempFolder scratch("word");
+    const engine::OpenResult source = engine::OpenTemplateFile(SampleTemplate());
+    ASSERT_TRUE(source) << source.refusal;
+    FakeOffice office;
+    const std::unique_ptr<word::WorkingDocument> made =
+        word::MakeEngineDocument(source.value, &office, "Untitled 1");
+    EXPECT_FALSE(made->SetBookmarkText("无此书签", "x"));
+    EXPECT_FALSE(made->SetBookmarkText("_GoBack", "x"));
+    EXPECT_TRUE(made->SetBookmarkText("姓名", "张三"));
+    EXPECT_TRUE(made->BookmarksLeft().empty());
+
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}, {"_Toc1", "t"}}));
+    const std::unique_ptr<word::WorkingDocument> opened =
+        word::OpenOfficeDocument(&office, scratch / "t.fake");
+    ASSERT_TRUE(opened->IsOpen());
+    EXPECT_EQ(opened->BookmarkNames(), std::vector<std::string>{"A"});
+    EXPECT_FALSE(opened->SetBookmarkText("B", "x"));
+    EXPECT_FALSE(opened->SetBookmarkText("_Toc1", "x"));
+    EXPECT_TRUE(opened->SetBookmarkText("A", "x"));
+    EXPECT_EQ(office.writes().size(), 1u);
+    EXPECT_TRUE(opened->SaveAs(scratch / "a.fake").ok);
+    opened->Close();
+    EXPECT_EQ(office.openDocumentCount(), 0);
+    EXPECT_FALSE(word::OpenOfficeDocument(nullptr, scratch / "t.fake")->open());
 }
 
 TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {

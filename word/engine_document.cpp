@@ -1,0 +1,148 @@
+#include "word/engine_document.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "common/fs.h"
+#include "common/text.h"
+
+namespace qm::word {
+
+namespace {
+
+// The engine's own format for an extension; none for formats only the office writes.
+std::optional<engine::Format> EngineFormat(std::string_view path) {
+    const std::string extension = LowerExtension(path);
+    if (extension == ".doc") return engine::Format::Doc;
+    if (extension == ".docx") return engine::Format::Docx;
+    return std::nullopt;
+}
+
+std::string_view FormatExtension(engine::Format format) {
+    return format == engine::Format::Doc ? ".doc" : ".docx";
+}
+
+class EngineDocument final : public WorkingDocument {
+  public:
+    EngineDocument(std::shared_ptr<const engine::Template> source, Office* office, std::string title)
+        : template_(std::move(source)), office_(office), title_(std::move(title)) {}
+
+    Route route() const override { return Route::Engine; }
+    std::string Title() override { return title_; }
+    bool open() const override { return open_; }
+    bool IsOpen() override { return open_; }
+    void Close() override {
+        open_ = false;
+        values_.clear();
+    }
+    // Nothing of it lives in the office.
+    void OfficeEnded() override {}
+
+    std::vector<std::string> BookmarkNames() const override { return template_->VisibleNames(); }
+    bool BookmarkExists(std::string_view name) const override {
+        const engine::BookmarkInfo* b = template_->Find(name);
+        return b && !b->hidden;
+    }
+    bool SetBookmarkText(std::string_view name, std::string_view value) override {
+        const engine::BookmarkInfo* b = template_->Find(name);
+        if (!b || b->hidden) return false;
+        values_[std::string(name)] = std::string(value);
+        return b->refusal.empty();
+    }
+    std::vector<engine::Skip> BookmarksLeft() const override {
+        if (!open_) return {};
+        const std::vector<engine::Fill> fills = Fills();
+        return template_->Skips(fills);
+    }
+    std::map<std::string, std::string> UnfillableBookmarks() const override {
+        std::map<std::string, std::string> out;
+        if (!open_) return out;
+        for (const engine::BookmarkInfo& b : template_->bookmarks())
+            if (!b.hidden && !b.refusal.empty()) out.emplace(b.name, b.refusal);
+        return out;
+    }
+
+    SaveResult SaveAs(std::string_view fileName) override;
+    bool Print(std::string_view jobName) override;
+
+  private:
+    // The values set so far, as fills.
+    std::vector<engine::Fill> Fills() const {
+        std::vector<engine::Fill> fills;
+        for (const auto& [name, value] : values_) fills.push_back({name, value});
+        return fills;
+    }
+    // Opens the document made as `bytes` in the office, through a temporary file beside `near`
+    // with the template's extension added; the file is gone again when this returns. The
+    // office's id for it; 0 on failure, with `code` the error number when the file could not be
+    // written.
+    DocumentId OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near, int& code);
+
+    std::shared_ptr<const engine::Template> template_;
+    Office* office_;
+    std::string title_;
+    bool open_ = true;
+    std::map<std::string, std::string> values_;
+};
+
+DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
+                                        int& code) {
+    code = 0;
+    const std::string source =
+        TemporaryNameBeside(std::string(near) + std::string(FormatExtension(template_->format())));
+    if (!ReplaceFile(source, bytes, nullptr, code)) return 0;
+    const DocumentId id = office_ ? office_->openTemplate(source) : 0;
+    ::unlink(source.c_str());
+    return id;
+}
+
+SaveResult EngineDocument::SaveAs(std::string_view fileName) {
+    const std::vector<engine::Fill> fills = Fills();
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!template_->Make(fills, bytes, error)) return SaveFailed(error, fileName);
+    const engine::Format format = template_->format();
+    const std::optional<engine::Format> wanted = EngineFormat(fileName);
+    int code = 0;
+    if (wanted && *wanted == format) {
+        const bool written = ReplaceFile(
+            fileName, bytes,
+            [format](std::span<const std::uint8_t> back) { return engine::VerifyContainer(back, format); },
+            code);
+        if (!written) return SaveFailed(std::strerror(code), fileName);
+        return SaveResult{true, false, {}};
+    }
+    // Another format: the office converts the document made here.
+    constexpr std::string_view kNotConverted = "the office could not convert the document";
+    const DocumentId id = OpenInOffice(bytes, fileName, code);
+    if (id == 0) return SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted), fileName);
+    SaveResult result = SaveFromOffice(*office_, id, fileName, kNotConverted);
+    office_->close(id);
+    return result;
+}
+
+bool EngineDocument::Print(std::string_view jobName) {
+    // The engine's document goes to the printer through the office.
+    const std::vector<engine::Fill> fills = Fills();
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!office_ || !template_->Make(fills, bytes, error)) return false;
+    int code = 0;
+    const DocumentId id = OpenInOffice(bytes, "/tmp/quillmerge-print", code);
+    if (id == 0) return false;
+    const bool printed = office_->print(id, jobName);
+    office_->close(id);
+    return printed;
+}
+
+}  // namespace
+
+std::unique_ptr<WorkingDocument> MakeEngineDocument(std::shared_ptr<const engine::Template> source,
+                                                    Office* office, std::string title) {
+    return std::make_unique<EngineDocument>(std::move(source), office, std::move(title));
+}
+
+}  // namespace qm::word

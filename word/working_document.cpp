@@ -1,0 +1,48 @@
+#include "word/working_document.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "common/fs.h"
+#include "common/text.h"
+
+namespace qm::word {
+
+namespace {
+
+// Less room than this after a failed save means the disk is full.
+constexpr std::uint64_t kRoomForADocument = 256 * 1024;
+
+// A file the office wrote, read back. The office checks its own writing; what is checked here is
+// that something was written at all, which an office that died on the way may not have done.
+bool Written(std::span<const std::uint8_t> bytes) {
+    return !bytes.empty();
+}
+
+}  // namespace
+
+SaveResult SaveFailed(std::string error, std::string_view fileName) {
+    SaveResult result;
+    result.error = std::move(error);
+    result.diskFull = LowOnSpace(FolderOfPath(fileName), kRoomForADocument);
+    if (result.diskFull) result.error = "the disk is full";
+    return result;
+}
+
+SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view fileName,
+                          std::string_view error) {
+    const std::string target = TemporaryNameBeside(fileName);
+    std::vector<std::uint8_t> back;
+    if (!office.saveAs(document, target) || !ReadFileBytes(target, back) || !Written(back)) {
+        ::unlink(target.c_str());
+        return SaveFailed(std::string(error), fileName);
+    }
+    int code = 0;
+    if (!CommitFile(target, fileName, code)) return SaveFailed(std::strerror(code), fileName);
+    return SaveResult{true, false, {}};
+}
+
+}  // namespace qm::word
