@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/large_memory.h"
 #include "common/text.h"
 #include "data/names.h"
 #include "data/sheets/readers.h"
@@ -29,7 +30,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
 }
 
 // The whole file in memory (see the .xls reader for why not a mapping).
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& problem) {
+bool ReadFile(const std::string& path, LargeBytes& bytes, std::string& problem) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         problem = errno == ENOENT ? "the file does not exist"
@@ -44,7 +45,7 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
         ok = false;
     }
     if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
+        bytes.resize(static_cast<std::size_t>(st.st_size));  // not zeroed: `read` fills it
         std::size_t size = 0;
         while (size < bytes.size()) {
             const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
@@ -103,7 +104,7 @@ bool IsWorkbookFileName(std::string_view fileName) {
 WorkbookLoad LoadWorkbook(std::string_view path) {
     WorkbookLoad load;
     try {
-        std::vector<std::uint8_t> bytes;
+        LargeBytes bytes;
         if (path.empty()) {
             load.problem = "no file named";
             return load;

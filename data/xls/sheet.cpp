@@ -16,15 +16,6 @@ bool StringPool::add(std::string_view text, std::uint32_t& index) {
     return close(index);
 }
 
-bool StringPool::close(std::uint32_t& index) {
-    if (bytes_.size() > std::numeric_limits<std::uint32_t>::max() ||
-        ends_.size() >= std::numeric_limits<std::uint32_t>::max())
-        return false;
-    index = static_cast<std::uint32_t>(ends_.size());
-    ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-    return true;
-}
-
 FormatTable::FormatTable() {
     entries_.push_back(Entry{"General", NumberStyle::Plain, format::NumberFormat("General")});
 }
@@ -236,21 +227,6 @@ std::string Sheet::Impl::shownText(const CellSlot& cell) const {
     return "";
 }
 
-bool Sheet::Impl::isEmpty(const CellSlot& cell) const {
-    switch (cell.kind()) {
-        case CellKind::Number:
-            return !std::isfinite(cell.number);
-        case CellKind::SharedText:
-            return !shared || cell.index >= shared->size() || shared->get(cell.index).empty();
-        case CellKind::OwnText:
-            return cell.index >= own.size() || own.get(cell.index).empty();
-        case CellKind::Bool:
-        case CellKind::Error:
-            return false;
-    }
-    return true;
-}
-
 namespace {
 bool Before(const CellSlot& a, const CellSlot& b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
@@ -261,9 +237,14 @@ bool SamePlace(const CellSlot& a, const CellSlot& b) {
 }  // namespace
 
 void Sheet::Impl::finish() {
-    // Records normally come in row order; only sort when they do not.
-    bool ordered = true;
-    for (std::size_t i = 1; i < cells.size() && ordered; ++i) ordered = Before(cells[i - 1], cells[i]);
+    // Records normally come in row order; only sort when they do not. One pass finds both the
+    // order and whether any value is empty, as the cells of a large sheet are too many to stay
+    // in the cache between passes.
+    bool ordered = true, anyEmpty = false;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0 && !Before(cells[i - 1], cells[i])) ordered = false;
+        if (isEmpty(cells[i])) anyEmpty = true;
+    }
     if (!ordered) {
         std::stable_sort(cells.begin(), cells.end(), Before);
         // Keep the last record written for a cell.
@@ -274,7 +255,7 @@ void Sheet::Impl::finish() {
         }
         cells.resize(out);
     }
-    std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
+    if (anyEmpty) std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
     if (cells.capacity() > cells.size() + cells.size() / 4) cells.shrink_to_fit();
     computeExtent();
 }

@@ -3,12 +3,15 @@
 // by position; texts live in string pools (one per workbook for the shared string table, one per
 // sheet for inline texts), so parsing a large sheet makes no allocation per cell.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/large_memory.h"
 #include "data/format/number_format.h"
 #include "data/xls/workbook.h"
 
@@ -29,12 +32,19 @@ class StringPool {
         bytes_.reserve(bytes);
     }
     // Raw buffer for writers that build a string in place; `close` ends it.
-    std::string& buffer() { return bytes_; }
-    bool close(std::uint32_t& index);
+    LargeString& buffer() { return bytes_; }
+    bool close(std::uint32_t& index) {
+        if (bytes_.size() > std::numeric_limits<std::uint32_t>::max() ||
+            ends_.size() >= std::numeric_limits<std::uint32_t>::max())
+            return false;
+        index = static_cast<std::uint32_t>(ends_.size());
+        ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+        return true;
+    }
 
   private:
-    std::string bytes_;
-    std::vector<std::uint32_t> ends_;
+    LargeString bytes_;
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ends_;
 };
 
 // How a number is shown, taken from the cell's number format.
@@ -95,18 +105,31 @@ struct CellSlot {
 static_assert(sizeof(CellSlot) == 16, "cells must stay compact");
 
 struct Sheet::Impl {
-    std::shared_ptr<const StringPool> shared;    // the workbook's shared strings (may be null)
-    std::shared_ptr<const FormatTable> formats;  // the workbook's number formats (may be null)
-    StringPool own;                              // texts that belong to this sheet only
-    std::vector<CellSlot> cells;                 // sorted by (row, column), no empty values
-    std::vector<std::uint32_t> rowStarts;        // index of each row's first cell; rows + 1 entries
+    std::shared_ptr<const StringPool> shared;               // the workbook's shared strings (may be null)
+    std::shared_ptr<const FormatTable> formats;             // the workbook's number formats (may be null)
+    StringPool own;                                         // texts that belong to this sheet only
+    std::vector<CellSlot, LargeAllocator<CellSlot>> cells;  // sorted by (row, column), no empty values
+    std::vector<std::uint32_t> rowStarts;  // index of each row's first cell; rows + 1 entries
     bool date1904 = false;
     std::size_t rows = 0;
     std::size_t columns = 0;
 
     std::string text(const CellSlot& cell) const;
     std::string shownText(const CellSlot& cell) const;
-    bool isEmpty(const CellSlot& cell) const;
+    bool isEmpty(const CellSlot& cell) const {
+        switch (cell.kind()) {
+            case CellKind::Number:
+                return !std::isfinite(cell.number);
+            case CellKind::SharedText:
+                return !shared || cell.index >= shared->size() || shared->get(cell.index).empty();
+            case CellKind::OwnText:
+                return cell.index >= own.size() || own.get(cell.index).empty();
+            case CellKind::Bool:
+            case CellKind::Error:
+                return false;
+        }
+        return true;
+    }
     // Orders the cells (a later record for the same cell wins), drops empty values and
     // computes the extent. Called once after the parse.
     void finish();

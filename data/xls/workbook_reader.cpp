@@ -118,6 +118,12 @@ class SegmentReader {
         return true;
     }
     bool u16(std::uint16_t& v) {
+        // Within one segment (nearly always) without the byte-by-byte walk.
+        if (seg_ < segs_.size() && segs_[seg_].size() - std::min(off_, segs_[seg_].size()) >= 2) {
+            v = U16(segs_[seg_].data() + off_);
+            off_ += 2;
+            return true;
+        }
         std::uint8_t a, b;
         if (!u8(a) || !u8(b)) return false;
         v = static_cast<std::uint16_t>(a | b << 8);
@@ -140,7 +146,8 @@ class SegmentReader {
         return true;
     }
     // `count` characters, the first ones `wide` or not; appended to `out` as UTF-8.
-    bool chars(std::size_t count, bool wide, std::string& out) {
+    template <class String>
+    bool chars(std::size_t count, bool wide, String& out) {
         while (count > 0) {
             if (seg_ >= segs_.size()) return false;
             std::size_t avail = segs_[seg_].size() - std::min(off_, segs_[seg_].size());
@@ -409,7 +416,7 @@ class WorkbookParser {
     // A cell text with a 16-bit count (BIFF8 unicode string or BIFF5 byte string), appended
     // to the sheet's own pool; the caller closes the pool entry.
     bool readCellText(Sheet::Impl& impl, std::vector<Bytes> segments) {
-        std::string& buffer = impl.own.buffer();
+        LargeString& buffer = impl.own.buffer();
         if (biff8_) {
             SegmentReader reader(std::move(segments));
             std::uint16_t count;
@@ -563,23 +570,23 @@ class FileBytes {
         if (fd < 0) return;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            const std::size_t want = static_cast<std::size_t>(st.st_size);
-            data_.reset(new std::uint8_t[want]);  // no zero fill: every byte used is read
-            while (size_ < want) {
-                const ssize_t n = ::read(fd, data_.get() + size_, want - size_);
+            data_.resize(static_cast<std::size_t>(st.st_size));  // not zeroed: every byte used is read
+            std::size_t size = 0;
+            while (size < data_.size()) {
+                const ssize_t n = ::read(fd, data_.data() + size, data_.size() - size);
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;  // the file got shorter: parse what is there
-                size_ += static_cast<std::size_t>(n);
+                size += static_cast<std::size_t>(n);
             }
+            data_.resize(size);
         }
         ::close(fd);
     }
-    std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
-    bool ok() const { return size_ > 0; }
+    std::span<const std::uint8_t> bytes() const { return data_; }
+    bool ok() const { return !data_.empty(); }
 
   private:
-    std::unique_ptr<std::uint8_t[]> data_;
-    std::size_t size_ = 0;
+    LargeBytes data_;
 };
 
 }  // namespace
