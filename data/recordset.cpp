@@ -5,7 +5,7 @@
 #include "data/providers.h"
 #include "data/workbook_cache.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::data {
 namespace {

@@ -5,7 +5,7 @@
 #include <list>
 
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::data {
 namespace {

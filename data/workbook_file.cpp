@@ -14,7 +14,7 @@
 #include "data/sheets/readers.h"
 #include "data/sheets/zip_package.h"
 #include "data/xls/compound_file.h"
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 
 namespace qm::data {
 namespace {

@@ -16,7 +16,7 @@
 #include "data/names.h"
 #include "data/workbook_cache.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace {
 

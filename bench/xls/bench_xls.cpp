@@ -12,7 +12,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 
 namespace {
 

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/format/calendar.h"
+
 namespace qm::format {
 namespace {
 
@@ -93,19 +95,6 @@ void RoundFixed(double v, int decimals, std::string& integer, std::string& fract
 }
 
 // ---- calendar --------------------------------------------------------------------------------
-
-void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += (m <= 2);
-}
 
 constexpr std::array<const char*, 12> kMonthAbbr = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -947,7 +936,7 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     const int second = static_cast<int>(secondOfDay % 60);
     long long y;
     unsigned m, d;
-    const long long epochDays = days + (date1904 ? -24107 : -25569);
+    const long long epochDays = days - SerialOfEpoch(date1904);
     CivilFromDays(epochDays, y, m, d);
     const int weekday = static_cast<int>(((epochDays % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
 
@@ -1142,6 +1131,32 @@ bool NumberFormat::isGeneral() const {
 
 bool NumberFormat::isDateTime() const {
     return !impl_->sections.empty() && impl_->sections[0].date;
+}
+
+NumberFormat::DateParts NumberFormat::dateParts() const {
+    DateParts parts;
+    if (impl_->sections.empty() || !impl_->sections[0].date) return parts;
+    for (const Token& t : impl_->sections[0].tokens) {
+        switch (t.kind) {
+            case Tok::Year:
+            case Tok::Month:
+            case Tok::Day:
+            case Tok::WeekCn:
+                parts.day = true;
+                break;
+            case Tok::Hour:
+            case Tok::Minute:
+            case Tok::Second:
+            case Tok::SubSecond:
+            case Tok::AmPm:
+            case Tok::Elapsed:
+                parts.time = true;
+                break;
+            default:
+                break;
+        }
+    }
+    return parts;
 }
 
 std::string NumberFormat::format(double value, bool date1904) const {

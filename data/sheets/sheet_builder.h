@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "data/sheets/readers.h"
-#include "data/xls/sheet_impl.h"
+#include "data/model/sheet_impl.h"
 
 namespace qm::sheets {
 

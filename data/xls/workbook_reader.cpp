@@ -2,6 +2,8 @@
 // cell records of each worksheet. Records are read through bounds-checked views; anything that
 // does not fit gives no workbook.
 
+#include "data/xls/workbook_reader.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,8 +14,8 @@
 #include <new>
 #include <string>
 
+#include "data/model/sheet_impl.h"
 #include "data/xls/compound_file.h"
-#include "data/xls/sheet_impl.h"
 #include "data/xls/text_decoder.h"
 
 namespace qm::xls {
@@ -337,12 +339,7 @@ class WorkbookParser {
             auto hit = cache.find(id);
             if (hit == cache.end()) {
                 auto f = texts.find(id);
-                // Built-in date formats keep their meaning even when a FORMAT record spells them
-                // in the local language; custom ones are judged by their text.
-                NumberStyle style = ClassifyBuiltinFormat(id);
-                if (style == NumberStyle::Plain && f != texts.end()) style = ClassifyFormat(f->second);
-                const std::string code = BuiltinOrStoredCode(id, f != texts.end() ? &f->second : nullptr);
-                hit = cache.emplace(id, table->add(code, style)).first;
+                hit = cache.emplace(id, table->addId(id, f != texts.end() ? &f->second : nullptr)).first;
             }
             xfFormats_.push_back(hit->second);
         }

@@ -8,7 +8,7 @@
 #include "data/cursor.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 #include "tests/support/temp_folder.h"
 
 namespace qm::data {

@@ -8,7 +8,7 @@
 
 #include "data/names.h"
 #include "data/providers.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::data {
 namespace {

@@ -11,7 +11,7 @@
 #include "data/cursor.h"
 #include "data/format/number_format.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 #include "format_test_support.h"
 
 namespace qm::format {

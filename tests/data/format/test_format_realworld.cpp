@@ -14,7 +14,7 @@
 #include <set>
 
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 #include "tests/support/command.h"
 #include "tests/support/realworld.h"
 #include "tests/support/tab_fields.h"

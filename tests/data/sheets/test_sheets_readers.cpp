@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::sheets {
 namespace {

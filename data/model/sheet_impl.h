@@ -13,7 +13,7 @@
 
 #include "common/large_memory.h"
 #include "data/format/number_format.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::xls {
 
@@ -50,15 +50,24 @@ class StringPool {
 // How a number is shown, taken from the cell's number format.
 enum class NumberStyle : std::uint8_t { Plain, Date, DateTime, Time };
 
+// The raw style of numbers under a format: what it shows of a date, asked of the format itself.
+NumberStyle StyleOf(const format::NumberFormat& format);
+
 // The number formats of a workbook, each kept once: its code, the raw style it gives numbers
 // and the renderer of its shown text. Entry 0 is General. Built by the reader, then shared by
 // the sheets and never changed, so sheets can be read from several threads.
 class FormatTable {
   public:
     FormatTable();
-    // Index of the format with `code` (an empty code is General); the raw style comes from the
-    // built-in id when it has one, else from the code. A table past 65,535 formats gives 0.
-    std::uint16_t add(std::string_view code, NumberStyle style);
+    // Index of the format with `code` (an empty code is General); the raw style is the code's
+    // own. A table past 65,535 formats gives 0.
+    std::uint16_t add(std::string_view code);
+    // Index of the format with id `id` of .xls and .xlsx files, whose code the file gives as
+    // `stored` (null when it gives none). Ids whose meaning follows the office's language (the
+    // short date 14 and 22, the Chinese dates and times) always show as in a zh-CN office; for
+    // the others a stored code wins. A built-in date or time id gives dates and times however
+    // the file spells its code; other ids are judged by their code.
+    std::uint16_t addId(unsigned id, const std::string* stored);
     NumberStyle style(std::uint16_t index) const {
         return index < entries_.size() ? entries_[index].style : NumberStyle::Plain;
     }
@@ -68,6 +77,7 @@ class FormatTable {
     std::size_t size() const { return entries_.size(); }
 
   private:
+    std::uint16_t add(std::string_view code, format::NumberFormat shown, NumberStyle style);
     struct Entry {
         std::string code;
         NumberStyle style;
@@ -75,11 +85,6 @@ class FormatTable {
     };
     std::vector<Entry> entries_;
 };
-
-// The code a built-in format id stands for in a zh-CN office. Ids whose meaning follows the
-// office's language (the short date 14 and 22, the Chinese dates and times) always take our
-// table; for the others a code stored in the file wins.
-std::string BuiltinOrStoredCode(unsigned id, const std::string* stored);
 
 enum class CellKind : std::uint8_t { Number, SharedText, OwnText, Bool, Error };
 
@@ -141,8 +146,5 @@ inline std::string FormatNumber(double value) {
     return format::GeneralNumber(value);
 }
 std::string FormatDateValue(double value, NumberStyle style, bool date1904);
-// The style a number format shows: a date, a time, both, or a plain number.
-NumberStyle ClassifyFormat(std::string_view format);
-NumberStyle ClassifyBuiltinFormat(unsigned id);
 
 }  // namespace qm::xls
