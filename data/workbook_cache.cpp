@@ -4,8 +4,8 @@
 
 #include <list>
 
-#include "data/workbook_file.h"
 #include "data/model/workbook.h"
+#include "data/workbook_file.h"
 
 namespace qm::data {
 namespace {

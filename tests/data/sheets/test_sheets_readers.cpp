@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "data/workbook_file.h"
 #include "data/model/workbook.h"
+#include "data/workbook_file.h"
 
 namespace qm::sheets {
 namespace {
