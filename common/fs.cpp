@@ -157,13 +157,9 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
         if (error == 0) {
             // What the file system holds now, not what was meant to go in.
             std::vector<std::uint8_t> back;
-            if (!ReadFileBytes(temporary, back)) {
+            if (!ReadFileBytes(temporary, back) || back.size() != bytes.size() ||
+                !std::equal(back.begin(), back.end(), bytes.begin()) || (check && !check(back)))
                 error = EIO;
-            } else if (back.size() != bytes.size() || !std::equal(back.begin(), back.end(), bytes.begin())) {
-                error = EIO;
-            } else if (check && !check(back)) {
-                error = EIO;
-            }
         }
         if (error != 0) {
             ::unlink(temporary.c_str());

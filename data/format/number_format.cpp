@@ -881,7 +881,8 @@ std::string RenderFraction(const Section& s, double v) {
         if (!hasInteger) num += static_cast<long>(std::floor(part)) * den;
     }
     if (hasInteger && num >= den && den > 0) {
-        whole += static_cast<double>(num / den);
+        const long carried = num / den;  // whole units the rounded fraction reached
+        whole += static_cast<double>(carried);
         num %= den;
     }
     std::vector<std::string> filled(t.size());
@@ -910,13 +911,12 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     constexpr double kLastSerial = 2958466.0;  // 10000-01-01
     if (!(v >= 0) || v >= kLastSerial) return GeneralNumber(v);
     int subDigits = 0;
-    bool ampm = false, elapsedM = false, seconds = false;
+    bool ampm = false, seconds = false;
     for (const Token& t : s.tokens) {
         if (t.kind == Tok::SubSecond) subDigits = std::max(subDigits, t.width);
         if (t.kind == Tok::Second || t.kind == Tok::SubSecond || (t.kind == Tok::Elapsed && t.text == "s"))
             seconds = true;
         if (t.kind == Tok::AmPm) ampm = true;
-        if (t.kind == Tok::Elapsed && t.text == "m") elapsedM = true;
     }
     long long unit = 1;
     for (int i = 0; i < subDigits; ++i) unit *= 10;
@@ -987,7 +987,8 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
                 break;
             }
             case Tok::Minute:
-                out += number(elapsedM ? minute : minute, t.width);
+                // The minute of the hour; elapsed minutes ([m]) are their own token.
+                out += number(minute, t.width);
                 break;
             case Tok::Second:
                 out += number(second, t.width);
@@ -1277,7 +1278,6 @@ std::string_view BuiltinFormatCode(unsigned id) {
         case 27:
             return "yyyy\"年\"m\"月\"";
         case 28:
-            return "m\"月\"d\"日\"";
         case 29:
             return "m\"月\"d\"日\"";
         case 30:
@@ -1327,7 +1327,6 @@ std::string_view BuiltinFormatCode(unsigned id) {
         case 52:
             return "yyyy\"年\"m\"月\"";
         case 53:
-            return "m\"月\"d\"日\"";
         case 54:
             return "m\"月\"d\"日\"";
         case 55:
