@@ -82,69 +82,61 @@ bool RemoveEmptyDirectory(std::string_view path) {
     return fs::remove(p, ec);
 }
 
-WholeFile ReadWholeFile(std::string_view path, std::size_t limit) {
-    WholeFile file;
-    try {
-        const UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
-            file.error = errno;
-            file.problem =
-                file.error == ENOENT ? WholeFile::Problem::Missing : WholeFile::Problem::Unreadable;
-            return file;
-        }
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0) {
-            file.error = errno;
-            file.problem = WholeFile::Problem::Unreadable;
-            return file;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            file.problem = WholeFile::Problem::NotRegular;
-            return file;
-        }
-        file.size = static_cast<std::uint64_t>(st.st_size);
-        if (file.size > limit) {
-            file.problem = WholeFile::Problem::TooLarge;
-            return file;
-        }
-        // Read to the end rather than to the size seen: the file may change meanwhile. One
-        // byte more than it had is room to notice that it grew.
-        std::vector<std::uint8_t>& bytes = file.bytes;
-        bytes.resize(static_cast<std::size_t>(file.size) + 1);
-        std::size_t size = 0;
-        for (;;) {
-            if (size == bytes.size()) {
-                if (size > limit) {
-                    file.problem = WholeFile::Problem::TooLarge;
-                    break;
-                }
-                // Never more than one byte past the limit, and no overflow without one.
-                const std::size_t cap = limit == kNoFileLimit ? limit : limit + 1;
-                bytes.resize(size + std::min(std::max<std::size_t>(size, 65536), cap - size));
-            }
-            const ssize_t n = ::read(fd.get(), bytes.data() + size, bytes.size() - size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                file.error = errno;
-                file.problem = WholeFile::Problem::Unreadable;
+std::size_t ReadWholeFileInto(std::string_view path, std::size_t limit,
+                              const std::function<std::uint8_t*(std::size_t)>& resize,
+                              WholeFileProblem& problem, int& error, std::uint64_t& fileSize) {
+    const UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        error = errno;
+        problem = error == ENOENT ? WholeFileProblem::Missing : WholeFileProblem::Unreadable;
+        return 0;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        error = errno;
+        problem = WholeFileProblem::Unreadable;
+        return 0;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        problem = WholeFileProblem::NotRegular;
+        return 0;
+    }
+    fileSize = static_cast<std::uint64_t>(st.st_size);
+    if (fileSize > limit) {
+        problem = WholeFileProblem::TooLarge;
+        return 0;
+    }
+    // Read to the end rather than to the size seen: the file may change meanwhile. One byte
+    // more than it had is room to notice that it grew. The buffer is not cleared first: the
+    // reads fill it.
+    std::size_t capacity = static_cast<std::size_t>(fileSize) + 1;
+    std::uint8_t* data = resize(capacity);
+    std::size_t size = 0;
+    for (;;) {
+        if (size == capacity) {
+            if (size > limit) {
+                problem = WholeFileProblem::TooLarge;
                 break;
             }
-            if (n == 0) break;
-            size += static_cast<std::size_t>(n);
+            // Never more than one byte past the limit, and no overflow without one.
+            const std::size_t cap = limit == kNoFileLimit ? limit : limit + 1;
+            capacity = size + std::min(std::max<std::size_t>(size, 65536), cap - size);
+            data = resize(capacity);
         }
-        if (size > limit && file.ok()) file.problem = WholeFile::Problem::TooLarge;
-        if (!file.ok()) {
-            bytes = {};
-            return file;
+        const ssize_t n = ::read(fd.get(), data + size, capacity - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = errno;
+            problem = WholeFileProblem::Unreadable;
+            break;
         }
-        bytes.resize(size);
-        file.size = size;
-    } catch (...) {  // no memory for a file this large
-        file.bytes = {};
-        file.error = ENOMEM;
-        file.problem = WholeFile::Problem::Unreadable;
+        if (n == 0) break;
+        size += static_cast<std::size_t>(n);
     }
-    return file;
+    if (size > limit && problem == WholeFileProblem::None) problem = WholeFileProblem::TooLarge;
+    if (problem != WholeFileProblem::None) return 0;
+    fileSize = size;
+    return size;
 }
 
 bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
@@ -210,13 +202,9 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
         if (error == 0) {
             // What the file system holds now, not what was meant to go in.
             std::vector<std::uint8_t> back;
-            if (!ReadFileBytes(temporary, back)) {
+            if (!ReadFileBytes(temporary, back) || back.size() != bytes.size() ||
+                !std::equal(back.begin(), back.end(), bytes.begin()) || (check && !check(back)))
                 error = EIO;
-            } else if (back.size() != bytes.size() || !std::equal(back.begin(), back.end(), bytes.begin())) {
-                error = EIO;
-            } else if (check && !check(back)) {
-                error = EIO;
-            }
         }
         if (error != 0) {
             ::unlink(temporary.c_str());

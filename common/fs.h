@@ -1,6 +1,7 @@
 #pragma once
 // File-system helpers. Paths are UTF-8 with "/" as separator. None of these throws.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,30 +29,66 @@ bool MakeDirectory(std::string_view path);
 // Removes `path` only when it is an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(std::string_view path);
 
+enum class WholeFileProblem {
+    None,
+    Missing,     // no file of that name (ENOENT)
+    NotRegular,  // a folder, a device, a pipe
+    TooLarge,    // over the caller's limit; nothing was read
+    Unreadable,  // open or read failed (no permission, I/O error, out of memory); see error
+};
+
 // The outcome of ReadWholeFile: the bytes, or what kept them from being read.
-struct WholeFile {
-    enum class Problem {
-        None,
-        Missing,     // no file of that name (ENOENT)
-        NotRegular,  // a folder, a device, a pipe
-        TooLarge,    // over the caller's limit; nothing was read
-        Unreadable,  // open or read failed (no permission, I/O error, out of memory); see error
-    };
+template <class Bytes>
+struct BasicWholeFile {
+    using Problem = WholeFileProblem;
     Problem problem = Problem::None;
-    int error = 0;                    // errno behind Missing and Unreadable
-    std::uint64_t size = 0;           // the file's size, also when TooLarge
-    std::vector<std::uint8_t> bytes;  // empty unless ok(); an empty file is ok() with none
+    int error = 0;           // errno behind Missing and Unreadable
+    std::uint64_t size = 0;  // the file's size, also when TooLarge
+    Bytes bytes;             // empty unless ok(); an empty file is ok() with none
 
     bool ok() const { return problem == Problem::None; }
     explicit operator bool() const { return ok(); }
 };
+using WholeFile = BasicWholeFile<std::vector<std::uint8_t>>;
 
 inline constexpr std::size_t kNoFileLimit = static_cast<std::size_t>(-1);
 
-// Reads the regular file `path` to its end. A file over `limit` bytes is refused before any of
-// it is read, and so is one that grows past the limit while it is read. A file that gets
-// shorter while it is read gives what was there. Never throws.
-WholeFile ReadWholeFile(std::string_view path, std::size_t limit);
+// The reading itself, over any byte buffer: `resize` makes the buffer `n` bytes long and gives
+// its data. Returns the bytes read; `problem`, `error` and `size` as in BasicWholeFile.
+std::size_t ReadWholeFileInto(std::string_view path, std::size_t limit,
+                              const std::function<std::uint8_t*(std::size_t)>& resize,
+                              WholeFileProblem& problem, int& error, std::uint64_t& size);
+
+// Reads the regular file `path` to its end into a buffer of type `Bytes` (a byte vector with
+// any allocator). A file over `limit` bytes is refused before any of it is read, and so is one
+// that grows past the limit while it is read. A file that gets shorter while it is read gives
+// what was there. Never throws.
+template <class Bytes>
+BasicWholeFile<Bytes> ReadWholeFileAs(std::string_view path, std::size_t limit) {
+    BasicWholeFile<Bytes> file;
+    try {
+        const std::size_t read = ReadWholeFileInto(
+            path, limit,
+            [&file](std::size_t n) {
+                file.bytes.resize(n);
+                return file.bytes.data();
+            },
+            file.problem, file.error, file.size);
+        if (file.ok())
+            file.bytes.resize(read);
+        else
+            file.bytes = Bytes();
+    } catch (...) {  // no memory for a file this large
+        file.bytes = Bytes();
+        file.error = ENOMEM;
+        file.problem = WholeFileProblem::Unreadable;
+    }
+    return file;
+}
+
+inline WholeFile ReadWholeFile(std::string_view path, std::size_t limit) {
+    return ReadWholeFileAs<std::vector<std::uint8_t>>(path, limit);
+}
 
 // ReadWholeFile without a limit, for callers that only need to know whether it worked: false
 // (and `bytes` empty) on any problem.

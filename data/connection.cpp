@@ -1,12 +1,12 @@
 #include "data/connection.h"
 
 #include "common/text.h"
+#include "data/model/workbook.h"
 #include "data/names.h"
 #include "data/providers.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 
 namespace qm::data {
 

@@ -97,7 +97,7 @@ bool Cursor::setFieldValue(int index, std::string_view value) {
     if (!writable_ || index < 0 || index >= fieldCount() || !table_->canWrite(index)) return false;
     if (!edit_) {
         if (position_ >= recordCount()) return false;
-        edit_.emplace();
+        edit_ = Edit{};  // not emplace(): clang does not yet see Edit as default-constructible there
     }
     edit_->values[index] = std::string(value);
     return true;
@@ -106,7 +106,7 @@ bool Cursor::setFieldValue(int index, std::string_view value) {
 bool Cursor::addNew() {
     if (!writable_) return false;
     storePending();
-    edit_.emplace();
+    edit_ = Edit{};
     edit_->isNew = true;
     return true;
 }

@@ -1,11 +1,11 @@
 #include "data/recordset.h"
 
 #include "data/cursor.h"
+#include "data/model/workbook.h"
 #include "data/names.h"
 #include "data/providers.h"
 #include "data/workbook_cache.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 
 namespace qm::data {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <list>
 
+#include "data/model/workbook.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 
 namespace qm::data {
 namespace {

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "common/fs.h"
+#include "common/large_memory.h"
 #include "common/text.h"
 #include "data/names.h"
 #include "data/sheets/readers.h"
 #include "data/sheets/zip_package.h"
 #include "data/xls/compound_file.h"
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 
 namespace qm::data {
 namespace {
@@ -25,8 +26,9 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
 }
 
 // The whole file in memory (see the .xls reader for why not a mapping).
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& problem) {
-    WholeFile file = ReadWholeFile(path, kFileLimit);
+bool ReadFile(const std::string& path, LargeBytes& bytes, std::string& problem) {
+    // Not cleared before the reads fill it, and in large pages: see large_memory.h.
+    BasicWholeFile<LargeBytes> file = ReadWholeFileAs<LargeBytes>(path, kFileLimit);
     switch (file.problem) {
         case WholeFile::Problem::None:
             break;
@@ -92,7 +94,7 @@ bool IsWorkbookFileName(std::string_view fileName) {
 WorkbookLoad LoadWorkbook(std::string_view path) {
     WorkbookLoad load;
     try {
-        std::vector<std::uint8_t> bytes;
+        LargeBytes bytes;
         if (path.empty()) {
             load.problem = "no file named";
             return load;

@@ -1,8 +1,8 @@
 #include <cstddef>
 
+#include "data/model/workbook.h"
 #include "data/names.h"
 #include "data/providers.h"
-#include "data/xls/workbook.h"
 
 namespace qm::data {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto book = qm::xls::ParseWorkbook({data, size});

@@ -16,6 +16,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   catdoc antiword poppler-utils xdg-utils \
   libapache-poi-java libcommons-io-java default-jdk-headless python3-docx \
   python3-xlwt python3-xlrd python3-openpyxl \
-  clang libclang-rt-14-dev \
+  clang clang-tidy libclang-rt-14-dev \
   procps file \
   lintian desktop-file-utils librsvg2-bin

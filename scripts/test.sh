@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds and runs every test: the sources checked against .clang-format, a bounded fuzz run of
+# Builds and runs every test: the sources checked against .clang-format and by clang-tidy's
+# bug-prone checks (scripts/tidy.sh), a bounded fuzz run of
 # the workbook reader, then the unit tests, the real-office tests and the print tests against a
 # virtual PDF printer, the Debian package built, installed, used as an ordinary user and removed
 # again (as root only), and last the core built without Qt under the address and
@@ -9,6 +10,7 @@ cd "$(dirname "$0")/.."
 sh scripts/build.sh
 status=0
 sh scripts/check-format.sh || status=$?
+sh scripts/tidy.sh || status=$?
 sh scripts/fuzz.sh || status=$?
 sh scripts/print-server.sh start || echo "test.sh: the print server did not start; the print tests will skip" >&2
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 900) || status=$?

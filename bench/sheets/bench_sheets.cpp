@@ -13,10 +13,10 @@
 
 #include "data/connection.h"
 #include "data/cursor.h"
+#include "data/model/workbook.h"
 #include "data/names.h"
 #include "data/workbook_cache.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 
 namespace {
 

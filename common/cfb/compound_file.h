@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/large_memory.h"
+
 namespace qm::cfb {
 
 inline constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
@@ -33,7 +35,7 @@ struct Entry {
 // `owned`. `complete` is false when the file ends before the stream's stated size.
 struct Stream {
     std::span<const std::uint8_t> bytes;
-    std::vector<std::uint8_t> owned;
+    LargeBytes owned;
     bool complete = true;
 };
 

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/format/calendar.h"
+
 namespace qm::format {
 namespace {
 
@@ -93,19 +95,6 @@ void RoundFixed(double v, int decimals, std::string& integer, std::string& fract
 }
 
 // ---- calendar --------------------------------------------------------------------------------
-
-void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += (m <= 2);
-}
 
 constexpr std::array<const char*, 12> kMonthAbbr = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -892,7 +881,8 @@ std::string RenderFraction(const Section& s, double v) {
         if (!hasInteger) num += static_cast<long>(std::floor(part)) * den;
     }
     if (hasInteger && num >= den && den > 0) {
-        whole += static_cast<double>(num / den);
+        const long carried = num / den;  // whole units the rounded fraction reached
+        whole += static_cast<double>(carried);
         num %= den;
     }
     std::vector<std::string> filled(t.size());
@@ -921,13 +911,12 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     constexpr double kLastSerial = 2958466.0;  // 10000-01-01
     if (!(v >= 0) || v >= kLastSerial) return GeneralNumber(v);
     int subDigits = 0;
-    bool ampm = false, elapsedM = false, seconds = false;
+    bool ampm = false, seconds = false;
     for (const Token& t : s.tokens) {
         if (t.kind == Tok::SubSecond) subDigits = std::max(subDigits, t.width);
         if (t.kind == Tok::Second || t.kind == Tok::SubSecond || (t.kind == Tok::Elapsed && t.text == "s"))
             seconds = true;
         if (t.kind == Tok::AmPm) ampm = true;
-        if (t.kind == Tok::Elapsed && t.text == "m") elapsedM = true;
     }
     long long unit = 1;
     for (int i = 0; i < subDigits; ++i) unit *= 10;
@@ -947,7 +936,7 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
     const int second = static_cast<int>(secondOfDay % 60);
     long long y;
     unsigned m, d;
-    const long long epochDays = days + (date1904 ? -24107 : -25569);
+    const long long epochDays = days - SerialOfEpoch(date1904);
     CivilFromDays(epochDays, y, m, d);
     const int weekday = static_cast<int>(((epochDays % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
 
@@ -998,7 +987,8 @@ std::string RenderDate(const Section& s, double v, bool date1904) {
                 break;
             }
             case Tok::Minute:
-                out += number(elapsedM ? minute : minute, t.width);
+                // The minute of the hour; elapsed minutes ([m]) are their own token.
+                out += number(minute, t.width);
                 break;
             case Tok::Second:
                 out += number(second, t.width);
@@ -1144,6 +1134,32 @@ bool NumberFormat::isDateTime() const {
     return !impl_->sections.empty() && impl_->sections[0].date;
 }
 
+NumberFormat::DateParts NumberFormat::dateParts() const {
+    DateParts parts;
+    if (impl_->sections.empty() || !impl_->sections[0].date) return parts;
+    for (const Token& t : impl_->sections[0].tokens) {
+        switch (t.kind) {
+            case Tok::Year:
+            case Tok::Month:
+            case Tok::Day:
+            case Tok::WeekCn:
+                parts.day = true;
+                break;
+            case Tok::Hour:
+            case Tok::Minute:
+            case Tok::Second:
+            case Tok::SubSecond:
+            case Tok::AmPm:
+            case Tok::Elapsed:
+                parts.time = true;
+                break;
+            default:
+                break;
+        }
+    }
+    return parts;
+}
+
 std::string NumberFormat::format(double value, bool date1904) const {
     try {
         if (!std::isfinite(value)) return "";
@@ -1262,7 +1278,6 @@ std::string_view BuiltinFormatCode(unsigned id) {
         case 27:
             return "yyyy\"年\"m\"月\"";
         case 28:
-            return "m\"月\"d\"日\"";
         case 29:
             return "m\"月\"d\"日\"";
         case 30:
@@ -1312,7 +1327,6 @@ std::string_view BuiltinFormatCode(unsigned id) {
         case 52:
             return "yyyy\"年\"m\"月\"";
         case 53:
-            return "m\"月\"d\"日\"";
         case 54:
             return "m\"月\"d\"日\"";
         case 55:

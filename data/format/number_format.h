@@ -45,6 +45,13 @@ class NumberFormat {
 
     // Whether the section for positive numbers shows a date or a time.
     bool isDateTime() const;
+    // What that section shows of a date: its day (a year, month, day or weekday), its time (hours,
+    // minutes, seconds, AM/PM, elapsed time), both or neither.
+    struct DateParts {
+        bool day = false;
+        bool time = false;
+    };
+    DateParts dateParts() const;
     bool isGeneral() const;
 
   private:

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "data/format/calendar.h"
 #include "data/sheets/readers.h"
 #include "data/sheets/sheet_builder.h"
 #include "data/sheets/xml_scanner.h"
@@ -330,27 +331,6 @@ class StyleSet {
 
 // ---- values ----------------------------------------------------------------------------------
 
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-// "2024-03-05" or "2024-03-05T14:30:15.5" as days since 1970-01-01.
-bool ParseDate(std::string_view text, double& days) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    double s = 0;
-    const std::string t(text);
-    const int n = std::sscanf(t.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s);
-    if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
-    days = static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d))) +
-           (h * 3600 + mi * 60 + s) / 86400.0;
-    return true;
-}
-
 // "PT36H15M00S" (or "-PT...", with days "P1DT2H") as days.
 bool ParseDuration(std::string_view text, double& days) {
     bool negative = false;
@@ -438,7 +418,7 @@ class OdsReader {
         auto hit = formatByStyle_.find(cellStyle);
         if (hit != formatByStyle_.end()) return hit->second;
         const std::string code = styles_.code(styles_.dataStyleOf(cellStyle));
-        const std::uint16_t index = formats_->add(code, xls::ClassifyFormat(code));
+        const std::uint16_t index = formats_->add(code);
         formatByStyle_.emplace(cellStyle, index);
         return index;
     }
@@ -580,11 +560,9 @@ class OdsReader {
                 }
                 cell.kind = PendingCell::Number;
             } else if (type == "date") {
-                double days;
-                if (scan.attribute("date-value", value) && ParseDate(value, days)) {
-                    cell.number = days + (date1904_ ? 24107 : 25569);
+                if (scan.attribute("date-value", value) &&
+                    format::IsoDateToSerial(value, date1904_, cell.number))
                     hasValue = true;
-                }
                 cell.kind = PendingCell::Number;
             } else if (type == "time") {
                 double days;

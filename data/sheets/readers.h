@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::sheets {
 

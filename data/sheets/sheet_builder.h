@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/model/sheet_impl.h"
 #include "data/sheets/readers.h"
-#include "data/xls/sheet_impl.h"
 
 namespace qm::sheets {
 

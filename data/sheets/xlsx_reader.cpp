@@ -8,6 +8,7 @@
 #include <future>
 #include <map>
 
+#include "data/format/calendar.h"
 #include "data/sheets/readers.h"
 #include "data/sheets/sheet_builder.h"
 #include "data/sheets/xml_scanner.h"
@@ -163,24 +164,6 @@ bool ReadStringItem(XmlScanner& scan, std::string& out) {
     }
 }
 
-// An ISO 8601 date-time ("2024-03-05T14:30:00") as a serial number of the date system.
-bool IsoToSerial(std::string_view text, bool date1904, double& serial) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    double s = 0;
-    const std::string t(text);
-    const int n = std::sscanf(t.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s);
-    if (n < 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return false;
-    // Days from civil (proleptic Gregorian), then from the system's day 0.
-    const int yy = y - (mo <= 2);
-    const int era = (yy >= 0 ? yy : yy - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(yy - era * 400);
-    const unsigned doy = static_cast<unsigned>((153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1);
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long long days = static_cast<long long>(era) * 146097 + doe - 719468;  // since 1970-01-01
-    serial = static_cast<double>(days + (date1904 ? 24107 : 25569)) + (h * 3600 + mi * 60 + s) / 86400.0;
-    return true;
-}
-
 class XlsxReader {
   public:
     explicit XlsxReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
@@ -330,13 +313,8 @@ class XlsxReader {
                 if (hit == byId.end()) {
                     auto code = codes.find(id);
                     const std::string* stored = code == codes.end() ? nullptr : &code->second;
-                    const std::string text = id < 164
-                                                 ? xls::BuiltinOrStoredCode(static_cast<unsigned>(id), stored)
-                                                 : (stored ? *stored : std::string());
-                    xls::NumberStyle style = id < 164 ? xls::ClassifyBuiltinFormat(static_cast<unsigned>(id))
-                                                      : xls::NumberStyle::Plain;
-                    if (style == xls::NumberStyle::Plain && stored) style = xls::ClassifyFormat(*stored);
-                    hit = byId.emplace(id, table->add(text, style)).first;
+                    const unsigned key = id < 164 ? static_cast<unsigned>(id) : 164;  // 164 on: custom
+                    hit = byId.emplace(id, table->addId(key, stored)).first;
                 }
                 xfFormats_.push_back(hit->second);
             }
@@ -482,7 +460,7 @@ class XlsxReader {
                 if (hasValue) ok = build.error(r, c, xls::ErrorCode(value), format);
             } else if (cellType == "d") {
                 double serial;
-                if (hasValue && IsoToSerial(value, date1904_, serial))
+                if (hasValue && format::IsoDateToSerial(value, date1904_, serial))
                     ok = build.number(r, c, serial, format);
             } else if (hasValue && !value.empty()) {
                 char* end = nullptr;

@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/large_memory.h"
+
 namespace qm::xls {
 
 struct WorkbookStream {
     std::span<const std::uint8_t> bytes;  // points into the file or into `owned`
-    std::vector<std::uint8_t> owned;      // used when the stream's sectors are scattered
+    LargeBytes owned;                     // used when the stream's sectors are scattered
     bool book = false;                    // the stream is named "Book" (BIFF5)
 };
 

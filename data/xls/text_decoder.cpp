@@ -7,22 +7,28 @@
 namespace qm::xls {
 namespace {
 
-void AppendCodePoint(std::string& out, std::uint32_t c) {
+// Writes code point `c` as UTF-8 at `out` (room for 4 bytes); the count of bytes written.
+std::size_t EncodeCodePoint(char* out, std::uint32_t c) {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | c >> 6));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | c >> 12));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | c >> 18));
-        out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        out[0] = static_cast<char>(c);
+        return 1;
     }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | c >> 6);
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | c >> 12);
+        out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | c >> 18);
+    out[1] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
 }
 
 const char* IconvName(unsigned cp) {
@@ -73,24 +79,37 @@ const char* IconvName(unsigned cp) {
 
 }  // namespace
 
-void AppendUtf16(std::string& out, const std::uint8_t* p, std::size_t count) {
+template <class String>
+void AppendUtf16(String& out, const std::uint8_t* p, std::size_t count) {
+    // Encoded into a small buffer first: one append per 256 bytes instead of one per byte.
+    char buffer[256];
+    std::size_t used = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t c = static_cast<std::uint32_t>(p[2 * i] | p[2 * i + 1] << 8);
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < count) {
             const std::uint32_t low = static_cast<std::uint32_t>(p[2 * i + 2] | p[2 * i + 3] << 8);
             if (low >= 0xDC00 && low < 0xE000) {
-                AppendCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 ++i;
-                continue;
             }
         }
         if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-        AppendCodePoint(out, c);
+        if (used + 4 > sizeof buffer) {
+            out.append(buffer, used);
+            used = 0;
+        }
+        used += EncodeCodePoint(buffer + used, c);
     }
+    out.append(buffer, used);
 }
 
-void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
+template <class String>
+void AppendLatin1(String& out, const std::uint8_t* p, std::size_t count) {
+    // Most texts are plain ASCII: copied in one piece.
+    std::size_t ascii = 0;
+    while (ascii < count && p[ascii] < 0x80) ++ascii;
+    out.append(reinterpret_cast<const char*>(p), ascii);
+    for (std::size_t i = ascii; i < count; ++i) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
             out.push_back(static_cast<char>(b));
@@ -113,7 +132,8 @@ void CodePageDecoder::setCodePage(unsigned codePage) {
     codePage_ = (codePage == 1200 || codePage == 32769 || codePage == 0) ? 1252 : codePage;
 }
 
-void CodePageDecoder::append(std::string& out, const std::uint8_t* p, std::size_t count) {
+template <class String>
+void CodePageDecoder::append(String& out, const std::uint8_t* p, std::size_t count) {
     std::size_t ascii = 0;
     while (ascii < count && p[ascii] < 0x80) ++ascii;
     out.append(reinterpret_cast<const char*>(p), ascii);
@@ -149,5 +169,12 @@ void CodePageDecoder::append(std::string& out, const std::uint8_t* p, std::size_
         }
     }
 }
+
+template void AppendUtf16(std::string&, const std::uint8_t*, std::size_t);
+template void AppendUtf16(LargeString&, const std::uint8_t*, std::size_t);
+template void AppendLatin1(std::string&, const std::uint8_t*, std::size_t);
+template void AppendLatin1(LargeString&, const std::uint8_t*, std::size_t);
+template void CodePageDecoder::append(std::string&, const std::uint8_t*, std::size_t);
+template void CodePageDecoder::append(LargeString&, const std::uint8_t*, std::size_t);
 
 }  // namespace qm::xls

@@ -6,12 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "common/large_memory.h"
+
 namespace qm::xls {
 
 // Appends UTF-16LE code units (`count` units at `p`) as UTF-8; a lone surrogate becomes U+FFFD.
-void AppendUtf16(std::string& out, const std::uint8_t* p, std::size_t count);
+// For std::string and LargeString (the string pools of sheets).
+template <class String>
+void AppendUtf16(String& out, const std::uint8_t* p, std::size_t count);
 // Appends bytes whose UTF-16 high byte is zero (Latin-1) as UTF-8.
-void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t count);
+template <class String>
+void AppendLatin1(String& out, const std::uint8_t* p, std::size_t count);
 
 // Byte strings of a Windows code page to UTF-8. Unknown code pages read as 1252.
 class CodePageDecoder {
@@ -22,7 +27,8 @@ class CodePageDecoder {
     CodePageDecoder& operator=(const CodePageDecoder&) = delete;
 
     void setCodePage(unsigned codePage);
-    void append(std::string& out, const std::uint8_t* p, std::size_t count);
+    template <class String>
+    void append(String& out, const std::uint8_t* p, std::size_t count);
 
   private:
     void* handle_ = nullptr;  // iconv_t

@@ -2,14 +2,17 @@
 // cell records of each worksheet. Records are read through bounds-checked views; anything that
 // does not fit gives no workbook.
 
+#include "data/xls/workbook_reader.h"
+
 #include <cstring>
 #include <map>
 #include <new>
 #include <string>
 
 #include "common/fs.h"
+#include "common/large_memory.h"
+#include "data/model/sheet_impl.h"
 #include "data/xls/compound_file.h"
-#include "data/xls/sheet_impl.h"
 #include "data/xls/text_decoder.h"
 
 namespace qm::xls {
@@ -114,6 +117,12 @@ class SegmentReader {
         return true;
     }
     bool u16(std::uint16_t& v) {
+        // Within one segment (nearly always) without the byte-by-byte walk.
+        if (seg_ < segs_.size() && segs_[seg_].size() - std::min(off_, segs_[seg_].size()) >= 2) {
+            v = U16(segs_[seg_].data() + off_);
+            off_ += 2;
+            return true;
+        }
         std::uint8_t a, b;
         if (!u8(a) || !u8(b)) return false;
         v = static_cast<std::uint16_t>(a | b << 8);
@@ -136,7 +145,8 @@ class SegmentReader {
         return true;
     }
     // `count` characters, the first ones `wide` or not; appended to `out` as UTF-8.
-    bool chars(std::size_t count, bool wide, std::string& out) {
+    template <class String>
+    bool chars(std::size_t count, bool wide, String& out) {
         while (count > 0) {
             if (seg_ >= segs_.size()) return false;
             std::size_t avail = segs_[seg_].size() - std::min(off_, segs_[seg_].size());
@@ -326,12 +336,7 @@ class WorkbookParser {
             auto hit = cache.find(id);
             if (hit == cache.end()) {
                 auto f = texts.find(id);
-                // Built-in date formats keep their meaning even when a FORMAT record spells them
-                // in the local language; custom ones are judged by their text.
-                NumberStyle style = ClassifyBuiltinFormat(id);
-                if (style == NumberStyle::Plain && f != texts.end()) style = ClassifyFormat(f->second);
-                const std::string code = BuiltinOrStoredCode(id, f != texts.end() ? &f->second : nullptr);
-                hit = cache.emplace(id, table->add(code, style)).first;
+                hit = cache.emplace(id, table->addId(id, f != texts.end() ? &f->second : nullptr)).first;
             }
             xfFormats_.push_back(hit->second);
         }
@@ -405,7 +410,7 @@ class WorkbookParser {
     // A cell text with a 16-bit count (BIFF8 unicode string or BIFF5 byte string), appended
     // to the sheet's own pool; the caller closes the pool entry.
     bool readCellText(Sheet::Impl& impl, std::vector<Bytes> segments) {
-        std::string& buffer = impl.own.buffer();
+        LargeString& buffer = impl.own.buffer();
         if (biff8_) {
             SegmentReader reader(std::move(segments));
             std::uint16_t count;
@@ -566,7 +571,7 @@ std::unique_ptr<Workbook> ReadWorkbookFile(std::string_view path) {
     try {
         // The whole file read into memory. A mapping would be a little faster, but a workbook
         // that another program shortens while we read it would then kill us with SIGBUS.
-        const WholeFile file = ReadWholeFile(path, kNoFileLimit);
+        const BasicWholeFile<LargeBytes> file = ReadWholeFileAs<LargeBytes>(path, kNoFileLimit);
         if (file.bytes.empty()) return nullptr;
         return ParseWorkbook(file.bytes);
     } catch (...) {

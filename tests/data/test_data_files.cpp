@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "data/connection.h"
+#include "data/model/workbook.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
-#include "data/xls/workbook.h"
 #include "tests/support/temp_folder.h"
 
 namespace qm::data {

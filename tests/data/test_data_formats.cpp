@@ -6,9 +6,9 @@
 
 #include "data/connection.h"
 #include "data/cursor.h"
+#include "data/model/workbook.h"
 #include "data/recordset.h"
 #include "data/workbook_cache.h"
-#include "data/xls/workbook.h"
 #include "tests/support/temp_folder.h"
 
 namespace qm::data {

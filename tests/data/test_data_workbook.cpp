@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "data/model/workbook.h"
 #include "data/names.h"
 #include "data/providers.h"
-#include "data/xls/workbook.h"
 
 namespace qm::data {
 namespace {

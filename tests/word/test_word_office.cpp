@@ -103,7 +103,7 @@ TEST_F(WordHostOffice, FilledDocumentSavedAsDocKeepsTheSurroundingText) {
         {"姓名", u"张三"}, {"Code", u"007"}, {"备注", u""}, {"Note", u"line one"}, {"日期", u"2024-01-31"}};
     for (const auto& [name, value] : expected) {
         const auto b = std::find_if(contents.bookmarks.begin(), contents.bookmarks.end(),
-                                    [&](const engine::DocBookmark& m) { return m.name == name; });
+                                    [&want = name](const engine::DocBookmark& m) { return m.name == want; });
         ASSERT_NE(b, contents.bookmarks.end()) << name;
         EXPECT_TRUE(b->text == value) << name;
     }

@@ -898,7 +898,7 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     while (first < t.e && std::find(drawn.begin(), drawn.end(), first) != drawn.end()) ++first;
     if (first < t.e) {
         t.formatCp = first;
-    } else if (t.e > t.s) {
+    } else if (t.e > t.s) {  // NOLINT(bugprone-branch-clone): as the last branch, for another reason
         t.formatCp = t.s;
     } else if (t.s > d_.StoryStart(story) && !IsParagraphEnd(d_.CharAt(t.s - 1))) {
         t.formatCp = t.s - 1;

@@ -10,8 +10,8 @@
 #include "data/connection.h"
 #include "data/cursor.h"
 #include "data/format/number_format.h"
+#include "data/model/workbook.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 #include "format_test_support.h"
 
 namespace qm::format {

@@ -13,8 +13,8 @@
 #include <map>
 #include <set>
 
+#include "data/model/workbook.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 #include "tests/support/command.h"
 #include "tests/support/realworld.h"
 #include "tests/support/tab_fields.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "data/model/workbook.h"
 #include "data/workbook_file.h"
-#include "data/xls/workbook.h"
 
 namespace qm::sheets {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "data/xls/compound_file.h"
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 #include "tests/support/files.h"
 #include "xls_test_support.h"
 

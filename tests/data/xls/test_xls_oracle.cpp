@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 #include "tests/support/command.h"
 #include "tests/support/files.h"
 #include "tests/support/realworld.h"

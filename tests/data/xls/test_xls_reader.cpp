@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "data/xls/workbook.h"
+#include "data/xls/workbook_reader.h"
 #include "tests/support/files.h"
 #include "tests/support/realworld.h"
 #include "xls_test_support.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "data/xls/sheet_impl.h"
+#include "data/model/sheet_impl.h"
 #include "data/xls/text_decoder.h"
 
 namespace qm::xls {
@@ -47,24 +47,40 @@ TEST(XlsText, DatesInBothSystems) {
 }
 
 TEST(XlsText, NumberFormatClasses) {
-    EXPECT_EQ(ClassifyFormat("yyyy-mm-dd"), NumberStyle::Date);
-    EXPECT_EQ(ClassifyFormat("m/d"), NumberStyle::Date);
-    EXPECT_EQ(ClassifyFormat("yyyy\"年\"m\"月\"d\"日\""), NumberStyle::Date);
-    EXPECT_EQ(ClassifyFormat("[$-804]yyyy年m月d日"), NumberStyle::Date);
-    EXPECT_EQ(ClassifyFormat("d-mmm-yy h:mm AM/PM"), NumberStyle::DateTime);
-    EXPECT_EQ(ClassifyFormat("h:mm"), NumberStyle::Time);
-    EXPECT_EQ(ClassifyFormat("[h]:mm:ss"), NumberStyle::Time);
-    EXPECT_EQ(ClassifyFormat("mm:ss.0"), NumberStyle::Time);
-    EXPECT_EQ(ClassifyFormat("General"), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyFormat("0.00E+00"), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyFormat("#,##0.00_);[Red](#,##0.00)"), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyFormat("0.00\" days\""), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyFormat("@"), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyFormat(""), NumberStyle::Plain);
-    EXPECT_EQ(ClassifyBuiltinFormat(14), NumberStyle::Date);
-    EXPECT_EQ(ClassifyBuiltinFormat(22), NumberStyle::DateTime);
-    EXPECT_EQ(ClassifyBuiltinFormat(20), NumberStyle::Time);
-    EXPECT_EQ(ClassifyBuiltinFormat(10), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("yyyy-mm-dd")), NumberStyle::Date);
+    EXPECT_EQ(StyleOf(format::NumberFormat("m/d")), NumberStyle::Date);
+    EXPECT_EQ(StyleOf(format::NumberFormat("yyyy\"年\"m\"月\"d\"日\"")), NumberStyle::Date);
+    EXPECT_EQ(StyleOf(format::NumberFormat("[$-804]yyyy年m月d日")), NumberStyle::Date);
+    EXPECT_EQ(StyleOf(format::NumberFormat("d-mmm-yy h:mm AM/PM")), NumberStyle::DateTime);
+    EXPECT_EQ(StyleOf(format::NumberFormat("h:mm")), NumberStyle::Time);
+    EXPECT_EQ(StyleOf(format::NumberFormat("[h]:mm:ss")), NumberStyle::Time);
+    EXPECT_EQ(StyleOf(format::NumberFormat("mm:ss.0")), NumberStyle::Time);
+    EXPECT_EQ(StyleOf(format::NumberFormat("General")), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("0.00E+00")), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("#,##0.00_);[Red](#,##0.00)")), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("0.00\" days\"")), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("@")), NumberStyle::Plain);
+    EXPECT_EQ(StyleOf(format::NumberFormat("")), NumberStyle::Plain);
+}
+
+// Built-in ids keep their meaning however the file spells them; other ids go by their code.
+TEST(XlsText, BuiltinFormatIds) {
+    FormatTable table;
+    const auto styleOf = [&](unsigned id, const std::string* stored) {
+        return table.style(table.addId(id, stored));
+    };
+    EXPECT_EQ(styleOf(14, nullptr), NumberStyle::Date);
+    EXPECT_EQ(styleOf(22, nullptr), NumberStyle::DateTime);
+    EXPECT_EQ(styleOf(20, nullptr), NumberStyle::Time);
+    EXPECT_EQ(styleOf(10, nullptr), NumberStyle::Plain);
+    const std::string local = "TT.MM.JJJJ";  // a date in another language's letters
+    EXPECT_EQ(styleOf(14, &local), NumberStyle::Date);
+    EXPECT_EQ(table.shown(table.addId(14, &local)).format(36526), "2000/1/1");  // shows as zh-CN
+    const std::string custom = "yyyy-mm-dd hh:mm";
+    EXPECT_EQ(styleOf(170, &custom), NumberStyle::DateTime);
+    const std::string plain = "0.00";
+    EXPECT_EQ(styleOf(170, &plain), NumberStyle::Plain);
+    EXPECT_EQ(table.addId(170, nullptr), 0);  // no code: General
 }
 
 std::string Decode(unsigned codePage, const char* bytes) {
@@ -75,7 +91,7 @@ std::string Decode(unsigned codePage, const char* bytes) {
     return out;
 }
 
-TEST(XlsText, Excel95CodePages) {
+TEST(XlsText, CodePagesOfByteStrings) {
     EXPECT_EQ(Decode(936, "\xD6\xD0\xCE\xC4 ok"), "中文 ok");
     EXPECT_EQ(Decode(950, "\xA4\xA4\xA4\xE5"), "中文");
     EXPECT_EQ(Decode(1251, "\xCF\xF0\xE8\xE2\xE5\xF2"), "Привет");

@@ -30,9 +30,9 @@ const std::vector<std::string> kFeatures = {
     "Placeholder main form",
     "BoundName main form",
     "BoundEmpty main form",
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one message split over two lines
     "BoundQuery main form / its data binding /ns0:people[1]/ns0:person[position()=1]/ns0:name[1] is not a "
-    "simple "
-    "path",
+    "simple path",
     "CheckControl main form checkbox",
     "CheckInside main form checkbox",
     "LegacyCheck main form checkbox",

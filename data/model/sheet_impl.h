@@ -3,14 +3,17 @@
 // by position; texts live in string pools (one per workbook for the shared string table, one per
 // sheet for inline texts), so parsing a large sheet makes no allocation per cell.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/large_memory.h"
 #include "data/format/number_format.h"
-#include "data/xls/workbook.h"
+#include "data/model/workbook.h"
 
 namespace qm::xls {
 
@@ -29,16 +32,26 @@ class StringPool {
         bytes_.reserve(bytes);
     }
     // Raw buffer for writers that build a string in place; `close` ends it.
-    std::string& buffer() { return bytes_; }
-    bool close(std::uint32_t& index);
+    LargeString& buffer() { return bytes_; }
+    bool close(std::uint32_t& index) {
+        if (bytes_.size() > std::numeric_limits<std::uint32_t>::max() ||
+            ends_.size() >= std::numeric_limits<std::uint32_t>::max())
+            return false;
+        index = static_cast<std::uint32_t>(ends_.size());
+        ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+        return true;
+    }
 
   private:
-    std::string bytes_;
-    std::vector<std::uint32_t> ends_;
+    LargeString bytes_;
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ends_;
 };
 
 // How a number is shown, taken from the cell's number format.
 enum class NumberStyle : std::uint8_t { Plain, Date, DateTime, Time };
+
+// The raw style of numbers under a format: what it shows of a date, asked of the format itself.
+NumberStyle StyleOf(const format::NumberFormat& format);
 
 // The number formats of a workbook, each kept once: its code, the raw style it gives numbers
 // and the renderer of its shown text. Entry 0 is General. Built by the reader, then shared by
@@ -46,9 +59,15 @@ enum class NumberStyle : std::uint8_t { Plain, Date, DateTime, Time };
 class FormatTable {
   public:
     FormatTable();
-    // Index of the format with `code` (an empty code is General); the raw style comes from the
-    // built-in id when it has one, else from the code. A table past 65,535 formats gives 0.
-    std::uint16_t add(std::string_view code, NumberStyle style);
+    // Index of the format with `code` (an empty code is General); the raw style is the code's
+    // own. A table past 65,535 formats gives 0.
+    std::uint16_t add(std::string_view code);
+    // Index of the format with id `id` of .xls and .xlsx files, whose code the file gives as
+    // `stored` (null when it gives none). Ids whose meaning follows the office's language (the
+    // short date 14 and 22, the Chinese dates and times) always show as in a zh-CN office; for
+    // the others a stored code wins. A built-in date or time id gives dates and times however
+    // the file spells its code; other ids are judged by their code.
+    std::uint16_t addId(unsigned id, const std::string* stored);
     NumberStyle style(std::uint16_t index) const {
         return index < entries_.size() ? entries_[index].style : NumberStyle::Plain;
     }
@@ -58,6 +77,7 @@ class FormatTable {
     std::size_t size() const { return entries_.size(); }
 
   private:
+    std::uint16_t add(std::string_view code, format::NumberFormat shown, NumberStyle style);
     struct Entry {
         std::string code;
         NumberStyle style;
@@ -65,11 +85,6 @@ class FormatTable {
     };
     std::vector<Entry> entries_;
 };
-
-// The code a built-in format id stands for in a zh-CN office. Ids whose meaning follows the
-// office's language (the short date 14 and 22, the Chinese dates and times) always take our
-// table; for the others a code stored in the file wins.
-std::string BuiltinOrStoredCode(unsigned id, const std::string* stored);
 
 enum class CellKind : std::uint8_t { Number, SharedText, OwnText, Bool, Error };
 
@@ -95,18 +110,31 @@ struct CellSlot {
 static_assert(sizeof(CellSlot) == 16, "cells must stay compact");
 
 struct Sheet::Impl {
-    std::shared_ptr<const StringPool> shared;    // the workbook's shared strings (may be null)
-    std::shared_ptr<const FormatTable> formats;  // the workbook's number formats (may be null)
-    StringPool own;                              // texts that belong to this sheet only
-    std::vector<CellSlot> cells;                 // sorted by (row, column), no empty values
-    std::vector<std::uint32_t> rowStarts;        // index of each row's first cell; rows + 1 entries
+    std::shared_ptr<const StringPool> shared;               // the workbook's shared strings (may be null)
+    std::shared_ptr<const FormatTable> formats;             // the workbook's number formats (may be null)
+    StringPool own;                                         // texts that belong to this sheet only
+    std::vector<CellSlot, LargeAllocator<CellSlot>> cells;  // sorted by (row, column), no empty values
+    std::vector<std::uint32_t> rowStarts;  // index of each row's first cell; rows + 1 entries
     bool date1904 = false;
     std::size_t rows = 0;
     std::size_t columns = 0;
 
     std::string text(const CellSlot& cell) const;
     std::string shownText(const CellSlot& cell) const;
-    bool isEmpty(const CellSlot& cell) const;
+    bool isEmpty(const CellSlot& cell) const {
+        switch (cell.kind()) {
+            case CellKind::Number:
+                return !std::isfinite(cell.number);
+            case CellKind::SharedText:
+                return !shared || cell.index >= shared->size() || shared->get(cell.index).empty();
+            case CellKind::OwnText:
+                return cell.index >= own.size() || own.get(cell.index).empty();
+            case CellKind::Bool:
+            case CellKind::Error:
+                return false;
+        }
+        return true;
+    }
     // Orders the cells (a later record for the same cell wins), drops empty values and
     // computes the extent. Called once after the parse.
     void finish();
@@ -118,8 +146,5 @@ inline std::string FormatNumber(double value) {
     return format::GeneralNumber(value);
 }
 std::string FormatDateValue(double value, NumberStyle style, bool date1904);
-// The style a number format shows: a date, a time, both, or a plain number.
-NumberStyle ClassifyFormat(std::string_view format);
-NumberStyle ClassifyBuiltinFormat(unsigned id);
 
 }  // namespace qm::xls

@@ -1,11 +1,10 @@
 #pragma once
-// In-memory model of a parsed .xls workbook. Cells are kept compactly and turned into their
-// display text on demand.
+// The workbook model every reader fills (.xls, .xlsx and .xlsm, .ods, .csv): sheets of cells
+// kept compactly and turned into their display text on demand.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,13 +56,5 @@ class Sheet {
 struct Workbook {
     std::vector<Sheet> sheets;  // in workbook order, chart sheets included
 };
-
-// Parses a BIFF8 or BIFF5 workbook held in memory. Anything unreadable (not a compound file, no
-// workbook stream, truncated or malformed records, an encrypted workbook) gives nullptr.
-// Never throws, never reads outside `bytes`.
-std::unique_ptr<Workbook> ParseWorkbook(std::span<const std::uint8_t> bytes);
-
-// Reads and parses a file; a missing or unreadable file gives nullptr.
-std::unique_ptr<Workbook> ReadWorkbookFile(std::string_view path);
 
 }  // namespace qm::xls

@@ -1,12 +1,12 @@
-// Sheet storage and the display text of cells.
+// Sheet storage, number formats of a workbook and the display text of cells.
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
-#include "data/xls/sheet_impl.h"
+#include "data/format/calendar.h"
+#include "data/model/sheet_impl.h"
 
 namespace qm::xls {
 
@@ -16,34 +16,46 @@ bool StringPool::add(std::string_view text, std::uint32_t& index) {
     return close(index);
 }
 
-bool StringPool::close(std::uint32_t& index) {
-    if (bytes_.size() > std::numeric_limits<std::uint32_t>::max() ||
-        ends_.size() >= std::numeric_limits<std::uint32_t>::max())
-        return false;
-    index = static_cast<std::uint32_t>(ends_.size());
-    ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-    return true;
+NumberStyle StyleOf(const format::NumberFormat& format) {
+    const format::NumberFormat::DateParts parts = format.dateParts();
+    if (parts.day) return parts.time ? NumberStyle::DateTime : NumberStyle::Date;
+    return parts.time ? NumberStyle::Time : NumberStyle::Plain;
 }
 
 FormatTable::FormatTable() {
     entries_.push_back(Entry{"General", NumberStyle::Plain, format::NumberFormat("General")});
 }
 
-std::uint16_t FormatTable::add(std::string_view code, NumberStyle style) {
+std::uint16_t FormatTable::add(std::string_view code, format::NumberFormat shown, NumberStyle style) {
     if (code.empty() || code == "General") return 0;
     for (std::size_t i = 1; i < entries_.size(); ++i)
         if (entries_[i].code == code && entries_[i].style == style) return static_cast<std::uint16_t>(i);
     if (entries_.size() > std::numeric_limits<std::uint16_t>::max()) return 0;
-    entries_.push_back(Entry{std::string(code), style, format::NumberFormat(code)});
+    entries_.push_back(Entry{std::string(code), style, std::move(shown)});
     return static_cast<std::uint16_t>(entries_.size() - 1);
 }
 
-std::string BuiltinOrStoredCode(unsigned id, const std::string* stored) {
+std::uint16_t FormatTable::add(std::string_view code) {
+    if (code.empty() || code == "General") return 0;
+    format::NumberFormat shown(code);
+    const NumberStyle style = StyleOf(shown);
+    return add(code, std::move(shown), style);
+}
+
+std::uint16_t FormatTable::addId(unsigned id, const std::string* stored) {
     const bool followsLanguage = id == 14 || id == 22 || (id >= 27 && id <= 36) || (id >= 50 && id <= 58);
-    if (stored && !followsLanguage) return *stored;
     const std::string_view builtin = format::BuiltinFormatCode(id);
-    if (builtin.empty() && stored) return *stored;
-    return std::string(builtin);
+    const std::string_view code = builtin.empty() || (stored && !followsLanguage)
+                                      ? (stored ? std::string_view(*stored) : std::string_view())
+                                      : builtin;
+    if (code.empty() || code == "General") return 0;
+    format::NumberFormat shown(code);
+    NumberStyle style = builtin.empty()   ? NumberStyle::Plain
+                        : code == builtin ? StyleOf(shown)
+                                          : StyleOf(format::NumberFormat(builtin));
+    if (style == NumberStyle::Plain && stored)
+        style = code == *stored ? StyleOf(shown) : StyleOf(format::NumberFormat(*stored));
+    return add(code, std::move(shown), style);
 }
 
 namespace {
@@ -68,24 +80,6 @@ std::uint8_t ErrorCode(std::string_view text) {
     return 0x2A;
 }
 
-namespace {
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += (m <= 2);
-}
-
-}  // namespace
-
 std::string FormatDateValue(double value, NumberStyle style, bool date1904) {
     // Serial 0 is 1899-12-30 in the 1900 system (day 60, the leap day 1900 never had, is not
     // reproduced) and 1904-01-01 in the 1904 system. Outside year 9999 a value stays a number.
@@ -104,98 +98,12 @@ std::string FormatDateValue(double value, NumberStyle style, bool date1904) {
     }
     long long y;
     unsigned m, d;
-    CivilFromDays(days + (date1904 ? -24107 : -25569), y, m, d);
+    format::CivilFromDays(days - format::SerialOfEpoch(date1904), y, m, d);
     if (style != NumberStyle::Date && secondOfDay != 0)
         std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02u:%02u:%02u", y, m, d, hh, mm, ss);
     else
         std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", y, m, d);
     return buf;
-}
-
-NumberStyle ClassifyBuiltinFormat(unsigned id) {
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
-        (id >= 57 && id <= 58))
-        return NumberStyle::Date;
-    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || (id >= 55 && id <= 56))
-        return NumberStyle::Time;
-    if (id == 22) return NumberStyle::DateTime;
-    return NumberStyle::Plain;
-}
-
-NumberStyle ClassifyFormat(std::string_view f) {
-    // Count date letters against digit placeholders, skipping quoted text, escaped characters,
-    // padding, and bracketed colours, locales and conditions. [h] [mm] [ss] are elapsed time.
-    int dateCount = 0, numberCount = 0;
-    bool yearOrDay = false, hourOrSecond = false;
-    char previous = 0;
-    for (std::size_t i = 0; i < f.size(); ++i) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(f[i])));
-        switch (c) {
-            case '"': {
-                const auto close = f.find('"', i + 1);
-                i = close == std::string_view::npos ? f.size() : close;
-                break;
-            }
-            case '\\':
-            case '_':
-            case '*':
-                ++i;
-                break;
-            case '[': {
-                const auto close = f.find(']', i + 1);
-                std::string_view inner = f.substr(i + 1, close == std::string_view::npos ? 0 : close - i - 1);
-                if (!inner.empty() && inner.find_first_not_of("hHmMsS") == std::string_view::npos) {
-                    ++dateCount;
-                    hourOrSecond = true;
-                }
-                i = close == std::string_view::npos ? f.size() : close;
-                break;
-            }
-            case 'a':
-                if (i + 2 < f.size() && (f[i + 1] | 0x20) == 'a' &&
-                    (f[i + 2] | 0x20) == 'a') {  // Chinese weekday
-                    ++dateCount;
-                    yearOrDay = true;
-                    while (i + 1 < f.size() && f[i + 1] == 'a') ++i;
-                } else if (f.substr(i, 5) == "AM/PM" || f.substr(i, 5) == "am/pm") {
-                    hourOrSecond = true;
-                    i += 4;
-                } else if (f.substr(i, 3) == "A/P" || f.substr(i, 3) == "a/p") {
-                    hourOrSecond = true;
-                    i += 2;
-                }
-                break;
-            case 'y':
-            case 'd':
-                ++dateCount;
-                yearOrDay = true;
-                break;
-            case 'm':  // month, or minutes next to hours or seconds
-                ++dateCount;
-                break;
-            case 'h':
-            case 's':
-                ++dateCount;
-                hourOrSecond = true;
-                break;
-            case '0':
-                // "ss.0" shows tenths of seconds, not a number.
-                if (previous == '.' && i >= 2 && (f[i - 2] == 's' || f[i - 2] == 'S' || f[i - 2] == '0'))
-                    break;
-                ++numberCount;
-                break;
-            case '#':
-            case '?':
-                ++numberCount;
-                break;
-            default:
-                break;
-        }
-        previous = i < f.size() ? f[i] : 0;
-    }
-    if (dateCount == 0 || dateCount <= numberCount) return NumberStyle::Plain;
-    if (hourOrSecond) return yearOrDay ? NumberStyle::DateTime : NumberStyle::Time;
-    return NumberStyle::Date;
 }
 
 std::string Sheet::Impl::text(const CellSlot& cell) const {
@@ -236,21 +144,6 @@ std::string Sheet::Impl::shownText(const CellSlot& cell) const {
     return "";
 }
 
-bool Sheet::Impl::isEmpty(const CellSlot& cell) const {
-    switch (cell.kind()) {
-        case CellKind::Number:
-            return !std::isfinite(cell.number);
-        case CellKind::SharedText:
-            return !shared || cell.index >= shared->size() || shared->get(cell.index).empty();
-        case CellKind::OwnText:
-            return cell.index >= own.size() || own.get(cell.index).empty();
-        case CellKind::Bool:
-        case CellKind::Error:
-            return false;
-    }
-    return true;
-}
-
 namespace {
 bool Before(const CellSlot& a, const CellSlot& b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
@@ -261,9 +154,14 @@ bool SamePlace(const CellSlot& a, const CellSlot& b) {
 }  // namespace
 
 void Sheet::Impl::finish() {
-    // Records normally come in row order; only sort when they do not.
-    bool ordered = true;
-    for (std::size_t i = 1; i < cells.size() && ordered; ++i) ordered = Before(cells[i - 1], cells[i]);
+    // Records normally come in row order; only sort when they do not. One pass finds both the
+    // order and whether any value is empty, as the cells of a large sheet are too many to stay
+    // in the cache between passes.
+    bool ordered = true, anyEmpty = false;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0 && !Before(cells[i - 1], cells[i])) ordered = false;
+        if (isEmpty(cells[i])) anyEmpty = true;
+    }
     if (!ordered) {
         std::stable_sort(cells.begin(), cells.end(), Before);
         // Keep the last record written for a cell.
@@ -274,7 +172,7 @@ void Sheet::Impl::finish() {
         }
         cells.resize(out);
     }
-    std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
+    if (anyEmpty) std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
     if (cells.capacity() > cells.size() + cells.size() / 4) cells.shrink_to_fit();
     computeExtent();
 }
