@@ -135,7 +135,8 @@ TEST_F(OfficeBatchTest, FailedSaveIsReportedInOneLine) {
     EXPECT_EQ(r.out, "2 documents saved in " + out + "/\n");
     EXPECT_EQ(
         r.err,
-        "quillmerge-batch: document 2 could not be saved\nquillmerge-batch: rows without a document: 2\n");
+        "quillmerge-batch: document 2 could not be saved (Is a directory)\nquillmerge-batch: rows without a "
+        "document: 2\n");
     EXPECT_TRUE(Has(test::CatdocText(out + "/R3.doc"), "Name: Person 3"));
 }
 
