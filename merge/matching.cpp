@@ -8,7 +8,8 @@
 namespace qm {
 
 void MatchTitles(ProgramState& state) {
-    state.matchedTitles = MatchTitleLists(state.columnTitles, state.templateBookmarks);
+    state.matchedTitles =
+        SplitList(MatchTitleLists(JoinList(state.columnTitles), JoinList(state.templateBookmarks)));
 }
 
 std::string MatchTitleLists(std::string_view columnTitles, std::string_view templateBookmarks) {

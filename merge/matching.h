@@ -81,7 +81,7 @@ std::string NameList(const std::vector<std::string>& names, std::size_t limit = 
 //
 // A save request in multi-row mode confirms the names the run will really write, numbered by
 // document from 1:
-//   slots = SlotsPerDocument(state.matchedTitles, state.templateBookmarks, state.repeatMode);
+//   slots = SlotsPerDocument(JoinList(state.matchedTitles), JoinList(state.templateBookmarks), repeat);
 //   docs  = MultiRowDocumentCount(start, end, state.recordCount, slots);
 //   text  = ConfirmationText(folder, reference, "1", IntToText(docs), extension);
 int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocument);

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "data/value_style.h"
 #include "data/workbook_cache.h"
@@ -22,16 +23,16 @@ struct ProgramState {
     int currentPage = 1;
     std::string sheetQuery;  // the last query on the sheet, as text: a page's or a run's
     int recordCount = 0;
-    std::string columnTitles;  // CR LF list
+    std::vector<std::string> columnTitles;  // of the sheet shown, in column order
     // How cells become text, for the grid and the runs alike.
     data::ValueStyle valueStyle = data::ValueStyle::Raw;
 
     // Matching.
-    std::string templateBookmarks;  // CR LF list
+    std::vector<std::string> templateBookmarks;  // of the chosen template
     // The template's bookmarks this program cannot fill, with why: read with its bookmarks, so
     // the match line never asks the working document while a run fills it.
     std::map<std::string, std::string> templateUnfillable;
-    std::string matchedTitles;  // CR LF list
+    std::vector<std::string> matchedTitles;  // MatchTitles: one per bookmark a title begins
     bool multiRowMode = false;
     bool repeatMode = false;
 

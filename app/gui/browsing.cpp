@@ -74,10 +74,8 @@ void MainWindow::LoadPage() {
         for (int c = 1; c <= fields; ++c) {
             if (r == 1) {
                 const std::string name = cursor->fieldName(c - 1);
-                if (c == 1)
-                    state.columnTitles = name;
-                else
-                    AppendToList(state.columnTitles, name);
+                if (c == 1) state.columnTitles.clear();
+                state.columnTitles.push_back(name);
                 titles.append(ToQ(name));
             }
             cells[static_cast<size_t>(r - 1) * static_cast<size_t>(fields) + static_cast<size_t>(c - 1)] =

@@ -420,7 +420,7 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
 }
 
 void MainWindow::ReadTemplateBookmarks() {
-    ctx_.state.templateBookmarks = ctx_.host.ListBookmarks();
+    ctx_.state.templateBookmarks = SplitList(ctx_.host.ListBookmarks());
     ctx_.state.templateUnfillable = ctx_.host.UnfillableBookmarks();
     MatchTitles(ctx_.state);
 }

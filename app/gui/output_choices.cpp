@@ -59,10 +59,10 @@ int FirstType(const std::string& remembered, const std::string& templateItem) {
 }
 
 // The sheet's column titles, each once, without the empty ones.
-std::vector<std::string> NamingTitles(const std::string& columnTitles) {
+std::vector<std::string> NamingTitles(const std::vector<std::string>& columnTitles) {
     std::vector<std::string> titles;
     std::set<std::string> seen;
-    for (const std::string& title : SplitList(columnTitles))
+    for (const std::string& title : columnTitles)
         if (!title.empty() && seen.insert(title).second) titles.push_back(title);
     return titles;
 }
@@ -84,8 +84,8 @@ void MainWindow::BuildMatchLine() {
 
 MatchReport MainWindow::CurrentMatchReport() const {
     const ProgramState& state = ctx_.state;
-    return ReportMatches(SplitList(state.columnTitles), SplitList(state.templateBookmarks),
-                         state.multiRowMode, state.repeatMode, state.templateUnfillable);
+    return ReportMatches(state.columnTitles, state.templateBookmarks, state.multiRowMode, state.repeatMode,
+                         state.templateUnfillable);
 }
 
 void MainWindow::UpdateMatchLine() {

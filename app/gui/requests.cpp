@@ -117,8 +117,8 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
         return refuse(name + "文件无法读取，或者不是Word文档。");
     }
     // The window's own view follows what the run will use.
-    state.columnTitles = JoinList(planner.titles());
-    state.templateBookmarks = JoinList(planner.bookmarks());
+    state.columnTitles = planner.titles();
+    state.templateBookmarks = planner.bookmarks();
     state.templateUnfillable = ctx_.host.UnfillableBookmarks();
     MatchTitles(state);
     UpdateMatchLine();
@@ -169,7 +169,7 @@ void MainWindow::RequestSaveRun() {
 
 void MainWindow::StartRun(MergeJob job) {
     const bool print = job.request.kind == OutputKind::Print;
-    ctx_.state.sheetQuery = MergeQuery(SplitList(ctx_.state.matchedTitles), job.request.sheetName);
+    ctx_.state.sheetQuery = MergeQuery(ctx_.state.matchedTitles, job.request.sheetName);
     inputsLocked_ = std::make_unique<InputsDisabled>(RunInputs());
     runGoing_ = true;
     runPrint_ = print;

@@ -26,14 +26,14 @@ TEST(MatchTitles, EmptyInputsGiveNothing) {
     EXPECT_EQ(MatchTitleLists("Name\r\nAge", ""), "");
     EXPECT_EQ(MatchTitleLists("", "Name"), "");
     ProgramState state;
-    state.columnTitles = "Name\r\nAge";
-    state.templateBookmarks = "Age";
-    state.matchedTitles = "stale";
+    state.columnTitles = {"Name", "Age"};
+    state.templateBookmarks = {"Age"};
+    state.matchedTitles = {"stale"};
     MatchTitles(state);
-    EXPECT_EQ(state.matchedTitles, "Age");
+    EXPECT_EQ(state.matchedTitles, std::vector<std::string>{"Age"});
     state.templateBookmarks.clear();
     MatchTitles(state);
-    EXPECT_EQ(state.matchedTitles, "");
+    EXPECT_TRUE(state.matchedTitles.empty());
 }
 
 TEST(MatchTitles, ListsSplitKeepingInnerEmptyParts) {

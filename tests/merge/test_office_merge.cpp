@@ -55,7 +55,7 @@ class OfficeRunTest : public testing::Test {
     void UseTemplate(const std::string& name) {
         request_.templatePath = kFixtures + "/" + name;
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty()) << "the office did not start";
-        state_.templateBookmarks = host_->ListBookmarks();
+        state_.templateBookmarks = SplitList(host_->ListBookmarks());
         ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     }
     RunOutcome Run(int start, int end, OutputKind kind = OutputKind::Save) {
@@ -132,7 +132,7 @@ TEST_F(OfficeRunTest, MultiRowFilesAreNumberedByDocument) {
 
 TEST_F(OfficeRunTest, PrefixOnlyMatchWritesNothing) {
     UseTemplate("prefix.fodt");
-    ASSERT_EQ(state_.matchedTitles, "Name");
+    ASSERT_EQ(state_.matchedTitles, std::vector<std::string>{"Name"});
     const RunOutcome outcome = Run(1, 3);
     EXPECT_TRUE(outcome.nothingMatched);
     EXPECT_TRUE(OutputFiles().empty());

@@ -64,7 +64,7 @@ class OfficeOutputTest : public testing::Test {
         request_.sheetName = sheet;
         request_.templatePath = templatePath;
         ASSERT_FALSE(host_->OpenTemplate(templatePath).empty()) << templatePath;
-        state_.templateBookmarks = host_->ListBookmarks();
+        state_.templateBookmarks = SplitList(host_->ListBookmarks());
         ASSERT_TRUE(test::LoadTitlesAndMatch(state_, sheet));
     }
     RunOutcome Save(const char* reference, const char* extension, int start, int end) {

@@ -56,7 +56,7 @@ class RunTest : public testing::Test {
         request_.templatePath = dir_ + "/template.dot";
         ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, texts));
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
-        state_.templateBookmarks = host_->ListBookmarks();
+        state_.templateBookmarks = SplitList(host_->ListBookmarks());
         ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     }
 
@@ -167,7 +167,7 @@ TEST_F(RunTest, RepeatModeFillsCopiesUntilTheFirstGap) {
 
 TEST_F(RunTest, PrefixOnlyMatchEndsWithTheNoMatchMessage) {
     UseTemplate({"NameList"});
-    ASSERT_EQ(state_.matchedTitles, "Name");
+    ASSERT_EQ(state_.matchedTitles, std::vector<std::string>{"Name"});
     const RunOutcome outcome = Run(1, 3);
     EXPECT_TRUE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 0);
@@ -221,7 +221,8 @@ TEST_F(MultiRowTest, TwoSlotsFillTwoRowsPerDocumentNumberedByDocument) {
     EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2}));  // documents done
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
     // The confirmation would have named exactly these files.
-    const int slots = SlotsPerDocument(state_.matchedTitles, state_.templateBookmarks, false);
+    const int slots =
+        SlotsPerDocument(JoinList(state_.matchedTitles), JoinList(state_.templateBookmarks), false);
     EXPECT_EQ(MultiRowDocumentCount(1, 4, state_.recordCount, slots), 2);
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "common/fs.h"
+#include "common/text.h"
 #include "data/connection.h"
 #include "merge/merge_run.h"
 #include "merge/output_names.h"
@@ -49,7 +50,7 @@ class OutputRunTest : public testing::Test {
         request_.templatePath = dir_ + "/template.dot";
         ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, bookmarks));
         ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
-        state_.templateBookmarks = host_->ListBookmarks();
+        state_.templateBookmarks = SplitList(host_->ListBookmarks());
         ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     }
     RunOutcome Run(int start, int end, test::RecordingRunUi& ui) {
@@ -151,7 +152,7 @@ TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
     EXPECT_EQ(host_->UnfillableBookmarks(),
               (std::map<std::string, std::string>{{"City", "overlaps bookmark Other"},
                                                   {"Other", "overlaps bookmark City"}}));
-    state_.templateBookmarks = host_->ListBookmarks();
+    state_.templateBookmarks = SplitList(host_->ListBookmarks());
     ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     test::RecordingRunUi ui;
     ui.answerNo();

@@ -17,7 +17,7 @@ bool LoadTitlesAndMatch(ProgramState& state, std::string_view table) {
     std::vector<std::string> titles;
     for (int i = 0; i < sheet->fieldCount(); ++i) titles.push_back(sheet->fieldName(i));
     state.recordCount = static_cast<int>(sheet->recordCount());
-    state.columnTitles = JoinList(titles);
+    state.columnTitles = titles;
     MatchTitles(state);
     return true;
 }

@@ -12,6 +12,7 @@
 #include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/range_box.h"
+#include "common/text.h"
 #include "test_gui_support.h"
 
 namespace qm::test {
@@ -42,7 +43,7 @@ TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
     EXPECT_EQ(Items("页组合框"), (QStringList{"1", "2", "3"}));
     EXPECT_EQ(CurrentPageIndex(), 0);
     EXPECT_EQ(window->pageModel().title(1), QStringLiteral("姓名"));
-    EXPECT_EQ(state->columnTitles, "序号\r\n姓名\r\n工号\r\n金额\r\n入职日期\r\n备注");
+    EXPECT_EQ(JoinList(state->columnTitles), "序号\r\n姓名\r\n工号\r\n金额\r\n入职日期\r\n备注");
     EXPECT_EQ(window->pageModel().rowCount(), 10);
     EXPECT_EQ(Number(0), QStringLiteral("1"));
     EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
@@ -72,7 +73,7 @@ TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
 }
 
 TEST_F(BrowsingTest, SheetWithoutRecordsKeepsThePreviousTitles) {
-    const std::string titles = state->columnTitles;
+    const std::vector<std::string> titles = state->columnTitles;
     Choose("工作表选择组合框", QStringLiteral("'Only Titles$'"));
     EXPECT_EQ(state->recordCount, 0);
     EXPECT_EQ(state->columnTitles, titles);
@@ -257,7 +258,7 @@ TEST_F(BrowsingTest, TextTypedIntoTheModeBoxDoesNothing) {
 
 TEST_F(BrowsingTest, WorkbookGoneLoadsAnEmptyPage) {
     Click("下一页标签");
-    const std::string titles = state->columnTitles;
+    const std::vector<std::string> titles = state->columnTitles;
     ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(programFolder + "/数据/people.xls")));
     Click("首页标签");
     EXPECT_EQ(state->currentPage, 1);

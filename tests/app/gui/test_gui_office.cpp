@@ -57,7 +57,7 @@ class OfficeWindowTest : public WindowTest {
         ChooseIndex("工作表选择组合框", 0);
         for (int i = 0; i + 1 < Combo("模板选择组合框")->count(); ++i) {
             ChooseIndex("模板选择组合框", i);
-            const std::string bookmarks = state->templateBookmarks;
+            const std::string bookmarks = JoinList(state->templateBookmarks);
             if (!state->matchedTitles.empty() && bookmarks.find("_1") == std::string::npos &&
                 bookmarks.find("_c1") == std::string::npos)
                 return true;
@@ -81,7 +81,7 @@ class OfficeWindowTest : public WindowTest {
     // Column index of each matched title in the grid.
     std::vector<int> MatchedColumns() const {
         std::vector<int> columns;
-        for (const std::string& title : SplitList(state->matchedTitles))
+        for (const std::string& title : state->matchedTitles)
             for (int c = 0; c < window->pageModel().columnCount(); ++c)
                 if (gui::FromQ(window->pageModel().title(c)) == title) columns.push_back(c);
         return columns;

@@ -370,7 +370,7 @@ TEST_F(FileChoiceTest, ChoosingAWorkbookListsItsSheetsNoneCurrent) {
     EXPECT_EQ(window->pageModel().cell(0, 1), QString());
     EXPECT_EQ(window->pageModel().title(0), QString());
     EXPECT_EQ(Combo("页组合框")->count(), 0);
-    EXPECT_EQ(state->columnTitles, "");
+    EXPECT_EQ(JoinList(state->columnTitles), "");
     EXPECT_EQ(state->recordCount, 0);
     EXPECT_TRUE(dialogs.calls.empty());
 }
@@ -438,15 +438,15 @@ TEST_F(FileChoiceTest, ChoosingATemplateListsBookmarksAndMatches) {
     Choose("文件选择组合框", QStringLiteral("people.xls"));
     Choose("工作表选择组合框", QStringLiteral("人员名单$"));
     Choose("模板选择组合框", QStringLiteral("名单.doc"));
-    EXPECT_EQ(state->templateBookmarks, "姓名\r\n工号\r\n备注");
-    EXPECT_EQ(state->matchedTitles, "姓名\r\n工号\r\n备注");
+    EXPECT_EQ(JoinList(state->templateBookmarks), "姓名\r\n工号\r\n备注");
+    EXPECT_EQ(JoinList(state->matchedTitles), "姓名\r\n工号\r\n备注");
     // The office stays out of sight until the user asks to see the template in it.
     EXPECT_FALSE(office->visible());
     EXPECT_EQ(office->openDocumentCount(), 1);
     // Another template replaces the working document.
     Choose("模板选择组合框", QStringLiteral("空白.doc"));
-    EXPECT_EQ(state->templateBookmarks, "标题");
-    EXPECT_EQ(state->matchedTitles, "");
+    EXPECT_EQ(JoinList(state->templateBookmarks), "标题");
+    EXPECT_EQ(JoinList(state->matchedTitles), "");
     EXPECT_EQ(office->openDocumentCount(), 1);
     EXPECT_TRUE(dialogs.calls.empty());
 }
@@ -464,7 +464,7 @@ TEST_F(FileChoiceTest, BrowsingForATemplateStoresItsFolderAndOpensIt) {
     EXPECT_EQ(dialogs.calls[0].folder, programFolder + "/模板/");
     EXPECT_EQ(settings->GetWordPath(), other + "/");
     EXPECT_EQ(Combo("模板选择组合框")->currentText(), QStringLiteral("合同.doc"));
-    EXPECT_EQ(state->templateBookmarks, "姓名");
+    EXPECT_EQ(JoinList(state->templateBookmarks), "姓名");
 }
 
 TEST_F(FileChoiceTest, WorkbookChooserListsEveryFormatItReads) {
@@ -494,7 +494,7 @@ TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
     EXPECT_EQ(window->pageModel().cell(0, 1), QString());
     EXPECT_EQ(window->pageModel().headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QString());
     EXPECT_EQ(Combo("页组合框")->count(), 0);
-    EXPECT_EQ(state->matchedTitles, "");
+    EXPECT_EQ(JoinList(state->matchedTitles), "");
 
     // A workbook that went away after it was chosen is named too.
     dialogs.calls.clear();
@@ -550,7 +550,7 @@ TEST_F(FileChoiceTest, TheOfficeComesUpOnlyWhenAskedFor) {
     view->trigger();
     EXPECT_TRUE(office->visible());
     EXPECT_EQ(office->openDocumentCount(), 1);
-    EXPECT_EQ(state->matchedTitles, "姓名\r\n工号\r\n备注");
+    EXPECT_EQ(JoinList(state->matchedTitles), "姓名\r\n工号\r\n备注");
 }
 
 }  // namespace
