@@ -156,7 +156,8 @@ void MainWindow::BuildControls() {
     grid_->verticalHeader()->setHighlightSections(false);
 
     progress_ = Place(new QProgressBar(client), "进度条1", 220, 132, 424, 32);
-    progress_->setTextVisible(false);
+    progress_->setTextVisible(true);
+    progress_->setAlignment(Qt::AlignCenter);
     progress_->hide();
     // Below the bar while a save run goes; Esc does the same.
     stopButton_ = Place(new QPushButton(QStringLiteral("停止(Esc)"), client), "停止按钮", 382, 172, 100, 28);

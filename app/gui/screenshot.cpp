@@ -103,6 +103,8 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
                 if (position == 2) window.grab().save(path, "PNG");
             });
             if (auto* save = Find<QPushButton>(window, "插入并保存按钮")) save->click();
+            // The run goes on its own thread; the picture is taken while it goes.
+            while (window.RunGoing()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             window.setProgressObserver({});
             QDir(ScratchFolder()).removeRecursively();
             QCoreApplication::exit(0);
