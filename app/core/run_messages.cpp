@@ -79,7 +79,10 @@ std::string SingleFileFailureText(const RunOutcome& o) {
 
 std::string FailureText(const RunOutcome& o) {
     if (o.singleFile) return SingleFileFailureText(o);
-    std::string text = o.print ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ";
+    // A run the user stopped is not a run that failed: it says so first.
+    std::string text = o.stopped
+                           ? (o.print ? "已停止：已发送 " : "已停止：已生成 ")
+                           : (o.print ? "打印未能全部完成：已发送 " : "完成，但有文档未能生成：已生成 ");
     text += IntToText(o.documentsMade);
     text += " 个";
     if (!o.failedNumbers.empty()) text += "，失败的编号：" + Numbers(o.failedNumbers);
@@ -87,7 +90,7 @@ std::string FailureText(const RunOutcome& o) {
     if (const std::string causes = FailureCauses(o); !causes.empty()) text += "原因：" + causes + "。";
     const std::string later = o.print ? "其后的文档没有打印。" : "其后的文档没有生成。";
     if (o.diskFull) text += "磁盘已满，" + later;
-    if (o.stopped) text += "已按要求停止，" + later;
+
     // A run cut short names the rows that got no document, so they can be made again.
     if ((o.diskFull || o.stopped) && o.firstRow > 0) {
         std::vector<int> missing;

@@ -413,8 +413,8 @@ TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
     EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_EQ(ui_.calls[0].text,
-              "完成，但有文档未能生成：已生成 3 "
-              "个。已按要求停止，其后的文档没有生成。没有文档的行：4-10。是否打开存放文档所在文件夹？");
+              "已停止：已生成 3 "
+              "个。没有文档的行：4-10。是否打开存放文档所在文件夹？");
 
     // Stopped before the first document: nothing made, and said so.
     ui_.calls.clear();

@@ -173,8 +173,8 @@ TEST_F(RunFeedbackTest, StopButtonEndsTheRunAndReportsWhatWasMade) {
     EXPECT_TRUE(clicked);
     EXPECT_EQ(FilesOnDisk(), Names("合同", 1, 10));
     EXPECT_EQ(MessageTexts().back(),
-              "完成，但有文档未能生成：已生成 10 "
-              "个。已按要求停止，其后的文档没有生成。没有文档的行：11-26。是否打开存放文档所在文件夹？");
+              "已停止：已生成 10 "
+              "个。没有文档的行：11-26。是否打开存放文档所在文件夹？");
     EXPECT_FALSE(stop->isVisible());
 
     // Esc does the same.
@@ -189,8 +189,8 @@ TEST_F(RunFeedbackTest, StopButtonEndsTheRunAndReportsWhatWasMade) {
     });
     Save("二.doc");
     EXPECT_EQ(MessageTexts().back(),
-              "完成，但有文档未能生成：已生成 4 "
-              "个。已按要求停止，其后的文档没有生成。没有文档的行：5-26。是否打开存放文档所在文件夹？");
+              "已停止：已生成 4 "
+              "个。没有文档的行：5-26。是否打开存放文档所在文件夹？");
     EXPECT_TRUE(FileExists(out + "二4.doc"));
     EXPECT_FALSE(FileExists(out + "二5.doc"));
 
@@ -234,8 +234,8 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
     EXPECT_EQ(question->caption, "停止确认");
     EXPECT_TRUE(question->question);
     EXPECT_EQ(MessageTexts().back(),
-              "完成，但有文档未能生成：已生成 4 "
-              "个。已按要求停止，其后的文档没有生成。没有文档的行：5-26。是否打开存放文档所在文件夹？");
+              "已停止：已生成 4 "
+              "个。没有文档的行：5-26。是否打开存放文档所在文件夹？");
     EXPECT_EQ(ListFiles(out, "").size(), 26u + 4u);
     EXPECT_TRUE(WaitForEvents([&] { return !window->isVisible(); }, 2000));
 }
