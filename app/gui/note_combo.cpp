@@ -24,7 +24,8 @@ void NoteComboBox::paintEvent(QPaintEvent* event) {
     const int noteWidth = fontMetrics().horizontalAdvance(note_);
     if (textWidth + noteWidth + 16 > field.width()) return;
     QStylePainter painter(this);
-    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    // As readable as the sheet's name beside it; greyed only with the list itself.
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
     painter.drawText(field, Qt::AlignRight | Qt::AlignVCenter, note_);
 }
 

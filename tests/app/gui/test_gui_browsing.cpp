@@ -39,7 +39,14 @@ class BrowsingTest : public WindowTest {
 TEST_F(BrowsingTest, TwentyFiveRecordsOverPagesOfTen) {
     EXPECT_EQ(state->recordCount, 25);
     // The count shows in the sheet list's box, beside the sheet's name.
-    EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("共25条记录"));
+    auto* sheets = Find<gui::NoteComboBox>("工作表选择组合框");
+    EXPECT_EQ(sheets->note(), QStringLiteral("共25条记录"));
+    // In the text's own colour: the darkest pixel of the note's end of the box is as dark as text.
+    const QImage picture = sheets->grab().toImage();
+    int darkest = 255;
+    for (int x = picture.width() * 3 / 4; x < picture.width() - 24; ++x)
+        for (int y = 0; y < picture.height(); ++y) darkest = std::min(darkest, qGray(picture.pixel(x, y)));
+    EXPECT_LE(darkest, qGray(sheets->palette().color(QPalette::Active, QPalette::Text).rgb()) + 60);
     EXPECT_EQ(Items("页组合框"), (QStringList{"1", "2", "3"}));
     EXPECT_EQ(CurrentPageIndex(), 0);
     EXPECT_EQ(window->pageModel().title(1), QStringLiteral("姓名"));
