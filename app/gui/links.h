@@ -17,7 +17,9 @@ inline constexpr std::string_view kHomePageText = "quillmerge.example.org";
 inline constexpr std::string_view kSupportGroupNumber = "123456789";
 
 // The one line of the About window (标签1).
-inline constexpr std::string_view kAboutLine = "Quillmerge：把 Excel 表格数据批量填入 Word 模板的办公小工具";
+// The About window's line, with the version the program is.
+inline constexpr std::string_view kAboutLine =
+    "Quillmerge V" QM_VERSION "：把 Excel 表格数据批量填入 Word 模板";
 
 // Banner of the About window (图片框1), 189 x 55 GIF, relative to the program folder.
 inline constexpr std::string_view kBannerPath = "/帮助及教程/banner.gif";
