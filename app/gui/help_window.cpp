@@ -3,11 +3,20 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/gui/qt_text.h"
 
@@ -39,6 +48,7 @@ HelpWindow::HelpWindow(std::function<void(const std::string&)> openOutside, QWid
     browser_->setOpenExternalLinks(false);
     connect(browser_, &QTextBrowser::anchorClicked, this, &HelpWindow::OnLink);
     connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
+        FitPictures();
         const QString title = browser_->documentTitle();
         setWindowTitle(title.isEmpty() ? QStringLiteral("Quillmerge 帮助")
                                        : title + QStringLiteral(" - Quillmerge 帮助"));
@@ -72,6 +82,56 @@ HelpWindow::HelpWindow(std::function<void(const std::string&)> openOutside, QWid
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     resize(size);
+}
+
+void HelpWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FitPictures();
+}
+
+void HelpWindow::FitPictures() {
+    // The page's own width of each picture is kept in the format, under this property.
+    constexpr int kOwnWidth = QTextFormat::UserProperty + 1;
+    QTextDocument* document = browser_->document();
+    const int scrollBar = browser_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const qreal room =
+        browser_->width() - scrollBar - 2 * browser_->frameWidth() - 2 * document->documentMargin() - 4;
+    if (room <= 0) return;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextImageFormat picture = fragment.charFormat().toImageFormat();
+            if (!picture.isValid()) continue;
+            qreal own = picture.doubleProperty(kOwnWidth);
+            if (own <= 0) {
+                own = picture.width();
+                if (own <= 0) {
+                    const QVariant image =
+                        document->resource(QTextDocument::ImageResource, QUrl(picture.name()));
+                    own = image.typeId() == QMetaType::QPixmap  ? image.value<QPixmap>().width()
+                          : image.typeId() == QMetaType::QImage ? image.value<QImage>().width()
+                                                                : 0;
+                }
+                if (own <= 0) continue;
+                picture.setProperty(kOwnWidth, own);
+            }
+            // Less what the paragraph is indented by (lists, quotes).
+            const QTextBlockFormat paragraph = block.blockFormat();
+            qreal indent = paragraph.leftMargin() + paragraph.rightMargin() + paragraph.textIndent() +
+                           paragraph.indent() * document->indentWidth();
+            if (const QTextList* list = block.textList())
+                indent += list->format().indent() * document->indentWidth();
+            const qreal width = std::max<qreal>(16, std::min(own, room - indent));
+            if (picture.width() == width && picture.hasProperty(kOwnWidth)) continue;
+            picture.setWidth(width);
+            // The height follows the width.
+            picture.clearProperty(QTextFormat::ImageHeight);
+            QTextCursor cursor(document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(picture);
+        }
+    }
 }
 
 bool HelpWindow::CanShow(const std::string& path) {

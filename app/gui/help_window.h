@@ -25,8 +25,14 @@ class HelpWindow : public QDialog {
     bool showPage(const std::string& path);
     QTextBrowser* browser() const { return browser_; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void OnLink(const QUrl& url);
+    // Pictures wider than the page's room are shown narrower, so the page never needs a
+    // horizontal scroll bar; they come back to their own width when there is room again.
+    void FitPictures();
 
     std::function<void(const std::string&)> openOutside_;
     QTextBrowser* browser_ = nullptr;

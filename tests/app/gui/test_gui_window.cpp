@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -255,6 +256,9 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
                                : image.typeId() == QMetaType::QImage ? image.value<QImage>()
                                                                      : QImage::fromData(image.toByteArray());
         EXPECT_FALSE(picture.isNull()) << item;
+        // At its default size every page fits the window's width.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(browser->horizontalScrollBar()->maximum(), 0) << item;
     }
     EXPECT_EQ(window->findChildren<gui::HelpWindow*>().size(), 1);  // one window, reused
 
