@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -72,8 +73,10 @@ AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* par
 }
 
 void AboutWindow::OpenHomePage() {
-    if (!opener_.open(kHomePageUrl) && dialogs_)
-        dialogs_->message(CannotOpenText(kHomePageUrl), "", Buttons::Ok, MessageIcon::Warning);
+    opener_.open(kHomePageUrl, [about = QPointer<AboutWindow>(this)](bool opened) {
+        if (!opened && about && about->dialogs_)
+            about->dialogs_->message(CannotOpenText(kHomePageUrl), "", Buttons::Ok, MessageIcon::Warning);
+    });
 }
 
 }  // namespace qm::gui

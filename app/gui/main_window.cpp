@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -451,8 +452,10 @@ void MainWindow::OpenProgramFile(const char* relativePath) {
 }
 
 void MainWindow::OpenOnDesktop(const std::string& target) {
-    if (!ctx_.opener.open(target))
-        ctx_.dialogs.message(CannotOpenText(target), "", Buttons::Ok, MessageIcon::Warning);
+    ctx_.opener.open(target, [window = QPointer<MainWindow>(this), target](bool opened) {
+        if (!opened && window)
+            window->ctx_.dialogs.message(CannotOpenText(target), "", Buttons::Ok, MessageIcon::Warning);
+    });
 }
 
 void MainWindow::OnAbout() {

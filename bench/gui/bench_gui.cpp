@@ -42,7 +42,7 @@ class SilentDialogs : public qm::gui::GuiDialogs {
 
 class NoOpener : public qm::gui::Opener {
   public:
-    bool open(std::string_view) override { return true; }
+    void open(std::string_view, std::function<void(bool)> done) override { done(true); }
 };
 
 void Choose(QComboBox* combo, int index) {

@@ -64,7 +64,7 @@ class RunDialogs : public qm::gui::GuiDialogs {
 
 class NoOpener : public qm::gui::Opener {
   public:
-    bool open(std::string_view) override { return true; }
+    void open(std::string_view, std::function<void(bool)> done) override { done(true); }
 };
 
 bool Choose(QComboBox* combo, const QString& text) {

@@ -33,9 +33,9 @@ class FakeOffice;
 // programs to open them.
 class RecordingOpener : public gui::Opener {
   public:
-    bool open(std::string_view target) override {
+    void open(std::string_view target, std::function<void(bool)> done) override {
         targets.emplace_back(target);
-        return works;
+        done(works);
     }
     std::vector<std::string> targets;
     bool works = true;
