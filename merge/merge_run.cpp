@@ -194,8 +194,10 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     std::string shownName;
     NoteBookmarksLeft(number);
     if (IsPrint()) {
-        // Each job is called after the document it prints.
-        const std::string job = StripExtension(NameOfPath(job_.request.templatePath)) + IntToText(number);
+        // Each job is called after the template and the row (the document in multi-row mode)
+        // it prints: "劳动合同-12".
+        const std::string job =
+            StripExtension(NameOfPath(job_.request.templatePath)) + "-" + IntToText(number);
         made = host_.PrintDocument(job);
         host_.CloseDocument();
         if (!made)

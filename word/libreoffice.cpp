@@ -29,6 +29,7 @@
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/XPrintable.hpp>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -120,7 +121,11 @@ SaveFilter FilterFor(std::string_view path) {
 
 class LoOffice final : public Office {
   public:
-    ~LoOffice() override { quit(); }
+    ~LoOffice() override {
+        quit();
+        std::error_code ignored;
+        if (!printFolder_.empty()) std::filesystem::remove_all(printFolder_, ignored);
+    }
 
     bool running() override { return session_ && session_->alive(); }
 
@@ -258,6 +263,7 @@ class LoOffice final : public Office {
     bool print(DocumentId id, std::string_view jobName) override {
         Document* doc = find(id);
         if (!doc) return false;
+        std::error_code ignored;
         try {
             Reference<css::view::XPrintable> printable(doc->model, UNO_QUERY);
             if (!printable.is() || !AttachFrame(*doc, true)) return false;
@@ -267,12 +273,24 @@ class LoOffice final : public Office {
             for (const css::beans::PropertyValue& property : printer)
                 if (property.Name == "Name") property.Value >>= printerName;
             if (printerName.isEmpty()) return false;
-            // The print job is called after the document's title.
-            if (!jobName.empty()) {
-                Reference<css::frame::XTitle> title(doc->model, UNO_QUERY);
-                if (title.is()) title->setTitle(ToOUString(jobName));
+            // The office calls a print job, and the PDF a printer makes of it, after the
+            // document's file name; a document made from a template has none ("Untitled 1").
+            // So the document is first stored under the job's name in a folder of our own.
+            const std::string named = nameForPrint(jobName);
+            if (!named.empty()) {
+                try {  // a name the file system refuses leaves the job unnamed, not unprinted
+                    Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
+                    if (storable.is())
+                        storable->storeAsURL(ToFileUrl(named),
+                                             Arguments({Property("FilterName", Any(OUString("writer8"))),
+                                                        Property("Overwrite", Any(true))}));
+                } catch (const css::uno::RuntimeException&) {
+                    throw;  // the office went away
+                } catch (...) {
+                }
             }
             printable->print(Arguments({Property("Wait", Any(true))}));
+            if (!named.empty()) std::filesystem::remove(named, ignored);
             return true;
         } catch (...) {
             return false;
@@ -398,6 +416,23 @@ class LoOffice final : public Office {
     // A frame and its window cost the office more than reading a small template, so a template
     // whose format the extension names is read into a document of its own, without a frame;
     // never runs macros nor refreshes links. An empty reference when that does not work.
+    // "<private folder>/<jobName>", with characters no file name may hold replaced; "" when the
+    // job has no name or the folder cannot be made.
+    std::string nameForPrint(std::string_view jobName) {
+        if (jobName.empty()) return {};
+        if (printFolder_.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-print-XXXXXX";
+            if (!mkdtemp(pattern.data())) return {};
+            printFolder_ = pattern;
+        }
+        std::string name(jobName);
+        for (char& c : name)
+            if (c == '/' || (static_cast<unsigned char>(c) < 0x20)) c = '_';
+        if (name == "." || name == "..") name = "_";
+        return printFolder_ + "/" + name;
+    }
+
     Reference<css::frame::XModel> LoadDetached(const OUString& url, const char* filter) {
         if (!filter || !session_->remoteContext().is()) return {};
         Reference<css::frame::XModel> model;
@@ -424,6 +459,7 @@ class LoOffice final : public Office {
     }
 
     std::shared_ptr<OfficeSession> session_;
+    std::string printFolder_;  // made at the first named print, removed with the office
     int started_ = 0;
     DocumentId next_ = 1;
     std::map<DocumentId, Document> documents_;

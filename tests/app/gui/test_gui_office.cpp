@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
@@ -31,6 +32,38 @@ namespace {
 // The offices this test process started through the program (their profiles carry its id).
 std::vector<pid_t> ProgramOffices() {
     return ProcessesMentioning("quillmerge-office-" + std::to_string(getpid()) + "-");
+}
+
+// The title in a PDF's information, with the escapes of a PDF string undone; "" without one.
+std::string PdfTitle(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadFileBytes(path, bytes)) return {};
+    const std::string text(bytes.begin(), bytes.end());
+    std::size_t at = text.find("/Title(");
+    if (at == std::string::npos) return {};
+    std::string title;
+    int depth = 0;
+    for (at += 7; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == ')' && depth == 0) break;
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (c != '\\' || at + 1 >= text.size()) {
+            title += c;
+            continue;
+        }
+        const char next = text[++at];
+        if (next >= '0' && next <= '7') {
+            int value = 0;
+            for (int i = 0; i < 3 && at < text.size() && text[at] >= '0' && text[at] <= '7'; ++i, ++at)
+                value = value * 8 + (text[at] - '0');
+            --at;
+            title += static_cast<char>(value);
+        } else {
+            title += next;
+        }
+    }
+    return title;
 }
 
 class OfficeWindowTest : public WindowTest {
@@ -134,7 +167,8 @@ TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
     const std::string spool = "/var/spool/cups-pdf/quillmerge";
     auto pdfCount = [&] { return static_cast<int>(FilesIn(spool, ".pdf").size()); };
     ASSERT_TRUE(ChooseSamples());
-    const int before = pdfCount();
+    const std::vector<std::string> old = FilesIn(spool, ".pdf");
+    const std::set<std::string> before(old.begin(), old.end());
     SetRange(QStringLiteral("1"), QStringLiteral("2"));
     // The printer the system prints to is named before the first job.
     window->setPrinterSource({});
@@ -146,7 +180,19 @@ TEST_F(OfficeWindowTest, PrintRunSendsOneJobPerRow) {
     EXPECT_TRUE(window->isVisible());
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_NE(dialogs.messages().back()->text.find("打印作业已经发送到打印机"), std::string::npos);
-    EXPECT_TRUE(WaitForEvents([&] { return pdfCount() >= before + 2; }, 120000)) << "jobs at " << spool;
+    EXPECT_TRUE(WaitForEvents([&] { return pdfCount() >= static_cast<int>(before.size()) + 2; }, 120000))
+        << "jobs at " << spool;
+    // Each job is named after the template and its row; the printer titles its PDF so.
+    std::set<std::string> titles;
+    WaitForEvents(
+        [&] {  // a PDF still being written has no title yet
+            titles.clear();
+            for (const std::string& file : FilesIn(spool, ".pdf"))
+                if (!before.count(file)) titles.insert(PdfTitle(file));
+            return !titles.count("");
+        },
+        30000);
+    EXPECT_EQ(titles, (std::set<std::string>{"(劳动合同-1)", "(劳动合同-2)"}));
 }
 
 // What a new user does first: PDFs named after each person, then one PDF of all of them.

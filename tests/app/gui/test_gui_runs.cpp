@@ -273,8 +273,8 @@ TEST_F(RunFeedbackTest, PrintingAsksOnceNamingThePrinterAndTheDocuments) {
     Click("插入并打印按钮");
     ASSERT_EQ(office->printJobs().size(), 3u);
     // Each job is called after its document, not "Untitled 1".
-    EXPECT_EQ(office->printJobs()[0].document, "名单3");
-    EXPECT_EQ(office->printJobs()[2].document, "名单5");
+    EXPECT_EQ(office->printJobs()[0].document, "名单-3");
+    EXPECT_EQ(office->printJobs()[2].document, "名单-5");
     EXPECT_EQ(dialogs.calls.size(), 2u);
     EXPECT_NE(MessageTexts().back().find("打印作业已经发送到打印机"), std::string::npos);
 
