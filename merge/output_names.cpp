@@ -178,4 +178,10 @@ std::string SingleFileConfirmationText(std::string_view folder, std::string_view
     return text;
 }
 
+std::string NamingRuleLine(std::string_view nameColumn, bool singleFile) {
+    if (singleFile) return "　　命名规则：全部文档合为一个PDF文件。";
+    if (nameColumn.empty()) return "　　命名规则：参考名加序号。";
+    return "　　命名规则：参考名加“" + std::string(nameColumn) + "”列的值。";
+}
+
 }  // namespace qm

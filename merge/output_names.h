@@ -62,4 +62,8 @@ std::string NamedConfirmationText(std::string_view folder, const NamePlan& plan)
 // The confirmation before a save run that writes one PDF of all `documents` documents.
 std::string SingleFileConfirmationText(std::string_view folder, std::string_view fileName, int documents);
 
+// The line after a confirmation that names the naming rule in force, which is kept from run to
+// run: "　　命名规则：参考名加序号。", "…参考名加“姓名”列的值。" or "…全部文档合为一个PDF文件。".
+std::string NamingRuleLine(std::string_view nameColumn, bool singleFile);
+
 }  // namespace qm

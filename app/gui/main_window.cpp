@@ -383,6 +383,7 @@ void MainWindow::ClearSheetView() {
     state.recordCount = 0;
     state.columnTitles.clear();
     MatchTitles(state);
+    UpdateMatchLine();
     UpdateRangeLimits();
 }
 

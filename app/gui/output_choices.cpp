@@ -100,6 +100,13 @@ void MainWindow::UpdateMatchLine() {
     QString details = ToQ(MatchDetails(report)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (ctx_.state.columnTitles.empty())
         details.prepend(QStringLiteral("还没有读取工作表，书签都还没有对应的列。\n"));
+    if (ctx_.state.columnTitles.empty() && sheetCombo_->currentIndex() < 0) {
+        // Until a sheet is chosen there is nothing to match; the template's bookmarks are told.
+        matchLabel_->clear();
+        matchLabel_->setToolTip({});
+        templateCombo_->setToolTip(details);
+        return;
+    }
     matchLabel_->setText(ToQ(MatchSummary(report)));
     QPalette palette = matchLabel_->palette();
     palette.setColor(QPalette::WindowText, report.complete() ? QColor(0, 110, 0) : QColor(170, 0, 0));
@@ -214,6 +221,7 @@ bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
                              chosenFolder,
                              planner.FileNames(output.nameColumn, state.referenceName, output.extension));
         }
+        text += "\r\n" + NamingRuleLine(output.nameColumn, output.singleFile);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No)
             break;
     }

@@ -139,8 +139,11 @@ TEST_F(PlanTest, FileNamesAreTheOnesTheRunWrites) {
         "合同7.doc",       "合同_王五.doc",        "合同_张三(3).doc",
         "合同_-rf.doc",    "合同_..doc",           "合同_Tom.doc",
         "合同_TOM(2).doc", "合同_x_txt.exe.doc",   "合同_line_break.doc"};
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        if (!expected[i].empty()) EXPECT_EQ(plan.names[i], expected[i]) << "row " << i + 1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (!expected[i].empty()) {
+            EXPECT_EQ(plan.names[i], expected[i]) << "row " << i + 1;
+        }
+    }
     EXPECT_TRUE(plan.names[5].starts_with("合同_长长"));
     EXPECT_EQ(plan.numbered, 2);
     EXPECT_EQ(plan.renamed, 3);

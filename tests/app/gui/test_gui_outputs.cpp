@@ -52,8 +52,9 @@ class OutputsTest : public WindowTest {
 TEST_F(OutputsTest, MatchLineFollowsTheTemplateTheSheetAndTheModes) {
     EXPECT_EQ(Line()->text(), QString());
     Choose("模板选择组合框", QStringLiteral("名单.doc"));
-    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/3 书签"));  // no sheet read yet
-    EXPECT_TRUE(Line()->toolTip().startsWith(QStringLiteral("还没有读取工作表")));
+    // No sheet read yet: nothing to match, and the template's tooltip says so.
+    EXPECT_EQ(Line()->text(), QString());
+    EXPECT_TRUE(Combo("模板选择组合框")->toolTip().startsWith(QStringLiteral("还没有读取工作表")));
 
     LoadPeople();
     EXPECT_EQ(Line()->text(), QStringLiteral("匹配 3/3 书签"));
@@ -74,6 +75,14 @@ TEST_F(OutputsTest, MatchLineFollowsTheTemplateTheSheetAndTheModes) {
     Choose("模板选择组合框", QStringLiteral("浏览..."));  // cancelled: no template is chosen
     EXPECT_EQ(Line()->text(), QString());
     EXPECT_EQ(Line()->toolTip(), QString());
+
+    // Another workbook: the old sheet's match goes until one of its sheets is chosen.
+    Choose("模板选择组合框", QStringLiteral("名单.doc"));
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 3/3 书签"));
+    AddWorkbook("rows26.xls");
+    Choose("文件选择组合框", QStringLiteral("rows26.xls"));
+    EXPECT_EQ(Line()->text(), QString());
+    EXPECT_EQ(Combo("工作表选择组合框")->currentIndex(), -1);
 }
 
 TEST_F(OutputsTest, TheChosenTypeDecidesTheFormatAndIsRemembered) {
@@ -117,7 +126,9 @@ TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
     plan.names = names;
     plan.numbered = 5;
     plan.renamed = 1;
-    EXPECT_EQ(Captioned("文件名确认提示")->text, NamedConfirmationText(proposed, plan));
+    // The naming rule follows what the confirmation says of the names.
+    EXPECT_EQ(Captioned("文件名确认提示")->text,
+              NamedConfirmationText(proposed, plan) + "\r\n　　命名规则：参考名加“备注”列的值。");
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(office->savedPaths()[i], proposed + names[i]);
         EXPECT_TRUE(FileExists(proposed + names[i])) << names[i];
@@ -144,7 +155,8 @@ TEST_F(OutputsTest, OnePdfOfEveryDocumentFromTheWindow) {
 
     EXPECT_TRUE(Calls(DialogCall::Choice).empty());  // one file: no naming column
     ASSERT_NE(Captioned("文件名确认提示"), nullptr);
-    EXPECT_EQ(Captioned("文件名确认提示")->text, SingleFileConfirmationText(proposed, "全部.pdf", 3));
+    EXPECT_EQ(Captioned("文件名确认提示")->text,
+              SingleFileConfirmationText(proposed, "全部.pdf", 3) + "\r\n　　命名规则：全部文档合为一个PDF文件。");
     EXPECT_EQ(office->savedPaths().size(), 3u);
     const std::string closing = dialogs.messages().back()->text;
     EXPECT_TRUE(closing.starts_with("未能生成合并的PDF文件“全部.pdf”，原有的同名文件保持不变。")) << closing;

@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 namespace qm::test {
 namespace {
 
-const char* const kConfirmEnd = "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
+const char* const kConfirmEnd =
+    "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。\r\n　　命名规则：参考名加序号。";
 
 class RequestTest : public WindowTest {
   protected:
