@@ -56,6 +56,14 @@ std::string ProposedOutputFolder(std::string_view programFolder, std::string_vie
     return folder;
 }
 
+std::string FolderToRemember(std::string_view chosenFolder, std::string_view templateBase) {
+    std::string folder(chosenFolder);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const std::size_t slash = folder.rfind('/');
+    if (slash == std::string::npos || folder.substr(slash + 1) != templateBase) return folder + "/";
+    return slash == 0 ? std::string("/") : folder.substr(0, slash + 1);
+}
+
 std::string ConfirmationText(std::string_view chosenFolder, std::string_view referenceName,
                              std::string_view firstNumber, std::string_view lastNumber,
                              std::string_view extension) {

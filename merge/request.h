@@ -18,6 +18,11 @@ bool SplitRowRange(std::string_view range, std::string& startText, std::string& 
 // programFolder + "/用户文档/" + StripExtension(templateItem) + "/".
 std::string ProposedOutputFolder(std::string_view programFolder, std::string_view templateItem);
 
+// The folder to remember after a save into `chosenFolder` (ending with "/") from the template
+// whose base name is `templateBase`: its parent when the folder is named after the template,
+// so that the next run proposes "<parent>/<template>/" again; the folder itself otherwise.
+std::string FolderToRemember(std::string_view chosenFolder, std::string_view templateBase);
+
 // The confirmation text shown before a save run. `firstNumber` and `lastNumber` are the
 // texts of the first and last file numbers (in single-row mode the start and end texts as
 // given; in multi-row mode "1" and the document count).

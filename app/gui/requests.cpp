@@ -148,7 +148,10 @@ void MainWindow::RequestSaveRun() {
     if (!ConfirmEmptyBookmarks(planner.Report())) return;
 
     const std::string templateItem = CurrentTemplateItem();
-    const std::string proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
+    // The folder below which the user last saved, or 用户文档/; named after the template.
+    std::string proposedFolder = ctx_.settings.GetUserDocPath() + StripExtension(templateItem) + "/";
+    if (!DirectoryExists(ctx_.settings.GetUserDocPath()))
+        proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
     if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
@@ -159,7 +162,10 @@ void MainWindow::RequestSaveRun() {
         // The proposed folder may hold documents of earlier runs, or even the chosen folder:
         // it goes only when it is empty, and never when the chosen folder is the same one
         // written another way ("./", a link), which the run is about to fill.
-        if (!SameFolder(chosenFolder, state.outputFolder)) RemoveEmptyDirectory(state.outputFolder);
+        if (!SameFolder(chosenFolder, state.outputFolder)) {
+            RemoveEmptyDirectory(state.outputFolder);
+            ctx_.settings.SetUserDocPath(FolderToRemember(chosenFolder, StripExtension(templateItem)));
+        }
         state.outputFolder = chosenFolder;
     }
     output.folder = state.outputFolder;

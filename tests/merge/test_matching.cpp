@@ -107,6 +107,15 @@ TEST(ProposedOutputFolder, NamedAfterTheTemplate) {
     EXPECT_EQ(ProposedOutputFolder("/opt/qm", "劳动.合同.doc"), "/opt/qm/用户文档/劳动.合同/");
 }
 
+TEST(FolderToRemember, ParentOfAFolderNamedAfterTheTemplateElseTheFolder) {
+    EXPECT_EQ(FolderToRemember("/home/u/合同/劳动合同/", "劳动合同"), "/home/u/合同/");
+    EXPECT_EQ(FolderToRemember("/home/u/合同/劳动合同//", "劳动合同"), "/home/u/合同/");
+    EXPECT_EQ(FolderToRemember("/home/u/合同/", "劳动合同"), "/home/u/合同/");
+    EXPECT_EQ(FolderToRemember("/home/u/劳动合同2/", "劳动合同"), "/home/u/劳动合同2/");
+    EXPECT_EQ(FolderToRemember("/劳动合同/", "劳动合同"), "/");
+    EXPECT_EQ(FolderToRemember("/", "劳动合同"), "/");
+}
+
 const std::string kTail = "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
 const std::string kHead = "　　文件将保存在“/d/”文件夹下，文件名命名为：";
 

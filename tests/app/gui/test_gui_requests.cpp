@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/core/settings.h"
 #include "app/gui/links.h"
 #include "app/gui/range_box.h"
 #include "common/fs.h"
@@ -260,13 +261,15 @@ TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
     EXPECT_EQ(state->outputFolder, elsewhere);
     EXPECT_EQ(office->savedPaths(), std::vector<std::string>{elsewhere + "参考1.doc"});
 
-    // Documents of an earlier run stay, and so does their folder.
+    // Documents of an earlier run stay, and so does their folder (proposed again as at first).
+    settings->SetUserDocPath(programFolder + "/用户文档/");
     ASSERT_TRUE(MakeDirectory(proposed));
     ASSERT_TRUE(WriteText(proposed + "旧1.doc", "earlier"));
     SaveAs(elsewhere + "参考.doc");
     EXPECT_TRUE(FileExists(proposed + "旧1.doc"));
 
     // A folder chosen inside the proposed one.
+    settings->SetUserDocPath(programFolder + "/用户文档/");
     fs::remove(fs::u8path(proposed + "旧1.doc"));
     ASSERT_TRUE(MakeDirectory(proposed + "子"));
     SaveAs(proposed + "子/参考.doc");
@@ -274,10 +277,51 @@ TEST_F(RequestTest, ProposedFolderGoesOnlyWhenEmpty) {
     EXPECT_EQ(state->outputFolder, proposed + "子/");
 
     // The proposed folder itself, written another way: it stays and receives the documents.
+    settings->SetUserDocPath(programFolder + "/用户文档/");
     fs::remove(fs::u8path(proposed + "子/参考1.doc"));
     fs::remove(fs::u8path(proposed + "子"));
     SaveAs(proposed + "./参考.doc");
     EXPECT_TRUE(FileExists(proposed + "参考1.doc"));
+}
+
+// The first run proposes 用户文档/<template>/; a save elsewhere is remembered, and later runs
+// propose <that folder>/<template>/, also after the program starts again.
+TEST_F(RequestTest, TheFolderTheUserSavedInIsProposedNextTime) {
+    SetRange(QStringLiteral("1"), QStringLiteral("1"));
+    const TempFolder elsewhereFolder("gui-out");
+    const std::string elsewhere = elsewhereFolder.path() + "/";
+    auto proposedNext = [&] {
+        dialogs.calls.clear();
+        dialogs.clearAnswers();
+        Click("插入并保存按钮");  // the dialog is cancelled
+        const DialogCall* save = nullptr;
+        for (const DialogCall& call : dialogs.calls)
+            if (call.kind == DialogCall::Save) save = &call;
+        return save ? save->folder : std::string("(no dialog)");
+    };
+    EXPECT_EQ(proposedNext(), proposed);
+
+    // Saved into a folder of the user's own: the next run proposes one named after the template
+    // below it, made for the dialog as the first one is.
+    SaveAs(elsewhere + "参考.doc");
+    EXPECT_TRUE(FileExists(elsewhere + "参考1.doc"));
+    EXPECT_EQ(proposedNext(), elsewhere + "名单/");
+    EXPECT_TRUE(fs::is_directory(fs::u8path(elsewhere + "名单")));
+    EXPECT_EQ(settings->UserDocPath(), elsewhereFolder.path());
+
+    // Saved into a folder named after the template: its parent is remembered.
+    ASSERT_TRUE(fs::create_directories(fs::u8path(elsewhere + "二/名单")));
+    SaveAs(elsewhere + "二/名单/参考.doc");
+    EXPECT_TRUE(FileExists(elsewhere + "二/名单/参考1.doc"));
+    EXPECT_EQ(proposedNext(), elsewhere + "二/名单/");
+
+    // Kept in the settings for the next start.
+    const AppSettings again(programFolder);
+    EXPECT_EQ(again.GetUserDocPath(), elsewhere + "二/");
+
+    // A remembered folder that is gone: 用户文档/<template>/ again.
+    fs::remove_all(fs::u8path(elsewhere + "二"));
+    EXPECT_EQ(proposedNext(), proposed);
 }
 
 TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {
