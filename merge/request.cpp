@@ -60,7 +60,8 @@ std::string FolderToRemember(std::string_view chosenFolder, std::string_view tem
     std::string folder(chosenFolder);
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     const std::size_t slash = folder.rfind('/');
-    if (slash == std::string::npos || folder.substr(slash + 1) != templateBase) return folder + "/";
+    if (slash == std::string::npos || folder.substr(slash + 1) != templateBase)
+        return folder == "/" ? folder : folder + "/";
     return slash == 0 ? std::string("/") : folder.substr(0, slash + 1);
 }
 
