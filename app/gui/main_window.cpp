@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
@@ -264,8 +265,17 @@ void MainWindow::Created() {
     ProgramState& state = ctx_.state;
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     state.programFolder = ctx_.programFolder;
+    folderWatcher_ = new QFileSystemWatcher(this);
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(300);  // a file being copied changes its folder many times
+    connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, refreshTimer_,
+            qOverload<>(&QTimer::start));
+    connect(refreshTimer_, &QTimer::timeout, this, [this] { RefreshLists(); });
     FillWorkbookList(ctx_.settings.GetExcelPath());
-    FillFileList(ctx_.settings.GetWordPath(), kTemplateExtensions, templateCombo_);
+    templateFolder_ = ctx_.settings.GetWordPath();
+    FillFileList(templateFolder_, kTemplateExtensions, templateCombo_);
+    WatchListFolders();
     model_->setPage(10, 10, {}, {}, 0, 0);
     state.recordsPerPage = 10;
     state.currentPage = 1;
@@ -289,19 +299,34 @@ void MainWindow::Created() {
     });
 }
 
-void MainWindow::FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
-                              const std::string& name) {
-    const QSignalBlocker blocker(combo);
-    combo->clear();
-    int current = -1;
-    // Several extensions are separated by blanks (".doc .docx"); the files are listed by name.
+namespace {
+
+// The files of `folder` ending in one of `extensions` (blank-separated, any letter case), sorted
+// by name.
+std::vector<std::string> FilesEndingIn(const std::string& folder, const std::string& extensions) {
     std::vector<std::string> files;
-    for (const std::string& one : SplitText(extension, " ")) {
+    for (const std::string& one : SplitText(extensions, " ")) {
         if (one.empty()) continue;
         for (std::string& file : ListFiles(folder, one))
             if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(std::move(file));
     }
     std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The workbooks of `folder`: every file of a format the program reads, as listed.
+std::vector<std::string> WorkbooksIn(const std::string& folder) {
+    std::vector<std::string> files;
+    for (std::string& file : ListFiles(folder, ""))
+        if (data::IsWorkbookFileName(file)) files.push_back(std::move(file));
+    return files;
+}
+
+// `files` then the browse item; the one equal to `name` current, else none.
+void FillList(QComboBox* combo, const std::vector<std::string>& files, const std::string& name) {
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    int current = -1;
     for (const std::string& file : files) {
         if (current < 0 && !name.empty() && file == name) current = combo->count();
         combo->addItem(ToQ(file));
@@ -310,17 +335,48 @@ void MainWindow::FillFileList(const std::string& folder, const std::string& exte
     combo->setCurrentIndex(current);
 }
 
+// The file chosen in a file list; "" for none or the browse item.
+std::string ChosenFile(const QComboBox* combo) {
+    const int index = combo->currentIndex();
+    if (index < 0 || index == combo->count() - 1) return {};
+    return FromQ(combo->currentText());
+}
+
+// Refills `combo` with `files` unless it lists them already. The chosen file stays chosen; one
+// that is gone stays listed until the user chooses another.
+void RefreshList(QComboBox* combo, std::vector<std::string> files) {
+    const std::string chosen = ChosenFile(combo);
+    if (!chosen.empty() && std::find(files.begin(), files.end(), chosen) == files.end())
+        files.insert(std::lower_bound(files.begin(), files.end(), chosen), chosen);
+    std::vector<std::string> listed;
+    for (int i = 0; i + 1 < combo->count(); ++i) listed.push_back(FromQ(combo->itemText(i)));
+    if (listed == files) return;  // an open list is left alone
+    FillList(combo, files, chosen);
+}
+
+}  // namespace
+
+void MainWindow::FillFileList(const std::string& folder, const std::string& extension, QComboBox* combo,
+                              const std::string& name) {
+    FillList(combo, FilesEndingIn(folder, extension), name);
+}
+
 void MainWindow::FillWorkbookList(const std::string& folder, const std::string& name) {
-    const QSignalBlocker blocker(workbookCombo_);
-    workbookCombo_->clear();
-    int current = -1;
-    for (const std::string& file : ListFiles(folder, "")) {
-        if (!data::IsWorkbookFileName(file)) continue;
-        if (current < 0 && !name.empty() && file == name) current = workbookCombo_->count();
-        workbookCombo_->addItem(ToQ(file));
-    }
-    workbookCombo_->addItem(QString::fromUtf8(kBrowseItem));
-    workbookCombo_->setCurrentIndex(current);
+    workbookFolder_ = folder;
+    FillList(workbookCombo_, WorkbooksIn(folder), name);
+}
+
+void MainWindow::WatchListFolders() {
+    if (!folderWatcher_) return;
+    if (!folderWatcher_->directories().isEmpty()) folderWatcher_->removePaths(folderWatcher_->directories());
+    for (const std::string& folder : {workbookFolder_, templateFolder_})
+        if (!folder.empty() && DirectoryExists(folder)) folderWatcher_->addPath(ToQ(folder));
+}
+
+void MainWindow::RefreshLists() {
+    RefreshList(workbookCombo_, WorkbooksIn(workbookFolder_));
+    RefreshList(templateCombo_, FilesEndingIn(templateFolder_, kTemplateExtensions));
+    WatchListFolders();  // a folder made again after it was removed is watched again
 }
 
 void MainWindow::SetCurrentQuietly(QComboBox* combo, int index) {
@@ -342,6 +398,7 @@ void MainWindow::OnWorkbookChosen() {
     if (path.empty()) return;
     ctx_.settings.SetExcelPath(FolderOfPath(path));
     FillWorkbookList(FolderOfPath(path), NameOfPath(path));
+    WatchListFolders();
     ConnectCurrentWorkbook();
 }
 
@@ -402,7 +459,9 @@ void MainWindow::OnTemplateChosen() {
         ctx_.dialogs.getOpenFileName("打开Word模板文档", ctx_.settings.GetWordPath(), lastFilter_);
     if (path.empty()) return;
     ctx_.settings.SetWordPath(FolderOfPath(path));
-    FillFileList(FolderOfPath(path), kTemplateExtensions, templateCombo_, NameOfPath(path));
+    templateFolder_ = FolderOfPath(path);
+    FillFileList(templateFolder_, kTemplateExtensions, templateCombo_, NameOfPath(path));
+    WatchListFolders();
     OpenTemplateAt(path);
 }
 

@@ -19,6 +19,7 @@ class QTableView;
 class QTimer;
 class QAction;
 class QCloseEvent;
+class QFileSystemWatcher;
 
 namespace qm {
 struct MatchReport;
@@ -140,6 +141,11 @@ class MainWindow : public QMainWindow {
     void FillWorkbookList(const std::string& folder, const std::string& name = {});
     // No sheet shown: the sheet list, the grid, the page list and the titles emptied.
     void ClearSheetView();
+    // The workbook and template lists follow their folders on disk: files added or removed
+    // there show without browsing again. A refill keeps the current choice (also a chosen file
+    // that is gone) and fires no choice handler.
+    void WatchListFolders();
+    void RefreshLists();
 
     // The controls a run disables while it goes.
     QList<QWidget*> RunInputs() const;
@@ -186,6 +192,11 @@ class MainWindow : public QMainWindow {
     // Set when the user closed the window or clicked exit during a run and chose to stop it.
     enum class AfterRunStep { None, Close, Exit } afterRun_ = AfterRunStep::None;
     QPointer<HelpWindow> help_;
+    // The folders the workbook and template lists show, watched for changes.
+    std::string workbookFolder_;
+    std::string templateFolder_;
+    QFileSystemWatcher* folderWatcher_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
     // The file dialogs share one filter setting: the save dialog shows whatever filter the last
     // browse dialog set.
     std::string lastFilter_ = "用户文档(*.doc)";

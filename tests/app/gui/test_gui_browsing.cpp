@@ -15,6 +15,8 @@
 #include "common/text.h"
 #include "test_gui_support.h"
 
+namespace fs = std::filesystem;
+
 namespace qm::test {
 namespace {
 
@@ -191,6 +193,43 @@ TEST_F(BrowsingTest, NoSheetChosenLoadsNothing) {
     EXPECT_EQ(state->currentPage, 1);
     EXPECT_EQ(Combo("页组合框")->count(), 0);
     EXPECT_EQ(Number(0), QString());
+}
+
+// Files copied into the data and template folders while the program runs show in the lists
+// without browsing; the current choices and what they show stay as they were, and a chosen
+// file that is removed stays chosen.
+TEST_F(BrowsingTest, ListsFollowTheirFoldersAndKeepTheChoice) {
+    Choose("模板选择组合框", QStringLiteral("名单.doc"));
+    const QStringList workbooksBefore = Items("文件选择组合框");
+    const int recordsBefore = state->recordCount;
+    const std::string data = programFolder + "/数据/";
+    const std::string templates = programFolder + "/模板/";
+    fs::copy_file(fs::u8path(WindowFixtureFolder() + "/rows26.xls"), fs::u8path(data + "新的.xls"));
+    fs::copy_file(fs::u8path(templates + "名单.doc"), fs::u8path(templates + "新模板.docx"));
+    fs::copy_file(fs::u8path(templates + "名单.doc"), fs::u8path(templates + "说明.txt"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Items("文件选择组合框").contains(QStringLiteral("新的.xls")); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Items("模板选择组合框").contains(QStringLiteral("新模板.docx")); }, 10000));
+    EXPECT_FALSE(Items("模板选择组合框").contains(QStringLiteral("说明.txt")));
+    EXPECT_EQ(Items("文件选择组合框").size(), workbooksBefore.size() + 1);
+    EXPECT_EQ(Items("文件选择组合框").last(), QStringLiteral("浏览..."));
+    EXPECT_EQ(Combo("文件选择组合框")->currentText(), QStringLiteral("people.xls"));
+    EXPECT_EQ(Combo("工作表选择组合框")->currentText(), QStringLiteral("人员名单$"));
+    EXPECT_EQ(Combo("模板选择组合框")->currentText(), QStringLiteral("名单.doc"));
+    EXPECT_EQ(state->recordCount, recordsBefore);
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    // The chosen workbook and template are removed: both stay chosen, the others go.
+    fs::remove(fs::u8path(data + "people.xls"));
+    fs::remove(fs::u8path(templates + "名单.doc"));
+    fs::remove(fs::u8path(data + "新的.xls"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Items("文件选择组合框").contains(QStringLiteral("新的.xls")); },
+                                10000));
+    EXPECT_EQ(Combo("文件选择组合框")->currentText(), QStringLiteral("people.xls"));
+    EXPECT_EQ(Combo("模板选择组合框")->currentText(), QStringLiteral("名单.doc"));
+    EXPECT_EQ(Combo("工作表选择组合框")->currentText(), QStringLiteral("人员名单$"));
+    EXPECT_TRUE(dialogs.calls.empty());
 }
 
 // Another sheet starts on page 1: its row labels, "按选择" and the page list are right at once.
