@@ -1,10 +1,16 @@
 #include "app/gui/gui_dialogs.h"
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 
 #include "app/gui/qt_text.h"
 
@@ -22,9 +28,52 @@ int GuiDialogs::chooseItem(std::string_view, std::string_view, const std::vector
     return current;
 }
 
-Answer QtDialogs::message(std::string_view text, std::string_view caption, Buttons buttons,
-                          MessageIcon icon) {
-    QMessageBox box(parent_);
+namespace {
+
+// The file dialog's list with Chinese where Qt's file model speaks English: the type of a folder
+// and the modification date, which it formats by the system's locale. File types come from the
+// MIME database, in the program's (Chinese) locale already.
+class ChineseFileList : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DisplayRole && index.column() >= 1 && index.column() <= 3) {
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel())) {
+                const QFileInfo info = files->fileInfo(mapToSource(index));
+                if (index.column() == 1) {
+                    // As the file managers of Chinese desktops show sizes: whole kilobytes.
+                    if (info.isDir()) return QString();
+                    const qint64 kb = (files->size(mapToSource(index)) + 1023) / 1024;
+                    return QLocale(QLocale::Chinese, QLocale::China).toString(kb) + QStringLiteral(" KB");
+                }
+                if (index.column() == 2 && info.isDir()) return QStringLiteral("文件夹");
+                if (index.column() == 3) {
+                    const QDateTime modified = files->lastModified(mapToSource(index));
+                    if (modified.isValid())
+                        return QLocale(QLocale::Chinese, QLocale::China)
+                            .toString(modified, QStringLiteral("yyyy/M/d H:mm"));
+                }
+            }
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+}  // namespace
+
+void SetUpFileDialog(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new ChineseFileList(&dialog));
+    // Sizes, types and dates shown whole rather than cut short.
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        for (int column = 1; column <= 3; ++column)
+            list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
+void SetUpMessageBox(QMessageBox& box, std::string_view text, std::string_view caption, Buttons buttons,
+                     MessageIcon icon) {
     box.setWindowTitle(ToQ(caption.empty() ? kDefaultCaption : caption));
     // Message texts break their lines with CR LF.
     box.setText(ToQ(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -53,6 +102,12 @@ Answer QtDialogs::message(std::string_view text, std::string_view caption, Butto
         box.setStandardButtons(QMessageBox::Ok);
         box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     }
+}
+
+Answer QtDialogs::message(std::string_view text, std::string_view caption, Buttons buttons,
+                          MessageIcon icon) {
+    QMessageBox box(parent_);
+    SetUpMessageBox(box, text, caption, buttons, icon);
     const int result = box.exec();
     if (buttons == Buttons::Ok) return Answer::Ok;
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -60,7 +115,13 @@ Answer QtDialogs::message(std::string_view text, std::string_view caption, Butto
 
 std::string QtDialogs::getOpenFileName(std::string_view title, std::string_view folder,
                                        std::string_view filter) {
-    return FromQ(QFileDialog::getOpenFileName(parent_, ToQ(title), ToQ(folder), ToQ(filter)));
+    QFileDialog dialog(parent_, ToQ(title), ToQ(folder), ToQ(filter));
+    SetUpFileDialog(dialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : FromQ(files.front());
 }
 
 std::string QtDialogs::getSaveFileName(std::string_view title, std::string_view folder,
@@ -68,6 +129,7 @@ std::string QtDialogs::getSaveFileName(std::string_view title, std::string_view 
     // The chosen name is only the stem of the run's file names, which the user confirms next;
     // the dialog's own overwrite question would ask about a file that may never be written.
     QFileDialog dialog(parent_, ToQ(title), ToQ(folder), ToQ(filter));
+    SetUpFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -81,6 +143,7 @@ std::string QtDialogs::getSaveFileNameOfType(std::string_view title, std::string
                                              std::string_view proposedName,
                                              const std::vector<std::string>& types, int& type) {
     QFileDialog dialog(parent_, ToQ(title), ToQ(folder));
+    SetUpFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);

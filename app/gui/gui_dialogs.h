@@ -9,6 +9,8 @@
 #include "common/dialogs.h"
 
 class QWidget;
+class QMessageBox;
+class QFileDialog;
 
 namespace qm::gui {
 
@@ -45,6 +47,15 @@ class GuiDialogs : public UserDialogs {
         return message(text, caption, Buttons::YesNo, icon) == Answer::Yes;
     }
 };
+
+// The message box QtDialogs::message shows, set up in `box` (for pictures of it too).
+void SetUpMessageBox(QMessageBox& box, std::string_view text, std::string_view caption, Buttons buttons,
+                     MessageIcon icon);
+
+// Makes `dialog` the program's own file dialog, Chinese throughout: Qt's dialog rather than the
+// desktop's (which speaks the desktop's language), with the type of folders and the dates of
+// files in Chinese, which Qt's translations leave in English.
+void SetUpFileDialog(QFileDialog& dialog);
 
 // Message boxes and file dialogs on screen, owned by `parent` (may be set later).
 class QtDialogs : public GuiDialogs {

@@ -16,6 +16,9 @@ ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_
 }
 
 bool InstallQtTranslations() {
+    // The program speaks Chinese whatever the desktop's language; among others the file types
+    // the file dialogs name come in the default locale's language.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     // Owned by the application, so it lives as long as the texts it translates.
     auto* translator = new QTranslator(QCoreApplication::instance());
     if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),

@@ -21,7 +21,8 @@ struct ProgramObjects {
 ProgramObjects MakeProgramObjects(const std::string& programFolder, std::unique_ptr<word::Office> office);
 
 // Puts Qt's own texts (the buttons of the file dialogs, the menus of the text boxes) in Chinese,
-// whatever the desktop's language: loads Qt's translations into the running application. False
+// whatever the desktop's language: makes Chinese the default locale and loads Qt's translations
+// into the running application. False
 // when they are not installed; the texts then stay as Qt has them.
 bool InstallQtTranslations();
 

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -31,9 +34,27 @@ QString ScratchFolder() {
     return QDir::tempPath() + QStringLiteral("/quillmerge-screenshot");
 }
 
+// Shows `widget` for a moment and saves its picture.
+void Picture(QWidget& widget, const QString& path) {
+    widget.show();
+    QEventLoop wait;
+    QTimer::singleShot(500, &wait, &QEventLoop::quit);
+    wait.exec();
+    widget.grab().save(path, "PNG");
+}
+
 class AnsweringDialogs : public GuiDialogs {
   public:
-    Answer message(std::string_view, std::string_view caption, Buttons buttons, MessageIcon) override {
+    // The closing message of a stopped run is pictured into `path`.
+    void pictureStoppedRun(const QString& path) { stoppedRunPicture_ = path; }
+
+    Answer message(std::string_view text, std::string_view caption, Buttons buttons,
+                   MessageIcon icon) override {
+        if (!stoppedRunPicture_.isEmpty() && text.starts_with("已停止")) {
+            QMessageBox box;
+            SetUpMessageBox(box, text, caption, buttons, icon);
+            Picture(box, stoppedRunPicture_);
+        }
         if (buttons == Buttons::Ok) return Answer::Ok;
         return caption == "文件名确认提示" ? Answer::Yes : Answer::No;
     }
@@ -43,6 +64,9 @@ class AnsweringDialogs : public GuiDialogs {
         QDir().mkpath(ScratchFolder());
         return FromQ(ScratchFolder()) + "/" + std::string(proposedName);
     }
+
+  private:
+    QString stoppedRunPicture_;
 };
 
 void Choose(QComboBox* combo, int index) {
@@ -75,7 +99,11 @@ void Save(QWidget& widget, const QString& path) {
 std::unique_ptr<GuiDialogs> MakeScreenshotDialogs() {
     const char* target = std::getenv("QM_SCREENSHOT");
     if (!target || !*target) return nullptr;
-    return std::make_unique<AnsweringDialogs>();
+    auto dialogs = std::make_unique<AnsweringDialogs>();
+    const char* scene = std::getenv("QM_SCREENSHOT_SCENE");
+    if (scene && std::string_view(scene) == "stopped-run")
+        dialogs->pictureStoppedRun(QString::fromLocal8Bit(target));
+    return dialogs;
 }
 
 bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
@@ -94,13 +122,33 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             QTimer::singleShot(300, about, [about, path] { Save(*about, path); });
             return;
         }
-        if (scene == QLatin1String("page2-range") || scene == QLatin1String("save-run")) ShowPageTwo(window);
-        if (scene == QLatin1String("save-run")) {
+        if (scene == QLatin1String("file-dialog")) {
+            // The dialog that opens a template, in the templates folder.
+            auto* dialog = new QFileDialog(&window, QStringLiteral("打开Word模板文档"),
+                                           QString::fromStdString(programFolder + "/模板/"),
+                                           QStringLiteral("Word文档(*.doc *.docx)"));
+            SetUpFileDialog(*dialog);
+            dialog->setViewMode(QFileDialog::Detail);
+            dialog->resize(720, 420);
+            Picture(*dialog, path);
+            QCoreApplication::exit(0);
+            return;
+        }
+        const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run");
+        if (scene == QLatin1String("page2-range") || run) ShowPageTwo(window);
+        if (run) {
             // A real save run of records 12 to 15 with the first template, pictured after its
-            // second document; the documents go to a scratch folder that is removed afterwards.
+            // second document, or stopped there and its closing message pictured; the documents
+            // go to a scratch folder that is removed afterwards.
             Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
-            window.setProgressObserver([&window, path](int position) {
-                if (position == 2) window.grab().save(path, "PNG");
+            const bool stop = scene == QLatin1String("stopped-run");
+            window.setProgressObserver([&window, path, stop](int position) {
+                if (position != 2) return;
+                if (!stop) {
+                    window.grab().save(path, "PNG");
+                } else if (auto* button = Find<QPushButton>(window, "停止按钮")) {
+                    button->click();
+                }
             });
             if (auto* save = Find<QPushButton>(window, "插入并保存按钮")) save->click();
             // The run goes on its own thread; the picture is taken while it goes.

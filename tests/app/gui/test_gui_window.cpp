@@ -1,10 +1,13 @@
 // Start-up state, the menus, the mode switches and the two file choosers.
 
 #include <QAbstractButton>
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPixmap>
@@ -19,12 +22,14 @@
 #include <filesystem>
 
 #include "app/gui/about_window.h"
+#include "app/gui/gui_dialogs.h"
 #include "app/gui/help_window.h"
 #include "app/gui/links.h"
 #include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
+#include "common/fs.h"
 #include "common/text.h"
 #include "test_gui_support.h"
 #include "tests/support/fake_office.h"
@@ -84,6 +89,51 @@ TEST_F(WindowStartTest, QtsOwnTextsAreChinese) {
         << "Qt's translations are not installed (qt6-translations-l10n)";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("打开"));
+}
+
+// The file dialog as the user sees it: column heads, type names and dates are Chinese too.
+TEST_F(WindowStartTest, FileDialogSpeaksChineseThroughout) {
+    ASSERT_TRUE(gui::InstallQtTranslations());
+    const TempFolder folder("dialog");
+    ASSERT_TRUE(MakeDirectory(folder / "子文件夹"));
+    ASSERT_TRUE(WriteText(folder / "名单.csv", "a,b\n1,2\n"));
+    ASSERT_TRUE(WriteText(folder / "表.xls", "not really"));
+    QFileDialog dialog(nullptr, QStringLiteral("打开Excel数据文件"), QString::fromStdString(folder.path()),
+                       QStringLiteral("Excel文件(*.xls *.xlsx *.xlsm *.ods *.csv)"));
+    gui::SetUpFileDialog(dialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.show();
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    const QAbstractItemModel* model = dialog.proxyModel();  // what the dialog's list shows
+    ASSERT_NE(model, nullptr);
+    const QModelIndex root =
+        dialog.proxyModel()->mapFromSource(files->index(QString::fromStdString(folder.path())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 3; }, 10000));
+    QTest::qWait(300);  // the file types are looked up after the names
+    auto hasLatinLetters = [](const QString& text) {
+        for (QChar c : text)
+            if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                (c >= QLatin1Char('A') && c <= QLatin1Char('Z')))
+                return true;
+        return false;
+    };
+    for (int column = 0; column < 4; ++column) {
+        const QString head = model->headerData(column, Qt::Horizontal).toString();
+        EXPECT_FALSE(hasLatinLetters(head)) << head.toStdString();
+    }
+    for (int row = 0; row < 3; ++row) {
+        const QString type = model->index(row, 2, root).data().toString();
+        const QString date = model->index(row, 3, root).data().toString();
+        // File types keep the format's own name ("Excel", "CSV"); the rest is Chinese.
+        QString plain = type;
+        for (const char* name : {"Excel", "CSV", "Microsoft", "XLS"}) plain.remove(QLatin1String(name));
+        EXPECT_FALSE(hasLatinLetters(plain)) << type.toStdString();
+        EXPECT_FALSE(hasLatinLetters(date)) << date.toStdString();
+        const QString size = model->index(row, 1, root).data().toString();
+        EXPECT_FALSE(hasLatinLetters(QString(size).remove(QLatin1String(" KB")))) << size.toStdString();
+        EXPECT_FALSE(type.isEmpty());
+    }
 }
 
 TEST_F(WindowStartTest, FixedWindowWithLinksDrawnAsLinks) {
