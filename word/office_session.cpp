@@ -331,8 +331,9 @@ bool OfficeSession::reap(bool wait) {
 }
 
 bool OfficeSession::alive() {
-    if (!running_ || bridgeDown_->load()) return false;
-    return reap(false);
+    // Collected as soon as it has ended, also when the bridge went down first.
+    const bool running = reap(false);
+    return running && !bridgeDown_->load();
 }
 
 bool OfficeSession::answers() {

@@ -24,7 +24,8 @@ namespace qm::word {
 namespace {
 
 constexpr std::string_view kForceCloseQuestion =
-    "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，确认要继续吗？";
+    "如果选择“是”将强制关闭本程序启动的WORD程序，其中打开的文档（包括“在Word中查看模板”打开的模板）都不保存，"
+    "上次保存后修改的内容将丢失；您自己打开的WORD文档和程序不受影响。确认要继续吗？";
 constexpr std::string_view kScriptMissing =
     "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！";
 constexpr std::string_view kCouldNotEnd =
@@ -197,6 +198,8 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
     }
     // An office's working document went with the office; the next OpenTemplate starts a new one.
     if (document_) document_->OfficeEnded();
+    // What is left of the ended office (its connection, its process entry) goes too.
+    if (office_) office_->quit();
 }
 
 void WordHost::QuitWord() {

@@ -125,12 +125,16 @@ void MainWindow::BuildControls() {
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    MakeLabel(client, "标签1", "Excel文件(*.xls)：", 8, 8, 112, 24);
+    // The labels name the first formats; their tooltips say everything the choosers take.
+    const QString workbookTypes = QStringLiteral("可以选择 .xls、.xlsx、.xlsm、.ods 和 .csv 文件");
+    MakeLabel(client, "标签1", "Excel文件(*.xls)：", 8, 8, 112, 24)->setToolTip(workbookTypes);
     workbookCombo_ = MakeList(client, "文件选择组合框", false, 120, 9, 340, 20);
+    workbookCombo_->setToolTip(workbookTypes);
     MakeLabel(client, "标签3", "工作表：", 470, 8, 48, 24);
     sheetCombo_ = Place(new NoteComboBox(client), "工作表选择组合框", 520, 9, 288, 20);
     sheetCombo_->setMaxVisibleItems(20);
-    MakeLabel(client, "标签2", "Word模板(*.doc)：", 8, 36, 112, 24);
+    MakeLabel(client, "标签2", "Word模板(*.doc)：", 8, 36, 112, 24)
+        ->setToolTip(QStringLiteral("可以选择 .doc 和 .docx 模板"));
     templateCombo_ = MakeList(client, "模板选择组合框", false, 120, 37, 340, 20);
     repeatBox_ = Place(new QCheckBox(QStringLiteral("重复模式"), client), "重复模式选择框", 472, 40, 72, 16);
     multiRowBox_ =
@@ -232,11 +236,15 @@ void MainWindow::BuildMenus() {
 
     QMenu* tools = bar->addMenu(QStringLiteral("工具(&T)"));
     tools->setObjectName(QStringLiteral("工具(&T)"));
+    tools->setToolTipsVisible(true);
     QAction* bookmarks = add(tools, "Word模板书签管理(&B)", [] {});
     bookmarks->setEnabled(false);
-    add(tools, "强制关闭WORD程序（不保存）(&C)", [this] { OnForceCloseWord(); });
+    add(tools, "强制关闭WORD程序（不保存）(&C)", [this] { OnForceCloseWord(); })
+        ->setToolTip(QStringLiteral("结束本程序启动的文字处理程序（用来打开模板、转换格式和打印），"
+                                    "其中的文档不保存；您自己打开的文档和程序不受影响"));
     // The office stays out of sight until the user asks to see the template in it.
-    add(tools, "在Word中查看模板(&V)", [this] { OnShowTemplateInOffice(); });
+    add(tools, "在Word中查看模板(&V)", [this] { OnShowTemplateInOffice(); })
+        ->setToolTip(QStringLiteral("在本程序使用的文字处理程序中打开当前模板，可以查看和编辑书签"));
     tools->addSeparator();
     shownValuesAction_ = tools->addAction(QStringLiteral("按表格显示格式取值"));
     shownValuesAction_->setObjectName(QStringLiteral("按表格显示格式取值"));

@@ -41,20 +41,43 @@ std::vector<pid_t> ProcessesMentioning(std::string_view piece) {
     return found;
 }
 
+namespace {
+
+struct ProcessStat {
+    std::string name;
+    std::string state;
+    std::string parent;
+};
+
+// From /proc/<pid>/stat: pid (comm) state ppid ...; the name may hold spaces and ")".
+bool ReadStat(pid_t pid, ProcessStat& out) {
+    const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t open = stat.find('(');
+    const std::size_t close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return false;
+    out.name = stat.substr(open + 1, close - open - 1);
+    std::istringstream rest(stat.substr(close + 1));
+    rest >> out.state >> out.parent;
+    return true;
+}
+
+}  // namespace
+
 int ChildProcessCount(std::string_view name) {
     int count = 0;
     const std::string self = std::to_string(getpid());
-    for (pid_t pid : AllProcesses()) {
-        // /proc/<pid>/stat: pid (comm) state ppid ...; the name may hold spaces and ")".
-        const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
-        const std::size_t open = stat.find('(');
-        const std::size_t close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close < open) continue;
-        std::istringstream rest(stat.substr(close + 1));
-        std::string state, parent;
-        rest >> state >> parent;
-        if (stat.compare(open + 1, close - open - 1, name) == 0 && parent == self && state != "Z") ++count;
-    }
+    ProcessStat stat;
+    for (pid_t pid : AllProcesses())
+        if (ReadStat(pid, stat) && stat.name == name && stat.parent == self && stat.state != "Z") ++count;
+    return count;
+}
+
+int ZombieChildCount() {
+    int count = 0;
+    const std::string self = std::to_string(getpid());
+    ProcessStat stat;
+    for (pid_t pid : AllProcesses())
+        if (ReadStat(pid, stat) && stat.parent == self && stat.state == "Z") ++count;
     return count;
 }
 

@@ -17,4 +17,7 @@ std::vector<pid_t> ProcessesMentioning(std::string_view piece);
 // first 15 characters).
 int ChildProcessCount(std::string_view name);
 
+// Child processes of this process that ended and were never collected (<defunct>).
+int ZombieChildCount();
+
 }  // namespace qm::test

@@ -364,8 +364,8 @@ TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {
     EXPECT_TRUE(dialogs.calls[0].question);
     EXPECT_EQ(dialogs.calls[0].caption, "信息");
     EXPECT_EQ(dialogs.calls[0].text,
-              "如果选择“是”将强制关闭正在编辑的WORD文档和运行的WORD程序，对上次保存后修改的内容将丢失，"
-              "确认要继续吗？");
+              "如果选择“是”将强制关闭本程序启动的WORD程序，其中打开的文档（包括“在Word中查看模板”打开的模板）"
+              "都不保存，上次保存后修改的内容将丢失；您自己打开的WORD文档和程序不受影响。确认要继续吗？");
     EXPECT_FALSE(dialogs.calls[1].question);
     EXPECT_EQ(dialogs.calls[1].text, "关闭Word进程脚本文件丢失，请与软件开发技术员联系或重新下载软件！");
 

@@ -306,6 +306,8 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
     EXPECT_FALSE(host->IsWordRunning());
     EXPECT_TRUE(WaitForEvents([] { return ProgramOffices().empty(); }, 30000));
     EXPECT_FALSE(ProcessesMentioning(ownProfile).empty()) << "the user's own office was ended";
+    // The office that ended is collected, not left <defunct>.
+    EXPECT_TRUE(WaitForEvents([] { return ZombieChildCount() == 0; }, 10000)) << ZombieChildCount();
 
     ::kill(-own, SIGKILL);
     for (pid_t pid : ProcessesMentioning(ownProfile)) ::kill(pid, SIGKILL);

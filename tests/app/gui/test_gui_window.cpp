@@ -136,6 +136,22 @@ TEST_F(WindowStartTest, FileDialogSpeaksChineseThroughout) {
     }
 }
 
+// Labels and menu items that name one format or one word processor say what they really take
+// and do.
+TEST_F(WindowStartTest, TooltipsSayWhatTheChoosersTakeAndTheOfficeItemsDo) {
+    StartWindow();
+    const QString workbooks = Find<QLabel>("标签1")->toolTip();
+    for (const char* type : {".xls", ".xlsx", ".xlsm", ".ods", ".csv"})
+        EXPECT_TRUE(workbooks.contains(QString::fromUtf8(type))) << type;
+    EXPECT_EQ(Combo("文件选择组合框")->toolTip(), workbooks);
+    EXPECT_TRUE(Find<QLabel>("标签2")->toolTip().contains(QStringLiteral(".docx")));
+    for (const char* item : {"强制关闭WORD程序（不保存）(&C)", "在Word中查看模板(&V)"}) {
+        QAction* action = window->findChild<QAction*>(QString::fromUtf8(item));
+        ASSERT_NE(action, nullptr) << item;
+        EXPECT_TRUE(action->toolTip().contains(QStringLiteral("本程序"))) << item;
+    }
+}
+
 TEST_F(WindowStartTest, FixedWindowWithLinksDrawnAsLinks) {
     StartWindow();
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
