@@ -83,13 +83,18 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
         ctx_.dialogs.message(text, "", Buttons::Ok, MessageIcon::None);
         return false;
     };
+    // A file that cannot be read is told as when it was chosen: with the warning icon.
+    auto unreadable = [this](const std::string& text) {
+        ctx_.dialogs.message(text, "", Buttons::Ok, MessageIcon::Warning);
+        return false;
+    };
     const int workbook = workbookCombo_->currentIndex();
     if (workbook < 0 || workbook == workbookCombo_->count() - 1) return refuse("请先选择Excel数据文件！");
     if (sheetCombo_->currentIndex() < 0) {
         // The file may have changed or gone since it was chosen: that is said first.
         const std::string problem = data::WorkbookProblemAt(state.workbookPath, &state.workbooks);
         if (!problem.empty())
-            return refuse(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem));
+            return unreadable(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem));
         return refuse("请先选择工作表！");
     }
     RunChoice choice;
@@ -102,8 +107,8 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
     choice.valueStyle = state.valueStyle;
     if (const auto problem = planner.OpenSheet(choice)) {
         if (problem->kind == PlanProblemKind::WorkbookUnreadable)
-            return refuse(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem->detail));
-        return refuse("无法读取工作表“" + SheetDisplayName(choice.table) + "”。");
+            return unreadable(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem->detail));
+        return unreadable("无法读取工作表“" + SheetDisplayName(choice.table) + "”。");
     }
     if (const auto problem = planner.SetRangeTexts(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
                                                    FromQ(endBox_->boxText()), state.recordsPerPage))
@@ -112,9 +117,9 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
     if (const auto problem = planner.OpenTemplate()) {
         const std::string name = "无法打开Word模板“" + CurrentTemplateItem() + "”：";
         if (engine::IsPasswordRefusal(problem->detail))
-            return refuse(name + "文档设有打开密码，请先在Word中取消密码再使用。");
-        if (problem->kind == PlanProblemKind::OfficeUnavailable) return refuse(name + "Word程序无法启动。");
-        return refuse(name + "文件无法读取，或者不是Word文档。");
+            return unreadable(name + "文档设有打开密码，请先在Word中取消密码再使用。");
+        if (problem->kind == PlanProblemKind::OfficeUnavailable) return unreadable(name + "Word程序无法启动。");
+        return unreadable(name + "文件无法读取，或者不是Word文档。");
     }
     // The window's own view follows what the run will use.
     state.columnTitles = planner.titles();

@@ -562,6 +562,7 @@ TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
               "无法读取Excel文件“改名.xls”：文件内容不是表格（.xls、.xlsx、.xlsm、.ods 或 "
               ".csv），可能只是改了扩展名。");
     EXPECT_EQ(dialogs.messages()[0]->caption, "信息");
+    EXPECT_EQ(dialogs.messages()[0]->icon, MessageIcon::Warning);
     EXPECT_TRUE(Items("工作表选择组合框").isEmpty());
     EXPECT_EQ(window->pageModel().title(1), QString());
     EXPECT_EQ(window->pageModel().cell(0, 1), QString());
@@ -576,6 +577,16 @@ TEST_F(FileChoiceTest, UnreadableWorkbookSaysSoOnceAndClearsTheView) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0]->text,
               "无法读取Excel文件“dates1904.xls”：文件不存在，可能已被移动、改名或删除。");
+
+    // Asked for a run, the same message with the same icon each time.
+    dialogs.calls.clear();
+    Click("插入并保存按钮");
+    Click("插入并打印按钮");
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    for (const DialogCall* message : dialogs.messages()) {
+        EXPECT_EQ(message->text, "无法读取Excel文件“dates1904.xls”：文件不存在，可能已被移动、改名或删除。");
+        EXPECT_EQ(message->icon, MessageIcon::Warning);
+    }
 }
 
 TEST_F(FileChoiceTest, ShownValuesItemIsRememberedAndTheGridShowsWhatDocumentsGet) {
