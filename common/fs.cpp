@@ -85,7 +85,9 @@ bool RemoveEmptyDirectory(std::string_view path) {
 std::size_t ReadWholeFileInto(std::string_view path, std::size_t limit,
                               const std::function<std::uint8_t*(std::size_t)>& resize,
                               WholeFileProblem& problem, int& error, std::uint64_t& fileSize) {
-    const UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; the file
+    // type is checked before anything is read, and reading a regular file ignores the flag.
+    const UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         error = errno;
         problem = error == ENOENT ? WholeFileProblem::Missing : WholeFileProblem::Unreadable;

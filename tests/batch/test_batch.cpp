@@ -1,6 +1,7 @@
 // quillmerge-batch on inputs it must refuse before the office starts, and its listings.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -33,6 +34,7 @@ TEST_F(BatchTest, HelpPrintsTheUsage) {
 // A workbook that cannot be read is named with the reason, in one line.
 TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
     std::ofstream(dir_ + "/text.xlsx") << "not a workbook";
+    ASSERT_EQ(mkfifo((dir_ + "/pipe.xls").c_str(), 0600), 0);  // opened, it would wait for a writer
     const std::string tmpl = kFixtures + "/single.fodt";
     const struct {
         std::vector<std::string> args;
@@ -44,6 +46,11 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
         {{"--workbook", dir_ + "/none.xls", "--sheet", "S", "--template", tmpl, "--save", dir_ + "/o",
           "--name", "D"},
          "quillmerge-batch: cannot read the workbook " + dir_ + "/none.xls: the file does not exist\n"},
+        {{"--workbook", dir_ + "/pipe.xls", "--list-sheets"},
+         "quillmerge-batch: cannot read the workbook " + dir_ + "/pipe.xls: not a regular file\n"},
+        {{"--workbook", dir_ + "/pipe.xls", "--sheet", "S", "--template", tmpl, "--save", dir_ + "/o",
+          "--name", "D"},
+         "quillmerge-batch: cannot read the workbook " + dir_ + "/pipe.xls: not a regular file\n"},
         {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", tmpl, "--print",
           "--values", "formatted"},
          "quillmerge-batch: unknown --values formatted (raw or shown)\n"},

@@ -67,6 +67,10 @@ TEST_F(ReadWholeFileTest, TellsWhatKeptTheFileFromBeingRead) {
     EXPECT_EQ(ReadWholeFile("", kNoFileLimit).problem, WholeFile::Problem::Missing);
     EXPECT_EQ(ReadWholeFile(folder, kNoFileLimit).problem, WholeFile::Problem::NotRegular);
     EXPECT_EQ(ReadWholeFile("/dev/null", kNoFileLimit).problem, WholeFile::Problem::NotRegular);
+    // A FIFO without a writer is refused at once rather than waited on.
+    const std::string fifo = folder + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ReadWholeFile(fifo, kNoFileLimit).problem, WholeFile::Problem::NotRegular);
     // A path through a file is no file either, but not a missing one.
     const std::string file = Write("plain", {1, 2, 3});
     EXPECT_EQ(ReadWholeFile(file + "/x", kNoFileLimit).problem, WholeFile::Problem::Unreadable);
