@@ -650,11 +650,18 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
                                ")");
         }
         if (outcome.diskFull) problems.push_back("the disk is full; later documents were not made");
+        if (outcome.folderGone)
+            problems.push_back("the output folder is gone; later documents were not made");
+        if (outcome.folderReadOnly)
+            problems.push_back("the output folder can no longer be written; later documents were not made");
         if (outcome.stopped) problems.push_back("interrupted; the documents made so far are kept");
         if (outcome.officeLost)
             problems.push_back("the office stopped answering; later documents were not made");
         if (outcome.templateLost)
             problems.push_back("the template could not be opened again; later documents were not made");
+        if (!outcome.flushError.empty())
+            problems.push_back("the documents could not be put on disk (" + outcome.flushError +
+                               "); they may be lost in a power cut");
         if (outcome.singleFileFailed)
             problems.push_back("the one PDF was not written; an earlier file of its name is kept");
         std::string line;
@@ -680,6 +687,11 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
                       << outcome.files.front() << '\n';
         else
             std::cout << "0 files saved\n";
+    } else if (o.save && outcome.folderGone) {
+        // The folder the documents went to is gone, and they with it: it is not named as theirs.
+        std::cout << "0 documents saved: the output folder was removed during the run, with the "
+                  << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
+                  << " saved in it\n";
     } else if (o.save) {
         std::cout << outcome.documentsMade << (outcome.documentsMade == 1 ? " document" : " documents")
                   << " saved in " << folder << '\n';

@@ -240,4 +240,14 @@ bool LowOnSpace(std::string_view folder, std::uint64_t bytes) {
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize < bytes;
 }
 
+bool FlushToDisk(std::string_view folder, int& error) {
+    error = 0;
+    const UniqueFd fd(::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd || ::syncfs(fd.get()) != 0) {
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace qm

@@ -113,6 +113,10 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
 // `folder`, when one was killed while it saved. Files of running programs stay.
 void RemoveStaleTemporaries(std::string_view folder);
 
+// Writes to its disk what the file system of `folder` still holds in memory, so that files
+// written there survive a power cut. False with the errno in `error` when it could not.
+bool FlushToDisk(std::string_view folder, int& error);
+
 // True when the file system of `folder` has less than `bytes` free for this user.
 bool LowOnSpace(std::string_view folder, std::uint64_t bytes);
 

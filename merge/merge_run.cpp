@@ -1,5 +1,7 @@
 #include "merge/merge_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -216,6 +218,11 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         if (!made) {
             outcome_.failures.push_back(Failure(number, fileName, saved.error));
             if (saved.diskFull) outcome_.failures.back().kind = FailureKind::DiskFull;
+            // A folder that went, or can no longer be written, takes every later document too.
+            const FailureKind kind = outcome_.failures.back().kind;
+            if (kind == FailureKind::FolderGone) outcome_.folderGone = true;
+            if (kind == FailureKind::NoPermission && ::access(job_.outputFolder.c_str(), W_OK) != 0)
+                outcome_.folderReadOnly = true;
         }
         if (saved.diskFull) outcome_.diskFull = true;
         shownName = combined_ ? job_.referenceName + ".pdf" : NameOfPath(fileName);
@@ -228,7 +235,7 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     }
     Report(RunPhase::Making, shownName);
     // A full disk takes every later document too.
-    if (outcome_.diskFull) return false;
+    if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) return false;
     // Re-opening the template would start a new office if this one died; stop instead.
     if (route_ == word::Route::Office && !host_.IsWordRunning()) {
         outcome_.officeLost = true;
@@ -299,6 +306,11 @@ void MergeRun::JoinDocuments() {
 
 RunOutcome MergeRun::End() {
     JoinDocuments();
+    // "完成" means on disk: what the file system still holds in memory is written out once.
+    int error = 0;
+    if (!IsPrint() && outcome_.documentsMade > 0 && !outcome_.folderGone &&
+        !FlushToDisk(job_.outputFolder, error))
+        outcome_.flushError = std::strerror(error);
     cursor_ = nullptr;
     job_.sheet.reset();
     return outcome_;

@@ -109,11 +109,14 @@ struct RunOutcome {
     bool templateLost = false;              // no working document could be made from the template
     bool nothingMatched = false;            // the no-match message was shown
     bool diskFull = false;                  // a save found the disk full; the run stopped there
+    bool folderGone = false;                // the output folder disappeared during the run; it stopped there
+    bool folderReadOnly = false;            // the output folder could no longer be written; it stopped there
     bool stopped = false;                   // the user (or a signal) stopped the run
     bool throughOffice = false;             // the documents were made by the office, not in this process
     bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
     std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
     std::string joinError;                    // why the one PDF could not be joined, when it could not
+    std::string flushError;  // why the saved documents could not be put on disk, when they could not
 
     // What the closing messages need to know of the run itself.
     bool print = false;
@@ -124,8 +127,8 @@ struct RunOutcome {
 
     // Something went wrong: a document failed, or the run ended before the end of its range.
     bool failed() const {
-        return !failedNumbers.empty() || officeLost || templateLost || diskFull || stopped ||
-               nothingMatched || singleFileFailed;
+        return !failedNumbers.empty() || officeLost || templateLost || diskFull || folderGone ||
+               folderReadOnly || stopped || nothingMatched || singleFileFailed || !flushError.empty();
     }
 };
 

@@ -47,6 +47,10 @@ std::string NothingMadeText(const RunOutcome& o) {
         text += "已按要求停止。";
     } else if (o.diskFull) {
         text += "磁盘已满。";
+    } else if (o.folderGone) {
+        text += "保存文件夹已不存在。";
+    } else if (o.folderReadOnly) {
+        text += "保存文件夹不能写入。";
     } else if (o.officeLost) {
         text += "Word程序已停止运行。";
     } else if (o.templateLost) {
@@ -73,6 +77,7 @@ std::string SingleFileFailureText(const RunOutcome& o) {
     if (o.officeLost) text += "Word程序已停止运行。";
     if (o.templateLost) text += "Word模板无法打开。";
     if (!o.joinError.empty()) text += "合并时出错（" + o.joinError + "）。";
+    if (!o.flushError.empty()) text += "文件未能确认写入磁盘（" + o.flushError + "）。";
     text += "是否打开存放文档所在文件夹？";
     return text;
 }
@@ -90,9 +95,11 @@ std::string FailureText(const RunOutcome& o) {
     if (const std::string causes = FailureCauses(o); !causes.empty()) text += "原因：" + causes + "。";
     const std::string later = o.print ? "其后的文档没有打印。" : "其后的文档没有生成。";
     if (o.diskFull) text += "磁盘已满，" + later;
+    if (o.folderGone) text += "保存文件夹已不存在，" + later;
+    if (o.folderReadOnly) text += "保存文件夹已不能写入，" + later;
 
     // A run cut short names the rows that got no document, so they can be made again.
-    if ((o.diskFull || o.stopped) && o.firstRow > 0) {
+    if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly) && o.firstRow > 0) {
         std::vector<int> missing;
         for (int row = o.firstRow; row <= o.lastRow; ++row)
             if (!std::binary_search(o.rowsMade.begin(), o.rowsMade.end(), row)) missing.push_back(row);
@@ -102,8 +109,10 @@ std::string FailureText(const RunOutcome& o) {
     if (o.officeLost) text += "Word程序已停止运行，" + later;
     if (o.templateLost) text += "Word模板无法打开，" + later;
     if (o.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
+    if (!o.flushError.empty())
+        text += "已生成的文档未能确认写入磁盘（" + o.flushError + "），断电时可能丢失。";
     if (!o.bookmarksLeft.empty()) text += "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
-    if (!o.print) text += "是否打开存放文档所在文件夹？";
+    if (!o.print && !o.folderGone) text += "是否打开存放文档所在文件夹？";
     return text;
 }
 
@@ -121,7 +130,9 @@ std::string FailureCauses(const RunOutcome& o) {
     for (const DocumentFailure& f : o.failures) {
         // What the message says anyway: a failed print job, a full disk.
         if ((o.print && f.kind == FailureKind::OfficeFailed) ||
-            (o.diskFull && f.kind == FailureKind::DiskFull))
+            (o.diskFull && f.kind == FailureKind::DiskFull) ||
+            (o.folderGone && f.kind == FailureKind::FolderGone) ||
+            (o.folderReadOnly && f.kind == FailureKind::NoPermission))
             continue;
         const std::string cause = KindText(f.kind, o.print, f.detail);
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == cause; });
@@ -146,8 +157,8 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
     }
     const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
     if (!o.print) {
-        if (o.failed())
-            messages.push_back({FailureText(o), caption, MessageIcon::Warning, true});
+        if (o.failed())  // a folder that is gone is not offered to be opened
+            messages.push_back({FailureText(o), caption, MessageIcon::Warning, !o.folderGone});
         else if (left.empty())
             messages.push_back({std::string(kSaveDone), caption, MessageIcon::Question, true});
         else

@@ -1,6 +1,8 @@
 // The merge runs over a real workbook and the in-memory office.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -422,6 +424,39 @@ TEST_F(RunTest, StopEndsAfterTheCurrentDocumentAndReportsWhatWasMade) {
     outcome = Run(4, 6);
     EXPECT_EQ(outcome.documentsMade, 0);
     EXPECT_EQ(ui_.texts(), std::vector<std::string>{"没有生成任何文档：已按要求停止。"});
+}
+
+// The output folder removed, or made read-only, during a run: the run stops at the first
+// document that cannot be saved, says why, and never offers to open a folder that is gone.
+TEST_F(RunTest, AFolderGoneOrReadOnlyMidRunStopsTheRunWithThatCause) {
+    UseTemplate({"Name"});
+    state_.outputFolder = dir_ + "/out/";
+    ASSERT_TRUE(MakeDirectory(state_.outputFolder));
+    ui_.onProgress = [this](int done) {
+        if (done == 2) std::filesystem::remove_all(state_.outputFolder);
+    };
+    RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.folderGone);
+    EXPECT_EQ(outcome.documentsMade, 2);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{3});  // tried once, then stopped
+    EXPECT_TRUE(outcome.flushError.empty());
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_FALSE(ui_.calls[0].question);
+    EXPECT_EQ(ui_.calls[0].text,
+              "完成，但有文档未能生成：已生成 2 个，失败的编号：3。保存文件夹已不存在，其后的文档没有生成。"
+              "没有文档的行：3-10。");
+
+    if (geteuid() == 0) return;  // the superuser writes into read-only folders
+    ui_.calls.clear();
+    ASSERT_TRUE(MakeDirectory(state_.outputFolder));
+    ui_.onProgress = [this](int done) {
+        if (done == 1) chmod(state_.outputFolder.c_str(), 0555);
+    };
+    outcome = Run(1, 10);
+    chmod(state_.outputFolder.c_str(), 0755);
+    EXPECT_TRUE(outcome.folderReadOnly);
+    EXPECT_EQ(outcome.documentsMade, 1);
+    EXPECT_EQ(outcome.failedNumbers, std::vector<int>{2});
 }
 
 TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {
