@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <system_error>
 
@@ -147,6 +149,55 @@ bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes) {
     return file.ok();
 }
 
+namespace {
+
+// This machine in the names of temporary files: a folder may be shared with other machines,
+// whose processes this one cannot see. The machine id stays across restarts, so what a crash
+// left is still known as ours afterwards.
+const std::string& MachineTag() {
+    static const std::string tag = [] {
+        std::string id;
+        for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+            std::vector<std::uint8_t> bytes;
+            if (!ReadFileBytes(file, bytes)) continue;
+            for (std::uint8_t c : bytes)
+                if (std::isxdigit(c) && id.size() < 12) id += static_cast<char>(std::tolower(c));
+            if (id.size() == 12) return id;
+            id.clear();
+        }
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx",
+                      static_cast<unsigned long long>(std::hash<std::string>{}(std::string("host:") + host)));
+        return std::string(hex, 12);
+    }();
+    return tag;
+}
+
+constexpr std::string_view kTemporaryStart = ".~qm-";
+constexpr std::size_t kTagLength = 8;
+
+// True when `name` is a temporary name this machine's TemporaryNameBeside makes, with the id of
+// the process that made it in `owner`.
+bool IsOurTemporary(std::string_view name, pid_t& owner) {
+    const std::string start = std::string(kTemporaryStart) + MachineTag() + "-";
+    if (!name.starts_with(start)) return false;
+    std::size_t at = start.size();
+    const std::size_t digits = at;
+    while (at < name.size() && at - digits < 10 && name[at] >= '0' && name[at] <= '9') ++at;
+    if (at == digits || at - digits > 9 || at >= name.size() || name[at] != '.') return false;
+    owner = static_cast<pid_t>(std::stol(std::string(name.substr(digits, at - digits))));
+    ++at;
+    for (std::size_t k = 0; k < kTagLength; ++k, ++at)
+        if (at >= name.size() ||
+            !((name[at] >= '0' && name[at] <= '9') || (name[at] >= 'a' && name[at] <= 'z')))
+            return false;
+    return at < name.size() && name[at] == '-';
+}
+
+}  // namespace
+
 std::string TemporaryNameBeside(std::string_view path) {
     static std::mt19937_64 random{std::random_device{}()};
     const std::size_t slash = path.rfind('/');
@@ -161,8 +212,9 @@ std::string TemporaryNameBeside(std::string_view path) {
     for (;;) {
         static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
         std::string tag;
-        for (std::uint64_t v = random(), k = 0; k < 8; ++k, v /= 36) tag += kDigits[v % 36];
-        const std::string candidate = folder + ".~qm-" + std::to_string(::getpid()) + "." + tag + "-" + name;
+        for (std::uint64_t v = random(), k = 0; k < kTagLength; ++k, v /= 36) tag += kDigits[v % 36];
+        const std::string candidate = folder + std::string(kTemporaryStart) + MachineTag() + "-" +
+                                      std::to_string(::getpid()) + "." + tag + "-" + name;
         // Taken names are tried again; any other answer (a folder that is not there) is for the
         // caller's open to report.
         struct stat st;
@@ -221,12 +273,11 @@ void RemoveStaleTemporaries(std::string_view folder) {
     fs::directory_iterator it(ToPath(folder), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind(".~qm-", 0) != 0) continue;
-        const std::size_t dot = name.find('.', 5);
-        if (dot == std::string::npos || dot == 5) continue;
-        const std::string digits = name.substr(5, dot - 5);
-        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-        const pid_t owner = static_cast<pid_t>(std::stol(digits));
+        // A temporary file of ours, or the lock file an office made beside one it had open.
+        std::string_view ours = name;
+        if (ours.starts_with(".~lock.") && ours.ends_with("#")) ours = ours.substr(7, ours.size() - 8);
+        pid_t owner = 0;
+        if (!IsOurTemporary(ours, owner)) continue;
         // Only a program that no longer runs leaves its files to anybody.
         if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
         std::error_code ignored;

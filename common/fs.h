@@ -95,7 +95,8 @@ inline WholeFile ReadWholeFile(std::string_view path, std::size_t limit) {
 bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
 
 // A name for a temporary file in the folder of `path` that no file has yet, ending like `path`
-// (an office chooses the format by the extension): "<folder>/.~qm-<pid>.<random>-<name>".
+// (an office chooses the format by the extension): "<folder>/.~qm-<machine>-<pid>.<random>-<name>",
+// where <machine> names this machine (12 hex digits) and <random> is 8 of [0-9a-z].
 std::string TemporaryNameBeside(std::string_view path);
 
 // Renames `temporary` over `path`. A symbolic link at `path` is replaced, never followed. On
@@ -109,8 +110,10 @@ bool CommitFile(std::string_view temporary, std::string_view path, int& error);
 bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
                  const std::function<bool(std::span<const std::uint8_t>)>& check, int& error);
 
-// Removes the temporary files (TemporaryNameBeside) that programs which no longer run left in
-// `folder`, when one was killed while it saved. Files of running programs stay.
+// Removes the temporary files (TemporaryNameBeside) that programs of this machine which no
+// longer run left in `folder`, when one was killed while it saved, and the office lock files
+// (".~lock.<temporary name>#") beside them. Files of running programs, of other machines, and
+// any other name (a user's file that merely begins with ".~qm-") stay.
 void RemoveStaleTemporaries(std::string_view folder);
 
 // Writes to its disk what the file system of `folder` still holds in memory, so that files

@@ -91,8 +91,12 @@ class EngineDocument final : public WorkingDocument {
 DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
                                         int& code) {
     code = 0;
+    // In the office's own folder when it has one, so that its lock file stays out of the user's.
+    const std::string scratch = office_ ? office_->scratchFolder() : std::string();
+    const std::string besideOf =
+        scratch.empty() ? std::string(near) : scratch + "/" + std::string(NameOfPath(near));
     const std::string source =
-        TemporaryNameBeside(std::string(near) + std::string(FormatExtension(template_->format())));
+        TemporaryNameBeside(besideOf + std::string(FormatExtension(template_->format())));
     if (!ReplaceFile(source, bytes, nullptr, code)) return 0;
     const DocumentId id = office_ ? office_->openTemplate(source) : 0;
     ::unlink(source.c_str());

@@ -124,7 +124,7 @@ class LoOffice final : public Office {
     ~LoOffice() override {
         quit();
         std::error_code ignored;
-        if (!printFolder_.empty()) std::filesystem::remove_all(printFolder_, ignored);
+        if (!scratchFolder_.empty()) std::filesystem::remove_all(scratchFolder_, ignored);
     }
 
     bool running() override { return session_ && session_->alive(); }
@@ -416,21 +416,25 @@ class LoOffice final : public Office {
     // A frame and its window cost the office more than reading a small template, so a template
     // whose format the extension names is read into a document of its own, without a frame;
     // never runs macros nor refreshes links. An empty reference when that does not work.
-    // "<private folder>/<jobName>", with characters no file name may hold replaced; "" when the
+    std::string scratchFolder() override {
+        if (scratchFolder_.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-office-files-XXXXXX";
+            if (!mkdtemp(pattern.data())) return {};
+            scratchFolder_ = pattern;
+        }
+        return scratchFolder_;
+    }
+
+    // "<scratch folder>/<jobName>", with characters no file name may hold replaced; "" when the
     // job has no name or the folder cannot be made.
     std::string nameForPrint(std::string_view jobName) {
-        if (jobName.empty()) return {};
-        if (printFolder_.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-print-XXXXXX";
-            if (!mkdtemp(pattern.data())) return {};
-            printFolder_ = pattern;
-        }
+        if (jobName.empty() || scratchFolder().empty()) return {};
         std::string name(jobName);
         for (char& c : name)
             if (c == '/' || (static_cast<unsigned char>(c) < 0x20)) c = '_';
         if (name == "." || name == "..") name = "_";
-        return printFolder_ + "/" + name;
+        return scratchFolder_ + "/" + name;
     }
 
     Reference<css::frame::XModel> LoadDetached(const OUString& url, const char* filter) {
@@ -459,7 +463,7 @@ class LoOffice final : public Office {
     }
 
     std::shared_ptr<OfficeSession> session_;
-    std::string printFolder_;  // made at the first named print, removed with the office
+    std::string scratchFolder_;  // made when first needed, removed with the office
     int started_ = 0;
     DocumentId next_ = 1;
     std::map<DocumentId, Document> documents_;

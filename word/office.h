@@ -48,6 +48,10 @@ class Office {
     virtual void show() = 0;
     // Ends the office without saving anything; a later openTemplate starts a new one.
     virtual void quit() = 0;
+    // A private folder for the files the office reads and writes on the program's behalf, so
+    // that neither they nor the office's own lock and temporary files land in the user's
+    // folders; "" when there is none (the files then go beside their final names).
+    virtual std::string scratchFolder() { return {}; }
 };
 
 }  // namespace qm::word

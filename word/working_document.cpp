@@ -34,14 +34,23 @@ SaveResult SaveFailed(std::string error, std::string_view fileName) {
 
 SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view fileName,
                           std::string_view error) {
-    const std::string target = TemporaryNameBeside(fileName);
+    // The office writes into its own folder when it has one (its temporary and lock files stay
+    // there), and the bytes are then put in place as any other document's.
+    const std::string scratch = office.scratchFolder();
+    const std::string target =
+        TemporaryNameBeside(scratch.empty() ? fileName : scratch + "/" + std::string(NameOfPath(fileName)));
     std::vector<std::uint8_t> back;
     if (!office.saveAs(document, target) || !ReadFileBytes(target, back) || !Written(back)) {
         ::unlink(target.c_str());
         return SaveFailed(std::string(error), fileName);
     }
     int code = 0;
-    if (!CommitFile(target, fileName, code)) return SaveFailed(std::strerror(code), fileName);
+    if (scratch.empty()) {
+        if (!CommitFile(target, fileName, code)) return SaveFailed(std::strerror(code), fileName);
+        return SaveResult{true, false, {}};
+    }
+    ::unlink(target.c_str());
+    if (!ReplaceFile(fileName, back, nullptr, code)) return SaveFailed(std::strerror(code), fileName);
     return SaveResult{true, false, {}};
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,6 +154,40 @@ TEST(UniqueFd, CheckedCloseReportsAFailure) {
     EXPECT_FALSE(stale.close());
     EXPECT_EQ(errno, EBADF);
     EXPECT_FALSE(stale);
+}
+
+// The sweep of what killed runs left: only names this machine's runs make, of processes that
+// are gone, and the office's lock files beside them; a user's file that merely looks alike stays.
+TEST_F(ReadWholeFileTest, TheSweepTakesOnlyTemporariesOfDeadRunsOfThisMachine) {
+    const std::string ours = TemporaryNameBeside(folder + "/合同1.doc");
+    const std::string prefix =
+        ours.substr(folder.size() + 1, ours.find('-', folder.size() + 7) - folder.size());
+    ASSERT_TRUE(prefix.starts_with(".~qm-")) << ours;  // ".~qm-<machine>-"
+    // A process id that is surely not running: a child that has ended and been collected.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string dead = std::to_string(child);
+    const std::vector<std::string> gone = {
+        prefix + dead + ".abcd1234-合同1.doc",
+        ".~lock." + prefix + dead + ".abcd1234-合同1.doc#",
+    };
+    const std::vector<std::string> kept = {
+        prefix + std::to_string(getpid()) + ".abcd1234-合同2.doc",  // this process
+        ".~qm-" + dead + ".abcd1234-旧式.doc",                      // no machine: not known as ours
+        ".~qm-0123456789ab-" + dead + ".abcd1234-x.doc",            // another machine
+        prefix + dead + ".abc-短.doc",                              // not our shape
+        prefix + dead + "-合同3.doc",                               // a reference name like ours
+        ".~qm-合同4.doc",
+        ".~lock.合同5.doc#",
+        "合同6.doc",
+    };
+    for (const std::string& name : gone) Write(name, {1});
+    for (const std::string& name : kept) Write(name, {2});
+    RemoveStaleTemporaries(folder);
+    for (const std::string& name : gone) EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(folder + "/" + name)) << name;
 }
 
 }  // namespace

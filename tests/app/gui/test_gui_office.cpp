@@ -205,7 +205,16 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     dialogs.answerFile(out + "合同.doc", 2);  // PDF
     dialogs.answerChoice(2);                  // the names: 编号 is item 1, 姓名 item 2
     dialogs.answerYes();
+    // While the office converts, nothing of its own (lock files, temporary files) is in the
+    // user's folder: a run killed then would leave it there.
+    std::set<std::string> seenDuringRun;
+    window->setProgressObserver([&](int) {
+        for (const std::string& name : EntryNames(out)) seenDuringRun.insert(name);
+    });
     Click("插入并保存按钮");
+    window->setProgressObserver({});
+    for (const std::string& name : seenDuringRun)
+        EXPECT_TRUE(name.starts_with("合同_") && name.ends_with(".pdf")) << name;
     ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
     const char* const people[] = {"林晓峰", "陈雅婷", "王建国"};
     int pagesEach = 0;
