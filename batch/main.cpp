@@ -375,8 +375,12 @@ std::string JoinWith(const std::vector<std::string>& items, std::string_view sep
 std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const std::string& shown) {
     const qm::engine::OpenResult engine = host.TemplateAt(path);
     if (qm::engine::IsPasswordRefusal(engine.refusal)) return "the template " + shown + ": " + engine.refusal;
-    return host.IsWordRunning() ? "the office could not open the template " + shown
-                                : std::string("the office could not be started");
+    if (qm::engine::IsDamageRefusal(engine.refusal))
+        return "the template " + shown + " is damaged (" + engine.refusal +
+               "); open it in the office and save it again to repair it";
+    const std::string why = engine ? std::string() : " (" + engine.refusal + ")";
+    return host.IsWordRunning() ? "the office could not open the template " + shown + why
+                                : "the office could not be started to open the template " + shown + why;
 }
 
 int ListBookmarks(const Options& o) {

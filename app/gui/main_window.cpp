@@ -243,8 +243,9 @@ void MainWindow::BuildMenus() {
         ->setToolTip(QStringLiteral("结束本程序启动的文字处理程序（用来打开模板、转换格式和打印），"
                                     "其中的文档不保存；您自己打开的文档和程序不受影响"));
     // The office stays out of sight until the user asks to see the template in it.
-    add(tools, "在Word中查看模板(&V)", [this] { OnShowTemplateInOffice(); })
-        ->setToolTip(QStringLiteral("在本程序使用的文字处理程序中打开当前模板，可以查看和编辑书签"));
+    add(tools, "在Word中查看模板(&V)", [this] {
+        OnShowTemplateInOffice();
+    })->setToolTip(QStringLiteral("在本程序使用的文字处理程序中打开当前模板，可以查看和编辑书签"));
     tools->addSeparator();
     shownValuesAction_ = tools->addAction(QStringLiteral("按表格显示格式取值"));
     shownValuesAction_->setObjectName(QStringLiteral("按表格显示格式取值"));
@@ -480,13 +481,9 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     BringToFront();
     // Without this the first run would blame the template's bookmarks.
     if (opened) return;
-    if (engine::IsPasswordRefusal(ctx_.host.TemplateAt(path).refusal))
-        ctx_.dialogs.message(
-            "无法打开Word模板“" + NameOfPath(path) + "”：文档设有打开密码，请先在Word中取消密码再使用。", "",
-            Buttons::Ok, MessageIcon::Warning);
-    else
-        ctx_.dialogs.message("无法打开Word模板“" + NameOfPath(path) + "”：文件无法读取，或者不是Word文档。",
-                             "", Buttons::Ok, MessageIcon::Warning);
+    const engine::OpenResult read = ctx_.host.TemplateAt(path);
+    ctx_.dialogs.message(TemplateProblemText(NameOfPath(path), read ? std::string() : read.refusal, false),
+                         "", Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::ReadTemplateBookmarks() {

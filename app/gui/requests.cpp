@@ -114,13 +114,9 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
                                                    FromQ(endBox_->boxText()), state.recordsPerPage))
         return refuse(problem->detail);
     if (!TemplateChosen()) return refuse("请先选择Word模板！");
-    if (const auto problem = planner.OpenTemplate()) {
-        const std::string name = "无法打开Word模板“" + CurrentTemplateItem() + "”：";
-        if (engine::IsPasswordRefusal(problem->detail))
-            return unreadable(name + "文档设有打开密码，请先在Word中取消密码再使用。");
-        if (problem->kind == PlanProblemKind::OfficeUnavailable) return unreadable(name + "Word程序无法启动。");
-        return unreadable(name + "文件无法读取，或者不是Word文档。");
-    }
+    if (const auto problem = planner.OpenTemplate())
+        return unreadable(TemplateProblemText(CurrentTemplateItem(), problem->detail,
+                                              problem->kind == PlanProblemKind::OfficeUnavailable));
     // The window's own view follows what the run will use.
     state.columnTitles = planner.titles();
     state.templateBookmarks = planner.bookmarks();

@@ -18,4 +18,9 @@ std::string WorkbookProblemText(std::string_view fileName, std::string_view prob
 // the address or the path to copy.
 std::string CannotOpenText(std::string_view target);
 
+// Why the template `fileName` gave no working document: under a password, damaged (with the
+// engine's reason; such a template is not handed to the office), the office not starting, or
+// unreadable to both (with the engine's reason when it gave one).
+std::string TemplateProblemText(std::string_view fileName, std::string_view refusal, bool officeUnavailable);
+
 }  // namespace qm::gui

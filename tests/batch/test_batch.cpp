@@ -64,6 +64,26 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
     EXPECT_FALSE(fs::exists(dir_ + "/o"));
 }
 
+// A template whose structure contradicts itself is refused with the engine's reason, and is not
+// handed to the office, which would repair it without a word.
+TEST_F(BatchTest, DamagedTemplateIsRefusedWithTheReason) {
+    const std::string damaged = dir_ + "/坏.docx";
+    ASSERT_TRUE(
+        test::CopyWithDamagedFirstEntry(std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.docx", damaged));
+    const std::string because = "the template " + damaged + " is damaged (damaged zip: ";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--template", damaged, "--list-bookmarks"},
+          std::vector<std::string>{"--workbook", std::string(QM_PROGRAM_DIR) + "/数据/员工信息.xls",
+                                   "--sheet", "员工", "--template", damaged, "--save", dir_ + "/o", "--name",
+                                   "D"}}) {
+        const test::CommandResult r = test::RunBatch(args);
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.err.find(because), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("save it again to repair it"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(test::FilesIn(dir_ + "/o").empty());
+}
+
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
     const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"});
     EXPECT_EQ(r.status, 0);

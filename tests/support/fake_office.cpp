@@ -179,12 +179,13 @@ bool FakeOffice::saveAs(word::DocumentId id, std::string_view path) {
     if (!(s.dropSave && s.dropSave(path))) {
         if (!WriteFakeTemplate(std::string(path), doc->bookmarks)) return false;
     }
-    // The host saves beside the final name first (".~qm-<tag>-<name>"); the test wants to know
-    // which document was saved.
+    // The host saves beside the final name first (".~qm-<machine>-<pid>.<tag>-<name>"); the
+    // test wants to know which document was saved.
     std::string saved(path);
     const std::size_t slash = saved.rfind('/') + 1;
     if (saved.compare(slash, 5, ".~qm-") == 0) {
-        const std::size_t dash = saved.find('-', slash + 5);
+        const std::size_t dot = saved.find('.', slash + 5);
+        const std::size_t dash = dot == std::string::npos ? dot : saved.find('-', dot);
         if (dash != std::string::npos) saved.erase(slash, dash + 1 - slash);
     }
     s.saved.push_back(saved);

@@ -72,4 +72,16 @@ std::vector<std::string> FilesIn(const fs::path& folder, std::string_view extens
     return files;
 }
 
+bool CopyWithDamagedFirstEntry(const std::filesystem::path& from, const std::filesystem::path& to) {
+    Bytes bytes = ReadBytes(from);
+    if (bytes.size() < 64 || bytes[0] != 'P' || bytes[1] != 'K' || bytes[2] != 3 || bytes[3] != 4)
+        return false;
+    const std::size_t nameLength = bytes[26] | (bytes[27] << 8);
+    const std::size_t extraLength = bytes[28] | (bytes[29] << 8);
+    const std::size_t data = 30 + nameLength + extraLength;
+    if (data + 8 > bytes.size()) return false;
+    for (std::size_t i = 2; i < 6; ++i) bytes[data + i] ^= 0xFF;
+    return WriteBytes(to, bytes);
+}
+
 }  // namespace qm::test

@@ -29,4 +29,8 @@ std::vector<std::string> EntryNames(const std::filesystem::path& folder);
 // Sorted; empty when the folder is missing.
 std::vector<std::string> FilesIn(const std::filesystem::path& folder, std::string_view extension = "");
 
+// Copies the zip archive `from` to `to` with a few bytes of its first entry's data flipped, so
+// that the entry no longer matches its checksum; false when `from` is no zip.
+bool CopyWithDamagedFirstEntry(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace qm::test

@@ -1,11 +1,13 @@
 // The window with the shipped sample templates in both forms: both are listed, and a save run
 // makes documents of the template's own format in this process, without the office.
 
+#include <QTest>
 #include <filesystem>
 
 #include "common/fs.h"
 #include "test_gui_support.h"
 #include "tests/support/fake_office.h"
+#include "tests/support/files.h"
 #include "word/engine/template.h"
 
 namespace qm::test {
@@ -50,6 +52,28 @@ TEST_F(SampleTemplateTest, BothFormsAreListedAndADocxRunMakesDocxHere) {
         EXPECT_TRUE(engine::VerifyContainer(bytes, engine::Format::Docx)) << name;
     }
     EXPECT_EQ(office->applicationsStarted(), 0);
+}
+
+// A damaged template is named with the engine's reason, chosen and asked to run, and never goes
+// to the office to be repaired behind the user's back.
+TEST_F(SampleTemplateTest, ADamagedTemplateIsRefusedWithTheReasonAndNoOffice) {
+    ASSERT_TRUE(
+        CopyWithDamagedFirstEntry(programFolder + "/模板/劳动合同.docx", programFolder + "/模板/坏.docx"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Items("模板选择组合框").contains(QStringLiteral("坏.docx")); }, 10000));
+    Choose("文件选择组合框", QStringLiteral("员工信息.xls"));
+    Choose("工作表选择组合框", QStringLiteral("员工$"));
+    Choose("模板选择组合框", QStringLiteral("坏.docx"));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    const std::string said = dialogs.messages()[0]->text;
+    EXPECT_TRUE(said.starts_with("无法打开Word模板“坏.docx”：文件已损坏（damaged zip: ")) << said;
+    EXPECT_NE(said.find("另存为新的模板"), std::string::npos) << said;
+    dialogs.calls.clear();
+    Click("插入并保存按钮");
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0]->text, said);
+    EXPECT_EQ(office->applicationsStarted(), 0);
+    EXPECT_TRUE(office->savedPaths().empty());
 }
 
 }  // namespace
