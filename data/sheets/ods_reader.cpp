@@ -393,6 +393,8 @@ class OdsReader {
                 return fail("too large: styles.xml");
             case ZipPackage::ReadStatus::Damaged:
                 return fail("damaged: styles.xml cannot be inflated");
+            case ZipPackage::ReadStatus::Doctype:
+                return fail("damaged: styles.xml declares a DOCTYPE");
         }
         switch (zip_.read("content.xml", xml)) {
             case ZipPackage::ReadStatus::Ok:
@@ -403,6 +405,8 @@ class OdsReader {
                 return fail("too large: content.xml");
             case ZipPackage::ReadStatus::Damaged:
                 return fail("damaged: content.xml cannot be inflated");
+            case ZipPackage::ReadStatus::Doctype:
+                return fail("damaged: content.xml declares a DOCTYPE");
         }
         return readContent(xml);
     }

@@ -186,6 +186,8 @@ class XlsxReader {
                 return fail("too large: the workbook part");
             case ZipPackage::ReadStatus::Damaged:
                 return fail("damaged: the workbook part cannot be inflated");
+            case ZipPackage::ReadStatus::Doctype:
+                return fail("damaged: the workbook part declares a DOCTYPE");
         }
         struct SheetRef {
             std::string name, relId;
@@ -246,6 +248,11 @@ class XlsxReader {
             if (result.pool) pool = std::move(result.pool);
         }
         if (!sheetsRead) return std::move(outcome_);
+        // A cell that names a shared string the workbook does not have would read as empty: a
+        // title or a value lost without a word.
+        if (sharedUsed_ > pool->size())
+            return fail("damaged: a cell refers to shared string " + std::to_string(sharedUsed_ - 1) +
+                        " of " + std::to_string(pool->size()));
         for (xls::Sheet& sheet : workbook->sheets) {
             xls::Sheet::Impl& impl = sheet.impl();
             impl.shared = pool;
@@ -278,6 +285,8 @@ class XlsxReader {
                 return failed("too large: " + std::string(what));
             case ZipPackage::ReadStatus::Damaged:
                 return failed("damaged: " + std::string(what) + " cannot be inflated");
+            case ZipPackage::ReadStatus::Doctype:
+                return failed("damaged: " + std::string(what) + " declares a DOCTYPE");
         }
         return false;
     }
@@ -347,6 +356,8 @@ class XlsxReader {
                     return result.problem = "too large: the shared strings", result;
                 case ZipPackage::ReadStatus::Damaged:
                     return result.problem = "damaged: the shared strings cannot be inflated", result;
+                case ZipPackage::ReadStatus::Doctype:
+                    return result.problem = "damaged: the shared strings declare a DOCTYPE", result;
             }
             auto pool = std::make_shared<xls::StringPool>();
             XmlScanner scan(xml);
@@ -447,8 +458,10 @@ class XlsxReader {
             bool ok = true;
             if (cellType == "s") {
                 std::size_t index;
-                if (hasValue && ParseUnsigned(value, index) && index <= UINT32_MAX)
+                if (hasValue && ParseUnsigned(value, index) && index <= UINT32_MAX) {
                     ok = build.sharedText(r, c, static_cast<std::uint32_t>(index), format);
+                    sharedUsed_ = std::max(sharedUsed_, index + 1);
+                }
             } else if (cellType == "inlineStr") {
                 ok = build.text(r, c, inlineText, format);
             } else if (cellType == "str") {
@@ -478,6 +491,7 @@ class XlsxReader {
     std::string stylesPart_, stringsPart_;
     std::vector<std::uint16_t> xfFormats_;
     std::shared_ptr<xls::FormatTable> formats_;
+    std::size_t sharedUsed_ = 0;  // one past the highest shared string index a cell names
     std::size_t cellCount_ = 0;
     ReadOutcome outcome_;
 };

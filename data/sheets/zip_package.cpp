@@ -66,6 +66,7 @@ ZipPackage::ReadStatus ZipPackage::read(std::string_view name, std::string& out,
         if (out.size() + static_cast<std::size_t>(n) > limit) return ReadStatus::TooLarge;
         out.append(buffer, static_cast<std::size_t>(n));
     }
+    if (out.find("<!DOCTYPE") != std::string::npos) return ReadStatus::Doctype;
     return ReadStatus::Ok;
 }
 

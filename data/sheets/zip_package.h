@@ -26,7 +26,9 @@ class ZipPackage {
     bool open(std::span<const std::uint8_t> bytes);
     // Whether the archive has a part called `name` (letter case ignored, as packages do).
     bool has(std::string_view name) const;
-    enum class ReadStatus { Ok, Missing, Damaged, TooLarge };
+    // Doctype: the part declares a DOCTYPE (entities, perhaps a "billion laughs" or an external
+    // file); no office program accepts that in a package, and nor does this one.
+    enum class ReadStatus { Ok, Missing, Damaged, TooLarge, Doctype };
     // The inflated bytes of part `name` into `out`.
     ReadStatus read(std::string_view name, std::string& out, std::size_t limit = kPartLimit) const;
 

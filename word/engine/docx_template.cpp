@@ -195,8 +195,16 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
     bytes_.assign(bytes.begin(), bytes.end());
     if (std::string error = docx::ReadZip(bytes_, zip_); !error.empty()) return error;
     // Every entry is checked once here, so that a document made by copying them is whole.
-    for (const docx::ZipEntry& e : zip_.entries)
-        if (!docx::ReadEntry(bytes_, e, nullptr)) return "damaged zip: " + e.name + " does not read back";
+    // An XML part with a DOCTYPE (entity declarations: a "billion laughs", an external file) is
+    // refused, as Word refuses it: copied into every document, it would reach every reader.
+    for (const docx::ZipEntry& e : zip_.entries) {
+        const bool xml = e.name.ends_with(".xml") || e.name.ends_with(".rels") || e.name.ends_with(".vml");
+        std::string content;
+        if (!docx::ReadEntry(bytes_, e, xml ? &content : nullptr))
+            return "damaged zip: " + e.name + " does not read back";
+        if (content.find("<!DOCTYPE") != std::string::npos)
+            return e.name + " declares a DOCTYPE, which Word refuses too";
+    }
 
     std::vector<Relation> relations;
     if (!Relations("", relations)) return "_rels/.rels cannot be read";

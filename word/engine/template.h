@@ -132,13 +132,15 @@ inline bool IsPasswordRefusal(std::string_view refusal) {
 
 // True when the refusal says the file contradicts itself (a table running past the text, a
 // checksum or sizes that disagree, a part that does not read back): the file is damaged, as
-// opposed to well formed with something this engine has no code for. A damaged template is
-// never handed to the office, which would "repair" it silently.
+// opposed to well formed with something this engine has no code for; or it declares a DOCTYPE,
+// which Word refuses too. Such a template is never handed to the office, which would "repair"
+// it silently or pass the declarations on.
 inline bool IsDamageRefusal(std::string_view refusal) {
     // The file as a whole could not be read (missing, no permission): nothing is known of it.
     if (refusal.starts_with("the file cannot") || refusal.starts_with("the file could not")) return false;
-    for (std::string_view sign : {"damaged", "cut short", "shorter than", "cannot be read",
-                                  "does not read back", "disagree", "overlap", "runs past", "not a readable"})
+    for (std::string_view sign :
+         {"damaged", "cut short", "shorter than", "cannot be read", "does not read back", "disagree",
+          "overlap", "runs past", "not a readable", "not well-formed", "DOCTYPE"})
         if (refusal.find(sign) != std::string_view::npos) return true;
     return false;
 }

@@ -12,6 +12,8 @@ real writers do differently:
   notzip.xlsx    a text file named .xlsx.
   nobook.xlsx    a zip archive without a workbook part.
   cut.xlsx       the first half of odd.xlsx.
+  badshared.xlsx a cell naming shared string 5 of 1.
+  doctype.xlsx   shared strings with a DOCTYPE whose entity gives the title.
   encrypted.xlsx a compound file holding EncryptedInfo and EncryptedPackage streams, as the
                  office saves a password-protected .xlsx.
   repeat.ods     repeated rows and columns, text:s spaces, line breaks, an annotation, a time
@@ -89,6 +91,24 @@ def bottom_xlsx(path):
         z.writestr("xl/worksheets/sheet1.xml", sheet)
 
 
+def small_xlsx(path, sheet_data, shared=None):
+    """A one-sheet workbook "S" with `sheet_data` inside <sheetData>, and the shared strings part
+    `shared` (its whole text) when given."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("_rels/.rels", '<Relationships xmlns="%s"><Relationship Id="rId1" Type="%s/officeDocument" '
+                   'Target="xl/workbook.xml"/></Relationships>' % (PKG, REL))
+        z.writestr("xl/workbook.xml", '<workbook xmlns="%s" xmlns:r="%s"><sheets><sheet name="S" sheetId="1" '
+                   'r:id="rId1"/></sheets></workbook>' % (MAIN, REL))
+        rels = ('<Relationships xmlns="%s"><Relationship Id="rId1" Type="%s/worksheet" '
+                'Target="worksheets/sheet1.xml"/>' % (PKG, REL))
+        if shared is not None:
+            rels += '<Relationship Id="rId2" Type="%s/sharedStrings" Target="sharedStrings.xml"/>' % REL
+            z.writestr("xl/sharedStrings.xml", shared)
+        z.writestr("xl/_rels/workbook.xml.rels", rels + "</Relationships>")
+        z.writestr("xl/worksheets/sheet1.xml",
+                   '<worksheet xmlns="%s"><sheetData>%s</sheetData></worksheet>' % (MAIN, sheet_data))
+
+
 def repeat_ods(path):
     ns = ('xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
           'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
@@ -144,6 +164,12 @@ def main():
     os.makedirs(out, exist_ok=True)
     odd_xlsx(os.path.join(out, "odd.xlsx"))
     bottom_xlsx(os.path.join(out, "bottom.xlsx"))
+    # A title from shared string 5 of 1, and a title from an entity of a DOCTYPE.
+    small_xlsx(os.path.join(out, "badshared.xlsx"), '<row r="1"><c r="A1" t="s"><v>5</v></c></row>',
+               '<sst xmlns="%s"><si><t>Name</t></si></sst>' % MAIN)
+    small_xlsx(os.path.join(out, "doctype.xlsx"), '<row r="1"><c r="A1" t="s"><v>0</v></c></row>',
+               '<?xml version="1.0"?><!DOCTYPE sst [<!ENTITY t "Name">]><sst xmlns="%s"><si><t>&t;</t></si></sst>'
+               % MAIN)
     with open(os.path.join(out, "notzip.xlsx"), "w") as f:
         f.write("just some text, not a workbook\n")
     with zipfile.ZipFile(os.path.join(out, "nobook.xlsx"), "w") as z:

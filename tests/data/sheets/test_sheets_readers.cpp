@@ -104,6 +104,8 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
                           Case{"nobook.xlsx", "the archive holds no workbook"}, Case{"cut.xlsx", "damaged"},
                           Case{"encrypted.xlsx", "encrypted"}, Case{"broken.csv", "damaged: a quoted field"},
                           Case{"bottom.xlsx", "sheet \"Big\" reaches the last row"},
+                          Case{"badshared.xlsx", "damaged: a cell refers to shared string 5 of 1"},
+                          Case{"doctype.xlsx", "damaged: the shared strings declare a DOCTYPE"},
                           Case{"missing.xlsx", "the file does not exist"}}) {
         SCOPED_TRACE(c.file);
         const auto load = Load(c.file);

@@ -58,6 +58,30 @@ TEST(DocxEngineInput, RefusesWhatIsNoDocumentWithAReason) {
     ASSERT_FALSE(ReadBytes(fs::path(QM_XLS_FIXTURES) / "people.xls").empty());
 }
 
+// A DOCTYPE anywhere in the package (entity declarations: a "billion laughs", an external
+// file) refuses the template, as Word refuses it, rather than copying it into every document.
+TEST(DocxEngineInput, ADoctypeInAnyPartRefusesTheTemplate) {
+    const Entries original = Unpack(ReadBytes(DocxFixture("shapes.docx")));
+    ASSERT_FALSE(original.empty());
+    const std::string doctype = "<!DOCTYPE x [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>";
+    for (const std::string part : {"word/document.xml", "customXml/item1.xml", "[Content_Types].xml"}) {
+        SCOPED_TRACE(part);
+        Entries entries = original;
+        bool placed = false;
+        for (auto& [name, data] : entries) {
+            if (name != part) continue;
+            const std::size_t prolog = data.rfind("?>", 200);
+            data.insert(prolog == std::string::npos ? 0 : prolog + 2, doctype);
+            placed = true;
+        }
+        if (!placed) entries.emplace_back(part, "<?xml version=\"1.0\"?>" + doctype + "<x>&b;</x>");
+        const engine::OpenResult r = engine::OpenDocxTemplate(Pack(entries));
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.refusal, part + " declares a DOCTYPE, which Word refuses too");
+        EXPECT_TRUE(engine::IsDamageRefusal(r.refusal));  // never handed to the office
+    }
+}
+
 TEST(DocxEngineInput, TruncatedFilesAreRefused) {
     std::vector<fs::path> files = {DocxFixture("shapes.docx"), DocxFixture("streamed.docx")};
     for (const fs::path& sample : SampleDocxTemplates()) files.push_back(sample);
