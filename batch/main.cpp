@@ -482,6 +482,9 @@ int Main(int argc, char** argv) {
         if (o.listSheets && o.workbook.empty()) return Fail("--list-sheets needs --workbook FILE");
         if (o.listBookmarks && o.templatePath.empty()) return Fail("--list-bookmarks needs --template FILE");
         if (o.listSheets) {
+            // As a run would: a name that is not UTF-8 is refused, not listed as raw bytes.
+            if (!qm::IsValidUtf8(o.workbook))
+                return Fail("--workbook is not valid UTF-8 text; rename the file or folder, or use another");
             const std::string path = Absolute(o.workbook);
             const std::vector<std::string> tables = qm::data::SheetTables(path, &state.workbooks);
             if (tables.empty()) return WorkbookFailure(o.workbook, path, &state.workbooks);
@@ -553,6 +556,11 @@ int Main(int argc, char** argv) {
         return Fail("sheet " + o.sheet + " has no column " + o.nameColumn + " for --name-column");
 
     // A range that starts after the last row makes nothing; say so without starting the office.
+    // A sheet without rows below its titles makes nothing whatever the range: that is said as
+    // a failure, not as an empty success.
+    if (planner.recordCount() == 0)
+        return Fail("the sheet " + Escaped(SheetOf(table)) +
+                    " has no rows below its title row; nothing was made");
     if (planner.SetRows(from, to)) {
         const int records = planner.recordCount();
         std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << records

@@ -84,6 +84,31 @@ TEST_F(BatchTest, DamagedTemplateIsRefusedWithTheReason) {
     EXPECT_TRUE(test::FilesIn(dir_ + "/o").empty());
 }
 
+// A sheet with nothing below its titles (or a file of nothing but line ends) makes nothing, and
+// says so as a failure; a workbook name that is not UTF-8 is refused by the listing as by a run.
+TEST_F(BatchTest, NoRowsAndNamesThatAreNotTextAreFailures) {
+    const std::string tmpl = kFixtures + "/single.fodt";
+    std::ofstream(dir_ + "/titles.csv") << "Name,Age\r\n";
+    std::ofstream(dir_ + "/returns.csv") << "\r\r\r\r";
+    for (const std::string stem : {"titles", "returns"}) {
+        SCOPED_TRACE(stem);
+        const test::CommandResult r =
+            test::RunBatch({"--workbook", dir_ + "/" + stem + ".csv", "--sheet", stem, "--template", tmpl,
+                            "--save", dir_ + "/o", "--name", "D"});
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.err.find("has no rows below its title row; nothing was made"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ + "/o"));
+
+    const std::string latin1 = dir_ + "/caf\xE9.csv";
+    std::ofstream(latin1) << "Name\r\nA\r\n";
+    const test::CommandResult listed = test::RunBatch({"--workbook", latin1, "--list-sheets"});
+    EXPECT_EQ(listed.status, 2);
+    EXPECT_EQ(listed.out, "");
+    EXPECT_NE(listed.err.find("is not valid UTF-8 text"), std::string::npos) << listed.err;
+}
+
 TEST_F(BatchTest, ListSheetsPrintsTheTableNames) {
     const test::CommandResult r = test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--list-sheets"});
     EXPECT_EQ(r.status, 0);
