@@ -497,7 +497,10 @@ class OdsReader {
                 rowStyle.clear();
                 scan.attribute("default-cell-style-name", rowStyle);
                 cells.clear();
-                if (!scan.selfClosing() && !readRow(scan, columnStyles, rowStyle, cells)) return false;
+                if (!scan.selfClosing() && !readRow(scan, columnStyles, rowStyle, cells)) {
+                    if (beyondLastColumn_) problem = "damaged: a cell beyond column 16,384";
+                    return false;
+                }
                 if (!cells.empty()) {
                     for (long r = 0; r < repeat; ++r) {
                         for (const PendingCell& c : cells) {
@@ -533,6 +536,9 @@ class OdsReader {
         }
     }
 
+    static constexpr std::size_t kLastColumns = 16384;  // columns a sheet can have
+    bool beyondLastColumn_ = false;
+
     bool readRow(XmlScanner& scan, const std::vector<std::string>& columnStyles, const std::string& rowStyle,
                  std::vector<PendingCell>& cells) {
         std::size_t column = 0;
@@ -547,7 +553,9 @@ class OdsReader {
                 if (!scan.selfClosing() && !scan.skipElement()) return false;
                 continue;
             }
-            const long repeat = std::clamp(IntAttribute(scan, "number-columns-repeated", 1), 1L, 16384L);
+            // Repeated empty cells only move the column on, however many they are; a value
+            // past the last column a sheet can have is damage, not something to drop.
+            const long repeat = std::max(1L, IntAttribute(scan, "number-columns-repeated", 1));
             PendingCell cell{};
             bool hasValue = false;
             type.clear();
@@ -595,13 +603,17 @@ class OdsReader {
                 }
             }
             if (hasValue && n == "table-cell") {
+                if (column + static_cast<std::size_t>(repeat) > kLastColumns) {
+                    beyondLastColumn_ = true;
+                    return false;
+                }
                 cell.format = formatOf(cellStyle);
-                for (long i = 0; i < repeat && column + static_cast<std::size_t>(i) < 16384; ++i) {
+                for (long i = 0; i < repeat; ++i) {
                     cell.column = column + static_cast<std::size_t>(i);
                     cells.push_back(cell);
                 }
             }
-            column += static_cast<std::size_t>(repeat);
+            column = std::min(column + static_cast<std::size_t>(repeat), std::size_t{1} << 40);
         }
     }
 

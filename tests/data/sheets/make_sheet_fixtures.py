@@ -16,6 +16,8 @@ real writers do differently:
   doctype.xlsx   shared strings with a DOCTYPE whose entity gives the title.
   encrypted.xlsx a compound file holding EncryptedInfo and EncryptedPackage streams, as the
                  office saves a password-protected .xlsx.
+  wide.ods       a billion repeated empty cells before a value; widest.ods 16,383, the value
+                 in the last column.
   repeat.ods     repeated rows and columns, text:s spaces, line breaks, an annotation, a time
                  cell (PT36H15M00S), a date-time, a percentage, a boolean, the 1904 null date.
   quoted.csv     UTF-8 with a byte order mark and CR LF, quoted fields with commas, doubled
@@ -153,6 +155,22 @@ def repeat_ods(path):
         z.writestr("content.xml", content, zipfile.ZIP_DEFLATED)
 
 
+def wide_ods(path, empties):
+    """One row: `empties` repeated empty cells, then the text "x"."""
+    ns = ('xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+          'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+          'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"')
+    content = ('<?xml version="1.0" encoding="UTF-8"?>\n<office:document-content %s><office:body>'
+               '<office:spreadsheet><table:table table:name="W"><table:table-row>'
+               '<table:table-cell table:number-columns-repeated="%d"/>'
+               '<table:table-cell office:value-type="string"><text:p>x</text:p></table:table-cell>'
+               '</table:table-row></table:table></office:spreadsheet></office:body>'
+               '</office:document-content>' % (ns, empties))
+    with zipfile.ZipFile(path, "w") as z:
+        z.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.spreadsheet")
+        z.writestr("content.xml", content, zipfile.ZIP_DEFLATED)
+
+
 CSV_TEXT = ('编号,姓名,备注\r\n'
             '001234,"张三, 李四","他说""好"""\r\n'
             '002,,"第一行\r\n第二行"\r\n'
@@ -193,6 +211,8 @@ def main():
     with open(os.path.join(out, "encrypted.xlsx"), "wb") as f:
         f.write(raw)
     repeat_ods(os.path.join(out, "repeat.ods"))
+    wide_ods(os.path.join(out, "wide.ods"), 1000000000)  # a value past the last column
+    wide_ods(os.path.join(out, "widest.ods"), 16383)      # a value in the last column
     with open(os.path.join(out, "quoted.csv"), "w", encoding="utf-8-sig", newline="") as f:
         f.write(CSV_TEXT)
     with open(os.path.join(out, "gbk.csv"), "w", encoding="gb18030", newline="") as f:

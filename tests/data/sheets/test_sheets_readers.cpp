@@ -106,6 +106,7 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
                           Case{"bottom.xlsx", "sheet \"Big\" reaches the last row"},
                           Case{"badshared.xlsx", "damaged: a cell refers to shared string 5 of 1"},
                           Case{"doctype.xlsx", "damaged: the shared strings declare a DOCTYPE"},
+                          Case{"wide.ods", "damaged: a cell beyond column 16,384"},
                           Case{"missing.xlsx", "the file does not exist"}}) {
         SCOPED_TRACE(c.file);
         const auto load = Load(c.file);
@@ -114,6 +115,11 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
         EXPECT_EQ(load.problem.find('\n'), std::string::npos);
     }
     EXPECT_EQ(data::LoadWorkbook(QM_SHEET_FIXTURES).problem, "not a regular file");
+
+    // The last column a sheet can have is read, after its empty cells were skipped, not made.
+    const auto widest = Load("widest.ods");
+    ASSERT_TRUE(widest.workbook) << widest.problem;
+    EXPECT_EQ(widest.workbook->sheets.at(0).cell(0, 16383), "x");
 }
 
 TEST(WorkbookFiles, NamesTheFourFormats) {
