@@ -2,6 +2,10 @@
 
 #include <zip.h>
 
+#include <set>
+
+#include "common/zip_names.h"
+
 namespace qm::sheets {
 
 struct ZipPackage::Impl {
@@ -30,6 +34,17 @@ bool ZipPackage::open(std::span<const std::uint8_t> bytes) {
         return false;
     }
     impl_->archive.reset(archive);
+    // Names that are absolute, climb out of the archive's folder or come twice make the archive
+    // damaged, as they do a template.
+    std::set<std::string> seen;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        if (!name || UnsafeEntryName(name) || !seen.insert(name).second) {
+            impl_->archive.reset();
+            return false;
+        }
+    }
     return true;
 }
 

@@ -12,7 +12,7 @@ namespace qm::sheets {
 
 // Parts larger than this are not inflated: a workbook part beyond it is refused as too large,
 // so a small archive that claims or inflates to gigabytes cannot exhaust the memory.
-inline constexpr std::size_t kPartLimit = std::size_t{1} << 30;
+inline constexpr std::size_t kPartLimit = std::size_t{256} << 20;
 
 class ZipPackage {
   public:

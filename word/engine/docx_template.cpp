@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 #include <unordered_map>
 
+#include "common/zip_names.h"
 #include "word/engine/docx_part.h"
 #include "word/engine/docx_zip.h"
 
@@ -198,6 +199,10 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
     // An XML part with a DOCTYPE (entity declarations: a "billion laughs", an external file) is
     // refused, as Word refuses it: copied into every document, it would reach every reader.
     for (const docx::ZipEntry& e : zip_.entries) {
+        if (e.size > docx::kMaxInflatedPart) return e.name + " is larger than 256 MB uncompressed";
+        // Copied into every document, a name that climbs out of the folder would let a later
+        // unzip write elsewhere.
+        if (UnsafeEntryName(e.name)) return "damaged zip: an entry named " + e.name + " outside the package";
         const bool xml = e.name.ends_with(".xml") || e.name.ends_with(".rels") || e.name.ends_with(".vml");
         std::string content;
         if (!docx::ReadEntry(bytes_, e, xml ? &content : nullptr))
@@ -367,8 +372,12 @@ bool VerifyDocxContainer(std::span<const std::uint8_t> bytes) {
     try {
         docx::ZipArchive zip;
         if (!docx::ReadZip(bytes, zip, true).empty()) return false;
+        // Large entries are copies, byte for byte, of parts checked when the template was read
+        // (the parts the engine changes are far smaller); inflating them again for every
+        // document would cost seconds each.
+        constexpr std::uint64_t kCheckedEntry = 16u << 20;
         for (const docx::ZipEntry& e : zip.entries)
-            if (!docx::ReadEntry(bytes, e, nullptr)) return false;
+            if (e.size <= kCheckedEntry && !docx::ReadEntry(bytes, e, nullptr)) return false;
         return true;
     } catch (...) {
         return false;

@@ -23,7 +23,7 @@ constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 // A part larger than this is not a template anyone writes by hand; it is refused rather than
 // inflated, so a small file that claims a huge part cannot exhaust memory.
-constexpr std::uint32_t kMaxPartSize = 64u << 20;
+constexpr std::uint32_t kMaxPartSize = kMaxInflatedPart;
 
 std::uint16_t Le16(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);

@@ -40,6 +40,10 @@ struct ZipArchive {
 // around it (added by other programs) are passed over.
 std::string ReadZip(std::span<const std::uint8_t> bytes, ZipArchive& zip, bool exact = false);
 
+// The largest part inflated to be read: a template with a larger one is refused, so that a small
+// archive that inflates to gigabytes cannot take the memory or the time of every document.
+inline constexpr std::uint32_t kMaxInflatedPart = 256u << 20;
+
 // Decompresses one entry into `out` (not touched when null) and checks its length and CRC.
 // False when the data do not read back as the directory says.
 bool ReadEntry(std::span<const std::uint8_t> bytes, const ZipEntry& entry, std::string* out);

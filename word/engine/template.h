@@ -140,7 +140,7 @@ inline bool IsDamageRefusal(std::string_view refusal) {
     if (refusal.starts_with("the file cannot") || refusal.starts_with("the file could not")) return false;
     for (std::string_view sign :
          {"damaged", "cut short", "shorter than", "cannot be read", "does not read back", "disagree",
-          "overlap", "runs past", "not a readable", "not well-formed", "DOCTYPE"})
+          "overlap", "runs past", "not a readable", "not well-formed", "DOCTYPE", "larger than 256 MB"})
         if (refusal.find(sign) != std::string_view::npos) return true;
     return false;
 }

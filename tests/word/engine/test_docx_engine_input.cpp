@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "common/zip_names.h"
 #include "tests/word/engine/docx_test_support.h"
 #include "tests/word/engine/store_zip.h"
 
@@ -80,6 +81,47 @@ TEST(DocxEngineInput, ADoctypeInAnyPartRefusesTheTemplate) {
         EXPECT_EQ(r.refusal, part + " declares a DOCTYPE, which Word refuses too");
         EXPECT_TRUE(engine::IsDamageRefusal(r.refusal));  // never handed to the office
     }
+}
+
+// Entry names that leave the package, and a part that would inflate past 256 MB, refuse the
+// template before anything is inflated or copied into a document.
+TEST(DocxEngineInput, EscapingNamesAndHugePartsRefuseTheTemplate) {
+    const Entries original = Unpack(ReadBytes(DocxFixture("shapes.docx")));
+    ASSERT_FALSE(original.empty());
+    for (const std::string name : {"../../escape.txt", "/etc/escape.txt", "word/../../x.txt", "C:evil.txt"}) {
+        SCOPED_TRACE(name);
+        Entries entries = original;
+        entries.emplace_back(name, "payload");
+        const engine::OpenResult r = engine::OpenDocxTemplate(Pack(entries));
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.refusal, "damaged zip: an entry named " + name + " outside the package");
+        EXPECT_TRUE(engine::IsDamageRefusal(r.refusal));
+    }
+    EXPECT_FALSE(UnsafeEntryName("word/media/..image1.png"));
+
+    // The last entry claims to inflate to 300 MB: local and central records agree on it.
+    Entries entries = original;
+    entries.emplace_back("word/media/huge.bin", std::string(64, '\0'));
+    Bytes bytes = Pack(entries);
+    const std::uint32_t huge = 300u << 20;
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    const std::size_t end = bytes.size() - 22;
+    const std::size_t directory =
+        bytes[end + 16] | bytes[end + 17] << 8 | bytes[end + 18] << 16 | bytes[end + 19] << 24;
+    std::size_t central = directory, local = 0;
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+        central += 46 + (bytes[central + 28] | bytes[central + 29] << 8);
+    }
+    local = bytes[central + 42] | bytes[central + 43] << 8 | bytes[central + 44] << 16 |
+            bytes[central + 45] << 24;
+    put32(local + 22, huge);
+    put32(central + 24, huge);
+    bytes[local + 8] = bytes[central + 10] = 8;  // deflated, so the sizes may differ
+    const engine::OpenResult r = engine::OpenDocxTemplate(bytes);
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.refusal, "word/media/huge.bin is larger than 256 MB uncompressed");
 }
 
 TEST(DocxEngineInput, TruncatedFilesAreRefused) {
