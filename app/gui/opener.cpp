@@ -54,19 +54,19 @@ void DesktopOpener::open(std::string_view target, std::function<void(bool opened
                          reply(status == QProcess::NormalExit && exitCode == 0);
                          launcher->deleteLater();
                      });
-    QObject::connect(launcher, &QProcess::errorOccurred, launcher, [launcher, reply](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart) return;
-        reply(false);
-        launcher->deleteLater();
-    });
+    QObject::connect(launcher, &QProcess::errorOccurred, launcher,
+                     [launcher, reply](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         reply(false);
+                         launcher->deleteLater();
+                     });
     QTimer::singleShot(static_cast<int>(patience_.count()) + kLauncherGraceMs, launcher, [launcher, reply] {
         reply(true);  // the opener took its time but is working
         launcher->kill();
     });
     launcher->setProgram(QStringLiteral("/bin/sh"));
-    launcher->setArguments(
-        {QStringLiteral("-c"), QString::fromLatin1(kLaunch), QStringLiteral("sh"), ToQ(target),
-                              QString::number(std::max<long long>(1, patience_.count() / 100))});
+    launcher->setArguments({QStringLiteral("-c"), QString::fromLatin1(kLaunch), QStringLiteral("sh"),
+                            ToQ(target), QString::number(std::max<long long>(1, patience_.count() / 100))});
     launcher->setStandardInputFile(QProcess::nullDevice());
     launcher->setStandardOutputFile(QProcess::nullDevice());
     launcher->setStandardErrorFile(QProcess::nullDevice());

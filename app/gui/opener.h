@@ -22,7 +22,8 @@ class Opener {
 class DesktopOpener : public Opener {
   public:
     // An opener still running after `patience` has started a program.
-    explicit DesktopOpener(std::chrono::milliseconds patience = std::chrono::seconds(10)) : patience_(patience) {}
+    explicit DesktopOpener(std::chrono::milliseconds patience = std::chrono::seconds(10))
+        : patience_(patience) {}
     void open(std::string_view target, std::function<void(bool opened)> done) override;
 
   private:

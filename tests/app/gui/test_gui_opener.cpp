@@ -3,6 +3,7 @@
 // patience counts as opened.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -10,7 +11,6 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
-#include <sys/stat.h>
 
 #include "app/gui/opener.h"
 #include "tests/support/temp_folder.h"

@@ -155,8 +155,8 @@ TEST_F(OutputsTest, OnePdfOfEveryDocumentFromTheWindow) {
 
     EXPECT_TRUE(Calls(DialogCall::Choice).empty());  // one file: no naming column
     ASSERT_NE(Captioned("文件名确认提示"), nullptr);
-    EXPECT_EQ(Captioned("文件名确认提示")->text,
-              SingleFileConfirmationText(proposed, "全部.pdf", 3) + "\r\n　　命名规则：全部文档合为一个PDF文件。");
+    EXPECT_EQ(Captioned("文件名确认提示")->text, SingleFileConfirmationText(proposed, "全部.pdf", 3) +
+                                                     "\r\n　　命名规则：全部文档合为一个PDF文件。");
     EXPECT_EQ(office->savedPaths().size(), 3u);
     const std::string closing = dialogs.messages().back()->text;
     EXPECT_TRUE(closing.starts_with("未能生成合并的PDF文件“全部.pdf”，原有的同名文件保持不变。")) << closing;
