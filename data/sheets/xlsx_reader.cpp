@@ -415,6 +415,10 @@ class XlsxReader {
                 if (raw.empty() || !ParseReference(raw, r, c))
                     return failed(damaged + ": a bad cell reference");
             }
+            // Cells without a reference count on from the last one; past the last column a sheet
+            // can have is damage, not a value to drop.
+            if (c >= 16384)
+                return failed("damaged: sheet \"" + sheet.name + "\" has a cell beyond column 16,384");
             row = r;
             column = c;
             columnSeen = rowSeen = true;

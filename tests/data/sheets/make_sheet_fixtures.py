@@ -14,6 +14,7 @@ real writers do differently:
   cut.xlsx       the first half of odd.xlsx.
   badshared.xlsx a cell naming shared string 5 of 1.
   doctype.xlsx   shared strings with a DOCTYPE whose entity gives the title.
+  wide.xlsx      a cell in the last column, then one without a reference after it.
   encrypted.xlsx a compound file holding EncryptedInfo and EncryptedPackage streams, as the
                  office saves a password-protected .xlsx.
   wide.ods       a billion repeated empty cells before a value; widest.ods 16,383, the value
@@ -185,6 +186,9 @@ def main():
     # A title from shared string 5 of 1, and a title from an entity of a DOCTYPE.
     small_xlsx(os.path.join(out, "badshared.xlsx"), '<row r="1"><c r="A1" t="s"><v>5</v></c></row>',
                '<sst xmlns="%s"><si><t>Name</t></si></sst>' % MAIN)
+    # XFD1 is the last column; a cell without a reference after it would be the 16,385th.
+    small_xlsx(os.path.join(out, "wide.xlsx"), '<row r="1"><c r="XFD1" t="inlineStr"><is><t>a</t></is></c>'
+               '<c t="inlineStr"><is><t>b</t></is></c></row>')
     small_xlsx(os.path.join(out, "doctype.xlsx"), '<row r="1"><c r="A1" t="s"><v>0</v></c></row>',
                '<?xml version="1.0"?><!DOCTYPE sst [<!ENTITY t "Name">]><sst xmlns="%s"><si><t>&t;</t></si></sst>'
                % MAIN)

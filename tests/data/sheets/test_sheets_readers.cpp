@@ -107,6 +107,7 @@ TEST(BadWorkbooks, RefusedWithOneLineReason) {
                           Case{"badshared.xlsx", "damaged: a cell refers to shared string 5 of 1"},
                           Case{"doctype.xlsx", "damaged: the shared strings declare a DOCTYPE"},
                           Case{"wide.ods", "damaged: a cell beyond column 16,384"},
+                          Case{"wide.xlsx", "damaged: sheet \"S\" has a cell beyond column 16,384"},
                           Case{"missing.xlsx", "the file does not exist"}}) {
         SCOPED_TRACE(c.file);
         const auto load = Load(c.file);
