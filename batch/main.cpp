@@ -371,6 +371,12 @@ std::string JoinWith(const std::vector<std::string>& items, std::string_view sep
     return out;
 }
 
+// Names pass through the office as text: bytes that are not UTF-8 would come out as other
+// characters, naming another folder or file. What is said of the `option` that holds such a name.
+std::string NotTextProblem(std::string_view option) {
+    return std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another";
+}
+
 // Why the template given as `shown` gave no working document.
 std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const std::string& shown) {
     const qm::engine::OpenResult engine = host.TemplateAt(path);
@@ -483,8 +489,7 @@ int Main(int argc, char** argv) {
         if (o.listBookmarks && o.templatePath.empty()) return Fail("--list-bookmarks needs --template FILE");
         if (o.listSheets) {
             // As a run would: a name that is not UTF-8 is refused, not listed as raw bytes.
-            if (!qm::IsValidUtf8(o.workbook))
-                return Fail("--workbook is not valid UTF-8 text; rename the file or folder, or use another");
+            if (!qm::IsValidUtf8(o.workbook)) return Fail(NotTextProblem("--workbook"));
             const std::string path = Absolute(o.workbook);
             const std::vector<std::string> tables = qm::data::SheetTables(path, &state.workbooks);
             if (tables.empty()) return WorkbookFailure(o.workbook, path, &state.workbooks);
@@ -507,14 +512,10 @@ int Main(int argc, char** argv) {
     } else if (auto error = CheckOutputOptions(o)) {
         return Fail(*error);
     }
-    // Names pass through the office as text: bytes that are not UTF-8 would come out as other
-    // characters, naming another folder or file.
     for (const auto& [option, value] :
          {std::pair{"--workbook", &o.workbook}, std::pair{"--template", &o.templatePath},
           std::pair{"--save", &o.saveDir}, std::pair{"--name", &o.name}}) {
-        if (!qm::IsValidUtf8(*value))
-            return Fail(std::string(option) +
-                        " is not valid UTF-8 text; rename the file or folder, or use another");
+        if (!qm::IsValidUtf8(*value)) return Fail(NotTextProblem(option));
     }
     if (o.values != "raw" && o.values != "shown")
         return Fail("unknown --values " + o.values + " (raw or shown)");

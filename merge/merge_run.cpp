@@ -124,9 +124,10 @@ bool MergeRun::Prepare() {
 
     // The engine makes the documents whenever it reads the template; a bookmark it cannot fill
     // stays as the template has it. Only a template it cannot read goes to the office.
-    // (A damaged template is not the office's either: the engine's refusal stops the run.)
+    // (A template kept from the office, damaged say, is not its either: the engine's refusal
+    // stops the run.)
     const engine::OpenResult read = host_.TemplateAt(request.templatePath);
-    route_ = read || engine::IsDamageRefusal(read.refusal) ? word::Route::Engine : word::Route::Office;
+    route_ = read || engine::KeptFromTheOffice(read.refusal) ? word::Route::Engine : word::Route::Office;
     outcome_.throughOffice = route_ == word::Route::Office;
     if (!IsPrint()) {
         if (request.singleFile) {

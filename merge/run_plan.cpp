@@ -43,8 +43,7 @@ std::optional<PlanProblem> RunPlanner::OpenTemplate() {
     if (host_.CurrentTemplatePath() != choice.templatePath || !host_.IsDocumentOpen()) {
         if (host_.OpenTemplate(choice.templatePath).empty()) {
             const engine::OpenResult engine = host_.TemplateAt(choice.templatePath);
-            if (!engine && !engine::IsPasswordRefusal(engine.refusal) &&
-                !engine::IsDamageRefusal(engine.refusal) && !host_.IsWordRunning())
+            if (!engine && !engine::KeptFromTheOffice(engine.refusal) && !host_.IsWordRunning())
                 return PlanProblem{PlanProblemKind::OfficeUnavailable, engine.refusal};
             return PlanProblem{PlanProblemKind::TemplateUnreadable, engine ? std::string() : engine.refusal};
         }

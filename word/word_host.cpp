@@ -118,10 +118,7 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
             currentDocumentName_ = document_->Title();
             return currentDocumentName_;
         }
-        // A template under a password opens nowhere without it: the office would only ask. A
-        // damaged one the office would repair without a word, and documents would be made from
-        // whatever it guessed.
-        if (engine::IsPasswordRefusal(r.refusal) || engine::IsDamageRefusal(r.refusal)) {
+        if (engine::KeptFromTheOffice(r.refusal)) {
             currentDocumentName_.clear();
             return {};
         }

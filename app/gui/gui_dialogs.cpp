@@ -38,6 +38,7 @@ class ChineseFileList : public QIdentityProxyModel {
     using QIdentityProxyModel::QIdentityProxyModel;
 
     QVariant data(const QModelIndex& index, int role) const override {
+        static const QLocale chinese(QLocale::Chinese, QLocale::China);
         if (role == Qt::DisplayRole && index.column() >= 1 && index.column() <= 3) {
             if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel())) {
                 const QFileInfo info = files->fileInfo(mapToSource(index));
@@ -45,14 +46,13 @@ class ChineseFileList : public QIdentityProxyModel {
                     // As the file managers of Chinese desktops show sizes: whole kilobytes.
                     if (info.isDir()) return QString();
                     const qint64 kb = (files->size(mapToSource(index)) + 1023) / 1024;
-                    return QLocale(QLocale::Chinese, QLocale::China).toString(kb) + QStringLiteral(" KB");
+                    return chinese.toString(kb) + QStringLiteral(" KB");
                 }
                 if (index.column() == 2 && info.isDir()) return QStringLiteral("文件夹");
                 if (index.column() == 3) {
                     const QDateTime modified = files->lastModified(mapToSource(index));
                     if (modified.isValid())
-                        return QLocale(QLocale::Chinese, QLocale::China)
-                            .toString(modified, QStringLiteral("yyyy/M/d H:mm"));
+                        return chinese.toString(modified, QStringLiteral("yyyy/M/d H:mm"));
                 }
             }
         }

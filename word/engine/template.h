@@ -145,6 +145,12 @@ inline bool IsDamageRefusal(std::string_view refusal) {
     return false;
 }
 
+// A template refused for either reason above goes to no office: it opens nowhere without its
+// password, and a damaged one the office would repair without a word.
+inline bool KeptFromTheOffice(std::string_view refusal) {
+    return IsPasswordRefusal(refusal) || IsDamageRefusal(refusal);
+}
+
 // Reads a template held in memory; the format is recognised from the content (a compound
 // file is .doc, a zip is .docx), not from a name.
 OpenResult OpenTemplate(std::span<const std::uint8_t> bytes);
