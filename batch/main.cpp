@@ -80,6 +80,8 @@ constexpr const char* kUsage =
     "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
     "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
     "                   whether this program fills the template or the office does, and why\n"
+    "  --no-office      never start the office: a template only the office can fill is\n"
+    "                   refused, and so are --print and --format pdf or odt\n"
     "\n"
     "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input,\n"
     "128 + the signal's number when interrupted (the office is closed first).\n";
@@ -92,7 +94,7 @@ struct Options {
     std::string from, to;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
-    bool singleFile = false, check = false;
+    bool singleFile = false, check = false, noOffice = false;
     std::set<std::string> given;  // the options that appeared
 };
 
@@ -149,6 +151,7 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
                                                 {"--list-bookmarks", &o.listBookmarks},
                                                 {"--single-file", &o.singleFile},
                                                 {"--check", &o.check},
+                                                {"--no-office", &o.noOffice},
                                                 {"--help", &o.help},
                                                 {"-h", &o.help}};
     for (int i = 1; i < argc; ++i) {
@@ -385,6 +388,8 @@ std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const
         return "the template " + shown + " is damaged (" + engine.refusal +
                "); open it in the office and save it again to repair it";
     const std::string why = engine ? std::string() : " (" + engine.refusal + ")";
+    if (!host.HasOffice())
+        return "only the office can fill the template " + shown + why + ", and --no-office was given";
     return host.IsWordRunning() ? "the office could not open the template " + shown + why
                                 : "the office could not be started to open the template " + shown + why;
 }
@@ -393,7 +398,7 @@ int ListBookmarks(const Options& o) {
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
     CatchStopSignals();
-    qm::word::WordHost host(qm::word::MakeLibreOffice(), ProgramFolder());
+    qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), ProgramFolder());
     // The engine reads .doc and .docx templates itself; anything else needs the office.
     const qm::engine::OpenResult engine = host.TemplateAt(templatePath);
     if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
@@ -443,6 +448,9 @@ std::optional<std::string> CheckOutputOptions(const Options& o) {
     if (o.given.count("--name-column") && o.nameColumn.empty()) return "--name-column needs a column title";
     if (o.singleFile && (!o.save || o.format != "pdf"))
         return "--single-file goes with --save and --format pdf";
+    if (o.noOffice && (o.print || o.format == "pdf" || o.format == "odt"))
+        return std::string("--no-office does not go with ") + (o.print ? "--print" : "--format " + o.format) +
+               ": the office makes those";
     if (o.singleFile && o.given.count("--name-column"))
         return "--name-column does not go with --single-file: the one file is named REF.pdf";
     return std::nullopt;
@@ -539,7 +547,7 @@ int Main(int argc, char** argv) {
 
     // The office, when the template or a run starts it, ends with the host, however the
     // command ends.
-    qm::word::WordHost host(qm::word::MakeLibreOffice(), state.programFolder);
+    qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), state.programFolder);
     qm::RunPlanner planner(state.workbooks, host);
     qm::RunChoice choice;
     choice.workbookPath = workbook;

@@ -5,7 +5,8 @@
 # format renderer from the format corpus, the document engine from the sample templates, its .docx
 # test templates and the real-world documents. FUZZ_SEED (default 1) picks another sequence and
 # FUZZ_SCALE (default 1) multiplies the runs, for longer hunts by hand; FUZZ_SECONDS (default 300)
-# caps each target's time. Exits non-zero when a fuzzer finds a crash, a leak or a hang.
+# caps each target's time. Exits non-zero when a fuzzer finds a crash, a leak or a hang. Each
+# target's corpus is left in build-fuzz/corpora/<target>.
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -36,6 +37,10 @@ fuzz() {
     -max_len="$maxlen" -artifact_prefix="$work/$target/artifacts/" -print_final_stats=1 \
     >"$work/$target/log" 2>&1 || rc=$?
   tail -n 4 "$work/$target/log"
+  # The corpus grown here is kept for the sanitized batch command (scripts/test-sanitized.sh).
+  rm -rf "$build/corpora/$target"
+  mkdir -p "$build/corpora"
+  cp -r "$work/$target/corpus" "$build/corpora/$target"
   if [ "$rc" -ne 0 ] || [ -n "$(ls -A "$work/$target/artifacts")" ]; then
     mkdir -p "$build/crashes/$target"
     cp "$work/$target/artifacts/"* "$build/crashes/$target/" 2>/dev/null || true

@@ -1,7 +1,10 @@
 #include "word/libreoffice.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <com/sun/star/awt/PosSize.hpp>
 #include <com/sun/star/awt/Rectangle.hpp>
 #include <com/sun/star/awt/XToolkit.hpp>
@@ -36,6 +39,7 @@
 #include <osl/file.hxx>
 #include <rtl/ustring.hxx>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -131,11 +135,22 @@ class LoOffice final : public Office {
 
     DocumentId openTemplate(std::string_view path) override {
         if (const DocumentId id = openOnce(path)) return id;
+        if (!session_) return 0;
         // An office that was closed or killed a moment ago can still look alive until its
         // process is collected; the load then fails on the broken bridge. Once more on a new one.
-        if (!session_ || session_->answers()) return 0;
-        session_->terminate();
-        return openOnce(path);
+        if (!session_->answers()) {
+            session_->terminate();
+            if (const DocumentId id = openOnce(path)) return id;
+        }
+        // One that has only just started can turn the first load away while it finishes
+        // starting, more often on a busy machine: it is asked again for a few seconds.
+        for (const auto pause : {250, 500, 1000, 2000, 4000}) {
+            if (!session_ || !session_->answers() || !session_->starting()) break;
+            if (::access(std::string(path).c_str(), R_OK) != 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+            if (const DocumentId id = openOnce(path)) return id;
+        }
+        return 0;
     }
 
     DocumentId openOnce(std::string_view path) {

@@ -51,6 +51,7 @@ constexpr auto kConnectTimeout = std::chrono::seconds(60);
 constexpr auto kConnectRetry = std::chrono::milliseconds(100);
 constexpr auto kQuitTimeout = std::chrono::seconds(10);
 constexpr auto kKillTimeout = std::chrono::seconds(5);
+constexpr auto kStartingTime = std::chrono::seconds(30);
 // soffice.bin asks to be started again with this exit code (normally its launcher does it).
 constexpr int kRestartRequested = 81;
 
@@ -283,7 +284,10 @@ bool OfficeSession::connect() {
                 remote_ = remote;
                 desktop_ = css::frame::Desktop::create(remote);
                 loader_.set(desktop_, UNO_QUERY);
-                if (desktop_.is() && loader_.is()) return true;
+                if (desktop_.is() && loader_.is()) {
+                    connectedAt_ = Clock::now();
+                    return true;
+                }
             } catch (const css::uno::Exception&) {
                 if (bridge_.is()) {
                     try {
@@ -334,6 +338,10 @@ bool OfficeSession::alive() {
     // Collected as soon as it has ended, also when the bridge went down first.
     const bool running = reap(false);
     return running && !bridgeDown_->load();
+}
+
+bool OfficeSession::starting() const {
+    return Clock::now() - connectedAt_ < kStartingTime;
 }
 
 bool OfficeSession::answers() {
@@ -394,6 +402,9 @@ void OfficeSession::terminate() {
     }
     // Helpers the office may have started share its process group.
     killGroup();
+    // One that has still not ended is no longer ours to wait for: with no process id left, a
+    // later wait would collect any child of this program.
+    running_ = false;
     pid_ = -1;
     // An office that was killed leaves its pipe sockets behind.
     if (!profileFolder_.empty()) RemoveProfile(profileFolder_, pipeName_);

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -35,6 +36,9 @@ class OfficeSession {
     void terminate();
 
     bool hasDisplay() const { return hasDisplay_; }
+    // True for the first seconds after the connection was made: an office that has only just
+    // started can still turn a document away while it finishes starting.
+    bool starting() const;
     pid_t pid() const { return pid_; }
     const ::com::sun::star::uno::Reference<::com::sun::star::frame::XDesktop2>& desktop() const {
         return desktop_;
@@ -58,6 +62,7 @@ class OfficeSession {
     std::string pipeName_;
     std::string profileFolder_;
     bool hasDisplay_ = false;
+    std::chrono::steady_clock::time_point connectedAt_;
     pid_t pid_ = -1;
     bool running_ = false;
     int exitStatus_ = 0;

@@ -36,6 +36,8 @@ class WordHost {
 
     // True while the office process this program drives is alive and answers.
     bool IsWordRunning();
+    // False for a host made without an office: only templates this program reads itself open.
+    bool HasOffice() const { return office_ != nullptr; }
     // Makes the office visible when it runs; otherwise nothing.
     void ShowWord();
     // "" does nothing and returns the current name. A path that matches no file sets the

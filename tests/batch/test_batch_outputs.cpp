@@ -47,6 +47,13 @@ TEST_F(BatchOutputsTest, OptionsThatDoNotGoTogetherAreRefused) {
          "sheet Sheet1 has no column Nope for --name-column"},
         {{"--check", "--save", out}, "--check makes nothing: leave out --save"},
         {{"--check", "--from", "2"}, "--check makes nothing: leave out --from"},
+        {{"--no-office", "--print"}, "--no-office does not go with --print: the office makes those"},
+        {{"--no-office", "--save", out, "--name", "R", "--format", "pdf"},
+         "--no-office does not go with --format pdf: the office makes those"},
+        // Only the office reads this template: refused before anything is written.
+        {{"--no-office", "--save", out, "--name", "R"},
+         "only the office can fill the template " + kFixtures +
+             "/single.fodt (not a Word document (.doc or .docx)), and --no-office was given"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = run;
