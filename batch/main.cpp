@@ -58,6 +58,13 @@ constexpr const char* kUsage =
     "  --template FILE  bookmark T receives the column titled T (letter case counts)\n"
     "  --from N --to M  rows of the range, counted from 1 below the title row; absent:\n"
     "                   from the first row, to the last row\n"
+    "  --where TEST     only rows that pass TEST take part (repeat it: every one must hold);\n"
+    "                   --from and --to then count the rows that pass, while files keep\n"
+    "                   their sheet row numbers. TEST is a column title and one of\n"
+    "                   = != ~ (contains) !~ > < with a value, or ? (not empty) or !?\n"
+    "                   (empty): \"部门=销售部\", \"金额>3000\", \"备注?\". Numbers and dates\n"
+    "                   compare as such, other text ignoring the case of Latin letters; a\n"
+    "                   title holding = ! < > ~ ? goes in brackets: \"[A=B]=1\"\n"
     "  --multi-row      bookmarks T_1, T_2, ... take consecutive rows in one document\n"
     "  --repeat         each value goes into the copies T_c1, T_c2, ...\n"
     "  --save DIR       folder of the saved files, made when missing\n"
@@ -92,6 +99,7 @@ constexpr int kRunFailed = 1;
 struct Options {
     std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw", nameColumn;
     std::string from, to;
+    std::vector<std::string> where;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
     bool singleFile = false, check = false, noOffice = false;
@@ -157,7 +165,10 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         o.given.insert(arg);
-        if (auto f = flags.find(arg); f != flags.end()) {
+        if (arg == "--where") {
+            if (i + 1 >= argc) return "option " + arg + " needs a value";
+            o.where.push_back(argv[++i]);
+        } else if (auto f = flags.find(arg); f != flags.end()) {
             *f->second = true;
         } else if (auto v = valued.find(arg); v != valued.end()) {
             if (i + 1 >= argc) return "option " + arg + " needs a value";
@@ -380,6 +391,31 @@ std::string NotTextProblem(std::string_view option) {
     return std::string(option) + " is not valid UTF-8 text; rename the file or folder, or use another";
 }
 
+// The --where options as given: "--where 部门=销售部 --where 金额>3000".
+std::string WhereList(const Options& o) {
+    std::string text;
+    for (const std::string& where : o.where) text += (text.empty() ? "--where " : " --where ") + where;
+    return text;
+}
+
+// What is wrong with a --where, naming the columns when it names none of them.
+std::string FilterProblemText(const qm::PlanProblem& problem, const qm::RunPlanner& planner) {
+    switch (problem.filterProblem) {
+        case qm::FilterProblemKind::NoSuchColumn: {
+            std::string columns;
+            for (const std::string& title : planner.titles())
+                columns += (columns.empty() ? "" : ", ") + title;
+            return "--where names no column of the sheet: " + problem.detail + " (its columns: " + columns +
+                   ")";
+        }
+        case qm::FilterProblemKind::NotANumber:
+            return "--where: column " + problem.detail + " holds numbers, so > and < need a number";
+        case qm::FilterProblemKind::NotADate:
+            return "--where: column " + problem.detail + " holds dates, so > and < need a date (2024-03-05)";
+    }
+    return {};
+}
+
 // Why the template given as `shown` gave no working document.
 std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const std::string& shown) {
     const qm::engine::OpenResult engine = host.TemplateAt(path);
@@ -556,7 +592,20 @@ int Main(int argc, char** argv) {
     choice.multiRowMode = o.multiRow;
     choice.repeatMode = o.repeat;
     choice.valueStyle = state.valueStyle;
-    if (planner.OpenSheet(choice)) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
+    for (const std::string& text : o.where) {
+        std::string error;
+        const std::optional<qm::RowFilter> filter = qm::ParseWhere(text, error);
+        if (!filter) return Fail(error);
+        choice.filters.push_back(*filter);
+    }
+    if (const auto problem = planner.OpenSheet(choice)) {
+        if (problem->kind == qm::PlanProblemKind::NoRowMatches)
+            return Fail("no row of the sheet " + Escaped(SheetOf(table)) + " passes " + WhereList(o) +
+                        "; nothing was made");
+        if (problem->kind == qm::PlanProblemKind::FilterProblem)
+            return Fail(FilterProblemText(*problem, planner));
+        return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
+    }
     const std::vector<std::string>& titles = planner.titles();
 
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
@@ -573,8 +622,9 @@ int Main(int argc, char** argv) {
     if (planner.SetRows(from, to)) {
         const int records = planner.recordCount();
         std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << records
-                  << (records == 1 ? " row" : " rows") << ", the range starts at row " << std::max(from, 1)
-                  << '\n';
+                  << (records == 1 ? " row" : " rows")
+                  << (o.where.empty() ? "" : " that pass " + WhereList(o)) << ", the range starts at row "
+                  << std::max(from, 1) << '\n';
         return 0;
     }
 
@@ -690,10 +740,7 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
         std::cerr << "quillmerge-batch: " << line << '\n';
         // Which rows of the range have no document (none has, when the one PDF was not written).
         if (outcome.firstRow > 0 && !outcome.nothingMatched && !o.singleFile) {
-            std::vector<int> missing;
-            for (int row = outcome.firstRow; row <= outcome.lastRow; ++row)
-                if (!std::binary_search(outcome.rowsMade.begin(), outcome.rowsMade.end(), row))
-                    missing.push_back(row);
+            const std::vector<int> missing = outcome.RowsWithoutDocument();
             if (!missing.empty())
                 std::cerr << "quillmerge-batch: rows without a document: " << qm::JoinNumbers(missing, ", ")
                           << '\n';

@@ -127,4 +127,31 @@ bool Cursor::storePending() {
     return true;
 }
 
+namespace {
+
+class SubsetTable : public Table {
+  public:
+    SubsetTable(std::shared_ptr<const Cursor> all, std::vector<long long> rows)
+        : all_(std::move(all)), rows_(std::move(rows)) {}
+    long long rowCount() const override { return static_cast<long long>(rows_.size()); }
+    int fieldCount() const override { return all_->fieldCount(); }
+    std::string fieldName(int field) const override { return all_->fieldName(field); }
+    std::string value(long long row, int field) const override {
+        return all_->valueAt(rows_[static_cast<std::size_t>(row)], field);
+    }
+    long long sourceRow(long long row) const override {
+        return all_->sheetRow(rows_[static_cast<std::size_t>(row)]);
+    }
+
+  private:
+    std::shared_ptr<const Cursor> all_;
+    std::vector<long long> rows_;
+};
+
+}  // namespace
+
+std::unique_ptr<Cursor> RowSubset(std::shared_ptr<const Cursor> all, std::vector<long long> rows) {
+    return std::make_unique<Cursor>(std::make_unique<SubsetTable>(std::move(all), std::move(rows)), false);
+}
+
 }  // namespace qm::data

@@ -22,6 +22,8 @@ class Table {
     virtual int fieldCount() const = 0;
     virtual std::string fieldName(int field) const = 0;
     virtual std::string value(long long row, int field) const = 0;
+    // The row of the underlying sheet that row `row` shows (a filtered view shows some).
+    virtual long long sourceRow(long long row) const { return row; }
 
     // Writing. A table that cannot be written keeps these defaults.
     virtual bool canWrite(int /*field*/) const { return false; }
@@ -58,6 +60,9 @@ class Cursor {
     bool seek(long long position);
     // Value of field `index` of row `row` (from 0), wherever the cursor stands; "" out of range.
     std::string valueAt(long long row, int index) const;
+    // The sheet's own position (from 0) of row `row` of this cursor: the same row unless the
+    // cursor shows only some of the sheet's rows.
+    long long sheetRow(long long row) const { return table_->sourceRow(row); }
     // Value of the current row (or of the row being edited); "" at eof or out of range.
     std::string fieldValue(int index) const;
 
@@ -81,5 +86,9 @@ class Cursor {
     long long pageSize_ = 10;
     std::optional<Edit> edit_;
 };
+
+// A read-only cursor over rows `rows` (positions of `all`, in that order) of `all`, which it
+// keeps alive; sheetRow() gives each row's position in `all`'s sheet.
+std::unique_ptr<Cursor> RowSubset(std::shared_ptr<const Cursor> all, std::vector<long long> rows);
 
 }  // namespace qm::data

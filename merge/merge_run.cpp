@@ -120,6 +120,9 @@ bool MergeRun::Prepare() {
                  : count_;
     outcome_.firstRow = start_;
     outcome_.lastRow = static_cast<int>(end);
+    if (n > 0 && cursor_->sheetRow(n - 1) != n - 1)
+        for (long long row = 0; row < n; ++row)
+            outcome_.sheetRows.push_back(static_cast<int>(cursor_->sheetRow(row)) + 1);
     for (const std::string& title : job_.titles) columns_.push_back(cursor_->fieldIndex(title));
 
     // The engine makes the documents whenever it reads the template; a bookmark it cannot fill
@@ -307,6 +310,15 @@ void MergeRun::JoinDocuments() {
     combined_.reset();
 }
 
+std::vector<int> RunOutcome::RowsWithoutDocument() const {
+    std::vector<int> missing;
+    if (firstRow <= 0) return missing;
+    for (int row = firstRow; row <= lastRow; ++row)
+        if (!std::binary_search(rowsMade.begin(), rowsMade.end(), row))
+            missing.push_back(sheetRows.empty() ? row : sheetRows[static_cast<std::size_t>(row - 1)]);
+    return missing;
+}
+
 RunOutcome MergeRun::End() {
     JoinDocuments();
     // "完成" means on disk: what the file system still holds in memory is written out once.
@@ -335,7 +347,10 @@ void MergeRun::RunSingleRowMerge() {
         }
         cursor_->moveNext();
         const int row = start_ + i - 1;
-        if (!FinishDocument(row, row, row)) break;
+        // Single-row files are numbered by their sheet row, with or without filters.
+        const int number =
+            outcome_.sheetRows.empty() ? row : outcome_.sheetRows[static_cast<std::size_t>(row - 1)];
+        if (!FinishDocument(number, row, row)) break;
     }
 }
 

@@ -103,20 +103,25 @@ struct RunOutcome {
     std::vector<std::string> files;         // files written, in order
     std::vector<int> failedNumbers;         // document numbers whose save or print failed
     std::vector<DocumentFailure> failures;  // the same, with why
-    std::vector<int> rowsMade;              // sheet rows whose document was made
+    std::vector<int> rowsMade;              // rows of the run's list whose document was made
     int firstRow = 0, lastRow = 0;          // the range the run meant to make (0 when it never began)
-    bool officeLost = false;                // the office stopped answering during the run
-    bool templateLost = false;              // no working document could be made from the template
-    bool nothingMatched = false;            // the no-match message was shown
-    bool diskFull = false;                  // a save found the disk full; the run stopped there
-    bool folderGone = false;                // the output folder disappeared during the run; it stopped there
-    bool folderReadOnly = false;            // the output folder could no longer be written; it stopped there
-    bool stopped = false;                   // the user (or a signal) stopped the run
-    bool throughOffice = false;             // the documents were made by the office, not in this process
+    // With filters, the sheet row of each row of the list (from 1); empty when they are the same.
+    std::vector<int> sheetRows;
+    bool officeLost = false;        // the office stopped answering during the run
+    bool templateLost = false;      // no working document could be made from the template
+    bool nothingMatched = false;    // the no-match message was shown
+    bool diskFull = false;          // a save found the disk full; the run stopped there
+    bool folderGone = false;        // the output folder disappeared during the run; it stopped there
+    bool folderReadOnly = false;    // the output folder could no longer be written; it stopped there
+    bool stopped = false;           // the user (or a signal) stopped the run
+    bool throughOffice = false;     // the documents were made by the office, not in this process
     bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
     std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
     std::string joinError;                    // why the one PDF could not be joined, when it could not
     std::string flushError;  // why the saved documents could not be put on disk, when they could not
+
+    // The sheet rows of the range that got no document, in order.
+    std::vector<int> RowsWithoutDocument() const;
 
     // What the closing messages need to know of the run itself.
     bool print = false;

@@ -30,6 +30,20 @@ std::optional<PlanProblem> RunPlanner::OpenSheet(const RunChoice& choice) {
     if (!sheet_) return PlanProblem{PlanProblemKind::SheetUnreadable, choice.table};
     titles_.clear();
     for (int i = 0, n = sheet_->fieldCount(); i < n; ++i) titles_.push_back(sheet_->fieldName(i));
+    sheetRecordCount_ = TruncToInt(static_cast<double>(sheet_->recordCount()));
+    if (!choice.filters.empty() && sheetRecordCount_ > 0) {
+        // Values compare as stored, whichever way the run writes them.
+        std::shared_ptr<const data::Cursor> raw = sheet_;
+        if (choice.valueStyle != data::ValueStyle::Raw)
+            raw = data::OpenSheetAt(choice.workbookPath, choice.table, &workbooks_, data::ValueStyle::Raw);
+        if (!raw) return PlanProblem{PlanProblemKind::SheetUnreadable, choice.table};
+        FilterOutcome matching = MatchingRows(*raw, choice.filters);
+        if (matching.problem)
+            return PlanProblem{PlanProblemKind::FilterProblem, matching.problem->column,
+                               matching.problem->kind};
+        if (matching.rows.empty()) return PlanProblem{PlanProblemKind::NoRowMatches, {}};
+        sheet_ = data::RowSubset(std::move(sheet_), std::move(matching.rows));
+    }
     recordCount_ = TruncToInt(static_cast<double>(sheet_->recordCount()));
     first_ = 1;
     last_ = recordCount_;
@@ -109,13 +123,17 @@ NamePlan RunPlanner::FileNames(const std::string& nameColumn, const std::string&
     for (std::size_t i = 0; i < firstRows.size(); ++i) {
         const int row = firstRows[i];
         const std::string value = field >= 0 ? sheet_->valueAt(row - 1, field) : std::string();
-        // Numbered as the run numbers its files: by row, or by document in multi-row mode.
-        const int number = choice_.multiRowMode ? static_cast<int>(i + 1) : row;
+        // Numbered as the run numbers its files: by sheet row, or by document in multi-row mode.
+        const int number = choice_.multiRowMode ? static_cast<int>(i + 1) : SheetRowOf(row);
         plan.names.push_back(namer.Next(value, number));
     }
     plan.numbered = namer.numbered();
     plan.renamed = namer.renamed();
     return plan;
+}
+
+int RunPlanner::SheetRowOf(int row) const {
+    return sheet_ ? static_cast<int>(sheet_->sheetRow(row - 1)) + 1 : row;
 }
 
 MergeJob RunPlanner::TakeJob(const RunOutput& output) {

@@ -15,6 +15,7 @@
 #include "merge/matching.h"
 #include "merge/merge_run.h"
 #include "merge/output_names.h"
+#include "merge/row_filter.h"
 
 namespace qm {
 
@@ -34,6 +35,9 @@ struct RunChoice {
     bool multiRowMode = false;
     bool repeatMode = false;
     data::ValueStyle valueStyle = data::ValueStyle::Raw;
+    // Only the rows that pass every filter take part; rows, pages and ranges then count in
+    // that list, and single-row files keep their sheet row numbers.
+    std::vector<RowFilter> filters;
 };
 
 enum class PlanProblemKind {
@@ -46,11 +50,14 @@ enum class PlanProblemKind {
     BadRange,            // detail: why, as the window says it
     RangePastEnd,        // the range starts after the last row
     NoNameColumn,        // detail: the column named for the file names
+    FilterProblem,       // detail: the column; filterProblem says what is wrong
+    NoRowMatches,        // the filters leave no row
 };
 
 struct PlanProblem {
     PlanProblemKind kind;
     std::string detail;
+    FilterProblemKind filterProblem = FilterProblemKind::NoSuchColumn;
 };
 
 // How a save run names and writes its files.
@@ -91,6 +98,10 @@ class RunPlanner {
     const std::vector<std::string>& bookmarks() const { return bookmarks_; }
     const std::vector<std::string>& matchedTitles() const { return matched_; }
     int recordCount() const { return recordCount_; }
+    // The sheet's rows before the filters (recordCount() without filters).
+    int sheetRecordCount() const { return sheetRecordCount_; }
+    // The sheet row number (from 1) of row `row` (from 1) of the run's list.
+    int SheetRowOf(int row) const;
     int firstRow() const { return first_; }
     int lastRow() const { return last_; }
     // The bookmarks the run fills, leaves empty or cannot fill, and the titles it leaves unused.
@@ -118,6 +129,7 @@ class RunPlanner {
     std::vector<std::string> titles_, bookmarks_, matched_;
     std::map<std::string, std::string> unfillable_;
     int recordCount_ = 0;
+    int sheetRecordCount_ = 0;
     int first_ = 1, last_ = 0;
 };
 

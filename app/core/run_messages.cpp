@@ -100,10 +100,7 @@ std::string FailureText(const RunOutcome& o) {
 
     // A run cut short names the rows that got no document, so they can be made again.
     if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly) && o.firstRow > 0) {
-        std::vector<int> missing;
-        for (int row = o.firstRow; row <= o.lastRow; ++row)
-            if (!std::binary_search(o.rowsMade.begin(), o.rowsMade.end(), row)) missing.push_back(row);
-        const std::string rows = JoinNumbers(missing, "、");
+        const std::string rows = JoinNumbers(o.RowsWithoutDocument(), "、");
         if (!rows.empty()) text += "没有文档的行：" + rows + "。";
     }
     if (o.officeLost) text += "Word程序已停止运行，" + later;

@@ -192,5 +192,61 @@ TEST_F(PlanTest, APlannedRunReadsItsSheetOnce) {
     EXPECT_EQ(workbooks_.sheetsOpened() - before, 1);
 }
 
+// With filters the rows, pages and ranges count in the list of rows that pass, the run makes
+// those rows in sheet order, and single-row files keep their sheet row numbers (multi-row ones
+// are numbered by document, as always).
+TEST_F(PlanTest, FiltersChooseTheRowsAndFilesKeepTheirRowNumbers) {
+    choice_.templatePath = Template({"Name", "City"});
+    choice_.filters = {{"Age", FilterTest::Greater, "22"}, {"City", FilterTest::NotContains, "城市5"}};
+    choice_.valueStyle = data::ValueStyle::Shown;  // compared as stored all the same
+    RunPlanner planner(workbooks_, *host_);
+    ASSERT_FALSE(planner.Open(choice_));
+    // Sheet rows 3, 4, 6, 7, 8, 9, 10 pass.
+    EXPECT_EQ(planner.recordCount(), 7);
+    EXPECT_EQ(planner.sheetRecordCount(), 10);
+    ASSERT_FALSE(planner.SetRangeTexts(0, "2", "4", 10));
+    EXPECT_EQ(planner.SheetRowOf(2), 4);
+    EXPECT_EQ(planner.FileNames("", "R", ".doc").names,
+              (std::vector<std::string>{"R4.doc", "R6.doc", "R7.doc"}));
+    RunOutput output;
+    output.folder = dir_ + "/out/";
+    ASSERT_TRUE(MakeDirectory(output.folder));
+    output.referenceName = "R";
+    RunObserver quiet;
+    MergeRun run(planner.TakeJob(output), *host_, quiet);
+    const RunOutcome outcome = run.Execute();
+    EXPECT_EQ(outcome.files, (std::vector<std::string>{output.folder + "R4.doc", output.folder + "R6.doc",
+                                                       output.folder + "R7.doc"}));
+    test::BookmarkTexts texts;
+    ASSERT_TRUE(test::ReadFakeDocument(output.folder + "R6.doc", texts));
+    EXPECT_EQ(texts, (test::BookmarkTexts{{"Name", "Person 6"}, {"City", "城市6"}}));
+    EXPECT_TRUE(outcome.RowsWithoutDocument().empty());
+
+    // Multi-row: two rows a document from the list, numbered from 1.
+    RunChoice multi = choice_;
+    multi.multiRowMode = true;
+    multi.templatePath = Template({"Name_1", "Name_2"});
+    RunPlanner slots(workbooks_, *host_);
+    ASSERT_FALSE(slots.Open(multi));
+    ASSERT_FALSE(slots.SetRows(1, 0));
+    EXPECT_EQ(slots.DocumentCount(), 4);
+    EXPECT_EQ(
+        slots.FileNames("Name", "R", ".doc").names,
+        (std::vector<std::string>{"R_Person 3.doc", "R_Person 6.doc", "R_Person 8.doc", "R_Person 10.doc"}));
+
+    // What a filter cannot do is said before anything is made.
+    const struct {
+        RowFilter filter;
+        PlanProblemKind kind;
+    } problems[] = {{{"Age", FilterTest::Greater, "99"}, PlanProblemKind::NoRowMatches},
+                    {{"Height", FilterTest::Equal, "1"}, PlanProblemKind::FilterProblem},
+                    {{"Age", FilterTest::Less, "old"}, PlanProblemKind::FilterProblem}};
+    for (const auto& p : problems) {
+        RunChoice bad = choice_;
+        bad.filters = {p.filter};
+        EXPECT_EQ(Problem(bad), p.kind) << DescribeFilter(p.filter);
+    }
+}
+
 }  // namespace
 }  // namespace qm
