@@ -10,6 +10,7 @@
 
 #include "data/value_style.h"
 #include "data/workbook_cache.h"
+#include "merge/row_filter.h"
 
 namespace qm {
 
@@ -21,8 +22,11 @@ struct ProgramState {
     std::string workbookPath;       // the chosen workbook file
     int recordsPerPage = 10;
     int currentPage = 1;
-    std::string sheetQuery;  // the last query on the sheet, as text: a page's or a run's
-    int recordCount = 0;
+    std::string sheetQuery;    // the last query on the sheet, as text: a page's or a run's
+    int recordCount = 0;       // of the rows shown: those that pass the filters
+    int sheetRecordCount = 0;  // of the whole sheet
+    // Rows chosen by their values, for the grid and the runs alike; not stored.
+    std::vector<RowFilter> filters;
     std::vector<std::string> columnTitles;  // of the sheet shown, in column order
     // How cells become text, for the grid and the runs alike.
     data::ValueStyle valueStyle = data::ValueStyle::Raw;

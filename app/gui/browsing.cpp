@@ -24,6 +24,7 @@
 #include "merge/matching.h"
 #include "merge/program_state.h"
 #include "merge/range_check.h"
+#include "merge/row_filter.h"
 
 namespace qm::gui {
 
@@ -36,11 +37,27 @@ void MainWindow::LoadPage() {
     // The page is read by column index from a cursor of its own; the query text stays what the
     // page shows, for whoever looks at it.
     state.sheetQuery = "select * from [" + sheet + "]";
-    std::unique_ptr<data::Cursor> cursor =
+    std::shared_ptr<data::Cursor> cursor =
         data::OpenSheetAt(state.workbookPath, sheet, &state.workbooks, state.valueStyle);
+    state.sheetRecordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
+    if (cursor && !state.filters.empty()) {
+        // The rows that pass, compared as stored whichever way the grid shows them. A filter the
+        // sheet no longer takes (it changed on disk) is dropped.
+        std::shared_ptr<const data::Cursor> raw = cursor;
+        if (state.valueStyle != data::ValueStyle::Raw)
+            raw = data::OpenSheetAt(state.workbookPath, sheet, &state.workbooks, data::ValueStyle::Raw);
+        FilterOutcome passing = raw ? MatchingRows(*raw, state.filters) : FilterOutcome{};
+        if (!raw || passing.problem)
+            state.filters.clear();
+        else
+            cursor = data::RowSubset(cursor, std::move(passing.rows));
+    }
     state.recordCount = cursor ? TruncToInt(static_cast<double>(cursor->recordCount())) : 0;
-    sheetCombo_->setNote(cursor ? QStringLiteral("共%1条记录").arg(state.recordCount)
-                                : QStringLiteral("无法读取"));
+    const bool filtered = !state.filters.empty();
+    sheetCombo_->setNote(
+        !cursor    ? QStringLiteral("无法读取")
+        : filtered ? QStringLiteral("筛选 %1/%2 条").arg(state.recordCount).arg(state.sheetRecordCount)
+                   : QStringLiteral("共%1条记录").arg(state.recordCount));
     const int fields = cursor ? cursor->fieldCount() : 0;
     long long pages = 0;
     if (cursor) {
@@ -69,8 +86,19 @@ void MainWindow::LoadPage() {
     QStringList titles;
     std::vector<QString> cells(static_cast<size_t>(std::max(perPage, 0)) * static_cast<size_t>(fields));
     int filled = 0;
+    // A filter that leaves no row keeps the titles in view, so that it can be changed.
+    if (filtered && state.recordCount == 0) {
+        state.columnTitles.clear();
+        for (int c = 0; c < fields; ++c) {
+            state.columnTitles.push_back(cursor->fieldName(c));
+            titles.append(ToQ(cursor->fieldName(c)));
+        }
+    }
+    // The rows' own numbers in the sheet, when the page shows some of its rows.
+    std::vector<int> rowLabels;
     for (int r = 1; cursor && r <= perPage; ++r) {
         if (cursor->eof()) break;
+        if (filtered) rowLabels.push_back(static_cast<int>(cursor->sheetRow(cursor->position())) + 1);
         for (int c = 1; c <= fields; ++c) {
             if (r == 1) {
                 const std::string name = cursor->fieldName(c - 1);
@@ -87,7 +115,7 @@ void MainWindow::LoadPage() {
     }
     const int firstRecord = (state.currentPage - 1) * perPage + 1;
     model_->setPage(perPage, fields, std::move(titles), std::move(cells), filled > 0 ? firstRecord : 0,
-                    filled);
+                    filled, std::move(rowLabels));
     // A new page starts unselected and at its top, also when the grid keeps its shape.
     grid_->selectionModel()->clear();
     grid_->scrollToTop();
@@ -97,6 +125,8 @@ void MainWindow::LoadPage() {
     MatchTitles(state);
     UpdateMatchLine();
     UpdateRangeLimits();
+    UpdateFilterColumns();
+    UpdateRunButtons();
 }
 
 // Each column as wide as its title and the values of the first rows of the page need, so an ID
@@ -138,6 +168,7 @@ void MainWindow::UpdateRangeLimits() {
 // the row labels and "按选择" count from the page shown.
 void MainWindow::OnSheetChosen() {
     ctx_.state.currentPage = 1;
+    ctx_.state.filters.clear();
     LoadPage();
 }
 

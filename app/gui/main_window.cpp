@@ -51,7 +51,10 @@ namespace {
 // The client area below the menu bar holds every control: right edge 812 and bottom 372, with
 // the same 8 pixels of margin as on the left and at the top.
 constexpr int kClientWidth = 820;
-constexpr int kClientHeight = 380;
+// The filter line is a row of its own above the grid; everything from the grid down sits that
+// much lower.
+constexpr int kFilterRow = 28;
+constexpr int kClientHeight = 380 + kFilterRow;
 
 template <typename W>
 W* Place(W* widget, const char* name, int left, int top, int width, int height) {
@@ -146,7 +149,9 @@ void MainWindow::BuildControls() {
     pageSizeCombo_->setCurrentIndex(0);
     MakeLabel(client, "标签5", "条", 796, 40, 14, 12);
 
-    grid_ = Place(new QTableView(client), "表格1", 8, 64, 804, 272);
+    BuildFilterLine(client);
+
+    grid_ = Place(new QTableView(client), "表格1", 8, kFilterRow + 64, 804, 272);
     model_ = new PageModel(grid_);
     model_->setObjectName(QStringLiteral("通用提供者1"));
     grid_->setModel(model_);
@@ -161,35 +166,37 @@ void MainWindow::BuildControls() {
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->verticalHeader()->setHighlightSections(false);
 
-    progress_ = Place(new QProgressBar(client), "进度条1", 220, 132, 424, 32);
+    progress_ = Place(new QProgressBar(client), "进度条1", 220, kFilterRow + 132, 424, 32);
     progress_->setTextVisible(true);
     progress_->setAlignment(Qt::AlignCenter);
     progress_->hide();
     // Below the bar while a save run goes; Esc does the same.
-    stopButton_ = Place(new QPushButton(QStringLiteral("停止(Esc)"), client), "停止按钮", 382, 172, 100, 28);
+    stopButton_ = Place(new QPushButton(QStringLiteral("停止(Esc)"), client), "停止按钮", 382,
+                        kFilterRow + 172, 100, 28);
     stopButton_->setAutoDefault(false);
     stopButton_->hide();
 
-    MakeLabel(client, "标签6", "范围：", 8, 347, 36, 20);
-    startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, 347, 44, 20);
-    MakeLabel(client, "标签7", "到", 108, 347, 24, 20);
-    endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, 347, 44, 20);
-    unitLabel_ = MakeLabel(client, "范围单位标签", "条", 196, 347, 24, 20);
-    modeCombo_ = MakeList(client, "选择方式组合框", true, 228, 348, 68, 20);
+    MakeLabel(client, "标签6", "范围：", 8, kFilterRow + 347, 36, 20);
+    startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, kFilterRow + 347, 44, 20);
+    MakeLabel(client, "标签7", "到", 108, kFilterRow + 347, 24, 20);
+    endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, kFilterRow + 347, 44, 20);
+    unitLabel_ = MakeLabel(client, "范围单位标签", "条", 196, kFilterRow + 347, 24, 20);
+    modeCombo_ = MakeList(client, "选择方式组合框", true, 228, kFilterRow + 348, 68, 20);
     modeCombo_->addItems(
         {QStringLiteral("按条"), QStringLiteral("按页"), QStringLiteral("全部"), QStringLiteral("按选择")});
-    firstLabel_ = MakeLink(client, "首页标签", "首页", 307, 348, 32, 20);
-    previousLabel_ = MakeLink(client, "上一页标签", "上一页", 343, 348, 40, 20);
-    nextLabel_ = MakeLink(client, "下一页标签", "下一页", 387, 348, 40, 20);
-    lastLabel_ = MakeLink(client, "尾页标签", "尾页", 431, 348, 32, 20);
-    MakeLabel(client, "标签10", "到", 471, 350, 16, 16);
-    pageCombo_ = MakeList(client, "页组合框", true, 489, 348, 50, 20);
-    MakeLabel(client, "标签11", "页", 543, 350, 16, 16);
-    saveButton_ =
-        Place(new QPushButton(QStringLiteral("插入并保存(&S)"), client), "插入并保存按钮", 566, 344, 91, 28);
-    printButton_ =
-        Place(new QPushButton(QStringLiteral("插入并打印(&P)"), client), "插入并打印按钮", 661, 344, 92, 28);
-    exitButton_ = Place(new QPushButton(QStringLiteral("退出(&Q)"), client), "退出按钮", 760, 344, 52, 28);
+    firstLabel_ = MakeLink(client, "首页标签", "首页", 307, kFilterRow + 348, 32, 20);
+    previousLabel_ = MakeLink(client, "上一页标签", "上一页", 343, kFilterRow + 348, 40, 20);
+    nextLabel_ = MakeLink(client, "下一页标签", "下一页", 387, kFilterRow + 348, 40, 20);
+    lastLabel_ = MakeLink(client, "尾页标签", "尾页", 431, kFilterRow + 348, 32, 20);
+    MakeLabel(client, "标签10", "到", 471, kFilterRow + 350, 16, 16);
+    pageCombo_ = MakeList(client, "页组合框", true, 489, kFilterRow + 348, 50, 20);
+    MakeLabel(client, "标签11", "页", 543, kFilterRow + 350, 16, 16);
+    saveButton_ = Place(new QPushButton(QStringLiteral("插入并保存(&S)"), client), "插入并保存按钮", 566,
+                        kFilterRow + 344, 91, 28);
+    printButton_ = Place(new QPushButton(QStringLiteral("插入并打印(&P)"), client), "插入并打印按钮", 661,
+                         kFilterRow + 344, 92, 28);
+    exitButton_ =
+        Place(new QPushButton(QStringLiteral("退出(&Q)"), client), "退出按钮", 760, kFilterRow + 344, 52, 28);
     for (QPushButton* button : {saveButton_, printButton_, exitButton_}) button->setAutoDefault(false);
 
     clock_ = new QTimer(this);
@@ -221,6 +228,29 @@ void MainWindow::BuildControls() {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         if (stopButton_->isVisible() && stopButton_->isEnabled()) StopRun();
+    });
+}
+
+void MainWindow::BuildFilterLine(QWidget* client) {
+    MakeLabel(client, "筛选标签", "筛选：", 8, 67, 36, 20);
+    filterColumn_ = MakeList(client, "筛选列组合框", false, 44, 68, 132, 20);
+    filterColumn_->setToolTip(QStringLiteral("按哪一列的值选择记录"));
+    filterTest_ = MakeList(client, "筛选条件组合框", false, 182, 68, 72, 20);
+    for (FilterTest test : kFilterTests) filterTest_->addItem(ToQ(std::string(FilterTestName(test))));
+    filterTest_->setCurrentIndex(0);
+    filterValue_ = Place(new QLineEdit(client), "筛选值编辑框", 260, 68, 176, 20);
+    filterValue_->setToolTip(
+        QStringLiteral("数字和日期按大小比较（日期如 2024-03-05），其他文字比较时不区分英文字母大小写"));
+    filterButton_ = Place(new QPushButton(QStringLiteral("筛选(&F)"), client), "筛选按钮", 442, 65, 64, 26);
+    clearFilterButton_ =
+        Place(new QPushButton(QStringLiteral("清除筛选"), client), "清除筛选按钮", 510, 65, 72, 26);
+    for (QPushButton* button : {filterButton_, clearFilterButton_}) button->setAutoDefault(false);
+    connect(filterButton_, &QPushButton::clicked, this, [this] { OnFilterApplied(); });
+    connect(filterValue_, &QLineEdit::returnPressed, this, [this] { OnFilterApplied(); });
+    connect(clearFilterButton_, &QPushButton::clicked, this, [this] { OnFilterCleared(); });
+    // 为空 and 不为空 take no value.
+    connect(filterTest_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        filterValue_->setEnabled(index < 0 || FilterTestTakesValue(kFilterTests[index]));
     });
 }
 
@@ -447,10 +477,14 @@ void MainWindow::ClearSheetView() {
     grid_->selectionModel()->clear();
     state.currentPage = 1;
     state.recordCount = 0;
+    state.sheetRecordCount = 0;
     state.columnTitles.clear();
+    state.filters.clear();
     MatchTitles(state);
     UpdateMatchLine();
     UpdateRangeLimits();
+    UpdateFilterColumns();
+    UpdateRunButtons();
 }
 
 void MainWindow::OnTemplateChosen() {

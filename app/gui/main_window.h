@@ -20,6 +20,7 @@ class QTimer;
 class QAction;
 class QCloseEvent;
 class QFileSystemWatcher;
+class QLineEdit;
 
 namespace qm {
 struct MatchReport;
@@ -111,6 +112,14 @@ class MainWindow : public QMainWindow {
   private:
     void BuildControls();
     void BuildMenus();
+    // Rows chosen by their values (filtering.cpp): a column, a test and a value over the grid.
+    void BuildFilterLine(QWidget* client);
+    void OnFilterApplied();
+    void OnFilterCleared();
+    // The filter line's columns follow the sheet shown; a filter goes with its sheet.
+    void UpdateFilterColumns();
+    // The run buttons are off while a filter leaves no row.
+    void UpdateRunButtons();
     void Created();
 
     // Handlers.
@@ -226,6 +235,11 @@ class MainWindow : public QMainWindow {
     QAction* shownValuesAction_ = nullptr;
     QTimer* clock_ = nullptr;
     QLabel* matchLabel_ = nullptr;
+    QComboBox* filterColumn_ = nullptr;
+    QComboBox* filterTest_ = nullptr;
+    QLineEdit* filterValue_ = nullptr;
+    QPushButton* filterButton_ = nullptr;
+    QPushButton* clearFilterButton_ = nullptr;
     // The empty bookmarks the user agreed to run with, and for which template, sheet and modes.
     std::string emptyBookmarksAccepted_;
 };

@@ -13,6 +13,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/note_combo.h"
 #include "app/gui/qt_text.h"
+#include "app/gui/window_texts.h"
 #include "common/text.h"
 #include "merge/matching.h"
 #include "merge/merge_run.h"
@@ -222,6 +223,7 @@ bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
                              planner.FileNames(output.nameColumn, state.referenceName, output.extension));
         }
         text += "\r\n" + NamingRuleLine(output.nameColumn, output.singleFile);
+        if (!state.filters.empty()) text += "\r\n" + FilterLine(state.filters);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No)
             break;
     }

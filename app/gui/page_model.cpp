@@ -3,7 +3,7 @@
 namespace qm::gui {
 
 void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<QString> cells,
-                        int firstRecord, int filledRows) {
+                        int firstRecord, int filledRows, std::vector<int> rowLabels) {
     rows = std::max(rows, 0);
     columns = std::max(columns, 0);
     // A page of the same shape keeps the view's column widths and only tells it what changed.
@@ -16,6 +16,7 @@ void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<Q
     cells_.resize(static_cast<size_t>(rows_) * static_cast<size_t>(columns_));
     firstRecord_ = firstRecord;
     filledRows_ = filledRows;
+    rowLabels_ = std::move(rowLabels);
     if (!sameShape) {
         endResetModel();
         return;
@@ -53,6 +54,8 @@ QVariant PageModel::data(const QModelIndex& index, int role) const {
 QVariant PageModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
     if (orientation == Qt::Horizontal) return title(section);
+    if (section >= 0 && static_cast<std::size_t>(section) < rowLabels_.size() && section < filledRows_)
+        return QString::number(rowLabels_[static_cast<std::size_t>(section)]);
     if (firstRecord_ > 0 && section < filledRows_) return QString::number(firstRecord_ + section);
     return QString();
 }

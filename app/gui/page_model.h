@@ -17,8 +17,9 @@ class PageModel : public QAbstractTableModel {
     // Replaces the whole page: `cells` holds rows x columns texts row by row (shorter is
     // padded with empty cells); `titles` the column titles (missing ones are empty);
     // `firstRecord` the worksheet number of the first row, 0 for none.
+    // `rowLabels`, when given, are the worksheet numbers of the filled rows (a filtered page).
     void setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
-                 int filledRows);
+                 int filledRows, std::vector<int> rowLabels = {});
 
     QString cell(int row, int column) const;  // from 0; "" outside
     QString title(int column) const;          // from 0; "" outside
@@ -33,6 +34,7 @@ class PageModel : public QAbstractTableModel {
     int columns_ = 0;
     QStringList titles_;
     std::vector<QString> cells_;
+    std::vector<int> rowLabels_;
     int firstRecord_ = 0;
     int filledRows_ = 0;
 };

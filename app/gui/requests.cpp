@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QList>
 #include <QMenuBar>
 #include <QPointer>
@@ -55,8 +56,9 @@ bool SameFolder(const std::string& first, const std::string& second) {
 }  // namespace
 
 QList<QWidget*> MainWindow::RunInputs() const {
-    return {workbookCombo_, sheetCombo_, templateCombo_, repeatBox_, multiRowBox_,
-            pageSizeCombo_, startBox_,   endBox_,        modeCombo_, menuBar()};
+    return {workbookCombo_, sheetCombo_,  templateCombo_, repeatBox_,         multiRowBox_,
+            pageSizeCombo_, startBox_,    endBox_,        modeCombo_,         filterColumn_,
+            filterTest_,    filterValue_, filterButton_,  clearFilterButton_, menuBar()};
 }
 
 std::string MainWindow::CurrentTemplateItem() const {
@@ -105,7 +107,11 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
     choice.multiRowMode = state.multiRowMode;
     choice.repeatMode = state.repeatMode;
     choice.valueStyle = state.valueStyle;
+    choice.filters = state.filters;
     if (const auto problem = planner.OpenSheet(choice)) {
+        if (problem->kind == PlanProblemKind::FilterProblem)
+            return unreadable(FilterProblemText(problem->filterProblem, problem->detail));
+        if (problem->kind == PlanProblemKind::NoRowMatches) return refuse(NoRowMatchesText(state.filters));
         if (problem->kind == PlanProblemKind::WorkbookUnreadable)
             return unreadable(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem->detail));
         return unreadable("无法读取工作表“" + SheetDisplayName(choice.table) + "”。");

@@ -7,7 +7,9 @@
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/main_window.h"
 #include "app/gui/qt_text.h"
+#include "app/gui/window_texts.h"
 #include "common/text.h"
+#include "merge/program_state.h"
 
 namespace qm::gui {
 
@@ -19,8 +21,9 @@ bool MainWindow::ConfirmPrintRun(int documents) {
             Buttons::Ok, MessageIcon::Warning);
         return false;
     }
-    const std::string text =
-        "将打印 " + IntToText(documents) + " 份文档，打印机：“" + printer + "”。\r\n是否开始打印？";
+    std::string text = "将打印 " + IntToText(documents) + " 份文档，打印机：“" + printer + "”。\r\n";
+    if (!ctx_.state.filters.empty()) text += FilterLine(ctx_.state.filters) + "\r\n";
+    text += "是否开始打印？";
     return ctx_.dialogs.message(text, "打印确认", Buttons::YesNo, MessageIcon::Question) == Answer::Yes;
 }
 

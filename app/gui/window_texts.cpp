@@ -68,4 +68,36 @@ std::string CannotOpenText(std::string_view target) {
     return "无法打开文件夹：这台电脑上没有可以打开文件夹的文件管理器。\r\n位置是：\r\n" + std::string(target);
 }
 
+namespace {
+
+std::string Described(const std::vector<RowFilter>& filters) {
+    std::string text;
+    for (const RowFilter& filter : filters) text += (text.empty() ? "" : "，并且") + DescribeFilter(filter);
+    return text;
+}
+
+}  // namespace
+
+std::string FilterProblemText(FilterProblemKind kind, std::string_view column) {
+    const std::string name = "“" + std::string(column) + "”";
+    switch (kind) {
+        case FilterProblemKind::NoSuchColumn:
+            return "工作表中没有" + name + "列，请重新选择筛选的列。";
+        case FilterProblemKind::NotANumber:
+            return name + "列是数字，“大于”和“小于”要和数字比较，请输入一个数字。";
+        case FilterProblemKind::NotADate:
+            return name + "列是日期，“大于”和“小于”要和日期比较，请输入一个日期，例如 2024-03-05。";
+    }
+    return {};
+}
+
+std::string NoRowMatchesText(const std::vector<RowFilter>& filters) {
+    return "没有符合筛选条件的行：" + Described(filters) + "。请修改或清除筛选条件。";
+}
+
+std::string FilterLine(const std::vector<RowFilter>& filters) {
+    if (filters.empty()) return {};
+    return "　　筛选：" + Described(filters) + "。";
+}
+
 }  // namespace qm::gui

@@ -4,6 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "merge/row_filter.h"
 
 namespace qm::gui {
 
@@ -22,5 +25,12 @@ std::string CannotOpenText(std::string_view target);
 // engine's reason; such a template is not handed to the office), the office not starting, or
 // unreadable to both (with the engine's reason when it gave one).
 std::string TemplateProblemText(std::string_view fileName, std::string_view refusal, bool officeUnavailable);
+
+// What a filter cannot do, naming its column.
+std::string FilterProblemText(FilterProblemKind kind, std::string_view column);
+// The filters leave no row of the sheet.
+std::string NoRowMatchesText(const std::vector<RowFilter>& filters);
+// The filters in one line of a confirmation: "　　筛选：“部门”等于“销售部”。"; "" without any.
+std::string FilterLine(const std::vector<RowFilter>& filters);
 
 }  // namespace qm::gui

@@ -3,12 +3,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 
+#include "app/gui/note_combo.h"
+#include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "common/fs.h"
 #include "common/text.h"
@@ -83,6 +86,52 @@ TEST_F(RunFeedbackTest, AllPagesOfTwentySixRowsNameTwentySixFiles) {
     EXPECT_EQ(Confirmation()->text.find("合同30.doc"), std::string::npos);
     EXPECT_EQ(FilesOnDisk(), Names("合同", 1, 26));
     EXPECT_EQ(MessageTexts().back(), kDone);
+}
+
+// A filter shows the rows that pass, each with its row number in the sheet; pages and ranges
+// count in them, the files keep the sheet's numbers, and the confirmation names the filter. A
+// filter that leaves no row says so and turns the run buttons off until it is changed.
+TEST_F(RunFeedbackTest, FilteredRunMakesTheRowsThatPassUnderTheirOwnNumbers) {
+    const auto filter = [this](const char* column, int test, const char* value) {
+        Choose("筛选列组合框", QString::fromUtf8(column));
+        ChooseIndex("筛选条件组合框", test);
+        Find<QLineEdit>("筛选值编辑框")->setText(QString::fromUtf8(value));
+        Click("筛选按钮");
+    };
+    filter("姓名", 2, "员工1");  // 包含: rows 1 and 10 to 19
+    EXPECT_EQ(Find<gui::NoteComboBox>("工作表选择组合框")->note(), QStringLiteral("筛选 11/26 条"));
+    const gui::PageModel& page = window->pageModel();
+    EXPECT_EQ(page.headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1"));
+    EXPECT_EQ(page.headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("10"));
+    EXPECT_EQ(page.cell(1, 1), QStringLiteral("员工10"));
+    EXPECT_EQ(Items("页组合框"), (QStringList{"1", "2"}));
+
+    SetRange(QStringLiteral("2"), QStringLiteral("3"));
+    Save();
+    EXPECT_EQ(FilesOnDisk(), (std::vector<std::string>{"合同10.doc", "合同11.doc"}));
+    bool named = false;
+    for (const std::string& text : MessageTexts())
+        if (text.find("　　筛选：“姓名”包含“员工1”。") != std::string::npos) named = true;
+    EXPECT_TRUE(named) << "the confirmation names the filter";
+
+    // A number column wants a number for 大于; nothing in view changes.
+    dialogs.calls.clear();
+    filter("序号", 6, "十");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_EQ(MessageTexts().back(), "“序号”列是数字，“大于”和“小于”要和数字比较，请输入一个数字。");
+    EXPECT_EQ(state->recordCount, 11);
+
+    dialogs.calls.clear();
+    filter("工号", 0, "Z999");
+    EXPECT_EQ(MessageTexts().back(), "没有符合筛选条件的行：“工号”等于“Z999”。请修改或清除筛选条件。");
+    EXPECT_FALSE(Find<QPushButton>("插入并保存按钮")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("插入并打印按钮")->isEnabled());
+    EXPECT_EQ(page.title(2), QStringLiteral("工号"));  // still there to choose from
+
+    Click("清除筛选按钮");
+    EXPECT_TRUE(Find<QPushButton>("插入并保存按钮")->isEnabled());
+    EXPECT_EQ(state->recordCount, 26);
+    EXPECT_EQ(page.headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("2"));
 }
 
 TEST_F(RunFeedbackTest, NoMatchStopNeverSaysDone) {
