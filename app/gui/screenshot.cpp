@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -132,6 +133,19 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             dialog->resize(720, 420);
             Picture(*dialog, path);
             QCoreApplication::exit(0);
+            return;
+        }
+        if (scene == QLatin1String("filter")) {
+            // The sample sheet filtered to one department: the rows keep their own numbers.
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            Choose(Find<QComboBox>(window, "工作表选择组合框"), 0);
+            if (auto* column = Find<QComboBox>(window, "筛选列组合框"))
+                Choose(column, column->findText(QStringLiteral("部门")));
+            Choose(Find<QComboBox>(window, "筛选条件组合框"), 0);
+            if (auto* value = Find<QLineEdit>(window, "筛选值编辑框"))
+                value->setText(QStringLiteral("销售部"));
+            if (auto* apply = Find<QPushButton>(window, "筛选按钮")) apply->click();
+            QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
             return;
         }
         const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run");
