@@ -110,9 +110,7 @@ std::string XmlText(std::string_view xml) {
                 inText = !closing && !empty;
             } else if (!closing && (name == "w:tab" || name == "w:ptab")) {
                 out += '\t';
-            } else if (!closing && (name == "w:br" || name == "w:cr")) {
-                out += '\n';
-            } else if (closing && name == "w:p") {
+            } else if ((!closing && (name == "w:br" || name == "w:cr")) || (closing && name == "w:p")) {
                 out += '\n';
             } else if (closing && name == "w:tc") {
                 if (!out.empty() && out.back() == '\n') out.pop_back();
