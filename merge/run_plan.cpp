@@ -132,6 +132,10 @@ NamePlan RunPlanner::FileNames(const std::string& nameColumn, const std::string&
     return plan;
 }
 
+std::string RunPlanner::ValueAt(int row, const std::string& title) const {
+    return sheet_ ? sheet_->valueAt(row - 1, sheet_->fieldIndex(title)) : std::string();
+}
+
 int RunPlanner::SheetRowOf(int row) const {
     return sheet_ ? static_cast<int>(sheet_->sheetRow(row - 1)) + 1 : row;
 }

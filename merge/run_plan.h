@@ -102,6 +102,8 @@ class RunPlanner {
     int sheetRecordCount() const { return sheetRecordCount_; }
     // The sheet row number (from 1) of row `row` (from 1) of the run's list.
     int SheetRowOf(int row) const;
+    // The value of column `title` in row `row` (from 1) of the run's list; "" without one.
+    std::string ValueAt(int row, const std::string& title) const;
     int firstRow() const { return first_; }
     int lastRow() const { return last_; }
     // The bookmarks the run fills, leaves empty or cannot fill, and the titles it leaves unused.

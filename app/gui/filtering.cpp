@@ -81,8 +81,10 @@ void MainWindow::UpdateFilterColumns() {
 void MainWindow::UpdateRunButtons() {
     // A filter that leaves no row leaves nothing to make.
     const bool rows = ctx_.state.filters.empty() || ctx_.state.recordCount > 0;
-    saveButton_->setEnabled(rows);
-    printButton_->setEnabled(rows);
+    // While a preview is being made, the template is its.
+    saveButton_->setEnabled(rows && !previewBusy_);
+    printButton_->setEnabled(rows && !previewBusy_);
+    previewButton_->setEnabled(rows && !previewBusy_ && !RunGoing());
 }
 
 }  // namespace qm::gui

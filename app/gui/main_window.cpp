@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 
@@ -159,6 +160,11 @@ void MainWindow::BuildControls() {
     // One block of cells, as "按选择" takes its rows from the top and the count of the selection.
     grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A double click on a row previews its document.
+    connect(grid_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && index.row() < model_->filledRows())
+            OnPreviewRequested((ctx_.state.currentPage - 1) * ctx_.state.recordsPerPage + index.row() + 1);
+    });
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->verticalHeader()->setMinimumWidth(28);
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -244,7 +250,12 @@ void MainWindow::BuildFilterLine(QWidget* client) {
     filterButton_ = Place(new QPushButton(QStringLiteral("筛选(&F)"), client), "筛选按钮", 442, 65, 64, 26);
     clearFilterButton_ =
         Place(new QPushButton(QStringLiteral("清除筛选"), client), "清除筛选按钮", 510, 65, 72, 26);
-    for (QPushButton* button : {filterButton_, clearFilterButton_}) button->setAutoDefault(false);
+    previewButton_ = Place(new QPushButton(QStringLiteral("预览(&V)"), client), "预览按钮", 740, 65, 72, 26);
+    previewButton_->setToolTip(
+        QStringLiteral("看一看所选记录（没有选择时为本页第一条）将生成的文档；双击表格中的一行也可以"));
+    for (QPushButton* button : {filterButton_, clearFilterButton_, previewButton_})
+        button->setAutoDefault(false);
+    connect(previewButton_, &QPushButton::clicked, this, [this] { OnPreviewRequested(0); });
     connect(filterButton_, &QPushButton::clicked, this, [this] { OnFilterApplied(); });
     connect(filterValue_, &QLineEdit::returnPressed, this, [this] { OnFilterApplied(); });
     connect(clearFilterButton_, &QPushButton::clicked, this, [this] { OnFilterCleared(); });

@@ -7,8 +7,11 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+
+#include "merge/preview.h"
 
 class QComboBox;
 class QCheckBox;
@@ -21,6 +24,7 @@ class QAction;
 class QCloseEvent;
 class QFileSystemWatcher;
 class QLineEdit;
+class QTemporaryDir;
 
 namespace qm {
 struct MatchReport;
@@ -43,6 +47,7 @@ class Opener;
 class LinkLabel;
 class RangeBox;
 class PageModel;
+class PreviewWindow;
 class NoteComboBox;
 class HelpWindow;
 class RunWorker;
@@ -120,6 +125,10 @@ class MainWindow : public QMainWindow {
     void UpdateFilterColumns();
     // The run buttons are off while a filter leaves no row.
     void UpdateRunButtons();
+    // The preview of row `row` of the run's list (preview.cpp); 0: the row chosen in the grid.
+    void OnPreviewRequested(int row);
+    void ShowPreviewOf(const RunChoice& choice, int row);
+    std::string PreviewProblemText(const PlanProblem& problem) const;
     void Created();
 
     // Handlers.
@@ -240,6 +249,15 @@ class MainWindow : public QMainWindow {
     QLineEdit* filterValue_ = nullptr;
     QPushButton* filterButton_ = nullptr;
     QPushButton* clearFilterButton_ = nullptr;
+    QPushButton* previewButton_ = nullptr;
+    QPointer<PreviewWindow> previewWindow_;
+    bool previewBusy_ = false;  // a preview is being made on the run thread
+    // Previews made, by row, for the choice they were made from; in a folder of their own.
+    std::string previewKey_;
+    std::map<int, Preview> previews_;
+    std::unique_ptr<QTemporaryDir> previewFolder_;
+    int previewsMade_ = 0;
+    RunChoice previewChoice_;  // the choice of the latest preview
     // The empty bookmarks the user agreed to run with, and for which template, sheet and modes.
     std::string emptyBookmarksAccepted_;
 };

@@ -21,8 +21,9 @@ class PageModel : public QAbstractTableModel {
     void setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
                  int filledRows, std::vector<int> rowLabels = {});
 
-    QString cell(int row, int column) const;  // from 0; "" outside
-    QString title(int column) const;          // from 0; "" outside
+    QString cell(int row, int column) const;        // from 0; "" outside
+    QString title(int column) const;                // from 0; "" outside
+    int filledRows() const { return filledRows_; }  // rows of the page that hold a record
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -56,9 +56,10 @@ bool SameFolder(const std::string& first, const std::string& second) {
 }  // namespace
 
 QList<QWidget*> MainWindow::RunInputs() const {
-    return {workbookCombo_, sheetCombo_,  templateCombo_, repeatBox_,         multiRowBox_,
-            pageSizeCombo_, startBox_,    endBox_,        modeCombo_,         filterColumn_,
-            filterTest_,    filterValue_, filterButton_,  clearFilterButton_, menuBar()};
+    return {workbookCombo_, sheetCombo_,        templateCombo_, repeatBox_,
+            multiRowBox_,   pageSizeCombo_,     startBox_,      endBox_,
+            modeCombo_,     filterColumn_,      filterTest_,    filterValue_,
+            filterButton_,  clearFilterButton_, previewButton_, menuBar()};
 }
 
 std::string MainWindow::CurrentTemplateItem() const {

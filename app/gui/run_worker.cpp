@@ -79,6 +79,27 @@ void RunWorker::start(std::function<RunOutcome(RunObserver&)> work,
         Qt::QueuedConnection);
 }
 
+void RunWorker::startTask(std::function<void()> work, std::function<void()> done) {
+    QPointer<RunWorker> self(this);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, self, work = std::move(work), done = std::move(done)] {
+            try {
+                work();
+            } catch (...) {
+                // Nothing may leave the thread.
+            }
+            if (closing_) return;
+            QMetaObject::invokeMethod(
+                this,
+                [self, done] {
+                    if (self) done();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
 void RunWorker::deliver() {
     std::optional<RunProgress> now;
     {

@@ -28,6 +28,9 @@ class RunWorker : public QObject {
     // when stop() was called; then calls `done` with its outcome on this object's thread.
     void start(std::function<RunOutcome(RunObserver&)> work, std::function<void(const RunProgress&)> progress,
                std::function<void(const RunOutcome&)> done);
+    // Runs `work` on the worker thread, after any run or task before it; then calls `done` on
+    // this object's thread (not when the worker is going away).
+    void startTask(std::function<void()> work, std::function<void()> done);
     bool busy() const { return busy_; }
     void stop() { stop_ = true; }
     bool stopping() const { return stop_; }

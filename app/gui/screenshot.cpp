@@ -5,10 +5,12 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <cstdlib>
 
@@ -17,6 +19,7 @@
 #include "app/gui/link_label.h"
 #include "app/gui/main_window.h"
 #include "app/gui/opener.h"
+#include "app/gui/preview_window.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
 #include "merge/merge_run.h"
@@ -146,6 +149,24 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
                 value->setText(QStringLiteral("销售部"));
             if (auto* apply = Find<QPushButton>(window, "筛选按钮")) apply->click();
             QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
+            return;
+        }
+        if (scene == QLatin1String("preview")) {
+            // The preview of the second sample row's contract, pictured once its page is shown.
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            Choose(Find<QComboBox>(window, "工作表选择组合框"), 0);
+            Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
+            if (auto* grid = Find<QTableView>(window, "表格1")) grid->selectRow(1);
+            if (auto* preview = Find<QPushButton>(window, "预览按钮")) preview->click();
+            auto* poll = new QTimer(&window);
+            QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, path] {
+                auto* shown = Find<PreviewWindow>(window, "预览窗口");
+                auto* status = shown ? shown->findChild<QLabel*>(QStringLiteral("预览说明")) : nullptr;
+                if (!status || status->text().startsWith(QStringLiteral("正在"))) return;
+                poll->stop();
+                Save(*shown, path);
+            });
+            poll->start(200);
             return;
         }
         const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run");
