@@ -112,9 +112,17 @@ SaveResult EngineDocument::SaveAs(std::string_view fileName) {
     const std::optional<engine::Format> wanted = EngineFormat(fileName);
     int code = 0;
     if (wanted && *wanted == format) {
+        // The first document of a template is checked whole, the others by their structure.
+        const engine::Template& source = *template_;
         const bool written = ReplaceFile(
             fileName, bytes,
-            [format](std::span<const std::uint8_t> back) { return engine::VerifyContainer(back, format); },
+            [format, &source](std::span<const std::uint8_t> back) {
+                if (source.checkedWhole())
+                    return engine::VerifyContainer(back, format, engine::ContainerCheck::Structure);
+                if (!engine::VerifyContainer(back, format, engine::ContainerCheck::Whole)) return false;
+                source.setCheckedWhole();
+                return true;
+            },
             code);
         if (!written) return SaveFailed(std::strerror(code), fileName);
         return SaveResult{true, false, {}};

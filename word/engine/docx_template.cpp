@@ -384,4 +384,13 @@ bool VerifyDocxContainer(std::span<const std::uint8_t> bytes) {
     }
 }
 
+bool VerifyDocxStructure(std::span<const std::uint8_t> bytes) {
+    try {
+        docx::ZipArchive zip;
+        return docx::ReadZip(bytes, zip, true).empty();
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace qm::engine

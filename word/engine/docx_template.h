@@ -15,5 +15,8 @@ OpenResult OpenDocxTemplate(std::span<const std::uint8_t> bytes);
 
 // True when `bytes` are a whole zip whose entries all read back with their checksums.
 bool VerifyDocxContainer(std::span<const std::uint8_t> bytes);
+// True when `bytes` are a whole zip whose local headers agree with its directory, nothing
+// inflated.
+bool VerifyDocxStructure(std::span<const std::uint8_t> bytes);
 
 }  // namespace qm::engine

@@ -183,9 +183,10 @@ OpenResult OpenTemplateFile(std::string_view path) {
     }
 }
 
-bool VerifyContainer(std::span<const std::uint8_t> bytes, Format format) {
+bool VerifyContainer(std::span<const std::uint8_t> bytes, Format format, ContainerCheck check) {
     try {
-        return format == Format::Doc ? VerifyDocContainer(bytes) : VerifyDocxContainer(bytes);
+        if (format == Format::Doc) return VerifyDocContainer(bytes);
+        return check == ContainerCheck::Whole ? VerifyDocxContainer(bytes) : VerifyDocxStructure(bytes);
     } catch (...) {
         return false;
     }

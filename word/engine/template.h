@@ -8,6 +8,7 @@
 // with a reason; callers then take the office path. A single bookmark that cannot be given a
 // value does not refuse the template: documents keep it as the template has it.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -105,6 +106,14 @@ class Template {
     std::vector<std::string> VisibleNames() const;
     // The bookmark called `name` (exact, case-sensitive); nullptr when there is none.
     const BookmarkInfo* Find(std::string_view name) const;
+
+    // Whether a document made from this template has passed the whole container check (see
+    // VerifyContainer); set by the save that checked it, from any thread.
+    bool checkedWhole() const { return checkedWhole_.load(std::memory_order_relaxed); }
+    void setCheckedWhole() const { checkedWhole_.store(true, std::memory_order_relaxed); }
+
+  private:
+    mutable std::atomic<bool> checkedWhole_{false};
 };
 
 // The outcome of reading a template: the template, or why the whole file is refused.
@@ -157,9 +166,20 @@ OpenResult OpenTemplate(std::span<const std::uint8_t> bytes);
 // Reads the file at `path`; a missing or unreadable file is refused.
 OpenResult OpenTemplateFile(std::string_view path);
 
+// How deep VerifyContainer looks.
+enum class ContainerCheck {
+    Whole,      // the structure, and every zip entry inflated against its length and CRC
+    Structure,  // the structure only: the streams or entries where the directory puts them
+};
+
 // True when `bytes` read back as a whole container of `format` (every stream or entry in
-// place): the check a saved file gets before it replaces an earlier one.
-bool VerifyContainer(std::span<const std::uint8_t> bytes, Format format);
+// place): the check a saved file gets before it replaces an earlier one. A save has compared
+// the bytes read back with those written; the structure then shows that the engine wrote a
+// container, and inflating every entry again (a fifth of a .docx save's time) shows only that
+// zlib inflates what it deflated, so a save checks the first document of a template whole and
+// the others by their structure.
+bool VerifyContainer(std::span<const std::uint8_t> bytes, Format format,
+                     ContainerCheck check = ContainerCheck::Whole);
 
 // A cell value as a document holds it: CR LF, CR and LF each become one "\n" (a line break in
 // the document), tabs stay, every other control character (U+0001 to U+001F, U+007F) is

@@ -167,6 +167,14 @@ TEST(DocxEngineInput, ContainerCheckFindsDamage) {
     Bytes badCrc = good;
     badCrc[FirstCentralRecord(badCrc) + 16] ^= 0x55;
     EXPECT_FALSE(engine::VerifyDocxContainer(badCrc));
+    // The structure alone: the whole zip, its entries where the directory puts them.
+    const auto structure = [](const Bytes& bytes) {
+        return engine::VerifyContainer(bytes, engine::Format::Docx, engine::ContainerCheck::Structure);
+    };
+    EXPECT_TRUE(structure(good));
+    EXPECT_FALSE(structure(appended));
+    for (const std::size_t cut : {good.size() - 1, good.size() / 2, std::size_t{30}})
+        EXPECT_FALSE(structure(Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)))) << cut;
     // A changed byte inside the compressed data of every entry in turn.
     const auto items = ReadWithLibzip(good);
     ASSERT_TRUE(items);
@@ -178,6 +186,8 @@ TEST(DocxEngineInput, ContainerCheckFindsDamage) {
         Bytes damaged = good;
         damaged[at - good.begin() + item.raw.size() / 2] ^= 0x10;
         EXPECT_FALSE(engine::VerifyDocxContainer(damaged)) << item.name;
+        // What only inflating finds: why a run's first document is checked whole.
+        EXPECT_TRUE(structure(damaged)) << item.name;
         EXPECT_FALSE(engine::OpenDocxTemplate(damaged)) << item.name;
     }
 }
