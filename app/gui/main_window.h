@@ -172,8 +172,9 @@ class MainWindow : public QMainWindow {
     // Says that a run is going, when one is; true then.
     bool RefuseWhileRunning();
     // The checks before a run is asked for, in the order a user fixes them: workbook, sheet,
-    // range, template, matching titles. The first failing one is said in a message.
-    bool PlanRun(RunPlanner& planner);
+    // range, template, matching titles. The first failing one is said in a message. A preview
+    // (`range` false) does not depend on the range boxes.
+    bool PlanRun(RunPlanner& planner, bool range = true);
     // Hands the job to the run thread; the window stays live meanwhile.
     void StartRun(MergeJob job);
     void ShowRunProgress(const RunProgress& now);

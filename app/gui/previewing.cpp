@@ -43,7 +43,7 @@ void MainWindow::OnPreviewRequested(int row) {
     if (previewBusy_ || RefuseWhileRunning()) return;
     RunPlanner planner(ctx_.state.workbooks, ctx_.host);
     // The same checks as a run, said the same way.
-    if (!PlanRun(planner)) return;
+    if (!PlanRun(planner, false)) return;
     if (row <= 0) {
         const QModelIndexList selected = grid_->selectionModel()->selectedIndexes();
         int gridRow = 0;

@@ -80,7 +80,7 @@ bool MainWindow::RefuseWhileRunning() {
     return true;
 }
 
-bool MainWindow::PlanRun(RunPlanner& planner) {
+bool MainWindow::PlanRun(RunPlanner& planner, bool range) {
     ProgramState& state = ctx_.state;
     auto refuse = [this](const std::string& text) {
         ctx_.dialogs.message(text, "", Buttons::Ok, MessageIcon::None);
@@ -117,8 +117,10 @@ bool MainWindow::PlanRun(RunPlanner& planner) {
             return unreadable(WorkbookProblemText(FromQ(workbookCombo_->currentText()), problem->detail));
         return unreadable("无法读取工作表“" + SheetDisplayName(choice.table) + "”。");
     }
-    if (const auto problem = planner.SetRangeTexts(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
-                                                   FromQ(endBox_->boxText()), state.recordsPerPage))
+    if (const auto problem =
+            !range ? std::nullopt
+                   : planner.SetRangeTexts(modeCombo_->currentIndex(), FromQ(startBox_->boxText()),
+                                           FromQ(endBox_->boxText()), state.recordsPerPage))
         return refuse(problem->detail);
     if (!TemplateChosen()) return refuse("请先选择Word模板！");
     if (const auto problem = planner.OpenTemplate())
