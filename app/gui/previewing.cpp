@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "app/gui/inputs_disabled.h"
 #include "app/gui/main_window.h"
 #include "app/gui/preview_window.h"
 #include "app/gui/qt_text.h"
@@ -91,11 +92,15 @@ void MainWindow::ShowPreviewOf(const RunChoice& choice, int row) {
     }
     previewWindow_->showWaiting(row);
     previewBusy_ = true;
+    // The run thread now uses the template and the office: the choices that would open another
+    // template, or end the office, wait as they do during a run.
+    inputsLocked_ = std::make_unique<InputsDisabled>(RunInputs());
     UpdateRunButtons();
     auto made = std::make_shared<Preview>();
     worker_->startTask([this, job, made] { *made = MakePreview(std::move(*job), ctx_.host); },
                        [this, key, made] {
                            previewBusy_ = false;
+                           inputsLocked_.reset();
                            UpdateRunButtons();
                            if (key == previewKey_) previews_[made->row] = *made;
                            if (previewWindow_) previewWindow_->showPreview(*made);

@@ -59,14 +59,19 @@ TEST_F(PreviewTest, RowIsMadeOnTheRunThreadSaidWhyWithoutPagesAndKept) {
     Find<QTableView>("表格1")->selectRow(1);
     // The range boxes are the run's business, not the preview's.
     SetRange(QStringLiteral("abc"), QString());
-    Click("预览按钮");
+    // Clicked without running the event loop: the preview cannot be back yet.
+    Find<QPushButton>("预览按钮")->click();
     EXPECT_TRUE(dialogs.calls.empty()) << MessageTexts().front();
     ASSERT_NE(Preview(), nullptr);
-    if (!Made()) {
+    ASSERT_FALSE(Made());
+    {
         // While it is made, nothing else may use the template.
         EXPECT_FALSE(Find<QPushButton>("插入并保存按钮")->isEnabled());
         EXPECT_FALSE(Find<QPushButton>("插入并打印按钮")->isEnabled());
         EXPECT_FALSE(Find<QPushButton>("预览按钮")->isEnabled());
+        // Nor may another template be opened meanwhile.
+        EXPECT_FALSE(Combo("模板选择组合框")->isEnabled());
+        EXPECT_FALSE(Combo("工作表选择组合框")->isEnabled());
     }
     WaitForPreview();
     EXPECT_EQ(Preview()->windowTitle(), QStringLiteral("预览 - 第 2 行"));
@@ -76,6 +81,7 @@ TEST_F(PreviewTest, RowIsMadeOnTheRunThreadSaidWhyWithoutPagesAndKept) {
               QStringLiteral("本条记录没有空书签。"));
     EXPECT_TRUE(Find<QPushButton>("插入并保存按钮")->isEnabled());
     EXPECT_TRUE(Find<QPushButton>("预览按钮")->isEnabled());
+    EXPECT_TRUE(Combo("模板选择组合框")->isEnabled());
 
     ClickInPreview("下一条按钮");
     WaitForPreview();
