@@ -1,45 +1,19 @@
 #include "merge/preview.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 
 #include "common/fs.h"
 #include "common/text.h"
 #include "merge/merge_run.h"
 #include "word/engine/text.h"
+#include "word/pdf_join.h"
 #include "word/word_host.h"
-
-extern char** environ;
 
 namespace qm {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs `args` (found on PATH) with no input and no output; true when it ended with status 0.
-bool RunQuietly(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // The job of rows first..last saved into `folder` as `extension`.
 std::optional<MergeJob> DocumentJob(const RunChoice& choice, int first, int last,
@@ -135,14 +109,8 @@ Preview MakePreview(PreviewJob job, word::WordHost& host) {
     fs::create_directories(fs::u8path(dir), error);
     const std::string pdf = Execute(std::move(job.pages), host);
     preview.document = pdf;
-    if (!pdf.empty() && RunQuietly({"pdftoppm", "-r", "96", "-png", pdf, dir + "page"})) {
-        for (const std::string& name : ListFiles(dir, ".png")) preview.pages.push_back(dir + name);
-        // page-1.png … page-10.png: shorter names first.
-        std::sort(preview.pages.begin(), preview.pages.end(), [](const std::string& a, const std::string& b) {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        });
-        if (!preview.pages.empty()) return preview;
-    }
+    std::string why;
+    if (!pdf.empty() && word::PicturePdfPages(pdf, dir + "page", 96, preview.pages, why)) return preview;
     if (!pdf.empty())
         preview.pagesProblem = PagesProblem::NotPictured;
     else if (!host.HasOffice() || !host.IsWordRunning())

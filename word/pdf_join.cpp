@@ -29,8 +29,11 @@ std::string Argument(const std::string& path) {
     return !path.empty() && path[0] == '-' ? "./" + path : path;
 }
 
-// Runs pdfunite over `inputs` into `output`; false with the reason.
-bool Unite(const std::vector<std::string>& inputs, const std::string& output, std::string& error) {
+// Runs the poppler program `args[0]` (found on PATH) with no input and no output, and waits for
+// it. True when it ended with status 0; false otherwise, with the reason in `error` when it could
+// not be run at all (empty when it ran and failed).
+bool RunPoppler(std::vector<std::string> args, std::string& error) {
+    error.clear();
     SpawnSetup setup;
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF);
     sigset_t defaults;
@@ -42,32 +45,37 @@ bool Unite(const std::vector<std::string>& inputs, const std::string& output, st
     posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
 
-    std::vector<std::string> args{"pdfunite"};
-    for (const std::string& input : inputs) args.push_back(Argument(input));
-    args.push_back(Argument(output));
+    const std::string program = args.front();
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "pdfunite", &setup.actions, &setup.attr, argv.data(), environ);
+    const int spawned =
+        posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ);
     if (spawned != 0) {
-        error = spawned == ENOENT ? "pdfunite (Debian package poppler-utils) is not installed"
-                                  : std::string("pdfunite could not be started: ") + std::strerror(spawned);
+        error = spawned == ENOENT ? program + " (Debian package poppler-utils) is not installed"
+                                  : program + " could not be started: " + std::strerror(spawned);
         return false;
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
-            error = "pdfunite was lost";
+            error = program + " was lost";
             return false;
         }
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "pdfunite could not join the documents";
-        return false;
-    }
-    return true;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs pdfunite over `inputs` into `output`; false with the reason.
+bool Unite(const std::vector<std::string>& inputs, const std::string& output, std::string& error) {
+    std::vector<std::string> args{"pdfunite"};
+    for (const std::string& input : inputs) args.push_back(Argument(input));
+    args.push_back(Argument(output));
+    if (RunPoppler(std::move(args), error)) return true;
+    if (error.empty()) error = "pdfunite could not join the documents";
+    return false;
 }
 
 // The start and the end of a file, enough to tell a whole PDF from a cut one.
@@ -146,6 +154,27 @@ bool JoinPdfFiles(const std::vector<std::string>& parts, std::string_view target
         return false;
     }
     return true;
+}
+
+bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
+                     std::vector<std::string>& pages, std::string& error) {
+    pages.clear();
+    if (!RunPoppler({"pdftoppm", "-r", std::to_string(dpi), "-png", Argument(pdf), Argument(prefix)},
+                    error)) {
+        if (error.empty()) error = "pdftoppm could not picture the pages";
+        return false;
+    }
+    // prefix-1.png … prefix-10.png, or prefix-01.png when there are ten pages or more.
+    const std::size_t slash = prefix.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash);
+    const std::string stem = (slash == std::string::npos ? prefix : prefix.substr(slash + 1)) + "-";
+    for (const std::string& name : ListFiles(folder, ".png"))
+        if (name.starts_with(stem)) pages.push_back(folder + "/" + name);
+    std::sort(pages.begin(), pages.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    if (pages.empty()) error = "pdftoppm made no pictures";
+    return !pages.empty();
 }
 
 }  // namespace qm::word

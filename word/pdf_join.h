@@ -1,6 +1,7 @@
 #pragma once
-// One PDF made of several: the documents of a run joined for printing or sending. The pages are
-// copied by pdfunite (Debian poppler-utils), run as a program of its own.
+// PDFs through poppler-utils (Debian), run as programs of their own: one PDF made of several (the
+// documents of a run joined for printing or sending, by pdfunite), and a PDF's pages as pictures
+// (for the preview, by pdftoppm).
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,11 @@ namespace qm::word {
 // joined in rounds, so the number of files open at once stays small. False with a few words in
 // `error` when it failed; no parts is a failure.
 bool JoinPdfFiles(const std::vector<std::string>& parts, std::string_view target, std::string& error);
+
+// Pictures each page of `pdf` as a PNG at `dpi` dots an inch, named `prefix`-N.png, and lists
+// them in page order in `pages`. False with a few words in `error` when there are none.
+bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
+                     std::vector<std::string>& pages, std::string& error);
 
 // True when `bytes` start like a PDF file and end with its end-of-file mark.
 bool LooksLikeWholePdf(std::string_view bytes);

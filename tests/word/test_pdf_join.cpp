@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -111,6 +112,24 @@ TEST_F(PdfJoinTest, NamesThatLookLikeOptions) {
     fs::current_path(cwd);
     ASSERT_TRUE(joined) << error;
     EXPECT_EQ(Pages(dir_ + "-joined.pdf"), 1);
+}
+
+// Pages pictured one PNG each, listed in page order also past nine pages (pdftoppm then numbers
+// them 01, 02, ...); a damaged PDF gives none and says so.
+TEST_F(PdfJoinTest, PagesArePicturedInTheirOrder) {
+    std::string error;
+    ASSERT_TRUE(JoinPdfFiles(Parts(11), dir_ + "all.pdf", error)) << error;
+    std::vector<std::string> pages;
+    ASSERT_TRUE(PicturePdfPages(dir_ + "all.pdf", dir_ + "page", 10, pages, error)) << error;
+    ASSERT_EQ(pages.size(), 11u);
+    EXPECT_EQ(pages.front(), dir_ + "page-01.png");
+    EXPECT_EQ(pages.back(), dir_ + "page-11.png");
+    EXPECT_TRUE(std::is_sorted(pages.begin(), pages.end()));
+
+    const std::string damaged = Write("damaged.pdf", OnePagePdf("x").substr(0, 40));
+    EXPECT_FALSE(PicturePdfPages(damaged, dir_ + "bad", 10, pages, error));
+    EXPECT_TRUE(pages.empty());
+    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace
