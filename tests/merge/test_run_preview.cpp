@@ -14,16 +14,27 @@ namespace {
 
 const std::string kSamples = QM_PROGRAM_DIR;
 
-TEST(Preview, WithoutTheOfficeTheDocumentsTextStandsIn) {
-    const test::TempFolder folder("preview");
+// Previews made without an office, from the sample sheet 员工 filtered to 销售部 (5 rows).
+class PreviewWithoutOffice : public testing::Test {
+  protected:
+    PreviewWithoutOffice() {
+        choice.workbookPath = kSamples + "/数据/员工信息.xls";
+        choice.table = "员工$";
+        choice.filters = {{"部门", FilterTest::Equal, "销售部"}};
+    }
+    Preview Make(int row) {
+        return MakePreview(PlanPreview(choice, row, workbooks, host, folder.path() + "/p"), host);
+    }
+
+    const test::TempFolder folder{"preview"};
     data::WorkbookCache workbooks;
-    word::WordHost host(nullptr, folder.path());
+    word::WordHost host{nullptr, folder.path()};
     RunChoice choice;
-    choice.workbookPath = kSamples + "/数据/员工信息.xls";
-    choice.table = "员工$";
+};
+
+TEST_F(PreviewWithoutOffice, WithoutTheOfficeTheDocumentsTextStandsIn) {
     choice.templatePath = kSamples + "/模板/劳动合同.doc";
-    choice.filters = {{"部门", FilterTest::Equal, "销售部"}};
-    const Preview preview = MakePreview(PlanPreview(choice, 2, workbooks, host, folder.path() + "/p"), host);
+    const Preview preview = Make(2);
     ASSERT_FALSE(preview.problem);
     EXPECT_EQ(preview.sheetRow, 10);  // the second row of 销售部
     EXPECT_EQ(preview.rowCount, 5);
@@ -36,32 +47,24 @@ TEST(Preview, WithoutTheOfficeTheDocumentsTextStandsIn) {
     // past the last row is a problem, not a document.
     choice.table = "合同续签$";
     choice.filters.clear();
-    const Preview renewal = MakePreview(PlanPreview(choice, 1, workbooks, host, folder.path() + "/p"), host);
+    const Preview renewal = Make(1);
     ASSERT_FALSE(renewal.problem);
     EXPECT_EQ(renewal.emptyBookmarks,
               (std::vector<std::string>{"性别", "身份证号", "入职日期", "职位", "月薪"}));
-    const Preview past =
-        MakePreview(PlanPreview(choice, renewal.rowCount + 1, workbooks, host, folder.path() + "/p"), host);
+    const Preview past = Make(renewal.rowCount + 1);
     ASSERT_TRUE(past.problem);
     EXPECT_EQ(past.problem->kind, PlanProblemKind::RangePastEnd);
 }
 
 // In multi-row mode a preview shows the group that starts at the row; in the last, short group
 // the slots past the sheet's end stay empty and are named.
-TEST(Preview, LastGroupOfMultiRowNamesItsEmptySlots) {
-    const test::TempFolder folder("preview");
-    data::WorkbookCache workbooks;
-    word::WordHost host(nullptr, folder.path());
-    RunChoice choice;
-    choice.workbookPath = kSamples + "/数据/员工信息.xls";
-    choice.table = "员工$";
+TEST_F(PreviewWithoutOffice, LastGroupOfMultiRowNamesItsEmptySlots) {
     choice.templatePath = kSamples + "/模板/工资条.doc";
-    choice.multiRowMode = true;
-    choice.filters = {{"部门", FilterTest::Equal, "销售部"}};  // 5 rows: groups of 3 and 2
-    const Preview first = MakePreview(PlanPreview(choice, 1, workbooks, host, folder.path() + "/p"), host);
+    choice.multiRowMode = true;  // 5 rows: groups of 3 and 2
+    const Preview first = Make(1);
     ASSERT_FALSE(first.problem);
     EXPECT_TRUE(first.emptyBookmarks.empty());
-    const Preview last = MakePreview(PlanPreview(choice, 4, workbooks, host, folder.path() + "/p"), host);
+    const Preview last = Make(4);
     ASSERT_FALSE(last.problem);
     EXPECT_EQ(last.sheetRow, 12);
     EXPECT_EQ(last.emptyBookmarks, (std::vector<std::string>{"编号_3", "姓名_3", "部门_3", "月薪_3"}));

@@ -70,13 +70,7 @@ class OfficeWindowTest : public WindowTest {
   protected:
     void SetUp() override {
         WindowTest::SetUp();
-        // The shipped samples in place of the fixtures.
-        for (const char* sub : {"/数据", "/模板"}) {
-            std::error_code ignored;
-            fs::remove_all(fs::u8path(programFolder + sub), ignored);
-            fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + sub), fs::u8path(programFolder + sub),
-                     fs::copy_options::recursive, ignored);
-        }
+        UseShippedSamples();
         UseServer(word::MakeLibreOffice());
         StartWindow();
     }

@@ -9,15 +9,12 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <filesystem>
 
 #include "app/gui/preview_window.h"
 #include "app/gui/qt_text.h"
 #include "test_gui_support.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/gui/qt_wait.h"
-
-namespace fs = std::filesystem;
 
 namespace qm::test {
 namespace {
@@ -26,12 +23,7 @@ class PreviewTest : public WindowTest {
   protected:
     void SetUp() override {
         WindowTest::SetUp();
-        for (const char* sub : {"/数据", "/模板"}) {
-            std::error_code ignored;
-            fs::remove_all(fs::u8path(programFolder + sub), ignored);
-            fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + sub), fs::u8path(programFolder + sub),
-                     fs::copy_options::recursive, ignored);
-        }
+        UseShippedSamples();
         StartWindow();
         office->setUnavailable(true);
         Choose("文件选择组合框", QStringLiteral("员工信息.xls"));

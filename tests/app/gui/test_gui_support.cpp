@@ -102,6 +102,15 @@ void WindowTest::SetRange(const QString& start, const QString& end) {
     Find<gui::RangeBox>("范围止编辑框")->setBoxText(end);
 }
 
+void WindowTest::UseShippedSamples() {
+    for (const char* sub : {"/数据", "/模板"}) {
+        std::error_code ignored;
+        fs::remove_all(fs::u8path(programFolder + sub), ignored);
+        fs::copy(fs::u8path(std::string(QM_PROGRAM_DIR) + sub), fs::u8path(programFolder + sub),
+                 fs::copy_options::recursive, ignored);
+    }
+}
+
 void WindowTest::AddWorkbook(const char* name) {
     std::error_code error;
     fs::copy_file(fs::u8path(WindowFixtureFolder() + "/" + name), fs::u8path(programFolder + "/数据/" + name),

@@ -83,6 +83,8 @@ class WindowTest : public ::testing::Test {
     void LoadPeople(const char* templateFile = "名单.doc");
     // Copies a workbook of WindowFixtureFolder() into 数据/ and lists it in the chooser.
     void AddWorkbook(const char* name);
+    // The shipped sample workbook and templates in place of the fixtures; before StartWindow.
+    void UseShippedSamples();
     // The messages shown so far, texts only.
     std::vector<std::string> MessageTexts() const;
 
