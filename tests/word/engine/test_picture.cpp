@@ -1,0 +1,179 @@
+// Picture files for picture columns: PNG and JPEG headers read for size and resolution, every
+// other file and every damaged one refused with its cause, and the sizes a picture is placed at.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <fstream>
+
+#include "tests/support/temp_folder.h"
+#include "word/engine/picture.h"
+
+namespace qm::engine {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void PutBe32(Bytes& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+void PutBe16(Bytes& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+void Chunk(Bytes& png, const char* type, const Bytes& body) {
+    PutBe32(png, static_cast<std::uint32_t>(body.size()));
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    png.insert(png.end(), typed.begin(), typed.end());
+    PutBe32(png, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+// A grey PNG of `w` by `h` pixels; `ppm` pixels per metre stated when not 0.
+Bytes Png(std::uint32_t w, std::uint32_t h, std::uint32_t ppm = 0, bool withData = true) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    PutBe32(header, w);
+    PutBe32(header, h);
+    header.insert(header.end(), {8, 0, 0, 0, 0});  // 8-bit grey
+    Chunk(png, "IHDR", header);
+    if (ppm != 0) {
+        Bytes phys;
+        PutBe32(phys, ppm);
+        PutBe32(phys, ppm);
+        phys.push_back(1);
+        Chunk(png, "pHYs", phys);
+    }
+    if (withData) {
+        const Bytes raw(static_cast<std::size_t>(h) * (w + 1), 0x80);
+        uLongf size = compressBound(static_cast<uLong>(raw.size()));
+        Bytes packed(size);
+        compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+        packed.resize(size);
+        Chunk(png, "IDAT", packed);
+    }
+    Chunk(png, "IEND", {});
+    return png;
+}
+
+// The segments of a JPEG up to its scan: JFIF with a density, the frame header `sof`, a scan.
+Bytes Jpeg(std::uint16_t w, std::uint16_t h, std::uint8_t sof = 0xC0, int units = 1,
+           std::uint16_t density = 200) {
+    Bytes j = {0xFF, 0xD8, 0xFF, 0xE0};
+    PutBe16(j, 16);
+    j.insert(j.end(), {'J', 'F', 'I', 'F', 0, 1, 1, static_cast<std::uint8_t>(units)});
+    PutBe16(j, density);
+    PutBe16(j, density);
+    j.insert(j.end(), {0, 0});
+    j.insert(j.end(), {0xFF, sof});
+    PutBe16(j, 11);
+    j.push_back(8);
+    PutBe16(j, h);
+    PutBe16(j, w);
+    j.insert(j.end(), {1, 1, 0x11, 0});
+    j.insert(j.end(), {0xFF, 0xDA});
+    PutBe16(j, 8);
+    j.insert(j.end(), {1, 1, 0, 0, 63, 0, 0x12, 0x34, 0xFF, 0xD9});
+    return j;
+}
+
+TEST(Picture, HeadersGiveSizeAndResolution) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        ImageKind kind;
+        int width, height;
+        double dpi;
+    };
+    const Case cases[] = {
+        {"PNG without a resolution", Png(40, 30), ImageKind::Png, 40, 30, 0},
+        {"PNG at 300 dpi", Png(40, 30, 11811), ImageKind::Png, 40, 30, 300},
+        {"baseline JPEG at 200 dpi", Jpeg(640, 480), ImageKind::Jpeg, 640, 480, 200},
+        {"progressive JPEG, dots a cm", Jpeg(64, 48, 0xC2, 2, 100), ImageKind::Jpeg, 64, 48, 254},
+        {"JPEG with an aspect ratio only", Jpeg(64, 48, 0xC1, 0, 1), ImageKind::Jpeg, 64, 48, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PictureResult read = PictureFromBytes(c.bytes);
+        ASSERT_EQ(read.problem, PictureProblem::None);
+        EXPECT_EQ(read.picture->kind, c.kind);
+        EXPECT_EQ(read.picture->width, c.width);
+        EXPECT_EQ(read.picture->height, c.height);
+        EXPECT_NEAR(read.picture->dpiX, c.dpi, 0.5);
+        EXPECT_EQ(read.picture->bytes, c.bytes) << "embedded as it is";
+    }
+}
+
+TEST(Picture, OtherAndDamagedFilesAreRefused) {
+    Bytes badCrc = Png(4, 4);
+    badCrc[20] ^= 1;  // inside IHDR
+    Bytes truncatedPng = Png(4, 4);
+    truncatedPng.resize(truncatedPng.size() - 5);
+    Bytes noFrame = Jpeg(4, 4);
+    noFrame.erase(noFrame.begin() + 20, noFrame.begin() + 33);  // the frame header
+    Bytes truncatedJpeg = Jpeg(4, 4);
+    truncatedJpeg.resize(24);
+    const std::string gif = "GIF89a\x01\x00\x01\x00";
+    const Bytes onePixel = Png(1, 1);
+    const Bytes signatureOnly(onePixel.begin(), onePixel.begin() + 8);
+    const struct {
+        const char* what;
+        Bytes bytes;
+        PictureProblem problem;
+    } cases[] = {
+        {"empty", {}, PictureProblem::NotAnImage},
+        {"GIF", Bytes(gif.begin(), gif.end()), PictureProblem::NotAnImage},
+        {"text", {'h', 'e', 'l', 'l', 'o'}, PictureProblem::NotAnImage},
+        {"PNG with a wrong CRC", badCrc, PictureProblem::Damaged},
+        {"PNG cut short", truncatedPng, PictureProblem::Damaged},
+        {"PNG without image data", Png(4, 4, 0, false), PictureProblem::Damaged},
+        {"PNG of width 0", Png(0, 4), PictureProblem::Damaged},
+        {"PNG signature alone", signatureOnly, PictureProblem::Damaged},
+        {"JPEG without a frame header", noFrame, PictureProblem::Damaged},
+        {"JPEG cut short", truncatedJpeg, PictureProblem::Damaged},
+        {"JPEG of height 0 (given later)", Jpeg(4, 0), PictureProblem::Damaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PictureResult read = PictureFromBytes(c.bytes);
+        EXPECT_EQ(read.problem, c.problem);
+        EXPECT_EQ(read.picture, nullptr);
+    }
+}
+
+TEST(Picture, FilesThatAreNoPictureFilesAreRefusedWithTheirCause) {
+    const test::TempFolder folder("picture");
+    const std::string png = folder.path() + "/photo.png";
+    const Bytes bytes = Png(8, 6);
+    std::ofstream(png, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(ReadPicture(png).problem, PictureProblem::None);
+    EXPECT_EQ(ReadPicture(folder.path() + "/none.png").problem, PictureProblem::Missing);
+    EXPECT_EQ(ReadPicture(folder.path()).problem, PictureProblem::NotRegular);
+    const std::string fifo = folder.path() + "/pipe.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ReadPicture(fifo).problem, PictureProblem::NotRegular);
+    const std::string large = folder.path() + "/large.jpg";
+    std::ofstream(large).close();
+    ASSERT_EQ(truncate(large.c_str(), static_cast<off_t>(kMaxPictureBytes) + 1), 0);
+    EXPECT_EQ(ReadPicture(large).problem, PictureProblem::TooLarge);
+}
+
+TEST(Picture, PlacedInlineThreeCentimetresWideOrFittedInABox) {
+    const auto picture = PictureFromBytes(Png(400, 300)).picture;
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(InlineExtent(*picture), (Extent{1080000, 810000}));
+    // A box wider than the picture: as high as the box, centred by whoever places it.
+    EXPECT_EQ(FitInBox(*picture, {2000000, 600000}), (Extent{800000, 600000}));
+    EXPECT_EQ(FitInBox(*picture, {600000, 2000000}), (Extent{600000, 450000}));
+    // Pixels that are not square keep the shape the file gives them.
+    Picture wide = *picture;
+    wide.dpiX = 48;
+    wide.dpiY = 96;
+    EXPECT_EQ(InlineExtent(wide), (Extent{1080000, 405000}));
+}
+
+}  // namespace
+}  // namespace qm::engine
