@@ -1465,6 +1465,16 @@ std::string ScanPart(std::string_view xml, PartScan& out) {
     return error;
 }
 
+void AppendPictureEdit(const Edit& edit, std::string_view drawing, std::string& out) {
+    out += edit.kept;
+    out += edit.runOpen;
+    out += drawing;
+    out += "</";
+    out += edit.prefix;
+    out += "r>";
+    out += edit.tail;
+}
+
 void AppendEdit(const Edit& edit, std::string_view value, int choice, std::string& out) {
     if (edit.kind == Edit::Kind::Choice) {
         if (edit.options.size() == 1)

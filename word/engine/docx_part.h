@@ -64,6 +64,10 @@ std::string ScanPart(std::string_view xml, PartScan& out);
 // normalised; "\n" a line break and "\t" a tab in a run) or, for a Choice, option `choice`.
 void AppendEdit(const Edit& edit, std::string_view value, int choice, std::string& out);
 
+// The same for a Value edit that receives a picture: the run holds `drawing` (a w:drawing
+// element written with the edit's prefix) instead of text.
+void AppendPictureEdit(const Edit& edit, std::string_view drawing, std::string& out);
+
 // XML text: markup characters escaped, U+FFFE/U+FFFF replaced.
 void AppendEscaped(std::string_view text, std::string& out);
 

@@ -1,6 +1,8 @@
 #include "word/engine/docx_template.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <optional>
 #include <pugixml.hpp>
 #include <unordered_map>
@@ -74,7 +76,15 @@ class DocxTemplate final : public Template {
     struct Part {
         std::size_t entry;
         std::string xml;
+        // Its relationship part, read at load for the pictures a document adds: the entry (-1
+        // when it has none) and its XML.
+        int relsEntry = -1;
+        std::string relsXml;
     };
+    // Pictures placed in a document: media entries, relationships and content types added.
+    struct PicturePlacing;
+    std::string PlaceInline(PicturePlacing& placing, std::size_t part, const Picture& picture,
+                            const std::string& prefix) const;
 
     // The relationships of `source`; false when its relationship part exists but cannot be read.
     bool Relations(std::string_view source, std::vector<Relation>& out) const;
@@ -89,6 +99,9 @@ class DocxTemplate final : public Template {
     std::vector<BookmarkInfo> bookmarks_;
     std::vector<PartBookmark> sites_;  // one for each bookmark, in the same order
     std::unordered_map<std::string, std::size_t> index_;
+    int contentTypesEntry_ = -1;
+    std::string contentTypesXml_;
+    long long lastDrawingId_ = 0;  // the largest drawing id (wp:docPr) of the template's parts
 };
 
 bool DocxTemplate::Relations(std::string_view source, std::vector<Relation>& out) const {
@@ -243,7 +256,101 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
                               bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text});
     }
     SetWithin(places, bookmarks_);
+
+    // What a document that receives pictures changes besides its stories.
+    for (Part& part : parts_) {
+        const int rels = docx::FindEntry(zip_, RelationsPartOf(zip_.entries[part.entry].name));
+        if (rels >= 0 && !docx::ReadEntry(bytes_, zip_.entries[rels], &part.relsXml))
+            return RelationsPartOf(zip_.entries[part.entry].name) + " cannot be read";
+        part.relsEntry = rels;
+        for (std::size_t at = part.xml.find("docPr "); at != std::string::npos;
+             at = part.xml.find("docPr ", at + 1)) {
+            const std::size_t id = part.xml.find(" id=\"", at);
+            if (id == std::string::npos || id > part.xml.find('>', at)) continue;
+            lastDrawingId_ = std::max(lastDrawingId_, std::atoll(part.xml.c_str() + id + 5));
+        }
+    }
+    contentTypesEntry_ = docx::FindEntry(zip_, "[Content_Types].xml");
+    if (contentTypesEntry_ >= 0 &&
+        !docx::ReadEntry(bytes_, zip_.entries[contentTypesEntry_], &contentTypesXml_))
+        return "[Content_Types].xml cannot be read";
     return {};
+}
+
+// The pictures of one document: each distinct picture stored once, with one relationship per
+// part that shows it.
+struct DocxTemplate::PicturePlacing {
+    std::vector<std::pair<const Picture*, std::string>> media;             // picture, entry name
+    std::map<std::pair<std::size_t, std::size_t>, std::string> relations;  // (part, media) → id
+    std::vector<std::string> rels;  // per part: its relationship XML once changed
+    long long nextId = 0;
+};
+
+std::string DocxTemplate::PlaceInline(PicturePlacing& placing, std::size_t part, const Picture& picture,
+                                      const std::string& prefix) const {
+    std::size_t media = 0;
+    while (media < placing.media.size() && placing.media[media].first != &picture) ++media;
+    if (media == placing.media.size()) {
+        std::string name;
+        for (std::size_t n = placing.media.size() + 1;; ++n) {
+            name = "word/media/qm-picture" + std::to_string(n) + "." + std::string(picture.extension());
+            if (docx::FindEntry(zip_, name) < 0) break;
+        }
+        placing.media.emplace_back(&picture, name);
+    }
+    const std::string& mediaName = placing.media[media].second;
+    std::string& rels = placing.rels[part];
+    if (rels.empty())
+        rels =
+            parts_[part].relsEntry >= 0
+                ? parts_[part].relsXml
+                : "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<Relationships "
+                  "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"></Relationships>";
+    std::string& id = placing.relations[{part, media}];
+    if (id.empty()) {
+        for (std::size_t n = placing.relations.size();; ++n) {
+            id = "rIdQmPicture" + std::to_string(n);
+            if (rels.find("\"" + id + "\"") == std::string::npos) break;
+        }
+        const std::string& partName = zip_.entries[parts_[part].entry].name;
+        const std::string target =
+            partName.rfind('/') == 4 && partName.starts_with("word/") ? mediaName.substr(5) : "/" + mediaName;
+        const std::string relation =
+            "<Relationship Id=\"" + id +
+            "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+            "image\" Target=\"" +
+            target + "\"/>";
+        if (const std::size_t close = rels.rfind("</"); close != std::string::npos) {
+            rels.insert(close, relation);
+        } else if (const std::size_t empty = rels.rfind("/>"); empty != std::string::npos) {
+            rels.replace(empty, 2, ">" + relation + "</Relationships>");
+        }
+    }
+    const Extent size = InlineExtent(picture);
+    const std::string cx = std::to_string(size.cx), cy = std::to_string(size.cy);
+    const std::string drawingId = std::to_string(++placing.nextId);
+    const std::string file = mediaName.substr(mediaName.rfind('/') + 1);
+    return "<" + prefix +
+           "drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
+           "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\"><wp:extent "
+           "cx=\"" +
+           cx + "\" cy=\"" + cy + "\"/><wp:docPr id=\"" + drawingId + "\" name=\"Picture " + drawingId +
+           "\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" noChangeAspect=\"1\"/>"
+           "</wp:cNvGraphicFramePr><a:graphic "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+           "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic "
+           "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr><pic:cNvPr "
+           "id=\"" +
+           drawingId + "\" name=\"" + file +
+           "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + id +
+           "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"/><a:stretch>"
+           "<a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"" +
+           cx + "\" cy=\"" + cy +
+           "\"/></a:xfrm><a:prstGeom "
+           "prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData>"
+           "</a:graphic></wp:inline></" +
+           prefix + "drawing>";
 }
 
 // Whether two edits would write into each other's bytes.
@@ -260,10 +367,10 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
     out.clear();
     error.clear();
     try {
-        std::vector<const std::string*> values(bookmarks_.size(), nullptr);
+        std::vector<const Fill*> values(bookmarks_.size(), nullptr);
         for (const Fill& f : fills) {
             const auto it = index_.find(f.name);
-            if (it != index_.end()) values[it->second] = &f.value;
+            if (it != index_.end()) values[it->second] = &f;
         }
         for (const Skip& skip : Skips(fills)) values[index_.at(skip.name)] = nullptr;
         struct Change {
@@ -277,17 +384,22 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             if (!values[i] || bookmarks_[i].hidden) continue;
             const BookmarkInfo& info = bookmarks_[i];
             int choice = 0;
-            if (info.kind == BookmarkKind::CheckBox) {
-                const std::optional<bool> state = CheckBoxState(*values[i]);
+            const bool picture = values[i]->picture != nullptr;
+            if (picture) {
+                // Only a bookmark that takes text takes a picture.
+                if (info.kind != BookmarkKind::Text) continue;
+            } else if (info.kind == BookmarkKind::CheckBox) {
+                const std::optional<bool> state = CheckBoxState(values[i]->value);
                 if (!state) continue;
                 choice = *state ? 1 : 0;
             } else if (info.kind == BookmarkKind::DropDown) {
-                choice = DropDownEntry(info.entries, *values[i]);
+                choice = DropDownEntry(info.entries, values[i]->value);
                 if (choice < 0) continue;
             } else {
-                normalized[i] = NormalizeValue(*values[i]);
+                normalized[i] = NormalizeValue(values[i]->value);
             }
-            for (const docx::Edit& edit : sites_[i].edits) changes.push_back({&edit, i, choice});
+            for (const docx::Edit& edit : sites_[i].edits)
+                if (!picture || edit.kind == docx::Edit::Kind::Value) changes.push_back({&edit, i, choice});
         }
         std::sort(changes.begin(), changes.end(), [](const Change& x, const Change& y) {
             const docx::Edit& a = *x.edit;
@@ -328,6 +440,9 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
 
         std::vector<std::string> texts(parts_.size());
         std::vector<const std::string*> replacement(zip_.entries.size(), nullptr);
+        PicturePlacing placing;
+        placing.rels.resize(parts_.size());
+        placing.nextId = lastDrawingId_;
         for (std::size_t i = 0; i < kept.size();) {
             const std::size_t part = kept[i].edit->part;
             const std::string& xml = parts_[part].xml;
@@ -337,13 +452,52 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             for (; i < kept.size() && kept[i].edit->part == part; ++i) {
                 const docx::Edit& edit = *kept[i].edit;
                 text.append(xml, copied, edit.begin - copied);
-                docx::AppendEdit(edit, normalized[kept[i].bookmark], kept[i].choice, text);
+                if (const Picture* picture = values[kept[i].bookmark]->picture.get())
+                    docx::AppendPictureEdit(edit, PlaceInline(placing, part, *picture, edit.prefix), text);
+                else
+                    docx::AppendEdit(edit, normalized[kept[i].bookmark], kept[i].choice, text);
                 copied = edit.end;
             }
             text.append(xml, copied);
             replacement[parts_[part].entry] = &text;
         }
-        if (!docx::WriteZip(bytes_, zip_, replacement, out)) {
+        // The pictures' media, relationships and content types.
+        std::vector<docx::AddedEntry> added;
+        std::string contentTypes;
+        if (!placing.media.empty()) {
+            if (contentTypesEntry_ < 0) {
+                error = "the template has no [Content_Types].xml for the pictures";
+                return false;
+            }
+            contentTypes = contentTypesXml_;
+            for (const auto& [picture, name] : placing.media) {
+                added.push_back({name, picture->bytes});
+                const std::string extension(picture->extension());
+                if (contentTypes.find("Extension=\"" + extension + "\"") != std::string::npos ||
+                    contentTypes.find("Extension='" + extension + "'") != std::string::npos)
+                    continue;
+                const std::size_t close = contentTypes.rfind("</");
+                if (close == std::string::npos) {
+                    error = "[Content_Types].xml cannot take the pictures";
+                    return false;
+                }
+                contentTypes.insert(close, "<Default Extension=\"" + extension + "\" ContentType=\"" +
+                                               std::string(picture->contentType()) + "\"/>");
+            }
+            replacement[static_cast<std::size_t>(contentTypesEntry_)] = &contentTypes;
+        }
+        std::vector<std::vector<std::uint8_t>> newRels;
+        newRels.reserve(parts_.size());
+        for (std::size_t part = 0; part < parts_.size(); ++part) {
+            if (placing.rels[part].empty()) continue;
+            if (parts_[part].relsEntry >= 0) {
+                replacement[static_cast<std::size_t>(parts_[part].relsEntry)] = &placing.rels[part];
+            } else {
+                newRels.emplace_back(placing.rels[part].begin(), placing.rels[part].end());
+                added.push_back({RelationsPartOf(zip_.entries[parts_[part].entry].name), newRels.back()});
+            }
+        }
+        if (!docx::WriteZip(bytes_, zip_, replacement, out, added)) {
             out.clear();
             error = "the document would be too large for a zip file";
             return false;

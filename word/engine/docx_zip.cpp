@@ -354,11 +354,13 @@ int FindEntry(const ZipArchive& zip, std::string_view name) {
 }
 
 bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
-              std::span<const std::string* const> replacement, std::vector<std::uint8_t>& out) {
+              std::span<const std::string* const> replacement, std::vector<std::uint8_t>& out,
+              std::span<const AddedEntry> added) {
     out.clear();
     std::size_t expected = b.size();
     for (const std::string* r : replacement)
         if (r) expected += r->size() / 2 + 64;
+    for (const AddedEntry& a : added) expected += a.data.size() + 2 * a.name.size() + 76;
     out.reserve(expected);
 
     struct Written {
@@ -404,6 +406,39 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
         Put32(out, header + 22, w.size);
     }
 
+    // The added entries' local records.
+    const auto append16 = [&out](std::uint16_t v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    const auto append32 = [&append16](std::uint32_t v) {
+        append16(static_cast<std::uint16_t>(v));
+        append16(static_cast<std::uint16_t>(v >> 16));
+    };
+    constexpr std::uint16_t kUtf8Names = 0x0800;
+    constexpr std::uint16_t kFirstDay = 0x0021;  // 1980-01-01, a date every reader takes
+    std::vector<std::size_t> addedOffsets;
+    std::vector<std::uint32_t> addedCrcs;
+    for (const AddedEntry& a : added) {
+        if (a.data.size() >= 0xFFFFFFFF || a.name.size() > 0xFFFF || out.size() > 0xFFFFFFFE) return false;
+        addedOffsets.push_back(out.size());
+        addedCrcs.push_back(static_cast<std::uint32_t>(
+            crc32(crc32(0, nullptr, 0), a.data.data(), static_cast<uInt>(a.data.size()))));
+        append32(0x04034b50);
+        append16(20);
+        append16(kUtf8Names);
+        append16(0);  // stored
+        append16(0);
+        append16(kFirstDay);
+        append32(addedCrcs.back());
+        append32(static_cast<std::uint32_t>(a.data.size()));
+        append32(static_cast<std::uint32_t>(a.data.size()));
+        append16(static_cast<std::uint16_t>(a.name.size()));
+        append16(0);
+        out.insert(out.end(), a.name.begin(), a.name.end());
+        out.insert(out.end(), a.data.begin(), a.data.end());
+    }
+
     const std::size_t centralOffset = out.size();
     for (std::size_t i = 0; i < zip.entries.size(); ++i) {
         const ZipEntry& e = zip.entries[i];
@@ -433,16 +468,38 @@ bool WriteZip(std::span<const std::uint8_t> b, const ZipArchive& zip,
         }
         Put32(out, at + 42, static_cast<std::uint32_t>(w.offset));
     }
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        const AddedEntry& a = added[i];
+        append32(0x02014b50);
+        append16(20);
+        append16(20);
+        append16(kUtf8Names);
+        append16(0);
+        append16(0);
+        append16(kFirstDay);
+        append32(addedCrcs[i]);
+        append32(static_cast<std::uint32_t>(a.data.size()));
+        append32(static_cast<std::uint32_t>(a.data.size()));
+        append16(static_cast<std::uint16_t>(a.name.size()));
+        append16(0);  // extra field
+        append16(0);  // comment
+        append16(0);  // disk
+        append16(0);  // internal attributes
+        append32(0);  // external attributes
+        append32(static_cast<std::uint32_t>(addedOffsets[i]));
+        out.insert(out.end(), a.name.begin(), a.name.end());
+    }
     const std::size_t centralSize = out.size() - centralOffset;
+    const std::size_t count = zip.entries.size() + added.size();
     if (centralOffset > 0xFFFFFFFE || centralSize > 0xFFFFFFFE) return false;
-    if (zip.entries.size() > 0xFFFF) return false;
+    if (count > 0xFFFF) return false;
     // The end record of the template (its comment included), without any zip64 records: the
     // document needs none.
     const std::size_t at = out.size();
     out.insert(out.end(), b.begin() + zip.endOffset,
                b.begin() + zip.endOffset + 22 + Le16(b, zip.endOffset + 20));
-    Put16(out, at + 8, static_cast<std::uint16_t>(zip.entries.size()));
-    Put16(out, at + 10, static_cast<std::uint16_t>(zip.entries.size()));
+    Put16(out, at + 8, static_cast<std::uint16_t>(count));
+    Put16(out, at + 10, static_cast<std::uint16_t>(count));
     Put32(out, at + 12, static_cast<std::uint32_t>(centralSize));
     Put32(out, at + 16, static_cast<std::uint32_t>(centralOffset));
     return true;

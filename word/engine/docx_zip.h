@@ -56,7 +56,14 @@ int FindEntry(const ZipArchive& zip, std::string_view name);
 // otherwise its original local record byte for byte. Entry order, names, times, extra fields
 // and the archive comment are kept; zip64 records are not written (sizes and offsets go in
 // 32 bits), as no document needs them. False when the output would need zip64.
+// New entries, written after the template's own: stored as they are (pictures are compressed
+// already), named in UTF-8.
+struct AddedEntry {
+    std::string name;
+    std::span<const std::uint8_t> data;
+};
 bool WriteZip(std::span<const std::uint8_t> bytes, const ZipArchive& zip,
-              std::span<const std::string* const> replacement, std::vector<std::uint8_t>& out);
+              std::span<const std::string* const> replacement, std::vector<std::uint8_t>& out,
+              std::span<const AddedEntry> added = {});
 
 }  // namespace qm::engine::docx

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "word/engine/picture.h"
+
 namespace qm::engine {
 
 enum class Format { Doc, Docx };
@@ -80,6 +82,9 @@ int DropDownEntry(const std::vector<std::string>& entries, std::string_view valu
 struct Fill {
     std::string name;
     std::string value;
+    // When set, the bookmark receives this picture instead of the value's text (a bookmark that
+    // only takes a state or an entry, or one in a custom XML binding, then stays as it is).
+    std::shared_ptr<const Picture> picture;
 };
 
 class Template {
