@@ -40,7 +40,7 @@ constexpr const char* kUsage =
     "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--from N] [--to M]\n"
     "                   [--multi-row] [--repeat] (--save DIR --name REF | --print)\n"
     "                   [--format doc|docx|odt|pdf] [--name-column TITLE | --single-file]\n"
-    "                   [--values raw|shown]\n"
+    "                   [--values raw|shown] [--where TEST]... [--picture-column TITLE]...\n"
     "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--multi-row] [--repeat]\n"
     "                   --check\n"
     "  quillmerge-batch --workbook FILE --list-sheets\n"
@@ -65,6 +65,11 @@ constexpr const char* kUsage =
     "                   (empty): \"部门=销售部\", \"金额>3000\", \"备注?\". Numbers and dates\n"
     "                   compare as such, other text ignoring the case of Latin letters; a\n"
     "                   title holding = ! < > ~ ? goes in brackets: \"[A=B]=1\"\n"
+    "  --picture-column TITLE\n"
+    "                   the column's values name JPEG or PNG files (relative names from the\n"
+    "                   workbook's folder); its bookmarks receive the pictures in place of\n"
+    "                   the text: a picture in the bookmark is replaced, keeping its box,\n"
+    "                   otherwise the picture is placed 3 cm wide (repeat it for more columns)\n"
     "  --multi-row      bookmarks T_1, T_2, ... take consecutive rows in one document\n"
     "  --repeat         each value goes into the copies T_c1, T_c2, ...\n"
     "  --save DIR       folder of the saved files, made when missing\n"
@@ -100,6 +105,7 @@ struct Options {
     std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw", nameColumn;
     std::string from, to;
     std::vector<std::string> where;
+    std::vector<std::string> pictureColumns;
     bool multiRow = false, repeat = false, print = false, save = false;
     bool listSheets = false, listBookmarks = false, help = false;
     bool singleFile = false, check = false, noOffice = false;
@@ -165,9 +171,9 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         o.given.insert(arg);
-        if (arg == "--where") {
+        if (arg == "--where" || arg == "--picture-column") {
             if (i + 1 >= argc) return "option " + arg + " needs a value";
-            o.where.push_back(argv[++i]);
+            (arg == "--where" ? o.where : o.pictureColumns).push_back(argv[++i]);
         } else if (auto f = flags.find(arg); f != flags.end()) {
             *f->second = true;
         } else if (auto v = valued.find(arg); v != valued.end()) {
@@ -592,6 +598,7 @@ int Main(int argc, char** argv) {
     choice.multiRowMode = o.multiRow;
     choice.repeatMode = o.repeat;
     choice.valueStyle = state.valueStyle;
+    choice.pictureColumns = o.pictureColumns;
     for (const std::string& text : o.where) {
         std::string error;
         const std::optional<qm::RowFilter> filter = qm::ParseWhere(text, error);
@@ -612,6 +619,9 @@ int Main(int argc, char** argv) {
     if (o.check) return Check(o, planner, host);
     if (!o.nameColumn.empty() && std::find(titles.begin(), titles.end(), o.nameColumn) == titles.end())
         return Fail("sheet " + o.sheet + " has no column " + o.nameColumn + " for --name-column");
+    for (const std::string& title : o.pictureColumns)
+        if (std::find(titles.begin(), titles.end(), title) == titles.end())
+            return Fail("sheet " + o.sheet + " has no column " + title + " for --picture-column");
 
     // A range that starts after the last row makes nothing; say so without starting the office.
     // A sheet without rows below its titles makes nothing whatever the range: that is said as
@@ -700,6 +710,11 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
         std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
                   << (o.multiRow ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
                   << "): " << b.reason << '\n';
+    // Picture files that could not be placed: named once each, with the rows that name them.
+    for (const qm::PictureLeft& p : outcome.picturesLeft)
+        std::cerr << "quillmerge-batch: picture " << p.file << " not placed (rows "
+                  << qm::JoinNumbers(p.where, ", ") << "): " << p.reason
+                  << "; its bookmarks are left as in the template\n";
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;

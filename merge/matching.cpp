@@ -1,5 +1,6 @@
 #include "merge/matching.h"
 
+#include <algorithm>
 #include <set>
 
 #include "common/text.h"
@@ -76,7 +77,8 @@ int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocum
 
 MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
                           bool multiRowMode, bool repeatMode,
-                          const std::map<std::string, std::string>& unfillable) {
+                          const std::map<std::string, std::string>& unfillable,
+                          const std::vector<std::string>& pictureColumns) {
     MatchReport report;
     report.multiRowMode = multiRowMode;
     report.repeatMode = repeatMode;
@@ -126,7 +128,10 @@ MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vec
             report.empty.push_back(bookmark);
     }
     for (const std::string& title : columns)
-        if (!usedTitles.count(title)) report.unusedTitles.push_back(title);
+        if (!usedTitles.count(title))
+            report.unusedTitles.push_back(title);
+        else if (std::find(pictureColumns.begin(), pictureColumns.end(), title) != pictureColumns.end())
+            report.pictureTitles.push_back(title);
     return report;
 }
 
@@ -204,6 +209,12 @@ std::string MatchDetails(const MatchReport& report) {
         text += UnfillableList(report.unfillable);
     }
     add("没有对应书签的列", report.unusedTitles);
+    // The columns whose values name pictures, as "照片：图片".
+    if (!report.pictureTitles.empty()) {
+        text += "\r\n";
+        for (std::size_t i = 0; i < report.pictureTitles.size(); ++i)
+            text += (i ? "、" : "") + report.pictureTitles[i] + "：图片";
+    }
     return text;
 }
 

@@ -44,6 +44,8 @@ struct MatchReport {
     // Bookmarks a column names that documents still leave as in the template, because this
     // program cannot fill them; with why, template order, each once.
     std::vector<std::pair<std::string, std::string>> unfillable;
+    // Titles that fill bookmarks with the pictures their values name, in column order.
+    std::vector<std::string> pictureTitles;
     bool multiRowMode = false;
     bool repeatMode = false;
 
@@ -54,10 +56,12 @@ struct MatchReport {
 
 // The report for the sheet's column titles and the template's bookmarks (lists as split from
 // the CR LF texts). No bookmarks give an empty report; no titles leave every bookmark empty.
-// `unfillable` names the bookmarks that cannot take a value, with why.
+// `unfillable` names the bookmarks that cannot take a value, with why; `pictureColumns` the titles
+// marked as picture columns.
 MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
                           bool multiRowMode, bool repeatMode,
-                          const std::map<std::string, std::string>& unfillable = {});
+                          const std::map<std::string, std::string>& unfillable = {},
+                          const std::vector<std::string>& pictureColumns = {});
 
 // One line for beside the template chooser: "匹配 7/8 书签"; "模板中没有书签" without bookmarks.
 std::string MatchSummary(const MatchReport& report);

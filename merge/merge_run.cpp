@@ -22,6 +22,33 @@ bool SameError(const std::string& error, int code) {
     return error == std::strerror(code);
 }
 
+// A picture column's value without the spaces and line breaks around it.
+std::string_view TrimmedName(std::string_view value) {
+    const std::size_t first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string PictureProblemWords(engine::PictureProblem problem) {
+    switch (problem) {
+        case engine::PictureProblem::Missing:
+            return "文件不存在";
+        case engine::PictureProblem::NotRegular:
+            return "不是普通文件";
+        case engine::PictureProblem::TooLarge:
+            return "文件超过 20 MB";
+        case engine::PictureProblem::Unreadable:
+            return "文件无法读取";
+        case engine::PictureProblem::NotAnImage:
+            return "不是 JPEG 或 PNG 图片";
+        case engine::PictureProblem::Damaged:
+            return "图片已损坏";
+        case engine::PictureProblem::None:
+            break;
+    }
+    return {};
+}
+
 // Why a bookmark kept the template's text, as the closing messages say it.
 std::string LeftReason(const engine::Skip& skip) {
     switch (skip.cause) {
@@ -65,6 +92,14 @@ std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiR
         text += "书签“" + b.name + "”保持模板原样（" + (multiRowMode ? "文档 " : "行 ") +
                 JoinNumbers(b.where, "、") + "）：" + b.why + "。\r\n";
     }
+    return text;
+}
+
+std::string PicturesLeftText(const std::vector<PictureLeft>& left) {
+    std::string text;
+    for (const PictureLeft& p : left)
+        text += "图片“" + p.file + "”没有放入（" + p.why + "），书签保持模板原样（行 " +
+                JoinNumbers(p.where, "、") + "）。\r\n";
     return text;
 }
 
@@ -123,7 +158,11 @@ bool MergeRun::Prepare() {
     if (n > 0 && cursor_->sheetRow(n - 1) != n - 1)
         for (long long row = 0; row < n; ++row)
             outcome_.sheetRows.push_back(static_cast<int>(cursor_->sheetRow(row)) + 1);
-    for (const std::string& title : job_.titles) columns_.push_back(cursor_->fieldIndex(title));
+    for (const std::string& title : job_.titles) {
+        columns_.push_back(cursor_->fieldIndex(title));
+        pictureColumns_.push_back(std::find(job_.pictureTitles.begin(), job_.pictureTitles.end(), title) !=
+                                  job_.pictureTitles.end());
+    }
 
     // The engine makes the documents whenever it reads the template; a bookmark it cannot fill
     // stays as the template has it. Only a template it cannot read goes to the office.
@@ -185,14 +224,55 @@ bool MergeRun::Stopping() {
 bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
     const int field = columns_[column];
     const std::string value = field >= 0 ? cursor_->fieldValue(field) : std::string();
-    if (!job_.repeatMode) return host_.SetBookmarkText(bookmark, value);
+    const bool picture = pictureColumns_[column];
+    // A picture column's bookmark takes the picture its value names. Without one (an empty
+    // value, a file that cannot be placed) it stays as in the template, and counts as filled so
+    // that the row still makes its document.
+    std::shared_ptr<const engine::Picture> image;
+    if (picture && !TrimmedName(value).empty()) image = PictureFor(value);
+    const auto fill = [&](const std::string& name) {
+        if (!picture) return host_.SetBookmarkText(name, value);
+        if (!host_.BookmarkExists(name)) return false;
+        if (image) host_.SetBookmarkPicture(name, image);
+        return true;
+    };
+    if (!job_.repeatMode) return fill(bookmark);
     bool filled = false;
     for (int n = 1;; ++n) {
         const std::string copy = bookmark + "_c" + IntToText(n);
         if (!host_.BookmarkExists(copy)) break;
-        if (host_.SetBookmarkText(copy, value)) filled = true;
+        if (fill(copy)) filled = true;
     }
     return filled;
+}
+
+std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& value) {
+    const std::string name(TrimmedName(value));
+    const std::string path = name.front() == '/' ? name : job_.pictureFolder + name;
+    auto it = pictures_.find(path);
+    if (it == pictures_.end()) {
+        // Photos are mostly one per row: what was read is kept while it stays small, so that a
+        // picture on every document (a logo, a seal) is read once.
+        constexpr std::size_t kKeptBytes = 64u << 20;
+        if (pictureBytes_ > kKeptBytes) {
+            std::erase_if(pictures_, [](const auto& p) { return p.second.picture != nullptr; });
+            pictureBytes_ = 0;
+        }
+        it = pictures_.emplace(path, engine::ReadPicture(path)).first;
+        if (it->second.picture) pictureBytes_ += it->second.picture->bytes.size();
+    }
+    if (it->second.picture) return it->second.picture;
+    const engine::PictureProblem problem = it->second.problem;
+    const int row = static_cast<int>(cursor_->sheetRow(cursor_->position())) + 1;
+    auto left = std::find_if(outcome_.picturesLeft.begin(), outcome_.picturesLeft.end(),
+                             [&](const PictureLeft& p) { return p.file == name; });
+    if (left == outcome_.picturesLeft.end())
+        left = outcome_.picturesLeft.insert(
+            outcome_.picturesLeft.end(),
+            PictureLeft{
+                name, PictureProblemWords(problem), std::string(engine::PictureProblemText(problem)), {}});
+    if (left->where.empty() || left->where.back() != row) left->where.push_back(row);
+    return nullptr;
 }
 
 // Saves or prints the filled working document as number `number` (rows firstRow..lastRow), then

@@ -2,12 +2,14 @@
 // The merge runs: every row of a range (single-row mode) or several consecutive rows (multi-row
 // mode) become one document made from the template, saved or printed.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "data/value_style.h"
+#include "word/engine/picture.h"
 
 namespace qm {
 
@@ -70,6 +72,10 @@ struct MergeJob {
     int slotsPerDocument = 1;  // rows a multi-row document takes at most
     std::string outputFolder;  // ends with "/"
     std::string referenceName;
+    // The titles whose values name picture files, filled into their bookmarks as pictures; a
+    // relative name is taken from `pictureFolder` (the workbook's folder, ending with "/").
+    std::vector<std::string> pictureTitles;
+    std::string pictureFolder;
 };
 
 // Why one document was not made.
@@ -97,6 +103,15 @@ struct BookmarkLeft {
     std::vector<int> where;  // the rows (document numbers in multi-row mode) it concerns
 };
 
+// A picture file that documents of a run went without: their bookmarks stayed as in the
+// template.
+struct PictureLeft {
+    std::string file;        // as the cell names it
+    std::string why;         // for the user, in the program's language
+    std::string reason;      // in English, for the batch command
+    std::vector<int> where;  // the sheet rows whose cell names it
+};
+
 struct RunOutcome {
     bool started = false;                   // false: a second request while a run was going, ignored
     int documentsMade = 0;                  // saved (and found on disk) or printed
@@ -117,6 +132,7 @@ struct RunOutcome {
     bool throughOffice = false;     // the documents were made by the office, not in this process
     bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
     std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
+    std::vector<PictureLeft> picturesLeft;    // in the order first met
     std::string joinError;                    // why the one PDF could not be joined, when it could not
     std::string flushError;  // why the saved documents could not be put on disk, when they could not
 
@@ -143,6 +159,8 @@ std::string JoinNumbers(const std::vector<int>& numbers, std::string_view separa
 // What the closing messages say of the bookmarks left as in the template, one line (ending in
 // CR LF) for each; "" when none.
 std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiRowMode);
+// The same for picture files that could not be placed.
+std::string PicturesLeftText(const std::vector<PictureLeft>& left);
 
 // The query a run is described with: the matched titles as they stand, in order and with their
 // repetitions, from the table `sheetName`. The run itself reads the columns by index.
@@ -163,6 +181,9 @@ class MergeRun {
     bool Prepare();
     bool DocumentReady();
     bool FillField(std::size_t column, const std::string& bookmark);
+    // The picture a picture column's `value` names, read once a run while memory allows;
+    // null (with the file noted for the row) when it cannot be placed.
+    std::shared_ptr<const engine::Picture> PictureFor(const std::string& value);
     bool FinishDocument(int number, int firstRow, int lastRow);
     RunOutcome End();
     void RunSingleRowMerge();
@@ -181,7 +202,11 @@ class MergeRun {
     word::WordHost& host_;
     RunObserver& observer_;
     data::Cursor* cursor_ = nullptr;
-    std::vector<int> columns_;  // cursor field of each title
+    std::vector<int> columns_;          // cursor field of each title
+    std::vector<bool> pictureColumns_;  // by title
+    // Pictures read so far, by the path they were read from, and the bytes they hold.
+    std::map<std::string, engine::PictureResult> pictures_;
+    std::size_t pictureBytes_ = 0;
     word::Route route_;
     RunOutcome outcome_;
     int start_ = 1;

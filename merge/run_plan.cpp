@@ -94,7 +94,8 @@ std::optional<PlanProblem> RunPlanner::SetRangeTexts(int modeIndex, const std::s
 }
 
 MatchReport RunPlanner::Report() const {
-    return ReportMatches(titles_, bookmarks_, choice_.multiRowMode, choice_.repeatMode, unfillable_);
+    return ReportMatches(titles_, bookmarks_, choice_.multiRowMode, choice_.repeatMode, unfillable_,
+                         choice_.pictureColumns);
 }
 
 int RunPlanner::SlotsPerDocument() const {
@@ -160,6 +161,12 @@ MergeJob RunPlanner::TakeJob(const RunOutput& output) {
     job.slotsPerDocument = std::max(SlotsPerDocument(), 1);
     job.outputFolder = output.folder;
     job.referenceName = output.referenceName;
+    for (const std::string& title : choice_.pictureColumns)
+        if (std::find(job.titles.begin(), job.titles.end(), title) != job.titles.end())
+            job.pictureTitles.push_back(title);
+    const std::size_t slash = choice_.workbookPath.rfind('/');
+    job.pictureFolder =
+        slash == std::string::npos ? std::string() : choice_.workbookPath.substr(0, slash + 1);
     return job;
 }
 

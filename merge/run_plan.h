@@ -38,6 +38,9 @@ struct RunChoice {
     // Only the rows that pass every filter take part; rows, pages and ranges then count in
     // that list, and single-row files keep their sheet row numbers.
     std::vector<RowFilter> filters;
+    // Titles whose values name picture files (from the workbook's folder when relative): their
+    // bookmarks receive the pictures instead of the text.
+    std::vector<std::string> pictureColumns;
 };
 
 enum class PlanProblemKind {

@@ -52,6 +52,13 @@ class EngineDocument final : public WorkingDocument {
         values_[std::string(name)] = std::string(value);
         return b->refusal.empty();
     }
+    bool SetBookmarkPicture(std::string_view name, std::shared_ptr<const engine::Picture> picture) override {
+        const engine::BookmarkInfo* b = template_->Find(name);
+        if (!b || b->hidden) return false;
+        pictures_[std::string(name)] = std::move(picture);
+        values_.try_emplace(std::string(name));
+        return b->refusal.empty();
+    }
     std::vector<engine::Skip> BookmarksLeft() const override {
         if (!open_) return {};
         const std::vector<engine::Fill> fills = Fills();
@@ -72,7 +79,10 @@ class EngineDocument final : public WorkingDocument {
     // The values set so far, as fills.
     std::vector<engine::Fill> Fills() const {
         std::vector<engine::Fill> fills;
-        for (const auto& [name, value] : values_) fills.push_back({name, value});
+        for (const auto& [name, value] : values_) {
+            const auto picture = pictures_.find(name);
+            fills.push_back({name, value, picture == pictures_.end() ? nullptr : picture->second});
+        }
         return fills;
     }
     // Opens the document made as `bytes` in the office, through a temporary file beside `near`
@@ -86,6 +96,7 @@ class EngineDocument final : public WorkingDocument {
     std::string title_;
     bool open_ = true;
     std::map<std::string, std::string> values_;
+    std::map<std::string, std::shared_ptr<const engine::Picture>> pictures_;
 };
 
 DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,

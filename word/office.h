@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "word/engine/picture.h"
+
 namespace qm::word {
 
 // A document open in the office, as this program knows it; 0 is none. Ids are never reused
@@ -44,6 +46,12 @@ class Office {
     virtual bool print(DocumentId document, std::string_view jobName) = 0;
     // Closes the document without saving; a closed or unknown id is ignored.
     virtual void close(DocumentId document) = 0;
+    // Places `picture` into the bookmark in place of its text, at the size the engine would
+    // give it; false when it cannot (the bookmark then stays as it is).
+    virtual bool setBookmarkPicture(DocumentId /*document*/, std::string_view /*name*/,
+                                    const engine::Picture& /*picture*/) {
+        return false;
+    }
     // Makes the office's windows visible, behind the program's own, never maximised.
     virtual void show() = 0;
     // Ends the office without saving anything; a later openTemplate starts a new one.

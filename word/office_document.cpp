@@ -45,8 +45,23 @@ class OfficeDocument final : public WorkingDocument {
         if (!office_->setBookmarkText(id_, name, engine::NormalizeValue(value))) valueLost_ = true;
         return true;
     }
-    // The office fills every bookmark it has.
-    std::vector<engine::Skip> BookmarksLeft() const override { return {}; }
+    bool SetBookmarkPicture(std::string_view name, std::shared_ptr<const engine::Picture> picture) override {
+        if (!BookmarkExists(name)) return false;
+        if (!office_->setBookmarkPicture(id_, name, *picture)) {
+            if (std::find(picturesLeft_.begin(), picturesLeft_.end(), name) == picturesLeft_.end())
+                picturesLeft_.emplace_back(name);
+            return false;
+        }
+        return true;
+    }
+    // The office fills every bookmark it has; only a picture it could not place is left.
+    std::vector<engine::Skip> BookmarksLeft() const override {
+        std::vector<engine::Skip> left;
+        for (const std::string& name : picturesLeft_)
+            left.push_back(
+                {name, "the office could not place the picture", engine::Skip::Cause::Refused, {}});
+        return left;
+    }
     std::map<std::string, std::string> UnfillableBookmarks() const override { return {}; }
 
     SaveResult SaveAs(std::string_view fileName) override {
@@ -60,7 +75,8 @@ class OfficeDocument final : public WorkingDocument {
     DocumentId id_;
     bool open_;
     std::vector<std::string> bookmarks_;
-    bool valueLost_ = false;  // a write the office refused
+    std::vector<std::string> picturesLeft_;  // bookmarks whose picture the office did not take
+    bool valueLost_ = false;                 // a write the office refused
 };
 
 }  // namespace

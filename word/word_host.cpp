@@ -153,6 +153,11 @@ bool WordHost::SetBookmarkText(std::string_view name, std::string_view value) {
     return document_->SetBookmarkText(name, value);
 }
 
+bool WordHost::SetBookmarkPicture(std::string_view name, std::shared_ptr<const engine::Picture> picture) {
+    if (!BookmarkExists(name) || !picture) return false;
+    return document_->SetBookmarkPicture(name, std::move(picture));
+}
+
 std::vector<engine::Skip> WordHost::BookmarksLeft() const {
     return document_ ? document_->BookmarksLeft() : std::vector<engine::Skip>{};
 }

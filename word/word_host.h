@@ -59,6 +59,10 @@ class WordHost {
     // the next save fail. A bookmark the engine can never fill keeps the template's text and
     // counts as not filled (false); BookmarksLeft names it.
     bool SetBookmarkText(std::string_view name, std::string_view value);
+    // The same with a picture in place of the text: a picture in the bookmark is replaced by it,
+    // fitted into its box; otherwise it is placed inline, 3 cm wide. A bookmark that cannot take
+    // one stays as in the template and BookmarksLeft names it.
+    bool SetBookmarkPicture(std::string_view name, std::shared_ptr<const engine::Picture> picture);
     // The bookmarks given a value in the working document that it leaves as in the template,
     // and why (the engine's documents only; the office's fill every bookmark they have).
     std::vector<engine::Skip> BookmarksLeft() const;

@@ -6,6 +6,7 @@
 // it asks anything of it; the documents themselves only answer for what they hold.
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,10 @@ class WorkingDocument {
     // Gives the bookmark its value; false for a name BookmarkExists does not know. See
     // WordHost::SetBookmarkText for the rest.
     virtual bool SetBookmarkText(std::string_view name, std::string_view value) = 0;
+    // Gives the bookmark a picture in place of its text; false for a name BookmarkExists does
+    // not know. See WordHost::SetBookmarkPicture.
+    virtual bool SetBookmarkPicture(std::string_view name,
+                                    std::shared_ptr<const engine::Picture> picture) = 0;
     // The bookmarks given a value that the document leaves as in the template, and why.
     virtual std::vector<engine::Skip> BookmarksLeft() const = 0;
     // The visible bookmarks that can never be filled, with why.

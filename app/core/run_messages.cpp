@@ -108,7 +108,9 @@ std::string FailureText(const RunOutcome& o) {
     if (o.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
     if (!o.flushError.empty())
         text += "已生成的文档未能确认写入磁盘（" + o.flushError + "），断电时可能丢失。";
-    if (!o.bookmarksLeft.empty()) text += "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
+    if (!o.bookmarksLeft.empty() || !o.picturesLeft.empty())
+        text +=
+            "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
     if (!o.print && !o.folderGone) text += "是否打开存放文档所在文件夹？";
     return text;
 }
@@ -152,7 +154,8 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
         if (!o.nothingMatched) messages.push_back({NothingMadeText(o), caption, MessageIcon::Warning});
         return messages;
     }
-    const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode);
+    const std::string left =
+        BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
     if (!o.print) {
         if (o.failed())  // a folder that is gone is not offered to be opened
             messages.push_back({FailureText(o), caption, MessageIcon::Warning, !o.folderGone});

@@ -17,6 +17,9 @@ constexpr std::array<const char*, 3> kFirstRun = {"\\数据\\", "\\模板\\", "\
 constexpr const char* kShownValuesOption = "ShownValues";
 constexpr const char* kNameColumnOption = "NameColumn";
 constexpr const char* kOutputTypeOption = "OutputType";
+// Followed by the template's path; the titles are separated by tabs, which no title read from a
+// workbook cell holds in practice and which the window's menu never adds.
+constexpr std::string_view kPictureColumnsOption = "PictureColumns:";
 
 // Absolute on this platform, or a drive folder kept from a settings file written on Windows.
 bool IsAbsolute(std::string_view folder) {
@@ -160,6 +163,36 @@ void AppSettings::SetNameColumn(std::string_view title) {
 void AppSettings::SetOutputType(std::string_view type) {
     outputType_ = type;
     store_->WriteOption(kOutputTypeOption, type);
+}
+
+std::vector<std::string> AppSettings::PictureColumns(std::string_view templatePath) const {
+    auto it = pictureColumns_.find(templatePath);
+    if (it == pictureColumns_.end()) {
+        std::vector<std::string> titles;
+        const std::string stored =
+            store_->ReadOption(std::string(kPictureColumnsOption) + std::string(templatePath));
+        for (std::size_t at = 0; at < stored.size();) {
+            std::size_t tab = stored.find('\t', at);
+            if (tab == std::string::npos) tab = stored.size();
+            if (tab > at) titles.push_back(stored.substr(at, tab - at));
+            at = tab + 1;
+        }
+        it = pictureColumns_.emplace(std::string(templatePath), std::move(titles)).first;
+    }
+    return it->second;
+}
+
+void AppSettings::SetPictureColumns(std::string_view templatePath, const std::vector<std::string>& titles) {
+    std::string stored;
+    std::vector<std::string> kept;
+    for (const std::string& title : titles) {
+        if (title.empty() || title.find('\t') != std::string::npos) continue;
+        if (!stored.empty()) stored += '\t';
+        stored += title;
+        kept.push_back(title);
+    }
+    pictureColumns_[std::string(templatePath)] = std::move(kept);
+    store_->WriteOption(std::string(kPictureColumnsOption) + std::string(templatePath), stored);
 }
 
 }  // namespace qm

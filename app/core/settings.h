@@ -6,9 +6,11 @@
 // and the problem is told once to whoever watches (the window), never overwritten.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/core/settings_store.h"
 
@@ -65,6 +67,11 @@ class AppSettings {
     void SetNameColumn(std::string_view title);
     const std::string& OutputType() const { return outputType_; }
     void SetOutputType(std::string_view type);
+    // The columns whose values name picture files for the template at `templatePath`: each one
+    // fills its bookmarks with the picture instead of the text. Kept per template (by its path),
+    // in the order given; none until chosen.
+    std::vector<std::string> PictureColumns(std::string_view templatePath) const;
+    void SetPictureColumns(std::string_view templatePath, const std::vector<std::string>& titles);
 
     // The fields as last loaded or stored (stored form, no trailing separator).
     const std::string& ExcelPath() const { return excelPath_; }
@@ -86,6 +93,8 @@ class AppSettings {
     bool shownValues_ = false;
     std::string nameColumn_;
     std::string outputType_;
+    // Picture columns read or set so far, by template path.
+    mutable std::map<std::string, std::vector<std::string>, std::less<>> pictureColumns_;
 };
 
 }  // namespace qm

@@ -18,6 +18,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QMenu;
 class QTableView;
 class QTimer;
 class QAction;
@@ -105,6 +106,11 @@ class MainWindow : public QMainWindow {
     // record of the page).
     PageModel& pageModel();
     QTableView* grid() const { return grid_; }
+
+    // The match line's menu, which marks the columns whose values name pictures, built for the
+    // current sheet and template (the window shows it on a click of the match line); null when
+    // no column fills a bookmark. Owned by the caller.
+    QMenu* MakePictureColumnMenu();
 
   signals:
     // EndProgram: the exit button was clicked.
@@ -195,6 +201,9 @@ class MainWindow : public QMainWindow {
     void BuildMatchLine();
     void UpdateMatchLine();
     MatchReport CurrentMatchReport() const;
+    // The picture columns remembered for the chosen template.
+    std::vector<std::string> PictureColumns() const;
+    void SetPictureColumn(const std::string& title, bool picture);
     bool ConfirmEmptyBookmarks(const MatchReport& report);
     bool AskOutputNaming(const RunPlanner& planner, RunOutput& output, const std::string& proposedFolder,
                          const std::string& templateBase, std::string& chosenFolder);

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <algorithm>
 #include <set>
 
@@ -68,6 +70,21 @@ std::vector<std::string> NamingTitles(const std::vector<std::string>& columnTitl
     return titles;
 }
 
+// Opens the match line's menu on a click of either button.
+class MenuOnClick : public QObject {
+  public:
+    MenuOnClick(QObject* parent, std::function<void(QPoint)> show)
+        : QObject(parent), show_(std::move(show)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonPress) return QObject::eventFilter(watched, event);
+        show_(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    }
+
+  private:
+    std::function<void(QPoint)> show_;
+};
+
 }  // namespace
 
 void MainWindow::BuildMatchLine() {
@@ -77,6 +94,14 @@ void MainWindow::BuildMatchLine() {
     matchLabel_->setObjectName(QStringLiteral("书签匹配标签"));
     matchLabel_->setGeometry(376, 37, 92, 20);
     matchLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A click opens the menu that marks picture columns.
+    matchLabel_->setCursor(Qt::PointingHandCursor);
+    matchLabel_->installEventFilter(new MenuOnClick(matchLabel_, [this](QPoint at) {
+        if (QMenu* menu = MakePictureColumnMenu()) {
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(at);
+        }
+    }));
     // After the handlers of BuildControls, so the state they set is what the line reports.
     connect(templateCombo_, &QComboBox::activated, this, [this] { UpdateMatchLine(); });
     connect(repeatBox_, &QCheckBox::clicked, this, [this] { UpdateMatchLine(); });
@@ -86,7 +111,48 @@ void MainWindow::BuildMatchLine() {
 MatchReport MainWindow::CurrentMatchReport() const {
     const ProgramState& state = ctx_.state;
     return ReportMatches(state.columnTitles, state.templateBookmarks, state.multiRowMode, state.repeatMode,
-                         state.templateUnfillable);
+                         state.templateUnfillable, PictureColumns());
+}
+
+std::vector<std::string> MainWindow::PictureColumns() const {
+    if (!TemplateChosen()) return {};
+    return ctx_.settings.PictureColumns(ctx_.settings.GetWordPath() + CurrentTemplateItem());
+}
+
+void MainWindow::SetPictureColumn(const std::string& title, bool picture) {
+    if (!TemplateChosen()) return;
+    std::vector<std::string> columns = PictureColumns();
+    std::erase(columns, title);
+    if (picture) columns.push_back(title);
+    ctx_.settings.SetPictureColumns(ctx_.settings.GetWordPath() + CurrentTemplateItem(), columns);
+    UpdateMatchLine();
+}
+
+QMenu* MainWindow::MakePictureColumnMenu() {
+    if (!TemplateChosen() || ctx_.state.columnTitles.empty() || RunGoing()) return nullptr;
+    const MatchReport report = CurrentMatchReport();
+    const std::vector<std::string> pictures = PictureColumns();
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("图片列菜单"));
+    QAction* heading = menu->addAction(QStringLiteral("值为图片文件的列（JPEG、PNG）："));
+    heading->setEnabled(false);
+    std::set<std::string> seen;
+    for (const std::string& title : ctx_.state.columnTitles) {
+        if (title.empty() || !seen.insert(title).second) continue;
+        if (std::find(report.unusedTitles.begin(), report.unusedTitles.end(), title) !=
+            report.unusedTitles.end())
+            continue;
+        QAction* action = menu->addAction(ToQ(title + "：图片"));
+        action->setObjectName(ToQ("图片列:" + title));
+        action->setCheckable(true);
+        action->setChecked(std::find(pictures.begin(), pictures.end(), title) != pictures.end());
+        connect(action, &QAction::toggled, this, [this, title](bool on) { SetPictureColumn(title, on); });
+    }
+    if (menu->actions().size() == 1) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
 }
 
 void MainWindow::UpdateMatchLine() {

@@ -29,6 +29,7 @@ std::string PreviewKey(const RunChoice& choice) {
                       (choice.multiRowMode ? "m" : "") + (choice.repeatMode ? "r" : "") +
                       (choice.valueStyle == data::ValueStyle::Shown ? "s" : "");
     for (const RowFilter& filter : choice.filters) key += '\n' + DescribeFilter(filter);
+    for (const std::string& title : choice.pictureColumns) key += "\npicture " + title;
     // A file saved since: its previews are made again.
     for (const std::string& path : {choice.templatePath, choice.workbookPath}) {
         std::error_code error;

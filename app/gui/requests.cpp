@@ -109,6 +109,7 @@ bool MainWindow::PlanRun(RunPlanner& planner, bool range) {
     choice.repeatMode = state.repeatMode;
     choice.valueStyle = state.valueStyle;
     choice.filters = state.filters;
+    choice.pictureColumns = PictureColumns();
     if (const auto problem = planner.OpenSheet(choice)) {
         if (problem->kind == PlanProblemKind::FilterProblem)
             return unreadable(FilterProblemText(problem->filterProblem, problem->detail));

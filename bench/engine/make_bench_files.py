@@ -4,11 +4,15 @@
 rows.xls      Sheet1: titles F1..F10 and 1,000 rows of short mixed Chinese and ASCII values;
               F9 and F10 hold check box states (是/否, 1/0).
 letter.fodt   a one-page letter with the eight bookmarks F1..F8, each holding "[Fn]".
+photos.csv    titles F1..F8 and 1,000 rows whose F8 names a photo of its own, photos/pNNNN.png,
+              a valid PNG of about 50 KB (stored, not compressed).
 features.fodt the same letter where F1 sits in a text box, F2 spans three paragraphs, F3 holds a
               field and a link, and F9 and F10 are check boxes.
 """
 import os
+import struct
 import sys
+import zlib
 
 import xlwt
 
@@ -54,6 +58,25 @@ FEATURES = """<?xml version="1.0" encoding="UTF-8"?>
 LABELS = ["姓名", "性别", "身份证号", "部门", "职位", "入职日期", "月薪", "备注"]
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def photo(seed):
+    """A 128 x 128 PNG of noise, stored without compression: about 50 KB."""
+    width = height = 128
+    state = seed * 2654435761 % 4294967296 or 1
+    rows = bytearray()
+    for _ in range(height):
+        rows.append(0)
+        for _ in range(width * 3):
+            state = (state * 1103515245 + 12345) % 2147483648
+            rows.append(state >> 16 & 255)
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows), 0)) +
+            chunk(b"IEND", b""))
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -68,6 +91,14 @@ def main():
         for c, v in enumerate(values):
             sheet.write(r, c, v)
     book.save(os.path.join(out, "rows.xls"))
+    os.makedirs(os.path.join(out, "photos"), exist_ok=True)
+    with open(os.path.join(out, "photos.csv"), "w", encoding="utf-8") as f:
+        f.write(",".join("F%d" % (c + 1) for c in range(8)) + "\n")
+        for r in range(1, ROWS + 1):
+            name = "photos/p%04d.png" % r
+            with open(os.path.join(out, name), "wb") as p:
+                p.write(photo(r))
+            f.write("员工%d,男,1101081990%08d,部门%d,Engineer,2024-01-01,%d,%s\n" % (r, r, r % 17, 8000 + r, name))
     paragraphs = "\n".join(
         '   <text:p>%s：<text:bookmark-start text:name="F%d"/>[F%d]<text:bookmark-end text:name="F%d"/>。</text:p>'
         % (LABELS[c], c + 1, c + 1, c + 1) for c in range(8))

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Writes the sample workbook that ships in the program folder's 数据/ (path in argv[1]).
+"""Writes the sample workbook that ships in the program folder's 数据/ (path in argv[1]), and a
+small ID photo for each employee in 照片/ beside it (照片/001.png, ...).
 
 Sheets and column titles (the sample templates name their bookmarks after these titles):
-  员工      编号, 姓名, 性别, 部门, 职位, 入职日期, 月薪, 身份证号, 联系电话   (26 employees)
+  员工      编号, 姓名, 性别, 部门, 职位, 入职日期, 月薪, 身份证号, 联系电话, 照片   (26 employees)
   合同续签  编号, 姓名, 部门, 原合同到期日, 续签年限, 新合同到期日, 备注      (8 renewals)
 
 编号, 身份证号 and 联系电话 are text cells (leading zeros kept); 入职日期 and the two
@@ -10,7 +11,9 @@ Sheets and column titles (the sample templates name their bookmarks after these 
 """
 import datetime
 import os
+import struct
 import sys
+import zlib
 
 import xlwt
 
@@ -65,6 +68,43 @@ def id_number(region, born, serial):
     return body + CHECK[sum(int(d) * w for d, w in zip(body, WEIGHTS)) % 11]
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def photo(index, female):
+    """A 150 x 200 ID photo on a blue ground: a head and shoulders, the shirt's colour by person."""
+    width, height = 150, 200
+    ground = (214, 232, 248)
+    skin = (236, 200, 170) if index % 3 else (222, 184, 150)
+    hair = (40, 32, 30)
+    shirts = [(40, 60, 110), (90, 90, 96), (30, 90, 80), (120, 40, 50), (60, 60, 60)]
+    shirt = shirts[index % len(shirts)]
+    rows = []
+    for y in range(height):
+        row = bytearray([0])
+        for x in range(width):
+            colour = ground
+            dx, dy = x - 75, y - 80
+            if ((x - 75) / 62.0) ** 2 + ((y - 215) / 70.0) ** 2 <= 1:
+                colour = shirt
+            elif abs(dx) <= 12 and 100 <= y <= 150:
+                colour = skin  # neck
+            if (dx / 34.0) ** 2 + (dy / 42.0) ** 2 <= 1:
+                colour = skin
+                # hair: the top of the head, longer at the sides for women
+                if dy < -18 + abs(dx) * 0.2 or (female and abs(dx) > 26 and dy < 30):
+                    colour = hair
+            elif female and (dx / 40.0) ** 2 + ((dy - 10) / 52.0) ** 2 <= 1 and dy < 40:
+                colour = hair
+            row += bytes(colour)
+        rows.append(bytes(row))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    dpi = struct.pack(">IIB", 5906, 5906, 1)  # 150 dots per inch, in dots per metre
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"pHYs", dpi) +
+            png_chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + png_chunk(b"IEND", b""))
+
+
 def main():
     path = sys.argv[1]
     os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
@@ -77,8 +117,10 @@ def main():
     whole = xlwt.easyxf(num_format_str="0")
 
     staff = book.add_sheet("员工")
-    titles = ["编号", "姓名", "性别", "部门", "职位", "入职日期", "月薪", "身份证号", "联系电话"]
-    widths = [8, 10, 6, 14, 14, 12, 12, 22, 14]
+    titles = ["编号", "姓名", "性别", "部门", "职位", "入职日期", "月薪", "身份证号", "联系电话", "照片"]
+    widths = [8, 10, 6, 14, 14, 12, 12, 22, 14, 14]
+    photos = os.path.join(os.path.dirname(path) or ".", "照片")
+    os.makedirs(photos, exist_ok=True)
     for c, (name, width) in enumerate(zip(titles, widths)):
         staff.write(0, c, name, title)
         staff.col(c).width = 256 * width
@@ -94,6 +136,10 @@ def main():
         staff.write(r, 6, pay, money)
         staff.write(r, 7, id_number(region, born, serial), text)
         staff.write(r, 8, phone, text)
+        # The photo, by a name relative to the workbook's folder.
+        with open(os.path.join(photos, no + ".png"), "wb") as f:
+            f.write(photo(r, sex == "女"))
+        staff.write(r, 9, "照片/" + no + ".png")
         by_number[no] = (name, dept)
 
     renew = book.add_sheet("合同续签")

@@ -76,7 +76,7 @@ TEST_F(BatchOutputsTest, CheckPrintsTheReportAndFailsOnEmptyBookmarks) {
               "mode: single-row\n"
               "bookmarks filled: 7 of 7\n"
               "filled bookmarks:\n  姓名\n  性别\n  身份证号\n  入职日期\n  部门\n  职位\n  月薪\n"
-              "columns that fill no bookmark:\n  编号\n  联系电话\n");
+              "columns that fill no bookmark:\n  编号\n  联系电话\n  照片\n");
 
     std::vector<std::string> args = Check("工资条.doc");
     args.push_back("--multi-row");
@@ -124,7 +124,7 @@ TEST_F(BatchOutputsTest, WhereChoosesRowsByTheirValues) {
         {{"--where", "工号=1"},
          "--where names no column of the sheet: 工号 (its columns: 编号, 姓名, 性别, 部门, 职位, 入职日期, "
          "月薪, "
-         "身份证号, 联系电话)"},
+         "身份证号, 联系电话, 照片)"},
         {{"--where", "月薪>很多"}, "--where: column 月薪 holds numbers, so > and < need a number"},
         {{"--where", "入职日期<去年"},
          "--where: column 入职日期 holds dates, so > and < need a date (2024-03-05)"},

@@ -20,8 +20,8 @@ TEST(SampleWorkbook, SheetsColumnsAndValues) {
     ASSERT_TRUE(rs.open("select * from [员工$]", connection, 1));
     Names titles;
     for (int i = 0; i < GetFieldCount(rs); ++i) titles.push_back(GetFieldName(rs, i));
-    EXPECT_EQ(titles,
-              (Names{"编号", "姓名", "性别", "部门", "职位", "入职日期", "月薪", "身份证号", "联系电话"}));
+    EXPECT_EQ(titles, (Names{"编号", "姓名", "性别", "部门", "职位", "入职日期", "月薪", "身份证号",
+                             "联系电话", "照片"}));
     EXPECT_GE(GetRecordCount(rs), 25);
     EXPECT_LE(GetRecordCount(rs), 30);
     EXPECT_EQ(GetFieldValue(rs, "编号"), "001");

@@ -86,6 +86,15 @@ TEST(ReportMatches, SummaryAndDetails) {
         MatchDetails(left),
         "按单行模式：匹配 1/3 书签\r\n填入数据的书签（1）：Name\r\n没有对应列、保持原样的书签（1）：Missing"
         "\r\n无法填写、保持原样的书签（1）：Age（与书签“X”交叉）");
+    // Picture columns are listed as "照片：图片", only when they fill a bookmark.
+    const MatchReport pictures =
+        ReportMatches({"照片", "Name", "签名", "Logo"}, {"Name", "照片_c1", "签名_c1"}, false, true, {},
+                      {"Logo", "签名", "照片", "Name2"});
+    EXPECT_EQ(pictures.pictureTitles, (Names{"照片", "签名"}));
+    EXPECT_EQ(MatchDetails(pictures),
+              "按重复模式：匹配 2/3 书签\r\n填入数据的书签（2）：照片_c1、签名_c1"
+              "\r\n没有对应列、保持原样的书签（1）：Name\r\n没有对应书签的列（2）：Name、Logo"
+              "\r\n照片：图片、签名：图片");
     EXPECT_EQ(ReasonText("inside a field code"), "位于域代码之中");
     EXPECT_EQ(ReasonText("something new"), "something new");
     EXPECT_EQ(NameList({"a", "b", "c"}, 2), "a、b 等 3 个");
@@ -121,8 +130,8 @@ TEST_F(SampleReport, EachTemplateInEachMode) {
     const Case cases[] = {
         {"劳动合同.doc", false, false, 7, 7}, {"劳动合同.doc", false, true, 0, 7},
         {"劳动合同.doc", true, false, 0, 7},  {"劳动合同.doc", true, true, 0, 7},
-        {"工作证.doc", false, false, 0, 5},   {"工作证.doc", false, true, 5, 5},
-        {"工作证.doc", true, false, 0, 5},    {"工作证.doc", true, true, 0, 5},
+        {"工作证.doc", false, false, 0, 6},   {"工作证.doc", false, true, 6, 6},
+        {"工作证.doc", true, false, 0, 6},    {"工作证.doc", true, true, 0, 6},
         {"工资条.doc", false, false, 0, 12},  {"工资条.doc", false, true, 0, 12},
         {"工资条.doc", true, false, 12, 12},  {"工资条.doc", true, true, 0, 12},
     };
@@ -134,9 +143,9 @@ TEST_F(SampleReport, EachTemplateInEachMode) {
         EXPECT_EQ(r.complete(), c.filled == c.bookmarks);
     }
     EXPECT_EQ(ReportMatches(titles, Bookmarks("劳动合同.doc"), false, false).unusedTitles,
-              (Names{"编号", "联系电话"}));
+              (Names{"编号", "联系电话", "照片"}));
     EXPECT_EQ(ReportMatches(titles, Bookmarks("工资条.doc"), true, false).unusedTitles,
-              (Names{"性别", "职位", "入职日期", "身份证号", "联系电话"}));
+              (Names{"性别", "职位", "入职日期", "身份证号", "联系电话", "照片"}));
 }
 
 }  // namespace

@@ -381,7 +381,11 @@ TEST_F(RunTest, OfficeGoneForGoodIsNotANoMatch) {
     office_->kill();
     office_->setRestartable(false);
     RunPlanner planner(state_.workbooks, *host_);
-    const auto problem = planner.Open({state_.workbookPath, "Sheet1$", request_.templatePath});
+    RunChoice choice;
+    choice.workbookPath = state_.workbookPath;
+    choice.table = "Sheet1$";
+    choice.templatePath = request_.templatePath;
+    const auto problem = planner.Open(choice);
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->kind, PlanProblemKind::OfficeUnavailable);
 }

@@ -79,7 +79,11 @@ TEST_F(OutputRunTest, FilesAreNamedAsPlannedAndNoneIsOverwritten) {
     Use("names.xls", {{"Name", ""}, {"名字", ""}});
     request_.nameColumn = "名字";
     RunPlanner planner(state_.workbooks, *host_);
-    ASSERT_FALSE(planner.Open({state_.workbookPath, "Sheet1$", request_.templatePath}));
+    RunChoice choice;
+    choice.workbookPath = state_.workbookPath;
+    choice.table = "Sheet1$";
+    choice.templatePath = request_.templatePath;
+    ASSERT_FALSE(planner.Open(choice));
     const NamePlan plan = planner.FileNames("名字", "合同", ".doc");
     const RunOutcome outcome = Run(1, 0, ui_);
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
+#include <tuple>
 #include <unordered_map>
 
 #include "common/zip_names.h"
@@ -74,7 +76,7 @@ class DocxTemplate final : public Template {
 
   private:
     struct Part {
-        std::size_t entry;
+        std::size_t entry = 0;
         std::string xml;
         // Its relationship part, read at load for the pictures a document adds: the entry (-1
         // when it has none) and its XML.
@@ -85,6 +87,9 @@ class DocxTemplate final : public Template {
     struct PicturePlacing;
     std::string PlaceInline(PicturePlacing& placing, std::size_t part, const Picture& picture,
                             const std::string& prefix) const;
+    // The relationship id by which `part` names `picture`'s media entry, both made when first
+    // needed.
+    std::string PictureRelation(PicturePlacing& placing, std::size_t part, const Picture& picture) const;
 
     // The relationships of `source`; false when its relationship part exists but cannot be read.
     bool Relations(std::string_view source, std::vector<Relation>& out) const;
@@ -128,7 +133,8 @@ std::string DocxTemplate::AddPart(std::size_t entry, std::string_view story) {
     for (const Part& p : parts_)
         if (p.entry == entry) return {};
     const docx::ZipEntry& e = zip_.entries[entry];
-    Part part{entry, {}};
+    Part part;
+    part.entry = entry;
     if (!docx::ReadEntry(bytes_, e, &part.xml)) return e.name + " cannot be read";
     docx::PartScan scan;
     if (std::string error = docx::ScanPart(part.xml, scan); !error.empty()) return e.name + ": " + error;
@@ -196,7 +202,8 @@ int DocxTemplate::DataPart(std::string_view storeItem) {
             if (!same(id, storeItem)) continue;
             for (std::size_t k = 0; k < parts_.size(); ++k)
                 if (parts_[k].entry == i) return static_cast<int>(k);
-            Part part{i, {}};
+            Part part;
+            part.entry = i;
             if (!docx::ReadEntry(bytes_, zip_.entries[i], &part.xml)) return -1;
             parts_.push_back(std::move(part));
             return static_cast<int>(parts_.size() - 1);
@@ -288,6 +295,39 @@ struct DocxTemplate::PicturePlacing {
 
 std::string DocxTemplate::PlaceInline(PicturePlacing& placing, std::size_t part, const Picture& picture,
                                       const std::string& prefix) const {
+    const std::string id = PictureRelation(placing, part, picture);
+    std::string mediaName;
+    for (const auto& [held, name] : placing.media)
+        if (held == &picture) mediaName = name;
+    const Extent size = InlineExtent(picture);
+    const std::string cx = std::to_string(size.cx), cy = std::to_string(size.cy);
+    const std::string drawingId = std::to_string(++placing.nextId);
+    const std::string file = mediaName.substr(mediaName.rfind('/') + 1);
+    return "<" + prefix +
+           "drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
+           "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\"><wp:extent "
+           "cx=\"" +
+           cx + "\" cy=\"" + cy + "\"/><wp:docPr id=\"" + drawingId + "\" name=\"Picture " + drawingId +
+           "\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" noChangeAspect=\"1\"/>"
+           "</wp:cNvGraphicFramePr><a:graphic "
+           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+           "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic "
+           "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr><pic:cNvPr "
+           "id=\"" +
+           drawingId + "\" name=\"" + file +
+           "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + id +
+           "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"/><a:stretch>"
+           "<a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"" +
+           cx + "\" cy=\"" + cy +
+           "\"/></a:xfrm><a:prstGeom "
+           "prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData>"
+           "</a:graphic></wp:inline></" +
+           prefix + "drawing>";
+}
+
+std::string DocxTemplate::PictureRelation(PicturePlacing& placing, std::size_t part,
+                                          const Picture& picture) const {
     std::size_t media = 0;
     while (media < placing.media.size() && placing.media[media].first != &picture) ++media;
     if (media == placing.media.size()) {
@@ -326,31 +366,108 @@ std::string DocxTemplate::PlaceInline(PicturePlacing& placing, std::size_t part,
             rels.replace(empty, 2, ">" + relation + "</Relationships>");
         }
     }
-    const Extent size = InlineExtent(picture);
-    const std::string cx = std::to_string(size.cx), cy = std::to_string(size.cy);
-    const std::string drawingId = std::to_string(++placing.nextId);
-    const std::string file = mediaName.substr(mediaName.rfind('/') + 1);
-    return "<" + prefix +
-           "drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
-           "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\"><wp:extent "
-           "cx=\"" +
-           cx + "\" cy=\"" + cy + "\"/><wp:docPr id=\"" + drawingId + "\" name=\"Picture " + drawingId +
-           "\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks "
-           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" noChangeAspect=\"1\"/>"
-           "</wp:cNvGraphicFramePr><a:graphic "
-           "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
-           "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic "
-           "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr><pic:cNvPr "
-           "id=\"" +
-           drawingId + "\" name=\"" + file +
-           "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + id +
-           "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"/><a:stretch>"
-           "<a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"" +
-           cx + "\" cy=\"" + cy +
-           "\"/></a:xfrm><a:prstGeom "
-           "prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData>"
-           "</a:graphic></wp:inline></" +
-           prefix + "drawing>";
+    return id;
+}
+
+// The next element in xml[from, to) whose local name (the name without its prefix) is `local`:
+// the place of its "<", or npos.
+std::size_t FindElement(const std::string& xml, std::size_t from, std::size_t to, std::string_view local) {
+    for (std::size_t at = xml.find('<', from); at < to; at = xml.find('<', at + 1)) {
+        std::size_t end = at + 1;
+        while (end < to && xml[end] != ' ' && xml[end] != '>' && xml[end] != '/' && xml[end] != '\t' &&
+               xml[end] != '\n' && xml[end] != '\r')
+            ++end;
+        std::string_view name(xml.data() + at + 1, end - at - 1);
+        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos)
+            name.remove_prefix(colon + 1);
+        if (name == local) return at;
+    }
+    return std::string::npos;
+}
+
+// The value of the attribute with local name `local` in the start tag at `tag`: [first, second)
+// in xml, or npos twice.
+std::pair<std::size_t, std::size_t> AttributeOf(const std::string& xml, std::size_t tag,
+                                                std::string_view local) {
+    const std::size_t close = xml.find('>', tag);
+    std::size_t at = xml.find_first_of(" \t\r\n", tag);
+    while (at < close) {
+        at = xml.find_first_not_of(" \t\r\n", at);
+        const std::size_t equals = xml.find('=', at);
+        if (at >= close || equals >= close || equals + 1 >= xml.size()) break;
+        const char quote = xml[equals + 1];
+        const std::size_t valueEnd = xml.find(quote, equals + 2);
+        if ((quote != '"' && quote != '\'') || valueEnd >= close) break;
+        std::string_view name(xml.data() + at, equals - at);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos)
+            name.remove_prefix(colon + 1);
+        if (name == local) return {equals + 2, valueEnd};
+        at = valueEnd + 1;
+    }
+    return {std::string::npos, std::string::npos};
+}
+
+// xml[begin, end) with its first picture drawing showing another picture: `relation` names the
+// new media, the size is the largest with the picture's aspect ratio inside the drawing's box,
+// and the place, wrapping and everything else of the drawing stay. False when the range holds no
+// drawing of an embedded picture with a size.
+bool ReplaceHeldPicture(const std::string& xml, std::size_t begin, std::size_t end, const Picture& picture,
+                        const std::function<std::string()>& relation, std::string& out) {
+    const std::size_t drawing = FindElement(xml, begin, end, "drawing");
+    if (drawing == std::string::npos) return false;
+    // Its end tag: "</" and a name ending in "drawing", with nothing else between.
+    std::size_t drawingEnd = xml.find("drawing>", drawing + 1);
+    while (drawingEnd != std::string::npos && drawingEnd < end) {
+        const std::size_t open = xml.rfind('<', drawingEnd);
+        if (xml.compare(open, 2, "</") == 0 && xml.find_first_of(" \t\r\n>", open) > drawingEnd) break;
+        drawingEnd = xml.find("drawing>", drawingEnd + 1);
+    }
+    if (drawingEnd == std::string::npos || drawingEnd >= end) return false;
+    const std::size_t extent = FindElement(xml, drawing, drawingEnd, "extent");
+    const std::size_t blip = FindElement(xml, drawing, drawingEnd, "blip");
+    if (extent == std::string::npos || blip == std::string::npos) return false;
+    const auto [cxBegin, cxEnd] = AttributeOf(xml, extent, "cx");
+    const auto [cyBegin, cyEnd] = AttributeOf(xml, extent, "cy");
+    const auto [embedBegin, embedEnd] = AttributeOf(xml, blip, "embed");
+    if (cxBegin == std::string::npos || cyBegin == std::string::npos || embedBegin == std::string::npos)
+        return false;
+    Extent box;
+    try {
+        box = {std::stoll(xml.substr(cxBegin, cxEnd - cxBegin)),
+               std::stoll(xml.substr(cyBegin, cyEnd - cyBegin))};
+    } catch (...) {
+        return false;
+    }
+    if (box.cx <= 0 || box.cy <= 0) return false;
+    const Extent size = FitInBox(picture, box);
+    // Each change as (place, length, new text), made from the back.
+    std::vector<std::tuple<std::size_t, std::size_t, std::string>> changes = {
+        {cxBegin, cxEnd - cxBegin, std::to_string(size.cx)},
+        {cyBegin, cyEnd - cyBegin, std::to_string(size.cy)},
+        {embedBegin, embedEnd - embedBegin, relation()}};
+    // The picture's own size in its shape properties: the first "ext" with a width.
+    for (std::size_t ext = FindElement(xml, blip, drawingEnd, "ext"); ext != std::string::npos;
+         ext = FindElement(xml, ext + 1, drawingEnd, "ext")) {
+        const auto [w, wEnd] = AttributeOf(xml, ext, "cx");
+        const auto [h, hEnd] = AttributeOf(xml, ext, "cy");
+        if (w == std::string::npos || h == std::string::npos) continue;
+        changes.emplace_back(w, wEnd - w, std::to_string(size.cx));
+        changes.emplace_back(h, hEnd - h, std::to_string(size.cy));
+        break;
+    }
+    // A crop of the old picture would cut the new one.
+    if (const std::size_t crop = FindElement(xml, blip, drawingEnd, "srcRect"); crop != std::string::npos) {
+        const std::size_t cropEnd = xml.find("/>", crop);
+        if (cropEnd != std::string::npos && cropEnd < xml.find('>', crop) + 1)
+            changes.emplace_back(crop, cropEnd + 2 - crop, std::string());
+    }
+    std::sort(changes.begin(), changes.end(),
+              [](const auto& a, const auto& b) { return std::get<0>(a) > std::get<0>(b); });
+    std::string range = xml.substr(begin, end - begin);
+    for (const auto& [at, length, text] : changes) range.replace(at - begin, length, text);
+    out += range;
+    return true;
 }
 
 // Whether two edits would write into each other's bytes.
@@ -452,9 +569,14 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             for (; i < kept.size() && kept[i].edit->part == part; ++i) {
                 const docx::Edit& edit = *kept[i].edit;
                 text.append(xml, copied, edit.begin - copied);
-                if (const Picture* picture = values[kept[i].bookmark]->picture.get())
-                    docx::AppendPictureEdit(edit, PlaceInline(placing, part, *picture, edit.prefix), text);
-                else
+                if (const Picture* picture = values[kept[i].bookmark]->picture.get()) {
+                    // A picture in the bookmark gives its box and wrapping to the new one.
+                    const auto relation = [&] { return PictureRelation(placing, part, *picture); };
+                    if (edit.kind != docx::Edit::Kind::Value ||
+                        !ReplaceHeldPicture(xml, edit.begin, edit.end, *picture, relation, text))
+                        docx::AppendPictureEdit(edit, PlaceInline(placing, part, *picture, edit.prefix),
+                                                text);
+                } else
                     docx::AppendEdit(edit, normalized[kept[i].bookmark], kept[i].choice, text);
                 copied = edit.end;
             }

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "word/engine/picture.h"
@@ -80,6 +81,10 @@ int DropDownEntry(const std::vector<std::string>& entries, std::string_view valu
 
 // The new text of one bookmark. The value is UTF-8; see NormalizeValue for what it may hold.
 struct Fill {
+    Fill() = default;
+    Fill(std::string name, std::string value, std::shared_ptr<const Picture> picture = nullptr)
+        : name(std::move(name)), value(std::move(value)), picture(std::move(picture)) {}
+
     std::string name;
     std::string value;
     // When set, the bookmark receives this picture instead of the value's text (a bookmark that

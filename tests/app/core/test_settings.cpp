@@ -202,6 +202,24 @@ TEST_F(Settings, SaveChoicesAreStoredBesideTheFolders) {
     EXPECT_EQ(Scalar(db, "select count(*) from Options"), "2");
 }
 
+TEST_F(Settings, PictureColumnsAreKeptPerTemplate) {
+    MakeDatabase();
+    AppSettings settings(program.path());
+    EXPECT_TRUE(settings.PictureColumns("/t/工作证.doc").empty());
+    settings.SetPictureColumns("/t/工作证.doc", {"照片", "", "签名"});
+    settings.SetPictureColumns("/t/other.docx", {"Logo"});
+    EXPECT_EQ(settings.PictureColumns("/t/工作证.doc"), (std::vector<std::string>{"照片", "签名"}));
+
+    AppSettings again(program.path());
+    EXPECT_EQ(again.PictureColumns("/t/工作证.doc"), (std::vector<std::string>{"照片", "签名"}));
+    EXPECT_EQ(again.PictureColumns("/t/other.docx"), (std::vector<std::string>{"Logo"}));
+    EXPECT_TRUE(again.PictureColumns("/t/工作证.docx").empty());
+    again.SetPictureColumns("/t/工作证.doc", {});
+    EXPECT_TRUE(AppSettings(program.path()).PictureColumns("/t/工作证.doc").empty());
+    EXPECT_EQ(AppSettings(program.path()).PictureColumns("/t/other.docx"),
+              (std::vector<std::string>{"Logo"}));
+}
+
 TEST_F(Settings, LockedDatabaseKeepsChangesInMemory) {
     MakeDatabase();
     sqlite3* other = nullptr;

@@ -2,12 +2,16 @@
 // before a run that leaves bookmarks empty, the file types of the save dialog, file names from a
 // column and one PDF of every document (with the in-memory office).
 
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <filesystem>
+#include <memory>
 
 #include "common/fs.h"
 #include "merge/output_names.h"
 #include "test_gui_support.h"
+#include "tests/support/command.h"
 #include "tests/support/fake_office.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +146,59 @@ TEST_F(OutputsTest, FilesNamedFromAColumnAreConfirmedByTheirRealNames) {
     EXPECT_EQ(Calls(DialogCall::Choice)[0]->current, 6);  // the column chosen last time
     EXPECT_EQ(Calls(DialogCall::Save).size(), 2u);
     EXPECT_EQ(Captioned("文件名确认提示"), nullptr);
+}
+
+// The match line's menu marks a column as a picture column, remembered for the template; a run
+// then puts each row's photo into its bookmark.
+TEST_F(OutputsTest, APictureColumnChosenOnTheMatchLinePutsPhotosIntoTheBadges) {
+    UseShippedSamples();
+    window.reset();
+    StartWindow();
+    Choose("文件选择组合框", QStringLiteral("员工信息.xls"));
+    Choose("工作表选择组合框", QStringLiteral("员工$"));
+    Choose("模板选择组合框", QStringLiteral("工作证.docx"));
+    Click("重复模式选择框");
+    const auto menuAction = [this](const char* title) {
+        std::unique_ptr<QMenu> menu(window->MakePictureColumnMenu());
+        EXPECT_NE(menu, nullptr);
+        QAction* action =
+            menu ? menu->findChild<QAction*>(QString::fromUtf8("图片列:") + QString::fromUtf8(title))
+                 : nullptr;
+        return std::make_pair(std::move(menu), action);
+    };
+    {
+        auto [menu, action] = menuAction("照片");
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QStringLiteral("照片：图片"));
+        EXPECT_FALSE(action->isChecked());
+        // Only columns that fill a bookmark are offered.
+        EXPECT_EQ(menuAction("联系电话").second, nullptr);
+        action->trigger();
+    }
+    EXPECT_TRUE(Line()->toolTip().endsWith(QStringLiteral("\n照片：图片")))
+        << Line()->toolTip().toStdString();
+    // Kept for this template only.
+    Choose("模板选择组合框", QStringLiteral("劳动合同.docx"));
+    EXPECT_FALSE(Line()->toolTip().contains(QStringLiteral("图片")));
+    Choose("模板选择组合框", QStringLiteral("工作证.docx"));
+    EXPECT_TRUE(menuAction("照片").second->isChecked());
+
+    SetRange(QStringLiteral("1"), QStringLiteral("2"));
+    dialogs.answerFile(proposed + "证.docx", 1);
+    dialogs.answerChoice(0);
+    dialogs.answerYes();
+    Click("插入并保存按钮");
+    for (const char* n : {"1", "2"}) {
+        const std::string file = proposed + "证" + n + ".docx";
+        const std::string photo = programFolder + "/数据/照片/00" + n + ".png";
+        const CommandResult same = RunCommand(
+            "/usr/bin/python3 -c 'import sys, zipfile\n"
+            "z = zipfile.ZipFile(sys.argv[1])\n"
+            "media = [z.read(n) for n in z.namelist() if n.startswith(\"word/media/\")]\n"
+            "print(len(media), media == [open(sys.argv[2], \"rb\").read()])' " +
+            ShellQuote(file) + " " + ShellQuote(photo));
+        EXPECT_EQ(same.out, "1 True\n") << file << same.err;
+    }
 }
 
 // The in-memory office writes no PDF, so the one PDF cannot be joined: the window says so, and

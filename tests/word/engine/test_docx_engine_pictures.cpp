@@ -63,5 +63,87 @@ TEST(DocxPictures, InlinePicturesAreStoredOnceAndReadBack) {
     EXPECT_EQ(read.out, red3 + red3 + blue1);
 }
 
+// How often `what` occurs in `text`.
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A bookmark that holds a picture keeps its drawing: the new picture takes its place, fitted into
+// its box with its own aspect ratio, and the drawing's position and wrapping stay.
+TEST(DocxPictures, APictureInTheBookmarkGivesItsBoxAndWrapping) {
+    const TempFolder folder("docx-pictures");
+    const auto wide = Photo(folder.path(), "red");  // 120 x 80
+    const std::string tallPath = folder.path() + "/tall.png";
+    RunCommand("convert -size 60x120 xc:green " + ShellQuote(tallPath));
+    const auto tall = engine::ReadPicture(tallPath).picture;
+    ASSERT_TRUE(wide && tall) << "ImageMagick's convert is needed";
+    const auto make = [](const Bytes& from, std::vector<engine::Fill> fills) {
+        const engine::OpenResult opened = engine::OpenDocxTemplate(from);
+        EXPECT_TRUE(opened) << opened.refusal;
+        Bytes out;
+        std::string error;
+        if (opened) {
+            EXPECT_TRUE(opened.value->Make(fills, out, error)) << error;
+        }
+        return out;
+    };
+    // A template whose bookmark holds a 3 x 2 cm inline picture: one the engine placed.
+    const Bytes inlineTemplate = make(ReadBytes(QM_PROGRAM_DIR "/模板/工作证.docx"), {{"姓名_c1", "", wide}});
+    const std::string before = EntryText(inlineTemplate, "word/document.xml");
+    ASSERT_EQ(Count(before, "<wp:extent cx=\"1080000\" cy=\"720000\"/>"), 1u) << before;
+
+    // The same picture anchored beside the text, with square wrapping.
+    const std::string inlinePath = folder.path() + "/inline.docx",
+                      anchoredPath = folder.path() + "/anchored.docx";
+    std::ofstream(inlinePath, std::ios::binary)
+        .write(reinterpret_cast<const char*>(inlineTemplate.data()),
+               static_cast<std::streamsize>(inlineTemplate.size()));
+    const CommandResult anchored = RunCommand(
+        "/usr/bin/python3 -c 'import sys, zipfile\n"
+        "src = zipfile.ZipFile(sys.argv[1]); dst = zipfile.ZipFile(sys.argv[2], \"w\")\n"
+        "for e in src.infolist():\n"
+        "    data = src.read(e)\n"
+        "    if e.filename == \"word/document.xml\":\n"
+        "        x = data.decode()\n"
+        "        x = x.replace(\"<wp:inline \", \"<wp:anchor behindDoc=\\\"0\\\" locked=\\\"0\\\" "
+        "layoutInCell=\\\"1\\\" allowOverlap=\\\"1\\\" relativeHeight=\\\"2\\\" simplePos=\\\"0\\\" \")\n"
+        "        x = x.replace(\"<wp:extent \", \"<wp:simplePos x=\\\"0\\\" y=\\\"0\\\"/><wp:positionH "
+        "relativeFrom=\\\"column\\\"><wp:posOffset>123456</wp:posOffset></wp:positionH><wp:positionV "
+        "relativeFrom=\\\"paragraph\\\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent \")\n"
+        "        x = x.replace(\"<wp:docPr \", \"<wp:wrapSquare wrapText=\\\"bothSides\\\"/><wp:docPr \")\n"
+        "        data = x.replace(\"</wp:inline>\", \"</wp:anchor>\").encode()\n"
+        "    dst.writestr(e, data)\n"
+        "dst.close()\n' " +
+        ShellQuote(inlinePath) + " " + ShellQuote(anchoredPath));
+    ASSERT_EQ(anchored.status, 0) << anchored.err;
+
+    for (const std::string& path : {inlinePath, anchoredPath}) {
+        SCOPED_TRACE(path);
+        const Bytes made = make(ReadBytes(path), {{"姓名_c1", "", tall}, {"部门_c1", "研发部"}});
+        const std::string xml = EntryText(made, "word/document.xml");
+        EXPECT_EQ(Count(xml, "<wp:docPr "), 1u) << "the drawing is reused, not added";
+        // 60 x 120 pixels inside 3 x 2 cm: 1 cm wide, 2 cm high, in the drawing and the picture.
+        EXPECT_EQ(Count(xml, "<wp:extent cx=\"360000\" cy=\"720000\"/>"), 1u) << xml;
+        EXPECT_EQ(Count(xml, "<a:ext cx=\"360000\" cy=\"720000\"/>"), 1u);
+        if (path == anchoredPath) {
+            EXPECT_EQ(Count(xml, "<wp:wrapSquare wrapText=\"bothSides\"/>"), 1u);
+            EXPECT_EQ(Count(xml, "<wp:posOffset>123456</wp:posOffset>"), 1u);
+        }
+        EXPECT_NE(xml.find("研发部"), std::string::npos);
+        // The blip names the new picture's bytes.
+        const std::size_t embed = xml.find("r:embed=\"");
+        ASSERT_NE(embed, std::string::npos);
+        const std::string id = xml.substr(embed + 9, xml.find('"', embed + 9) - embed - 9);
+        const std::string rels = EntryText(made, "word/_rels/document.xml.rels");
+        const std::size_t rel = rels.find("Id=\"" + id + "\"");
+        ASSERT_NE(rel, std::string::npos) << id << rels;
+        const std::size_t target = rels.find("Target=\"", rel) + 8;
+        const std::string media = "word/" + rels.substr(target, rels.find('"', target) - target);
+        EXPECT_EQ(EntryText(made, media), std::string(tall->bytes.begin(), tall->bytes.end())) << media;
+    }
+}
+
 }  // namespace
 }  // namespace qm::test
