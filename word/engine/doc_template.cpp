@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "word/engine/doc_file.h"
 #include "word/engine/doc_form.h"
+#include "word/engine/doc_picture.h"
 
 namespace qm::engine {
 
@@ -281,6 +282,10 @@ struct Target {
     // The anchors in the replaced text of drawings that cannot be taken out cleanly (text boxes,
     // shapes inside a group or named by connector rules), in order: they stay, after the value.
     std::vector<std::uint32_t> kept;
+    // The first inline picture of the replaced text: its character and its shown size. A new
+    // picture is fitted in that size and takes that character's properties.
+    std::optional<std::uint32_t> pictureCp;
+    std::optional<PictureBox> pictureBox;
 };
 
 // A table moved when a story's text changes.
@@ -905,6 +910,17 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
     } else if (t.s < d_.StoryEnd(story)) {
         t.formatCp = t.s;
     }
+
+    const std::uint32_t dataIndex = DataStreamIndex(d_);
+    for (std::uint32_t cp = t.s; cp < t.e && dataIndex != cfb::kNoEntry; ++cp) {
+        const std::optional<std::uint32_t> at = InlinePictureLocation(d_, cp);
+        if (!at) continue;
+        if (const std::optional<PictureBox> box = ReadPictureBox(d_.streams[dataIndex], *at)) {
+            t.pictureCp = cp;
+            t.pictureBox = box;
+            break;
+        }
+    }
 }
 
 std::string DocTemplate::AnalyseFormField(std::size_t index, const Field& f) {
@@ -1067,37 +1083,74 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     // in the template are not named.
     std::set<std::string> skipped;
     for (const Skip& skip : Skips(fills)) skipped.insert(skip.name);
-    std::map<std::size_t, std::string_view> values;
+    std::map<std::size_t, const Fill*> values;
     for (const Fill& fill : fills) {
         for (std::size_t i = 0; i < infos_.size(); ++i) {
             if (infos_[i].name != fill.name) continue;
-            if (!infos_[i].hidden && !skipped.count(fill.name)) values[i] = fill.value;
+            if (!infos_[i].hidden && !skipped.count(fill.name)) values[i] = &fill;
             break;
         }
     }
     std::vector<FillOp> ops;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    // Check boxes and drop-downs change their state bits in a copy of the Data stream.
-    std::vector<std::uint8_t> formData;
+    // Check boxes and drop-downs change their state bits in a copy of the Data stream; inline
+    // pictures are appended to it (to a new one when the template has none).
+    std::optional<std::vector<std::uint8_t>> data;
     const std::uint32_t dataIndex = DataStreamIndex(d_);
-    for (const auto& [i, value] : values) {
-        if (infos_[i].kind != BookmarkKind::Text) {
+    auto dataCopy = [&]() -> std::vector<std::uint8_t>& {
+        if (!data) data = dataIndex == cfb::kNoEntry ? std::vector<std::uint8_t>{} : d_.streams[dataIndex];
+        return *data;
+    };
+    for (const auto& [i, fill] : values) {
+        // A check box or drop-down given a picture stays as it is.
+        if (infos_[i].kind != BookmarkKind::Text && !fill->picture) {
             const auto form = forms_.find(i);
             if (form == forms_.end() || dataIndex == cfb::kNoEntry) continue;
-            if (const std::optional<unsigned> state = FormFieldState(form->second, value)) {
-                if (formData.empty()) formData = d_.streams[dataIndex];
-                SetFormFieldState(formData, form->second, *state);
-            }
+            if (const std::optional<unsigned> state = FormFieldState(form->second, fill->value))
+                SetFormFieldState(dataCopy(), form->second, *state);
         }
     }
     std::erase_if(values, [&](const auto& v) { return infos_[v.first].kind != BookmarkKind::Text; });
-    for (const auto& [i, value] : values) {
+    // Inline pictures are numbered as shapes after those of the drawings.
+    std::uint32_t spid = 0x400;
+    if (const std::span<const std::uint8_t> dgg = d_.TableBytes(kDggInfo); dgg.size() >= 20) {
+        if (U16(dgg.data() + 2) == 0xF000 && U16(dgg.data() + 10) == 0xF006)
+            spid = std::max(spid, U32(dgg.data() + 16));
+    }
+    for (const auto& [i, fill] : values) {
         const Target& t = targets_[i];
         const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
-        FillOp op{i, t.s, valueEnd, t.story, ValueToWordText(value), {}, 0, 0, t.s, t.e, true};
-        if (t.formatCp) {
-            if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp))
-                op.chpx = CleanChpx(d_.Chpx(*fc));
+        FillOp op{i, t.s, valueEnd, t.story, {}, {}, 0, 0, t.s, t.e, true};
+        // A picture takes the properties of the picture it replaces, else those a text would.
+        const std::optional<std::uint32_t> formatCp = fill->picture && t.pictureCp ? t.pictureCp : t.formatCp;
+        if (formatCp) {
+            if (const std::optional<std::uint32_t> fc = d_.FcAt(*formatCp)) op.chpx = CleanChpx(d_.Chpx(*fc));
+        }
+        if (const Picture* picture = fill->picture.get()) {
+            // One picture character, whose properties point to the picture in the Data stream.
+            // It is shown 3 cm wide, or as large as fits in the picture it replaces.
+            const Extent shown =
+                t.pictureBox ? FitInBox(*picture, {static_cast<std::int64_t>(t.pictureBox->width) * 635,
+                                                   static_cast<std::int64_t>(t.pictureBox->height) * 635})
+                             : InlineExtent(*picture);
+            std::vector<std::uint8_t>& bytes = dataCopy();
+            const std::uint32_t at = AppendInlinePicture(*picture, shown, ++spid, bytes);
+            if (bytes.size() > 0xFFFFFFFFu - 0x10000) {
+                error = "the document is too large";
+                return false;
+            }
+            if (op.chpx.size() > 255 - 9) op.chpx.clear();
+            const std::uint8_t location[] = {0x03,
+                                             0x6A,
+                                             static_cast<std::uint8_t>(at),
+                                             static_cast<std::uint8_t>(at >> 8),
+                                             static_cast<std::uint8_t>(at >> 16),
+                                             static_cast<std::uint8_t>(at >> 24)};
+            op.chpx.insert(op.chpx.end(), {0x55, 0x08, 0x01});
+            op.chpx.insert(op.chpx.end(), std::begin(location), std::end(location));
+            op.text = u"\x01";
+        } else {
+            op.text = ValueToWordText(fill->value);
         }
         const Piece* piece = d_.PieceAt(t.s);
         if (!piece) piece = &d_.pieces.back();
@@ -1308,8 +1361,18 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     std::vector<std::span<const std::uint8_t>> spans(d_.streams.begin(), d_.streams.end());
     spans[d_.wordIndex] = wd;
     spans[d_.tableIndex] = table;
-    if (!formData.empty()) spans[dataIndex] = formData;
-    out = cfb::Write(d_.entries, spans);
+    std::vector<cfb::Entry> entries;
+    if (data) {
+        if (dataIndex != cfb::kNoEntry) {
+            spans[dataIndex] = *data;
+        } else {
+            entries = d_.entries;
+            const std::uint32_t added = AddRootStream(entries, u"Data");
+            spans.resize(entries.size());
+            spans[added] = *data;
+        }
+    }
+    out = cfb::Write(entries.empty() ? std::span<const cfb::Entry>(d_.entries) : entries, spans);
     if (out.empty()) {
         error = "the document is too large";
         return false;

@@ -1,0 +1,155 @@
+// Pictures the .doc engine put into bookmarks, read back by the binary format's second reader
+// (their bytes and scaled size) and by the office (a graphic in the bookmark, 3 cm wide, and
+// one image in its PDF for each picture).
+
+#include <map>
+#include <sstream>
+
+#include "doc_engine_support.h"
+#include "tests/support/command.h"
+#include "tests/support/temp_folder.h"
+
+namespace qm::engine::test {
+namespace {
+
+std::shared_ptr<const Picture> MakePicture(const std::string& folder, const std::string& name,
+                                           const std::string& size, int dpi) {
+    const std::string path = folder + "/" + name;
+    qm::test::RunCommand("convert -size " + size + " xc:" + name.substr(0, name.find('.')) + " -density " +
+                         std::to_string(dpi) + " -units PixelsPerInch " + qm::test::ShellQuote(path));
+    return ReadPicture(path).picture;
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    std::string out;
+    char buffer[3];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(buffer, sizeof buffer, "%02x", b);
+        out += buffer;
+    }
+    return out;
+}
+
+// Lines of one reader's output, by the file they follow ("FILE <path>").
+std::map<std::string, std::vector<std::string>> ByFile(const std::string& output) {
+    std::map<std::string, std::vector<std::string>> out;
+    std::istringstream lines(output);
+    std::string line, file;
+    while (std::getline(lines, line)) {
+        if (line.rfind("FILE ", 0) == 0)
+            file = line.substr(5);
+        else
+            out[file].push_back(line);
+    }
+    return out;
+}
+
+struct PicturesRead : ::testing::Test {
+    void SetUp() override {
+        red = MakePicture(folder.path(), "red.png", "120x80", 150);
+        tall = MakePicture(folder.path(), "blue.jpg", "90x120", 72);
+        if (!red || !tall) GTEST_SKIP() << "ImageMagick's convert is needed";
+        OpenResult badge = OpenTemplateFile((fs::path(QM_PROGRAM_DIR) / "模板" / "工作证.doc").string());
+        ASSERT_TRUE(badge) << badge.refusal;
+        // A PNG and a JPEG placed inline; then the PNG's picture replaced by the tall JPEG.
+        Bytes made;
+        std::string error;
+        const std::vector<Fill> first = {
+            {"姓名_c1", "", red}, {"部门_c1", "", tall}, {"编号_c1", "A-17", nullptr}};
+        ASSERT_TRUE(badge.value->Make(first, made, error)) << error;
+        WriteBytes(folder / "inline.doc", made);
+        const OpenResult again = OpenTemplate(made);
+        ASSERT_TRUE(again) << again.refusal;
+        Bytes replaced;
+        const std::vector<Fill> second = {{"姓名_c1", "", tall}};
+        ASSERT_TRUE(again.value->Make(second, replaced, error)) << error;
+        WriteBytes(folder / "replaced.doc", replaced);
+    }
+    const qm::test::TempFolder folder{"doc-pictures-read"};
+    std::shared_ptr<const Picture> red, tall;
+};
+
+TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
+    const std::string jars =
+        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
+        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
+        "/usr/share/java/commons-codec.jar:/usr/share/java/commons-io.jar:"
+        "/usr/share/java/log4j-1.2.jar";
+    if (!qm::test::HaveProgram("javac") || !qm::test::HaveProgram("java") ||
+        !fs::exists("/usr/share/java/poi-scratchpad.jar"))
+        GTEST_SKIP() << "java or its binary document reader is not installed";
+    const auto compiled =
+        qm::test::RunCommand("javac -cp " + jars + " -d " + qm::test::ShellQuote(folder.path()) + " " +
+                             qm::test::ShellQuote(QM_POI_PICTURES) + " 2>&1");
+    ASSERT_EQ(compiled.status, 0) << compiled.out;
+    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc";
+    const auto run = qm::test::RunCommand("java -cp " + jars + ":" + qm::test::ShellQuote(folder.path()) +
+                                          " PoiPictures " + qm::test::ShellQuote(inlined) + " " +
+                                          qm::test::ShellQuote(replaced) + " 2>/dev/null");
+    auto views = ByFile(run.out);
+    // dxaGoal and dyaGoal are the natural sizes in twips (120 by 80 pixels at 150 dpi, 90 by
+    // 120 at 72); the scaling shows them 3 cm (1701 twips) wide.
+    EXPECT_EQ(views[inlined],
+              (std::vector<std::string>{"PICTURE png 1152 768 1477 1477 " + Hex(red->bytes),
+                                        "PICTURE jpg 1800 2400 945 945 " + Hex(tall->bytes), "RUNS 2"}))
+        << run.out.substr(0, 3000);
+    // The replacement: fitted in the 1701 by 1134 twips of the picture it replaced. The old
+    // picture's data stays in the stream, shown by no character.
+    const std::vector<std::string>& second = views[replaced];
+    ASSERT_FALSE(second.empty()) << run.out.substr(0, 3000);
+    EXPECT_EQ(second.back(), "RUNS 2");
+    EXPECT_NE(std::find(second.begin(), second.end(), "PICTURE jpg 1800 2400 473 473 " + Hex(tall->bytes)),
+              second.end())
+        << run.out.substr(0, 3000);
+}
+
+TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
+    if (!qm::test::HaveProgram("soffice")) GTEST_SKIP() << "the office is not installed";
+    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc";
+    const auto run =
+        qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
+                             qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) +
+                             " " + qm::test::ShellQuote(replaced) + " 2>&1");
+    auto views = ByFile(run.out);
+    // Each graphic by the bookmark that holds it: its size in 1/100 mm, character-anchored.
+    struct Shown {
+        int width = 0, height = 0;
+    };
+    auto graphics = [&](const std::string& file) {
+        std::map<std::string, Shown> out;
+        for (const std::string& line : views[file]) {
+            std::istringstream words(line);
+            std::string key, anchor, marks;
+            Shown s;
+            words >> key;
+            if (key == "ERROR") ADD_FAILURE() << file << ": " << line;
+            if (key != "GRAPHIC") continue;
+            words >> s.width >> s.height >> anchor >> marks;
+            EXPECT_EQ(anchor, "AS_CHARACTER") << line;
+            out[marks] = s;
+        }
+        return out;
+    };
+    auto expect = [](const std::map<std::string, Shown>& found, const std::string& mark, int width,
+                     int height) {
+        const auto it = found.find(mark);
+        ASSERT_NE(it, found.end()) << mark;
+        EXPECT_NEAR(it->second.width, width, 5) << mark;
+        EXPECT_NEAR(it->second.height, height, 5) << mark;
+    };
+    // 3 cm by 2 cm and 3 cm by 4 cm; then 1.5 cm by 2 cm in the box of the first.
+    const auto first = graphics(inlined), second = graphics(replaced);
+    EXPECT_EQ(first.size(), 2u) << run.out;
+    expect(first, "姓名_c1", 3000, 2000);
+    expect(first, "部门_c1", 3000, 4000);
+    EXPECT_EQ(second.size(), 2u) << run.out;
+    expect(second, "姓名_c1", 1500, 2000);
+    expect(second, "部门_c1", 3000, 4000);
+    // One image in the PDF for each picture shown (the replaced one's data is not).
+    for (const std::string& file : {inlined, replaced})
+        EXPECT_NE(std::find(views[file].begin(), views[file].end(), "IMAGES 2"), views[file].end())
+            << run.out;
+}
+
+}  // namespace
+}  // namespace qm::engine::test

@@ -1,0 +1,46 @@
+#pragma once
+// Inline pictures of a .doc: a picture character (0x01) whose character properties point into
+// the Data stream, where a picture header (its natural size and scaling) is followed by a
+// drawing shape and the picture file itself, stored as it is. Private to the document engine.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "common/cfb/compound_file.h"
+#include "word/engine/doc_file.h"
+#include "word/engine/picture.h"
+
+namespace qm::engine::doc {
+
+inline constexpr std::uint16_t kSprmSpecial = 0x0855, kSprmPictureLocation = 0x6A03;
+
+// The size a picture is shown at, in twips, as its header gives it: natural size times scaling.
+struct PictureBox {
+    std::uint32_t width = 0, height = 0;
+};
+
+// The place in the Data stream of the inline picture at `cp`, when that character is a picture
+// character whose properties point to one.
+std::optional<std::uint32_t> InlinePictureLocation(const DocFile& d, std::uint32_t cp);
+
+// The shown size of the picture whose header starts at `at` in `data`; nullopt when the header
+// does not read or gives no size.
+std::optional<PictureBox> ReadPictureBox(std::span<const std::uint8_t> data, std::uint32_t at);
+
+// Appends to `data` the header, shape and blip of `picture` shown at `shown` (EMU), the shape
+// numbered `spid`. Returns where it starts (the picture character's location).
+std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uint32_t spid,
+                                  std::vector<std::uint8_t>& data);
+
+// A 16-byte digest of `bytes`, the key readers use to tell blips apart.
+std::array<std::uint8_t, 16> BlipDigest(std::span<const std::uint8_t> bytes);
+
+// Adds an empty stream called `name` below the root storage of `entries`, rebuilding the
+// tree of the root's children so that it stays ordered and balanced. Returns its index.
+std::uint32_t AddRootStream(std::vector<cfb::Entry>& entries, std::u16string_view name);
+
+}  // namespace qm::engine::doc
