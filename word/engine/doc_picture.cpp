@@ -71,13 +71,15 @@ std::optional<std::uint32_t> InlinePictureLocation(const DocFile& d, std::uint32
     if (d.CharAt(cp) != 0x01) return std::nullopt;
     const std::optional<std::uint32_t> fc = d.FcAt(cp);
     if (!fc) return std::nullopt;
-    bool special = false;
+    bool special = false, data = false;
     std::optional<std::uint32_t> location;
     ForEachSprm(d.Chpx(*fc), [&](std::uint16_t sprm, std::span<const std::uint8_t> whole) {
         if (sprm == kSprmSpecial && whole.size() >= 3) special = whole[2] != 0;
         if (sprm == kSprmPictureLocation && whole.size() >= 6) location = U32(whole.data() + 2);
+        if (sprm == 0x0806 && whole.size() >= 3) data = whole[2] != 0;
     });
-    if (!special) return std::nullopt;
+    // A form field's special character points to the field's data, not to a picture.
+    if (!special || data) return std::nullopt;
     return location;
 }
 
@@ -88,7 +90,25 @@ std::optional<PictureBox> ReadPictureBox(std::span<const std::uint8_t> data, std
     const std::uint32_t goalX = U16(p + 28), goalY = U16(p + 30), mx = U16(p + 32), my = U16(p + 34);
     if (goalX == 0 || goalY == 0 || goalX > 0x7FFF || goalY > 0x7FFF || mx == 0 || my == 0)
         return std::nullopt;
-    PictureBox box{goalX * mx / 1000, goalY * my / 1000};
+    // A picture: its shape is followed by the blip it shows, or the header names the file it
+    // links to. (A horizontal line, or an office's character-anchored text box, has a header
+    // and a shape of its own, but no blip.)
+    const std::uint32_t lcb = std::min<std::uint32_t>(U32(p), static_cast<std::uint32_t>(data.size() - at));
+    std::size_t next = kHeaderSize;
+    if (U16(p + 6) == 0x0066) next += 1 + static_cast<std::size_t>(p[kHeaderSize]);  // a file name
+    bool shape = false, blip = false;
+    while (next + 8 <= lcb) {
+        const std::uint16_t type = U16(p + next + 2);
+        const std::uint32_t length = U32(p + next + 4);
+        if (type == 0xF004) shape = true;
+        if (type == 0xF007 && shape) blip = true;
+        if (type != 0xF004 && type != 0xF007) break;
+        if (length > lcb - next - 8) break;
+        next += 8 + length;
+    }
+    const bool linked = U16(p + 6) == 0x0066;
+    if (!blip && !linked) return std::nullopt;
+    PictureBox box{goalX * mx / 1000, goalY * my / 1000, !blip};
     if (box.width == 0 || box.height == 0) return std::nullopt;
     return box;
 }

@@ -21,6 +21,9 @@ inline constexpr std::uint16_t kSprmSpecial = 0x0855, kSprmPictureLocation = 0x6
 // The size a picture is shown at, in twips, as its header gives it: natural size times scaling.
 struct PictureBox {
     std::uint32_t width = 0, height = 0;
+    // A picture of a linked file, not held in the document: Word keeps it in the result of
+    // an INCLUDEPICTURE field, which goes with it.
+    bool linked = false;
 };
 
 // The place in the Data stream of the inline picture at `cp`, when that character is a picture

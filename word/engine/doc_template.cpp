@@ -1121,8 +1121,15 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         const Target& t = targets_[i];
         const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
         FillOp op{i, t.s, valueEnd, t.story, {}, {}, 0, 0, t.s, t.e, true};
-        // A picture takes the properties of the picture it replaces, else those a text would.
-        const std::optional<std::uint32_t> formatCp = fill->picture && t.pictureCp ? t.pictureCp : t.formatCp;
+        // A picture given to a bookmark that holds one takes that one's place, and its
+        // properties but for the picture's location; the rest of the bookmark's text stays.
+        // A linked picture goes with the bookmark's text, and its field, as a text value's would.
+        const bool swap = fill->picture && t.pictureCp && !t.pictureBox->linked;
+        if (swap) {
+            op.s = op.ts = *t.pictureCp;
+            op.e = op.te = *t.pictureCp + 1;
+        }
+        const std::optional<std::uint32_t> formatCp = swap ? t.pictureCp : t.formatCp;
         if (formatCp) {
             if (const std::optional<std::uint32_t> fc = d_.FcAt(*formatCp)) op.chpx = CleanChpx(d_.Chpx(*fc));
         }
@@ -1152,12 +1159,12 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         } else {
             op.text = ValueToWordText(fill->value);
         }
-        const Piece* piece = d_.PieceAt(t.s);
+        const Piece* piece = d_.PieceAt(op.s);
         if (!piece) piece = &d_.pieces.back();
         op.prm = piece->prm;
         ops.push_back(std::move(op));
         // The text between and after kept anchors goes too.
-        for (std::size_t k = 0; k < t.kept.size(); ++k) {
+        for (std::size_t k = 0; k < t.kept.size() && !swap; ++k) {
             const std::uint32_t from = t.kept[k] + 1, to = k + 1 < t.kept.size() ? t.kept[k + 1] : t.e;
             if (from < to) ops.push_back({i, from, to, t.story, {}, {}, 0, 0, t.s, t.e, false});
         }
@@ -1327,7 +1334,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     // The drawings whose anchors went with a value go from the drawing data too.
     std::vector<std::pair<std::uint8_t, std::uint32_t>> cuts;
     for (const FillOp& op : ops)
-        if (op.value)
+        if (op.value && op.ts == targets_[op.target].s && op.te == targets_[op.target].e)
             cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
     if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
         std::vector<std::uint8_t> dgg;

@@ -146,6 +146,41 @@ TEST_F(Pictures, APictureReplacingAPictureKeepsItsSize) {
     EXPECT_TRUE(FindMark(c, "姓名_c1")->text == u"李四");
 }
 
+// Pictures the office put into bookmarks (pictures.fodt): 4 by 2 cm alone in "Photo", 2 by 3 cm
+// between words in "Mixed". Each new one fits in the old one's box; the words stay.
+TEST_F(Pictures, PicturesTheOfficeWroteAreReplacedInTheirBox) {
+    const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "pictures.doc";
+    const auto t = Open(path);
+    ASSERT_TRUE(t);
+    for (const char* name : {"Photo", "Mixed"}) EXPECT_EQ(t->Find(name)->refusal, "") << name;
+    const Bytes made = Make(*t, {{"Photo", "", red}, {"Mixed", "", tall}, {"Plain", "", tall}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    DocContents before, after;
+    std::string error;
+    ASSERT_TRUE(ReadDocContents(ReadBytes(path), before, error) && ReadDocContents(made, after, error));
+    EXPECT_TRUE(FindMark(after, "Photo")->text == u"\x01");
+    EXPECT_TRUE(FindMark(after, "Mixed")->text == u"before \x01 after");
+    EXPECT_TRUE(FindMark(after, "Plain")->text == u"\x01");
+    EXPECT_EQ(after.text.size(), before.text.size() - std::u16string(u"[PLAIN]").size() + 1);
+
+    // 2268 by 1134 twips take the wide picture at 1701 by 1134; 1134 by 1701 the tall one at
+    // 1134 by 1512; the plain bookmark's picture is 3 cm wide.
+    const std::optional<Placed> photo = PictureAt(made, "Photo"), plain = PictureAt(made, "Plain");
+    ASSERT_TRUE(photo && plain);
+    EXPECT_NEAR(photo->box.width, 1701, 2);
+    EXPECT_NEAR(photo->box.height, 1134, 2);
+    EXPECT_NEAR(plain->box.width, 1701, 2);
+    doc::DocFile d;
+    ASSERT_TRUE(d.Parse(made, error));
+    const std::uint32_t mixedAt = FindMark(after, "Mixed")->start + 7;
+    const std::optional<std::uint32_t> at = doc::InlinePictureLocation(d, mixedAt);
+    ASSERT_TRUE(at);
+    const std::optional<doc::PictureBox> box = doc::ReadPictureBox(d.streams[doc::DataStreamIndex(d)], *at);
+    ASSERT_TRUE(box);
+    EXPECT_NEAR(box->width, 1134, 2);
+    EXPECT_NEAR(box->height, 1512, 2);
+}
+
 // Check boxes and drop-downs keep their state when given a picture; a picture for a text
 // bookmark goes after the form fields' data, which still reads.
 TEST_F(Pictures, FormFieldsKeepTheirStateAndTheirData) {
@@ -193,6 +228,40 @@ TEST_F(Pictures, PicturesGoIntoEveryStory) {
     const OpenResult again = OpenTemplate(made);
     ASSERT_TRUE(again) << again.refusal;
     EXPECT_EQ(again.value->VisibleNames(), t->VisibleNames());
+}
+
+// Every fillable bookmark of our templates and the real-world files takes a picture: the
+// tables stay consistent, and each bookmark holds its picture (and the drawings that stay).
+TEST_F(Pictures, EveryBookmarkOfEveryTemplateTakesAPicture) {
+    std::vector<fs::path> files = OwnTemplates();
+    for (const std::string& p : RealWorldDocs()) files.push_back(p);
+    int filled = 0;
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const Bytes original = ReadBytes(path);
+        const OpenResult r = OpenTemplate(original);
+        if (!r) continue;
+        std::vector<Fill> fills = FillEverything(*r.value);
+        for (Fill& f : fills) f.picture = red;
+        const Bytes made = Make(*r.value, fills);
+        ASSERT_EQ(CheckDocStructure(made), "");
+        ASSERT_TRUE(OpenTemplate(made));
+        DocContents before, after;
+        std::string error;
+        ASSERT_TRUE(ReadDocContents(original, before, error) && ReadDocContents(made, after, error));
+        for (const Fill& f : fills) {
+            const auto [s, e] = Replaced(before, *r.value, f.name);
+            const DocBookmark* mark = FindMark(after, f.name);
+            ASSERT_TRUE(mark) << f.name;
+            std::u16string text = mark->text;
+            if (r.value->Find(f.name)->formField)
+                text = after.text.substr(Replaced(after, *r.value, f.name).first, 1);
+            EXPECT_TRUE(KeptAnchors(text, u"\x01", before.text.substr(s, e - s))) << f.name;
+            if (!r.value->Find(f.name)->formField) EXPECT_TRUE(PictureAt(made, f.name)) << f.name;
+            ++filled;
+        }
+    }
+    EXPECT_GT(filled, 10);
 }
 
 // antiword shows the rest of the text as a fill with an empty value leaves it.
