@@ -113,18 +113,127 @@ std::optional<PictureBox> ReadPictureBox(std::span<const std::uint8_t> data, std
     return box;
 }
 
-std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uint32_t spid,
-                                  std::vector<std::uint8_t>& data) {
+std::uint32_t BlipSize(const Picture& picture) {
+    return 8 + 17 + static_cast<std::uint32_t>(picture.bytes.size());
+}
+
+void AppendBlip(const Picture& picture, std::vector<std::uint8_t>& out) {
     const bool png = picture.kind == ImageKind::Png;
     const std::array<std::uint8_t, 16> uid = BlipDigest(picture.bytes);
-    const std::uint32_t fileSize = static_cast<std::uint32_t>(picture.bytes.size());
-    const std::uint32_t blipSize = 8 + 17 + fileSize;
+    AddRecord(out, 0, png ? 0x6E0 : 0x46A, png ? 0xF01E : 0xF01D, BlipSize(picture) - 8);
+    out.insert(out.end(), uid.begin(), uid.end());
+    out.push_back(0xFF);
+    out.insert(out.end(), picture.bytes.begin(), picture.bytes.end());
+}
 
+std::vector<std::uint8_t> BlipEntry(const Picture& picture, std::uint32_t delay, bool embedded) {
+    const std::uint8_t kind = picture.kind == ImageKind::Png ? 6 : 5;  // the blip types of PNG and JPEG
+    const std::array<std::uint8_t, 16> uid = BlipDigest(picture.bytes);
+    std::vector<std::uint8_t> out;
+    AddRecord(out, 2, kind, 0xF007, 36 + (embedded ? BlipSize(picture) : 0));
+    out.push_back(kind);
+    out.push_back(kind);
+    out.insert(out.end(), uid.begin(), uid.end());
+    Add16(out, 0x00FF);
+    Add32(out, BlipSize(picture));
+    Add32(out, 1);      // one reference: this picture
+    Add32(out, delay);  // where the blip is in WordDocument when it does not follow
+    Add32(out, 0);      // no name
+    return out;
+}
+
+std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
+                                          std::uint32_t spid) {
+    auto record = [&](std::size_t at,
+                      std::size_t end) -> std::optional<std::pair<std::uint16_t, std::size_t>> {
+        if (at + 8 > end || end > dgg.size() || U32(dgg.data() + at + 4) > end - at - 8) return std::nullopt;
+        return std::make_pair(U16(dgg.data() + at + 2), static_cast<std::size_t>(U32(dgg.data() + at + 4)));
+    };
+    const auto head = record(0, dgg.size());
+    if (!head || head->first != 0xF000) return std::nullopt;
+    for (std::size_t at = 8 + head->second; at < dgg.size();) {
+        const std::uint8_t here = dgg[at];
+        const auto dg = record(at + 1, dgg.size());
+        if (!dg || dg->first != 0xF002) return std::nullopt;
+        const std::size_t dgEnd = at + 9 + dg->second;
+        for (std::size_t c = at + 9; here == label;) {
+            const auto child = record(c, dgEnd);
+            if (!child) break;
+            if (child->first == 0xF003) {
+                // The top-level shapes of the drawing's group.
+                const std::size_t groupEnd = c + 8 + child->second;
+                for (std::size_t sp = c + 8, next = 0; sp < groupEnd; sp = next) {
+                    const auto shape = record(sp, groupEnd);
+                    if (!shape) break;
+                    next = sp + 8 + shape->second;
+                    if (shape->first != 0xF004) continue;
+                    bool match = false;
+                    std::optional<std::size_t> pib;
+                    for (std::size_t r = sp + 8, after = 0; r < next; r = after) {
+                        const auto inner = record(r, next);
+                        if (!inner) break;
+                        after = r + 8 + inner->second;
+                        if (inner->first == 0xF00A && inner->second >= 8)
+                            match = U32(dgg.data() + r + 8) == spid &&
+                                    (U16(dgg.data() + r) >> 4) == kPictureFrame;
+                        if (inner->first == 0xF00B) {
+                            const std::size_t count = U16(dgg.data() + r) >> 4;
+                            for (std::size_t k = 0; k < count && 6 * (k + 1) <= inner->second; ++k)
+                                if (U16(dgg.data() + r + 8 + 6 * k) == 0x4104) pib = r + 8 + 6 * k + 2;
+                        }
+                    }
+                    if (match) return pib;
+                }
+            }
+            c += 8 + child->second;
+        }
+        at = dgEnd;
+    }
+    return std::nullopt;
+}
+
+std::uint32_t BlipCount(std::span<const std::uint8_t> dgg) {
+    if (dgg.size() < 8 || U16(dgg.data() + 2) != 0xF000) return 0;
+    const std::size_t end =
+        std::min<std::size_t>(dgg.size(), 8 + static_cast<std::size_t>(U32(dgg.data() + 4)));
+    for (std::size_t at = 8; at + 8 <= end; at += 8 + static_cast<std::size_t>(U32(dgg.data() + at + 4))) {
+        if (U16(dgg.data() + at + 2) == 0xF001) return U16(dgg.data() + at) >> 4;
+        if (U32(dgg.data() + at + 4) > end - at - 8) break;
+    }
+    return 0;
+}
+
+bool AddBlipEntries(std::vector<std::uint8_t>& dgg, std::span<const std::uint8_t> entries,
+                    std::uint32_t count) {
+    if (dgg.size() < 8 || U16(dgg.data() + 2) != 0xF000) return false;
+    const std::size_t end =
+        std::min<std::size_t>(dgg.size(), 8 + static_cast<std::size_t>(U32(dgg.data() + 4)));
+    for (std::size_t at = 8; at + 8 <= end;) {
+        const std::size_t length = U32(dgg.data() + at + 4);
+        if (length > end - at - 8) return false;
+        if (U16(dgg.data() + at + 2) == 0xF001) {
+            const std::uint32_t instances = (U16(dgg.data() + at) >> 4) + count;
+            if (instances > 0xFFF) return false;
+            Put16(dgg.data() + at, static_cast<std::uint16_t>(instances << 4 | 0xF));
+            Put32(dgg.data() + at + 4, static_cast<std::uint32_t>(length + entries.size()));
+            Put32(dgg.data() + 4, static_cast<std::uint32_t>(U32(dgg.data() + 4) + entries.size()));
+            dgg.insert(dgg.begin() + static_cast<std::ptrdiff_t>(at + 8 + length), entries.begin(),
+                       entries.end());
+            return true;
+        }
+        at += 8 + length;
+    }
+    return false;
+}
+
+std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uint32_t spid,
+                                  std::vector<std::uint8_t>& data) {
     // The shape: a picture frame showing the first blip that follows it, no line around it.
     std::vector<std::uint8_t> shape;
     const std::vector<std::pair<std::uint16_t, std::uint32_t>> properties = {
         {0x007F, 0x00800080},  // the aspect ratio is locked
         {0x4104, 1},           // the blip: the first one after the shape
+        {0x01BF, 0x00100010},  // the fill does not catch clicks
         {0x01FF, 0x00080000},  // no line
     };
     AddRecord(shape, 2, kPictureFrame, 0xF00A, 8);
@@ -140,20 +249,8 @@ std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uin
     AddRecord(container, 0xF, 0, 0xF004, static_cast<std::uint32_t>(shape.size()));
     container.insert(container.end(), shape.begin(), shape.end());
 
-    const std::uint8_t kind = png ? 6 : 5;  // the blip types of PNG and JPEG files
-    std::vector<std::uint8_t> store;
-    AddRecord(store, 2, kind, 0xF007, 36 + blipSize);
-    store.push_back(kind);
-    store.push_back(kind);
-    store.insert(store.end(), uid.begin(), uid.end());
-    Add16(store, 0x00FF);
-    Add32(store, blipSize);
-    Add32(store, 1);  // one reference: this picture
-    Add32(store, 0);  // the blip follows in this stream, not in a delay stream
-    Add32(store, 0);  // no name
-    AddRecord(store, 0, png ? 0x6E0 : 0x46A, png ? 0xF01E : 0xF01D, 17 + fileSize);
-    store.insert(store.end(), uid.begin(), uid.end());
-    store.push_back(0xFF);
+    std::vector<std::uint8_t> store = BlipEntry(picture, 0, true);
+    AppendBlip(picture, store);
 
     auto twips = [](std::int64_t emu) {
         return static_cast<std::uint32_t>(
@@ -164,8 +261,7 @@ std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uin
     const auto [goalY, my] = GoalAndScale(picture.height, picture.dpiY, twipsY);
 
     const std::uint32_t at = static_cast<std::uint32_t>(data.size());
-    const std::uint32_t total =
-        kHeaderSize + static_cast<std::uint32_t>(container.size() + store.size()) + fileSize;
+    const std::uint32_t total = kHeaderSize + static_cast<std::uint32_t>(container.size() + store.size());
     Add32(data, total);
     Add16(data, kHeaderSize);
     Add16(data, kShapeMapping);
@@ -178,7 +274,6 @@ std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uin
     Add16(data, 0);                                // no properties
     data.insert(data.end(), container.begin(), container.end());
     data.insert(data.end(), store.begin(), store.end());
-    data.insert(data.end(), picture.bytes.begin(), picture.bytes.end());
     return at;
 }
 

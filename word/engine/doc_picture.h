@@ -39,6 +39,25 @@ std::optional<PictureBox> ReadPictureBox(std::span<const std::uint8_t> data, std
 std::uint32_t AppendInlinePicture(const Picture& picture, Extent shown, std::uint32_t spid,
                                   std::vector<std::uint8_t>& data);
 
+// The blip record of `picture` (its header, digest, tag and file), appended to `out`, and its size.
+void AppendBlip(const Picture& picture, std::vector<std::uint8_t>& out);
+std::uint32_t BlipSize(const Picture& picture);
+// A blip store entry for `picture`: followed by its blip when `embedded`, else naming the place
+// `delay` of the blip in the WordDocument stream.
+std::vector<std::uint8_t> BlipEntry(const Picture& picture, std::uint32_t delay, bool embedded);
+
+// Floating pictures: the drawing data of the table stream (`dgg`) holds a shape for each, which
+// shows the blip store's entry its picture property names (counted from 1). Where that
+// property's value sits in `dgg`, for the picture frame `spid` among the top-level shapes of
+// drawing `label` (0 the main text, 1 the headers); nullopt when it is no such picture.
+std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
+                                          std::uint32_t spid);
+// The count of entries in the blip store; 0 without one.
+std::uint32_t BlipCount(std::span<const std::uint8_t> dgg);
+// Appends `count` blip store entries to the store in `dgg`. False without a store.
+bool AddBlipEntries(std::vector<std::uint8_t>& dgg, std::span<const std::uint8_t> entries,
+                    std::uint32_t count);
+
 // A 16-byte digest of `bytes`, the key readers use to tell blips apart.
 std::array<std::uint8_t, 16> BlipDigest(std::span<const std::uint8_t> bytes);
 

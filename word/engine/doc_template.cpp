@@ -286,6 +286,17 @@ struct Target {
     // picture is fitted in that size and takes that character's properties.
     std::optional<std::uint32_t> pictureCp;
     std::optional<PictureBox> pictureBox;
+    // The first floating picture anchored in the replaced text: a picture frame of the drawing
+    // `label` (0 main text, 1 headers) with its place of anchoring rectangle in twips, and where
+    // its blip's index sits in the drawing data. A new picture takes its blip, fitted in its
+    // rectangle, when the text holds no inline picture.
+    struct Floating {
+        std::uint8_t label = 0;
+        std::uint32_t spid = 0;
+        std::size_t indexAt = 0;
+        std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+    std::optional<Floating> floating;
 };
 
 // A table moved when a story's text changes.
@@ -854,6 +865,20 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
                     boxes.push_back(U32(plc.data.data() + 22 * k + 14));
         }
         const bool drawings = d_.Lcb(kDggInfo) != 0;
+        for (std::size_t i = 0; i < anchors.count() && drawings && !t.floating; ++i) {
+            const std::uint32_t cp = d_.StoryStart(story) + anchors.cp[i];
+            const std::uint8_t* spa = anchors.data.data() + 26 * i;
+            if (cp < t.s || cp >= t.e || BlipCount(d_.TableBytes(kDggInfo)) == 0) continue;
+            if (const std::optional<std::size_t> at =
+                    PictureIndexAt(d_.TableBytes(kDggInfo), label, U32(spa)))
+                t.floating = Target::Floating{label,
+                                              U32(spa),
+                                              *at,
+                                              static_cast<std::int32_t>(U32(spa + 4)),
+                                              static_cast<std::int32_t>(U32(spa + 8)),
+                                              static_cast<std::int32_t>(U32(spa + 12)),
+                                              static_cast<std::int32_t>(U32(spa + 16))};
+        }
         std::vector<std::uint8_t> cut;
         for (const auto& [cp, id] : anchored) {
             const bool removable =
@@ -1117,8 +1142,14 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
         if (U16(dgg.data() + 2) == 0xF000 && U16(dgg.data() + 10) == 0xF006)
             spid = std::max(spid, U32(dgg.data() + 16));
     }
+    // Floating pictures given a new picture: their text stays, their shape shows a new blip.
+    std::vector<std::pair<const Target::Floating*, const Picture*>> floats;
     for (const auto& [i, fill] : values) {
         const Target& t = targets_[i];
+        if (fill->picture && t.floating && !(t.pictureCp && !t.pictureBox->linked)) {
+            floats.emplace_back(&*t.floating, fill->picture.get());
+            continue;
+        }
         const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
         FillOp op{i, t.s, valueEnd, t.story, {}, {}, 0, 0, t.s, t.e, true};
         // A picture given to a bookmark that holds one takes that one's place, and its
@@ -1336,14 +1367,55 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     for (const FillOp& op : ops)
         if (op.value && op.ts == targets_[op.target].s && op.te == targets_[op.target].e)
             cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
+    std::vector<std::uint8_t> drawing;
+    if (!floats.empty()) {
+        // Each new picture's blip goes at the end of WordDocument, where the blip store's new
+        // entry points; its shape is told that entry, and its anchoring rectangle keeps its
+        // top left corner and takes the picture's size fitted in it. Other shapes showing the
+        // old blip keep it.
+        drawing.assign(d_.TableBytes(kDggInfo).begin(), d_.TableBytes(kDggInfo).end());
+        const std::uint32_t count = BlipCount(drawing);
+        std::vector<std::uint8_t> entries;
+        for (std::size_t k = 0; k < floats.size(); ++k) {
+            const auto& [f, picture] = floats[k];
+            if (wd.size() % 2) wd.push_back(0);
+            const std::uint32_t delay = static_cast<std::uint32_t>(wd.size());
+            AppendBlip(*picture, wd);
+            const std::vector<std::uint8_t> entry = BlipEntry(*picture, delay, false);
+            entries.insert(entries.end(), entry.begin(), entry.end());
+            Put32(drawing.data() + f->indexAt, count + static_cast<std::uint32_t>(k) + 1);
+            const Extent size = FitInBox(*picture, {std::max<std::int64_t>(1, f->right - f->left) * 635,
+                                                    std::max<std::int64_t>(1, f->bottom - f->top) * 635});
+            const int index = f->label == 0 ? kPlcSpaMom : kPlcSpaHdr;
+            const std::uint32_t fc = U32(wd.data() + d_.fcLcbOffset + 8 * index);
+            const std::uint32_t lcb = U32(wd.data() + d_.fcLcbOffset + 8 * index + 4);
+            if (lcb < 4 || fc > table.size() || lcb > table.size() - fc) continue;
+            const std::size_t n = (lcb - 4) / 30;
+            std::uint8_t* spa = table.data() + fc + 4 * (n + 1);
+            for (std::size_t e = 0; e < n; ++e, spa += 26) {
+                if (U32(spa) != f->spid) continue;
+                Put32(spa + 12,
+                      static_cast<std::uint32_t>(f->left + static_cast<std::int32_t>((size.cx + 317) / 635)));
+                Put32(spa + 16,
+                      static_cast<std::uint32_t>(f->top + static_cast<std::int32_t>((size.cy + 317) / 635)));
+            }
+        }
+        if (!AddBlipEntries(drawing, entries, static_cast<std::uint32_t>(floats.size()))) {
+            error = "the drawing data cannot take the pictures";
+            return false;
+        }
+    }
+    const std::span<const std::uint8_t> shapes =
+        drawing.empty() ? d_.TableBytes(kDggInfo) : std::span<const std::uint8_t>(drawing);
     if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
         std::vector<std::uint8_t> dgg;
-        if (CutShapes(d_.TableBytes(kDggInfo), cuts, {}, dgg)) {
-            const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
-            table.insert(table.end(), dgg.begin(), dgg.end());
-            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
-            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(dgg.size()));
-        }
+        if (CutShapes(shapes, cuts, {}, dgg)) drawing = std::move(dgg);
+    }
+    if (!drawing.empty()) {
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        table.insert(table.end(), drawing.begin(), drawing.end());
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(drawing.size()));
     }
     if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) ||
         !MoveRanges(d_, kPlcfAtnBkf, kPlcfAtnBkl, all, table, wd)) {
