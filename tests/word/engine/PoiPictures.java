@@ -1,7 +1,7 @@
 // Lists the pictures a second reader of the binary format finds in .doc files, for the engine
 // tests. For each file it prints "FILE <path>", then either "ERROR <why>" or, for each picture,
-// "PICTURE <type> <dxaGoal> <dyaGoal> <mx> <my> <the picture's bytes in hex>", and "RUNS <count>":
-// the character runs of the text that show a picture.
+// "PICTURE <type> <dxaGoal> <dyaGoal> <mx> <my> <the picture's bytes in hex>" (sizes "-" for a
+// floating picture), and "RUNS <count>": the character runs of the text that show a picture.
 
 import java.io.FileInputStream;
 import org.apache.poi.hwpf.HWPFDocument;
@@ -20,9 +20,15 @@ public class PoiPictures {
                 for (Picture p : table.getAllPictures()) {
                     StringBuilder hex = new StringBuilder();
                     for (byte b : p.getContent()) hex.append(String.format("%02x", b & 0xFF));
-                    System.out.println("PICTURE " + p.suggestFileExtension() + " " + p.getDxaGoal() + " "
-                                       + p.getDyaGoal() + " " + p.getHorizontalScalingFactor() + " "
-                                       + p.getVerticalScalingFactor() + " " + hex);
+                    // A floating picture has no picture header, only its blip: "-" for its sizes.
+                    String sizes;
+                    try {
+                        sizes = p.getDxaGoal() + " " + p.getDyaGoal() + " " + p.getHorizontalScalingFactor() + " "
+                                + p.getVerticalScalingFactor();
+                    } catch (NullPointerException e) {
+                        sizes = "- - - -";
+                    }
+                    System.out.println("PICTURE " + p.suggestFileExtension() + " " + sizes + " " + hex);
                 }
                 Range all = doc.getOverallRange();
                 int runs = 0;

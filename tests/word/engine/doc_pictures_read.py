@@ -4,9 +4,9 @@
     doc_pictures_read.py <profile folder> <file>...
 
 Prints for each file "FILE <path>", then "ERROR <why>" when the office cannot load it, else one
-line "GRAPHIC <width> <height> <anchor type> <bookmarks>" for each of the office's graphic
-objects (sizes in 1/100 mm; the names of the bookmarks whose range holds it, joined by commas,
-or "-"), and "IMAGES <count>": the images pdfimages finds in the office's PDF of the document.
+line "GRAPHIC <width> <height> <anchor type> <bookmarks> <pixels wide> <pixels high>" for each
+of the office's graphic objects (sizes in 1/100 mm; the names of the bookmarks whose range holds
+it, joined by commas, or "-"; the size of the picture it shows), and "IMAGES <count>": the images pdfimages finds in the office's PDF of the document.
 """
 import os
 import subprocess
@@ -44,8 +44,9 @@ def read(desktop, path, folder):
         for name in graphics.getElementNames():
             g = graphics.getByName(name)
             inside = [m for m in marks.getElementNames() if holds(marks.getByName(m), g)]
-            print("GRAPHIC %d %d %s %s" % (g.Size.Width, g.Size.Height, g.AnchorType.value,
-                                           ",".join(inside) or "-"))
+            pixels = g.Graphic.SizePixel
+            print("GRAPHIC %d %d %s %s %d %d" % (g.Size.Width, g.Size.Height, g.AnchorType.value,
+                                                 ",".join(inside) or "-", pixels.Width, pixels.Height))
         pdf = os.path.join(folder, "out.pdf")
         doc.storeToURL(uno.systemPathToFileUrl(pdf), (prop("FilterName", "writer_pdf_Export"),))
         listed = subprocess.run(["pdfimages", "-list", pdf], capture_output=True, text=True)

@@ -64,6 +64,12 @@ struct PicturesRead : ::testing::Test {
         const std::vector<Fill> second = {{"姓名_c1", "", tall}};
         ASSERT_TRUE(again.value->Make(second, replaced, error)) << error;
         WriteBytes(folder / "replaced.doc", replaced);
+        // Pictures the office wrote, inline alone and between words, and floating, replaced.
+        const OpenResult office = OpenTemplateFile((fs::path(QM_ENGINE_FIXTURES) / "pictures.doc").string());
+        ASSERT_TRUE(office) << office.refusal;
+        const std::vector<Fill> third = {{"Photo", "", red}, {"Mixed", "", tall}, {"Floating", "", tall}};
+        ASSERT_TRUE(office.value->Make(third, made, error)) << error;
+        WriteBytes(folder / "office.doc", made);
     }
     const qm::test::TempFolder folder{"doc-pictures-read"};
     std::shared_ptr<const Picture> red, tall;
@@ -82,10 +88,12 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
         qm::test::RunCommand("javac -cp " + jars + " -d " + qm::test::ShellQuote(folder.path()) + " " +
                              qm::test::ShellQuote(QM_POI_PICTURES) + " 2>&1");
     ASSERT_EQ(compiled.status, 0) << compiled.out;
-    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc";
+    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc",
+                      office = folder / "office.doc";
     const auto run = qm::test::RunCommand("java -cp " + jars + ":" + qm::test::ShellQuote(folder.path()) +
                                           " PoiPictures " + qm::test::ShellQuote(inlined) + " " +
-                                          qm::test::ShellQuote(replaced) + " 2>/dev/null");
+                                          qm::test::ShellQuote(replaced) + " " +
+                                          qm::test::ShellQuote(office) + " 2>/dev/null");
     auto views = ByFile(run.out);
     // dxaGoal and dyaGoal are the natural sizes in twips (120 by 80 pixels at 150 dpi, 90 by
     // 120 at 72); the scaling shows them 3 cm (1701 twips) wide.
@@ -101,31 +109,43 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
     EXPECT_NE(std::find(second.begin(), second.end(), "PICTURE jpg 1800 2400 473 473 " + Hex(tall->bytes)),
               second.end())
         << run.out.substr(0, 3000);
+    // The office's pictures: the inline ones fitted in their boxes (4 by 2 cm, 2 by 3 cm); the
+    // floating one's new blip after the old one, which the store keeps.
+    const std::vector<std::string>& third = views[office];
+    ASSERT_EQ(third.size(), 5u) << run.out.substr(0, 3000);
+    EXPECT_EQ(third[0], "PICTURE png 1152 768 1477 1477 " + Hex(red->bytes));
+    EXPECT_EQ(third[1], "PICTURE jpg 1800 2400 630 630 " + Hex(tall->bytes));
+    EXPECT_EQ(third[2].rfind("PICTURE png - - - - 89504e47", 0), 0u) << third[2].substr(0, 80);
+    EXPECT_EQ(third[3], "PICTURE jpg - - - - " + Hex(tall->bytes));
+    EXPECT_EQ(third[4], "RUNS 2");
 }
 
 TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     if (!qm::test::HaveProgram("soffice")) GTEST_SKIP() << "the office is not installed";
-    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc";
-    const auto run =
-        qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
-                             qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) +
-                             " " + qm::test::ShellQuote(replaced) + " 2>&1");
+    const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc",
+                      office = folder / "office.doc";
+    const auto run = qm::test::RunCommand(
+        "/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
+        qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) + " " +
+        qm::test::ShellQuote(replaced) + " " + qm::test::ShellQuote(office) + " 2>&1");
     auto views = ByFile(run.out);
-    // Each graphic by the bookmark that holds it: its size in 1/100 mm, character-anchored.
+    // Each graphic by the bookmark that holds it: its size in 1/100 mm, its anchoring, and the
+    // size in pixels of the picture it shows.
     struct Shown {
         int width = 0, height = 0;
+        std::string anchor;
+        int pixelsWide = 0, pixelsHigh = 0;
     };
     auto graphics = [&](const std::string& file) {
         std::map<std::string, Shown> out;
         for (const std::string& line : views[file]) {
             std::istringstream words(line);
-            std::string key, anchor, marks;
+            std::string key, marks;
             Shown s;
             words >> key;
             if (key == "ERROR") ADD_FAILURE() << file << ": " << line;
             if (key != "GRAPHIC") continue;
-            words >> s.width >> s.height >> anchor >> marks;
-            EXPECT_EQ(anchor, "AS_CHARACTER") << line;
+            words >> s.width >> s.height >> s.anchor >> marks >> s.pixelsWide >> s.pixelsHigh;
             out[marks] = s;
         }
         return out;
@@ -136,18 +156,31 @@ TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
         ASSERT_NE(it, found.end()) << mark;
         EXPECT_NEAR(it->second.width, width, 5) << mark;
         EXPECT_NEAR(it->second.height, height, 5) << mark;
+        // Inline pictures are characters; the floating one stays anchored to a character.
+        EXPECT_EQ(it->second.anchor, mark == "Floating" ? "AT_CHARACTER" : "AS_CHARACTER") << mark;
+        // The picture shown is the new one: the wide PNG's 120 by 80 pixels, or the tall JPEG's.
+        const bool wide = width > height;
+        EXPECT_EQ(it->second.pixelsWide, wide ? 120 : 90) << mark;
+        EXPECT_EQ(it->second.pixelsHigh, wide ? 80 : 120) << mark;
     };
     // 3 cm by 2 cm and 3 cm by 4 cm; then 1.5 cm by 2 cm in the box of the first.
-    const auto first = graphics(inlined), second = graphics(replaced);
+    const auto first = graphics(inlined), second = graphics(replaced), third = graphics(office);
     EXPECT_EQ(first.size(), 2u) << run.out;
     expect(first, "姓名_c1", 3000, 2000);
     expect(first, "部门_c1", 3000, 4000);
     EXPECT_EQ(second.size(), 2u) << run.out;
     expect(second, "姓名_c1", 1500, 2000);
     expect(second, "部门_c1", 3000, 4000);
-    // One image in the PDF for each picture shown (the replaced one's data is not).
-    for (const std::string& file : {inlined, replaced})
-        EXPECT_NE(std::find(views[file].begin(), views[file].end(), "IMAGES 2"), views[file].end())
+    // The office's own pictures replaced: inline in their boxes (4 by 2 cm, 2 by 3 cm), and
+    // floating in its 4 by 3 cm rectangle.
+    EXPECT_EQ(third.size(), 3u) << run.out;
+    expect(third, "Photo", 3000, 2000);
+    expect(third, "Mixed", 2000, 2667);
+    expect(third, "Floating", 2249, 3000);
+    // One image in the PDF for each picture shown (the replaced ones' data is not).
+    for (const auto& [file, count] : {std::pair{inlined, 2}, {replaced, 2}, {office, 3}})
+        EXPECT_NE(std::find(views[file].begin(), views[file].end(), "IMAGES " + std::to_string(count)),
+                  views[file].end())
             << run.out;
 }
 
