@@ -70,6 +70,14 @@ struct PicturesRead : ::testing::Test {
         const std::vector<Fill> third = {{"Photo", "", red}, {"Mixed", "", tall}, {"Floating", "", tall}};
         ASSERT_TRUE(office.value->Make(third, made, error)) << error;
         WriteBytes(folder / "office.doc", made);
+        // A floating picture Word wrote, in a footer, where the real-world files are at hand.
+        const fs::path word = fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc";
+        if (fs::exists(word)) {
+            const OpenResult real = OpenTemplateFile(word.string());
+            ASSERT_TRUE(real) << real.refusal;
+            ASSERT_TRUE(real.value->Make(std::vector<Fill>{{"OLE_LINK1", "", tall}}, made, error)) << error;
+            WriteBytes(folder / "word.doc", made);
+        }
     }
     const qm::test::TempFolder folder{"doc-pictures-read"};
     std::shared_ptr<const Picture> red, tall;
@@ -123,11 +131,12 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
 TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     if (!qm::test::HaveProgram("soffice")) GTEST_SKIP() << "the office is not installed";
     const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc",
-                      office = folder / "office.doc";
-    const auto run = qm::test::RunCommand(
-        "/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
-        qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) + " " +
-        qm::test::ShellQuote(replaced) + " " + qm::test::ShellQuote(office) + " 2>&1");
+                      office = folder / "office.doc", word = folder / "word.doc";
+    const auto run =
+        qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
+                             qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) +
+                             " " + qm::test::ShellQuote(replaced) + " " + qm::test::ShellQuote(office) +
+                             (fs::exists(word) ? " " + qm::test::ShellQuote(word) : std::string()) + " 2>&1");
     auto views = ByFile(run.out);
     // Each graphic by the bookmark that holds it: its size in 1/100 mm, its anchoring, and the
     // size in pixels of the picture it shows.
@@ -151,13 +160,12 @@ TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
         return out;
     };
     auto expect = [](const std::map<std::string, Shown>& found, const std::string& mark, int width,
-                     int height) {
+                     int height, const char* anchor = "AS_CHARACTER") {
         const auto it = found.find(mark);
         ASSERT_NE(it, found.end()) << mark;
         EXPECT_NEAR(it->second.width, width, 5) << mark;
         EXPECT_NEAR(it->second.height, height, 5) << mark;
-        // Inline pictures are characters; the floating one stays anchored to a character.
-        EXPECT_EQ(it->second.anchor, mark == "Floating" ? "AT_CHARACTER" : "AS_CHARACTER") << mark;
+        EXPECT_EQ(it->second.anchor, anchor) << mark;
         // The picture shown is the new one: the wide PNG's 120 by 80 pixels, or the tall JPEG's.
         const bool wide = width > height;
         EXPECT_EQ(it->second.pixelsWide, wide ? 120 : 90) << mark;
@@ -176,7 +184,9 @@ TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     EXPECT_EQ(third.size(), 3u) << run.out;
     expect(third, "Photo", 3000, 2000);
     expect(third, "Mixed", 2000, 2667);
-    expect(third, "Floating", 2249, 3000);
+    expect(third, "Floating", 2249, 3000, "AT_CHARACTER");
+    // Word's floating picture: 1600 by 1506 (1/100 mm) take the tall picture from the same corner.
+    if (fs::exists(word)) expect(graphics(word), "OLE_LINK1", 1131, 1506, "AT_CHARACTER");
     // One image in the PDF for each picture shown (the replaced ones' data is not).
     for (const auto& [file, count] : {std::pair{inlined, 2}, {replaced, 2}, {office, 3}})
         EXPECT_NE(std::find(views[file].begin(), views[file].end(), "IMAGES " + std::to_string(count)),
