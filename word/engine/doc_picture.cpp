@@ -95,7 +95,8 @@ std::optional<PictureBox> ReadPictureBox(std::span<const std::uint8_t> data, std
     // and a shape of its own, but no blip.)
     const std::uint32_t lcb = std::min<std::uint32_t>(U32(p), static_cast<std::uint32_t>(data.size() - at));
     std::size_t next = kHeaderSize;
-    if (U16(p + 6) == 0x0066) next += 1 + static_cast<std::size_t>(p[kHeaderSize]);  // a file name
+    if (U16(p + 6) == 0x0066 && lcb > kHeaderSize)
+        next += 1 + static_cast<std::size_t>(p[kHeaderSize]);  // a file name
     bool shape = false, blip = false;
     while (next + 8 <= lcb) {
         const std::uint16_t type = U16(p + next + 2);

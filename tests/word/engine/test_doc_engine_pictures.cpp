@@ -3,6 +3,7 @@
 // a picture replacing the one a bookmark holds keeps that one's size; form fields keep theirs.
 
 #include <algorithm>
+#include <random>
 
 #include "common/cfb/compound_file.h"
 #include "doc_forms_support.h"
@@ -311,6 +312,41 @@ TEST_F(Pictures, EveryBookmarkOfEveryTemplateTakesAPicture) {
         }
     }
     EXPECT_GT(filled, 10);
+}
+
+// Damaged picture headers and drawing data never send a fill out of bounds: bytes of the Data
+// stream and of the drawing data are changed at random, and every document made still reads.
+TEST_F(Pictures, DamagedPictureDataNeverCrashes) {
+    std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "pictures.doc"};
+    if (qm::test::HaveRealWorld("doc"))
+        files.push_back(fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc");
+    std::mt19937 random(11);
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        doc::DocFile d;
+        std::string error;
+        ASSERT_TRUE(d.Parse(ReadBytes(path), error)) << error;
+        const std::uint32_t data = doc::DataStreamIndex(d);
+        for (int round = 0; round < 200; ++round) {
+            std::vector<Bytes> streams = d.streams;
+            // Even rounds change the Data stream, odd ones the drawing data of the table stream.
+            Bytes& target = round % 2 == 0 && data != cfb::kNoEntry ? streams[data] : streams[d.tableIndex];
+            const std::size_t from = &target == &streams[data] ? 0 : d.Fc(doc::kDggInfo);
+            const std::size_t size = &target == &streams[data] ? target.size() : d.Lcb(doc::kDggInfo);
+            if (size == 0) continue;
+            for (int k = 0; k < 3; ++k)
+                target[from + random() % size] ^= static_cast<std::uint8_t>(1 + random() % 255);
+            const std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
+            const OpenResult r = OpenTemplate(cfb::Write(d.entries, spans));
+            if (!r) continue;
+            std::vector<Fill> fills = FillEverything(*r.value);
+            for (std::size_t k = 0; k < fills.size(); ++k) fills[k].picture = k % 2 ? red : tall;
+            Bytes out;
+            if (r.value->Make(fills, out, error)) {
+                EXPECT_EQ(CheckDocStructure(out), "");
+            }
+        }
+    }
 }
 
 // antiword shows the rest of the text as a fill with an empty value leaves it.
