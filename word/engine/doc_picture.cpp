@@ -143,8 +143,8 @@ std::vector<std::uint8_t> BlipEntry(const Picture& picture, std::uint32_t delay,
     return out;
 }
 
-std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
-                                          std::uint32_t spid) {
+std::optional<PictureShape> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
+                                           std::uint32_t spid) {
     auto record = [&](std::size_t at,
                       std::size_t end) -> std::optional<std::pair<std::uint16_t, std::size_t>> {
         if (at + 8 > end || end > dgg.size() || U32(dgg.data() + at + 4) > end - at - 8) return std::nullopt;
@@ -170,6 +170,7 @@ std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std
                     if (shape->first != 0xF004) continue;
                     bool match = false;
                     std::optional<std::size_t> pib;
+                    std::vector<std::size_t> crops;
                     for (std::size_t r = sp + 8, after = 0; r < next; r = after) {
                         const auto inner = record(r, next);
                         if (!inner) break;
@@ -179,11 +180,15 @@ std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std
                                     (U16(dgg.data() + r) >> 4) == kPictureFrame;
                         if (inner->first == 0xF00B) {
                             const std::size_t count = U16(dgg.data() + r) >> 4;
-                            for (std::size_t k = 0; k < count && 6 * (k + 1) <= inner->second; ++k)
-                                if (U16(dgg.data() + r + 8 + 6 * k) == 0x4104) pib = r + 8 + 6 * k + 2;
+                            for (std::size_t k = 0; k < count && 6 * (k + 1) <= inner->second; ++k) {
+                                const std::uint16_t id = U16(dgg.data() + r + 8 + 6 * k);
+                                if (id == 0x4104) pib = r + 8 + 6 * k + 2;
+                                if (id >= 0x0100 && id <= 0x0103) crops.push_back(r + 8 + 6 * k + 2);
+                            }
                         }
                     }
-                    if (match) return pib;
+                    if (match && pib) return PictureShape{*pib, crops};
+                    if (match) return std::nullopt;
                 }
             }
             c += 8 + child->second;

@@ -47,11 +47,15 @@ std::uint32_t BlipSize(const Picture& picture);
 std::vector<std::uint8_t> BlipEntry(const Picture& picture, std::uint32_t delay, bool embedded);
 
 // Floating pictures: the drawing data of the table stream (`dgg`) holds a shape for each, which
-// shows the blip store's entry its picture property names (counted from 1). Where that
-// property's value sits in `dgg`, for the picture frame `spid` among the top-level shapes of
-// drawing `label` (0 the main text, 1 the headers); nullopt when it is no such picture.
-std::optional<std::size_t> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
-                                          std::uint32_t spid);
+// shows the blip store's entry its picture property names (counted from 1).
+struct PictureShape {
+    std::size_t indexAt = 0;           // where the picture property's value sits in `dgg`
+    std::vector<std::size_t> cropsAt;  // and the values of the crops from its four sides
+};
+// The picture frame `spid` among the top-level shapes of drawing `label` (0 the main text, 1 the
+// headers); nullopt when it is no such picture.
+std::optional<PictureShape> PictureIndexAt(std::span<const std::uint8_t> dgg, std::uint8_t label,
+                                           std::uint32_t spid);
 // The count of entries in the blip store; 0 without one.
 std::uint32_t BlipCount(std::span<const std::uint8_t> dgg);
 // Appends `count` blip store entries to the store in `dgg`. False without a store.

@@ -287,13 +287,14 @@ struct Target {
     std::optional<std::uint32_t> pictureCp;
     std::optional<PictureBox> pictureBox;
     // The first floating picture anchored in the replaced text: a picture frame of the drawing
-    // `label` (0 main text, 1 headers) with its place of anchoring rectangle in twips, and where
-    // its blip's index sits in the drawing data. A new picture takes its blip, fitted in its
-    // rectangle, when the text holds no inline picture.
+    // `label` (0 main text, 1 headers) with its anchoring rectangle in twips, and where its
+    // blip's index and crops sit in the drawing data. A new picture takes its blip, uncropped
+    // and fitted in its rectangle, when the text holds no embedded inline picture.
     struct Floating {
         std::uint8_t label = 0;
         std::uint32_t spid = 0;
         std::size_t indexAt = 0;
+        std::vector<std::size_t> cropsAt;
         std::int32_t left = 0, top = 0, right = 0, bottom = 0;
     };
     std::optional<Floating> floating;
@@ -869,11 +870,12 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
             const std::uint32_t cp = d_.StoryStart(story) + anchors.cp[i];
             const std::uint8_t* spa = anchors.data.data() + 26 * i;
             if (cp < t.s || cp >= t.e || BlipCount(d_.TableBytes(kDggInfo)) == 0) continue;
-            if (const std::optional<std::size_t> at =
+            if (const std::optional<PictureShape> shape =
                     PictureIndexAt(d_.TableBytes(kDggInfo), label, U32(spa)))
                 t.floating = Target::Floating{label,
                                               U32(spa),
-                                              *at,
+                                              shape->indexAt,
+                                              shape->cropsAt,
                                               static_cast<std::int32_t>(U32(spa + 4)),
                                               static_cast<std::int32_t>(U32(spa + 8)),
                                               static_cast<std::int32_t>(U32(spa + 12)),
@@ -1384,6 +1386,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
             const std::vector<std::uint8_t> entry = BlipEntry(*picture, delay, false);
             entries.insert(entries.end(), entry.begin(), entry.end());
             Put32(drawing.data() + f->indexAt, count + static_cast<std::uint32_t>(k) + 1);
+            for (std::size_t at : f->cropsAt) Put32(drawing.data() + at, 0);  // the old picture's crops
             const Extent size = FitInBox(*picture, {std::max<std::int64_t>(1, f->right - f->left) * 635,
                                                     std::max<std::int64_t>(1, f->bottom - f->top) * 635});
             const int index = f->label == 0 ? kPlcSpaMom : kPlcSpaHdr;

@@ -206,9 +206,10 @@ TEST_F(Pictures, AFloatingPictureShowsTheNewPictureInItsRectangle) {
     ASSERT_EQ(anchors.count(), 1u);
     const std::uint32_t spid = U32(anchors.data.data());
     const std::span<const std::uint8_t> dgg = d.TableBytes(doc::kDggInfo);
-    const std::optional<std::size_t> at = doc::PictureIndexAt(dgg, 0, spid);
-    ASSERT_TRUE(at);
-    const std::uint32_t index = U32(dgg.data() + *at);
+    const std::optional<doc::PictureShape> shape = doc::PictureIndexAt(dgg, 0, spid);
+    ASSERT_TRUE(shape);
+    const std::uint32_t index = U32(dgg.data() + shape->indexAt);
+    for (std::size_t at : shape->cropsAt) EXPECT_EQ(U32(dgg.data() + at), 0u);
     EXPECT_EQ(index, doc::BlipCount(o.TableBytes(doc::kDggInfo)) + 1);
     EXPECT_EQ(doc::BlipCount(dgg), index);
     // The store's last entry names the blip in WordDocument, which holds the file.
