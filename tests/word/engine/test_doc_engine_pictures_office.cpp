@@ -2,6 +2,7 @@
 // (their bytes and scaled size) and by the office (a graphic in the bookmark, 3 cm wide, and
 // one image in its PDF for each picture).
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -98,10 +99,35 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
     ASSERT_EQ(compiled.status, 0) << compiled.out;
     const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc",
                       office = folder / "office.doc";
+    // And every template at hand with a picture in each bookmark it can fill: the reader opens
+    // what it opened before and finds a picture character for each inline picture.
+    std::vector<fs::path> templates = OwnTemplates();
+    for (const std::string& p : RealWorldDocs()) templates.push_back(p);
+    std::string others;
+    std::map<std::string, std::pair<std::string, int>> made;  // made file: template, inline pictures
+    for (const fs::path& path : templates) {
+        const OpenResult r = OpenTemplateFile(path.string());
+        if (!r) continue;
+        std::vector<Fill> fills = FillEverything(*r.value);
+        for (Fill& f : fills) f.picture = red;
+        Bytes out;
+        std::string error;
+        ASSERT_TRUE(r.value->Make(fills, out, error)) << path << ": " << error;
+        DocContents c, o;
+        ASSERT_TRUE(ReadDocContents(out, c, error) && ReadDocContents(ReadBytes(path), o, error));
+        const auto pictures = [](const DocContents& d) {
+            return static_cast<int>(std::count(d.text.begin(), d.text.end(), u'\x01'));
+        };
+        if (pictures(c) == pictures(o)) continue;  // no bookmark took an inline picture
+        const std::string file = folder / ("all-" + std::to_string(made.size()) + ".doc");
+        WriteBytes(file, out);
+        made[file] = {path.string(), pictures(c)};
+        others += " " + qm::test::ShellQuote(path.string()) + " " + qm::test::ShellQuote(file);
+    }
     const auto run = qm::test::RunCommand("java -cp " + jars + ":" + qm::test::ShellQuote(folder.path()) +
                                           " PoiPictures " + qm::test::ShellQuote(inlined) + " " +
                                           qm::test::ShellQuote(replaced) + " " +
-                                          qm::test::ShellQuote(office) + " 2>/dev/null");
+                                          qm::test::ShellQuote(office) + others + " 2>/dev/null");
     auto views = ByFile(run.out);
     // dxaGoal and dyaGoal are the natural sizes in twips (120 by 80 pixels at 150 dpi, 90 by
     // 120 at 72); the scaling shows them 3 cm (1701 twips) wide.
@@ -126,6 +152,19 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
     EXPECT_EQ(third[2].rfind("PICTURE png - - - - 89504e47", 0), 0u) << third[2].substr(0, 80);
     EXPECT_EQ(third[3], "PICTURE jpg - - - - " + Hex(tall->bytes));
     EXPECT_EQ(third[4], "RUNS 2");
+    EXPECT_GE(made.size(), OwnTemplates().size());
+    for (const auto& [file, from] : made) {
+        SCOPED_TRACE(from.first);
+        const std::vector<std::string>& before = views[from.first];
+        const std::vector<std::string>& after = views[file];
+        if (before.empty() || before[0].rfind("ERROR", 0) == 0) continue;  // proves nothing
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after[0].rfind("ERROR", 0), std::string::npos) << after[0];
+        // Each inline picture is a run of its own, unless two sit side by side.
+        const int runs = std::stoi(after.back().substr(5));
+        EXPECT_GT(runs, 0);
+        EXPECT_LE(runs, from.second);
+    }
 }
 
 TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
