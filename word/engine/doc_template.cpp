@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "word/engine/doc_file.h"
 #include "word/engine/doc_form.h"
+#include "word/engine/doc_picture.h"
 
 namespace qm::engine {
 
@@ -281,6 +282,22 @@ struct Target {
     // The anchors in the replaced text of drawings that cannot be taken out cleanly (text boxes,
     // shapes inside a group or named by connector rules), in order: they stay, after the value.
     std::vector<std::uint32_t> kept;
+    // The first inline picture of the replaced text: its character and its shown size. A new
+    // picture is fitted in that size and takes that character's properties.
+    std::optional<std::uint32_t> pictureCp;
+    std::optional<PictureBox> pictureBox;
+    // The first floating picture anchored in the replaced text: a picture frame of the drawing
+    // `label` (0 main text, 1 headers) with its anchoring rectangle in twips, and where its
+    // blip's index and crops sit in the drawing data. A new picture takes its blip, uncropped
+    // and fitted in its rectangle, when the text holds no embedded inline picture.
+    struct Floating {
+        std::uint8_t label = 0;
+        std::uint32_t spid = 0;
+        std::size_t indexAt = 0;
+        std::vector<std::size_t> cropsAt;
+        std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+    std::optional<Floating> floating;
 };
 
 // A table moved when a story's text changes.
@@ -849,6 +866,21 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
                     boxes.push_back(U32(plc.data.data() + 22 * k + 14));
         }
         const bool drawings = d_.Lcb(kDggInfo) != 0;
+        for (std::size_t i = 0; i < anchors.count() && drawings && !t.floating; ++i) {
+            const std::uint32_t cp = d_.StoryStart(story) + anchors.cp[i];
+            const std::uint8_t* spa = anchors.data.data() + 26 * i;
+            if (cp < t.s || cp >= t.e || BlipCount(d_.TableBytes(kDggInfo)) == 0) continue;
+            if (const std::optional<PictureShape> shape =
+                    PictureIndexAt(d_.TableBytes(kDggInfo), label, U32(spa)))
+                t.floating = Target::Floating{label,
+                                              U32(spa),
+                                              shape->indexAt,
+                                              shape->cropsAt,
+                                              static_cast<std::int32_t>(U32(spa + 4)),
+                                              static_cast<std::int32_t>(U32(spa + 8)),
+                                              static_cast<std::int32_t>(U32(spa + 12)),
+                                              static_cast<std::int32_t>(U32(spa + 16))};
+        }
         std::vector<std::uint8_t> cut;
         for (const auto& [cp, id] : anchored) {
             const bool removable =
@@ -904,6 +936,17 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         t.formatCp = t.s - 1;
     } else if (t.s < d_.StoryEnd(story)) {
         t.formatCp = t.s;
+    }
+
+    const std::uint32_t dataIndex = DataStreamIndex(d_);
+    for (std::uint32_t cp = t.s; cp < t.e && dataIndex != cfb::kNoEntry; ++cp) {
+        const std::optional<std::uint32_t> at = InlinePictureLocation(d_, cp);
+        if (!at) continue;
+        if (const std::optional<PictureBox> box = ReadPictureBox(d_.streams[dataIndex], *at)) {
+            t.pictureCp = cp;
+            t.pictureBox = box;
+            break;
+        }
     }
 }
 
@@ -1067,44 +1110,94 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     // in the template are not named.
     std::set<std::string> skipped;
     for (const Skip& skip : Skips(fills)) skipped.insert(skip.name);
-    std::map<std::size_t, std::string_view> values;
+    std::map<std::size_t, const Fill*> values;
     for (const Fill& fill : fills) {
         for (std::size_t i = 0; i < infos_.size(); ++i) {
             if (infos_[i].name != fill.name) continue;
-            if (!infos_[i].hidden && !skipped.count(fill.name)) values[i] = fill.value;
+            if (!infos_[i].hidden && !skipped.count(fill.name)) values[i] = &fill;
             break;
         }
     }
     std::vector<FillOp> ops;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    // Check boxes and drop-downs change their state bits in a copy of the Data stream.
-    std::vector<std::uint8_t> formData;
+    // Check boxes and drop-downs change their state bits in a copy of the Data stream; inline
+    // pictures are appended to it (to a new one when the template has none).
+    std::optional<std::vector<std::uint8_t>> data;
     const std::uint32_t dataIndex = DataStreamIndex(d_);
-    for (const auto& [i, value] : values) {
-        if (infos_[i].kind != BookmarkKind::Text) {
+    auto dataCopy = [&]() -> std::vector<std::uint8_t>& {
+        if (!data) data = dataIndex == cfb::kNoEntry ? std::vector<std::uint8_t>{} : d_.streams[dataIndex];
+        return *data;
+    };
+    for (const auto& [i, fill] : values) {
+        // A check box or drop-down given a picture stays as it is.
+        if (infos_[i].kind != BookmarkKind::Text && !fill->picture) {
             const auto form = forms_.find(i);
             if (form == forms_.end() || dataIndex == cfb::kNoEntry) continue;
-            if (const std::optional<unsigned> state = FormFieldState(form->second, value)) {
-                if (formData.empty()) formData = d_.streams[dataIndex];
-                SetFormFieldState(formData, form->second, *state);
-            }
+            if (const std::optional<unsigned> state = FormFieldState(form->second, fill->value))
+                SetFormFieldState(dataCopy(), form->second, *state);
         }
     }
     std::erase_if(values, [&](const auto& v) { return infos_[v.first].kind != BookmarkKind::Text; });
-    for (const auto& [i, value] : values) {
+    // Inline pictures are numbered as shapes after those of the drawings.
+    std::uint32_t spid = 0x400;
+    if (const std::span<const std::uint8_t> dgg = d_.TableBytes(kDggInfo); dgg.size() >= 20) {
+        if (U16(dgg.data() + 2) == 0xF000 && U16(dgg.data() + 10) == 0xF006)
+            spid = std::max(spid, U32(dgg.data() + 16));
+    }
+    // Floating pictures given a new picture: their text stays, their shape shows a new blip.
+    std::vector<std::pair<const Target::Floating*, const Picture*>> floats;
+    for (const auto& [i, fill] : values) {
         const Target& t = targets_[i];
-        const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
-        FillOp op{i, t.s, valueEnd, t.story, ValueToWordText(value), {}, 0, 0, t.s, t.e, true};
-        if (t.formatCp) {
-            if (const std::optional<std::uint32_t> fc = d_.FcAt(*t.formatCp))
-                op.chpx = CleanChpx(d_.Chpx(*fc));
+        if (fill->picture && t.floating && !(t.pictureCp && !t.pictureBox->linked)) {
+            floats.emplace_back(&*t.floating, fill->picture.get());
+            continue;
         }
-        const Piece* piece = d_.PieceAt(t.s);
+        const std::uint32_t valueEnd = t.kept.empty() ? t.e : t.kept.front();
+        FillOp op{i, t.s, valueEnd, t.story, {}, {}, 0, 0, t.s, t.e, true};
+        // A picture given to a bookmark that holds one takes that one's place, and its
+        // properties but for the picture's location; the rest of the bookmark's text stays.
+        // A linked picture goes with the bookmark's text, and its field, as a text value's would.
+        const bool swap = fill->picture && t.pictureCp && !t.pictureBox->linked;
+        if (swap) {
+            op.s = op.ts = *t.pictureCp;
+            op.e = op.te = *t.pictureCp + 1;
+        }
+        const std::optional<std::uint32_t> formatCp = swap ? t.pictureCp : t.formatCp;
+        if (formatCp) {
+            if (const std::optional<std::uint32_t> fc = d_.FcAt(*formatCp)) op.chpx = CleanChpx(d_.Chpx(*fc));
+        }
+        if (const Picture* picture = fill->picture.get()) {
+            // One picture character, whose properties point to the picture in the Data stream.
+            // It is shown 3 cm wide, or as large as fits in the picture it replaces.
+            const Extent shown =
+                t.pictureBox ? FitInBox(*picture, {static_cast<std::int64_t>(t.pictureBox->width) * 635,
+                                                   static_cast<std::int64_t>(t.pictureBox->height) * 635})
+                             : InlineExtent(*picture);
+            std::vector<std::uint8_t>& bytes = dataCopy();
+            const std::uint32_t at = AppendInlinePicture(*picture, shown, ++spid, bytes);
+            if (bytes.size() > 0xFFFFFFFFu - 0x10000) {
+                error = "the document is too large";
+                return false;
+            }
+            if (op.chpx.size() > 255 - 9) op.chpx.clear();
+            const std::uint8_t location[] = {0x03,
+                                             0x6A,
+                                             static_cast<std::uint8_t>(at),
+                                             static_cast<std::uint8_t>(at >> 8),
+                                             static_cast<std::uint8_t>(at >> 16),
+                                             static_cast<std::uint8_t>(at >> 24)};
+            op.chpx.insert(op.chpx.end(), {0x55, 0x08, 0x01});
+            op.chpx.insert(op.chpx.end(), std::begin(location), std::end(location));
+            op.text = u"\x01";
+        } else {
+            op.text = ValueToWordText(fill->value);
+        }
+        const Piece* piece = d_.PieceAt(op.s);
         if (!piece) piece = &d_.pieces.back();
         op.prm = piece->prm;
         ops.push_back(std::move(op));
         // The text between and after kept anchors goes too.
-        for (std::size_t k = 0; k < t.kept.size(); ++k) {
+        for (std::size_t k = 0; k < t.kept.size() && !swap; ++k) {
             const std::uint32_t from = t.kept[k] + 1, to = k + 1 < t.kept.size() ? t.kept[k + 1] : t.e;
             if (from < to) ops.push_back({i, from, to, t.story, {}, {}, 0, 0, t.s, t.e, false});
         }
@@ -1274,16 +1367,58 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     // The drawings whose anchors went with a value go from the drawing data too.
     std::vector<std::pair<std::uint8_t, std::uint32_t>> cuts;
     for (const FillOp& op : ops)
-        if (op.value)
+        if (op.value && op.ts == targets_[op.target].s && op.te == targets_[op.target].e)
             cuts.insert(cuts.end(), targets_[op.target].shapes.begin(), targets_[op.target].shapes.end());
+    std::vector<std::uint8_t> drawing;
+    if (!floats.empty()) {
+        // Each new picture's blip goes at the end of WordDocument, where the blip store's new
+        // entry points; its shape is told that entry, and its anchoring rectangle keeps its
+        // top left corner and takes the picture's size fitted in it. Other shapes showing the
+        // old blip keep it.
+        drawing.assign(d_.TableBytes(kDggInfo).begin(), d_.TableBytes(kDggInfo).end());
+        const std::uint32_t count = BlipCount(drawing);
+        std::vector<std::uint8_t> entries;
+        for (std::size_t k = 0; k < floats.size(); ++k) {
+            const auto& [f, picture] = floats[k];
+            if (wd.size() % 2) wd.push_back(0);
+            const std::uint32_t delay = static_cast<std::uint32_t>(wd.size());
+            AppendBlip(*picture, wd);
+            const std::vector<std::uint8_t> entry = BlipEntry(*picture, delay, false);
+            entries.insert(entries.end(), entry.begin(), entry.end());
+            Put32(drawing.data() + f->indexAt, count + static_cast<std::uint32_t>(k) + 1);
+            for (std::size_t at : f->cropsAt) Put32(drawing.data() + at, 0);  // the old picture's crops
+            const Extent size = FitInBox(*picture, {std::max<std::int64_t>(1, f->right - f->left) * 635,
+                                                    std::max<std::int64_t>(1, f->bottom - f->top) * 635});
+            const int index = f->label == 0 ? kPlcSpaMom : kPlcSpaHdr;
+            const std::uint32_t fc = U32(wd.data() + d_.fcLcbOffset + 8 * index);
+            const std::uint32_t lcb = U32(wd.data() + d_.fcLcbOffset + 8 * index + 4);
+            if (lcb < 4 || fc > table.size() || lcb > table.size() - fc) continue;
+            const std::size_t n = (lcb - 4) / 30;
+            std::uint8_t* spa = table.data() + fc + 4 * (n + 1);
+            for (std::size_t e = 0; e < n; ++e, spa += 26) {
+                if (U32(spa) != f->spid) continue;
+                Put32(spa + 12,
+                      static_cast<std::uint32_t>(f->left + static_cast<std::int32_t>((size.cx + 317) / 635)));
+                Put32(spa + 16,
+                      static_cast<std::uint32_t>(f->top + static_cast<std::int32_t>((size.cy + 317) / 635)));
+            }
+        }
+        if (!AddBlipEntries(drawing, entries, static_cast<std::uint32_t>(floats.size()))) {
+            error = "the drawing data cannot take the pictures";
+            return false;
+        }
+    }
+    const std::span<const std::uint8_t> shapes =
+        drawing.empty() ? d_.TableBytes(kDggInfo) : std::span<const std::uint8_t>(drawing);
     if (!cuts.empty() && d_.Lcb(kDggInfo) != 0) {
         std::vector<std::uint8_t> dgg;
-        if (CutShapes(d_.TableBytes(kDggInfo), cuts, {}, dgg)) {
-            const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
-            table.insert(table.end(), dgg.begin(), dgg.end());
-            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
-            Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(dgg.size()));
-        }
+        if (CutShapes(shapes, cuts, {}, dgg)) drawing = std::move(dgg);
+    }
+    if (!drawing.empty()) {
+        const std::uint32_t fc = static_cast<std::uint32_t>(table.size());
+        table.insert(table.end(), drawing.begin(), drawing.end());
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo, fc);
+        Put32(wd.data() + d_.fcLcbOffset + 8 * kDggInfo + 4, static_cast<std::uint32_t>(drawing.size()));
     }
     if (!MoveRanges(d_, kPlcfBkf, kPlcfBkl, all, table, wd) ||
         !MoveRanges(d_, kPlcfAtnBkf, kPlcfAtnBkl, all, table, wd)) {
@@ -1308,8 +1443,18 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
     std::vector<std::span<const std::uint8_t>> spans(d_.streams.begin(), d_.streams.end());
     spans[d_.wordIndex] = wd;
     spans[d_.tableIndex] = table;
-    if (!formData.empty()) spans[dataIndex] = formData;
-    out = cfb::Write(d_.entries, spans);
+    std::vector<cfb::Entry> entries;
+    if (data) {
+        if (dataIndex != cfb::kNoEntry) {
+            spans[dataIndex] = *data;
+        } else {
+            entries = d_.entries;
+            const std::uint32_t added = AddRootStream(entries, u"Data");
+            spans.resize(entries.size());
+            spans[added] = *data;
+        }
+    }
+    out = cfb::Write(entries.empty() ? std::span<const cfb::Entry>(d_.entries) : entries, spans);
     if (out.empty()) {
         error = "the document is too large";
         return false;

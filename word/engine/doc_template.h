@@ -2,7 +2,10 @@
 // .doc templates (the binary format): a compound file holding the WordDocument stream and a
 // table stream. A filled bookmark's text is replaced through the piece table: the value is
 // appended to WordDocument, the pieces are split around it, and every table keyed by
-// character positions is moved to match. Other streams are copied byte for byte.
+// character positions is moved to match. A picture becomes one inline picture character whose
+// picture is appended to the Data stream, or replaces the inline or floating picture the
+// bookmark holds (doc_picture.h). Other streams are copied byte for byte, but for the Data
+// stream's check box and drop-down states (doc_form.h).
 
 #include <cstdint>
 #include <span>
