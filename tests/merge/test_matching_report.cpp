@@ -121,7 +121,7 @@ class SampleReport : public testing::Test {
 
 TEST_F(SampleReport, EachTemplateInEachMode) {
     const Names titles = Titles();
-    ASSERT_EQ(titles.size(), 9u);
+    ASSERT_EQ(titles.size(), 10u);
     struct Case {
         const char* file;
         bool multiRow, repeat;

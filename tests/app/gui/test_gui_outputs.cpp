@@ -154,6 +154,7 @@ TEST_F(OutputsTest, APictureColumnChosenOnTheMatchLinePutsPhotosIntoTheBadges) {
     UseShippedSamples();
     window.reset();
     StartWindow();
+    std::filesystem::create_directories(proposed);
     Choose("文件选择组合框", QStringLiteral("员工信息.xls"));
     Choose("工作表选择组合框", QStringLiteral("员工$"));
     Choose("模板选择组合框", QStringLiteral("工作证.docx"));
