@@ -7,7 +7,7 @@
 # Defaults: build/program and resources/help/images. SCENES limits the work, for example
 #   SCENES="main-window about" sh scripts/screenshots.sh
 # Scenes: templates (template-contract.png, template-badge.png, template-payslip.png),
-# main-window, about, page2-range, filter, save-run, stopped-run, file-dialog (<scene>.png).
+# main-window, about, page2-range, filter, picture-column, save-run, stopped-run, file-dialog (<scene>.png).
 #
 # The program takes its own pictures: started with QM_SCREENSHOT=<png path> and
 # QM_SCREENSHOT_SCENE=<scene>, it sets the scene up, grabs its window into the PNG and exits.
@@ -73,7 +73,7 @@ program=$(cd "${1:-$repo/build/program}" 2>/dev/null && pwd) || {
   exit 1
 }
 out=${2:-$repo/resources/help/images}
-scenes=${SCENES:-"templates main-window about page2-range filter preview save-run stopped-run file-dialog"}
+scenes=${SCENES:-"templates main-window about page2-range filter picture-column preview save-run stopped-run file-dialog"}
 hook_seconds=${QM_SCREENSHOT_WAIT:-120}
 
 mkdir -p "$out"
@@ -115,7 +115,7 @@ for scene in $scenes; do
     templates)
       render_templates || status=1
       continue ;;
-    main-window | about | page2-range | filter | preview | save-run | stopped-run | file-dialog) ;;
+    main-window | about | page2-range | filter | picture-column | preview | save-run | stopped-run | file-dialog) ;;
     *)
       echo "screenshots.sh: unknown scene $scene" >&2
       status=1

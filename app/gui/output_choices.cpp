@@ -178,8 +178,8 @@ void MainWindow::UpdateMatchLine() {
     QPalette palette = matchLabel_->palette();
     palette.setColor(QPalette::WindowText, report.complete() ? QColor(0, 110, 0) : QColor(170, 0, 0));
     matchLabel_->setPalette(palette);
-    matchLabel_->setToolTip(details);
     templateCombo_->setToolTip(details);
+    matchLabel_->setToolTip(details + QStringLiteral("\n（单击可把某列标为图片列）"));
 }
 
 bool MainWindow::ConfirmEmptyBookmarks(const MatchReport& report) {

@@ -1,13 +1,16 @@
 #include "app/gui/screenshot.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableView>
@@ -149,6 +152,37 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
                 value->setText(QStringLiteral("销售部"));
             if (auto* apply = Find<QPushButton>(window, "筛选按钮")) apply->click();
             QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
+            return;
+        }
+        if (scene == QLatin1String("picture-column")) {
+            // The badge template in repeat mode with the match line's menu open under the line,
+            // its photo column marked; the menu is drawn into the window's picture where it shows.
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
+                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
+            if (auto* repeat = Find<QCheckBox>(window, "重复模式选择框"); repeat && !repeat->isChecked())
+                repeat->click();
+            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
+                Choose(chooser, chooser->findText(QStringLiteral("工作证.doc")));
+            QMenu* menu = window.MakePictureColumnMenu();
+            auto* line = Find<QLabel>(window, "书签匹配标签");
+            if (!menu || !line) {
+                Save(window, path);
+                return;
+            }
+            if (auto* photo = menu->findChild<QAction*>(QStringLiteral("图片列:照片"));
+                photo && !photo->isChecked())
+                photo->trigger();
+            const QPoint at = line->mapTo(&window, QPoint(0, line->height()));
+            menu->popup(window.mapToGlobal(at));
+            QTimer::singleShot(500, &window, [&window, menu, at, path] {
+                QPixmap shot = window.grab();
+                QPainter painter(&shot);
+                painter.drawPixmap(at, menu->grab());
+                painter.end();
+                shot.save(path, "PNG");
+                QCoreApplication::exit(0);
+            });
             return;
         }
         if (scene == QLatin1String("preview")) {

@@ -1,6 +1,6 @@
-// Pictures the .doc engine put into bookmarks, read back by the binary format's second reader
-// (their bytes and scaled size) and by the office (a graphic in the bookmark, 3 cm wide, and
-// one image in its PDF for each picture).
+// Pictures the engine put into bookmarks, read back by the binary format's second reader
+// (their bytes and scaled size) and by the office, in .doc and .docx (a graphic in the
+// bookmark, 3 cm wide or fitted in the box it replaces, and one image in its PDF for each).
 
 #include <algorithm>
 #include <map>
@@ -65,6 +65,15 @@ struct PicturesRead : ::testing::Test {
         const std::vector<Fill> second = {{"姓名_c1", "", tall}};
         ASSERT_TRUE(again.value->Make(second, replaced, error)) << error;
         WriteBytes(folder / "replaced.doc", replaced);
+        // The same two steps in the .docx badge.
+        OpenResult docx = OpenTemplateFile((fs::path(QM_PROGRAM_DIR) / "模板" / "工作证.docx").string());
+        ASSERT_TRUE(docx) << docx.refusal;
+        ASSERT_TRUE(docx.value->Make(first, made, error)) << error;
+        WriteBytes(folder / "inline.docx", made);
+        docx = OpenTemplate(made);
+        ASSERT_TRUE(docx) << docx.refusal;
+        ASSERT_TRUE(docx.value->Make(second, replaced, error)) << error;
+        WriteBytes(folder / "replaced.docx", replaced);
         // Pictures the office wrote, inline alone and between words, and floating, replaced.
         const OpenResult office = OpenTemplateFile((fs::path(QM_ENGINE_FIXTURES) / "pictures.doc").string());
         ASSERT_TRUE(office) << office.refusal;
@@ -170,12 +179,14 @@ TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
 TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     if (!qm::test::HaveProgram("soffice")) GTEST_SKIP() << "the office is not installed";
     const std::string inlined = folder / "inline.doc", replaced = folder / "replaced.doc",
-                      office = folder / "office.doc", word = folder / "word.doc";
-    const auto run =
-        qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) + " " +
-                             qm::test::ShellQuote(folder / "profile") + " " + qm::test::ShellQuote(inlined) +
-                             " " + qm::test::ShellQuote(replaced) + " " + qm::test::ShellQuote(office) +
-                             (fs::exists(word) ? " " + qm::test::ShellQuote(word) : std::string()) + " 2>&1");
+                      office = folder / "office.doc", word = folder / "word.doc",
+                      inlinedX = folder / "inline.docx", replacedX = folder / "replaced.docx";
+    std::string files;
+    for (const std::string& f : {inlined, replaced, office, inlinedX, replacedX})
+        files += " " + qm::test::ShellQuote(f);
+    if (fs::exists(word)) files += " " + qm::test::ShellQuote(word);
+    const auto run = qm::test::RunCommand("/usr/bin/python3 " + qm::test::ShellQuote(QM_DOC_PICTURES_READ) +
+                                          " " + qm::test::ShellQuote(folder / "profile") + files + " 2>&1");
     auto views = ByFile(run.out);
     // Each graphic by the bookmark that holds it: its size in 1/100 mm, its anchoring, and the
     // size in pixels of the picture it shows.
@@ -218,6 +229,14 @@ TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     EXPECT_EQ(second.size(), 2u) << run.out;
     expect(second, "姓名_c1", 1500, 2000);
     expect(second, "部门_c1", 3000, 4000);
+    // The same in the .docx badge.
+    const auto firstX = graphics(inlinedX), secondX = graphics(replacedX);
+    EXPECT_EQ(firstX.size(), 2u) << run.out;
+    expect(firstX, "姓名_c1", 3000, 2000);
+    expect(firstX, "部门_c1", 3000, 4000);
+    EXPECT_EQ(secondX.size(), 2u) << run.out;
+    expect(secondX, "姓名_c1", 1500, 2000);
+    expect(secondX, "部门_c1", 3000, 4000);
     // The office's own pictures replaced: inline in their boxes (4 by 2 cm, 2 by 3 cm), and
     // floating in its 4 by 3 cm rectangle.
     EXPECT_EQ(third.size(), 3u) << run.out;
@@ -227,7 +246,8 @@ TEST_F(PicturesRead, TheOfficeShowsThePicturesInTheirBookmarks) {
     // Word's floating picture: 1600 by 1506 (1/100 mm) take the tall picture from the same corner.
     if (fs::exists(word)) expect(graphics(word), "OLE_LINK1", 1131, 1506, "AT_CHARACTER");
     // One image in the PDF for each picture shown (the replaced ones' data is not).
-    for (const auto& [file, count] : {std::pair{inlined, 2}, {replaced, 2}, {office, 3}})
+    for (const auto& [file, count] :
+         {std::pair{inlined, 2}, {replaced, 2}, {office, 3}, {inlinedX, 2}, {replacedX, 2}})
         EXPECT_NE(std::find(views[file].begin(), views[file].end(), "IMAGES " + std::to_string(count)),
                   views[file].end())
             << run.out;
