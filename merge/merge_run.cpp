@@ -297,6 +297,10 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         const word::SaveResult saved = host_.SaveDocumentAs(fileName);
         host_.CloseDocument();
         made = saved.ok;
+        if (made) {
+            if (!flusher_) flusher_ = std::make_unique<DiskFlusher>(job_.outputFolder);
+            flusher_->Written();
+        }
         if (made && combined_)
             combined_->Add(fileName);
         else if (made)
@@ -401,11 +405,12 @@ std::vector<int> RunOutcome::RowsWithoutDocument() const {
 
 RunOutcome MergeRun::End() {
     JoinDocuments();
-    // "完成" means on disk: what the file system still holds in memory is written out once.
+    // "完成" means on disk: what the file system still holds in memory is written out, most of
+    // it already while the documents were made.
     int error = 0;
-    if (!IsPrint() && outcome_.documentsMade > 0 && !outcome_.folderGone &&
-        !FlushToDisk(job_.outputFolder, error))
+    if (flusher_ && outcome_.documentsMade > 0 && !outcome_.folderGone && !flusher_->Finish(error))
         outcome_.flushError = std::strerror(error);
+    flusher_.reset();
     cursor_ = nullptr;
     job_.sheet.reset();
     return outcome_;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/disk_flusher.h"
 #include "data/value_style.h"
 #include "word/engine/picture.h"
 
@@ -215,6 +216,7 @@ class MergeRun {
     int nameField_ = -1;
     std::unique_ptr<DocumentNamer> namer_;
     std::unique_ptr<CombinedPdf> combined_;
+    std::unique_ptr<DiskFlusher> flusher_;  // saved documents put on disk while the run goes on
     std::string documentValue_;
     int ordinal_ = 0;  // documents finished so far
 };

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/disk_flusher.h"
 #include "common/fs.h"
 #include "common/unique_fd.h"
 
@@ -188,6 +189,26 @@ TEST_F(ReadWholeFileTest, TheSweepTakesOnlyTemporariesOfDeadRunsOfThisMachine) {
     RemoveStaleTemporaries(folder);
     for (const std::string& name : gone) EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << name;
     for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(folder + "/" + name)) << name;
+}
+
+// Files written are put on disk while writing goes on and at the end; a failure is reported.
+TEST_F(ReadWholeFileTest, WrittenFilesArePutOnDiskAndAFailureIsReported) {
+    {
+        DiskFlusher flusher(folder, 10);
+        for (int i = 0; i < 95; ++i) {
+            Write("f" + std::to_string(i), std::vector<std::uint8_t>(4096, 'x'));
+            flusher.Written();
+        }
+        int error = -1;
+        EXPECT_TRUE(flusher.Finish(error));
+        EXPECT_EQ(error, 0);
+    }
+    const std::string later = folder + "/later";
+    DiskFlusher flusher(later, 1);
+    flusher.Written();  // a pass in the background, on a folder that is not there
+    int error = 0;
+    EXPECT_FALSE(flusher.Finish(error));
+    EXPECT_EQ(error, ENOENT);
 }
 
 }  // namespace

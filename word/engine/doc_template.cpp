@@ -651,8 +651,10 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         info.name = marks[i].name;
         info.hidden = !info.name.empty() && info.name.front() == '_';
         infos_.push_back(info);
-        targets_.push_back(
-            {marks[i].start, marks[i].end, marks[i].start, marks[i].end, Story::Main, std::nullopt});
+        Target target;
+        target.start = target.s = marks[i].start;
+        target.end = target.e = marks[i].end;
+        targets_.push_back(std::move(target));
         if ((table.Flags(i) & 0x8000) != 0) {
             infos_.back().refusal = "a table column bookmark";
             continue;
@@ -1188,7 +1190,7 @@ bool DocTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& o
                                              static_cast<std::uint8_t>(at >> 24)};
             op.chpx.insert(op.chpx.end(), {0x55, 0x08, 0x01});
             op.chpx.insert(op.chpx.end(), std::begin(location), std::end(location));
-            op.text = u"\x01";
+            op.text.assign(1, u'\x01');
         } else {
             op.text = ValueToWordText(fill->value);
         }

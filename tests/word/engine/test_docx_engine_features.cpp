@@ -302,13 +302,17 @@ TEST(DocxFeatures, EveryWordFileOpensAndFills) {
         const auto t = OpenDocx(bytes);
         ASSERT_TRUE(t);
         for (const engine::BookmarkInfo& b : t->bookmarks())
-            if (!b.hidden) EXPECT_EQ(b.refusal, "") << b.name;
+            if (!b.hidden) {
+                EXPECT_EQ(b.refusal, "") << b.name;
+            }
         const Bytes made = Made(*t, FillEverything(*t));
         EXPECT_TRUE(engine::VerifyDocxContainer(made));
         ASSERT_TRUE(ReadWithLibzip(made));
         const std::string xml = EntryText(made, "word/document.xml");
         for (const engine::BookmarkInfo& b : t->bookmarks())
-            if (!b.hidden && b.story == "main") EXPECT_EQ(BookmarkText(xml, b.name), "«" + b.name + "»");
+            if (!b.hidden && b.story == "main") {
+                EXPECT_EQ(BookmarkText(xml, b.name), "«" + b.name + "»");
+            }
     }
 }
 
