@@ -60,9 +60,9 @@ std::array<std::uint8_t, 16> BlipDigest(std::span<const std::uint8_t> bytes) {
     const std::uint64_t a = Fnv(bytes, 0xCBF29CE484222325ull, false);
     const std::uint64_t b = Fnv(bytes, 0x84222325CBF29CE4ull ^ bytes.size(), true);
     std::array<std::uint8_t, 16> out{};
-    for (int k = 0; k < 8; ++k) {
-        out[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(a >> (8 * k));
-        out[static_cast<std::size_t>(8 + k)] = static_cast<std::uint8_t>(b >> (8 * k));
+    for (std::size_t k = 0; k < 8; ++k) {
+        out[k] = static_cast<std::uint8_t>(a >> (8 * k));
+        out[8 + k] = static_cast<std::uint8_t>(b >> (8 * k));
     }
     return out;
 }

@@ -73,7 +73,7 @@ std::optional<Placed> PictureAt(const Bytes& made, const std::string& name) {
     }();
     if (blip == 0) return std::nullopt;
     p.file.assign(data.begin() + static_cast<std::ptrdiff_t>(blip + 8 + 17),
-                  data.begin() + static_cast<std::ptrdiff_t>(*at + lcb));
+                  data.begin() + static_cast<std::ptrdiff_t>(*at) + static_cast<std::ptrdiff_t>(lcb));
     return p;
 }
 

@@ -115,7 +115,7 @@ TEST(Picture, OtherAndDamagedFilesAreRefused) {
     noFrame.erase(noFrame.begin() + 20, noFrame.begin() + 33);  // the frame header
     Bytes truncatedJpeg = Jpeg(4, 4);
     truncatedJpeg.resize(24);
-    const std::string gif = "GIF89a\x01\x00\x01\x00";
+    const std::string gif("GIF89a\x01\x00\x01\x00", 10);
     const Bytes onePixel = Png(1, 1);
     const Bytes signatureOnly(onePixel.begin(), onePixel.begin() + 8);
     const struct {
