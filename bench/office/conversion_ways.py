@@ -1,0 +1,250 @@
+#!/usr/bin/python3
+"""Ways of turning documents the engine made into PDFs with the office, side by side.
+
+    /usr/bin/python3 bench/office/conversion_ways.py [program folder] [documents]
+
+Defaults: build/program and 1,000 documents. The documents are the shipped one-page badge
+(模板/工作证.docx, repeat mode) filled by the batch command from a CSV of made-up rows. Each way
+converts the same documents and prints documents a second and its ratio to the first way, the
+path runs take today (one load and one store per document in a warm office):
+
+  one per load       a warm office loads and exports each document (today's path)
+  two offices        the same, the documents shared between two warm offices, one per core
+  one call           one `soffice --convert-to pdf` call with every document
+  plain, per call    one `soffice --convert-to pdf` call per document (on the first few)
+  joined             the documents joined into one, page numbers restarting in each, exported
+                     once and split by page ranges (poppler); its pages are compared with the
+                     one-by-one PDFs (page count and pdftotext of each)
+"""
+import csv
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+import uno
+from com.sun.star.beans import PropertyValue
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+def prop(name, value):
+    p = PropertyValue()
+    p.Name = name
+    p.Value = value
+    return p
+
+
+def start_office(profile, pipe):
+    office = subprocess.Popen(
+        ["soffice", "-env:UserInstallation=" + uno.systemPathToFileUrl(profile), "--headless", "--invisible",
+         "--norestore", "--nologo", "--nodefault", "--accept=pipe,name=%s;urp;" % pipe],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    local = uno.getComponentContext()
+    resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
+    for _ in range(600):
+        try:
+            ctx = resolver.resolve("uno:pipe,name=%s;urp;StarOffice.ComponentContext" % pipe)
+            return office, ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
+        except Exception:
+            time.sleep(0.1)
+    office.kill()
+    raise SystemExit("conversion_ways.py: the office did not start")
+
+
+def stop_office(office, desktop):
+    try:
+        desktop.terminate()
+    except Exception:
+        pass
+    try:
+        office.wait(20)
+    except subprocess.TimeoutExpired:
+        office.kill()
+        office.wait()
+
+
+def export_each(desktop, files, out):
+    for f in files:
+        doc = desktop.loadComponentFromURL(uno.systemPathToFileUrl(f), "_blank", 0,
+                                           (prop("Hidden", True), prop("ReadOnly", True)))
+        target = os.path.join(out, os.path.splitext(os.path.basename(f))[0] + ".pdf")
+        doc.storeToURL(uno.systemPathToFileUrl(target), (prop("FilterName", "writer_pdf_Export"),))
+        doc.close(True)
+
+
+def worker(argv):
+    """Child process of "two offices": converts the files listed after the profile and out folder."""
+    profile, out, files = argv[0], argv[1], argv[2:]
+    office, desktop = start_office(profile, "qm_ways_%d" % os.getpid())
+    print("ready", flush=True)
+    sys.stdin.readline()  # the parent starts the clock once both offices are up
+    export_each(desktop, files, out)
+    stop_office(office, desktop)
+    print("done", flush=True)
+
+
+def pages(pdf):
+    info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True).stdout
+    m = re.search(r"^Pages:\s+(\d+)", info, re.M)
+    return int(m.group(1)) if m else -1
+
+
+def text(pdf):
+    return subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True).stdout
+
+
+def join_docx(files, target):
+    """One .docx holding every document's body, each in its own section whose page numbers start
+    at 1; documents made from one template share its styles, relationships and settings."""
+    with zipfile.ZipFile(files[0]) as z:
+        first = z.read("word/document.xml").decode("utf-8")
+        entries = {n: z.read(n) for n in z.namelist()}
+    body_start = first.index("<w:body>") + len("<w:body>")
+    last_sect = first.rindex("<w:sectPr")
+    sect = first[last_sect:first.rindex("</w:body>")]
+    sect = re.sub(r"<w:pgNumType[^>]*/>", "", sect)
+    sect = sect.replace("</w:sectPr>", '<w:pgNumType w:start="1"/></w:sectPr>', 1)
+    if "<w:type " not in sect:
+        sect = re.sub(r"(<w:sectPr[^>]*>)", r'\1<w:type w:val="nextPage"/>', sect, count=1)
+    parts = []
+    for i, f in enumerate(files):
+        with zipfile.ZipFile(f) as z:
+            xml = z.read("word/document.xml").decode("utf-8")
+        body = xml[xml.index("<w:body>") + len("<w:body>"):xml.rindex("<w:sectPr")]
+        parts.append(body)
+        if i + 1 < len(files):
+            parts.append("<w:p><w:pPr>%s</w:pPr></w:p>" % sect)
+    joined = first[:body_start] + "".join(parts) + sect + "</w:body></w:document>"
+    with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
+        for n, data in entries.items():
+            z.writestr(n, joined.encode("utf-8") if n == "word/document.xml" else data)
+
+
+def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--worker":
+        worker(sys.argv[2:])
+        return
+    program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "program"))
+    count = int(sys.argv[2]) if len(sys.argv) > 2 else 1000
+    work = tempfile.mkdtemp(prefix="quillmerge-ways-")
+    try:
+        run(program, count, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def run(program, count, work):
+    names = ["林晓峰", "陈雅婷", "王建国", "赵晨光", "刘志强", "张美玲", "孙浩然", "周文静"]
+    departments = ["总经理办公室", "财务部", "人力资源部", "销售部", "技术部"]
+    book = os.path.join(work, "rows.csv")
+    with open(book, "w", newline="", encoding="utf-8") as f:
+        w = csv.writer(f)
+        w.writerow(["编号", "姓名", "部门"])
+        for i in range(count):
+            w.writerow(["%04d" % (i + 1), names[i % len(names)], departments[i % len(departments)]])
+    docs = os.path.join(work, "docs")
+    start = time.monotonic()
+    made = subprocess.run([os.path.join(program, "quillmerge-batch"), "--workbook", book, "--sheet", "rows",
+                           "--template", os.path.join(program, "模板", "工作证.docx"), "--repeat", "--save", docs,
+                           "--name", "证"], capture_output=True, text=True)
+    engine = time.monotonic() - start
+    files = sorted(glob.glob(os.path.join(docs, "*.docx")), key=lambda p: int(re.search(r"(\d+)\.docx$", p).group(1)))
+    if made.returncode != 0 or len(files) != count:
+        raise SystemExit("conversion_ways.py: the batch command made %d of %d documents: %s" %
+                         (len(files), count, made.stderr.strip()))
+    print("%d one-page badges (.docx) made by the engine: %.0f documents/s including start-up" %
+          (count, count / engine))
+    results = []
+
+    def report(name, seconds, documents, note=""):
+        rate = documents / seconds
+        base = results[0][1] if results else rate
+        results.append((name, rate))
+        print("%-16s %8.1f documents/s  (%5.1f x today)%s" % (name, rate, rate / base, note), flush=True)
+
+    # Today's path: one load and one export per document, the office already running.
+    each = os.path.join(work, "each")
+    os.makedirs(each)
+    office, desktop = start_office(os.path.join(work, "profile-1"), "qm_ways_%d" % os.getpid())
+    start = time.monotonic()
+    export_each(desktop, files, each)
+    report("one per load", time.monotonic() - start, count)
+
+    # Joined: one document, one export, split by page ranges.
+    joined_dir = os.path.join(work, "joined")
+    os.makedirs(joined_dir)
+    start = time.monotonic()
+    joined = os.path.join(joined_dir, "all.docx")
+    join_docx(files, joined)
+    export_each(desktop, [joined], joined_dir)
+    whole = os.path.join(joined_dir, "all.pdf")
+    counts = [pages(os.path.join(each, os.path.basename(f)[:-5] + ".pdf")) for f in files]
+    split_ok = pages(whole) == sum(counts)
+    if split_ok:
+        subprocess.run(["pdfseparate", whole, os.path.join(joined_dir, "p%d.pdf")], check=True)
+        page = 1
+        for f, n in zip(files, counts):
+            target = os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")
+            sources = [os.path.join(joined_dir, "p%d.pdf" % (page + k)) for k in range(n)]
+            if n == 1:
+                os.rename(sources[0], target)
+            else:
+                subprocess.run(["pdfunite"] + sources + [target], check=True)
+            page += n
+    seconds = time.monotonic() - start
+    stop_office(office, desktop)
+    if split_ok:
+        sample = files[:: max(1, count // 50)]
+        differ = [f for f in sample
+                  if text(os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")) !=
+                  text(os.path.join(each, os.path.basename(f)[:-5] + ".pdf"))]
+        note = ("; pages and text as one by one in %d of %d compared" % (len(sample) - len(differ), len(sample)))
+        report("joined", seconds, count, note)
+    else:
+        print("joined: %d pages for %d documents of %d pages in all; not split" % (pages(whole), count, sum(counts)))
+
+    # Two warm offices, one per core, each with half of the documents.
+    two = os.path.join(work, "two")
+    os.makedirs(two)
+    children = [subprocess.Popen([sys.executable, __file__, "--worker", os.path.join(work, "profile-w%d" % k), two]
+                                 + files[k::2], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+                for k in range(2)]
+    for c in children:
+        c.stdout.readline()
+    start = time.monotonic()
+    for c in children:
+        c.stdin.write("go\n")
+        c.stdin.flush()
+    for c in children:
+        c.stdout.readline()
+        c.wait()
+    report("two offices", time.monotonic() - start, count)
+
+    # One call of the office's own converter with every document, start-up included.
+    call = os.path.join(work, "call")
+    start = time.monotonic()
+    subprocess.run(["soffice", "-env:UserInstallation=" + uno.systemPathToFileUrl(os.path.join(work, "profile-c")),
+                    "--headless", "--convert-to", "pdf", "--outdir", call] + files,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    report("one call", time.monotonic() - start, len(glob.glob(os.path.join(call, "*.pdf"))))
+
+    # The plain converter, one call per document, on the first few.
+    plain = os.path.join(work, "plain")
+    few = files[:10]
+    start = time.monotonic()
+    for f in few:
+        subprocess.run(["soffice", "-env:UserInstallation=" + uno.systemPathToFileUrl(os.path.join(work, "profile-p")),
+                        "--headless", "--convert-to", "pdf", "--outdir", plain, f],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    report("plain, per call", time.monotonic() - start, len(few), " (%d documents)" % len(few))
+
+
+if __name__ == "__main__":
+    main()
