@@ -42,20 +42,28 @@ def prop(name, value):
 
 
 def start_office(profile, pipe):
+    """A headless office with its own profile, listening on `pipe`: (process, desktop)."""
     office = subprocess.Popen(
         ["soffice", "-env:UserInstallation=" + uno.systemPathToFileUrl(profile), "--headless", "--invisible",
          "--norestore", "--nologo", "--nodefault", "--accept=pipe,name=%s;urp;" % pipe],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    desktop = desktop_on(pipe)
+    if desktop is None:
+        office.kill()
+        raise SystemExit("conversion_ways.py: the office did not start")
+    return office, desktop
+
+
+def desktop_on(pipe):
     local = uno.getComponentContext()
     resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
     for _ in range(600):
         try:
             ctx = resolver.resolve("uno:pipe,name=%s;urp;StarOffice.ComponentContext" % pipe)
-            return office, ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
+            return ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
         except Exception:
             time.sleep(0.1)
-    office.kill()
-    raise SystemExit("conversion_ways.py: the office did not start")
+    return None
 
 
 def stop_office(office, desktop):

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/command.h"
 #include "tests/support/files.h"
 #include "tests/support/realworld.h"
 #include "word/engine/doc_template.h"
+#include "word/engine/picture.h"
 #include "word/engine/template.h"
 
 namespace qm::engine::test {
@@ -22,6 +24,28 @@ using qm::test::Bytes;
 using qm::test::ReadBytes;
 using qm::test::RealWorldFolder;
 using qm::test::WriteBytes;
+
+// The class path of the binary format's second reader (compiled and run by the tests that use
+// it), and whether it and java are installed.
+inline const std::string kPoiClassPath =
+    "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
+    "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
+    "/usr/share/java/commons-codec.jar:/usr/share/java/commons-io.jar:"
+    "/usr/share/java/log4j-1.2.jar";
+inline bool HavePoi() {
+    return qm::test::HaveProgram("javac") && qm::test::HaveProgram("java") &&
+           fs::exists("/usr/share/java/poi-scratchpad.jar");
+}
+
+// A picture made by ImageMagick: `size` pixels ("120x80") of the colour `name` begins with, at
+// `dpi`, written into `folder`.
+inline std::shared_ptr<const Picture> MakePicture(const std::string& folder, const std::string& name,
+                                                  const std::string& size, int dpi) {
+    const std::string path = folder + "/" + name;
+    qm::test::RunCommand("convert -size " + size + " xc:" + name.substr(0, name.find('.')) + " -density " +
+                         std::to_string(dpi) + " -units PixelsPerInch " + qm::test::ShellQuote(path));
+    return ReadPicture(path).picture;
+}
 
 // The real-world .doc files, sorted; empty when the folder is absent.
 inline std::vector<std::string> RealWorldDocs() {

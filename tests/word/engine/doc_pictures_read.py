@@ -16,7 +16,7 @@ import tempfile
 import uno
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from office_read import connect, prop  # noqa: E402
+from office_read import connect, disconnect, prop  # noqa: E402
 
 
 def holds(mark, graphic):
@@ -67,14 +67,7 @@ def main():
             for path in sys.argv[2:]:
                 read(desktop, path, folder)
     finally:
-        try:
-            desktop.terminate()
-        except Exception:
-            pass
-        try:
-            office.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            office.kill()
+        disconnect(office, desktop)
 
 
 if __name__ == "__main__":

@@ -52,6 +52,18 @@ def connect(profile):
     raise SystemExit("office_read.py: the office did not start")
 
 
+def disconnect(office, desktop):
+    """Ends the office that connect started."""
+    try:
+        desktop.terminate()
+    except Exception:
+        pass
+    try:
+        office.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        office.kill()
+
+
 def text_of(doc, folder):
     out = os.path.join(folder, "body.txt")
     doc.storeToURL(uno.systemPathToFileUrl(out), (prop("FilterName", "Text (encoded)"), prop("FilterOptions", "UTF8")))
@@ -168,14 +180,7 @@ def main():
                 for path in args[1:]:
                     print(json.dumps(read(desktop, path, folder), ensure_ascii=False), flush=True)
     finally:
-        try:
-            desktop.terminate()
-        except Exception:
-            pass
-        try:
-            office.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            office.kill()
+        disconnect(office, desktop)
 
 
 if __name__ == "__main__":

@@ -85,14 +85,8 @@ std::string PoiEscaped(const std::u16string& text) {
 // bookmarks are the template's, and it finds the template's paragraphs less those whose marks
 // a value replaced.
 TEST(DocEngineOffice, ASecondReaderReadsEveryDocumentAsWeDo) {
-    const std::string jars =
-        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
-        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
-        "/usr/share/java/commons-codec.jar:/usr/share/java/commons-io.jar:"
-        "/usr/share/java/log4j-1.2.jar";
-    if (!qm::test::HaveProgram("javac") || !qm::test::HaveProgram("java") ||
-        !fs::exists("/usr/share/java/poi-scratchpad.jar"))
-        GTEST_SKIP() << "java or its binary document reader is not installed";
+    const std::string& jars = kPoiClassPath;
+    if (!HavePoi()) GTEST_SKIP() << "java or its binary document reader is not installed";
     const qm::test::TempFolder folder("engine-poi");
     const auto compiled =
         qm::test::RunCommand("javac -cp " + jars + " -d " + qm::test::ShellQuote(folder.path()) + " " +

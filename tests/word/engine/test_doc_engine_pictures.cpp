@@ -15,15 +15,6 @@
 namespace qm::engine::test {
 namespace {
 
-// A picture made by ImageMagick: `size` pixels ("120x80") of one colour at `dpi`.
-std::shared_ptr<const Picture> MakePicture(const std::string& folder, const std::string& name,
-                                           const std::string& size, int dpi) {
-    const std::string path = folder + "/" + name;
-    qm::test::RunCommand("convert -size " + size + " xc:" + name.substr(0, name.find('.')) + " -density " +
-                         std::to_string(dpi) + " -units PixelsPerInch " + qm::test::ShellQuote(path));
-    return ReadPicture(path).picture;
-}
-
 struct Pictures : ::testing::Test {
     void SetUp() override {
         red = MakePicture(folder.path(), "red.png", "120x80", 150);  // 2 by 1⅓ cm at its resolution

@@ -13,14 +13,6 @@
 namespace qm::engine::test {
 namespace {
 
-std::shared_ptr<const Picture> MakePicture(const std::string& folder, const std::string& name,
-                                           const std::string& size, int dpi) {
-    const std::string path = folder + "/" + name;
-    qm::test::RunCommand("convert -size " + size + " xc:" + name.substr(0, name.find('.')) + " -density " +
-                         std::to_string(dpi) + " -units PixelsPerInch " + qm::test::ShellQuote(path));
-    return ReadPicture(path).picture;
-}
-
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
     std::string out;
     char buffer[3];
@@ -94,14 +86,8 @@ struct PicturesRead : ::testing::Test {
 };
 
 TEST_F(PicturesRead, TheSecondReaderFindsEachPictureWithItsBytesAndSize) {
-    const std::string jars =
-        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
-        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
-        "/usr/share/java/commons-codec.jar:/usr/share/java/commons-io.jar:"
-        "/usr/share/java/log4j-1.2.jar";
-    if (!qm::test::HaveProgram("javac") || !qm::test::HaveProgram("java") ||
-        !fs::exists("/usr/share/java/poi-scratchpad.jar"))
-        GTEST_SKIP() << "java or its binary document reader is not installed";
+    const std::string& jars = kPoiClassPath;
+    if (!HavePoi()) GTEST_SKIP() << "java or its binary document reader is not installed";
     const auto compiled =
         qm::test::RunCommand("javac -cp " + jars + " -d " + qm::test::ShellQuote(folder.path()) + " " +
                              qm::test::ShellQuote(QM_POI_PICTURES) + " 2>&1");

@@ -64,11 +64,8 @@ TEST(DocFormsOffice, TheOfficePoiAndAntiwordReadTheStates) {
         }
     }
 
-    const std::string poi =
-        "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar:"
-        "/usr/share/java/commons-collections4.jar:/usr/share/java/commons-math3.jar:"
-        "/usr/share/java/commons-io.jar:/usr/share/java/commons-codec.jar";
-    if (qm::test::HaveProgram("java") && fs::exists("/usr/share/java/poi-scratchpad.jar")) {
+    const std::string& poi = kPoiClassPath;
+    if (HavePoi()) {
         for (const Case& c : cases) {
             const std::string output =
                 qm::test::RunCommand("java -cp " + poi + " " + qm::test::ShellQuote(QM_POI_READ_FORMS) + " " +
