@@ -13,8 +13,9 @@ path runs take today (one load and one store per document in a warm office):
   one call           one `soffice --convert-to pdf` call with every document
   plain, per call    one `soffice --convert-to pdf` call per document (on the first few)
   joined             the documents joined into one, page numbers restarting in each, exported
-                     once and split by page ranges (poppler); its pages are compared with the
-                     one-by-one PDFs (page count and pdftotext of each)
+                     once and split where each document's first page is (a bookmark at its
+                     start becomes a named destination; poppler splits); its pages are compared
+                     with the one-by-one PDFs (pdftotext of each)
 """
 import csv
 import glob
@@ -78,12 +79,16 @@ def stop_office(office, desktop):
         office.wait()
 
 
-def export_each(desktop, files, out):
+def export_each(desktop, files, out, destinations=False):
+    options = (prop("FilterName", "writer_pdf_Export"),)
+    if destinations:
+        data = uno.Any("[]com.sun.star.beans.PropertyValue", (prop("ExportBookmarksToPDFDestination", True),))
+        options += (prop("FilterData", data),)
     for f in files:
         doc = desktop.loadComponentFromURL(uno.systemPathToFileUrl(f), "_blank", 0,
                                            (prop("Hidden", True), prop("ReadOnly", True)))
         target = os.path.join(out, os.path.splitext(os.path.basename(f))[0] + ".pdf")
-        doc.storeToURL(uno.systemPathToFileUrl(target), (prop("FilterName", "writer_pdf_Export"),))
+        uno.invoke(doc, "storeToURL", (uno.systemPathToFileUrl(target), options))
         doc.close(True)
 
 
@@ -108,6 +113,32 @@ def text(pdf):
     return subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True).stdout
 
 
+def mark_start(body, number):
+    """The body with a bookmark "qmdoc<number>" at the start of its first paragraph, which the PDF
+    export turns into a named destination on the document's first page (letters and digits
+    only: the export encodes other characters in destination names)."""
+    m = re.search(r"<w:p[ >]", body)
+    if not m:
+        return body
+    at = body.index(">", m.start()) + 1
+    if body.startswith("<w:pPr>", at):
+        at = body.index("</w:pPr>", at) + len("</w:pPr>")
+    mark = '<w:bookmarkStart w:id="%d" w:name="qmdoc%d"/><w:bookmarkEnd w:id="%d"/>' % (
+        900000 + number, number, 900000 + number)
+    return body[:at] + mark + body[at:]
+
+
+def document_starts(pdf):
+    """The first page of each joined document, by the destinations its bookmarks became."""
+    listed = subprocess.run(["pdfinfo", "-dests", pdf], capture_output=True, text=True).stdout
+    starts = {}
+    for line in listed.splitlines():
+        m = re.match(r'\s*(\d+)\s.*"qmdoc(\d+)"\s*$', line)
+        if m:
+            starts[int(m.group(2))] = int(m.group(1))
+    return starts
+
+
 def join_docx(files, target):
     """One .docx holding every document's body, each in its own section whose page numbers start
     at 1; documents made from one template share its styles, relationships and settings."""
@@ -126,7 +157,7 @@ def join_docx(files, target):
         with zipfile.ZipFile(f) as z:
             xml = z.read("word/document.xml").decode("utf-8")
         body = xml[xml.index("<w:body>") + len("<w:body>"):xml.rindex("<w:sectPr")]
-        parts.append(body)
+        parts.append(mark_start(body, i + 1))
         if i + 1 < len(files):
             parts.append("<w:p><w:pPr>%s</w:pPr></w:p>" % sect)
     joined = first[:body_start] + "".join(parts) + sect + "</w:body></w:document>"
@@ -185,27 +216,27 @@ def run(program, count, work):
     export_each(desktop, files, each)
     report("one per load", time.monotonic() - start, count)
 
-    # Joined: one document, one export, split by page ranges.
+    # Joined: one document, one export, split where each document's first page is.
     joined_dir = os.path.join(work, "joined")
     os.makedirs(joined_dir)
     start = time.monotonic()
     joined = os.path.join(joined_dir, "all.docx")
     join_docx(files, joined)
-    export_each(desktop, [joined], joined_dir)
+    export_each(desktop, [joined], joined_dir, destinations=True)
     whole = os.path.join(joined_dir, "all.pdf")
-    counts = [pages(os.path.join(each, os.path.basename(f)[:-5] + ".pdf")) for f in files]
-    split_ok = pages(whole) == sum(counts)
+    total = pages(whole)
+    starts = document_starts(whole)
+    split_ok = len(starts) == count and all(starts.get(k, 0) < starts.get(k + 1, 0) for k in range(1, count))
     if split_ok:
         subprocess.run(["pdfseparate", whole, os.path.join(joined_dir, "p%d.pdf")], check=True)
-        page = 1
-        for f, n in zip(files, counts):
+        for k, f in enumerate(files, 1):
+            first, last = starts[k], (starts[k + 1] - 1 if k < count else total)
             target = os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")
-            sources = [os.path.join(joined_dir, "p%d.pdf" % (page + k)) for k in range(n)]
-            if n == 1:
+            sources = [os.path.join(joined_dir, "p%d.pdf" % p) for p in range(first, last + 1)]
+            if len(sources) == 1:
                 os.rename(sources[0], target)
             else:
                 subprocess.run(["pdfunite"] + sources + [target], check=True)
-            page += n
     seconds = time.monotonic() - start
     stop_office(office, desktop)
     if split_ok:
@@ -216,7 +247,7 @@ def run(program, count, work):
         note = ("; pages and text as one by one in %d of %d compared" % (len(sample) - len(differ), len(sample)))
         report("joined", seconds, count, note)
     else:
-        print("joined: %d pages for %d documents of %d pages in all; not split" % (pages(whole), count, sum(counts)))
+        print("joined: %d of %d documents found in its %d pages; not split" % (len(starts), count, total))
 
     # Two warm offices, one per core, each with half of the documents.
     two = os.path.join(work, "two")
