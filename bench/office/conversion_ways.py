@@ -2,6 +2,7 @@
 """Ways of turning documents the engine made into PDFs with the office, side by side.
 
     /usr/bin/python3 bench/office/conversion_ways.py [program folder] [documents]
+    /usr/bin/python3 bench/office/conversion_ways.py --compare FILE.docx...
 
 Defaults: build/program and 1,000 documents. The documents are the shipped one-page badge
 (模板/工作证.docx, repeat mode) filled by the batch command from a CSV of made-up rows. Each way
@@ -12,6 +13,9 @@ path runs take today (one load and one store per document in a warm office):
   two offices        the same, the documents shared between two warm offices, one per core
   one call           one `soffice --convert-to pdf` call with every document
   plain, per call    one `soffice --convert-to pdf` call per document (on the first few)
+With --compare, each file's three copies are exported one by one and joined, and whether every
+copy has the same pages and text both ways is printed.
+
   joined             the documents joined into one, page numbers restarting in each, exported
                      once and split where each document's first page is (a bookmark at its
                      start becomes a named destination; poppler splits); its pages are compared
@@ -166,9 +170,58 @@ def join_docx(files, target):
             z.writestr(n, joined.encode("utf-8") if n == "word/document.xml" else data)
 
 
+def compare(templates):
+    """For each .docx: three copies exported one by one and joined; whether each copy's pages come
+    out the same both ways."""
+    work = tempfile.mkdtemp(prefix="quillmerge-ways-")
+    office, desktop = start_office(os.path.join(work, "profile"), "qm_ways_%d" % os.getpid())
+    try:
+        for n, template in enumerate(templates):
+            folder = os.path.join(work, str(n))
+            each, joined_dir = os.path.join(folder, "each"), os.path.join(folder, "joined")
+            os.makedirs(each)
+            os.makedirs(joined_dir)
+            copies = []
+            for k in range(1, 4):
+                copies.append(os.path.join(folder, "c%d.docx" % k))
+                shutil.copy(template, copies[-1])
+            try:
+                export_each(desktop, copies, each)
+                join_docx(copies, os.path.join(joined_dir, "all.docx"))
+                export_each(desktop, [os.path.join(joined_dir, "all.docx")], joined_dir, destinations=True)
+            except Exception as e:
+                print("%s: %s" % (os.path.basename(template), str(e).splitlines()[0] if str(e) else type(e).__name__))
+                continue
+            whole = os.path.join(joined_dir, "all.pdf")
+            starts, total = document_starts(whole), pages(whole)
+            counts = [pages(os.path.join(each, "c%d.pdf" % k)) for k in range(1, 4)]
+            found = [starts.get(k) for k in range(1, 4)]
+            if None in found:
+                print("%s: starts not found (%s); pages one by one %s, joined %d" %
+                      (os.path.basename(template), found, counts, total))
+                continue
+            ranges = [(found[k], (found[k + 1] - 1) if k < 2 else total) for k in range(3)]
+            verdict = []
+            for k, (first, last) in enumerate(ranges):
+                part = subprocess.run(["pdftotext", "-layout", "-f", str(first), "-l", str(last), whole, "-"],
+                                      capture_output=True, text=True).stdout
+                alone = text(os.path.join(each, "c%d.pdf" % (k + 1)))
+                if last - first + 1 != counts[k]:
+                    verdict.append("copy %d: %d pages joined, %d alone" % (k + 1, last - first + 1, counts[k]))
+                elif part != alone:
+                    verdict.append("copy %d: other text" % (k + 1))
+            print("%s: %s" % (os.path.basename(template), "; ".join(verdict) or "same pages and text"), flush=True)
+    finally:
+        stop_office(office, desktop)
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     if len(sys.argv) > 1 and sys.argv[1] == "--worker":
         worker(sys.argv[2:])
+        return
+    if len(sys.argv) > 1 and sys.argv[1] == "--compare":
+        compare(sys.argv[2:])
         return
     program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "program"))
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 1000
