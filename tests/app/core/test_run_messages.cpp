@@ -1,0 +1,41 @@
+// The closing messages of runs whose pictures could not all be placed: each file once, with its
+// rows, after the bookmarks left as in the template; a save run still offers its folder.
+#include <gtest/gtest.h>
+
+#include "app/core/run_messages.h"
+
+namespace qm {
+namespace {
+
+RunOutcome MadeWithPicturesLeft(bool print) {
+    RunOutcome o;
+    o.started = true;
+    o.print = print;
+    o.firstRow = 1;
+    o.lastRow = 4;
+    o.documentsMade = 4;
+    o.bookmarksLeft = {{"City", "本程序无法填写", "overlaps", {2}}};
+    o.picturesLeft = {{"照片/003.png", "文件不存在", "the picture file does not exist", {3}},
+                      {"坏.png", "图片已损坏", "damaged", {1, 2, 4}}};
+    return o;
+}
+
+TEST(RunMessages, PicturesNotPlacedAreNamedOnceWithTheirRows) {
+    const std::string left =
+        "书签“City”保持模板原样（行 2）：本程序无法填写。\r\n"
+        "图片“照片/003.png”没有放入（文件不存在），书签保持模板原样（行 3）。\r\n"
+        "图片“坏.png”没有放入（图片已损坏），书签保持模板原样（行 1-2、4）。\r\n";
+    const std::vector<ClosingMessage> saved = ClosingMessages(MadeWithPicturesLeft(false));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].text, "完成！\r\n" + left + "是否打开存放文档所在文件夹？");
+    EXPECT_TRUE(saved[0].asksToOpenFolder);
+    EXPECT_EQ(saved[0].icon, MessageIcon::Warning);
+
+    const std::vector<ClosingMessage> printed = ClosingMessages(MadeWithPicturesLeft(true));
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_TRUE(printed[0].text.ends_with("书签保持模板原样（行 1-2、4）。")) << printed[0].text;
+    EXPECT_FALSE(printed[0].asksToOpenFolder);
+}
+
+}  // namespace
+}  // namespace qm
