@@ -135,7 +135,7 @@ TEST_P(FormatCorpus, SameValuesInEveryFormat) {
         EXPECT_GT(compared * 10, cases.size() * 7);
     }
     // A .csv holds the office's shown texts: they read back as they are, in UTF-8 and GB18030.
-    for (const std::string file : {name + ".csv", name + "-gb18030.csv"}) {
+    for (const std::string& file : {name + ".csv", name + "-gb18030.csv"}) {
         if (date1904 && file.find("gb18030") != std::string::npos) continue;
         SCOPED_TRACE(file);
         const xls::Sheet& csv = sheetOf(file);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "common/zip_names.h"
@@ -144,8 +145,8 @@ TEST(DocxEngineInput, BytesAroundTheZipAreTolerated) {
     const Bytes good = ReadBytes(DocxFixture("shapes.docx"));
     Bytes padded = good;
     padded.insert(padded.end(), 1000, 0);
-    Bytes prefixed(300, 'x');
-    prefixed.insert(prefixed.end(), good.begin(), good.end());
+    Bytes prefixed(300 + good.size(), 'x');
+    std::copy(good.begin(), good.end(), prefixed.begin() + 300);
     for (const Bytes& bytes : {padded, prefixed}) {
         SCOPED_TRACE(bytes.size() == padded.size() ? "padded" : "prefixed");
         const auto t = OpenDocx(bytes);
