@@ -16,8 +16,8 @@ path runs take today (one load and one store per document in a warm office):
 With --compare, each file's three copies are exported one by one and joined, and whether every
 copy has the same pages and text both ways is printed.
 
-  joined             the documents joined into one, page numbers restarting in each, exported
-                     once and split where each document's first page is (a bookmark at its
+  joined by N        groups of N documents joined into one each, page numbers restarting in
+                     each document, exported once and split where each document's first page is (a bookmark at its
                      start becomes a named destination; poppler splits); its pages are compared
                      with the one-by-one PDFs (pdftotext of each)
 """
@@ -170,6 +170,29 @@ def join_docx(files, target):
             z.writestr(n, joined.encode("utf-8") if n == "word/document.xml" else data)
 
 
+def export_joined(desktop, files, folder, name):
+    """`files` joined, exported once and split into one PDF each in `folder`; False when the
+    joined PDF does not show where each document starts."""
+    joined = os.path.join(folder, name + ".docx")
+    join_docx(files, joined)
+    export_each(desktop, [joined], folder, destinations=True)
+    whole = os.path.join(folder, name + ".pdf")
+    total, starts = pages(whole), document_starts(whole)
+    count = len(files)
+    if len(starts) != count or any(starts[k] >= starts[k + 1] for k in range(1, count)):
+        return False
+    subprocess.run(["pdfseparate", whole, os.path.join(folder, name + "-p%d.pdf")], check=True)
+    for k, f in enumerate(files, 1):
+        first, last = starts[k], (starts[k + 1] - 1 if k < count else total)
+        target = os.path.join(folder, os.path.basename(f)[:-5] + ".pdf")
+        sources = [os.path.join(folder, "%s-p%d.pdf" % (name, p)) for p in range(first, last + 1)]
+        if len(sources) == 1:
+            os.rename(sources[0], target)
+        else:
+            subprocess.run(["pdfunite"] + sources + [target], check=True)
+    return True
+
+
 def compare(templates):
     """For each .docx: three copies exported one by one and joined; whether each copy's pages come
     out the same both ways."""
@@ -269,38 +292,28 @@ def run(program, count, work):
     export_each(desktop, files, each)
     report("one per load", time.monotonic() - start, count)
 
-    # Joined: one document, one export, split where each document's first page is.
-    joined_dir = os.path.join(work, "joined")
-    os.makedirs(joined_dir)
-    start = time.monotonic()
-    joined = os.path.join(joined_dir, "all.docx")
-    join_docx(files, joined)
-    export_each(desktop, [joined], joined_dir, destinations=True)
-    whole = os.path.join(joined_dir, "all.pdf")
-    total = pages(whole)
-    starts = document_starts(whole)
-    split_ok = len(starts) == count and all(starts.get(k, 0) < starts.get(k + 1, 0) for k in range(1, count))
-    if split_ok:
-        subprocess.run(["pdfseparate", whole, os.path.join(joined_dir, "p%d.pdf")], check=True)
-        for k, f in enumerate(files, 1):
-            first, last = starts[k], (starts[k + 1] - 1 if k < count else total)
-            target = os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")
-            sources = [os.path.join(joined_dir, "p%d.pdf" % p) for p in range(first, last + 1)]
-            if len(sources) == 1:
-                os.rename(sources[0], target)
-            else:
-                subprocess.run(["pdfunite"] + sources + [target], check=True)
-    seconds = time.monotonic() - start
+    # Joined: groups of documents joined into one each, exported once, split where each
+    # document's first page is. The office's time for one export grows faster than its pages,
+    # so the group size matters.
+    for group in (10, 25, 100, count):
+        if group > count or (group == count and count <= 100):
+            continue
+        joined_dir = os.path.join(work, "joined-%d" % group)
+        os.makedirs(joined_dir)
+        start = time.monotonic()
+        split_ok = all(export_joined(desktop, files[i:i + group], joined_dir, "g%d" % i)
+                       for i in range(0, count, group))
+        seconds = time.monotonic() - start
+        if split_ok:
+            sample = files[:: max(1, count // 50)]
+            differ = [f for f in sample
+                      if text(os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")) !=
+                      text(os.path.join(each, os.path.basename(f)[:-5] + ".pdf"))]
+            note = "; pages and text as one by one in %d of %d compared" % (len(sample) - len(differ), len(sample))
+            report("joined by %d" % group, seconds, count, note)
+        else:
+            print("joined by %d: the documents' first pages were not all found; not split" % group)
     stop_office(office, desktop)
-    if split_ok:
-        sample = files[:: max(1, count // 50)]
-        differ = [f for f in sample
-                  if text(os.path.join(joined_dir, os.path.basename(f)[:-5] + ".pdf")) !=
-                  text(os.path.join(each, os.path.basename(f)[:-5] + ".pdf"))]
-        note = ("; pages and text as one by one in %d of %d compared" % (len(sample) - len(differ), len(sample)))
-        report("joined", seconds, count, note)
-    else:
-        print("joined: %d of %d documents found in its %d pages; not split" % (len(starts), count, total))
 
     # Two warm offices, one per core, each with half of the documents.
     two = os.path.join(work, "two")
