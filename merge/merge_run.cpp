@@ -9,6 +9,7 @@
 #include "common/fs.h"
 #include "common/text.h"
 #include "data/cursor.h"
+#include "data/names.h"
 #include "merge/combined_pdf.h"
 #include "merge/matching.h"
 #include "merge/output_names.h"
@@ -20,13 +21,6 @@ namespace {
 
 bool SameError(const std::string& error, int code) {
     return error == std::strerror(code);
-}
-
-// A picture column's value without the spaces and line breaks around it.
-std::string_view TrimmedName(std::string_view value) {
-    const std::size_t first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 std::string PictureProblemWords(engine::PictureProblem problem) {
@@ -229,7 +223,7 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
     // value, a file that cannot be placed) it stays as in the template, and counts as filled so
     // that the row still makes its document.
     std::shared_ptr<const engine::Picture> image;
-    if (picture && !TrimmedName(value).empty()) image = PictureFor(value);
+    if (picture && !data::TrimBlanks(value).empty()) image = PictureFor(value);
     const auto fill = [&](const std::string& name) {
         if (!picture) return host_.SetBookmarkText(name, value);
         if (!host_.BookmarkExists(name)) return false;
@@ -247,7 +241,7 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
 }
 
 std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& value) {
-    const std::string name(TrimmedName(value));
+    const std::string name(data::TrimBlanks(value));
     const std::string path = name.front() == '/' ? name : job_.pictureFolder + name;
     auto it = pictures_.find(path);
     if (it == pictures_.end()) {
