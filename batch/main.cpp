@@ -92,6 +92,9 @@ constexpr const char* kUsage =
     "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
     "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
     "                   whether this program fills the template or the office does, and why\n"
+    "  --office-workers N\n"
+    "                   office processes that convert PDF and ODT files side by side\n"
+    "                   (from 1; by default one for each processor core)\n"
     "  --no-office      never start the office: a template only the office can fill is\n"
     "                   refused, and so are --print and --format pdf or odt\n"
     "\n"
@@ -103,7 +106,7 @@ constexpr int kRunFailed = 1;
 
 struct Options {
     std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw", nameColumn;
-    std::string from, to;
+    std::string from, to, officeWorkers;
     std::vector<std::string> where;
     std::vector<std::string> pictureColumns;
     bool multiRow = false, repeat = false, print = false, save = false;
@@ -157,7 +160,7 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
         {"--workbook", &o.workbook}, {"--sheet", &o.sheet},   {"--template", &o.templatePath},
         {"--from", &o.from},         {"--to", &o.to},         {"--save", &o.saveDir},
         {"--name", &o.name},         {"--format", &o.format}, {"--name-column", &o.nameColumn},
-        {"--values", &o.values}};
+        {"--values", &o.values},     {"--office-workers", &o.officeWorkers}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
                                                 {"--print", &o.print},
@@ -493,6 +496,15 @@ std::optional<std::string> CheckOutputOptions(const Options& o) {
     if (o.noOffice && (o.print || o.format == "pdf" || o.format == "odt"))
         return std::string("--no-office does not go with ") + (o.print ? "--print" : "--format " + o.format) +
                ": the office makes those";
+    if (o.given.count("--office-workers")) {
+        int workers = 0;
+        const auto [end, ec] =
+            std::from_chars(o.officeWorkers.data(), o.officeWorkers.data() + o.officeWorkers.size(), workers);
+        if (ec != std::errc() || end != o.officeWorkers.data() + o.officeWorkers.size() || workers < 1 ||
+            workers > 64)
+            return "--office-workers takes a whole number from 1 to 64: \"" + o.officeWorkers + "\"";
+        if (o.noOffice) return "--office-workers does not go with --no-office";
+    }
     if (o.singleFile && o.given.count("--name-column"))
         return "--name-column does not go with --single-file: the one file is named REF.pdf";
     return std::nullopt;
@@ -590,6 +602,8 @@ int Main(int argc, char** argv) {
     // The office, when the template or a run starts it, ends with the host, however the
     // command ends.
     qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), state.programFolder);
+    host.SetMoreOffices(qm::word::MakeLibreOffice,
+                        o.officeWorkers.empty() ? qm::word::DefaultOfficeWorkers() : std::stoi(o.officeWorkers));
     qm::RunPlanner planner(state.workbooks, host);
     qm::RunChoice choice;
     choice.workbookPath = workbook;
@@ -715,6 +729,9 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
         std::cerr << "quillmerge-batch: picture " << p.file << " not placed (rows "
                   << qm::JoinNumbers(p.where, ", ") << "): " << p.reason
                   << "; its bookmarks are left as in the template\n";
+    if (!outcome.convertedSeparately.empty())
+        std::cerr << "quillmerge-batch: the office converted the documents one at a time (slower, same pages): "
+                  << outcome.convertedSeparately << '\n';
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;

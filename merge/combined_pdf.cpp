@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -41,6 +42,8 @@ void CombinedPdf::Add(std::string part) {
 }
 
 bool CombinedPdf::Finish(std::string& error) {
+    // Parts may be added in the order they were finished; their names give the run's order.
+    std::sort(parts_.begin(), parts_.end());
     return word::JoinPdfFiles(parts_, target_, error);
 }
 

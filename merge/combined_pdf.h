@@ -20,7 +20,8 @@ class CombinedPdf {
     bool Begin();
     // Where part `ordinal` (from 1) is saved; "" before Begin.
     std::string PartPath(int ordinal) const;
-    // A part saved, to go into the PDF after the ones before it.
+    // A part saved; the parts go into the PDF in the order of their ordinals, whatever the order
+    // they were added in.
     void Add(std::string part);
     // Joins the parts into the target (see word::JoinPdfFiles); false with the reason when no
     // PDF was written, the earlier file of its name then kept as it was.

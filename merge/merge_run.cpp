@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "common/fs.h"
@@ -181,6 +182,13 @@ bool MergeRun::Prepare() {
         if (route_ == word::Route::Office && !host_.IsWordRunning()) Report(RunPhase::StartingOffice, {});
         host_.OpenTemplate(request.templatePath, route_);
     }
+    // PDF and ODT files of the engine's documents are converted by the office while the run goes
+    // on making the next documents.
+    const std::string extension = LowerExtension(request.extension);
+    if (!IsPrint() && route_ == word::Route::Engine && (extension == ".pdf" || extension == ".odt" || combined_)) {
+        converter_ = host_.Converter();
+        if (converter_) converter_->Begin();
+    }
     // A run that was killed while it saved may have left a temporary file here.
     if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
     Report(RunPhase::Making, {});
@@ -188,7 +196,7 @@ bool MergeRun::Prepare() {
 }
 
 void MergeRun::Report(RunPhase phase, const std::string& fileName) {
-    observer_.progress(RunProgress{phase, ordinal_, total_, fileName});
+    observer_.progress(RunProgress{phase, done_, total_, fileName});
 }
 
 // True when a document can be made: a working document is there (and, for the office's, the
@@ -272,52 +280,35 @@ std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& v
 // Saves or prints the filled working document as number `number` (rows firstRow..lastRow), then
 // makes a fresh working document from the template. False when the run cannot go on.
 bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
-    bool made = false;
-    std::string shownName;
     NoteBookmarksLeft(number);
     if (IsPrint()) {
         // Each job is called after the template and the row (the document in multi-row mode)
         // it prints: "劳动合同-12".
         const std::string job =
             StripExtension(NameOfPath(job_.request.templatePath)) + "-" + IntToText(number);
-        made = host_.PrintDocument(job);
+        const bool made = host_.PrintDocument(job);
         host_.CloseDocument();
-        if (!made)
-            outcome_.failures.push_back(
-                {number, FailureKind::OfficeFailed, "the document could not be printed"});
         ++ordinal_;
+        ++done_;
+        if (made) {
+            ++outcome_.documentsMade;
+            for (int row = firstRow; row <= lastRow; ++row) outcome_.rowsMade.push_back(row);
+        } else {
+            outcome_.failures.push_back({number, FailureKind::OfficeFailed, "the document could not be printed"});
+            outcome_.failedNumbers.push_back(number);
+        }
+        Report(RunPhase::Making, {});
     } else {
         const std::string fileName = OutputFileName(number);
-        const word::SaveResult saved = host_.SaveDocumentAs(fileName);
-        host_.CloseDocument();
-        made = saved.ok;
-        if (made) {
-            if (!flusher_) flusher_ = std::make_unique<DiskFlusher>(job_.outputFolder);
-            flusher_->Written();
+        const Pending pending{number, firstRow, lastRow, ordinal_, fileName};
+        if (converter_) {
+            if (!HandOver(pending)) return false;
+        } else {
+            const word::SaveResult saved = host_.SaveDocumentAs(fileName);
+            host_.CloseDocument();
+            Record(pending, saved);
         }
-        if (made && combined_)
-            combined_->Add(fileName);
-        else if (made)
-            outcome_.files.push_back(fileName);
-        if (!made) {
-            outcome_.failures.push_back(Failure(number, fileName, saved.error));
-            if (saved.diskFull) outcome_.failures.back().kind = FailureKind::DiskFull;
-            // A folder that went, or can no longer be written, takes every later document too.
-            const FailureKind kind = outcome_.failures.back().kind;
-            if (kind == FailureKind::FolderGone) outcome_.folderGone = true;
-            if (kind == FailureKind::NoPermission && ::access(job_.outputFolder.c_str(), W_OK) != 0)
-                outcome_.folderReadOnly = true;
-        }
-        if (saved.diskFull) outcome_.diskFull = true;
-        shownName = combined_ ? job_.referenceName + ".pdf" : NameOfPath(fileName);
     }
-    if (made) {
-        ++outcome_.documentsMade;
-        for (int row = firstRow; row <= lastRow; ++row) outcome_.rowsMade.push_back(row);
-    } else {
-        outcome_.failedNumbers.push_back(number);
-    }
-    Report(RunPhase::Making, shownName);
     // A full disk takes every later document too.
     if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) return false;
     // Re-opening the template would start a new office if this one died; stop instead.
@@ -327,6 +318,91 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     }
     host_.OpenTemplate(job_.request.templatePath, route_);
     return true;
+}
+
+// The working document, made by the engine, goes to the converter; what it finished meanwhile
+// is recorded. False when the run was stopped while the converter had no room.
+bool MergeRun::HandOver(const Pending& pending) {
+    word::Conversion item;
+    std::string error;
+    const bool made = host_.MakeDocumentFile(item.bytes, item.format, error);
+    host_.CloseDocument();
+    if (!made) {
+        word::SaveResult failed;
+        failed.error = error;
+        Record(pending, failed);
+        return true;
+    }
+    item.key = pending.ordinal;
+    item.target = pending.fileName;
+    pending_.emplace(pending.ordinal, pending);
+    while (!converter_->Add(item, std::chrono::milliseconds(100))) {
+        TakeConverted();
+        if (Stopping()) {
+            pending_.erase(pending.ordinal);
+            return false;
+        }
+    }
+    TakeConverted();
+    return true;
+}
+
+void MergeRun::TakeConverted() {
+    for (const word::Converted& c : converter_->Take()) {
+        const auto it = pending_.find(c.key);
+        if (it == pending_.end()) continue;
+        const Pending pending = it->second;
+        pending_.erase(it);
+        Record(pending, c.saved);
+    }
+    // A disk that filled up, or a folder that went, takes every document still queued.
+    if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) converter_->Stop();
+}
+
+// What became of one saved document.
+void MergeRun::Record(const Pending& pending, const word::SaveResult& saved) {
+    ++done_;
+    if (saved.ok) {
+        if (!flusher_) flusher_ = std::make_unique<DiskFlusher>(job_.outputFolder);
+        flusher_->Written();
+        if (combined_)
+            combined_->Add(pending.fileName);
+        else
+            madeFiles_.emplace_back(pending.ordinal, pending.fileName);
+        ++outcome_.documentsMade;
+        for (int row = pending.firstRow; row <= pending.lastRow; ++row) outcome_.rowsMade.push_back(row);
+    } else {
+        outcome_.failures.push_back(Failure(pending.number, pending.fileName, saved.error));
+        if (saved.diskFull) outcome_.failures.back().kind = FailureKind::DiskFull;
+        // A folder that went, or can no longer be written, takes every later document too.
+        const FailureKind kind = outcome_.failures.back().kind;
+        if (kind == FailureKind::FolderGone) outcome_.folderGone = true;
+        if (kind == FailureKind::NoPermission && ::access(job_.outputFolder.c_str(), W_OK) != 0)
+            outcome_.folderReadOnly = true;
+        outcome_.failedNumbers.push_back(pending.number);
+    }
+    if (saved.diskFull) outcome_.diskFull = true;
+    Report(RunPhase::Making, combined_ ? job_.referenceName + ".pdf" : NameOfPath(pending.fileName));
+}
+
+// The documents still with the converter: all of them when the run went to its end, only those
+// in hand when it was stopped or cannot go on.
+void MergeRun::FinishConversions() {
+    if (!converter_) return;
+    const bool cut = outcome_.stopped || outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly;
+    if (cut) converter_->Stop();
+    while (!cut && !converter_->WaitAll(std::chrono::milliseconds(100))) {
+        TakeConverted();
+        if (Stopping()) {
+            converter_->Stop();
+            break;
+        }
+    }
+    TakeConverted();
+    // Documents no office took are not made; the rows left say so.
+    pending_.clear();
+    outcome_.convertedSeparately = converter_->separateReason();
+    converter_ = nullptr;
 }
 
 // Why document `number`, to be saved as `fileName`, was not: the save's own words sorted into the
@@ -398,6 +474,15 @@ std::vector<int> RunOutcome::RowsWithoutDocument() const {
 }
 
 RunOutcome MergeRun::End() {
+    FinishConversions();
+    // Converted documents come back in the order they were finished.
+    std::sort(madeFiles_.begin(), madeFiles_.end());
+    for (auto& [ordinal, file] : madeFiles_) outcome_.files.push_back(std::move(file));
+    madeFiles_.clear();
+    std::sort(outcome_.rowsMade.begin(), outcome_.rowsMade.end());
+    std::stable_sort(outcome_.failures.begin(), outcome_.failures.end(),
+                     [](const DocumentFailure& a, const DocumentFailure& b) { return a.number < b.number; });
+    std::sort(outcome_.failedNumbers.begin(), outcome_.failedNumbers.end());
     JoinDocuments();
     // "完成" means on disk: what the file system still holds in memory is written out, most of
     // it already while the documents were made.

@@ -19,6 +19,8 @@ class Cursor;
 }  // namespace data
 namespace word {
 class WordHost;
+class OfficeConverter;
+struct SaveResult;
 enum class Route;
 }  // namespace word
 
@@ -136,6 +138,9 @@ struct RunOutcome {
     std::vector<PictureLeft> picturesLeft;    // in the order first met
     std::string joinError;                    // why the one PDF could not be joined, when it could not
     std::string flushError;  // why the saved documents could not be put on disk, when they could not
+    // Why the office converted the documents one at a time although it could have taken many at
+    // once (slower, same pages); "" when it did not.
+    std::string convertedSeparately;
 
     // The sheet rows of the range that got no document, in order.
     std::vector<int> RowsWithoutDocument() const;
@@ -185,7 +190,18 @@ class MergeRun {
     // The picture a picture column's `value` names, read once a run while memory allows;
     // null (with the file noted for the row) when it cannot be placed.
     std::shared_ptr<const engine::Picture> PictureFor(const std::string& value);
+    // A document begun: its number, its rows, its place in the run and its file.
+    struct Pending {
+        int number = 0;
+        int firstRow = 0, lastRow = 0;
+        int ordinal = 0;
+        std::string fileName;
+    };
     bool FinishDocument(int number, int firstRow, int lastRow);
+    bool HandOver(const Pending& pending);
+    void TakeConverted();
+    void Record(const Pending& pending, const word::SaveResult& saved);
+    void FinishConversions();
     RunOutcome End();
     void RunSingleRowMerge();
     void RunMultiRowMerge();
@@ -218,7 +234,11 @@ class MergeRun {
     std::unique_ptr<CombinedPdf> combined_;
     std::unique_ptr<DiskFlusher> flusher_;  // saved documents put on disk while the run goes on
     std::string documentValue_;
-    int ordinal_ = 0;  // documents finished so far
+    int ordinal_ = 0;  // documents begun so far
+    int done_ = 0;     // documents made or failed so far
+    word::OfficeConverter* converter_ = nullptr;  // the host's, for PDF and ODT runs of the engine's documents
+    std::map<int, Pending> pending_;              // with the converter, by ordinal
+    std::vector<std::pair<int, std::string>> madeFiles_;  // by ordinal
 };
 
 }  // namespace qm

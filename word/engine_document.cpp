@@ -74,6 +74,10 @@ class EngineDocument final : public WorkingDocument {
 
     SaveResult SaveAs(std::string_view fileName) override;
     bool Print(std::string_view jobName) override;
+    bool MakeFile(std::vector<std::uint8_t>& out, engine::Format& format, std::string& error) override {
+        format = template_->format();
+        return template_->Make(Fills(), out, error);
+    }
 
   private:
     // The values set so far, as fills.
@@ -102,16 +106,8 @@ class EngineDocument final : public WorkingDocument {
 DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
                                         int& code) {
     code = 0;
-    // In the office's own folder when it has one, so that its lock file stays out of the user's.
-    const std::string scratch = office_ ? office_->scratchFolder() : std::string();
-    const std::string besideOf =
-        scratch.empty() ? std::string(near) : scratch + "/" + std::string(NameOfPath(near));
-    const std::string source =
-        TemporaryNameBeside(besideOf + std::string(FormatExtension(template_->format())));
-    if (!ReplaceFile(source, bytes, nullptr, code)) return 0;
-    const DocumentId id = office_ ? office_->openTemplate(source) : 0;
-    ::unlink(source.c_str());
-    return id;
+    if (!office_) return 0;
+    return OpenBytesInOffice(*office_, bytes, FormatExtension(template_->format()), near, code);
 }
 
 SaveResult EngineDocument::SaveAs(std::string_view fileName) {

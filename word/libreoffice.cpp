@@ -125,6 +125,7 @@ SaveFilter FilterFor(std::string_view path) {
 
 class LoOffice final : public Office {
   public:
+    explicit LoOffice(int slot) : slot_(slot) {}
     ~LoOffice() override {
         quit();
         std::error_code ignored;
@@ -132,6 +133,14 @@ class LoOffice final : public Office {
     }
 
     bool running() override { return session_ && session_->alive(); }
+
+    bool startUp() override {
+        try {
+            return start();
+        } catch (...) {
+            return false;
+        }
+    }
 
     DocumentId openTemplate(std::string_view path) override {
         if (const DocumentId id = openOnce(path)) return id;
@@ -275,6 +284,25 @@ class LoOffice final : public Office {
         }
     }
 
+    bool exportPdfWithMarks(DocumentId id, std::string_view path) override {
+        Document* doc = find(id);
+        if (!doc || path.empty()) return false;
+        const OUString url = ToFileUrl(path);
+        if (url.isEmpty()) return false;
+        try {
+            Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
+            if (!storable.is() || !AttachFrame(*doc, true)) return false;
+            const Sequence<css::beans::PropertyValue> filterData =
+                Arguments({Property("ExportBookmarksToPDFDestination", Any(true))});
+            storable->storeToURL(url, Arguments({Property("FilterName", Any(OUString("writer_pdf_Export"))),
+                                                 Property("FilterData", Any(filterData)),
+                                                 Property("Overwrite", Any(true))}));
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
     bool print(DocumentId id, std::string_view jobName) override {
         Document* doc = find(id);
         if (!doc) return false;
@@ -371,7 +399,8 @@ class LoOffice final : public Office {
         if (running()) return true;
         if (session_) session_->terminate();
         documents_.clear();
-        session_ = OfficeSession::Start(++started_);
+        // Serials of different slots never meet: a slot's offices count from slot × 10,000.
+        session_ = OfficeSession::Start(slot_ * 10000 + ++started_);
         return session_ && session_->loader().is();
     }
 
@@ -477,6 +506,7 @@ class LoOffice final : public Office {
         }
     }
 
+    const int slot_;
     std::shared_ptr<OfficeSession> session_;
     std::string scratchFolder_;  // made when first needed, removed with the office
     int started_ = 0;
@@ -486,8 +516,13 @@ class LoOffice final : public Office {
 
 }  // namespace
 
-std::unique_ptr<Office> MakeLibreOffice() {
-    return std::make_unique<LoOffice>();
+int DefaultOfficeWorkers() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 8u));
+}
+
+std::unique_ptr<Office> MakeLibreOffice(int slot) {
+    return std::make_unique<LoOffice>(slot);
 }
 
 }  // namespace qm::word

@@ -10,7 +10,11 @@ namespace qm::word {
 
 // Starts one office process on its first openTemplate, with its own pipe name and user
 // profile folder, headless when no display is available, and ends it on quit or when the
-// object is destroyed.
-std::unique_ptr<Office> MakeLibreOffice();
+// object is destroyed. Offices of one program running side by side take different `slot`s,
+// which keep their pipes and profiles apart.
+std::unique_ptr<Office> MakeLibreOffice(int slot = 0);
+
+// Office processes to convert documents with side by side: one for each processor core.
+int DefaultOfficeWorkers();
 
 }  // namespace qm::word

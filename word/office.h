@@ -26,6 +26,8 @@ class Office {
 
     // True while the office process this program started is alive and answers. Never starts one.
     virtual bool running() = 0;
+    // Starts the office when none runs, without opening anything; true when it runs.
+    virtual bool startUp() { return running(); }
     // A new, hidden document based on the template file (the file itself is not opened for
     // editing); starts the office when none runs. 0 on failure.
     virtual DocumentId openTemplate(std::string_view path) = 0;
@@ -41,6 +43,9 @@ class Office {
     // Writes the document to `path`, in the format its extension names (.doc, .docx, .odt,
     // .pdf). False when the office reports a failure. The document keeps its id.
     virtual bool saveAs(DocumentId document, std::string_view path) = 0;
+    // Writes the document to `path` as a PDF in which every bookmark is a named destination, so
+    // that the pages of documents joined into one can be told apart; false when it cannot.
+    virtual bool exportPdfWithMarks(DocumentId /*document*/, std::string_view /*path*/) { return false; }
     // Sends the whole document to the default printer as one job called `jobName`; false when
     // there is no printer or the office refuses the job.
     virtual bool print(DocumentId document, std::string_view jobName) = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/fs.h"
@@ -32,7 +33,7 @@ std::string Argument(const std::string& path) {
 // Runs the poppler program `args[0]` (found on PATH) with no input and no output, and waits for
 // it. True when it ended with status 0; false otherwise, with the reason in `error` when it could
 // not be run at all (empty when it ran and failed).
-bool RunPoppler(std::vector<std::string> args, std::string& error) {
+bool RunPoppler(std::vector<std::string> args, std::string& error, const std::string& output = {}) {
     error.clear();
     SpawnSetup setup;
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF);
@@ -41,7 +42,8 @@ bool RunPoppler(std::vector<std::string> args, std::string& error) {
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&setup.attr, &defaults);
     posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, 1, output.empty() ? "/dev/null" : output.c_str(),
+                                     output.empty() ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
 
@@ -175,6 +177,87 @@ bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
     });
     if (pages.empty()) error = "pdftoppm made no pictures";
     return !pages.empty();
+}
+
+bool DocumentStarts(const std::string& pdf, const std::vector<std::string>& marks, std::vector<int>& starts,
+                    int& pages, std::string& error) {
+    starts.assign(marks.size(), 0);
+    pages = 0;
+    Scratch scratch;
+    const std::string listing = TemporaryNameBeside(pdf);
+    scratch.Add(listing);
+    std::vector<std::uint8_t> bytes;
+    if (!RunPoppler({"pdfinfo", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
+        if (error.empty()) error = "pdfinfo could not read the PDF";
+        return false;
+    }
+    std::string text(bytes.begin(), bytes.end());
+    if (const std::size_t at = text.find("\nPages:"); at != std::string::npos)
+        pages = std::atoi(text.c_str() + at + std::strlen("\nPages:"));
+    if (!RunPoppler({"pdfinfo", "-dests", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
+        if (error.empty()) error = "pdfinfo could not list the PDF's destinations";
+        return false;
+    }
+    text.assign(bytes.begin(), bytes.end());
+    // "   3 [ XYZ   56  785 null      ] \"name\"": the page, then the name in quotes at the end.
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + begin, end - begin);
+        begin = end + 1;
+        const std::size_t quote = line.find('"');
+        if (quote == std::string_view::npos || line.size() < 2 || line.back() != '"') continue;
+        const std::string_view name = line.substr(quote + 1, line.size() - quote - 2);
+        const auto mark = std::find(marks.begin(), marks.end(), name);
+        if (mark == marks.end()) continue;
+        const int page = std::atoi(std::string(line.substr(0, quote)).c_str());
+        starts[static_cast<std::size_t>(mark - marks.begin())] = page;
+    }
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        if (starts[i] < 1 || starts[i] > pages || (i > 0 && starts[i] <= starts[i - 1])) {
+            error = "the PDF does not show where each document starts";
+            return false;
+        }
+    }
+    return !starts.empty();
+}
+
+bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int pages,
+                   std::vector<std::vector<std::uint8_t>>& parts, std::string& error) {
+    parts.clear();
+    Scratch scratch;
+    const std::string pattern = TemporaryNameBeside(pdf) + "-%d.pdf";
+    const auto pagePath = [&](int page) {
+        std::string path = pattern;
+        path.replace(path.size() - std::strlen("%d.pdf"), 2, std::to_string(page));
+        return path;
+    };
+    for (int page = 1; page <= pages; ++page) scratch.Add(pagePath(page));
+    if (!RunPoppler({"pdfseparate", Argument(pdf), Argument(pattern)}, error)) {
+        if (error.empty()) error = "pdfseparate could not split the PDF";
+        return false;
+    }
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const int first = starts[i];
+        const int last = i + 1 < starts.size() ? starts[i + 1] - 1 : pages;
+        std::string source = pagePath(first);
+        if (last > first) {
+            std::vector<std::string> inputs;
+            for (int page = first; page <= last; ++page) inputs.push_back(pagePath(page));
+            source = TemporaryNameBeside(pdf);
+            scratch.Add(source);
+            if (!Unite(inputs, source, error)) return false;
+        }
+        std::vector<std::uint8_t> bytes;
+        if (!ReadFileBytes(source, bytes) ||
+            !LooksLikeWholePdf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+            error = "a split part is not a whole PDF";
+            return false;
+        }
+        parts.push_back(std::move(bytes));
+    }
+    return true;
 }
 
 }  // namespace qm::word

@@ -3,6 +3,7 @@
 // documents of a run joined for printing or sending, by pdfunite), and a PDF's pages as pictures
 // (for the preview, by pdftoppm).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,17 @@ bool JoinPdfFiles(const std::vector<std::string>& parts, std::string_view target
 // them in page order in `pages`. False with a few words in `error` when there are none.
 bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
                      std::vector<std::string>& pages, std::string& error);
+
+// The first page (from 1) of each of the documents joined in `pdf`, found by the named
+// destinations `marks` (one for each, in order) that their start bookmarks became, and the
+// number of pages in all. False with the reason when a mark is missing or the marks are not in
+// page order: the pages then cannot be told apart.
+bool DocumentStarts(const std::string& pdf, const std::vector<std::string>& marks, std::vector<int>& starts,
+                    int& pages, std::string& error);
+// Splits `pdf` of `pages` pages into one PDF for each document starting at `starts` (see
+// DocumentStarts), as bytes, in order. False with the reason when poppler cannot.
+bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int pages,
+                   std::vector<std::vector<std::uint8_t>>& parts, std::string& error);
 
 // True when `bytes` start like a PDF file and end with its end-of-file mark.
 bool LooksLikeWholePdf(std::string_view bytes);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -72,6 +73,7 @@ WordHost::WordHost(std::unique_ptr<Office> office, std::string programFolder)
     : office_(std::move(office)), programFolder_(std::move(programFolder)) {}
 
 WordHost::~WordHost() {
+    converter_.reset();
     QuitWord();
     currentDocumentName_.clear();
 }
@@ -204,6 +206,29 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
     if (document_) document_->OfficeEnded();
     // What is left of the ended office (its connection, its process entry) goes too.
     if (office_) office_->quit();
+}
+
+bool WordHost::MakeDocumentFile(std::vector<std::uint8_t>& out, engine::Format& format, std::string& error) {
+    if (!IsDocumentOpen()) {
+        error = "no document is open";
+        return false;
+    }
+    return document_->MakeFile(out, format, error);
+}
+
+void WordHost::SetMoreOffices(OfficeFactory more, int workers) {
+    moreOffices_ = std::move(more);
+    officeWorkers_ = std::max(1, workers);
+    if (converter_) converter_->SetWorkers(officeWorkers_);
+}
+
+OfficeConverter* WordHost::Converter() {
+    if (!office_) return nullptr;
+    if (!converter_) {
+        converter_ = std::make_unique<OfficeConverter>(office_.get(), moreOffices_);
+        converter_->SetWorkers(officeWorkers_);
+    }
+    return converter_.get();
 }
 
 void WordHost::QuitWord() {

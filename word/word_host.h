@@ -16,6 +16,7 @@
 
 #include "word/engine/template.h"
 #include "word/office.h"
+#include "word/office_converter.h"
 #include "word/working_document.h"
 
 namespace qm {
@@ -78,6 +79,16 @@ class WordHost {
     // the document's name); the engine's documents go through the office for it. True when
     // the office accepted the job.
     bool PrintDocument(std::string_view jobName = {});
+    // The working document as the bytes of a file of the engine's format, for the converter;
+    // false (with why) for the office's documents or when none can be made.
+    bool MakeDocumentFile(std::vector<std::uint8_t>& out, engine::Format& format, std::string& error);
+
+    // Where the office may start more processes of its own to convert documents side by side,
+    // and how many processes to use in all (1: only its own). Without this call there is one.
+    void SetMoreOffices(OfficeFactory more, int workers);
+    // The converter that turns the engine's documents into PDF or ODT files with the office's
+    // processes; null for a host without an office. Used by one run at a time.
+    OfficeConverter* Converter();
 
     // Asks, then ends the office through "vbs/closeword.sh", with a pause between launches and a
     // bounded number of attempts; reports a missing script or an office that could not be ended.
@@ -112,6 +123,10 @@ class WordHost {
     std::unique_ptr<WorkingDocument> document_;
     CachedTemplate cache_;
     int untitled_ = 0;
+    OfficeFactory moreOffices_;
+    int officeWorkers_ = 1;
+    // Uses office_, so it is declared after it and goes first.
+    std::unique_ptr<OfficeConverter> converter_;
 };
 
 }  // namespace qm::word

@@ -32,6 +32,20 @@ SaveResult SaveFailed(std::string error, std::string_view fileName) {
     return result;
 }
 
+DocumentId OpenBytesInOffice(Office& office, std::span<const std::uint8_t> bytes, std::string_view extension,
+                             std::string_view near, int& code) {
+    code = 0;
+    // In the office's own folder when it has one, so that its lock file stays out of the user's.
+    const std::string scratch = office.scratchFolder();
+    const std::string besideOf =
+        scratch.empty() ? std::string(near) : scratch + "/" + std::string(NameOfPath(near));
+    const std::string source = TemporaryNameBeside(besideOf + std::string(extension));
+    if (!ReplaceFile(source, bytes, nullptr, code)) return 0;
+    const DocumentId id = office.openTemplate(source);
+    ::unlink(source.c_str());
+    return id;
+}
+
 SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view fileName,
                           std::string_view error) {
     // The office writes into its own folder when it has one (its temporary and lock files stay

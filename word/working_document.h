@@ -6,7 +6,9 @@
 // it asks anything of it; the documents themselves only answer for what they hold.
 
 #include <map>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,13 @@ SaveResult SaveFailed(std::string error, std::string_view fileName);
 // place once something was written; `error` is the result when the office fails.
 SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view fileName,
                           std::string_view error);
+
+// Opens `bytes` (a whole document of the format `extension` names) in `office`, through a
+// temporary file in the office's own folder, or beside `near` when it has none; the file is gone
+// again when this returns. The office's id for it; 0 on failure, with `code` the error number
+// when the file could not be written.
+DocumentId OpenBytesInOffice(Office& office, std::span<const std::uint8_t> bytes, std::string_view extension,
+                             std::string_view near, int& code);
 
 class WorkingDocument {
   public:
@@ -76,6 +85,12 @@ class WorkingDocument {
     // Sends the document to the default printer as a job called `jobName`; true when the office
     // accepted the job.
     virtual bool Print(std::string_view jobName) = 0;
+    // The document as the bytes of a file of `format`, for a converter; false (with why) for a
+    // document that lives in the office, or when none can be made.
+    virtual bool MakeFile(std::vector<std::uint8_t>& /*out*/, engine::Format& /*format*/, std::string& error) {
+        error = "the document lives in the office";
+        return false;
+    }
 };
 
 }  // namespace qm::word

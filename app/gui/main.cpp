@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     if (!folders.problem.empty()) std::fprintf(stderr, "quillmerge: %s\n", folders.problem.c_str());
     const std::string programFolder = folders.folder;
     qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOffice());
+    objects.host->SetMoreOffices(qm::word::MakeLibreOffice, qm::word::DefaultOfficeWorkers());
 
     qm::gui::QtDialogs screenDialogs;
     const std::unique_ptr<qm::gui::GuiDialogs> pictureDialogs = qm::gui::MakeScreenshotDialogs();

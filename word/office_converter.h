@@ -1,0 +1,103 @@
+#pragma once
+// Documents the engine made, turned into PDF or ODT files by the office while the run goes on
+// making the next ones: several office processes side by side, and for PDFs of .docx documents
+// many documents to one load and one export. Such a group is joined into one document (see
+// docx_join.h), exported once, and split again where each document's first page is, so every
+// PDF has the pages a conversion of its own would give. Groups that cannot be joined or split
+// so are converted one document at a time, and the reason is kept for the run's report.
+//
+// The converter lives as long as its host and keeps its offices between runs, so that a second
+// run finds them started. Office 0 is the host's own: it is used only between Begin and
+// Finish or Stop, while the run has the host to itself.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "word/engine/template.h"
+#include "word/office.h"
+#include "word/working_document.h"
+
+namespace qm::word {
+
+// One document to convert.
+struct Conversion {
+    int key = 0;                      // the caller's number for it
+    std::vector<std::uint8_t> bytes;  // the whole document, as the engine made it
+    engine::Format format = engine::Format::Docx;
+    std::string target;  // where the converted file goes; its extension (.pdf, .odt) is the format
+    bool retried = false;
+};
+
+// What became of one document.
+struct Converted {
+    int key = 0;
+    SaveResult saved;
+};
+
+// Makes the office of slot `slot` (1, 2, …), not yet started.
+using OfficeFactory = std::function<std::unique_ptr<Office>(int slot)>;
+
+class OfficeConverter {
+  public:
+    // `first` (not owned, outlives the converter) is office 0; `more` makes the others, when
+    // there are to be more.
+    OfficeConverter(Office* first, OfficeFactory more);
+    // Ends the offices it made and its threads.
+    ~OfficeConverter();
+    OfficeConverter(const OfficeConverter&) = delete;
+    OfficeConverter& operator=(const OfficeConverter&) = delete;
+
+    // Offices in all, from 1; taken at the next Begin. Without a factory there is only one.
+    void SetWorkers(int workers);
+    // False converts every document by itself (for comparisons).
+    void SetJoining(bool join);
+    int workers() const { return workers_; }
+
+    // Starts a run.
+    void Begin();
+    // Queues `item` (moved from only when taken). When the queue is full, waits up to `wait` for
+    // room and returns false if none came: the caller takes results and calls again.
+    bool Add(Conversion& item, std::chrono::milliseconds wait);
+    // The documents finished since the last call.
+    std::vector<Converted> Take();
+    // Waits until every queued document is finished; false when `wait` passed first.
+    bool WaitAll(std::chrono::milliseconds wait);
+    // Drops every queued document that no office has begun, and waits for those in hand.
+    void Stop();
+    // Why documents went one by one although the run could have joined them; "" when none did.
+    std::string separateReason() const;
+
+  private:
+    struct Worker;
+    void Work(Worker& worker);
+    void Convert(Office& office, std::vector<Conversion>& group, std::vector<Converted>& done);
+    bool ConvertJoined(Office& office, std::vector<Conversion>& group, std::vector<Converted>& done);
+    void NoteSeparate(const std::string& reason);
+    bool Joinable(const Conversion& item) const;
+
+    Office* first_;
+    OfficeFactory more_;
+    int workers_ = 1;
+    bool join_ = true;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Conversion> queue_;
+    std::vector<Converted> done_;
+    int inHand_ = 0;  // documents taken by an office and not yet finished
+    bool running_ = false;
+    bool ending_ = false;
+    std::string separateReason_;
+    bool joinRefused_ = false;
+    std::vector<std::unique_ptr<Worker>> pool_;
+};
+
+}  // namespace qm::word
