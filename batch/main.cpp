@@ -156,11 +156,17 @@ int WorkbookFailure(const std::string& given, const std::string& path, qm::data:
 
 // Reads the options; an error text on bad usage.
 std::optional<std::string> Parse(int argc, char** argv, Options& o) {
-    const std::map<std::string, std::string*> valued = {
-        {"--workbook", &o.workbook}, {"--sheet", &o.sheet},   {"--template", &o.templatePath},
-        {"--from", &o.from},         {"--to", &o.to},         {"--save", &o.saveDir},
-        {"--name", &o.name},         {"--format", &o.format}, {"--name-column", &o.nameColumn},
-        {"--values", &o.values},     {"--office-workers", &o.officeWorkers}};
+    const std::map<std::string, std::string*> valued = {{"--workbook", &o.workbook},
+                                                        {"--sheet", &o.sheet},
+                                                        {"--template", &o.templatePath},
+                                                        {"--from", &o.from},
+                                                        {"--to", &o.to},
+                                                        {"--save", &o.saveDir},
+                                                        {"--name", &o.name},
+                                                        {"--format", &o.format},
+                                                        {"--name-column", &o.nameColumn},
+                                                        {"--values", &o.values},
+                                                        {"--office-workers", &o.officeWorkers}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
                                                 {"--print", &o.print},
@@ -602,8 +608,8 @@ int Main(int argc, char** argv) {
     // The office, when the template or a run starts it, ends with the host, however the
     // command ends.
     qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), state.programFolder);
-    host.SetMoreOffices(qm::word::MakeLibreOffice,
-                        o.officeWorkers.empty() ? qm::word::DefaultOfficeWorkers() : std::stoi(o.officeWorkers));
+    host.SetMoreOffices(qm::word::MakeLibreOffice, o.officeWorkers.empty() ? qm::word::DefaultOfficeWorkers()
+                                                                           : std::stoi(o.officeWorkers));
     qm::RunPlanner planner(state.workbooks, host);
     qm::RunChoice choice;
     choice.workbookPath = workbook;
@@ -730,8 +736,9 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
                   << qm::JoinNumbers(p.where, ", ") << "): " << p.reason
                   << "; its bookmarks are left as in the template\n";
     if (!outcome.convertedSeparately.empty())
-        std::cerr << "quillmerge-batch: the office converted the documents one at a time (slower, same pages): "
-                  << outcome.convertedSeparately << '\n';
+        std::cerr
+            << "quillmerge-batch: the office converted the documents one at a time (slower, same pages): "
+            << outcome.convertedSeparately << '\n';
     if (failed) {
         // The run's closing message is meant for the window; here the same facts make one line.
         std::vector<std::string> problems;

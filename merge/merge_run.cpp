@@ -185,7 +185,8 @@ bool MergeRun::Prepare() {
     // PDF and ODT files of the engine's documents are converted by the office while the run goes
     // on making the next documents.
     const std::string extension = LowerExtension(request.extension);
-    if (!IsPrint() && route_ == word::Route::Engine && (extension == ".pdf" || extension == ".odt" || combined_)) {
+    if (!IsPrint() && route_ == word::Route::Engine &&
+        (extension == ".pdf" || extension == ".odt" || combined_)) {
         converter_ = host_.Converter();
         if (converter_) converter_->Begin();
     }
@@ -294,7 +295,8 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
             ++outcome_.documentsMade;
             for (int row = firstRow; row <= lastRow; ++row) outcome_.rowsMade.push_back(row);
         } else {
-            outcome_.failures.push_back({number, FailureKind::OfficeFailed, "the document could not be printed"});
+            outcome_.failures.push_back(
+                {number, FailureKind::OfficeFailed, "the document could not be printed"});
             outcome_.failedNumbers.push_back(number);
         }
         Report(RunPhase::Making, {});

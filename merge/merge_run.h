@@ -236,8 +236,9 @@ class MergeRun {
     std::string documentValue_;
     int ordinal_ = 0;  // documents begun so far
     int done_ = 0;     // documents made or failed so far
-    word::OfficeConverter* converter_ = nullptr;  // the host's, for PDF and ODT runs of the engine's documents
-    std::map<int, Pending> pending_;              // with the converter, by ordinal
+    word::OfficeConverter* converter_ =
+        nullptr;                      // the host's, for PDF and ODT runs of the engine's documents
+    std::map<int, Pending> pending_;  // with the converter, by ordinal
     std::vector<std::pair<int, std::string>> madeFiles_;  // by ordinal
 };
 

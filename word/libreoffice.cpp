@@ -294,9 +294,9 @@ class LoOffice final : public Office {
             if (!storable.is() || !AttachFrame(*doc, true)) return false;
             const Sequence<css::beans::PropertyValue> filterData =
                 Arguments({Property("ExportBookmarksToPDFDestination", Any(true))});
-            storable->storeToURL(url, Arguments({Property("FilterName", Any(OUString("writer_pdf_Export"))),
-                                                 Property("FilterData", Any(filterData)),
-                                                 Property("Overwrite", Any(true))}));
+            storable->storeToURL(
+                url, Arguments({Property("FilterName", Any(OUString("writer_pdf_Export"))),
+                                Property("FilterData", Any(filterData)), Property("Overwrite", Any(true))}));
             return true;
         } catch (...) {
             return false;

@@ -124,7 +124,8 @@ void OfficeConverter::NoteSeparate(const std::string& reason) {
 }
 
 bool OfficeConverter::Joinable(const Conversion& item) const {
-    return join_ && !joinRefused_ && item.format == engine::Format::Docx && LowerExtension(item.target) == ".pdf";
+    return join_ && !joinRefused_ && item.format == engine::Format::Docx &&
+           LowerExtension(item.target) == ".pdf";
 }
 
 void OfficeConverter::Work(Worker& worker) {
@@ -195,10 +196,11 @@ void OfficeConverter::Convert(Office& office, std::vector<Conversion>& group, st
     done.clear();
     for (Conversion& item : group) {
         int code = 0;
-        const DocumentId id = OpenBytesInOffice(office, item.bytes, Extension(item.format), item.target, code);
+        const DocumentId id =
+            OpenBytesInOffice(office, item.bytes, Extension(item.format), item.target, code);
         if (id == 0) {
-            done.push_back(
-                {item.key, SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted), item.target)});
+            done.push_back({item.key, SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted),
+                                                 item.target)});
             continue;
         }
         done.push_back({item.key, SaveFromOffice(office, id, item.target, kNotConverted)});
@@ -208,7 +210,8 @@ void OfficeConverter::Convert(Office& office, std::vector<Conversion>& group, st
 
 // The group joined, exported once and split; false (nothing written) when it cannot be, the
 // documents are then converted one by one.
-bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& group, std::vector<Converted>& done) {
+bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& group,
+                                    std::vector<Converted>& done) {
     std::vector<std::vector<std::uint8_t>> documents;
     for (Conversion& item : group) documents.push_back(std::move(item.bytes));
     const auto giveBack = [&] {
@@ -230,7 +233,8 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
     const bool exported = office.exportPdfWithMarks(id, pdf);
     office.close(id);
     std::vector<std::string> marks;
-    for (std::size_t i = 0; i < group.size(); ++i) marks.push_back(engine::docx::JoinedDocumentMark(static_cast<int>(i) + 1));
+    for (std::size_t i = 0; i < group.size(); ++i)
+        marks.push_back(engine::docx::JoinedDocumentMark(static_cast<int>(i) + 1));
     std::vector<int> starts;
     int pages = 0;
     std::vector<std::vector<std::uint8_t>> parts;
@@ -247,7 +251,8 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
         const bool written = ReplaceFile(
             group[i].target, parts[i],
             [](std::span<const std::uint8_t> back) {
-                return LooksLikeWholePdf(std::string_view(reinterpret_cast<const char*>(back.data()), back.size()));
+                return LooksLikeWholePdf(
+                    std::string_view(reinterpret_cast<const char*>(back.data()), back.size()));
             },
             code);
         done.push_back({group[i].key, written ? SaveResult{true, false, {}}

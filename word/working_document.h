@@ -5,8 +5,8 @@
 // office, office_document.h). WordHost checks that a document is open, under its name, before
 // it asks anything of it; the documents themselves only answer for what they hold.
 
-#include <map>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -87,7 +87,8 @@ class WorkingDocument {
     virtual bool Print(std::string_view jobName) = 0;
     // The document as the bytes of a file of `format`, for a converter; false (with why) for a
     // document that lives in the office, or when none can be made.
-    virtual bool MakeFile(std::vector<std::uint8_t>& /*out*/, engine::Format& /*format*/, std::string& error) {
+    virtual bool MakeFile(std::vector<std::uint8_t>& /*out*/, engine::Format& /*format*/,
+                          std::string& error) {
         error = "the document lives in the office";
         return false;
     }

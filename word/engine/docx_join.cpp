@@ -45,7 +45,8 @@ bool NextTag(std::string_view xml, std::size_t from, Tag& tag) {
         tag.empty = xml[close - 1] == '/';
         std::size_t n = at + (tag.closing ? 2 : 1);
         std::size_t e = n;
-        while (e < close && xml[e] != ' ' && xml[e] != '/' && xml[e] != '\t' && xml[e] != '\r' && xml[e] != '\n')
+        while (e < close && xml[e] != ' ' && xml[e] != '/' && xml[e] != '\t' && xml[e] != '\r' &&
+               xml[e] != '\n')
             ++e;
         tag.name = xml.substr(n, e - n);
         return true;
@@ -130,26 +131,29 @@ bool FieldKeepsAlone(std::string_view instruction) {
     for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (word.empty()) return false;
     static constexpr std::array<std::string_view, 19> kAlone = {
-        "PAGE",     "DATE",        "TIME",       "CREATEDATE", "SAVEDATE", "PRINTDATE", "FORMTEXT",
-        "FORMCHECKBOX", "FORMDROPDOWN", "MERGEFIELD", "HYPERLINK", "AUTHOR", "TITLE",   "SUBJECT",
-        "KEYWORDS", "DOCPROPERTY", "MACROBUTTON", "SYMBOL",    "EQ"};
+        "PAGE",         "DATE",         "TIME",        "CREATEDATE", "SAVEDATE", "PRINTDATE", "FORMTEXT",
+        "FORMCHECKBOX", "FORMDROPDOWN", "MERGEFIELD",  "HYPERLINK",  "AUTHOR",   "TITLE",     "SUBJECT",
+        "KEYWORDS",     "DOCPROPERTY",  "MACROBUTTON", "SYMBOL",     "EQ"};
     return std::find(kAlone.begin(), kAlone.end(), word) != kAlone.end();
 }
 
 // Why a part's fields would come out otherwise in a join (a page count, a reference to a
 // bookmark every document has, a number that runs on); "" when none would.
 std::string FieldRefusal(std::string_view xml) {
-    for (std::size_t at = xml.find("instrText"); at != std::string_view::npos; at = xml.find("instrText", at + 1)) {
+    for (std::size_t at = xml.find("instrText"); at != std::string_view::npos;
+         at = xml.find("instrText", at + 1)) {
         const std::size_t open = xml.find('>', at);
         if (open == std::string_view::npos || xml[open - 1] == '/') continue;
         const std::size_t close = xml.find('<', open);
         if (close == std::string_view::npos) break;
         if (!FieldKeepsAlone(xml.substr(open + 1, close - open - 1)))
-            return "a field (" + std::string(xml.substr(open + 1, std::min<std::size_t>(close - open - 1, 24))) +
+            return "a field (" +
+                   std::string(xml.substr(open + 1, std::min<std::size_t>(close - open - 1, 24))) +
                    ") counts over the whole document";
         at = close;
     }
-    for (std::size_t at = xml.find("w:instr=\""); at != std::string_view::npos; at = xml.find("w:instr=\"", at + 1)) {
+    for (std::size_t at = xml.find("w:instr=\""); at != std::string_view::npos;
+         at = xml.find("w:instr=\"", at + 1)) {
         const std::size_t b = at + std::strlen("w:instr=\"");
         const std::size_t e = xml.find('"', b);
         if (e == std::string_view::npos) break;
@@ -179,9 +183,10 @@ std::string JoinedSection(std::string_view section) {
     if (const std::size_t at = s.find("<w:pgNumType"); at != std::string::npos) {
         const std::size_t end = s.find('>', at);
         std::string tag = s.substr(at, end - at + 1);
-        if (const std::size_t start = tag.find("w:start=\""); start != std::string::npos) {
-            const std::size_t e = tag.find('"', start + 9);
-            tag.erase(start, e - start + 2);
+        if (const std::size_t start = tag.find(" w:start=\""); start != std::string::npos) {
+            const std::size_t e = tag.find('"', start + std::strlen(" w:start=\""));
+            if (e == std::string::npos) return {};
+            tag.erase(start, e + 1 - start);
         }
         const bool empty = tag[tag.size() - 2] == '/';
         tag.insert(tag.size() - (empty ? 2 : 1), " w:start=\"1\"");
@@ -190,9 +195,9 @@ std::string JoinedSection(std::string_view section) {
         const std::size_t close = s.rfind("</w:sectPr>");
         // Before the parts that come after page numbering, so that strict readers take it too.
         std::size_t place = close;
-        for (std::string_view later : {"<w:cols", "<w:formProt", "<w:vAlign", "<w:noEndnote", "<w:titlePg",
-                                       "<w:textDirection", "<w:bidi", "<w:rtlGutter", "<w:docGrid",
-                                       "<w:printerSettings", "<w:sectPrChange"}) {
+        for (std::string_view later :
+             {"<w:cols", "<w:formProt", "<w:vAlign", "<w:noEndnote", "<w:titlePg", "<w:textDirection",
+              "<w:bidi", "<w:rtlGutter", "<w:docGrid", "<w:printerSettings", "<w:sectPrChange"}) {
             const std::size_t found = s.find(later);
             if (found != std::string::npos) place = std::min(place, found);
         }
@@ -205,8 +210,8 @@ std::string JoinedSection(std::string_view section) {
         s.replace(at, end - at + 2, "<w:type w:val=\"nextPage\"/>");
     } else {
         std::size_t place = std::string::npos;
-        for (std::string_view later : {"<w:pgSz", "<w:pgMar", "<w:paperSrc", "<w:pgBorders", "<w:lnNumType",
-                                       "<w:pgNumType"}) {
+        for (std::string_view later :
+             {"<w:pgSz", "<w:pgMar", "<w:paperSrc", "<w:pgBorders", "<w:lnNumType", "<w:pgNumType"}) {
             const std::size_t found = s.find(later);
             if (found != std::string::npos) place = std::min(place, found);
         }
@@ -245,9 +250,11 @@ std::string MarkStart(std::string_view content, int n) {
     return out;
 }
 
-// The last paragraph of `body`'s content closing a section with `section`.
-std::string CloseSection(const Body& body, std::string content, const std::string& section) {
-    std::string paragraph(body.content.substr(body.lastParagraph, body.lastParagraphEnd - body.lastParagraph));
+// `body`'s content, its last paragraph closing a section with `section`.
+std::string CloseSection(const Body& body, const std::string& section) {
+    std::string content(body.content);
+    std::string paragraph(
+        body.content.substr(body.lastParagraph, body.lastParagraphEnd - body.lastParagraph));
     Tag open;
     NextTag(paragraph, 0, open);
     if (open.empty) {
@@ -267,9 +274,7 @@ std::string CloseSection(const Body& body, std::string content, const std::strin
             paragraph.insert(open.end, "<w:pPr>" + section + "</w:pPr>");
         }
     }
-    // The mark at the document's start may have moved the paragraph's place in `content`.
-    const std::size_t shift = content.size() - body.content.size();
-    content.replace(body.lastParagraph + shift, body.lastParagraphEnd - body.lastParagraph, paragraph);
+    content.replace(body.lastParagraph, body.lastParagraphEnd - body.lastParagraph, paragraph);
     return content;
 }
 
@@ -327,7 +332,8 @@ bool JoinDocx(std::span<const std::vector<std::uint8_t>> documents, std::vector<
     const auto shared = [](const ZipArchive& zip) {
         std::vector<const ZipEntry*> list;
         for (const ZipEntry& e : zip.entries)
-            if (e.name != kDocumentPart && e.name != kDocumentRels && e.name != kContentTypes && !IsOwnPicture(e.name))
+            if (e.name != kDocumentPart && e.name != kDocumentRels && e.name != kContentTypes &&
+                !IsOwnPicture(e.name))
                 list.push_back(&e);
         return list;
     };
@@ -365,7 +371,8 @@ bool JoinDocx(std::span<const std::vector<std::uint8_t>> documents, std::vector<
             joined.assign(body.before);
         }
         const int n = static_cast<int>(i) + 1;
-        std::string content = MarkStart(body.content, n);
+        std::string content =
+            MarkStart(i + 1 < members.size() ? CloseSection(body, section) : std::string(body.content), n);
         // The engine's pictures of this document, under names of their own in the join.
         if (i > 0) {
             for (const ZipEntry& e : m.zip.entries) {
@@ -409,7 +416,6 @@ bool JoinDocx(std::span<const std::vector<std::uint8_t>> documents, std::vector<
                 types.insert(close, type);
             }
         }
-        if (i + 1 < members.size()) content = CloseSection(body, std::move(content), section);
         joined += content;
         if (i + 1 == members.size()) {
             joined += section;
@@ -429,8 +435,9 @@ bool JoinDocx(std::span<const std::vector<std::uint8_t>> documents, std::vector<
     for (std::size_t k = 0; k < mediaSources.size(); ++k) {
         if (!ReadEntry(*mediaSources[k].first, *mediaSources[k].second, &data[k]))
             return refuse("a picture of a document cannot be read");
-        added.push_back({mediaNames[k], std::span<const std::uint8_t>(
-                                            reinterpret_cast<const std::uint8_t*>(data[k].data()), data[k].size())});
+        added.push_back(
+            {mediaNames[k], std::span<const std::uint8_t>(
+                                reinterpret_cast<const std::uint8_t*>(data[k].data()), data[k].size())});
     }
     if (!WriteZip(documents.front(), first.zip, replacement, out, added))
         return refuse("the joined document would be too large");
