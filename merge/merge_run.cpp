@@ -337,6 +337,7 @@ bool MergeRun::HandOver(const Pending& pending) {
     }
     item.key = pending.ordinal;
     item.target = pending.fileName;
+    item.pagesOnly = combined_ != nullptr;
     pending_.emplace(pending.ordinal, pending);
     while (!converter_->Add(item, std::chrono::milliseconds(100))) {
         TakeConverted();
@@ -355,21 +356,21 @@ void MergeRun::TakeConverted() {
         if (it == pending_.end()) continue;
         const Pending pending = it->second;
         pending_.erase(it);
-        Record(pending, c.saved);
+        Record(pending, c.saved, c.inPrevious);
     }
     // A disk that filled up, or a folder that went, takes every document still queued.
     if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) converter_->Stop();
 }
 
 // What became of one saved document.
-void MergeRun::Record(const Pending& pending, const word::SaveResult& saved) {
+void MergeRun::Record(const Pending& pending, const word::SaveResult& saved, bool inPrevious) {
     ++done_;
     if (saved.ok) {
         if (!flusher_) flusher_ = std::make_unique<DiskFlusher>(job_.outputFolder);
         flusher_->Written();
-        if (combined_)
+        if (combined_ && !inPrevious)
             combined_->Add(pending.fileName);
-        else
+        else if (!combined_)
             madeFiles_.emplace_back(pending.ordinal, pending.fileName);
         ++outcome_.documentsMade;
         for (int row = pending.firstRow; row <= pending.lastRow; ++row) outcome_.rowsMade.push_back(row);

@@ -200,7 +200,8 @@ class MergeRun {
     bool FinishDocument(int number, int firstRow, int lastRow);
     bool HandOver(const Pending& pending);
     void TakeConverted();
-    void Record(const Pending& pending, const word::SaveResult& saved);
+    // `inPrevious`: its pages went into the part of the document before it (one PDF of all).
+    void Record(const Pending& pending, const word::SaveResult& saved, bool inPrevious = false);
     void FinishConversions();
     RunOutcome End();
     void RunSingleRowMerge();

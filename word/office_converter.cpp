@@ -37,7 +37,8 @@ struct OfficeConverter::Worker {
     int index = 0;
     std::unique_ptr<Office> own;  // offices 1, 2, …; office 0 is the host's
     Office* office = nullptr;
-    bool failed = false;  // its office did not start this run
+    bool failed = false;   // its office did not start this run
+    bool started = false;  // its office was started
     std::size_t groupSize = kFirstGroup;
     std::thread thread;
 };
@@ -74,6 +75,26 @@ void OfficeConverter::Begin() {
     separateReason_.clear();
     joinRefused_ = false;
     for (auto& worker : pool_) worker->failed = false;
+    MakeWorkers();
+    changed_.notify_all();
+}
+
+void OfficeConverter::StartOffices() {
+    std::lock_guard lock(mutex_);
+    warm_ = true;
+    MakeWorkers();
+    changed_.notify_all();
+}
+
+int OfficeConverter::officesRunning() const {
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    for (const auto& worker : pool_)
+        if (worker->index > 0 && worker->started) ++n;
+    return n;
+}
+
+void OfficeConverter::MakeWorkers() {
     while (static_cast<int>(pool_.size()) < workers_) {
         auto worker = std::make_unique<Worker>();
         worker->index = static_cast<int>(pool_.size());
@@ -131,11 +152,14 @@ bool OfficeConverter::Joinable(const Conversion& item) const {
 void OfficeConverter::Work(Worker& worker) {
     std::unique_lock lock(mutex_);
     while (true) {
+        const auto idle = [&] { return worker.index > 0 && (!worker.office || !worker.office->running()); };
         changed_.wait(lock, [&] {
-            return ending_ || (running_ && !queue_.empty() && worker.index < workers_ && !worker.failed);
+            if (ending_) return true;
+            if (worker.index >= workers_ || worker.failed) return false;
+            return (running_ && !queue_.empty()) || (warm_ && idle());
         });
         if (ending_) return;
-        if (worker.index > 0 && (!worker.office || !worker.office->running())) {
+        if (idle()) {
             // An office of its own is started before it takes any document, so that the others
             // go on converting meanwhile.
             lock.unlock();
@@ -143,6 +167,7 @@ void OfficeConverter::Work(Worker& worker) {
             worker.office = worker.own.get();
             const bool started = worker.office && worker.office->startUp();
             lock.lock();
+            worker.started = started;
             if (!started) worker.failed = true;
             continue;
         }
@@ -239,8 +264,16 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
     int pages = 0;
     std::vector<std::vector<std::uint8_t>> parts;
     std::string error;
-    const bool split = exported && DocumentStarts(pdf, marks, starts, pages, error) &&
-                       SplitPdfPages(pdf, starts, pages, parts, error);
+    // Pages for one PDF of all stay together: the group's PDF is the part of its first document.
+    const bool whole =
+        std::all_of(group.begin(), group.end(), [](const Conversion& c) { return c.pagesOnly; });
+    bool split = exported && DocumentStarts(pdf, marks, starts, pages, error);
+    if (split && whole) {
+        parts.emplace_back();
+        split = ReadFileBytes(pdf, parts.back());
+    } else if (split) {
+        split = SplitPdfPages(pdf, starts, pages, parts, error);
+    }
     ::unlink(pdf.c_str());
     if (!split) {
         // An export that failed says nothing of the template; pages that cannot be told apart do.
@@ -248,6 +281,10 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
         return giveBack();
     }
     for (std::size_t i = 0; i < group.size(); ++i) {
+        if (whole && i > 0) {
+            done.push_back({group[i].key, done.front().saved, true});
+            continue;
+        }
         const bool written = ReplaceFile(
             group[i].target, parts[i],
             [](std::span<const std::uint8_t> back) {

@@ -33,6 +33,9 @@ struct Conversion {
     std::vector<std::uint8_t> bytes;  // the whole document, as the engine made it
     engine::Format format = engine::Format::Docx;
     std::string target;  // where the converted file goes; its extension (.pdf, .odt) is the format
+    // Only its pages are wanted, in the order of the keys, in one PDF made of all: a joined group
+    // is then written whole to the target of its first document.
+    bool pagesOnly = false;
     bool retried = false;
 };
 
@@ -40,6 +43,8 @@ struct Conversion {
 struct Converted {
     int key = 0;
     SaveResult saved;
+    // Its pages are in the file of the document before it (pagesOnly): no file of its own.
+    bool inPrevious = false;
 };
 
 // Makes the office of slot `slot` (1, 2, …), not yet started.
@@ -61,6 +66,12 @@ class OfficeConverter {
     void SetJoining(bool join);
     int workers() const { return workers_; }
 
+    // Starts the offices of its own (all but office 0) in the background, so that a run that
+    // comes finds them ready.
+    void StartOffices();
+    // How many of the offices of its own run now.
+    int officesRunning() const;
+
     // Starts a run.
     void Begin();
     // Queues `item` (moved from only when taken). When the queue is full, waits up to `wait` for
@@ -77,6 +88,7 @@ class OfficeConverter {
 
   private:
     struct Worker;
+    void MakeWorkers();  // with mutex_ held
     void Work(Worker& worker);
     void Convert(Office& office, std::vector<Conversion>& group, std::vector<Converted>& done);
     bool ConvertJoined(Office& office, std::vector<Conversion>& group, std::vector<Converted>& done);
@@ -97,6 +109,7 @@ class OfficeConverter {
     bool ending_ = false;
     std::string separateReason_;
     bool joinRefused_ = false;
+    bool warm_ = false;  // offices of its own are to be started even without documents
     std::vector<std::unique_ptr<Worker>> pool_;
 };
 

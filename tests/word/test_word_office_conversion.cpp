@@ -80,7 +80,8 @@ TEST(OfficeConversion, JoinedAndSplitPdfsHaveThePagesAndTextOfOneByOne) {
         ASSERT_EQ(alone.size(), 3u);
         if (joined.separateReason().empty()) ++joinedTemplates;
         std::cout << NameOfPath(path) << ": "
-                  << (joined.separateReason().empty() ? "joined" : "one by one: " + joined.separateReason()) << '\n';
+                  << (joined.separateReason().empty() ? "joined" : "one by one: " + joined.separateReason())
+                  << '\n';
         for (int n = 1; n <= 3; ++n) {
             ASSERT_TRUE(together.at(n).saved.ok) << together.at(n).saved.error;
             ASSERT_TRUE(alone.at(n).saved.ok) << alone.at(n).saved.error;
