@@ -185,14 +185,17 @@ bool MergeRun::Prepare() {
     // PDF and ODT files of the engine's documents are converted by the office while the run goes
     // on making the next documents.
     const std::string extension = LowerExtension(request.extension);
+    bool officeStarting = false;
     if (!IsPrint() && route_ == word::Route::Engine &&
         (extension == ".pdf" || extension == ".odt" || combined_)) {
         converter_ = host_.Converter();
+        // Until an office runs, the first documents wait for it: the progress says so.
+        officeStarting = converter_ && !host_.IsWordRunning() && converter_->officesRunning() == 0;
         if (converter_) converter_->Begin();
     }
     // A run that was killed while it saved may have left a temporary file here.
     if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
-    Report(RunPhase::Making, {});
+    Report(officeStarting ? RunPhase::StartingOffice : RunPhase::Making, {});
     return true;
 }
 

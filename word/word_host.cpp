@@ -219,7 +219,13 @@ bool WordHost::MakeDocumentFile(std::vector<std::uint8_t>& out, engine::Format& 
 void WordHost::SetMoreOffices(OfficeFactory more, int workers) {
     moreOffices_ = std::move(more);
     officeWorkers_ = std::max(1, workers);
-    if (converter_) converter_->SetWorkers(officeWorkers_);
+    // Made now, so that later calls from any thread find it there.
+    converter_.reset();
+    Converter();
+}
+
+void WordHost::StartConvertingOffices() {
+    if (OfficeConverter* converter = Converter()) converter->StartOffices();
 }
 
 OfficeConverter* WordHost::Converter() {

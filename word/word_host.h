@@ -86,6 +86,9 @@ class WordHost {
     // Where the office may start more processes of its own to convert documents side by side,
     // and how many processes to use in all (1: only its own). Without this call there is one.
     void SetMoreOffices(OfficeFactory more, int workers);
+    // Starts the converter's offices of its own in the background, for a conversion that is to
+    // come (its first office, the host's own, starts with the run). Never waits.
+    void StartConvertingOffices();
     // The converter that turns the engine's documents into PDF or ODT files with the office's
     // processes; null for a host without an office. Used by one run at a time.
     OfficeConverter* Converter();

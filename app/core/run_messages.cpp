@@ -144,6 +144,28 @@ std::string FailureCauses(const RunOutcome& o) {
     return text;
 }
 
+// Why the office converted the documents one at a time, in a line for the closing message; ""
+// when it did not.
+std::string SeparateText(const std::string& reason) {
+    if (reason.empty()) return {};
+    static const std::pair<std::string_view, std::string_view> kWhy[] = {
+        {"footnotes", "模板有脚注"},
+        {"endnotes", "模板有尾注"},
+        {"lists", "模板有自动编号"},
+        {"field", "模板有按整篇文档计算的域，如总页数"},
+        {"more than one section", "模板有多个节"},
+        {"differ", "页眉、页脚等随各行而变"},
+        {"PDF", "无法分辨各文档的起始页"},
+    };
+    std::string why = "模板的结构";
+    for (const auto& [phrase, text] : kWhy)
+        if (reason.find(phrase) != std::string::npos) {
+            why = text;
+            break;
+        }
+    return "PDF文件逐份转换（" + why + "），速度较慢，内容不受影响。\r\n";
+}
+
 std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
     std::vector<ClosingMessage> messages;
     if (!o.started || (o.firstRow == 0 && o.documentsMade == 0 && !o.nothingMatched)) return messages;
@@ -154,8 +176,8 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
         if (!o.nothingMatched) messages.push_back({NothingMadeText(o), caption, MessageIcon::Warning});
         return messages;
     }
-    const std::string left =
-        BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
+    const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) +
+                             PicturesLeftText(o.picturesLeft) + SeparateText(o.convertedSeparately);
     if (!o.print) {
         if (o.failed())  // a folder that is gone is not offered to be opened
             messages.push_back({FailureText(o), caption, MessageIcon::Warning, !o.folderGone});

@@ -274,6 +274,8 @@ bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
         output.extension = chosen.extension;
         output.singleFile = chosen.singleFile;
         output.nameColumn.clear();
+        // PDF and ODT files come from the office: its processes start while the user confirms.
+        if (chosen.extension == ".pdf" || chosen.extension == ".odt") ctx_.host.StartConvertingOffices();
         std::string text;
         if (chosen.singleFile) {
             text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf",

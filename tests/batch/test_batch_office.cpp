@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <iostream>
 
 #include "common/fs.h"
 #include "tests/batch/batch_runner.h"
@@ -156,69 +158,157 @@ TEST_F(OfficeBatchTest, TitleWithACommaMergesLikeAnyOther) {
 
 // The office runs in a process group of its own, so an interrupt from the terminal reaches only
 // the command: it must end the office before it leaves, and keep the documents already made.
+// The batch command started in the background with `args`, its output going to `folder`/out.txt
+// and err.txt; killed at the end of the test if it has not ended by then.
+class BackgroundBatch {
+  public:
+    BackgroundBatch(std::vector<std::string> args, const std::string& folder) : folder_(folder) {
+        const std::string program = std::string(QM_PROGRAM_DIR) + "/quillmerge-batch";
+        args.insert(args.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (folder + "/out.txt").c_str(), O_WRONLY | O_CREAT,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (folder + "/err.txt").c_str(), O_WRONLY | O_CREAT,
+                                         0600);
+        spawned_ = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~BackgroundBatch() {
+        if (!spawned_ || ended()) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool spawned() const { return spawned_; }
+    pid_t pid() const { return pid_; }
+    bool ended() {
+        if (!exited_ && waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+        return exited_;
+    }
+    int status() const { return status_; }
+    std::string out() const { return test::ReadText(folder_ + "/out.txt"); }
+    std::string err() const { return test::ReadText(folder_ + "/err.txt"); }
+
+  private:
+    std::string folder_;
+    pid_t pid_ = 0;
+    bool spawned_ = false;
+    bool exited_ = false;
+    int status_ = 0;
+};
+
+// A CSV of `rows` badge rows for the shipped 工作证 template (repeat mode).
+std::string BadgeRows(const std::string& folder, int rows) {
+    std::string csv = "编号,姓名,部门\n";
+    for (int i = 1; i <= rows; ++i)
+        csv += "N" + std::to_string(1000 + i) + ",甲" + std::to_string(i) + "乙,财务部\n";
+    const std::string path = folder + "/rows.csv";
+    int code = 0;
+    ReplaceFile(path, std::vector<std::uint8_t>(csv.begin(), csv.end()), nullptr, code);
+    return path;
+}
+
+std::vector<std::string> BadgePdfRun(const std::string& book, const std::string& out) {
+    return {"--workbook", book,         "--sheet",
+            "rows",       "--template", std::string(QM_PROGRAM_DIR) + "/模板/工作证.docx",
+            "--repeat",   "--save",     out,
+            "--name",     "证",         "--format",
+            "pdf"};
+}
+
 TEST_F(OfficeBatchTest, InterruptEndsTheOffice) {
     const std::string out = dir_ + "/big";
-    const std::string program = std::string(QM_PROGRAM_DIR) + "/quillmerge-batch";
-    std::vector<std::string> args = {program,
-                                     "--workbook",
-                                     kFixtures + "/bench.xls",
-                                     "--sheet",
-                                     "Sheet1",
-                                     "--template",
-                                     kFixtures + "/bench.fodt",
-                                     "--save",
-                                     out,
-                                     "--name",
-                                     "R"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out.txt").c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0);
-
-    int status = 0;
-    bool exited = false;
-    const auto ended = [&] {
-        if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
-        return exited;
-    };
-    // A check that fails below must not leave the command running.
-    struct EndOnExit {
-        pid_t pid;
-        const bool& exited;
-        ~EndOnExit() {
-            if (exited) return;
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    } endOnExit{pid, exited};
+    BackgroundBatch batch({"--workbook", kFixtures + "/bench.xls", "--sheet", "Sheet1", "--template",
+                           kFixtures + "/bench.fodt", "--save", out, "--name", "R"},
+                          dir_);
+    ASSERT_TRUE(batch.spawned());
+    const pid_t pid = batch.pid();
+    const auto ended = [&] { return batch.ended(); };
 
     // Wait until the run is under way: two documents saved.
     test::WaitFor([&] { return ended() || fs::exists(out + "/R2.doc"); }, 300000);
-    ASSERT_FALSE(exited) << test::ReadText(dir_ + "/err.txt");
+    ASSERT_FALSE(ended()) << batch.err();
     ASSERT_TRUE(fs::exists(out + "/R2.doc"));
     ASSERT_EQ(kill(pid, SIGINT), 0);
-    test::WaitFor(ended, 120000);
-    ASSERT_TRUE(exited);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    ASSERT_TRUE(test::WaitFor(ended, 120000));
+    ASSERT_TRUE(WIFEXITED(batch.status()));
+    EXPECT_EQ(WEXITSTATUS(batch.status()), 128 + SIGINT);
     // It says what was made and which rows were not.
-    const std::string err = test::ReadText(dir_ + "/err.txt");
+    const std::string err = batch.err();
     EXPECT_TRUE(Has(err, "interrupted; the documents made so far are kept")) << err;
     EXPECT_TRUE(Has(err, "rows without a document: ")) << err;
-    EXPECT_TRUE(Has(test::ReadText(dir_ + "/out.txt"), " saved in ")) << test::ReadText(dir_ + "/out.txt");
+    EXPECT_TRUE(Has(batch.out(), " saved in ")) << batch.out();
     EXPECT_FALSE(fs::exists(out + "/R200.doc"));
     EXPECT_TRUE(Has(test::CatdocText(out + "/R1.doc"), "值1-1"));
     // The office of that run (its pipe name carries the command's process id) is gone.
     const std::string pipe = "quillmerge_" + std::to_string(pid) + "_";
     EXPECT_TRUE(test::WaitFor([&] { return test::ProcessesMentioning(pipe).empty(); }, 30000));
+}
+
+// PDFs made by two offices side by side: one killed in the middle of the run, its documents
+// are made again by an office started anew. Every row gets its PDF once, with its own text.
+TEST_F(OfficeBatchTest, APdfRunGoesOnWhenOneOfItsOfficesIsKilled) {
+    const std::string out = dir_ + "/pdf";
+    const int rows = 160;
+    std::vector<std::string> args = BadgePdfRun(BadgeRows(dir_, rows), out);
+    args.insert(args.end(), {"--office-workers", "2"});
+    BackgroundBatch batch(args, dir_);
+    ASSERT_TRUE(batch.spawned());
+    // The second office (its pipe name carries the command's process id and its slot) is killed
+    // once both are converting.
+    const std::string second = "quillmerge_" + std::to_string(batch.pid()) + "_10001";
+    test::WaitFor(
+        [&] {
+            return batch.ended() ||
+                   (fs::exists(out + "/证20.pdf") && !test::ProcessesMentioning(second).empty());
+        },
+        300000);
+    ASSERT_FALSE(batch.ended()) << batch.err();
+    const std::vector<pid_t> killed = test::ProcessesMentioning(second);
+    ASSERT_FALSE(killed.empty());
+    for (pid_t p : killed) kill(p, SIGKILL);
+    ASSERT_TRUE(test::WaitFor([&] { return batch.ended(); }, 600000));
+    ASSERT_TRUE(WIFEXITED(batch.status()));
+    EXPECT_EQ(WEXITSTATUS(batch.status()), 0) << batch.err();
+    EXPECT_EQ(batch.out(), std::to_string(rows) + " documents saved in " + out + "/\n");
+    EXPECT_EQ(ListFiles(out, ".pdf").size(), static_cast<std::size_t>(rows));
+    EXPECT_TRUE(ListFiles(out, "").size() == static_cast<std::size_t>(rows)) << "temporary files left";
+    for (int row : {1, 20, 21, 80, 159, 160}) {
+        std::string text = test::PdfText(out + "/证" + std::to_string(row) + ".pdf");
+        std::erase(text, ' ');  // the PDF's text spaces out letters and digits set apart
+        EXPECT_TRUE(Has(text, "N" + std::to_string(1000 + row))) << row << ": " << text;
+        EXPECT_TRUE(Has(text, "甲" + std::to_string(row) + "乙")) << row << ": " << text;
+    }
+}
+
+// An interrupt in a PDF run ends the office work at once: what was converted is kept, and the
+// rows still queued are named as without a document.
+TEST_F(OfficeBatchTest, InterruptingAPdfRunEndsTheConversionsAtOnce) {
+    const std::string out = dir_ + "/pdf";
+    BackgroundBatch batch(BadgePdfRun(BadgeRows(dir_, 3000), out), dir_);
+    ASSERT_TRUE(batch.spawned());
+    test::WaitFor([&] { return batch.ended() || fs::exists(out + "/证30.pdf"); }, 300000);
+    ASSERT_FALSE(batch.ended()) << batch.err();
+    ASSERT_EQ(kill(batch.pid(), SIGINT), 0);
+    const auto interrupted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(test::WaitFor([&] { return batch.ended(); }, 120000));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - interrupted).count();
+    std::cout << "the command ended " << seconds << " s after the interrupt\n";
+    // A second is the aim; a loaded machine gets room, but not a whole run's worth.
+    EXPECT_LT(seconds, 30.0);
+    ASSERT_TRUE(WIFEXITED(batch.status()));
+    EXPECT_EQ(WEXITSTATUS(batch.status()), 128 + SIGINT);
+    const std::string said = batch.out();
+    const std::size_t made = ListFiles(out, ".pdf").size();
+    EXPECT_EQ(said, std::to_string(made) + " documents saved in " + out + "/\n");
+    EXPECT_EQ(ListFiles(out, "").size(), made) << "temporary files left";
+    EXPECT_LT(made, 3000u);
+    EXPECT_TRUE(Has(batch.err(), "rows without a document: ")) << batch.err();
 }
 
 class OfficeBatchOutputTest : public testing::Test {

@@ -1,5 +1,6 @@
 // The closing messages of runs whose pictures could not all be placed: each file once, with its
-// rows, after the bookmarks left as in the template; a save run still offers its folder.
+// rows, after the bookmarks left as in the template; a save run still offers its folder. And the
+// note of PDFs the office converted one at a time.
 #include <gtest/gtest.h>
 
 #include "app/core/run_messages.h"
@@ -35,6 +36,29 @@ TEST(RunMessages, PicturesNotPlacedAreNamedOnceWithTheirRows) {
     ASSERT_EQ(printed.size(), 1u);
     EXPECT_TRUE(printed[0].text.ends_with("书签保持模板原样（行 1-2、4）。")) << printed[0].text;
     EXPECT_FALSE(printed[0].asksToOpenFolder);
+}
+
+TEST(RunMessages, PdfsConvertedOneAtATimeAreNotedWithWhyInTheWindowsWords) {
+    RunOutcome o;
+    o.started = true;
+    o.firstRow = 1;
+    o.lastRow = 2;
+    o.documentsMade = 2;
+    const std::pair<const char*, const char*> cases[] = {
+        {"footnotes would number on from one document to the next", "模板有脚注"},
+        {"a field ( NUMPAGES ) counts over the whole document in a header or footer",
+         "模板有按整篇文档计算的域，如总页数"},
+        {"the PDF does not show where each document starts", "无法分辨各文档的起始页"},
+        {"the document does not end with a paragraph", "模板的结构"},
+    };
+    for (const auto& [reason, why] : cases) {
+        o.convertedSeparately = reason;
+        const std::vector<ClosingMessage> m = ClosingMessages(o);
+        ASSERT_EQ(m.size(), 1u);
+        EXPECT_EQ(m[0].text, std::string("完成！\r\nPDF文件逐份转换（") + why +
+                                 "），速度较慢，内容不受影响。\r\n是否打开存放文档所在文件夹？");
+        EXPECT_TRUE(m[0].asksToOpenFolder);
+    }
 }
 
 }  // namespace
