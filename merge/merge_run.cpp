@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "common/fs.h"
 #include "common/text.h"
@@ -14,6 +16,7 @@
 #include "merge/combined_pdf.h"
 #include "merge/matching.h"
 #include "merge/output_names.h"
+#include "word/pdf_join.h"
 #include "word/word_host.h"
 
 namespace qm {
@@ -186,8 +189,14 @@ bool MergeRun::Prepare() {
     // on making the next documents.
     const std::string extension = LowerExtension(request.extension);
     bool officeStarting = false;
-    if (!IsPrint() && route_ == word::Route::Engine &&
-        (extension == ".pdf" || extension == ".odt" || combined_)) {
+    // So are the documents of a print run, into PDFs of a folder of the run's own.
+    if (IsPrint() && route_ == word::Route::Engine && host_.Converter()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-print-XXXXXX";
+        if (mkdtemp(pattern.data())) printFolder_ = pattern;
+    }
+    if (route_ == word::Route::Engine &&
+        (IsPrint() ? !printFolder_.empty() : extension == ".pdf" || extension == ".odt" || combined_)) {
         converter_ = host_.Converter();
         // Until an office runs, the first documents wait for it: the progress says so.
         officeStarting = converter_ && !host_.IsWordRunning() && converter_->officesRunning() == 0;
@@ -290,19 +299,17 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         // it prints: "劳动合同-12".
         const std::string job =
             StripExtension(NameOfPath(job_.request.templatePath)) + "-" + IntToText(number);
-        const bool made = host_.PrintDocument(job);
-        host_.CloseDocument();
         ++ordinal_;
-        ++done_;
-        if (made) {
-            ++outcome_.documentsMade;
-            for (int row = firstRow; row <= lastRow; ++row) outcome_.rowsMade.push_back(row);
+        if (converter_) {
+            // Made into a PDF by the converter, then printed in its turn.
+            const Pending pending{
+                number, firstRow, lastRow, ordinal_, printFolder_ + "/" + IntToText(ordinal_) + ".pdf", job};
+            if (!HandOver(pending)) return false;
         } else {
-            outcome_.failures.push_back(
-                {number, FailureKind::OfficeFailed, "the document could not be printed"});
-            outcome_.failedNumbers.push_back(number);
+            const bool made = host_.PrintDocument(job);
+            host_.CloseDocument();
+            RecordPrint(Pending{number, firstRow, lastRow, ordinal_, {}, job}, made);
         }
-        Report(RunPhase::Making, {});
     } else {
         const std::string fileName = OutputFileName(number);
         const Pending pending{number, firstRow, lastRow, ordinal_, fileName};
@@ -335,7 +342,13 @@ bool MergeRun::HandOver(const Pending& pending) {
     if (!made) {
         word::SaveResult failed;
         failed.error = error;
-        Record(pending, failed);
+        if (IsPrint()) {
+            // It still takes its turn: the documents after it wait for it.
+            toPrint_.emplace(pending.ordinal, std::make_pair(pending, failed));
+            PrintInOrder(false);
+        } else {
+            Record(pending, failed);
+        }
         return true;
     }
     item.key = pending.ordinal;
@@ -359,10 +372,44 @@ void MergeRun::TakeConverted() {
         if (it == pending_.end()) continue;
         const Pending pending = it->second;
         pending_.erase(it);
-        Record(pending, c.saved, c.inPrevious);
+        if (IsPrint())
+            toPrint_.emplace(pending.ordinal, std::make_pair(pending, c.saved));
+        else
+            Record(pending, c.saved, c.inPrevious);
     }
+    if (IsPrint()) PrintInOrder(false);
     // A disk that filled up, or a folder that went, takes every document still queued.
     if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) converter_->Stop();
+}
+
+void MergeRun::PrintInOrder(bool last) {
+    for (auto it = toPrint_.begin(); it != toPrint_.end(); it = toPrint_.erase(it)) {
+        const auto& [pending, converted] = it->second;
+        if (pending.ordinal != nextToPrint_ && !last) break;
+        bool made = false;
+        // Once one is missing (stopped before it was made), none after it is printed.
+        if (pending.ordinal == nextToPrint_ && converted.ok) {
+            std::string error;
+            made = word::PrintPdf(pending.fileName, pending.jobName, error);
+        }
+        ::unlink(pending.fileName.c_str());
+        if (pending.ordinal != nextToPrint_) continue;
+        ++nextToPrint_;
+        RecordPrint(pending, made);
+    }
+}
+
+void MergeRun::RecordPrint(const Pending& pending, bool made) {
+    ++done_;
+    if (made) {
+        ++outcome_.documentsMade;
+        for (int row = pending.firstRow; row <= pending.lastRow; ++row) outcome_.rowsMade.push_back(row);
+    } else {
+        outcome_.failures.push_back(
+            {pending.number, FailureKind::OfficeFailed, "the document could not be printed"});
+        outcome_.failedNumbers.push_back(pending.number);
+    }
+    Report(RunPhase::Making, {});
 }
 
 // What became of one saved document.
@@ -405,8 +452,13 @@ void MergeRun::FinishConversions() {
         }
     }
     TakeConverted();
+    if (IsPrint()) PrintInOrder(true);
     // Documents no office took are not made; the rows left say so.
     pending_.clear();
+    if (!printFolder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::u8path(printFolder_), ignored);
+    }
     outcome_.convertedSeparately = converter_->separateReason();
     converter_ = nullptr;
 }

@@ -195,7 +195,8 @@ class MergeRun {
         int number = 0;
         int firstRow = 0, lastRow = 0;
         int ordinal = 0;
-        std::string fileName;
+        std::string fileName;  // print runs: the PDF made to be printed
+        std::string jobName;   // print runs
     };
     bool FinishDocument(int number, int firstRow, int lastRow);
     bool HandOver(const Pending& pending);
@@ -203,6 +204,10 @@ class MergeRun {
     // `inPrevious`: its pages went into the part of the document before it (one PDF of all).
     void Record(const Pending& pending, const word::SaveResult& saved, bool inPrevious = false);
     void FinishConversions();
+    // Print runs: the converted documents sent to the printer in their order, as far as every
+    // earlier one is back; `last`: the run is over, and what cannot follow in order is dropped.
+    void PrintInOrder(bool last);
+    void RecordPrint(const Pending& pending, bool made);
     RunOutcome End();
     void RunSingleRowMerge();
     void RunMultiRowMerge();
@@ -240,6 +245,10 @@ class MergeRun {
     word::OfficeConverter* converter_ =
         nullptr;                      // the host's, for PDF and ODT runs of the engine's documents
     std::map<int, Pending> pending_;  // with the converter, by ordinal
+    // Print runs with the converter: documents back from it, waiting for their turn to print.
+    std::map<int, std::pair<Pending, word::SaveResult>> toPrint_;
+    int nextToPrint_ = 1;      // the ordinal printed next
+    std::string printFolder_;  // the PDFs to print, made for the run and removed with it
     std::vector<std::pair<int, std::string>> madeFiles_;  // by ordinal
 };
 

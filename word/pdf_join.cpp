@@ -56,7 +56,8 @@ bool RunPoppler(std::vector<std::string> args, std::string& error, const std::st
     const int spawned =
         posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ);
     if (spawned != 0) {
-        error = spawned == ENOENT ? program + " (Debian package poppler-utils) is not installed"
+        const char* package = program == "lp" ? "cups-client" : "poppler-utils";
+        error = spawned == ENOENT ? program + " (Debian package " + package + ") is not installed"
                                   : program + " could not be started: " + std::strerror(spawned);
         return false;
     }
@@ -258,6 +259,12 @@ bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int p
         parts.push_back(std::move(bytes));
     }
     return true;
+}
+
+bool PrintPdf(const std::string& pdf, const std::string& jobName, std::string& error) {
+    if (RunPoppler({"lp", "-s", "-t", jobName, Argument(pdf)}, error)) return true;
+    if (error.empty()) error = "the print system refused the job (is there a default printer?)";
+    return false;
 }
 
 }  // namespace qm::word

@@ -33,6 +33,10 @@ bool DocumentStarts(const std::string& pdf, const std::vector<std::string>& mark
 bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int pages,
                    std::vector<std::vector<std::uint8_t>>& parts, std::string& error);
 
+// Sends `pdf` to the default printer as one job called `jobName` (CUPS's lp); false with the
+// reason when the print system did not take it (no default printer, say).
+bool PrintPdf(const std::string& pdf, const std::string& jobName, std::string& error);
+
 // True when `bytes` start like a PDF file and end with its end-of-file mark.
 bool LooksLikeWholePdf(std::string_view bytes);
 

@@ -143,6 +143,8 @@ void MainWindow::RequestPrintRun() {
     RunPlanner planner(ctx_.state.workbooks, ctx_.host);
     if (!PlanRun(planner)) return;
     if (!ConfirmEmptyBookmarks(planner.Report())) return;
+    // Printing goes through the office: its processes start while the user confirms.
+    ctx_.host.StartConvertingOffices();
     if (!ConfirmPrintRun(planner.DocumentCount())) return;
     RunOutput output;
     output.kind = OutputKind::Print;

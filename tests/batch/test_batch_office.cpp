@@ -13,9 +13,11 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <map>
 
 #include "common/fs.h"
 #include "tests/batch/batch_runner.h"
+#include "tests/support/command.h"
 #include "tests/support/document_text.h"
 #include "tests/support/files.h"
 #include "tests/support/processes.h"
@@ -309,6 +311,41 @@ TEST_F(OfficeBatchTest, InterruptingAPdfRunEndsTheConversionsAtOnce) {
     EXPECT_EQ(ListFiles(out, "").size(), made) << "temporary files left";
     EXPECT_LT(made, 3000u);
     EXPECT_TRUE(Has(batch.err(), "rows without a document: ")) << batch.err();
+}
+
+// A print run of the engine's documents: one job per row, named after the template and the row,
+// spooled in row order although two offices convert side by side.
+TEST_F(OfficeBatchTest, PrintRunSpoolsOneJobPerRowInRowOrder) {
+    const std::string printed = "/var/spool/cups-pdf/quillmerge";
+    if (test::RunCommand("LC_ALL=C lpstat -d 2>/dev/null").out.find("QuillmergePDF") == std::string::npos ||
+        !fs::is_directory(printed))
+        GTEST_SKIP() << "the virtual PDF printer is not the default (scripts/print-server.sh start)";
+    const std::vector<std::string> before = ListFiles(printed, ".pdf");
+    const int rows = 8;
+    const test::CommandResult r = test::RunBatch(
+        {"--workbook", BadgeRows(dir_, rows), "--sheet", "rows", "--template",
+         std::string(QM_PROGRAM_DIR) + "/模板/工作证.docx", "--repeat", "--print", "--office-workers", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::to_string(rows) + " documents sent to the default printer\n");
+    // The printer names each file after the job's title (工作证-N, its bytes in octal) and id.
+    const std::string title = "345_267_245_344_275_234_350_257_201-";
+    std::map<int, int> rowByJob;
+    test::WaitFor(
+        [&] {
+            rowByJob.clear();
+            for (const std::string& name : ListFiles(printed, ".pdf")) {
+                if (std::find(before.begin(), before.end(), name) != before.end() || !name.starts_with(title))
+                    continue;
+                const std::size_t job = name.rfind("job_");
+                if (job == std::string::npos) continue;
+                rowByJob[std::atoi(name.c_str() + job + 4)] = std::atoi(name.c_str() + title.size());
+            }
+            return rowByJob.size() >= static_cast<std::size_t>(rows);
+        },
+        120000);
+    ASSERT_EQ(rowByJob.size(), static_cast<std::size_t>(rows));
+    int expected = 1;
+    for (const auto& [job, row] : rowByJob) EXPECT_EQ(row, expected++) << "job " << job;
 }
 
 class OfficeBatchOutputTest : public testing::Test {
