@@ -1,7 +1,8 @@
 #pragma once
-// PDFs through poppler-utils (Debian), run as programs of their own: one PDF made of several (the
-// documents of a run joined for printing or sending, by pdfunite), and a PDF's pages as pictures
-// (for the preview, by pdftoppm).
+// PDFs through poppler-utils and qpdf (Debian), run as programs of their own: one PDF made of
+// several (the documents of a run joined for printing or sending, by pdfunite), a PDF's pages as
+// pictures (for the preview, by pdftoppm), a joined PDF split again per document, and a PDF sent
+// to the printer.
 
 #include <cstdint>
 #include <string>
@@ -29,7 +30,8 @@ bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
 bool DocumentStarts(const std::string& pdf, const std::vector<std::string>& marks, std::vector<int>& starts,
                     int& pages, std::string& error);
 // Splits `pdf` of `pages` pages into one PDF for each document starting at `starts` (see
-// DocumentStarts), as bytes, in order. False with the reason when poppler cannot.
+// DocumentStarts), as bytes, in order, with qpdf (pdfseparate where it is missing). False with
+// the reason when the pages cannot be split.
 bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int pages,
                    std::vector<std::vector<std::uint8_t>>& parts, std::string& error);
 

@@ -65,6 +65,18 @@ class AnsweringDialogs : public GuiDialogs {
         if (buttons == Buttons::Ok) return Answer::Ok;
         return caption == "文件名确认提示" ? Answer::Yes : Answer::No;
     }
+    // The save dialog's file type is set to the one whose filter starts with `filter`.
+    void chooseType(std::string filter) { type_ = std::move(filter); }
+    std::string getSaveFileNameOfType(std::string_view title, std::string_view folder,
+                                      std::string_view proposedName, const std::vector<std::string>& types,
+                                      int& type) override {
+        for (std::size_t i = 0; i < types.size() && !type_.empty(); ++i)
+            if (types[i].starts_with(type_)) type = static_cast<int>(i);
+        std::string name(proposedName);
+        if (!type_.empty() && name.find('.') != std::string::npos)
+            name = name.substr(0, name.rfind('.')) + ".pdf";
+        return GuiDialogs::getSaveFileNameOfType(title, folder, name, types, type);
+    }
     std::string getOpenFileName(std::string_view, std::string_view, std::string_view) override { return {}; }
     std::string getSaveFileName(std::string_view, std::string_view, std::string_view proposedName,
                                 std::string_view) override {
@@ -74,6 +86,7 @@ class AnsweringDialogs : public GuiDialogs {
 
   private:
     QString stoppedRunPicture_;
+    std::string type_;
 };
 
 void Choose(QComboBox* combo, int index) {
@@ -110,6 +123,7 @@ std::unique_ptr<GuiDialogs> MakeScreenshotDialogs() {
     const char* scene = std::getenv("QM_SCREENSHOT_SCENE");
     if (scene && std::string_view(scene) == "stopped-run")
         dialogs->pictureStoppedRun(QString::fromLocal8Bit(target));
+    if (scene && std::string_view(scene) == "pdf-run") dialogs->chooseType("PDF");
     return dialogs;
 }
 
@@ -203,12 +217,13 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             poll->start(200);
             return;
         }
-        const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run");
+        const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run") ||
+                         scene == QLatin1String("pdf-run");
         if (scene == QLatin1String("page2-range") || run) ShowPageTwo(window);
         if (run) {
             // A real save run of records 12 to 15 with the first template, pictured after its
-            // second document, or stopped there and its closing message pictured; the documents
-            // go to a scratch folder that is removed afterwards.
+            // second document (PDFs in "pdf-run"), or stopped there and its closing message
+            // pictured; the documents go to a scratch folder that is removed afterwards.
             Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
             const bool stop = scene == QLatin1String("stopped-run");
             window.setProgressObserver([&window, path, stop](int position) {
