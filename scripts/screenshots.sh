@@ -7,7 +7,8 @@
 # Defaults: build/program and resources/help/images. SCENES limits the work, for example
 #   SCENES="main-window about" sh scripts/screenshots.sh
 # Scenes: templates (template-contract.png, template-badge.png, template-payslip.png),
-# main-window, about, page2-range, filter, picture-column, save-run, stopped-run, file-dialog (<scene>.png).
+# main-window, about, page2-range, filter, picture-column, save-run, pdf-run, stopped-run, file-dialog
+# (<scene>.png).
 #
 # The program takes its own pictures: started with QM_SCREENSHOT=<png path> and
 # QM_SCREENSHOT_SCENE=<scene>, it sets the scene up, grabs its window into the PNG and exits.
@@ -115,7 +116,7 @@ for scene in $scenes; do
     templates)
       render_templates || status=1
       continue ;;
-    main-window | about | page2-range | filter | picture-column | preview | save-run | stopped-run | file-dialog) ;;
+    main-window | about | page2-range | filter | picture-column | preview | save-run | pdf-run | stopped-run | file-dialog) ;;
     *)
       echo "screenshots.sh: unknown scene $scene" >&2
       status=1
