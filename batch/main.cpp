@@ -94,7 +94,7 @@ constexpr const char* kUsage =
     "                   whether this program fills the template or the office does, and why\n"
     "  --office-workers N\n"
     "                   office processes that convert PDF and ODT files side by side\n"
-    "                   (from 1; by default one for each processor core)\n"
+    "                   (from 1; by default one for each processor core, at most 4)\n"
     "  --no-office      never start the office: a template only the office can fill is\n"
     "                   refused, and so are --print and --format pdf or odt\n"
     "\n"

@@ -517,8 +517,10 @@ class LoOffice final : public Office {
 }  // namespace
 
 int DefaultOfficeWorkers() {
+    // Each office takes a few hundred megabytes: past four, a desktop would give more memory
+    // than the conversions gain.
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 8u));
+    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 4u));
 }
 
 std::unique_ptr<Office> MakeLibreOffice(int slot) {

@@ -14,7 +14,8 @@ namespace qm::word {
 // which keep their pipes and profiles apart.
 std::unique_ptr<Office> MakeLibreOffice(int slot = 0);
 
-// Office processes to convert documents with side by side: one for each processor core.
+// Office processes to convert documents with side by side: one for each processor core, at
+// most four.
 int DefaultOfficeWorkers();
 
 }  // namespace qm::word

@@ -346,8 +346,24 @@ bool JoinDocx(std::span<const std::vector<std::uint8_t>> documents, std::vector<
                 other[k]->size != common[k]->size)
                 return refuse("the documents differ outside their main text (" + other[k]->name + ")");
     }
-    // Headers, footers and the body: fields and notes that would come out otherwise.
+    // Headers, footers and the body: fields and notes that would come out otherwise. Left and
+    // right pages: a document starting on the other side of the sheet than alone would show
+    // the other header, or the other margins.
     for (const ZipEntry* e : common) {
+        if (e->name == "word/settings.xml") {
+            std::string xml;
+            if (!ReadEntry(documents.front(), *e, &xml)) return refuse("the settings cannot be read");
+            for (std::string_view sided :
+                 {"<w:evenAndOddHeaders", "<w:mirrorMargins", "<w:bookFoldPrinting"}) {
+                const std::size_t at = xml.find(sided);
+                if (at == std::string::npos) continue;
+                const std::string_view tag(xml.data() + at, xml.find('>', at) - at);
+                if (tag.find("w:val=\"0\"") == std::string_view::npos &&
+                    tag.find("w:val=\"false\"") == std::string_view::npos)
+                    return refuse("left and right pages differ");
+            }
+            continue;
+        }
         if (!e->name.starts_with("word/header") && !e->name.starts_with("word/footer")) continue;
         std::string xml;
         if (!ReadEntry(documents.front(), *e, &xml)) return refuse("a part cannot be read (" + e->name + ")");

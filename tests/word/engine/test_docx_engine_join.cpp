@@ -133,6 +133,14 @@ TEST(DocxJoin, DocumentsWhosePagesWouldComeOutOtherwiseAreRefused) {
         Paragraph("a") +
         "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:pPr></w:p>" +
         Paragraph("b");
+    const std::string sided =
+        "<w:settings "
+        "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:evenAndOddHeaders/>"
+        "</w:settings>";
+    const std::string sidedOff =
+        "<w:settings "
+        "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:mirrorMargins "
+        "w:val=\"0\"/></w:settings>";
     struct Case {
         const char* what;
         std::vector<Bytes> documents;
@@ -160,6 +168,14 @@ TEST(DocxJoin, DocumentsWhosePagesWouldComeOutOtherwiseAreRefused) {
         {"a header that differs (a bookmark filled there)",
          {Document(Paragraph("a")), Document(Paragraph("b"), "<w:hdr/>")},
          "differ"},
+        {"headers for left and right pages",
+         {Document(Paragraph("a"), kHeader, kSection, {{"word/settings.xml", sided}}),
+          Document(Paragraph("b"), kHeader, kSection, {{"word/settings.xml", sided}})},
+         "left and right"},
+        {"the same setting turned off",
+         {Document(Paragraph("a"), kHeader, kSection, {{"word/settings.xml", sidedOff}}),
+          Document(Paragraph("b"), kHeader, kSection, {{"word/settings.xml", sidedOff}})},
+         ""},
         {"a body that ends in a table",
          {Document("<w:tbl><w:tr><w:tc><w:p/></w:tc></w:tr></w:tbl>"), Document(Paragraph("b"))},
          "paragraph"},
