@@ -159,6 +159,13 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
         {{}, "--help"},
         {with({"--workbook", book, "--sheet", "Sheet1", "--template"}, false), "--template"},
         {{"--list-sheets"}, "--workbook"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--office-workers", "0"}),
+         "--office-workers takes a whole number from 1 to 64"},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--office-workers", "2x"}),
+         "\"2x\""},
+        {with({"--workbook", book, "--sheet", "Sheet1", "--template", tmpl, "--office-workers", "2",
+               "--no-office"}),
+         "--office-workers does not go with --no-office"},
         {{"--workbook", dir_ + "/none.xls", "--list-sheets"}, "none.xls"},
         {{"--template", dir_ + "/none.doc", "--list-bookmarks"}, "none.doc"},
     };
