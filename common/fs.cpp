@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -197,6 +198,13 @@ bool IsOurTemporary(std::string_view name, pid_t& owner) {
 }
 
 }  // namespace
+
+std::string MakePrivateFolder(std::string_view stem) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + std::string(stem) + "-XXXXXX";
+    if (!mkdtemp(pattern.data())) return {};
+    return pattern;
+}
 
 std::string TemporaryNameBeside(std::string_view path) {
     static std::mt19937_64 random{std::random_device{}()};

@@ -98,6 +98,9 @@ bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
 // (an office chooses the format by the extension): "<folder>/.~qm-<machine>-<pid>.<random>-<name>",
 // where <machine> names this machine (12 hex digits) and <random> is 8 of [0-9a-z].
 std::string TemporaryNameBeside(std::string_view path);
+// Makes a new folder "<$TMPDIR or /tmp>/<stem>-XXXXXX" that only this user may enter; its path,
+// or "" when it cannot be made.
+std::string MakePrivateFolder(std::string_view stem);
 
 // Renames `temporary` over `path`. A symbolic link at `path` is replaced, never followed. On
 // failure `temporary` is removed and `path` stays as it was; `error` is the errno.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -190,11 +189,8 @@ bool MergeRun::Prepare() {
     const std::string extension = LowerExtension(request.extension);
     bool officeStarting = false;
     // So are the documents of a print run, into PDFs of a folder of the run's own.
-    if (IsPrint() && route_ == word::Route::Engine && host_.Converter()) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-print-XXXXXX";
-        if (mkdtemp(pattern.data())) printFolder_ = pattern;
-    }
+    if (IsPrint() && route_ == word::Route::Engine && host_.Converter())
+        printFolder_ = MakePrivateFolder("quillmerge-print");
     if (route_ == word::Route::Engine &&
         (IsPrint() ? !printFolder_.empty() : extension == ".pdf" || extension == ".odt" || combined_)) {
         converter_ = host_.Converter();
@@ -312,7 +308,7 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         }
     } else {
         const std::string fileName = OutputFileName(number);
-        const Pending pending{number, firstRow, lastRow, ordinal_, fileName};
+        const Pending pending{number, firstRow, lastRow, ordinal_, fileName, {}};
         if (converter_) {
             if (!HandOver(pending)) return false;
         } else {

@@ -21,10 +21,6 @@ std::optional<engine::Format> EngineFormat(std::string_view path) {
     return std::nullopt;
 }
 
-std::string_view FormatExtension(engine::Format format) {
-    return format == engine::Format::Doc ? ".doc" : ".docx";
-}
-
 class EngineDocument final : public WorkingDocument {
   public:
     EngineDocument(std::shared_ptr<const engine::Template> source, Office* office, std::string title)
@@ -107,7 +103,7 @@ DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, 
                                         int& code) {
     code = 0;
     if (!office_) return 0;
-    return OpenBytesInOffice(*office_, bytes, FormatExtension(template_->format()), near, code);
+    return OpenBytesInOffice(*office_, bytes, engine::FormatExtension(template_->format()), near, code);
 }
 
 SaveResult EngineDocument::SaveAs(std::string_view fileName) {

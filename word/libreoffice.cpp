@@ -43,6 +43,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fs.h"
 #include "common/text.h"
 #include "word/office.h"
 #include "word/office_session.h"
@@ -461,12 +462,7 @@ class LoOffice final : public Office {
     // whose format the extension names is read into a document of its own, without a frame;
     // never runs macros nor refreshes links. An empty reference when that does not work.
     std::string scratchFolder() override {
-        if (scratchFolder_.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillmerge-office-files-XXXXXX";
-            if (!mkdtemp(pattern.data())) return {};
-            scratchFolder_ = pattern;
-        }
+        if (scratchFolder_.empty()) scratchFolder_ = MakePrivateFolder("quillmerge-office-files");
         return scratchFolder_;
     }
 

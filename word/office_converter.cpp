@@ -27,10 +27,6 @@ constexpr std::size_t kQueuedPerOffice = 3 * kLargestGroup;
 constexpr std::string_view kNotConverted = "the office could not convert the document";
 constexpr std::string_view kOfficeGone = "the office stopped while converting the document";
 
-std::string_view Extension(engine::Format format) {
-    return format == engine::Format::Doc ? ".doc" : ".docx";
-}
-
 }  // namespace
 
 struct OfficeConverter::Worker {
@@ -222,7 +218,7 @@ void OfficeConverter::Convert(Office& office, std::vector<Conversion>& group, st
     for (Conversion& item : group) {
         int code = 0;
         const DocumentId id =
-            OpenBytesInOffice(office, item.bytes, Extension(item.format), item.target, code);
+            OpenBytesInOffice(office, item.bytes, engine::FormatExtension(item.format), item.target, code);
         if (id == 0) {
             done.push_back({item.key, SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted),
                                                  item.target)});
@@ -287,11 +283,7 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
         }
         const bool written = ReplaceFile(
             group[i].target, parts[i],
-            [](std::span<const std::uint8_t> back) {
-                return LooksLikeWholePdf(
-                    std::string_view(reinterpret_cast<const char*>(back.data()), back.size()));
-            },
-            code);
+            [](std::span<const std::uint8_t> back) { return LooksLikeWholePdf(back); }, code);
         done.push_back({group[i].key, written ? SaveResult{true, false, {}}
                                               : SaveFailed(std::strerror(code), group[i].target)});
     }

@@ -64,7 +64,6 @@ class OfficeConverter {
     void SetWorkers(int workers);
     // False converts every document by itself (for comparisons).
     void SetJoining(bool join);
-    int workers() const { return workers_; }
 
     // Starts the offices of its own (all but office 0) in the background, so that a run that
     // comes finds them ready.

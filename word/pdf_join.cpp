@@ -30,10 +30,11 @@ std::string Argument(const std::string& path) {
     return !path.empty() && path[0] == '-' ? "./" + path : path;
 }
 
-// Runs the poppler program `args[0]` (found on PATH) with no input and no output, and waits for
-// it. True when it ended with status 0; false otherwise, with the reason in `error` when it could
-// not be run at all (empty when it ran and failed).
-bool RunPoppler(std::vector<std::string> args, std::string& error, const std::string& output = {}) {
+// Runs the program `args[0]` (poppler's, qpdf or lp, found on PATH) with no input, its standard
+// output going to the file `output` (none when empty), and waits for it. True when it ended with
+// status 0; false otherwise, with the reason in `error` when it could not be run at all (empty
+// when it ran and failed).
+bool RunTool(std::vector<std::string> args, std::string& error, const std::string& output = {}) {
     error.clear();
     SpawnSetup setup;
     posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF);
@@ -76,7 +77,7 @@ bool Unite(const std::vector<std::string>& inputs, const std::string& output, st
     std::vector<std::string> args{"pdfunite"};
     for (const std::string& input : inputs) args.push_back(Argument(input));
     args.push_back(Argument(output));
-    if (RunPoppler(std::move(args), error)) return true;
+    if (RunTool(std::move(args), error)) return true;
     if (error.empty()) error = "pdfunite could not join the documents";
     return false;
 }
@@ -114,6 +115,10 @@ class Scratch {
 };
 
 }  // namespace
+
+bool LooksLikeWholePdf(std::span<const std::uint8_t> bytes) {
+    return LooksLikeWholePdf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 bool LooksLikeWholePdf(std::string_view bytes) {
     if (!bytes.starts_with("%PDF-")) return false;
@@ -162,8 +167,7 @@ bool JoinPdfFiles(const std::vector<std::string>& parts, std::string_view target
 bool PicturePdfPages(const std::string& pdf, const std::string& prefix, int dpi,
                      std::vector<std::string>& pages, std::string& error) {
     pages.clear();
-    if (!RunPoppler({"pdftoppm", "-r", std::to_string(dpi), "-png", Argument(pdf), Argument(prefix)},
-                    error)) {
+    if (!RunTool({"pdftoppm", "-r", std::to_string(dpi), "-png", Argument(pdf), Argument(prefix)}, error)) {
         if (error.empty()) error = "pdftoppm could not picture the pages";
         return false;
     }
@@ -188,14 +192,14 @@ bool DocumentStarts(const std::string& pdf, const std::vector<std::string>& mark
     const std::string listing = TemporaryNameBeside(pdf);
     scratch.Add(listing);
     std::vector<std::uint8_t> bytes;
-    if (!RunPoppler({"pdfinfo", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
+    if (!RunTool({"pdfinfo", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
         if (error.empty()) error = "pdfinfo could not read the PDF";
         return false;
     }
     std::string text(bytes.begin(), bytes.end());
     if (const std::size_t at = text.find("\nPages:"); at != std::string::npos)
         pages = std::atoi(text.c_str() + at + std::strlen("\nPages:"));
-    if (!RunPoppler({"pdfinfo", "-dests", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
+    if (!RunTool({"pdfinfo", "-dests", Argument(pdf)}, error, listing) || !ReadFileBytes(listing, bytes)) {
         if (error.empty()) error = "pdfinfo could not list the PDF's destinations";
         return false;
     }
@@ -241,11 +245,10 @@ bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int p
     };
     for (int page = 1; page <= pages; ++page) scratch.Add(pagePath(page));
     const std::string pattern = Argument(stem + "-%d.pdf");
-    if (!RunPoppler({"qpdf", "--warning-exit-0", "--no-warn", "--split-pages", Argument(pdf), pattern},
-                    error)) {
+    if (!RunTool({"qpdf", "--warning-exit-0", "--no-warn", "--split-pages", Argument(pdf), pattern}, error)) {
         padded = false;
         for (int page = 1; page <= pages; ++page) scratch.Add(pagePath(page));
-        if (!RunPoppler({"pdfseparate", Argument(pdf), pattern}, error)) {
+        if (!RunTool({"pdfseparate", Argument(pdf), pattern}, error)) {
             if (error.empty()) error = "pdfseparate could not split the PDF";
             return false;
         }
@@ -262,8 +265,7 @@ bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int p
             if (!Unite(inputs, source, error)) return false;
         }
         std::vector<std::uint8_t> bytes;
-        if (!ReadFileBytes(source, bytes) ||
-            !LooksLikeWholePdf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+        if (!ReadFileBytes(source, bytes) || !LooksLikeWholePdf(bytes)) {
             error = "a split part is not a whole PDF";
             return false;
         }
@@ -273,7 +275,7 @@ bool SplitPdfPages(const std::string& pdf, const std::vector<int>& starts, int p
 }
 
 bool PrintPdf(const std::string& pdf, const std::string& jobName, std::string& error) {
-    if (RunPoppler({"lp", "-s", "-t", jobName, Argument(pdf)}, error)) return true;
+    if (RunTool({"lp", "-s", "-t", jobName, Argument(pdf)}, error)) return true;
     if (error.empty()) error = "the print system refused the job (is there a default printer?)";
     return false;
 }

@@ -5,6 +5,7 @@
 // to the printer.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,5 +42,6 @@ bool PrintPdf(const std::string& pdf, const std::string& jobName, std::string& e
 
 // True when `bytes` start like a PDF file and end with its end-of-file mark.
 bool LooksLikeWholePdf(std::string_view bytes);
+bool LooksLikeWholePdf(std::span<const std::uint8_t> bytes);
 
 }  // namespace qm::word

@@ -275,7 +275,7 @@ bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
         output.singleFile = chosen.singleFile;
         output.nameColumn.clear();
         // PDF and ODT files come from the office: its processes start while the user confirms.
-        if (chosen.extension == ".pdf" || chosen.extension == ".odt") ctx_.host.StartConvertingOffices();
+        if (output.extension == ".pdf" || output.extension == ".odt") ctx_.host.StartConvertingOffices();
         std::string text;
         if (chosen.singleFile) {
             text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf",

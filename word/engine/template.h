@@ -24,6 +24,11 @@ namespace qm::engine {
 
 enum class Format { Doc, Docx };
 
+// The extension of a file of `format`: ".doc" or ".docx".
+inline std::string_view FormatExtension(Format format) {
+    return format == Format::Doc ? ".doc" : ".docx";
+}
+
 // What a value does to a bookmark.
 enum class BookmarkKind {
     Text,      // becomes the bookmark's text
