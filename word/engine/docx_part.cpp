@@ -7,24 +7,13 @@
 #include <utility>
 
 #include "common/text.h"
+#include "word/engine/docx_xml.h"
 
 namespace qm::engine::docx {
 
 namespace {
 
-constexpr std::string_view kWordNamespace = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
-constexpr std::string_view kStrictWordNamespace = "http://purl.oclc.org/ooxml/wordprocessingml/main";
-constexpr std::size_t kNone = std::string::npos;
-
-std::string_view PrefixOf(std::string_view qualified) {
-    const std::size_t colon = qualified.find(':');
-    return colon == kNone ? std::string_view() : qualified.substr(0, colon);
-}
-
-std::string_view LocalOf(std::string_view qualified) {
-    const std::size_t colon = qualified.find(':');
-    return colon == kNone ? qualified : qualified.substr(colon + 1);
-}
+constexpr std::size_t kNone = kNoPlace;
 
 bool IsOneOf(std::string_view s, std::initializer_list<std::string_view> list) {
     return std::find(list.begin(), list.end(), s) != list.end();
@@ -103,64 +92,6 @@ class StringWriter : public pugi::xml_writer {
     std::string& out_;
 };
 
-// Past the '>' of the tag that opens at `lt`; kNone when there is none.
-std::size_t TagEnd(std::string_view xml, std::size_t lt) {
-    char quote = 0;
-    for (std::size_t i = lt + 1; i < xml.size(); ++i) {
-        const char c = xml[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return kNone;
-}
-
-// The bytes of the element whose start tag opens at `begin` in well-formed XML: its start tag
-// [begin, open), content [open, close), end tag [close, end). An empty-element tag has
-// open == close == end. All kNone when it cannot be followed.
-struct Extent {
-    std::size_t begin = kNone, open = kNone, close = kNone, end = kNone;
-};
-
-Extent ExtentAt(std::string_view xml, std::size_t begin) {
-    Extent x;
-    if (begin == kNone || begin >= xml.size()) return x;
-    std::size_t p = TagEnd(xml, begin);
-    if (p == kNone) return x;
-    if (xml[p - 2] == '/') return {begin, p, p, p};
-    const std::size_t open = p;
-    int depth = 1;
-    for (;;) {
-        const std::size_t lt = xml.find('<', p);
-        if (lt == kNone) return x;
-        std::size_t next;
-        if (xml.compare(lt, 4, "<!--") == 0) {
-            next = xml.find("-->", lt);
-            next = next == kNone ? kNone : next + 3;
-        } else if (xml.compare(lt, 9, "<![CDATA[") == 0) {
-            next = xml.find("]]>", lt);
-            next = next == kNone ? kNone : next + 3;
-        } else if (xml.compare(lt, 2, "<?") == 0) {
-            next = xml.find("?>", lt);
-            next = next == kNone ? kNone : next + 2;
-        } else if (xml.compare(lt, 2, "</") == 0) {
-            next = xml.find('>', lt);
-            if (next == kNone) return x;
-            ++next;
-            if (--depth == 0) return {begin, open, lt, next};
-        } else {
-            next = TagEnd(xml, lt);
-            if (next != kNone && xml[next - 2] != '/') ++depth;
-        }
-        if (next == kNone) return x;
-        p = next;
-    }
-}
-
 // Walks one part once, then judges each bookmark it met.
 class PartScanner {
   public:
@@ -181,7 +112,8 @@ class PartScanner {
             spans_.emplace_back(bytes.empty() ? kNone : static_cast<std::size_t>(bytes.data() - xml_.data()),
                                 bytes.size());
         }
-        std::vector<std::size_t> box;  // for each bookmark, the text box it lies in (0: none)
+        std::vector<std::size_t> box;    // for each bookmark, the text box it lies in (0: none)
+        std::vector<std::size_t> first;  // for each bookmark, its start tag
         for (std::size_t i = 0; i < tags_.size(); ++i) {
             if (!tags_[i].start) continue;
             PartBookmark b;
@@ -190,9 +122,15 @@ class PartScanner {
                 b.edits.clear();
                 b.bindings.clear();
             }
+            b.hidden = tags_[i].hidden;
+            b.group = tags_[i].box;
+            b.begin = tags_[i].pos;
+            b.end = tags_[i].partner == kNone ? b.begin : tags_[tags_[i].partner].pos;
             out.bookmarks.push_back(std::move(b));
             box.push_back(tags_[i].box);
+            first.push_back(i);
         }
+        Overlaps(out.bookmarks, first);
         MergeTextBoxCopies(out.bookmarks, box);
         return {};
     }
@@ -220,6 +158,9 @@ class PartScanner {
         // Over every tag of the same key: the first and last in document order, and the first
         // start (kNone when the key has no start).
         std::size_t first = 0, last = 0, owner = kNone;
+        std::size_t partner = kNone;  // the one other tag of its key, when there is exactly one
+        std::size_t pos = 0;          // its position in the text of its box (see PartBookmark)
+        bool hidden = false;          // of a hidden bookmark
     };
 
     // A text box's content; Word writes a box twice in one mc:AlternateContent (as DrawingML
@@ -232,7 +173,8 @@ class PartScanner {
     struct Field {
         bool result = false;
         bool ffData = false;
-        bool formText = false;
+        // A result no reader computes again: a form text field's, a hyperlink's shown text.
+        bool kept = false;
         std::string code;
     };
 
@@ -242,8 +184,11 @@ class PartScanner {
 
     struct Frame {
         std::size_t bindings = 0;
-        bool paragraph = false, cell = false, textBox = false, bound = false;
+        bool paragraph = false, cell = false, textBox = false, bound = false, row = false;
     };
+
+    // The count of text positions of the innermost open text box (or of the main text).
+    std::size_t& Counter() { return counters_[openBoxes_.empty() ? 0 : openBoxes_.back()]; }
 
     struct Binding {
         std::string_view prefix;
@@ -340,6 +285,13 @@ class PartScanner {
         Frame frame;
         for (pugi::xml_attribute a : n.attributes()) {
             const std::string_view name = a.name();
+            if (LocalOf(name) == "id") {
+                // Ids of tracked changes split around a value are new: above every id in the part.
+                const std::string_view value = a.value();
+                if (!value.empty() && value.size() < 10 && value.find_first_not_of("0123456789") == kNone)
+                    lastId_ = std::max(lastId_, std::stoull(std::string(value)));
+                continue;
+            }
             if (name != "xmlns" && !name.starts_with("xmlns:")) continue;
             const std::string_view uri = a.value();
             bindings_.push_back({name == "xmlns" ? std::string_view() : name.substr(6),
@@ -375,6 +327,7 @@ class PartScanner {
             }
             boxes_.push_back(box);
             openBoxes_.push_back(boxes_.size());
+            counters_.push_back(0);
             frame.textBox = true;
         } else if (w == "sdt" && IsBound(n)) {
             ++bound_;
@@ -390,6 +343,43 @@ class PartScanner {
                 fields_.back().code += n.child_value();
         } else if (w == "bookmarkStart" || w == "bookmarkEnd") {
             AddTag(n, w == "bookmarkStart");
+        } else if (w == "tr") {
+            frame.row = true;
+        }
+        if (w == "t" || w == "delText") {
+            Counter() += std::string_view(n.child_value()).size();
+        } else if (IsOneOf(w, {"tab",
+                               "br",
+                               "cr",
+                               "noBreakHyphen",
+                               "softHyphen",
+                               "sym",
+                               "drawing",
+                               "pict",
+                               "object",
+                               "fldChar",
+                               "instrText",
+                               "delInstrText",
+                               "footnoteReference",
+                               "endnoteReference",
+                               "commentReference",
+                               "footnoteRef",
+                               "endnoteRef",
+                               "annotationRef",
+                               "separator",
+                               "continuationSeparator",
+                               "ptab",
+                               "pgNum",
+                               "dayShort",
+                               "dayLong",
+                               "monthShort",
+                               "monthLong",
+                               "yearShort",
+                               "yearLong",
+                               "oMath",
+                               "ruby",
+                               "contentPart"})) {
+            ++Counter();
         }
         elements_[n.internal_object()] = info;
         frames_.push_back(frame);
@@ -399,6 +389,8 @@ class PartScanner {
         if (n.type() != pugi::node_element || frames_.empty()) return;
         const Frame frame = frames_.back();
         frames_.pop_back();
+        // A paragraph's mark and a row's end are characters of the text.
+        if (frame.paragraph || frame.row) ++Counter();
         if (frame.paragraph) paragraphs_.pop_back();
         if (frame.cell) cells_.pop_back();
         if (frame.textBox) openBoxes_.pop_back();
@@ -423,15 +415,16 @@ class PartScanner {
             if (fields_.empty() || fields_.back().result) return;
             Field& f = fields_.back();
             f.result = true;
-            f.formText = f.ffData && FirstWord(f.code) == "FORMTEXT";
+            const std::string word = FirstWord(f.code);
+            f.kept = (f.ffData && word == "FORMTEXT") || word == "HYPERLINK";
             --inCode_;
-            if (!f.formText) ++inResult_;
+            if (!f.kept) ++inResult_;
         } else if (type == "end") {
             if (fields_.empty()) return;
             const Field& f = fields_.back();
             if (!f.result)
                 --inCode_;
-            else if (!f.formText)
+            else if (!f.kept)
                 --inResult_;
             fields_.pop_back();
         }
@@ -450,6 +443,7 @@ class PartScanner {
         if (!cells_.empty()) t.cell = cells_.back();
         t.box = openBoxes_.empty() ? 0 : openBoxes_.back();
         t.key = std::to_string(t.box) + "/" + std::string(t.id);
+        t.pos = Counter();
         t.bound = bound_;
         t.field = inCode_           ? Place::Code
                   : inResult_       ? Place::Result
@@ -466,7 +460,9 @@ class PartScanner {
             t.first = std::min(starts.empty() ? kNone : starts.front(), ends.empty() ? kNone : ends.front());
             t.last = std::max(starts.empty() ? 0 : starts.back(), ends.empty() ? 0 : ends.back());
             t.owner = starts.empty() ? kNone : starts.front();
+            if (starts.size() == 1 && ends.size() == 1) t.partner = t.start ? ends.front() : starts.front();
         }
+        for (Tag& t : tags_) t.hidden = t.owner != kNone && IsHiddenBookmarkName(tags_[t.owner].name);
     }
 
     const Element& Info(pugi::xml_node n) const {
@@ -484,35 +480,9 @@ class PartScanner {
 
     // ---- positions in the part's bytes ----
 
-    // Where the markup of `n` begins, or kNone when the node cannot be located.
-    std::size_t Start(pugi::xml_node n) const {
-        const std::ptrdiff_t offset = n.offset_debug();
-        if (offset < 0 || static_cast<std::size_t>(offset) > xml_.size()) return kNone;
-        const std::size_t at = static_cast<std::size_t>(offset);
-        std::string_view opening;
-        switch (n.type()) {
-            case pugi::node_element:
-                opening = "<";
-                break;
-            case pugi::node_comment:
-                opening = "<!--";
-                break;
-            case pugi::node_pi:
-                opening = "<?";
-                break;
-            default:
-                return kNone;
-        }
-        if (at < opening.size() || xml_.substr(at - opening.size(), opening.size()) != opening) return kNone;
-        if (n.type() != pugi::node_comment && xml_.substr(at).substr(0, std::strlen(n.name())) != n.name())
-            return kNone;
-        return at - opening.size();
-    }
+    std::size_t Start(pugi::xml_node n) const { return MarkupStart(xml_, n); }
 
-    Extent ExtentOf(pugi::xml_node n) const {
-        if (n.type() != pugi::node_element) return {};
-        return ExtentAt(xml_, Start(n));
-    }
+    Extent ExtentOf(pugi::xml_node n) const { return docx::ExtentOf(xml_, n); }
 
     // The bytes of a childless element such as a bookmark tag, or an empty view when they
     // cannot be located.
@@ -622,13 +592,6 @@ class PartScanner {
         return false;
     }
 
-    // Whether `n` holds paragraphs and tables (its bookmark tags lie between paragraphs).
-    bool HoldsBlocks(pugi::xml_node n) const {
-        return IsOneOf(Word(n), {"body", "tc", "txbxContent", "hdr", "ftr", "footnote", "endnote", "comment",
-                                 "sdtContent", "customXml", "docPartBody"}) &&
-               !HoldsRuns(n);
-    }
-
     // What removing content finds on the way.
     struct Removal {
         int fieldDepth = 0;
@@ -718,32 +681,49 @@ class PartScanner {
         b.refusal = Refusal(si, b);
     }
 
-    // The kept tags: those that lie in [begin, end), in order.
-    std::string KeptTags(std::size_t si, std::size_t ei, std::size_t begin, std::size_t end, bool& ok) const {
-        std::string kept;
-        for (std::size_t t = si + 1; t < ei; ++t) {
+    // The tags of other bookmarks that lie in [begin, end), strictly between tags `from` and
+    // `to`, in order: those that go before the value (a whole bookmark, which stays empty at the
+    // value's start; an end whose start lies before; any mark of a hidden bookmark, as Word moves
+    // it) and those that go after it (a start whose end lies after: that bookmark keeps what
+    // remains of it outside the value).
+    bool KeptTags(std::size_t from, std::size_t to, std::size_t begin, std::size_t end, std::string& before,
+                  std::string& after) const {
+        bool ok = true;
+        const auto within = [&](std::size_t t) {
+            return t != kNone && spans_[t].first != kNone && spans_[t].first >= begin &&
+                   spans_[t].first < end;
+        };
+        for (std::size_t t = from + 1; t < to; ++t) {
             if (spans_[t].first == kNone) {
                 ok = false;
                 continue;
             }
-            if (spans_[t].first < begin || spans_[t].first >= end) continue;
-            kept.append(xml_.substr(spans_[t].first, spans_[t].second));
+            if (!within(t)) continue;
+            const Tag& tag = tags_[t];
+            const std::string_view bytes = xml_.substr(spans_[t].first, spans_[t].second);
+            if (tag.start && !tag.hidden && tag.partner != kNone && !within(tag.partner))
+                after.append(bytes);
+            else
+                before.append(bytes);
         }
-        return kept;
+        return ok;
     }
 
     // The value edit over [begin, end), its formatting from `formatFrom` (or, without a run,
-    // the mark of `paragraph`).
+    // the mark of `paragraph`); the value's run goes into `holder`. `closing` and `opening` are
+    // the tags that end and begin again the containers split at the range's edges.
     std::string ValueEdit(std::size_t si, std::size_t ei, std::size_t begin, std::size_t end,
                           pugi::xml_node formatFrom, pugi::xml_node paragraph, pugi::xml_node holder,
-                          bool placeholder, Edit& edit) const {
+                          bool placeholder, Edit& edit, std::string_view closing = {},
+                          std::string_view opening = {}) const {
         if (begin == kNone || end == kNone || begin > end) return "could not be located in the file";
         edit.kind = Edit::Kind::Value;
         edit.begin = begin;
         edit.end = end;
+        edit.kept = closing;
+        if (!KeptTags(si, ei, begin, end, edit.kept, edit.tail)) return "could not be located in the file";
+        edit.tail += opening;
         bool ok = true;
-        edit.kept = KeptTags(si, ei, begin, end, ok);
-        if (!ok) return "could not be located in the file";
         std::string properties;
         if (formatFrom) {
             if (Info(formatFrom).declares) return "holds unusual namespace declarations";
@@ -948,106 +928,196 @@ class PartScanner {
         }
         if (e.field == Place::Code) return "ends inside a field code";
         if (e.field == Place::Result) return "ends inside a field result";
-
-        // Nesting is fine; a bookmark that starts inside and ends outside (or the other way)
-        // would lose one of its ends to the value.
-        for (std::size_t t = si + 1; t < ei; ++t) {
-            const Tag& other = tags_[t];
-            // An end without a start bounds nothing.
-            if (other.owner != kNone && (other.first < si || other.last > ei))
-                return "overlaps bookmark " + std::string(tags_[other.owner].name);
-        }
         if (spans_[si].first == kNone || spans_[ei].first == kNone) return "could not be located in the file";
+        // Other bookmarks that overlap this one are decided when a run fills both (see Overlaps).
+        return Range(si, ei, b, true);
+    }
 
-        const pugi::xml_node sp = s.node.parent();
-        const pugi::xml_node ep = e.node.parent();
+    // The paragraph a tag stands in; null when it stands between paragraphs.
+    pugi::xml_node ParagraphOf(pugi::xml_node n) const {
+        for (pugi::xml_node up = n.parent(); up; up = up.parent()) {
+            const std::string_view w = Word(up);
+            if (w == "p") return up;
+            if (IsOneOf(w, {"body", "tc", "tr", "tbl", "txbxContent", "hdr", "ftr", "footnote", "endnote",
+                            "comment", "docPartBody"}))
+                return {};
+        }
+        return {};
+    }
+
+    // The elements between `n` and its paragraph `p`, innermost first.
+    static std::vector<pugi::xml_node> Chain(pugi::xml_node n, pugi::xml_node p) {
+        std::vector<pugi::xml_node> chain;
+        for (pugi::xml_node up = n.parent(); up && up != p; up = up.parent()) chain.push_back(up);
+        return chain;
+    }
+
+    // A simple field showing a hyperlink's text, which no reader computes again.
+    bool IsLinkField(pugi::xml_node n) const {
+        return Word(n) == "fldSimple" && FirstWord(AnyAttribute(n, "instr").value()) == "HYPERLINK";
+    }
+
+    // What may be closed before a value and opened again after it: a hyperlink keeps its target,
+    // a tracked change its author and date.
+    bool Splittable(pugi::xml_node n) const {
+        return IsOneOf(Word(n), {"hyperlink", "smartTag", "customXml", "dir", "bdo", "ins", "del", "moveFrom",
+                                 "moveTo"});
+    }
+
+    // The start tag that opens `n` again after a value: a tracked change gets an id of its own.
+    std::string Reopened(pugi::xml_node n) {
+        if (!IsOneOf(Word(n), {"ins", "del", "moveFrom", "moveTo"})) return StartTagOf(xml_, n);
+        const pugi::xml_attribute id = AnyAttribute(n, "id");
+        if (!id) return StartTagOf(xml_, n);
+        return StartTagOf(xml_, n, id.name(), std::to_string(++lastId_));
+    }
+
+    // The one content control between two sibling tags, with nothing else but marks; null when
+    // there is not exactly one.
+    pugi::xml_node OnlyControl(pugi::xml_node s, pugi::xml_node e) const {
+        pugi::xml_node held;
+        int elements = 0;
+        for (pugi::xml_node n = s.next_sibling(); n && n != e; n = n.next_sibling()) {
+            const std::string_view w = Word(n);
+            if (n.type() != pugi::node_element || w == "bookmarkStart" || w == "bookmarkEnd" ||
+                w == "proofErr")
+                continue;
+            held = n;
+            ++elements;
+        }
+        return elements == 1 && Word(held) == "sdt" ? held : pugi::xml_node();
+    }
+
+    // A bookmark around one content control fills the control.
+    std::string AroundControl(std::size_t si, std::size_t ei, pugi::xml_node held, PartBookmark& b) {
+        const Tag& s = tags_[si];
         Removal removal;
-        pugi::xml_node paragraph = s.paragraph;
+        const pugi::xml_node content = Child(held, "sdtContent");
+        if (!content) return "a content control without content";
+        const Extent x = ExtentOf(content);
+        if (x.end == kNone) return "could not be located in the file";
+        if (std::string why = CheckRemoved(content.first_child(), {}, removal); !why.empty()) return why;
+        if (removal.fieldDepth != 0) return "holds part of a field";
+        if (s.bound) return "inside a bound content control";
+        Edit edit;
+        const bool placeholder = HasChild(Child(held, "sdtPr"), "showingPlcHdr");
+        const pugi::xml_node from = removal.firstTextRun ? removal.firstTextRun : removal.firstRun;
+        if (std::string why = ValueEdit(si, ei, x.open, x.close, from ? from : RunBefore(s.node), s.paragraph,
+                                        content, placeholder, edit);
+            !why.empty())
+            return why;
+        b.edits.push_back(std::move(edit));
+        return Control(held, true, si, ei, b);
+    }
+
+    // Checks what lies between tags `s` and `e` in document order, which a value replaces: whole
+    // elements, and the start of those that hold `e` or the end of those that hold `s`.
+    std::string CheckBetween(pugi::xml_node s, pugi::xml_node e, Removal& r) const {
+        std::vector<pugi::xml_node> holding;  // the elements that hold the end
+        for (pugi::xml_node up = e.parent(); up; up = up.parent()) holding.push_back(up);
+        const auto after = [](pugi::xml_node n) {
+            while (n && !n.next_sibling()) n = n.parent();
+            return n ? n.next_sibling() : pugi::xml_node();
+        };
+        pugi::xml_node n = after(s);
+        while (n && n != e) {
+            if (std::find(holding.begin(), holding.end(), n) != holding.end()) {
+                n = n.first_child();
+                continue;
+            }
+            if (std::string why = CheckRemoved(n, n.next_sibling(), r); !why.empty()) return why;
+            n = after(n);
+        }
+        return n ? std::string() : "could not be followed";
+    }
+
+    // The edits that give the text between tags `from` and `to` a value, into b.edits; "" or why
+    // that text cannot be replaced. `own`: the tags are the bookmark's own start and end (not the
+    // edges of what remains of it beside an overlapping bookmark).
+    //
+    // The ends may lie in containers inside their paragraphs (hyperlinks, tracked changes, smart
+    // tags, content controls). The value goes into the innermost container both ends share that
+    // holds runs as a paragraph does, above any tracked change (a value is new text, not a
+    // revision); below it, the containers the range starts or ends in are closed after the
+    // start and opened again before the end, so what lies outside the range stays in them.
+    // Across paragraphs, the text of the last one joins the first.
+    std::string Range(std::size_t from, std::size_t to, PartBookmark& b, bool own) {
+        const Tag& s = tags_[from];
+        const Tag& e = tags_[to];
+        const pugi::xml_node ps = ParagraphOf(s.node), pe = ParagraphOf(e.node);
+        if (!ps || !pe) return "lies between paragraphs";
+        if (s.box != e.box) return "spans the end of a text block";
+        if (own && s.node.parent() == e.node.parent()) {
+            if (std::string why = FormField(from, to, b); why != "no form field") return why;
+            if (const pugi::xml_node held = OnlyControl(s.node, e.node))
+                return AroundControl(from, to, held, b);
+        }
+        const std::vector<pugi::xml_node> chainS = Chain(s.node, ps), chainE = Chain(e.node, pe);
+        for (pugi::xml_node c : chainS)
+            if (Word(c) == "fldSimple" && !IsLinkField(c)) return "inside a field result";
+        for (pugi::xml_node c : chainE)
+            if (Word(c) == "fldSimple" && !IsLinkField(c)) return "ends inside a field result";
+        std::size_t common = 0;
+        if (ps == pe)
+            while (common < chainS.size() && common < chainE.size() &&
+                   chainS[chainS.size() - 1 - common] == chainE[chainE.size() - 1 - common])
+                ++common;
+        std::size_t level = 0;  // the containers, from the paragraph inward, that hold the value
+        for (std::size_t k = 0; k < common; ++k) {
+            const pugi::xml_node c = chainS[chainS.size() - 1 - k];
+            if (Word(c) == "sdt") continue;  // its content holds the runs
+            if (!IsOneOf(Word(c), {"hyperlink", "smartTag", "customXml", "dir", "bdo", "sdtContent"}) &&
+                !IsLinkField(c))
+                break;
+            level = k + 1;
+        }
+        const pugi::xml_node holder = level == 0 ? ps : chainS[chainS.size() - level];
+        std::string closing, opening;
+        for (std::size_t k = 0; k + level < chainS.size(); ++k) {
+            if (!Splittable(chainS[k])) return "holds part of " + DescribeNode(chainS[k]);
+            closing += "</" + std::string(chainS[k].name()) + ">";
+        }
+        for (std::size_t k = chainE.size() - level; k-- > 0;) {
+            if (!Splittable(chainE[k])) return "holds part of " + DescribeNode(chainE[k]);
+            const std::string tag = Reopened(chainE[k]);
+            if (tag.empty()) return "could not be located in the file";
+            opening += tag;
+        }
+        if (ps != pe) {
+            // The paragraphs between are taken out and the last one's text follows the value; they
+            // must lie side by side in one cell, text box or body. The first paragraph's mark
+            // goes too: if it ends a section, the section would change.
+            if (ps.parent() != pe.parent())
+                return s.cell != e.cell ? "spans a table cell" : "spans the end of a text block";
+            if (const pugi::xml_node pPr = Child(ps, "pPr"); pPr && HasChild(pPr, "sectPr"))
+                return "spans a section break";
+        }
+        Removal removal;
+        if (std::string why = CheckBetween(s.node, e.node, removal); !why.empty()) return why;
+        if (removal.fieldDepth != 0) return "holds part of a field";
+        if (ps != pe && s.node.parent() == ps) {
+            if (std::string why = JoinedProperties(s.node, pe, b); !why.empty()) return why;
+        }
         pugi::xml_node control;
         bool whole = false;
-        std::size_t begin = spans_[si].first + spans_[si].second;
-        std::size_t end = spans_[ei].first;
-        if (HoldsBlocks(sp) && HoldsBlocks(ep)) return Displaced(si, ei, b);
-        if (sp == ep) {
-            if (!HoldsRuns(sp)) {
-                if (Word(sp) == "txbxContent" || Word(sp) == "body" || Word(sp) == "tc" ||
-                    Word(sp) == "sdtContent")
-                    return "lies between paragraphs";
-                return "inside " + DescribeNode(sp);
-            }
-            if (std::string why = FormField(si, ei, b); why != "no form field") return why;
-            // A bookmark around one content control fills the control.
-            pugi::xml_node held;
-            int elements = 0;
-            for (pugi::xml_node n = s.node.next_sibling(); n && n != e.node; n = n.next_sibling()) {
-                const std::string_view w = Word(n);
-                if (n.type() != pugi::node_element || w == "bookmarkStart" || w == "bookmarkEnd" ||
-                    w == "proofErr")
-                    continue;
-                held = n;
-                ++elements;
-            }
-            if (elements == 1 && Word(held) == "sdt") {
-                const pugi::xml_node content = Child(held, "sdtContent");
-                if (!content) return "a content control without content";
-                const Extent x = ExtentOf(content);
-                if (x.end == kNone) return "could not be located in the file";
-                if (std::string why = CheckRemoved(content.first_child(), {}, removal); !why.empty())
-                    return why;
-                if (removal.fieldDepth != 0) return "holds part of a field";
-                if (s.bound) return "inside a bound content control";
-                begin = x.open;
-                end = x.close;
-                control = held;
-                whole = true;
-                Edit edit;
-                const bool placeholder = HasChild(Child(held, "sdtPr"), "showingPlcHdr");
-                const pugi::xml_node from = removal.firstTextRun ? removal.firstTextRun : removal.firstRun;
-                if (std::string why = ValueEdit(si, ei, begin, end, from ? from : RunBefore(s.node),
-                                                paragraph, content, placeholder, edit);
-                    !why.empty())
-                    return why;
-                b.edits.push_back(std::move(edit));
-                return Control(control, whole, si, ei, b);
-            }
-            if (std::string why = CheckRemoved(s.node.next_sibling(), e.node, removal); !why.empty())
-                return why;
-            if (Word(sp) == "sdtContent") {
-                control = sp.parent();
-                whole = !TextOutside(sp, s.node, e.node);
-            } else if (Word(sp) == "p" && Word(sp.parent()) == "sdtContent") {
-                control = sp.parent().parent();
-                whole = !TextOutside(sp.parent(), s.node, e.node);
-            }
-        } else {
-            if (Word(sp) != "p") return "inside " + DescribeNode(sp);
-            if (Word(ep) != "p") return "ends inside " + DescribeNode(ep);
-            if (sp.parent() != ep.parent())
-                return s.cell != e.cell ? "spans a table cell" : "spans the end of a text block";
-            // The paragraphs are joined: the removed bytes run from inside the first to inside the
-            // last, so the first paragraph's start tag and properties stay and the last one's go.
-            // That is what the office does when it sets the text of a range that starts inside a
-            // paragraph; when the range starts at the paragraph's start, the office keeps the last
-            // paragraph's properties instead, and so do we (see JoinedProperties).
-            if (std::string why = CheckRemoved(s.node.next_sibling(), {}, removal); !why.empty()) return why;
-            if (std::string why = CheckRemoved(sp.next_sibling(), ep, removal); !why.empty()) return why;
-            if (std::string why = CheckRemoved(ep.first_child(), e.node, removal); !why.empty()) return why;
-            // The first paragraph's mark goes too: if it ends a section, the section would change.
-            if (const pugi::xml_node pPr = Child(sp, "pPr"); pPr && HasChild(pPr, "sectPr"))
-                return "spans a section break";
-            if (std::string why = JoinedProperties(s.node, ep, b); !why.empty()) return why;
-            if (Word(sp.parent()) == "sdtContent") {
-                control = sp.parent().parent();
-                whole = !TextOutside(sp.parent(), s.node, e.node);
-            }
+        if (Word(holder) == "sdtContent") {
+            control = holder.parent();
+            whole = !TextOutside(holder, s.node, e.node);
+        } else if (Word(ps.parent()) == "sdtContent") {
+            control = ps.parent().parent();
+            whole = !TextOutside(ps.parent(), s.node, e.node);
         }
-        if (removal.fieldDepth != 0) return "holds part of a field";
+        const bool placeholder = control && HasChild(Child(control, "sdtPr"), "showingPlcHdr");
+        // The placeholder's text that stays would be shown as the control's own.
+        if (placeholder && !whole) return "inside a content control showing its placeholder";
         if (s.bound > (control && IsBoundNode(control) ? 1u : 0u)) return "inside a bound content control";
         Edit edit;
-        const bool placeholder = control && HasChild(Child(control, "sdtPr"), "showingPlcHdr");
-        pugi::xml_node from = removal.firstTextRun ? removal.firstTextRun : RunBefore(s.node);
-        if (!from) from = removal.firstRun;
-        if (std::string why = ValueEdit(si, ei, begin, end, from, paragraph, sp, placeholder, edit);
+        pugi::xml_node format = removal.firstTextRun ? removal.firstTextRun : RunBefore(s.node);
+        if (!format) format = removal.firstRun;
+        const std::size_t begin = spans_[from].first + spans_[from].second;
+        const std::size_t end = spans_[to].first;
+        if (std::string why =
+                ValueEdit(from, to, begin, end, format, ps, holder, placeholder, edit, closing, opening);
             !why.empty())
             return why;
         b.edits.insert(b.edits.begin(), std::move(edit));  // the place of the value comes first
@@ -1059,7 +1129,7 @@ class PartScanner {
                     (ForeignChild(pr, "checkbox") || HasChild(pr, "dropDownList") || HasChild(pr, "picture")))
                     return "inside a content control that holds paragraphs";
             }
-            return Control(control, whole, si, ei, b);
+            return Control(control, whole, from, to, b);
         }
         return {};
     }
@@ -1067,6 +1137,8 @@ class PartScanner {
     // When a range that spans paragraphs starts at the start of its first paragraph (nothing
     // but properties and bookmark or proofing marks before it), the joined paragraph takes the
     // properties of the last: an edit puts the last one's w:pPr in place of the first one's.
+    // (Started inside its first paragraph, the range keeps that one's properties, as the office
+    // does when it sets the text of such a range.)
     std::string JoinedProperties(pugi::xml_node start, pugi::xml_node last, PartBookmark& b) const {
         const pugi::xml_node first = start.parent();
         for (pugi::xml_node n = first.first_child(); n != start; n = n.next_sibling()) {
@@ -1084,6 +1156,7 @@ class PartScanner {
         }
         Edit edit;
         edit.kind = Edit::Kind::Choice;
+        edit.secondary = true;
         if (firstPr) {
             const Extent x = ExtentOf(firstPr);
             if (x.end == kNone) return "could not be located in the file";
@@ -1098,76 +1171,6 @@ class PartScanner {
         }
         edit.options = {std::move(replacement)};
         b.edits.push_back(std::move(edit));
-        return {};
-    }
-
-    // A bookmark whose tags lie between paragraphs: Word writes an empty bookmark at the start
-    // of a content control's first paragraph so, its start before the control and its end
-    // inside (marked w:displacedByCustomXml). Filled when nothing but control markup lies
-    // between the tags and a paragraph follows the end: both tags move into that paragraph's
-    // start, around the value.
-    std::string Displaced(std::size_t si, std::size_t ei, PartBookmark& b) const {
-        const Tag& s = tags_[si];
-        const Tag& e = tags_[ei];
-        pugi::xml_node n = s.node;
-        for (int steps = 0; n != e.node; ++steps) {
-            if (steps > 64 || !n) return "lies between paragraphs";
-            const std::string_view w = Word(n);
-            if (n != s.node && n.type() == pugi::node_element &&
-                !IsOneOf(w, {"bookmarkStart", "bookmarkEnd", "sdt", "sdtContent", "sdtPr", "sdtEndPr"}))
-                return "lies between paragraphs";
-            // Into a control's content; past its properties.
-            if ((w == "sdt" || w == "sdtContent") && n.first_child())
-                n = n.first_child();
-            else if (n.next_sibling())
-                n = n.next_sibling();
-            else
-                return "lies between paragraphs";
-        }
-        if (e.bound > 0) return "inside a bound content control";
-        pugi::xml_node paragraph = e.node.next_sibling();
-        while (paragraph && (paragraph.type() != pugi::node_element ||
-                             IsOneOf(Word(paragraph), {"bookmarkStart", "bookmarkEnd", "proofErr"})))
-            paragraph = paragraph.next_sibling();
-        if (Word(paragraph) != "p") return "lies between paragraphs";
-        if (Word(paragraph.parent()) == "sdtContent") {
-            const pugi::xml_node pr = Child(paragraph.parent().parent(), "sdtPr");
-            if (pr && HasChild(pr, "showingPlcHdr"))
-                return "inside a content control showing its placeholder";
-        }
-        // The value goes after the paragraph's properties.
-        const pugi::xml_node pPr = Child(paragraph, "pPr");
-        const Extent x = pPr ? ExtentOf(pPr) : ExtentOf(paragraph);
-        if (x.end == kNone || (!pPr && x.open == x.end)) return "could not be located in the file";
-        const std::size_t at = pPr ? x.end : x.open;
-        pugi::xml_node run;
-        for (pugi::xml_node c : paragraph.children())
-            if (Word(c) == "r") {
-                run = c;
-                break;
-            }
-        Edit value;
-        if (std::string why = ValueEdit(si, ei, at, at, run, paragraph, paragraph, false, value);
-            !why.empty())
-            return why;
-        // In the paragraph the tags are no longer displaced.
-        const auto moved = [&](std::size_t t) {
-            std::string tag(xml_.substr(spans_[t].first, spans_[t].second));
-            const std::size_t at = tag.find("displacedByCustomXml=");
-            const std::size_t space = at == kNone ? kNone : tag.rfind(' ', at);
-            const std::size_t quote = at == kNone ? kNone : tag.find_first_of("\"'", at);
-            const std::size_t close = quote == kNone ? kNone : tag.find(tag[quote], quote + 1);
-            if (space != kNone && close != kNone) tag.erase(space, close + 1 - space);
-            return tag;
-        };
-        value.kept = moved(si);
-        value.tail = moved(ei);
-        Edit dropStart, dropEnd;
-        if (!Replace(s.node, {""}, dropStart) || !Replace(e.node, {""}, dropEnd))
-            return "could not be located in the file";
-        b.edits.push_back(std::move(value));
-        b.edits.push_back(std::move(dropStart));
-        b.edits.push_back(std::move(dropEnd));
         return {};
     }
 
@@ -1294,6 +1297,11 @@ class PartScanner {
 
         if (word == "FORMTEXT") {
             if (separate == kNone) return "form field has no result";
+            // Its maximum length stays; a longer value is written whole (the run says so).
+            if (const pugi::xml_node input = Child(ffData, "textInput"))
+                if (const pugi::xml_node most = Child(input, "maxLength"))
+                    b.maxLength = static_cast<std::size_t>(
+                        std::strtoul(AnyAttribute(most, "val").value(), nullptr, 10));
             Edit edit;
             if (std::string why = ValueEdit(si, ei, resultBegin, resultEnd, formatFrom, s.paragraph,
                                             s.paragraph, false, edit);
@@ -1370,6 +1378,71 @@ class PartScanner {
         return "holds a field";
     }
 
+    // Fillable text bookmarks whose ranges truly overlap (each starts inside the other) learn of
+    // each other, with the edits for what remains of each when the other is filled first: after
+    // the end of one that starts before it, before the start of one that ends after it, or
+    // between the two. Bookmarks that only touch, or nest, are not among them.
+    void Overlaps(std::vector<PartBookmark>& list, const std::vector<std::size_t>& first) {
+        std::vector<std::size_t> order;
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].refusal.empty() && !list[i].hidden && list[i].kind == BookmarkKind::Text &&
+                tags_[first[i]].partner != kNone)
+                order.push_back(i);
+        std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            const PartBookmark& a = list[x];
+            const PartBookmark& c = list[y];
+            if (a.group != c.group) return a.group < c.group;
+            if (a.begin != c.begin) return a.begin < c.begin;
+            return a.end < c.end;
+        });
+        std::vector<std::vector<std::size_t>> before(list.size()), after(list.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const PartBookmark& a = list[order[k]];
+            for (std::size_t m = k + 1; m < order.size(); ++m) {
+                const PartBookmark& c = list[order[m]];
+                if (c.group != a.group || c.begin >= a.end) break;
+                if (a.begin < c.begin && a.end < c.end) {
+                    before[order[m]].push_back(order[k]);
+                    after[order[k]].push_back(order[m]);
+                }
+            }
+        }
+        constexpr std::size_t kMostOverlaps = 4;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (before[i].empty() && after[i].empty()) continue;
+            std::sort(before[i].begin(), before[i].end(),
+                      [&](std::size_t x, std::size_t y) { return list[x].end < list[y].end; });
+            std::sort(after[i].begin(), after[i].end(),
+                      [&](std::size_t x, std::size_t y) { return list[x].begin < list[y].begin; });
+            PartBookmark& b = list[i];
+            for (std::size_t k : before[i]) b.overlapsBefore.push_back(list[k].name);
+            for (std::size_t k : after[i]) b.overlapsAfter.push_back(list[k].name);
+            // A text box written twice would need the same for its other copy: its bookmarks are
+            // filled only where no overlapping one is filled first.
+            if (tags_[first[i]].box != 0 || before[i].size() > kMostOverlaps ||
+                after[i].size() > kMostOverlaps)
+                continue;
+            const std::size_t own = first[i], ownEnd = tags_[own].partner;
+            std::vector<std::pair<std::size_t, std::string>> starts = {{own, ""}}, ends = {{ownEnd, ""}};
+            for (std::size_t k : before[i]) starts.emplace_back(tags_[first[k]].partner, list[k].name);
+            for (std::size_t k : after[i]) ends.emplace_back(first[k], list[k].name);
+            for (const auto& [from, afterName] : starts) {
+                for (const auto& [to, beforeName] : ends) {
+                    if (from == own && to == ownEnd) continue;
+                    Remainder r{afterName, beforeName, {}, {}};
+                    if (from >= to) {
+                        r.refusal = "nothing of it remains outside the bookmarks that overlap it";
+                    } else {
+                        PartBookmark part;
+                        r.refusal = Range(from, to, part, false);
+                        if (r.refusal.empty()) r.edits = std::move(part.edits);
+                    }
+                    b.remainders.push_back(std::move(r));
+                }
+            }
+        }
+    }
+
     // A bookmark in a text box written twice: the copy in mc:Fallback is filled with the one in
     // mc:Choice, and listed only there.
     void MergeTextBoxCopies(std::vector<PartBookmark>& list, const std::vector<std::size_t>& box) const {
@@ -1419,6 +1492,8 @@ class PartScanner {
     std::vector<pugi::xml_node> paragraphs_, cells_;
     std::vector<Box> boxes_;
     std::vector<std::size_t> openBoxes_;
+    std::vector<std::size_t> counters_ = {0};  // per box, the main text first
+    unsigned long long lastId_ = 0;
     std::size_t bound_ = 0;
     std::vector<Field> fields_;
     std::vector<Tag> tags_;

@@ -29,6 +29,10 @@ struct Edit {
     std::string tail;     // Value: what follows the run (a bookmark end moved there)
     std::string prefix;   // Value: "w:", or "" when WordprocessingML is the default namespace there
     std::vector<std::string> options;
+    // A change that follows from the fill but lies outside its range (the properties a joined
+    // paragraph takes): dropped when another filled bookmark's range has taken its bytes, as a
+    // word processor setting the two ranges one after the other would find them gone.
+    bool secondary = false;
 };
 
 // A content control's link to a custom XML data part: the value is written there too.
@@ -38,8 +42,19 @@ struct DataBinding {
     std::string prefixes;  // "xmlns:ns0='uri' ..."
 };
 
+// The edits that give a bookmark what remains of its range when a run fills a bookmark that
+// overlaps it first: its text after the end of `after` (a bookmark that starts before it), or
+// before the start of `before` (one that ends after it), or between the two. "" names the
+// bookmark's own start or end.
+struct Remainder {
+    std::string after, before;
+    std::string refusal;  // "" when it can be filled
+    std::vector<Edit> edits;
+};
+
 struct PartBookmark {
     std::string name;
+    bool hidden = false;  // Word's own (see IsHiddenBookmarkName): never filled, never in the way
     bool inTable = false;
     bool inTextBox = false;
     bool formField = false;  // a form field's or content control's bookmark: the field stays
@@ -50,6 +65,16 @@ struct PartBookmark {
     // a bookmark in a text box that is written twice has the edits of both copies.
     std::vector<Edit> edits;
     std::vector<DataBinding> bindings;
+    // Where it lies in the part's text: positions counted in the main text or in one text box
+    // (`group`: 0 for the main text). Marks between which nothing of the text lies share a
+    // position, wherever they stand in the XML.
+    std::size_t group = 0;
+    std::size_t begin = 0, end = 0;
+    std::size_t maxLength = 0;  // a form text field's maximum length; 0 when it has none
+    // Fillable bookmarks whose range truly overlaps this one's: those that start before it
+    // (ordered by where they end) and those that end after it (ordered by where they start).
+    std::vector<std::string> overlapsBefore, overlapsAfter;
+    std::vector<Remainder> remainders;
 };
 
 struct PartScan {

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "common/zip_names.h"
+#include "word/engine/docx_marks.h"
 #include "word/engine/docx_part.h"
 #include "word/engine/docx_zip.h"
 
@@ -74,7 +75,13 @@ class DocxTemplate final : public Template {
     const std::vector<BookmarkInfo>& bookmarks() const override { return bookmarks_; }
     bool Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out, std::string& error) const override;
 
+  protected:
+    std::string RemainderRefusal(std::size_t index, std::size_t after, std::size_t before) const override;
+
   private:
+    // The edits that give bookmark `index` what remains of its range between the end of `after`
+    // and the start of `before` (kOwn: its own); nullptr when there are none.
+    const docx::Remainder* FindRemainder(std::size_t index, std::size_t after, std::size_t before) const;
     struct Part {
         std::size_t entry = 0;
         std::string xml;
@@ -103,6 +110,8 @@ class DocxTemplate final : public Template {
     std::vector<Part> parts_;
     std::vector<BookmarkInfo> bookmarks_;
     std::vector<PartBookmark> sites_;  // one for each bookmark, in the same order
+    std::vector<Place> places_;        // one for each bookmark: where it lies in the text
+    std::map<std::pair<std::size_t, std::size_t>, std::size_t> groups_;  // (part, text box) → group
     std::unordered_map<std::string, std::size_t> index_;
     int contentTypesEntry_ = -1;
     std::string contentTypesXml_;
@@ -136,12 +145,21 @@ std::string DocxTemplate::AddPart(std::size_t entry, std::string_view story) {
     Part part;
     part.entry = entry;
     if (!docx::ReadEntry(bytes_, e, &part.xml)) return e.name + " cannot be read";
+    // Marks Word writes between paragraphs, cells and rows, or inside a form field's code, go
+    // where their text position is; documents are made from the part so placed.
     docx::PartScan scan;
-    if (std::string error = docx::ScanPart(part.xml, scan); !error.empty()) return e.name + ": " + error;
+    std::string placed;
+    if (docx::PlaceMarks(part.xml, placed) > 0 && docx::ScanPart(placed, scan).empty()) {
+        part.xml = std::move(placed);
+    } else if (std::string error = docx::ScanPart(part.xml, scan); !error.empty()) {
+        return e.name + ": " + error;
+    }
     parts_.push_back(std::move(part));
     const std::size_t index = parts_.size() - 1;
+    std::unordered_map<std::string, std::size_t> here;  // the part's bookmarks listed: name, index
     for (PartBookmark& b : scan.bookmarks) {
         if (b.name.empty() || index_.contains(b.name)) continue;
+        here.emplace(b.name, bookmarks_.size());
         for (docx::Edit& edit : b.edits) edit.part = index;
         for (const docx::DataBinding& binding : b.bindings) {
             if (!b.refusal.empty()) break;
@@ -159,16 +177,27 @@ std::string DocxTemplate::AddPart(std::size_t entry, std::string_view story) {
         if (!b.refusal.empty()) b.edits.clear();
         BookmarkInfo info;
         info.name = b.name;
-        info.hidden = b.name.starts_with('_');
+        info.hidden = IsHiddenBookmarkName(b.name);
         info.story = b.inTextBox ? "textbox" : std::string(story);
         info.inTable = b.inTable;
         info.formField = b.formField;
         info.kind = b.kind;
         info.entries = b.entries;
         info.refusal = info.hidden ? "a hidden bookmark" : b.refusal;
+        info.maxLength = b.maxLength;
         index_.emplace(b.name, bookmarks_.size());
         bookmarks_.push_back(std::move(info));
+        places_.push_back(
+            {groups_.try_emplace({index, b.group}, groups_.size()).first->second, b.begin, b.end, false});
         sites_.push_back(std::move(b));
+    }
+    for (const auto& [name, i] : here) {
+        const auto resolve = [&](const std::vector<std::string>& names, std::vector<std::size_t>& out) {
+            for (const std::string& other : names)
+                if (const auto it = here.find(other); it != here.end()) out.push_back(it->second);
+        };
+        resolve(sites_[i].overlapsBefore, bookmarks_[i].overlapsBefore);
+        resolve(sites_[i].overlapsAfter, bookmarks_[i].overlapsAfter);
     }
     return {};
 }
@@ -253,16 +282,10 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
             if (std::string error = AddPart(entry, story); !error.empty()) return error;
         }
     }
-    std::vector<Place> places;
-    for (std::size_t i = 0; i < sites_.size(); ++i) {
-        const std::vector<docx::Edit>& edits = sites_[i].edits;
-        if (edits.empty())
-            places.push_back({0, 0, 0, false});
-        else
-            places.push_back({edits[0].part, edits[0].begin, edits[0].end,
-                              bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text});
-    }
-    SetWithin(places, bookmarks_);
+    // Which bookmarks lie inside which, by their places in the text.
+    for (std::size_t i = 0; i < places_.size(); ++i)
+        places_[i].fillable = bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text;
+    SetWithin(places_, bookmarks_);
 
     // What a document that receives pictures changes besides its stories.
     for (Part& part : parts_) {
@@ -470,6 +493,21 @@ bool ReplaceHeldPicture(const std::string& xml, std::size_t begin, std::size_t e
     return true;
 }
 
+const docx::Remainder* DocxTemplate::FindRemainder(std::size_t index, std::size_t after,
+                                                   std::size_t before) const {
+    const std::string none;
+    const std::string& a = after == kOwn ? none : bookmarks_[after].name;
+    const std::string& b = before == kOwn ? none : bookmarks_[before].name;
+    for (const docx::Remainder& r : sites_[index].remainders)
+        if (r.after == a && r.before == b) return &r;
+    return nullptr;
+}
+
+std::string DocxTemplate::RemainderRefusal(std::size_t index, std::size_t after, std::size_t before) const {
+    const docx::Remainder* r = FindRemainder(index, after, before);
+    return r ? r->refusal : Template::RemainderRefusal(index, after, before);
+}
+
 // Whether two edits would write into each other's bytes.
 bool Collide(const docx::Edit& a, const docx::Edit& b) {
     if (a.part != b.part) return false;
@@ -484,12 +522,8 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
     out.clear();
     error.clear();
     try {
-        std::vector<const Fill*> values(bookmarks_.size(), nullptr);
-        for (const Fill& f : fills) {
-            const auto it = index_.find(f.name);
-            if (it != index_.end()) values[it->second] = &f;
-        }
-        for (const Skip& skip : Skips(fills)) values[index_.at(skip.name)] = nullptr;
+        const FillPlan plan = Plan(fills);
+        const std::vector<const Fill*>& values = plan.values;
         struct Change {
             const docx::Edit* edit;
             std::size_t bookmark;
@@ -515,7 +549,14 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
             } else {
                 normalized[i] = NormalizeValue(values[i]->value);
             }
-            for (const docx::Edit& edit : sites_[i].edits)
+            // After an overlapping bookmark filled first: what remains of the range.
+            const std::vector<docx::Edit>* edits = &sites_[i].edits;
+            if (plan.after[i] != kOwn || plan.before[i] != kOwn) {
+                const docx::Remainder* remainder = FindRemainder(i, plan.after[i], plan.before[i]);
+                if (!remainder || !remainder->refusal.empty()) continue;
+                edits = &remainder->edits;
+            }
+            for (const docx::Edit& edit : *edits)
                 if (!picture || edit.kind == docx::Edit::Kind::Value) changes.push_back({&edit, i, choice});
         }
         std::sort(changes.begin(), changes.end(), [](const Change& x, const Change& y) {
@@ -532,6 +573,12 @@ bool DocxTemplate::Make(std::span<const Fill> fills, std::vector<std::uint8_t>& 
         std::vector<Change> kept;
         for (const Change& c : changes) {
             if (!kept.empty() && Collide(*kept.back().edit, *c.edit)) {
+                // What follows from one fill in bytes another fill's range has taken is gone.
+                if (c.edit->secondary) continue;
+                if (kept.back().edit->secondary) {
+                    kept.back() = c;
+                    continue;
+                }
                 const docx::Edit& a = *kept.back().edit;
                 const docx::Edit& b = *c.edit;
                 if (a.kind != docx::Edit::Kind::Value && b.kind != docx::Edit::Kind::Value) {

@@ -1,6 +1,7 @@
 #include "word/engine/template.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "common/fs.h"
 #include "word/engine/doc_template.h"
@@ -102,52 +103,122 @@ void SetWithin(const std::vector<Place>& places, std::vector<BookmarkInfo>& info
     }
 }
 
-std::vector<Skip> Template::Skips(std::span<const Fill> fills) const {
+Template::FillPlan Template::Plan(std::span<const Fill> fills) const {
     const std::vector<BookmarkInfo>& all = bookmarks();
-    // The last value of each named bookmark.
-    std::vector<const std::string*> values(all.size(), nullptr);
-    for (const Fill& f : fills) {
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i].name == f.name) {
-                values[i] = &f.value;
-                break;
-            }
-        }
+    FillPlan plan;
+    plan.values.assign(all.size(), nullptr);
+    plan.after.assign(all.size(), kOwn);
+    plan.before.assign(all.size(), kOwn);
+    // The last value of each named bookmark, and where it stands among the fills.
+    std::unordered_map<std::string_view, std::size_t> index;
+    for (std::size_t i = 0; i < all.size(); ++i) index.try_emplace(all[i].name, i);
+    std::vector<std::size_t> order(all.size(), 0);
+    for (std::size_t k = 0; k < fills.size(); ++k) {
+        const auto it = index.find(fills[k].name);
+        if (it == index.end() || all[it->second].hidden) continue;
+        plan.values[it->second] = &fills[k];
+        order[it->second] = k;
     }
     // Whose value replaces a range: a text bookmark filled and not refused.
     auto replaces = [&](std::size_t i) {
-        return values[i] && !all[i].hidden && all[i].refusal.empty() && all[i].kind == BookmarkKind::Text;
+        return plan.values[i] && all[i].refusal.empty() && all[i].kind == BookmarkKind::Text;
     };
-    std::vector<Skip> skips;
+    std::vector<std::pair<std::size_t, Skip>> skips;
+    std::vector<bool> skipped(all.size(), false);
     for (std::size_t i = 0; i < all.size(); ++i) {
         const BookmarkInfo& b = all[i];
-        if (!values[i] || b.hidden) continue;
+        if (!plan.values[i]) continue;
+        const std::string& value = plan.values[i]->value;
+        auto skip = [&](Skip s) {
+            skips.emplace_back(i, std::move(s));
+            skipped[i] = true;
+        };
         if (!b.refusal.empty()) {
-            skips.push_back({b.name, b.refusal, Skip::Cause::Refused, {}});
+            skip({b.name, b.refusal, Skip::Cause::Refused, {}});
             continue;
         }
         const auto outer = std::find_if(b.within.begin(), b.within.end(),
                                         [&](std::size_t k) { return k < all.size() && replaces(k); });
         if (outer != b.within.end()) {
-            skips.push_back({b.name, "lies inside bookmark " + all[*outer].name + ", whose value replaces it",
-                             Skip::Cause::Inside, all[*outer].name});
-            continue;
-        }
-        if (b.kind == BookmarkKind::CheckBox && !CheckBoxState(*values[i])) {
-            skips.push_back({b.name,
-                             "a check box takes 1, \xE6\x98\xAF, \xE2\x88\x9A, \xE2\x98\x91, true, yes or on "
-                             "to check it, "
-                             "and 0, \xE5\x90\xA6, \xE2\x98\x90, false, no, off or nothing to clear it",
-                             Skip::Cause::NoState,
-                             {}});
-        } else if (b.kind == BookmarkKind::DropDown && DropDownEntry(b.entries, *values[i]) < 0) {
-            skips.push_back({b.name,
-                             "a drop-down takes one of its entries: " + JoinQuoted(b.entries),
-                             Skip::Cause::NoEntry,
-                             {}});
+            skip({b.name, "lies inside bookmark " + all[*outer].name + ", whose value replaces it",
+                  Skip::Cause::Inside, all[*outer].name});
+        } else if (b.kind == BookmarkKind::CheckBox && !CheckBoxState(value)) {
+            skip({b.name,
+                  "a check box takes 1, \xE6\x98\xAF, \xE2\x88\x9A, \xE2\x98\x91, true, yes or on to check "
+                  "it, "
+                  "and 0, \xE5\x90\xA6, \xE2\x98\x90, false, no, off or nothing to clear it",
+                  Skip::Cause::NoState,
+                  {}});
+        } else if (b.kind == BookmarkKind::DropDown && DropDownEntry(b.entries, value) < 0) {
+            skip({b.name,
+                  "a drop-down takes one of its entries: " + JoinQuoted(b.entries),
+                  Skip::Cause::NoEntry,
+                  {}});
         }
     }
-    return skips;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (skipped[i]) plan.values[i] = nullptr;
+
+    // Overlapping bookmarks, in the order of the fills: each takes what remains of its range
+    // after those filled before it.
+    std::vector<std::size_t> filled;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (replaces(i) && (!all[i].overlapsBefore.empty() || !all[i].overlapsAfter.empty()))
+            filled.push_back(i);
+    std::sort(filled.begin(), filled.end(),
+              [&](std::size_t x, std::size_t y) { return order[x] < order[y]; });
+    auto earlier = [&](std::size_t other, std::size_t i) {
+        return other < all.size() && replaces(other) && order[other] < order[i];
+    };
+    for (std::size_t i : filled) {
+        const BookmarkInfo& b = all[i];
+        std::size_t after = kOwn, before = kOwn;
+        for (auto it = b.overlapsBefore.rbegin(); it != b.overlapsBefore.rend() && after == kOwn; ++it)
+            if (earlier(*it, i)) after = *it;
+        for (auto it = b.overlapsAfter.begin(); it != b.overlapsAfter.end() && before == kOwn; ++it)
+            if (earlier(*it, i)) before = *it;
+        if (after == kOwn && before == kOwn) continue;
+        if (std::string why = RemainderRefusal(i, after, before); !why.empty()) {
+            skips.emplace_back(i, Skip{b.name, std::move(why), Skip::Cause::Refused, {}});
+            plan.values[i] = nullptr;
+            continue;
+        }
+        plan.after[i] = after;
+        plan.before[i] = before;
+        for (std::size_t other : {after, before})
+            if (other != kOwn) plan.notes.push_back({b.name, Note::Cause::Overlap, all[other].name, 0});
+    }
+    // Form text fields given more than they take: the value is written whole all the same.
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (!replaces(i) || all[i].maxLength == 0 || plan.values[i]->picture) continue;
+        const std::string& value = plan.values[i]->value;
+        const std::size_t characters =
+            static_cast<std::size_t>(std::count_if(value.begin(), value.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            }));
+        if (characters > all[i].maxLength)
+            plan.notes.push_back({all[i].name, Note::Cause::TooLong, {}, all[i].maxLength});
+    }
+    std::stable_sort(skips.begin(), skips.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (auto& [i, skip] : skips) plan.skips.push_back(std::move(skip));
+    std::stable_sort(plan.notes.begin(), plan.notes.end(),
+                     [&](const Note& x, const Note& y) { return index.at(x.name) < index.at(y.name); });
+    return plan;
+}
+
+std::vector<Skip> Template::Skips(std::span<const Fill> fills) const {
+    return Plan(fills).skips;
+}
+
+std::vector<Note> Template::Notes(std::span<const Fill> fills) const {
+    return Plan(fills).notes;
+}
+
+std::string Template::RemainderRefusal(std::size_t index, std::size_t after, std::size_t before) const {
+    const std::vector<BookmarkInfo>& all = bookmarks();
+    (void)index;
+    return "overlaps bookmark " + all[after != kOwn ? after : before].name + ", filled before it";
 }
 
 namespace {

@@ -36,12 +36,18 @@ enum class BookmarkKind {
     DropDown,  // selects the drop-down entry equal to it (see DropDownEntry)
 };
 
+// Whether a bookmark of this name is Word's own rather than a user's: "_" first (the last edit
+// _GoBack, headings _Toc, cross-references _Ref, links _Hlt) or Word's OLE_LINK marks around a
+// pasted link. Such a bookmark is not listed for the user, never filled and never stops a fill;
+// documents keep it.
+inline bool IsHiddenBookmarkName(std::string_view name) {
+    return name.starts_with('_') || name.starts_with("OLE_LINK");
+}
+
 // One bookmark of a template, as stored.
 struct BookmarkInfo {
-    std::string name;  // UTF-8, letter case kept
-    // The name starts with "_" (Word's own: headings, cross-references): not listed for the user,
-    // never filled, but kept in every document.
-    bool hidden = false;
+    std::string name;     // UTF-8, letter case kept
+    bool hidden = false;  // IsHiddenBookmarkName
     // Where it sits: "main", "header", "footer", "footnote", "endnote", "comment", "textbox".
     std::string story;
     bool inTable = false;
@@ -58,6 +64,12 @@ struct BookmarkInfo {
     // filled too, that one's value wins and this bookmark stays, empty, at the value's start.
     // A point bookmark at the very end of another's range is not inside it; one at its start is.
     std::vector<std::size_t> within;
+    // The fillable bookmarks whose range truly overlaps this one's (each starts inside the other):
+    // those that start before it, ordered by where they end, and those that end after it, ordered
+    // by where they start. When a run fills this one after such a bookmark (in the order of its
+    // fills), this one takes what remains of its range. Bookmarks that only touch do not overlap.
+    std::vector<std::size_t> overlapsBefore, overlapsAfter;
+    std::size_t maxLength = 0;  // a form text field's maximum length in characters; 0: none
 };
 
 // A bookmark named in a fill that a document leaves as the template has it, and why
@@ -74,6 +86,18 @@ struct Skip {
     std::string why;
     Cause cause = Cause::Refused;
     std::string outer;  // for Inside
+};
+
+// A bookmark that a document filled, with something its user should know.
+struct Note {
+    enum class Cause {
+        Overlap,  // its range overlaps `other`'s, filled before it: it took what remained of it
+        TooLong,  // a form text field given a value longer than its maximum length (`limit`)
+    };
+    std::string name;
+    Cause cause = Cause::Overlap;
+    std::string other;
+    std::size_t limit = 0;
 };
 
 // The state a check box takes from a value: true for 1, 是, √, ☑, true, yes, on; false for
@@ -108,6 +132,8 @@ class Template {
     // Makes one document in which each named bookmark holds its value, as the bytes of a file of
     // the template's format. A name that is no bookmark, or a hidden one, is ignored; a name
     // given twice takes the last value. The bookmarks Skips names are left as in the template.
+    // Fills are made in their order: of two overlapping bookmarks, the later one takes what
+    // remains of its range after the earlier one's value (see BookmarkInfo::overlapsBefore).
     // False, with `error` saying why, only when no document can be made (too large, out of
     // memory); `out` is then empty.
     virtual bool Make(std::span<const Fill> fills, std::vector<std::uint8_t>& out,
@@ -116,6 +142,22 @@ class Template {
     // bookmarks(): a refusal, a value that is no state of a check box or no entry of a
     // drop-down, or a place inside another filled bookmark (see BookmarkInfo::within).
     std::vector<Skip> Skips(std::span<const Fill> fills) const;
+    // What else the user should know of the fills Make makes: overlapping bookmarks filled one
+    // after the other, form text fields given more than their maximum length. In the order of
+    // bookmarks().
+    std::vector<Note> Notes(std::span<const Fill> fills) const;
+
+    // How Make treats each bookmark given `fills`.
+    struct FillPlan {
+        std::vector<const Fill*> values;  // per bookmark: the fill it takes; nullptr: none
+        // Per bookmark that overlaps bookmarks filled before it: the one after whose end what
+        // remains of its range starts, and the one before whose start it ends (kOwn: its own).
+        std::vector<std::size_t> after, before;
+        std::vector<Skip> skips;
+        std::vector<Note> notes;
+    };
+    static constexpr std::size_t kOwn = static_cast<std::size_t>(-1);
+    FillPlan Plan(std::span<const Fill> fills) const;
 
     // The visible (not hidden) bookmark names in document order.
     std::vector<std::string> VisibleNames() const;
@@ -126,6 +168,12 @@ class Template {
     // VerifyContainer); set by the save that checked it, from any thread.
     bool checkedWhole() const { return checkedWhole_.load(std::memory_order_relaxed); }
     void setCheckedWhole() const { checkedWhole_.store(true, std::memory_order_relaxed); }
+
+  protected:
+    // Why bookmark `index` cannot take what remains of its range between the end of bookmark
+    // `after` and the start of bookmark `before` (either kOwn); "" when it can. Templates that
+    // fill no remainders refuse them all.
+    virtual std::string RemainderRefusal(std::size_t index, std::size_t after, std::size_t before) const;
 
   private:
     mutable std::atomic<bool> checkedWhole_{false};

@@ -309,10 +309,18 @@ TEST(DocxFeatures, EveryWordFileOpensAndFills) {
         EXPECT_TRUE(engine::VerifyDocxContainer(made));
         ASSERT_TRUE(ReadWithLibzip(made));
         const std::string xml = EntryText(made, "word/document.xml");
-        for (const engine::BookmarkInfo& b : t->bookmarks())
-            if (!b.hidden && b.story == "main") {
+        for (const engine::BookmarkInfo& b : t->bookmarks()) {
+            if (b.hidden || b.story != "main") continue;
+            if (b.kind == engine::BookmarkKind::Text) {
                 EXPECT_EQ(BookmarkText(xml, b.name), "«" + b.name + "»");
+            } else if (b.kind == engine::BookmarkKind::CheckBox) {
+                // Checked: the field's state follows its bookmark's start.
+                const auto [begin, end] = BookmarkInterior(xml, b.name);
+                ASSERT_NE(begin, std::string::npos) << b.name;
+                const std::string inside = xml.substr(begin, end - begin);
+                EXPECT_NE(inside.find(R"(<w:checked w:val="1"/>)"), std::string::npos) << b.name;
             }
+        }
     }
 }
 

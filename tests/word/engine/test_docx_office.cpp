@@ -90,6 +90,17 @@ std::multiset<std::string> OdtBookmarks(const Bytes& odt) {
     return names;
 }
 
+// The office names a second bookmark or form field of the same name "<name> Copy 1" (as it
+// makes one of a bookmark around a linked picture, or in deleted text): the names without that.
+std::multiset<std::string> Uncopied(const std::multiset<std::string>& names) {
+    std::multiset<std::string> out;
+    for (std::string name : names) {
+        if (const std::size_t copy = name.find(" Copy "); copy != std::string::npos) name.resize(copy);
+        out.insert(name);
+    }
+    return out;
+}
+
 TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
     struct Job {
         fs::path source;
@@ -141,7 +152,9 @@ TEST_F(DocxOffice, OpensEveryMadeDocumentShowingItsValuesAndBookmarks) {
         const std::string txt(madeTxt.begin(), madeTxt.end());
         for (const engine::Fill& f : job.fills) EXPECT_NE(odtText.find(f.value), std::string::npos) << f.name;
         for (const std::string& value : job.mainStory) EXPECT_NE(txt.find(value), std::string::npos) << value;
-        const std::multiset<std::string> kept = OdtBookmarks(madeOdt), had = OdtBookmarks(templateOdt);
+        // A bookmark in deleted text the office reads as a second one of its name.
+        const std::multiset<std::string> kept = Uncopied(OdtBookmarks(madeOdt)),
+                                         had = Uncopied(OdtBookmarks(templateOdt));
         std::vector<std::string> lost, gained;
         std::set_difference(had.begin(), had.end(), kept.begin(), kept.end(), std::back_inserter(lost));
         std::set_difference(kept.begin(), kept.end(), had.begin(), had.end(), std::back_inserter(gained));
@@ -281,13 +294,7 @@ TEST_F(DocxOffice, FeaturesAndWordFilesReadBackInTheOfficeAndPythonDocx) {
         EXPECT_NE(python[i].find("\"ok\": true"), std::string::npos) << python[i];
         // The office names a second bookmark of the same name (as it makes one of a bookmark
         // around a linked picture) "<name> Copy 1"; the made document holds one.
-        std::set<std::string> had;
-        for (std::string name : OdtBookmarks(templateOdt)) {
-            if (const std::size_t copy = name.find(" Copy "); copy != std::string::npos) name.resize(copy);
-            had.insert(name);
-        }
-        const std::multiset<std::string> kept = OdtBookmarks(madeOdt);
-        EXPECT_EQ(std::set<std::string>(kept.begin(), kept.end()), had);
+        EXPECT_EQ(Uncopied(OdtBookmarks(madeOdt)), Uncopied(OdtBookmarks(templateOdt)));
     }
 
     // The states the office shows: content control check boxes, form field check boxes, the
