@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   cups cups-client cups-bsd printer-driver-cups-pdf \
   xvfb xauth x11-apps imagemagick \
   fonts-noto-cjk fonts-wqy-zenhei \
-  catdoc antiword poppler-utils qpdf xdg-utils \
+  catdoc antiword poppler-utils qpdf xdg-utils pandoc \
   libapache-poi-java libcommons-io-java default-jdk-headless python3-docx \
   python3-xlwt python3-xlrd python3-openpyxl \
   clang clang-tidy libclang-rt-14-dev \
