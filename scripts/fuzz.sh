@@ -17,7 +17,7 @@ scale="${FUZZ_SCALE:-1}"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQM_BUILD_FUZZ=ON -DQM_BUILD_GUI=OFF -DQM_BUILD_TESTS=OFF >/dev/null
-ninja -C "$build" -j2 fuzz_xls fuzz_sheets fuzz_format fuzz_doc fuzz_docx
+ninja -C "$build" -j2 fuzz_xls fuzz_sheets fuzz_format fuzz_doc fuzz_docx docx_layout_seeds
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -78,8 +78,9 @@ fuzz fuzz_doc 60000 600000 "$root"/build/program/模板/*.doc "$root"/build/test
   "$root"/../shared/realworld/doc/*
 
 # .docx seeds: the test templates, the samples, and their main parts as bare XML (the target also
-# reads a part on its own).
+# reads a part on its own); and bookmarks where Word writes their marks.
 mkdir -p "$work/docx-seeds"
+"$build/program/docx_layout_seeds" "$work/docx-seeds"
 /usr/bin/python3 "$root/tests/word/engine/make_docx_fixtures.py" "$work/docx" >/dev/null 2>&1 || true
 for f in "$work"/docx/*.docx "$root"/build/program/模板/*.docx "$root"/../shared/realworld/docx/*.docx; do
   if [ -f "$f" ]; then

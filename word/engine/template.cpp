@@ -218,7 +218,7 @@ std::vector<Note> Template::Notes(std::span<const Fill> fills) const {
 std::string Template::RemainderRefusal(std::size_t index, std::size_t after, std::size_t before) const {
     const std::vector<BookmarkInfo>& all = bookmarks();
     (void)index;
-    return "overlaps bookmark " + all[after != kOwn ? after : before].name + ", filled before it";
+    return "overlaps bookmark " + all[after != kOwn ? after : before].name;
 }
 
 namespace {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <pugixml.hpp>
@@ -131,6 +133,77 @@ inline std::optional<std::string> BookmarkText(std::string_view xml, std::string
         if (local == "br") text += "\n";
         if (local == "tab") text += "\t";
     }
+}
+
+// The text of a WordprocessingML part in document order (w:t, w:tab as "\t", w:br as "\n", each
+// paragraph's end as "\n"). Given `values`, the text as a document filled with them must hold it:
+// the text of each bookmark named there replaced by its value (with the paragraph marks it takes
+// in). A bookmark that starts inside
+// another one's replaced text takes what remains of its range after that one's end, as overlapping
+// bookmarks filled one after the other do; one that ends there too is gone with it.
+inline std::string PartText(std::string_view xml,
+                            const std::map<std::string, std::string>* values = nullptr) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata)) return "<bad>";
+    std::string text;
+    std::string skipping;  // the id of the bookmark whose text is being replaced
+    std::vector<std::pair<std::string, std::string>> pending;  // id, value
+    const auto start = [&](const std::string& id, const std::string& value) {
+        text += value;
+        skipping = id;
+    };
+    const std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
+        const std::string_view local = LocalName(n.name());
+        if (n.type() == pugi::node_element && local == "bookmarkStart" && values) {
+            const auto it = values->find(AttributeByLocalName(n, "name").value());
+            if (it != values->end()) {
+                const std::string id = AttributeByLocalName(n, "id").value();
+                if (skipping.empty())
+                    start(id, it->second);
+                else
+                    pending.emplace_back(id, it->second);
+            }
+        } else if (n.type() == pugi::node_element && local == "bookmarkEnd" && values) {
+            const std::string id = AttributeByLocalName(n, "id").value();
+            std::erase_if(pending, [&](const auto& p) { return p.first == id; });
+            if (id == skipping) {
+                skipping.clear();
+                if (!pending.empty()) {
+                    start(pending.front().first, pending.front().second);
+                    pending.erase(pending.begin());
+                }
+            }
+        } else if (skipping.empty() && n.type() == pugi::node_pcdata && LocalName(n.parent().name()) == "t") {
+            text += n.value();
+        } else if (skipping.empty() && local == "tab" && LocalName(n.parent().name()) == "r") {
+            text += "\t";
+        } else if (skipping.empty() && local == "br") {
+            text += "\n";
+        }
+        for (pugi::xml_node c : n.children()) walk(c);
+        if (local != "p") return;
+        // A paragraph's mark goes with a replaced text, but for the last one of a cell, a text box
+        // or the body when the range ends right after it: that mark stays, as the office keeps it.
+        // The end may stand after the paragraph, or after its cell or row where it is the last.
+        bool keep = skipping.empty();
+        for (pugi::xml_node at = n; at && !keep;) {
+            bool ends = false;
+            pugi::xml_node next = at.next_sibling();
+            for (; next && (next.type() != pugi::node_element || LocalName(next.name()) == "bookmarkStart" ||
+                            LocalName(next.name()) == "bookmarkEnd" || LocalName(next.name()) == "proofErr");
+                 next = next.next_sibling())
+                if (LocalName(next.name()) == "bookmarkEnd" &&
+                    AttributeByLocalName(next, "id").value() == skipping)
+                    ends = true;
+            if (ends) keep = at != n || LocalName(next.name()) != "p";
+            const std::string_view up = LocalName(at.parent().name());
+            if (ends || next || (up != "tc" && up != "tr")) break;
+            at = at.parent();
+        }
+        if (keep) text += "\n";
+    };
+    walk(doc);
+    return text;
 }
 
 // The run properties of the first run after a bookmark's start, as pugixml prints them; "" when

@@ -305,9 +305,23 @@ TEST(DocxFeatures, EveryWordFileOpensAndFills) {
             if (!b.hidden) {
                 EXPECT_EQ(b.refusal, "") << b.name;
             }
-        const Bytes made = Made(*t, FillEverything(*t));
+        const std::vector<Fill> fills = FillEverything(*t);
+        const Bytes made = Made(*t, fills);
         EXPECT_TRUE(engine::VerifyDocxContainer(made));
         ASSERT_TRUE(ReadWithLibzip(made));
+        // Every story's text is the template's with each filled bookmark's text replaced.
+        std::map<std::string, std::string> values;
+        for (const Fill& f : fills)
+            if (t->Find(f.name)->kind == engine::BookmarkKind::Text) values.emplace(f.name, f.value);
+        for (const engine::Skip& s : t->Skips(fills)) values.erase(s.name);
+        for (const ZipItem& item : *ReadWithLibzip(bytes)) {
+            if (!item.name.starts_with("word/") || !item.name.ends_with(".xml")) continue;
+            const std::string file = item.name.substr(5);
+            if (!file.starts_with("document") && !file.starts_with("header") && !file.starts_with("footer") &&
+                !file.starts_with("footnotes") && !file.starts_with("endnotes"))
+                continue;
+            EXPECT_EQ(PartText(EntryText(made, item.name)), PartText(item.data, &values)) << item.name;
+        }
         const std::string xml = EntryText(made, "word/document.xml");
         for (const engine::BookmarkInfo& b : t->bookmarks()) {
             if (b.hidden || b.story != "main") continue;

@@ -236,5 +236,57 @@ TEST(DocxLayouts, WordFormsOfTheRealWorldFolderAreFilledWhole) {
     }
 }
 
+// Everything outside the values stays: in every story of every template at hand (the test
+// templates, the samples, the real-world files and the layouts above), filled whole, the text is
+// the template's with each filled bookmark's text replaced by its value.
+TEST(DocxLayouts, EveryStoryKeepsItsTextOutsideTheValues) {
+    std::vector<std::pair<std::string, Bytes>> templates;
+    for (const char* name : {"shapes.docx", "features.docx", "prefixed.docx", "elsewhere.docx"})
+        templates.emplace_back(name, ReadBytes(DocxFixture(name)));
+    for (const fs::path& sample : SampleDocxTemplates())
+        templates.emplace_back(sample.filename(), ReadBytes(sample));
+    for (const std::string& file : RealWorldFiles("docx", ".docx"))
+        templates.emplace_back(fs::path(file).filename(), ReadBytes(file));
+    for (const Layout& layout : layouts::WordLayouts())
+        templates.emplace_back(layout.name, layouts::PackageOf(layouts::DocumentOf(layout.body)));
+    for (const auto& [name, bytes] : templates) {
+        SCOPED_TRACE(name);
+        const auto t = OpenDocx(bytes);
+        ASSERT_TRUE(t);
+        // Text bookmarks only (a check box's glyph changes with its state), each stored once (a
+        // second one of a name is not filled).
+        const auto items = ReadWithLibzip(bytes);
+        ASSERT_TRUE(items);
+        std::map<std::string, int> stored;
+        for (const ZipItem& item : *items)
+            for (std::size_t at = item.data.find("bookmarkStart "); at != std::string::npos;
+                 at = item.data.find("bookmarkStart ", at + 1)) {
+                const std::size_t name = item.data.find("name=\"", at);
+                if (name < item.data.find('>', at))
+                    ++stored[item.data.substr(name + 6, item.data.find('"', name + 6) - name - 6)];
+            }
+        std::vector<Fill> fills;
+        for (const Fill& f : FillEverything(*t, "\t1"))
+            if (t->Find(f.name)->kind == engine::BookmarkKind::Text && stored[f.name] == 1)
+                fills.push_back(f);
+        Bytes made;
+        std::string error;
+        ASSERT_TRUE(t->Make(fills, made, error)) << error;
+        std::map<std::string, std::string> values;
+        for (const Fill& f : fills)
+            if (t->Find(f.name)->kind == engine::BookmarkKind::Text) values.emplace(f.name, f.value);
+        for (const engine::Skip& s : t->Skips(fills)) values.erase(s.name);
+        for (const ZipItem& item : *items) {
+            const std::string_view file = std::string_view(item.name).substr(item.name.rfind('/') + 1);
+            if (!item.name.ends_with(".xml") ||
+                !(file.starts_with("document") || file.starts_with("header") || file.starts_with("footer") ||
+                  file.starts_with("footnotes") || file.starts_with("endnotes") || file.starts_with("main") ||
+                  file.starts_with("top")))
+                continue;
+            EXPECT_EQ(PartText(EntryText(made, item.name)), PartText(item.data, &values)) << item.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qm::test
