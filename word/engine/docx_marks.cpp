@@ -33,17 +33,107 @@ class MarkPlacer {
     explicit MarkPlacer(std::string_view xml) : xml_(xml) {}
 
     std::size_t Run(std::string& out) {
-        const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
-                                 pugi::parse_declaration | pugi::parse_doctype;
-        if (!doc_.load_buffer(xml_.data(), xml_.size(), options, pugi::encoding_utf8)) return 0;
-        Walk(doc_);
+        if (!Load()) return 0;
         for (const Mark& m : marks_) Place(m);
         if (moves_ == 0) return 0;
         Write(out);
         return moves_;
     }
 
+    // Marks side by side stand at one text position, in whatever order Word wrote them; they are
+    // put in one order there: the ends of bookmarks that began before, then bookmarks that are a
+    // point there, then the starts of those that go on. A range's bytes then hold no mark of a
+    // bookmark that only touches it. The runs of marks put in order, and the part in `out`.
+    std::size_t Order(std::string& out) {
+        if (!Load()) return 0;
+        struct Op {
+            std::size_t begin, end;
+            std::string text;
+        };
+        std::vector<Op> ops;
+        std::unordered_map<const void*, bool> seen;
+        const auto isMark = [&](pugi::xml_node n) {
+            return Word(n) == "bookmarkStart" || Word(n) == "bookmarkEnd";
+        };
+        const auto between = [&](pugi::xml_node n) {
+            if (n.type() == pugi::node_element) return Word(n) == "proofErr";
+            return Skippable(n);  // white space, comments
+        };
+        const auto id = [](pugi::xml_node n) { return IdOf(n); };
+        for (const Mark& m : marks_) {
+            if (seen.contains(m.node.internal_object())) continue;
+            pugi::xml_node first = m.node;
+            for (pugi::xml_node n = first.previous_sibling(); n && (isMark(n) || between(n));
+                 n = n.previous_sibling())
+                if (isMark(n)) first = n;
+            std::vector<pugi::xml_node> run;
+            for (pugi::xml_node n = first; n && (isMark(n) || between(n)); n = n.next_sibling())
+                if (isMark(n)) {
+                    run.push_back(n);
+                    seen[n.internal_object()] = true;
+                }
+            if (run.size() < 2) continue;
+            std::vector<Extent> spans;
+            for (pugi::xml_node n : run) spans.push_back(ExtentOf(xml_, n));
+            if (std::any_of(spans.begin(), spans.end(), [](const Extent& x) { return x.end == kNoPlace; }))
+                continue;
+            // Ends first, in the order written.
+            std::vector<std::size_t> ends, points;  // points: a start, then its end
+            std::vector<bool> paired(run.size(), false);
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                if (Word(run[i]) != "bookmarkStart" || paired[i]) continue;
+                for (std::size_t j = i + 1; j < run.size(); ++j)
+                    if (Word(run[j]) == "bookmarkEnd" && !paired[j] && id(run[j]) == id(run[i])) {
+                        paired[i] = paired[j] = true;
+                        points.push_back(i);
+                        points.push_back(j);
+                        break;
+                    }
+            }
+            for (std::size_t i = 0; i < run.size(); ++i)
+                if (!paired[i] && Word(run[i]) == "bookmarkEnd") ends.push_back(i);
+            // Starts and points keep their order: a point after a start lies inside that range.
+            std::vector<std::size_t> order = ends;
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                if (Word(run[i]) != "bookmarkStart") continue;
+                order.push_back(i);
+                const auto at = std::find(points.begin(), points.end(), i);
+                if (at != points.end()) order.push_back(*(at + 1));
+            }
+            bool same = true;
+            for (std::size_t i = 0; i < order.size(); ++i) same = same && order[i] == i;
+            if (same) continue;
+            // The marks in order, then what stood between them (proofing marks, white space).
+            std::string text;
+            for (std::size_t i : order)
+                text.append(xml_.substr(spans[i].begin, spans[i].end - spans[i].begin));
+            for (std::size_t i = 0; i + 1 < run.size(); ++i)
+                text.append(xml_.substr(spans[i].end, spans[i + 1].begin - spans[i].end));
+            ops.push_back({spans.front().begin, spans.back().end, std::move(text)});
+        }
+        if (ops.empty()) return 0;
+        std::sort(ops.begin(), ops.end(), [](const Op& a, const Op& b) { return a.begin < b.begin; });
+        out.clear();
+        out.reserve(xml_.size());
+        std::size_t copied = 0;
+        for (const Op& op : ops) {
+            out.append(xml_, copied, op.begin - copied);
+            out += op.text;
+            copied = op.end;
+        }
+        out.append(xml_, copied);
+        return ops.size();
+    }
+
   private:
+    bool Load() {
+        const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
+                                 pugi::parse_declaration | pugi::parse_doctype;
+        if (!doc_.load_buffer(xml_.data(), xml_.size(), options, pugi::encoding_utf8)) return false;
+        Walk(doc_);
+        return true;
+    }
+
     struct Mark {
         pugi::xml_node node;
         bool start = false;
@@ -125,7 +215,8 @@ class MarkPlacer {
         }
     }
 
-    // Nothing of the text: a mark, a proofing or permission mark, properties.
+    // Nothing of the text: a mark, a proofing or permission mark, properties (the body's section
+    // properties too: a mark after them stands at the end of the text).
     bool Skippable(pugi::xml_node n) const {
         if (n.type() == pugi::node_comment || n.type() == pugi::node_pi) return true;
         if (n.type() == pugi::node_pcdata) {
@@ -135,7 +226,13 @@ class MarkPlacer {
         if (n.type() != pugi::node_element) return false;
         return IsOneOf(Word(n), {"bookmarkStart", "bookmarkEnd", "proofErr", "permStart", "permEnd",
                                  "commentRangeStart", "commentRangeEnd", "tblPr", "tblGrid", "trPr", "tcPr",
-                                 "tblPrEx", "sdtPr", "sdtEndPr", "customXmlPr"});
+                                 "tblPrEx", "sdtPr", "sdtEndPr", "customXmlPr", "sectPr"});
+    }
+
+    static std::string_view IdOf(pugi::xml_node n) {
+        for (pugi::xml_attribute a : n.attributes())
+            if (LocalOf(a.name()) == "id") return a.value();
+        return {};
     }
 
     bool Holds(pugi::xml_node n) const {
@@ -201,7 +298,13 @@ class MarkPlacer {
         }
         const pugi::xml_node parent = n.parent();
         const bool inTable = IsOneOf(Word(parent), {"tbl", "tr"});
-        if (m.start) {
+        // The end of a point (its start right before it, marks only between) goes with its start.
+        bool point = false;
+        if (!m.start)
+            for (pugi::xml_node k = n.previous_sibling(); k && Skippable(k) && !point;
+                 k = k.previous_sibling())
+                point = Word(k) == "bookmarkStart" && IdOf(k) == IdOf(n);
+        if (m.start || point) {
             if (pugi::xml_node p = Beside(n, true))
                 Move(m, {p, Target::At::ParagraphStart});
             else
@@ -313,7 +416,11 @@ std::size_t PlaceMarks(std::string_view xml, std::string& out) {
         MarkPlacer placer(xml);
         const std::size_t moved = placer.Run(out);
         if (moved == 0) out.clear();
-        return moved;
+        std::string ordered;
+        MarkPlacer orderer(moved == 0 ? xml : std::string_view(out));
+        const std::size_t reordered = orderer.Order(ordered);
+        if (reordered > 0) out = std::move(ordered);
+        return moved + reordered;
     } catch (...) {
         out.clear();
         return 0;

@@ -14,8 +14,12 @@
 //   the end of the text before it (a cell's, a row's, a content control's last paragraph), and so
 //   does a start mark that no text follows;
 // - a form field's start mark written after its begin character goes before the field.
-// Nothing else changes: a point between two paragraphs is the start of the second in Word's text
-// as in ours. Table column bookmarks (w:colFirst, w:colLast) stay where they are.
+// Marks that then stand side by side share one text position, in whatever order they were
+// written; they are put in one order there: the ends of bookmarks that began before, then the
+// starts of those that go on and the bookmarks that are a point there, in the order written. So a bookmark's
+// range never holds a mark of one that only touches it. Nothing else changes: a point between two paragraphs
+// is the start of the second in Word's text as in ours. Table column bookmarks (w:colFirst, w:colLast) stay
+// where they are.
 
 #include <cstddef>
 #include <string>
@@ -23,8 +27,9 @@
 
 namespace qm::engine::docx {
 
-// The part `xml` with its marks placed as above, in `out`; the number of marks moved (0: `out`
-// is left empty and the part is used as it is, as it is when the part is not well-formed).
+// The part `xml` with its marks placed as above, in `out`; the number of marks moved and runs of
+// marks put in order (0: `out` is left empty and the part is used as it is, as it is when the
+// part is not well-formed).
 std::size_t PlaceMarks(std::string_view xml, std::string& out);
 
 }  // namespace qm::engine::docx

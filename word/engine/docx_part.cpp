@@ -347,7 +347,10 @@ class PartScanner {
             frame.row = true;
         }
         if (w == "t" || w == "delText") {
-            Counter() += std::string_view(n.child_value()).size();
+            // Text of white space only is no node of the parse: one position all the same.
+            const std::size_t length = std::string_view(n.child_value()).size();
+            const Extent x = length == 0 ? ExtentOf(n) : Extent{};
+            Counter() += length > 0 ? length : x.open != x.close ? 1 : 0;
         } else if (IsOneOf(w, {"tab",
                                "br",
                                "cr",
@@ -1052,7 +1055,31 @@ class PartScanner {
             if (const pugi::xml_node held = OnlyControl(s.node, e.node))
                 return AroundControl(from, to, held, b);
         }
-        const std::vector<pugi::xml_node> chainS = Chain(s.node, ps), chainE = Chain(e.node, pe);
+        // A range that starts at the very end of a container (a hyperlink, a tracked change) starts
+        // after it, and one that ends at its very start ends before it: nothing of it is split.
+        const auto onlyMarks = [&](pugi::xml_node n, bool forward) {
+            for (n = forward ? n.next_sibling() : n.previous_sibling(); n;
+                 n = forward ? n.next_sibling() : n.previous_sibling()) {
+                if (n.type() == pugi::node_comment || n.type() == pugi::node_pi ||
+                    n.type() == pugi::node_pcdata)
+                    continue;
+                if (!IsOneOf(Word(n), {"bookmarkStart", "bookmarkEnd", "proofErr"})) return false;
+            }
+            return true;
+        };
+        const auto holds = [](pugi::xml_node outer, pugi::xml_node n) {
+            for (; n; n = n.parent())
+                if (n == outer) return true;
+            return false;
+        };
+        pugi::xml_node first = s.node, last = e.node;  // the range lies after `first`, before `last`
+        while (first.parent() != ps && Splittable(first.parent()) && !holds(first.parent(), e.node) &&
+               onlyMarks(first, true))
+            first = first.parent();
+        while (last.parent() != pe && Splittable(last.parent()) && !holds(last.parent(), s.node) &&
+               onlyMarks(last, false))
+            last = last.parent();
+        const std::vector<pugi::xml_node> chainS = Chain(first, ps), chainE = Chain(last, pe);
         for (pugi::xml_node c : chainS)
             if (Word(c) == "fldSimple" && !IsLinkField(c)) return "inside a field result";
         for (pugi::xml_node c : chainE)
@@ -1093,7 +1120,7 @@ class PartScanner {
                 return "spans a section break";
         }
         Removal removal;
-        if (std::string why = CheckBetween(s.node, e.node, removal); !why.empty()) return why;
+        if (std::string why = CheckBetween(first, last, removal); !why.empty()) return why;
         if (removal.fieldDepth != 0) return "holds part of a field";
         if (ps != pe && s.node.parent() == ps) {
             if (std::string why = JoinedProperties(s.node, pe, b); !why.empty()) return why;
@@ -1114,8 +1141,12 @@ class PartScanner {
         Edit edit;
         pugi::xml_node format = removal.firstTextRun ? removal.firstTextRun : RunBefore(s.node);
         if (!format) format = removal.firstRun;
-        const std::size_t begin = spans_[from].first + spans_[from].second;
-        const std::size_t end = spans_[to].first;
+        std::size_t begin = spans_[from].first + spans_[from].second;
+        std::size_t end = spans_[to].first;
+        if (first != s.node) begin = ExtentOf(first).end;
+        if (last != e.node) end = Start(last);
+        if (begin == kNone || end == kNone) return "could not be located in the file";
+        if (first == s.node && last == e.node) TrimEdges(from, to, begin, end);
         if (std::string why =
                 ValueEdit(from, to, begin, end, format, ps, holder, placeholder, edit, closing, opening);
             !why.empty())
@@ -1132,6 +1163,53 @@ class PartScanner {
             return Control(control, whole, from, to, b);
         }
         return {};
+    }
+
+    // The next (or previous) sibling of `n` that is a bookmark mark, past proofing marks and white
+    // space only; null when something else comes first.
+    pugi::xml_node MarkBeside(pugi::xml_node n, bool forward) const {
+        for (n = forward ? n.next_sibling() : n.previous_sibling(); n;
+             n = forward ? n.next_sibling() : n.previous_sibling()) {
+            if (n.type() == pugi::node_comment || n.type() == pugi::node_pi || n.type() == pugi::node_pcdata)
+                continue;
+            const std::string_view w = Word(n);
+            if (w == "bookmarkStart" || w == "bookmarkEnd") return n;
+            if (w != "proofErr") return {};
+        }
+        return {};
+    }
+
+    // Marks right beside a range's edges stand at the edge's text position; those that belong
+    // outside it stay where they are, out of the value's bytes: those of bookmarks that begin
+    // before the range and end there, or begin there and end after it, and at the end, bookmarks
+    // that are a point there. So two bookmarks that only touch never write into each
+    // other's bytes, whatever the order of their marks.
+    void TrimEdges(std::size_t from, std::size_t to, std::size_t& begin, std::size_t& end) const {
+        std::size_t first = from + 1;
+        for (pugi::xml_node n = MarkBeside(tags_[from].node, true); first < to && n == tags_[first].node;
+             n = MarkBeside(n, true), ++first) {
+            const Tag& t = tags_[first];
+            const bool around = t.partner != kNone && (t.start ? t.partner > to : t.partner < from);
+            if (!around || spans_[first].first == kNone) break;
+            begin = spans_[first].first + spans_[first].second;
+        }
+        std::size_t low = to;  // the marks right before the end: [low, to)
+        for (pugi::xml_node n = MarkBeside(tags_[to].node, false); low > first && n == tags_[low - 1].node;
+             n = MarkBeside(n, false))
+            --low;
+        for (std::size_t cut = low; cut < to; ++cut) {
+            bool outside = true;
+            for (std::size_t k = cut; k < to && outside; ++k) {
+                const Tag& t = tags_[k];
+                const bool around = t.partner != kNone && (t.start ? t.partner > to : t.partner < from);
+                const bool point = t.partner != kNone && t.partner >= cut && t.partner < to;
+                outside = (around || point) && spans_[k].first != kNone;
+            }
+            if (outside) {
+                end = spans_[cut].first;
+                break;
+            }
+        }
     }
 
     // When a range that spans paragraphs starts at the start of its first paragraph (nothing

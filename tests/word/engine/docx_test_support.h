@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <pugixml.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -148,9 +149,19 @@ inline std::string PartText(std::string_view xml,
     std::string text;
     std::string skipping;  // the id of the bookmark whose text is being replaced
     std::vector<std::pair<std::string, std::string>> pending;  // id, value
+    std::set<const void*> moved;  // ends taken as standing at the end of a paragraph before them
     const auto start = [&](const std::string& id, const std::string& value) {
         text += value;
         skipping = id;
+    };
+    const auto finish = [&](const std::string& id) {
+        std::erase_if(pending, [&](const auto& p) { return p.first == id; });
+        if (id != skipping) return;
+        skipping.clear();
+        if (!pending.empty()) {
+            start(pending.front().first, pending.front().second);
+            pending.erase(pending.begin());
+        }
     };
     const std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
         const std::string_view local = LocalName(n.name());
@@ -164,15 +175,7 @@ inline std::string PartText(std::string_view xml,
                     pending.emplace_back(id, it->second);
             }
         } else if (n.type() == pugi::node_element && local == "bookmarkEnd" && values) {
-            const std::string id = AttributeByLocalName(n, "id").value();
-            std::erase_if(pending, [&](const auto& p) { return p.first == id; });
-            if (id == skipping) {
-                skipping.clear();
-                if (!pending.empty()) {
-                    start(pending.front().first, pending.front().second);
-                    pending.erase(pending.begin());
-                }
-            }
+            if (!moved.contains(n.internal_object())) finish(AttributeByLocalName(n, "id").value());
         } else if (skipping.empty() && n.type() == pugi::node_pcdata && LocalName(n.parent().name()) == "t") {
             text += n.value();
         } else if (skipping.empty() && local == "tab" && LocalName(n.parent().name()) == "r") {
@@ -184,21 +187,36 @@ inline std::string PartText(std::string_view xml,
         if (local != "p") return;
         // A paragraph's mark goes with a replaced text, but for the last one of a cell, a text box
         // or the body when the range ends right after it: that mark stays, as the office keeps it.
-        // The end may stand after the paragraph, or after its cell or row where it is the last.
+        // The end may stand after the paragraph, or after the cell, row or block content control it
+        // ends.
         bool keep = skipping.empty();
+        std::vector<pugi::xml_node> after;  // the ends that follow, up to the text after
         for (pugi::xml_node at = n; at && !keep;) {
             bool ends = false;
             pugi::xml_node next = at.next_sibling();
             for (; next && (next.type() != pugi::node_element || LocalName(next.name()) == "bookmarkStart" ||
-                            LocalName(next.name()) == "bookmarkEnd" || LocalName(next.name()) == "proofErr");
-                 next = next.next_sibling())
-                if (LocalName(next.name()) == "bookmarkEnd" &&
-                    AttributeByLocalName(next, "id").value() == skipping)
-                    ends = true;
+                            LocalName(next.name()) == "bookmarkEnd" || LocalName(next.name()) == "proofErr" ||
+                            LocalName(next.name()) == "sectPr");
+                 next = next.next_sibling()) {
+                if (LocalName(next.name()) != "bookmarkEnd") continue;
+                after.push_back(next);
+                if (AttributeByLocalName(next, "id").value() == skipping) ends = true;
+            }
             if (ends) keep = at != n || LocalName(next.name()) != "p";
             const std::string_view up = LocalName(at.parent().name());
-            if (ends || next || (up != "tc" && up != "tr")) break;
+            if (ends || next ||
+                (up != "tc" && up != "tr" && up != "sdtContent" && up != "sdt" && up != "customXml"))
+                break;
             at = at.parent();
+        }
+        if (!skipping.empty() && keep) {
+            // Those ends stand at the end of this paragraph, before its mark; the mark goes with
+            // a bookmark that starts there and goes on.
+            for (pugi::xml_node end : after) {
+                finish(AttributeByLocalName(end, "id").value());
+                moved.insert(end.internal_object());
+            }
+            keep = skipping.empty();
         }
         if (keep) text += "\n";
     };
