@@ -515,7 +515,9 @@ class PositionMap {
         ops_ = std::move(ops);
     }
     // A position between characters: one inside a replaced range moves to its start, also
-    // when it lies next to an anchor kept in that range.
+    // when it lies next to an anchor kept in that range. So it is with the marks of a selection
+    // typed over: a bookmark that ended inside now ends before the value, one that started
+    // inside takes the value in.
     std::uint32_t Boundary(std::uint32_t cp) const {
         std::int64_t shift = 0;
         for (const FillOp& op : ops_) {
@@ -649,7 +651,7 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         if (!listed.insert(marks[i].name).second) continue;
         BookmarkInfo info;
         info.name = marks[i].name;
-        info.hidden = !info.name.empty() && info.name.front() == '_';
+        info.hidden = IsHiddenBookmarkName(info.name);
         infos_.push_back(info);
         Target target;
         target.start = target.s = marks[i].start;
@@ -657,9 +659,12 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         targets_.push_back(std::move(target));
         if ((table.Flags(i) & 0x8000) != 0) {
             infos_.back().refusal = "a table column bookmark";
-            continue;
+        } else {
+            Analyse(infos_.size() - 1, marks, comments);
         }
-        Analyse(infos_.size() - 1, marks, comments);
+        // Analysed all the same, for where it lies; but Word keeps these for itself, and a
+        // document only moves them with the text around them.
+        if (infos_.back().hidden) infos_.back().refusal = "a hidden bookmark";
     }
     std::vector<Place> places;
     for (std::size_t i = 0; i < infos_.size(); ++i)
@@ -910,7 +915,11 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         std::sort(t.kept.begin(), t.kept.end());
     }
 
-    // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is.
+    // Bookmarks may nest or share a range; a partial overlap cannot be kept as it is. Word's
+    // own bookmarks are the exception: it drops _GoBack at the last edit and _Hlt, _Toc, _Ref
+    // and OLE_LINK marks wherever a link or heading began, with no regard for the user's, and
+    // moves a mark of theirs that a typed value replaces to the value's start. Make does the
+    // same (PositionMap::Boundary), so they never stop a fill.
     auto overlaps = [&](std::uint32_t a, std::uint32_t b) {
         if (a == t.s && b == t.e) return false;
         const bool disjoint = b <= t.s || a >= t.e;
@@ -919,7 +928,7 @@ void DocTemplate::Analyse(std::size_t index, const std::vector<Mark>& marks, con
         return !(disjoint || inside || around);
     };
     for (const Mark& m : marks) {
-        if (m.start == t.start && m.end == t.end) continue;
+        if (IsHiddenBookmarkName(m.name) || (m.start == t.start && m.end == t.end)) continue;
         if (overlaps(m.start, m.end)) return refuse("overlaps bookmark " + m.name);
     }
     for (std::size_t i = 0; i < comments.count(); ++i)

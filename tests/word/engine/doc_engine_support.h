@@ -13,6 +13,7 @@
 #include "tests/support/command.h"
 #include "tests/support/files.h"
 #include "tests/support/realworld.h"
+#include "word/engine/doc_file.h"
 #include "word/engine/doc_template.h"
 #include "word/engine/picture.h"
 #include "word/engine/template.h"
@@ -55,10 +56,123 @@ inline std::vector<std::string> RealWorldDocs() {
 // Our own templates: the test templates and the shipped samples.
 inline std::vector<fs::path> OwnTemplates() {
     std::vector<fs::path> files = {fs::path(QM_ENGINE_FIXTURES) / "places.doc",
-                                   fs::path(QM_ENGINE_FIXTURES) / "stories.doc"};
+                                   fs::path(QM_ENGINE_FIXTURES) / "stories.doc",
+                                   fs::path(QM_ENGINE_FIXTURES) / "marks.doc"};
     for (const char* name : {"劳动合同.doc", "工作证.doc", "工资条.doc"})
         files.push_back(fs::path(QM_PROGRAM_DIR) / "模板" / name);
     return files;
+}
+
+// `bytes` with bookmark `from` called `to`, an ASCII name of the same length: a user's bookmark
+// where Word left one of its own.
+inline Bytes RenamedBookmark(const Bytes& bytes, const std::string& from, const std::string& to) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    EXPECT_EQ(from.size(), to.size());
+    const auto utf16 = [](const std::string& name) {
+        std::vector<std::uint8_t> out;
+        for (char c : name) out.insert(out.end(), {static_cast<std::uint8_t>(c), 0});
+        return out;
+    };
+    const std::vector<std::uint8_t> a = utf16(from), b = utf16(to);
+    std::vector<std::uint8_t> table = d.table();
+    const auto names = table.begin() + d.Fc(doc::kSttbfBkmk);
+    const auto at = std::search(names, names + d.Lcb(doc::kSttbfBkmk), a.begin(), a.end());
+    EXPECT_NE(at, names + d.Lcb(doc::kSttbfBkmk)) << from;
+    if (at != names + d.Lcb(doc::kSttbfBkmk)) std::copy(b.begin(), b.end(), at);
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[d.tableIndex] = table;
+    return cfb::Write(d.entries, streams);
+}
+
+// marks.doc: Word's own hidden bookmarks partly inside the user's, touching and nested pairs.
+inline const fs::path& Marks() {
+    static const fs::path path = fs::path(QM_ENGINE_FIXTURES) / "marks.doc";
+    return path;
+}
+
+// One fill of marks.doc and what it does. `lines` are the main text's paragraphs that change
+// (by index), each with its bookmarks written into it: "{Name:" where one starts, ":Name}" where
+// it ends, "{Name}" for a collapsed one. The template's paragraphs read:
+//   0 Lead {_Hlt100:in {Left:[LE:_Hlt100}FT]:Left} out.
+//   1 Go {Typed:[TY{_GoBack}PED]:Typed} back.
+//   2 Link {Right:[RI{OLE_LINK1:GHT]:Right} on:OLE_LINK1} end.
+//   3 Pair {First:[FIR{_Ref300:ST]:First}{Second:[SEC:_Ref300}OND]:Second}{Third} done.
+//   4 Nest {Block:[A {Word:[WORD]:Word} B]:Block} end.
+//   5 Cross {CrossA:[A {CrossB:AB]:CrossA} B]:CrossB} end.
+// The values occur nowhere else in the text, so a reader showing one shows the fill.
+struct MarksCase {
+    const char* what;
+    std::vector<Fill> fills;
+    std::vector<std::pair<std::size_t, std::string>> lines;
+    std::vector<std::string> skipped;  // the bookmarks Skips names
+};
+
+inline const std::vector<MarksCase>& MarksCases() {
+    static const std::vector<MarksCase> cases = {
+        {"a hidden bookmark ending inside the value ends at its start",
+         {{"Left", "left"}},
+         {{0, "Lead {_Hlt100:in :_Hlt100}{Left:left:Left} out."}},
+         {}},
+        {"a hidden point inside the value stands at its start",
+         {{"Typed", "typed"}},
+         {{1, "Go {_GoBack}{Typed:typed:Typed} back."}},
+         {}},
+        {"a hidden bookmark starting inside the value starts where it starts",
+         {{"Right", "right"}},
+         {{2, "Link {OLE_LINK1:{Right:right:Right} on:OLE_LINK1} end."}},
+         {}},
+        {"touching bookmarks filled together",
+         {{"First", "uno"}, {"Second", "dos"}},
+         {{3, "Pair {First:{_Ref300:uno:_Ref300}:First}{Second:dos:Second}{Third} done."}},
+         {}},
+        {"the first of two touching bookmarks",
+         {{"First", "uno"}},
+         {{3, "Pair {_Ref300:{First:uno:First}{Second:[SEC:_Ref300}OND]:Second}{Third} done."}},
+         {}},
+        {"the second of two touching bookmarks, and the point at its end",
+         {{"Second", "dos"}, {"Third", "tres"}},
+         {{3, "Pair {First:[FIR{_Ref300:ST]:_Ref300}:First}{Second:dos:Second}{Third:tres:Third} done."}},
+         {}},
+        {"the outer of two nested bookmarks",
+         {{"Block", "block"}},
+         {{4, "Nest {Word}{Block:block:Block} end."}},
+         {}},
+        {"the inner of two nested bookmarks",
+         {{"Word", "word"}},
+         {{4, "Nest {Block:[A {Word:word:Word} B]:Block} end."}},
+         {}},
+        {"nested bookmarks filled together: the outer wins",
+         {{"Word", "word"}, {"Block", "block"}},
+         {{4, "Nest {Word}{Block:block:Block} end."}},
+         {"Word"}},
+        {"every bookmark at once",
+         {{"Left", "left"},
+          {"Typed", "typed"},
+          {"Right", "right"},
+          {"First", "uno"},
+          {"Second", "dos"},
+          {"Third", "tres"},
+          {"Block", "block"},
+          {"Word", "word"},
+          {"CrossA", "cross"}},
+         {{0, "Lead {_Hlt100:in :_Hlt100}{Left:left:Left} out."},
+          {1, "Go {_GoBack}{Typed:typed:Typed} back."},
+          {2, "Link {OLE_LINK1:{Right:right:Right} on:OLE_LINK1} end."},
+          {3, "Pair {First:{_Ref300:uno:_Ref300}:First}{Second:dos:Second}{Third:tres:Third} done."},
+          {4, "Nest {Word}{Block:block:Block} end."}},
+         {"Word", "CrossA"}},
+        {"hidden bookmarks named in a fill are left quietly",
+         {{"OLE_LINK1", "ole"}, {"_GoBack", "back"}, {"_Hlt100", "link"}, {"_Ref300", "ref"}},
+         {},
+         {}},
+        {"two user bookmarks that truly overlap stay as they are",
+         {{"CrossA", "cross"}, {"CrossB", "cross"}},
+         {},
+         {"CrossA", "CrossB"}},
+    };
+    return cases;
 }
 
 inline std::u16string ToWord(const std::string& utf8) {

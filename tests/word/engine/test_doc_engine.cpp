@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "common/text.h"
 #include "doc_engine_support.h"
 #include "tests/support/command.h"
 #include "tests/support/temp_folder.h"
@@ -125,8 +126,9 @@ TEST(DocEngine, RealFilesAreFilledOrRefusedWithAReason) {
         for (const BookmarkInfo& b : t.bookmarks())
             if (!b.hidden && b.kind == BookmarkKind::Text && b.refusal.empty()) ++filled;
     }
-    // Every text bookmark of the readable files (the others are check boxes and a drop-down).
-    EXPECT_GE(filled, 34);
+    // Every text bookmark of the readable files (the others are check boxes and a drop-down,
+    // and Word's own OLE_LINK1).
+    EXPECT_GE(filled, 33);
 }
 
 TEST(DocEngine, RefusalsNameTheReason) {
@@ -145,7 +147,6 @@ TEST(DocEngine, RefusalsNameTheReason) {
     const auto fields = Open(docs / "Bug53380_4.doc");
     EXPECT_EQ(fields->Find("zHdrDate")->story, "header");
     EXPECT_EQ(fields->Find("zHdrDate")->refusal, "");
-    EXPECT_EQ(Open(docs / "testControlCharacters.doc")->Find("OLE_LINK1")->refusal, "");
 }
 
 // Filling each bookmark with the text it already holds gives back the template's text as an
@@ -327,6 +328,159 @@ TEST(DocEngine, TheOuterOfTwoFilledBookmarksWins) {
     EXPECT_TRUE(FindMark(Contents(out), "Name")->text == u"two");
 }
 
+// The main text's paragraphs with the bookmarks written into them as MarksCase describes. At
+// one place, ranges that end close first (the one that started last first), then collapsed
+// bookmarks, then ranges that start (the one that ends last first).
+std::vector<std::string> MarkedLines(const DocContents& c) {
+    const std::uint32_t length = c.storyLengths[0];
+    std::vector<std::u16string> lines(1);
+    for (std::uint32_t cp = 0; cp <= length; ++cp) {
+        std::vector<const DocBookmark*> ends, points, starts;
+        for (const DocBookmark& b : c.bookmarks) {
+            if (b.start == b.end && b.start == cp) points.push_back(&b);
+            if (b.start != b.end && b.end == cp) ends.push_back(&b);
+            if (b.start != b.end && b.start == cp) starts.push_back(&b);
+        }
+        std::sort(ends.begin(), ends.end(), [](const DocBookmark* x, const DocBookmark* y) {
+            return x->start != y->start ? x->start > y->start : x->name > y->name;
+        });
+        std::sort(points.begin(), points.end(),
+                  [](const DocBookmark* x, const DocBookmark* y) { return x->name < y->name; });
+        std::sort(starts.begin(), starts.end(), [](const DocBookmark* x, const DocBookmark* y) {
+            return x->end != y->end ? x->end > y->end : x->name < y->name;
+        });
+        for (const DocBookmark* b : ends) lines.back() += u":" + ToWord(b->name) + u"}";
+        for (const DocBookmark* b : points) lines.back() += u"{" + ToWord(b->name) + u"}";
+        for (const DocBookmark* b : starts) lines.back() += u"{" + ToWord(b->name) + u":";
+        if (cp == length) break;
+        if (c.text[cp] == u'\r')
+            lines.emplace_back();
+        else
+            lines.back() += c.text[cp];
+    }
+    std::vector<std::string> out;
+    for (const std::u16string& line : lines) out.push_back(Utf16ToUtf8(line));
+    return out;
+}
+
+// A line of MarkedLines without its bookmarks: the text a reader shows.
+std::string Unmarked(const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        const std::size_t close = line.find_first_of(":}", i + 1);
+        if (line[i] == '{' && close != std::string::npos) {
+            i = close + 1;  // "{Name:" or "{Name}"
+        } else if (line[i] == ':' && close != std::string::npos && line[close] == '}') {
+            i = close + 1;  // ":Name}"
+        } else {
+            out += line[i++];
+        }
+    }
+    return out;
+}
+
+// `bytes` with the end marks of bookmarks `a` and `b`, which end at one place, stored the other
+// way round: the tables still agree, and the bookmarks are the same.
+Bytes WithEndsSwapped(const Bytes& bytes, const std::string& a, const std::string& b) {
+    doc::DocFile d;
+    std::string error;
+    EXPECT_TRUE(d.Parse(bytes, error)) << error;
+    const DocContents c = Contents(bytes);
+    std::vector<std::uint8_t> table = d.table();
+    // Each start's data: the index of its end, then flags; the names follow the starts.
+    const std::size_t count = c.bookmarks.size(), data = d.Fc(doc::kPlcfBkf) + 4 * (count + 1);
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < count; ++i)
+        if (c.bookmarks[i].name == a || c.bookmarks[i].name == b) at.push_back(data + 4 * i);
+    EXPECT_EQ(at.size(), 2u);
+    if (at.size() != 2) return bytes;
+    EXPECT_EQ(FindMark(c, a)->end, FindMark(c, b)->end);
+    std::swap(table[at[0]], table[at[1]]);
+    std::swap(table[at[0] + 1], table[at[1] + 1]);
+    std::vector<std::span<const std::uint8_t>> streams(d.streams.begin(), d.streams.end());
+    streams[d.tableIndex] = table;
+    return cfb::Write(d.entries, streams);
+}
+
+// Word drops bookmarks of its own anywhere (_GoBack at the last edit, _Hlt and _Ref where a
+// link or cross-reference points, OLE_LINK around a pasted link), across the user's: they never
+// stop a fill, and where a value replaces one of their marks, the mark stands at the value's
+// start. Touching bookmarks take values together or apart; of nested ones, the inner is filled
+// when the outer is not, and the outer wins when both are.
+TEST(DocEngine, HiddenTouchingAndNestedBookmarksAsWordLeavesThem) {
+    const Bytes original = ReadBytes(Marks());
+    const auto t = Open(Marks());
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->VisibleNames(), (std::vector<std::string>{"Left", "Typed", "Right", "First", "Second",
+                                                           "Third", "Block", "Word", "CrossA", "CrossB"}));
+    const std::map<std::string, std::string> refusals = {
+        {"_Hlt100", "a hidden bookmark"},       {"_GoBack", "a hidden bookmark"},
+        {"OLE_LINK1", "a hidden bookmark"},     {"_Ref300", "a hidden bookmark"},
+        {"CrossA", "overlaps bookmark CrossB"}, {"CrossB", "overlaps bookmark CrossA"}};
+    for (const BookmarkInfo& b : t->bookmarks()) {
+        const auto it = refusals.find(b.name);
+        EXPECT_EQ(b.refusal, it == refusals.end() ? "" : it->second) << b.name;
+        EXPECT_EQ(b.hidden, it != refusals.end() && it->second == "a hidden bookmark") << b.name;
+    }
+    // The office kept every mark where the fixture puts it.
+    const DocContents before = Contents(original);
+    const std::vector<std::string> lines = MarkedLines(before);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Lead {_Hlt100:in {Left:[LE:_Hlt100}FT]:Left} out.",
+                         "Go {Typed:[TY{_GoBack}PED]:Typed} back.",
+                         "Link {Right:[RI{OLE_LINK1:GHT]:Right} on:OLE_LINK1} end.",
+                         "Pair {First:[FIR{_Ref300:ST]:First}{Second:[SEC:_Ref300}OND]:Second}{Third} done.",
+                         "Nest {Block:[A {Word:[WORD]:Word} B]:Block} end.",
+                         "Cross {CrossA:[A {CrossB:AB]:CrossA} B]:CrossB} end.",
+                         "Last paragraph.",
+                         "",
+                     }));
+    const bool antiword = qm::test::HaveProgram("antiword");
+    const qm::test::TempFolder folder("marks");
+    // Marks at one place may be stored in either order. With Second's end stored after the
+    // collapsed Third's, a fill that gives Third a value sorts them again.
+    const Bytes swapped = WithEndsSwapped(original, "Second", "Third");
+    ASSERT_NE(swapped, original);
+    const auto other = OpenTemplate(swapped).value;
+    ASSERT_TRUE(other);
+    EXPECT_EQ(MarkedLines(Contents(swapped)), lines);
+    for (const Template* each : {t.get(), other.get()}) {
+        for (const MarksCase& c : MarksCases()) {
+            SCOPED_TRACE(std::string(each == other.get() ? "ends swapped: " : "") + c.what);
+            std::vector<std::string> skipped;
+            for (const Skip& skip : each->Skips(c.fills)) skipped.push_back(skip.name);
+            EXPECT_EQ(skipped, c.skipped);
+            EXPECT_TRUE(each->Notes(c.fills).empty());
+            const Bytes made = Make(*each, c.fills);
+            ASSERT_EQ(CheckDocStructure(made), "");
+            std::vector<std::string> expected = lines;
+            for (const auto& [i, line] : c.lines) expected[i] = line;
+            const DocContents after = Contents(made);
+            EXPECT_EQ(MarkedLines(after), expected);
+            // Every bookmark stays, hidden ones too, its name where its start is.
+            ASSERT_EQ(after.bookmarks.size(), before.bookmarks.size());
+            for (std::size_t i = 0; i < after.bookmarks.size(); ++i)
+                EXPECT_EQ(after.bookmarks[i].name, before.bookmarks[i].name);
+            // Filled again, the document offers the same bookmarks, for the same reasons.
+            const OpenResult again = OpenTemplate(made);
+            ASSERT_TRUE(again) << again.refusal;
+            for (const BookmarkInfo& b : each->bookmarks()) {
+                EXPECT_EQ(again.value->Find(b.name)->refusal, b.refusal) << b.name;
+                EXPECT_EQ(again.value->Find(b.name)->hidden, b.hidden) << b.name;
+            }
+            if (!antiword) continue;
+            WriteBytes(folder / "made.doc", made);
+            const auto read = qm::test::RunCommand("antiword -w 0 -m UTF-8.txt " +
+                                                   qm::test::ShellQuote(folder / "made.doc"));
+            EXPECT_EQ(read.status, 0) << read.err;
+            for (std::size_t i = 0; i + 1 < expected.size(); ++i)
+                EXPECT_NE(read.out.find("\n" + Unmarked(expected[i]) + "\n"), std::string::npos)
+                    << Unmarked(expected[i]) << "\n"
+                    << read.out;
+        }
+    }
+}
+
 TEST(DocEngine, HeadersAndFootersChangeTheirStoryOnly) {
     const Bytes original = ReadBytes(Places());
     const auto t = OpenTemplate(original).value;
@@ -375,18 +529,49 @@ std::vector<std::uint8_t> TableCopy(const Bytes& bytes, int table) {
     return {t.begin(), t.end()};
 }
 
-// A footer bookmark holding a text box's anchor: the value replaces its text, the anchor stays
-// after the value inside the bookmark, with its shape, its drawing and the box's own text.
-TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
+// Word's OLE_LINK bookmarks mark a pasted link (testControlCharacters.doc has one around a field
+// result in its first page's footer): not listed, never filled, named in a fill without a word,
+// and kept where they are.
+TEST(DocEngine, WordsLinkBookmarksAreHiddenAndKept) {
     QM_SKIP_WITHOUT_REALWORLD("doc");
     const Bytes original = ReadBytes(fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc");
     const auto t = OpenTemplate(original).value;
     ASSERT_TRUE(t);
-    const Bytes made = Make(*t, {{"OLE_LINK1", "页脚值"}});
+    const BookmarkInfo* link = t->Find("OLE_LINK1");
+    ASSERT_TRUE(link);
+    EXPECT_TRUE(link->hidden);
+    EXPECT_EQ(link->story, "footer");
+    EXPECT_EQ(link->refusal, "a hidden bookmark");
+    EXPECT_TRUE(t->VisibleNames().empty());  // its other bookmark is a heading's _Toc
+    const std::vector<Fill> fills{{"OLE_LINK1", "页脚值"}};
+    EXPECT_TRUE(t->Skips(fills).empty());
+    EXPECT_TRUE(t->Notes(fills).empty());
+    const Bytes made = Make(*t, fills);
     EXPECT_EQ(CheckDocStructure(made), "");
     const DocContents before = Contents(original), after = Contents(made);
-    const DocBookmark* mark = FindMark(after, "OLE_LINK1");
-    const DocBookmark* old = FindMark(before, "OLE_LINK1");
+    EXPECT_TRUE(after.text == before.text);
+    ASSERT_EQ(after.bookmarks.size(), before.bookmarks.size());
+    for (std::size_t i = 0; i < before.bookmarks.size(); ++i) {
+        EXPECT_EQ(after.bookmarks[i].name, before.bookmarks[i].name);
+        EXPECT_EQ(after.bookmarks[i].start, before.bookmarks[i].start);
+        EXPECT_EQ(after.bookmarks[i].end, before.bookmarks[i].end);
+    }
+}
+
+// A footer bookmark holding a text box's anchor: the value replaces its text, the anchor stays
+// after the value inside the bookmark, with its shape, its drawing and the box's own text. The
+// bookmark is Word's OLE_LINK1, renamed as a user's.
+TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
+    QM_SKIP_WITHOUT_REALWORLD("doc");
+    const Bytes original = RenamedBookmark(
+        ReadBytes(fs::path(RealWorldFolder("doc")) / "testControlCharacters.doc"), "OLE_LINK1", "FooterBox");
+    const auto t = OpenTemplate(original).value;
+    ASSERT_TRUE(t);
+    const Bytes made = Make(*t, {{"FooterBox", "页脚值"}});
+    EXPECT_EQ(CheckDocStructure(made), "");
+    const DocContents before = Contents(original), after = Contents(made);
+    const DocBookmark* mark = FindMark(after, "FooterBox");
+    const DocBookmark* old = FindMark(before, "FooterBox");
     const std::optional<std::u16string> kept = KeptAnchors(mark->text, u"页脚值", old->text);
     ASSERT_TRUE(kept);
     EXPECT_FALSE(kept->empty());
@@ -426,10 +611,10 @@ TEST(DocEngine, ATextBoxInAFilledBookmarkStaysAfterTheValue) {
     // Filled again, the anchors stay once more.
     const auto again = OpenTemplate(made).value;
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->Find("OLE_LINK1")->refusal, "");
-    const Bytes twice = Make(*again, {{"OLE_LINK1", "x"}});
+    EXPECT_EQ(again->Find("FooterBox")->refusal, "");
+    const Bytes twice = Make(*again, {{"FooterBox", "x"}});
     EXPECT_EQ(CheckDocStructure(twice), "");
-    EXPECT_TRUE(FindMark(Contents(twice), "OLE_LINK1")->text == u"x" + *kept);
+    EXPECT_TRUE(FindMark(Contents(twice), "FooterBox")->text == u"x" + *kept);
     EXPECT_EQ(Anchors(twice, true).size(), anchorsAfter.size());
 }
 
