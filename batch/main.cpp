@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  quillmerge-batch --workbook FILE --sheet NAME --template FILE [--multi-row] [--repeat]\n"
     "                   --check\n"
     "  quillmerge-batch --workbook FILE --list-sheets\n"
-    "  quillmerge-batch --template FILE --list-bookmarks\n"
+    "  quillmerge-batch --template FILE [--workbook FILE --sheet NAME [--multi-row] [--repeat]]\n"
+    "                   --list-bookmarks\n"
     "  quillmerge-batch --help\n"
     "\n"
     "Makes one document per worksheet row (or, with --multi-row, fills the numbered slots of\n"
@@ -91,7 +92,12 @@ constexpr const char* kUsage =
     "  --list-sheets    print the workbook's sheets as table names, one a line (line breaks,\n"
     "                   tabs, NULs and backslashes in a name are written \\n \\t \\0 \\\\)\n"
     "  --list-bookmarks print the template's bookmarks, one a line; then, after a blank line,\n"
-    "                   whether this program fills the template or the office does, and why\n"
+    "                   whether this program fills the template or the office does, and why,\n"
+    "                   and what a run does with each bookmark. With --workbook and --sheet:\n"
+    "                   a run of that sheet in the chosen mode (filled, not filled, left empty\n"
+    "                   inside a bookmark the sheet fills, or filled with what remains of its\n"
+    "                   range after an overlapping one the sheet fills first); without: what\n"
+    "                   depends on the columns a run has, and form fields' maximum lengths\n"
     "  --office-workers N\n"
     "                   office processes that convert PDF and ODT files side by side\n"
     "                   (from 1; by default one for each processor core, at most 4)\n"
@@ -445,38 +451,189 @@ std::string OpenFailure(qm::word::WordHost& host, const std::string& path, const
                                 : "the office could not be started to open the template " + shown + why;
 }
 
-int ListBookmarks(const Options& o) {
+// The table --sheet names, found as a run finds it; the exit status after the line that says why
+// when there is none.
+std::optional<int> ChooseTable(const Options& o, qm::data::WorkbookCache& workbooks, std::string& table) {
+    const std::string workbook = Absolute(o.workbook);
+    const std::vector<std::string> tables = qm::data::SheetTables(workbook, &workbooks);
+    if (tables.empty()) return WorkbookFailure(o.workbook, workbook, &workbooks);
+    std::string sheetError;
+    table = FindTable(tables, o.sheet, sheetError);
+    if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
+    return std::nullopt;
+}
+
+const char* ModeWords(const Options& o) {
+    return o.multiRow ? (o.repeat ? "multi-row, repeat" : "multi-row") : (o.repeat ? "repeat" : "single-row");
+}
+
+// What a value does to bookmark `b`.
+std::string KindWords(const qm::engine::BookmarkInfo& b) {
+    if (b.kind == qm::engine::BookmarkKind::CheckBox) return "check box, set by the value";
+    if (b.kind == qm::engine::BookmarkKind::DropDown)
+        return "drop-down, set to the entry equal to the value (" + JoinWith(b.entries, ", ") + ")";
+    return "filled as text";
+}
+
+// "bookmark A" or "bookmarks A, B".
+std::string BookmarkWords(const std::vector<std::string>& names) {
+    return (names.size() == 1 ? "bookmark " : "bookmarks ") + JoinWith(names, ", ");
+}
+
+std::string MaxLengthWords(const qm::engine::BookmarkInfo& b) {
+    return "a form text field of at most " + std::to_string(b.maxLength) +
+           " characters (a longer value is written whole)";
+}
+
+// What a run may make of fillable bookmark `b` depending on which other bookmarks its columns
+// fill, and a form field's maximum length; "" when nothing.
+std::string Dependencies(const qm::engine::Template& t, const qm::engine::BookmarkInfo& b) {
+    const std::vector<qm::engine::BookmarkInfo>& all = t.bookmarks();
+    // Only the bookmarks a run can fill as text replace a range.
+    const auto names = [&](std::initializer_list<const std::vector<std::size_t>*> lists) {
+        std::vector<std::string> out;
+        for (const std::vector<std::size_t>* list : lists)
+            for (std::size_t i : *list)
+                if (i < all.size() && !all[i].hidden && all[i].refusal.empty() &&
+                    all[i].kind == qm::engine::BookmarkKind::Text)
+                    out.push_back(all[i].name);
+        return out;
+    };
+    std::string text;
+    if (const std::vector<std::string> outer = names({&b.within}); !outer.empty())
+        text += "; lies inside " + BookmarkWords(outer) + " (left empty where a run fills " +
+                (outer.size() == 1 ? outer.front() : "one of them") + " too)";
+    if (const std::vector<std::string> other = names({&b.overlapsBefore, &b.overlapsAfter}); !other.empty())
+        text += "; overlaps " + BookmarkWords(other) + " (where a run fills " +
+                (other.size() == 1 ? other.front() : "one of them") + " first, " + b.name +
+                " takes what remains of its range)";
+    if (b.maxLength > 0) text += "; " + MaxLengthWords(b);
+    return text;
+}
+
+// What a run does with each visible bookmark of `t` when it sets the bookmarks of `steps`, in
+// their order. The values are ones every bookmark of its kind takes (nothing as text, a state,
+// an entry), so that what is said depends on the columns alone, not on any row.
+void PrintSheetPlan(const qm::engine::Template& t, const std::vector<qm::FillStep>& steps) {
+    std::vector<qm::engine::Fill> fills;
+    for (const qm::FillStep& step : steps) {
+        const qm::engine::BookmarkInfo* b = t.Find(step.bookmark);
+        if (!b) continue;
+        std::string value;
+        if (b->kind == qm::engine::BookmarkKind::CheckBox) value = "1";
+        if (b->kind == qm::engine::BookmarkKind::DropDown && !b->entries.empty()) value = b->entries.front();
+        fills.push_back({step.bookmark, value});
+    }
+    const qm::engine::Template::FillPlan plan = t.Plan(fills);
+    std::map<std::string, const qm::engine::Skip*> skips;
+    for (const qm::engine::Skip& skip : plan.skips) skips.emplace(skip.name, &skip);
+    std::map<std::string, std::vector<std::string>> remainders;
+    for (const qm::engine::Note& note : plan.notes)
+        if (note.cause == qm::engine::Note::Cause::Overlap) remainders[note.name].push_back(note.other);
+    std::set<std::string> filled;
+    for (const qm::engine::Fill& fill : fills) filled.insert(fill.name);
+
+    for (const qm::engine::BookmarkInfo& b : t.bookmarks()) {
+        if (b.hidden) continue;
+        std::cout << "  " << b.name << ": ";
+        const auto skip = skips.find(b.name);
+        const auto remainder = remainders.find(b.name);
+        if (!b.refusal.empty()) {
+            std::cout << "left as in the template (" << b.refusal << ")\n";
+            continue;
+        }
+        if (!filled.count(b.name)) {
+            std::cout << "not filled: no column of this sheet names it\n";
+            continue;
+        }
+        if (skip != skips.end()) {
+            if (skip->second->cause == qm::engine::Skip::Cause::Inside)
+                std::cout << "left empty: lies inside " << skip->second->outer
+                          << ", which this sheet fills\n";
+            else
+                std::cout << "left as in the template (" << skip->second->why << ")\n";
+            continue;
+        }
+        if (remainder != remainders.end())
+            std::cout << "filled with what remains after " << JoinWith(remainder->second, " and ")
+                      << ", which this sheet fills first";
+        else
+            std::cout << KindWords(b);
+        if (b.maxLength > 0) std::cout << "; " << MaxLengthWords(b);
+        std::cout << '\n';
+    }
+}
+
+// The bookmarks, then after a blank line who fills the template and what a run does with each
+// bookmark: with --sheet, a run of that sheet in the chosen mode.
+int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
+    if (!o.sheet.empty() && o.workbook.empty())
+        return Fail("--list-bookmarks with --sheet needs --workbook FILE");
     const std::string templatePath = Absolute(o.templatePath);
     if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
     CatchStopSignals();
     qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), ProgramFolder());
+    // The sheet is read before the template, which may start the office.
+    std::optional<qm::RunPlanner> planner;
+    std::string table;
+    if (!o.sheet.empty()) {
+        if (!qm::IsValidUtf8(o.workbook)) return Fail(NotTextProblem("--workbook"));
+        if (const std::optional<int> failed = ChooseTable(o, workbooks, table)) return *failed;
+        planner.emplace(workbooks, host);
+        qm::RunChoice choice;
+        choice.workbookPath = Absolute(o.workbook);
+        choice.table = table;
+        choice.templatePath = templatePath;
+        choice.multiRowMode = o.multiRow;
+        choice.repeatMode = o.repeat;
+        if (planner->OpenSheet(choice)) return Fail("the sheet " + Escaped(o.sheet) + " cannot be read");
+    }
     // The engine reads .doc and .docx templates itself; anything else needs the office.
     const qm::engine::OpenResult engine = host.TemplateAt(templatePath);
     if (host.OpenTemplate(templatePath).empty()) return Fail(OpenFailure(host, templatePath, o.templatePath));
     if (Signalled()) return 128 + gStopSignal;
-    for (const std::string& name : qm::SplitList(host.ListBookmarks())) std::cout << name << '\n';
+    std::vector<qm::FillStep> steps;
+    if (planner) {
+        if (planner->OpenTemplate()) return Fail(OpenFailure(host, templatePath, o.templatePath));
+        steps = planner->FillSteps();
+    }
+    const std::vector<std::string> names = qm::SplitList(host.ListBookmarks());
+    for (const std::string& name : names) std::cout << name << '\n';
     // After a blank line: who fills this template, and why not this program where it cannot.
     std::cout << '\n';
     if (!engine) {
         std::cout << "filled by: the office (" << engine.refusal << ")\n";
+    } else {
+        std::cout
+            << "filled by: this program, without the office (the office only converts to PDF or ODT, and "
+               "prints)\n";
+    }
+    if (planner) std::cout << "sheet: " << Escaped(SheetOf(table)) << " (" << ModeWords(o) << ")\n";
+    if (!engine) {
+        // The office fills every bookmark it is given.
+        if (planner) {
+            std::set<std::string> filled;
+            for (const qm::FillStep& step : steps) filled.insert(step.bookmark);
+            for (const std::string& name : names)
+                std::cout << "  " << name << ": "
+                          << (filled.count(name) ? "filled as text"
+                                                 : "not filled: no column of this sheet names it")
+                          << '\n';
+        }
         return 0;
     }
-    std::cout << "filled by: this program, without the office (the office only converts to PDF or ODT, and "
-                 "prints)\n";
-    // What a run does with each bookmark.
+    if (planner) {
+        PrintSheetPlan(*engine.value, steps);
+        return 0;
+    }
+    // What a run does with each bookmark, and what may depend on the columns it has.
     for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks()) {
         if (b.hidden) continue;
         std::cout << "  " << b.name << ": ";
-        if (!b.refusal.empty()) {
+        if (!b.refusal.empty())
             std::cout << "left as in the template (" << b.refusal << ")\n";
-        } else if (b.kind == qm::engine::BookmarkKind::CheckBox) {
-            std::cout << "check box, set by the value\n";
-        } else if (b.kind == qm::engine::BookmarkKind::DropDown) {
-            std::cout << "drop-down, set to the entry equal to the value (" << JoinWith(b.entries, ", ")
-                      << ")\n";
-        } else {
-            std::cout << "filled as text\n";
-        }
+        else
+            std::cout << KindWords(b) << Dependencies(*engine.value, b) << '\n';
     }
     return 0;
 }
@@ -527,9 +684,7 @@ int Check(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host) {
         std::cout << heading << '\n';
         for (const std::string& name : names) std::cout << "  " << name << '\n';
     };
-    const char* mode =
-        o.multiRow ? (o.repeat ? "multi-row, repeat" : "multi-row") : (o.repeat ? "repeat" : "single-row");
-    std::cout << "mode: " << mode << '\n';
+    std::cout << "mode: " << ModeWords(o) << '\n';
     std::cout << "bookmarks filled: " << report.filled.size() << " of " << report.bookmarkCount() << '\n';
     list("filled bookmarks:", report.filled);
     list("empty bookmarks (no column fills them):", report.empty);
@@ -563,7 +718,7 @@ int Main(int argc, char** argv) {
             if (tables.empty()) return WorkbookFailure(o.workbook, path, &state.workbooks);
             for (const std::string& t : tables) std::cout << Escaped(t) << '\n';
         }
-        return o.listBookmarks ? ListBookmarks(o) : 0;
+        return o.listBookmarks ? ListBookmarks(o, state.workbooks) : 0;
     }
 
     // Everything that can be checked is checked before the office starts and before anything
@@ -598,11 +753,8 @@ int Main(int argc, char** argv) {
         return Fail("--to " + o.to + " is before --from " + (o.given.count("--from") ? o.from : "1"));
 
     const std::string workbook = Absolute(o.workbook);
-    const std::vector<std::string> tables = qm::data::SheetTables(workbook, &state.workbooks);
-    if (tables.empty()) return WorkbookFailure(o.workbook, workbook, &state.workbooks);
-    std::string sheetError;
-    const std::string table = FindTable(tables, o.sheet, sheetError);
-    if (table.empty()) return Fail("the workbook " + o.workbook + " " + sheetError);
+    std::string table;
+    if (const std::optional<int> failed = ChooseTable(o, state.workbooks, table)) return *failed;
     const std::string templatePath = Absolute(o.templatePath);
 
     // The office, when the template or a run starts it, ends with the host, however the
@@ -730,6 +882,18 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
         std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
                   << (o.multiRow ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
                   << "): " << b.reason << '\n';
+    // Bookmarks filled with something to know: named once each (and with the bookmark each
+    // overlaps), with the rows.
+    for (const qm::BookmarkNote& n : outcome.bookmarkNotes) {
+        const std::string where = (o.multiRow ? "documents " : "rows ") + qm::JoinNumbers(n.where, ", ");
+        if (n.cause == qm::engine::Note::Cause::Overlap)
+            std::cerr << "quillmerge-batch: bookmark " << n.name << " overlaps bookmark " << n.other
+                      << ", filled first (" << where << "): " << n.name
+                      << " took what remained of its range\n";
+        else
+            std::cerr << "quillmerge-batch: bookmark " << n.name << " is a form text field of at most "
+                      << n.limit << " characters (" << where << "): the longer value was written whole\n";
+    }
     // Picture files that could not be placed: named once each, with the rows that name them.
     for (const qm::PictureLeft& p : outcome.picturesLeft)
         std::cerr << "quillmerge-batch: picture " << p.file << " not placed (rows "

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "merge/program_state.h"
+#include "word/engine/template.h"
 
 namespace qm {
 
@@ -75,6 +76,43 @@ int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocum
     return static_cast<int>((rows + slotsPerDocument - 1) / slotsPerDocument);
 }
 
+std::vector<FillStep> FillSteps(const std::vector<std::string>& titles,
+                                const std::vector<std::string>& bookmarks, bool multiRowMode,
+                                bool repeatMode) {
+    std::vector<std::string> columns;
+    std::set<std::string> seenTitles;
+    for (const std::string& title : titles)
+        if (seenTitles.insert(title).second) columns.push_back(title);
+    const std::set<std::string> present(bookmarks.begin(), bookmarks.end());
+
+    // The run writes "base" (repeat mode: "base_c1", "base_c2", ... until one is missing), so the
+    // same walk tells which names it reaches, and in which order.
+    std::vector<FillStep> steps;
+    std::set<std::string> taken;
+    const auto step = [&](const std::string& title, const std::string& name) {
+        if (taken.insert(name).second) steps.push_back({title, name});
+    };
+    const auto fill = [&](const std::string& title, const std::string& base) {
+        if (!repeatMode) {
+            if (present.count(base)) step(title, base);
+            return;
+        }
+        for (int n = 1;; ++n) {
+            const std::string name = base + "_c" + IntToText(n);
+            if (!present.count(name)) break;
+            step(title, name);
+        }
+    };
+    if (!multiRowMode) {
+        for (const std::string& title : columns) fill(title, title);
+    } else {
+        const int slots = SlotsPerDocument(JoinList(columns), JoinList(bookmarks), repeatMode);
+        for (int k = 1; k <= slots; ++k)
+            for (const std::string& title : columns) fill(title, title + "_" + IntToText(k));
+    }
+    return steps;
+}
+
 MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vector<std::string>& bookmarks,
                           bool multiRowMode, bool repeatMode,
                           const std::map<std::string, std::string>& unfillable,
@@ -86,35 +124,12 @@ MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vec
     std::set<std::string> seenTitles;
     for (const std::string& title : titles)
         if (seenTitles.insert(title).second) columns.push_back(title);
-    const std::set<std::string> present(bookmarks.begin(), bookmarks.end());
 
-    // The run writes "base" (repeat mode: "base_c1", "base_c2", ... until one is missing), so the
-    // same walk tells which names it reaches.
     std::set<std::string> filled;
     std::set<std::string> usedTitles;
-    const auto fill = [&](const std::string& title, const std::string& base) {
-        bool any = false;
-        if (!repeatMode) {
-            if (present.count(base)) {
-                filled.insert(base);
-                any = true;
-            }
-        } else {
-            for (int n = 1;; ++n) {
-                const std::string name = base + "_c" + IntToText(n);
-                if (!present.count(name)) break;
-                filled.insert(name);
-                any = true;
-            }
-        }
-        if (any) usedTitles.insert(title);
-    };
-    if (!multiRowMode) {
-        for (const std::string& title : columns) fill(title, title);
-    } else {
-        const int slots = SlotsPerDocument(JoinList(columns), JoinList(bookmarks), repeatMode);
-        for (int k = 1; k <= slots; ++k)
-            for (const std::string& title : columns) fill(title, title + "_" + IntToText(k));
+    for (const FillStep& s : FillSteps(columns, bookmarks, multiRowMode, repeatMode)) {
+        filled.insert(s.bookmark);
+        usedTitles.insert(s.title);
     }
 
     std::set<std::string> listed;
@@ -124,7 +139,7 @@ MatchReport ReportMatches(const std::vector<std::string>& titles, const std::vec
             report.unfillable.emplace_back(bookmark, unfillable.at(bookmark));
         else if (filled.count(bookmark))
             report.filled.push_back(bookmark);
-        else if (!bookmark.starts_with("_"))
+        else if (!engine::IsHiddenBookmarkName(bookmark))
             report.empty.push_back(bookmark);
     }
     for (const std::string& title : columns)

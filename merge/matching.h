@@ -32,6 +32,21 @@ std::string SlotBookmarkName(std::string_view title, int slot, bool repeatMode);
 bool AnyBookmarkFillable(std::string_view matchedTitles, std::string_view templateBookmarks,
                          bool multiRowMode, bool repeatMode);
 
+// One bookmark a run sets, and the column title whose value it takes.
+struct FillStep {
+    std::string title;
+    std::string bookmark;
+};
+
+// The bookmarks of `bookmarks` that one document of a run in the given modes sets, in the order
+// the run sets them, each once at its first place: column by column in `titles` order (multi-row
+// mode: slot by slot up to SlotsPerDocument, each slot column by column), a column's repeat
+// copies "_c1", "_c2", ... in turn while the previous one exists. The order matters where
+// bookmarks overlap: the one set later takes what remains of its range.
+std::vector<FillStep> FillSteps(const std::vector<std::string>& titles,
+                                const std::vector<std::string>& bookmarks, bool multiRowMode,
+                                bool repeatMode);
+
 // What a run in given modes would do with a template: which of its bookmarks get a value, which
 // stay as the template has them, and which column titles go nowhere. Worked out as the run fills:
 // repeat copies "_c1", "_c2", ... only while the previous one exists, and multi-row slots only

@@ -92,6 +92,25 @@ std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiR
     return text;
 }
 
+std::string BookmarkNotesText(const std::vector<BookmarkNote>& notes, bool multiRowMode) {
+    std::string text;
+    for (const BookmarkNote& n : notes) {
+        const std::string where =
+            std::string("（") + (multiRowMode ? "文档 " : "行 ") + JoinNumbers(n.where, "、") + "）";
+        switch (n.cause) {
+            case engine::Note::Cause::Overlap:
+                text += "书签“" + n.name + "”与书签“" + n.other + "”重叠：先填入“" + n.other + "”，“" +
+                        n.name + "”只填入其余部分" + where + "。\r\n";
+                break;
+            case engine::Note::Cause::TooLong:
+                text += "书签“" + n.name + "”是最多 " + IntToText(static_cast<long long>(n.limit)) +
+                        " 个字符的文字型窗体域，值超出仍完整写入" + where + "。\r\n";
+                break;
+        }
+    }
+    return text;
+}
+
 std::string PicturesLeftText(const std::vector<PictureLeft>& left) {
     std::string text;
     for (const PictureLeft& p : left)
@@ -290,6 +309,7 @@ std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& v
 // makes a fresh working document from the template. False when the run cannot go on.
 bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     NoteBookmarksLeft(number);
+    NoteBookmarkNotes(number);
     if (IsPrint()) {
         // Each job is called after the template and the row (the document in multi-row mode)
         // it prints: "劳动合同-12".
@@ -488,6 +508,23 @@ void MergeRun::NoteBookmarksLeft(int number) {
             it = outcome_.bookmarksLeft.insert(outcome_.bookmarksLeft.end(),
                                                BookmarkLeft{skip.name, why, skip.why, {}});
         it->where.push_back(number);
+    }
+}
+
+// Notes what the user should know of the bookmarks the working document fills, before it is
+// closed: each bookmark once for each cause (and each bookmark it overlaps), with the rows it
+// concerns.
+void MergeRun::NoteBookmarkNotes(int number) {
+    for (const engine::Note& note : host_.BookmarkNotes()) {
+        auto it = std::find_if(
+            outcome_.bookmarkNotes.begin(), outcome_.bookmarkNotes.end(), [&](const BookmarkNote& n) {
+                return n.name == note.name && n.cause == note.cause && n.other == note.other;
+            });
+        if (it == outcome_.bookmarkNotes.end())
+            it = outcome_.bookmarkNotes.insert(
+                outcome_.bookmarkNotes.end(),
+                BookmarkNote{note.name, note.cause, note.other, note.limit, {}});
+        if (it->where.empty() || it->where.back() != number) it->where.push_back(number);
     }
 }
 

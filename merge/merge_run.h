@@ -10,7 +10,7 @@
 
 #include "common/disk_flusher.h"
 #include "data/value_style.h"
-#include "word/engine/picture.h"
+#include "word/engine/template.h"
 
 namespace qm {
 
@@ -106,6 +106,15 @@ struct BookmarkLeft {
     std::vector<int> where;  // the rows (document numbers in multi-row mode) it concerns
 };
 
+// A bookmark that documents of a run filled with something their user should know.
+struct BookmarkNote {
+    std::string name;
+    engine::Note::Cause cause = engine::Note::Cause::Overlap;
+    std::string other;       // Overlap: the bookmark it overlaps, filled before it
+    std::size_t limit = 0;   // TooLong: the form field's maximum length in characters
+    std::vector<int> where;  // the rows (document numbers in multi-row mode) it concerns
+};
+
 // A picture file that documents of a run went without: their bookmarks stayed as in the
 // template.
 struct PictureLeft {
@@ -135,6 +144,7 @@ struct RunOutcome {
     bool throughOffice = false;     // the documents were made by the office, not in this process
     bool singleFileFailed = false;  // the one PDF was not written; an earlier file of its name is kept
     std::vector<BookmarkLeft> bookmarksLeft;  // in the order first met
+    std::vector<BookmarkNote> bookmarkNotes;  // in the order first met
     std::vector<PictureLeft> picturesLeft;    // in the order first met
     std::string joinError;                    // why the one PDF could not be joined, when it could not
     std::string flushError;  // why the saved documents could not be put on disk, when they could not
@@ -165,6 +175,8 @@ std::string JoinNumbers(const std::vector<int>& numbers, std::string_view separa
 // What the closing messages say of the bookmarks left as in the template, one line (ending in
 // CR LF) for each; "" when none.
 std::string BookmarksLeftText(const std::vector<BookmarkLeft>& left, bool multiRowMode);
+// The same for the bookmarks filled with something the user should know.
+std::string BookmarkNotesText(const std::vector<BookmarkNote>& notes, bool multiRowMode);
 // The same for picture files that could not be placed.
 std::string PicturesLeftText(const std::vector<PictureLeft>& left);
 
@@ -219,6 +231,7 @@ class MergeRun {
     std::string OutputFileName(int number);
     void JoinDocuments();
     void NoteBookmarksLeft(int number);
+    void NoteBookmarkNotes(int number);
     DocumentFailure Failure(int number, const std::string& fileName, const std::string& error) const;
 
     MergeJob job_;

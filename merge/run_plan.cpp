@@ -102,6 +102,10 @@ int RunPlanner::SlotsPerDocument() const {
     return qm::SlotsPerDocument(JoinList(matched_), JoinList(bookmarks_), choice_.repeatMode);
 }
 
+std::vector<FillStep> RunPlanner::FillSteps() const {
+    return qm::FillSteps(titles_, bookmarks_, choice_.multiRowMode, choice_.repeatMode);
+}
+
 std::vector<int> RunPlanner::DocumentFirstRows() const {
     std::vector<int> rows;
     int step = 1;

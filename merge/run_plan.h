@@ -112,6 +112,8 @@ class RunPlanner {
     // The bookmarks the run fills, leaves empty or cannot fill, and the titles it leaves unused.
     MatchReport Report() const;
     int SlotsPerDocument() const;
+    // The bookmarks one document of the run sets, in the order it sets them (see FillSteps).
+    std::vector<FillStep> FillSteps() const;
 
     // The first sheet row of each document: every row of the range in single-row mode, every
     // SlotsPerDocument-th in multi-row mode.

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "common/fs.h"
@@ -33,6 +34,7 @@ class EngineDocument final : public WorkingDocument {
     void Close() override {
         open_ = false;
         values_.clear();
+        index_.clear();
     }
     // Nothing of it lives in the office.
     void OfficeEnded() override {}
@@ -45,20 +47,22 @@ class EngineDocument final : public WorkingDocument {
     bool SetBookmarkText(std::string_view name, std::string_view value) override {
         const engine::BookmarkInfo* b = template_->Find(name);
         if (!b || b->hidden) return false;
-        values_[std::string(name)] = std::string(value);
+        Value(name).value = std::string(value);
         return b->refusal.empty();
     }
     bool SetBookmarkPicture(std::string_view name, std::shared_ptr<const engine::Picture> picture) override {
         const engine::BookmarkInfo* b = template_->Find(name);
         if (!b || b->hidden) return false;
-        pictures_[std::string(name)] = std::move(picture);
-        values_.try_emplace(std::string(name));
+        Value(name).picture = std::move(picture);
         return b->refusal.empty();
     }
     std::vector<engine::Skip> BookmarksLeft() const override {
         if (!open_) return {};
-        const std::vector<engine::Fill> fills = Fills();
-        return template_->Skips(fills);
+        return template_->Skips(Fills());
+    }
+    std::vector<engine::Note> BookmarkNotes() const override {
+        if (!open_) return {};
+        return template_->Notes(Fills());
     }
     std::map<std::string, std::string> UnfillableBookmarks() const override {
         std::map<std::string, std::string> out;
@@ -76,14 +80,16 @@ class EngineDocument final : public WorkingDocument {
     }
 
   private:
-    // The values set so far, as fills.
-    std::vector<engine::Fill> Fills() const {
-        std::vector<engine::Fill> fills;
-        for (const auto& [name, value] : values_) {
-            const auto picture = pictures_.find(name);
-            fills.push_back({name, value, picture == pictures_.end() ? nullptr : picture->second});
-        }
-        return fills;
+    // The values set so far, as fills in the order their bookmarks were first set; a later value
+    // takes the earlier one's place. Of two overlapping bookmarks the engine gives the one filled
+    // later what remains of its range, so the order is part of what the caller asked for (a run
+    // sets them in column order).
+    const std::vector<engine::Fill>& Fills() const { return values_; }
+    // The fill of `name`: where it stands when the bookmark was set before, else a new last one.
+    engine::Fill& Value(std::string_view name) {
+        const auto [at, added] = index_.try_emplace(std::string(name), values_.size());
+        if (added) values_.emplace_back(std::string(name), std::string());
+        return values_[at->second];
     }
     // Opens the document made as `bytes` in the office, through a temporary file beside `near`
     // with the template's extension added; the file is gone again when this returns. The
@@ -95,8 +101,8 @@ class EngineDocument final : public WorkingDocument {
     Office* office_;
     std::string title_;
     bool open_ = true;
-    std::map<std::string, std::string> values_;
-    std::map<std::string, std::shared_ptr<const engine::Picture>> pictures_;
+    std::vector<engine::Fill> values_;
+    std::unordered_map<std::string, std::size_t> index_;  // where each name stands in values_
 };
 
 DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
@@ -107,7 +113,7 @@ DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, 
 }
 
 SaveResult EngineDocument::SaveAs(std::string_view fileName) {
-    const std::vector<engine::Fill> fills = Fills();
+    const std::vector<engine::Fill>& fills = Fills();
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!template_->Make(fills, bytes, error)) return SaveFailed(error, fileName);
@@ -141,7 +147,7 @@ SaveResult EngineDocument::SaveAs(std::string_view fileName) {
 
 bool EngineDocument::Print(std::string_view jobName) {
     // The engine's document goes to the printer through the office.
-    const std::vector<engine::Fill> fills = Fills();
+    const std::vector<engine::Fill>& fills = Fills();
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!office_ || !template_->Make(fills, bytes, error)) return false;

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "word/engine/template.h"
+
 namespace qm::word {
 
 namespace {
@@ -13,10 +15,10 @@ class OfficeDocument final : public WorkingDocument {
   public:
     OfficeDocument(Office* office, DocumentId id) : office_(office), id_(id), open_(id != 0) {
         if (!open_) return;
-        // The office's own hidden bookmarks ("_Toc…", "_GoBack") are neither listed nor filled.
+        // Word's own hidden bookmarks ("_Toc…", "_GoBack", "OLE_LINK…") are neither listed nor filled.
         // They are read once: filling does not change them.
         for (std::string& name : office_->bookmarkNames(id_))
-            if (!name.starts_with('_')) bookmarks_.push_back(std::move(name));
+            if (!engine::IsHiddenBookmarkName(name)) bookmarks_.push_back(std::move(name));
     }
 
     Route route() const override { return Route::Office; }
@@ -62,6 +64,8 @@ class OfficeDocument final : public WorkingDocument {
                 {name, "the office could not place the picture", engine::Skip::Cause::Refused, {}});
         return left;
     }
+    // The office fills overlapping bookmarks and form fields its own way, which is not known here.
+    std::vector<engine::Note> BookmarkNotes() const override { return {}; }
     std::map<std::string, std::string> UnfillableBookmarks() const override { return {}; }
 
     SaveResult SaveAs(std::string_view fileName) override {

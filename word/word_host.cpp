@@ -164,6 +164,10 @@ std::vector<engine::Skip> WordHost::BookmarksLeft() const {
     return document_ ? document_->BookmarksLeft() : std::vector<engine::Skip>{};
 }
 
+std::vector<engine::Note> WordHost::BookmarkNotes() const {
+    return document_ ? document_->BookmarkNotes() : std::vector<engine::Note>{};
+}
+
 std::map<std::string, std::string> WordHost::UnfillableBookmarks() const {
     return document_ ? document_->UnfillableBookmarks() : std::map<std::string, std::string>{};
 }

@@ -67,6 +67,10 @@ class WordHost {
     // The bookmarks given a value in the working document that it leaves as in the template,
     // and why (the engine's documents only; the office's fill every bookmark they have).
     std::vector<engine::Skip> BookmarksLeft() const;
+    // What the user should know of the bookmarks the working document fills: one that overlaps
+    // another filled before it takes what remains of its range, a form text field keeps a value
+    // longer than its maximum length (the engine's documents only).
+    std::vector<engine::Note> BookmarkNotes() const;
     // The visible bookmarks of the working document that the engine can never fill, with why;
     // empty for the office's documents.
     std::map<std::string, std::string> UnfillableBookmarks() const;

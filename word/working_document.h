@@ -76,6 +76,9 @@ class WorkingDocument {
                                     std::shared_ptr<const engine::Picture> picture) = 0;
     // The bookmarks given a value that the document leaves as in the template, and why.
     virtual std::vector<engine::Skip> BookmarksLeft() const = 0;
+    // The bookmarks given a value that the document fills with something its user should know:
+    // what remained of an overlapping bookmark's range, a value longer than a form field takes.
+    virtual std::vector<engine::Note> BookmarkNotes() const = 0;
     // The visible bookmarks that can never be filled, with why.
     virtual std::map<std::string, std::string> UnfillableBookmarks() const = 0;
 

@@ -108,9 +108,9 @@ std::string FailureText(const RunOutcome& o) {
     if (o.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
     if (!o.flushError.empty())
         text += "已生成的文档未能确认写入磁盘（" + o.flushError + "），断电时可能丢失。";
-    if (!o.bookmarksLeft.empty() || !o.picturesLeft.empty())
-        text +=
-            "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
+    if (!o.bookmarksLeft.empty() || !o.bookmarkNotes.empty() || !o.picturesLeft.empty())
+        text += "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) +
+                BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
     if (!o.print && !o.folderGone) text += "是否打开存放文档所在文件夹？";
     return text;
 }
@@ -177,6 +177,7 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
         return messages;
     }
     const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) +
+                             BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) +
                              PicturesLeftText(o.picturesLeft) + SeparateText(o.convertedSeparately);
     if (!o.print) {
         if (o.failed())  // a folder that is gone is not offered to be opened

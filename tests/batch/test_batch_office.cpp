@@ -96,6 +96,15 @@ TEST_F(OfficeBatchTest, ListBookmarks) {
     EXPECT_EQ(
         r.out,
         "Name_1\nAge_1\nName_2\nAge_2\n\nfilled by: the office (not a Word document (.doc or .docx))\n");
+    // With a sheet, which bookmarks its run fills: the office fills every one it is given.
+    const test::CommandResult sheet =
+        test::RunBatch({"--template", kFixtures + "/multi.fodt", "--workbook", kFixtures + "/rows.xls",
+                        "--sheet", "Sheet1", "--multi-row", "--list-bookmarks"});
+    EXPECT_EQ(sheet.status, 0) << sheet.err;
+    EXPECT_TRUE(
+        sheet.out.ends_with("(.doc or .docx))\nsheet: Sheet1 (multi-row)\n  Name_1: filled as text\n"
+                            "  Age_1: filled as text\n  Name_2: filled as text\n  Age_2: filled as text\n"))
+        << sheet.out;
 
     const test::CommandResult doc = test::RunBatch(
         {"--template", std::string(QM_PROGRAM_DIR) + "/模板/劳动合同.doc", "--list-bookmarks"});

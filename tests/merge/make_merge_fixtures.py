@@ -117,7 +117,7 @@ STATES_DOCUMENT = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>
 <w:p><w:r><w:t xml:space="preserve">Name: </w:t></w:r><w:bookmarkStart w:id="1" w:name="Name"/><w:r><w:t>[Name]</w:t></w:r><w:bookmarkEnd w:id="1"/></w:p>
 <w:p><w:r><w:t xml:space="preserve">Agree: </w:t></w:r><w:bookmarkStart w:id="2" w:name="Agree"/><w:r><w:fldChar w:fldCharType="begin"><w:ffData><w:name w:val="Agree"/><w:enabled/><w:calcOnExit w:val="0"/><w:checkBox><w:sizeAuto/><w:default w:val="0"/></w:checkBox></w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space="preserve"> FORMCHECKBOX </w:instrText></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r><w:bookmarkEnd w:id="2"/></w:p>
-<w:p><w:bookmarkStart w:id="3" w:name="City"/><w:r><w:t>[Ci</w:t></w:r><w:bookmarkStart w:id="4" w:name="Other"/><w:r><w:t>ty]</w:t></w:r><w:bookmarkEnd w:id="3"/><w:r><w:t>more</w:t></w:r><w:bookmarkEnd w:id="4"/></w:p>
+<w:p><w:fldSimple w:instr=" NUMPAGES "><w:bookmarkStart w:id="3" w:name="City"/><w:r><w:t>[City]</w:t></w:r><w:bookmarkEnd w:id="3"/></w:fldSimple></w:p>
 <w:sectPr/></w:body></w:document>
 """
 

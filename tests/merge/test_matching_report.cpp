@@ -67,6 +67,23 @@ TEST(ReportMatches, WhatEachModeFills) {
     }
 }
 
+// The order one document's bookmarks are set in, which decides what overlapping ones hold:
+// column by column whatever the template's order, repeat copies up to the first gap, multi-row
+// slots one after the other; each name once, with the title whose value it takes.
+TEST(FillSteps, ColumnByColumnAndSlotBySlot) {
+    const Names bookmarks = {"A", "Z", "A_c1", "Z_c1", "A_c2", "A_c4", "A_1", "Z_1", "A_2", "Z_3", "Other"};
+    const auto order = [&](bool multiRow, bool repeat) {
+        Names out;
+        for (const FillStep& s : FillSteps({"Z", "A", "Z", "None"}, bookmarks, multiRow, repeat))
+            out.push_back(s.title + ">" + s.bookmark);
+        return out;
+    };
+    EXPECT_EQ(order(false, false), (Names{"Z>Z", "A>A"}));
+    EXPECT_EQ(order(false, true), (Names{"Z>Z_c1", "A>A_c1", "A>A_c2"}));
+    EXPECT_EQ(order(true, false), (Names{"Z>Z_1", "A>A_1", "A>A_2", "Z>Z_3"}));
+    EXPECT_TRUE(order(true, true).empty());
+}
+
 TEST(ReportMatches, SummaryAndDetails) {
     const MatchReport r = ReportMatches({"Name", "Age"}, {"Name", "Age", "Missing"}, false, false);
     EXPECT_EQ(MatchSummary(r), "匹配 2/3 书签");

@@ -154,8 +154,7 @@ TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
     request_.extension = ".docx";
     ASSERT_FALSE(host_->OpenTemplate(request_.templatePath).empty());
     EXPECT_EQ(host_->UnfillableBookmarks(),
-              (std::map<std::string, std::string>{{"City", "overlaps bookmark Other"},
-                                                  {"Other", "overlaps bookmark City"}}));
+              (std::map<std::string, std::string>{{"City", "inside a field result"}}));
     state_.templateBookmarks = SplitList(host_->ListBookmarks());
     ASSERT_TRUE(test::LoadTitlesAndMatch(state_, "Sheet1$"));
     test::RecordingRunUi ui;
@@ -166,13 +165,13 @@ TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
     ASSERT_EQ(outcome.bookmarksLeft.size(), 2u);
     EXPECT_EQ(outcome.bookmarksLeft[0].name, "City");
     EXPECT_EQ(outcome.bookmarksLeft[0].where, (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_EQ(outcome.bookmarksLeft[0].reason, "overlaps bookmark Other");
+    EXPECT_EQ(outcome.bookmarksLeft[0].reason, "inside a field result");
     EXPECT_EQ(outcome.bookmarksLeft[1].name, "Agree");
     EXPECT_EQ(outcome.bookmarksLeft[1].where, (std::vector<int>{2, 4}));
     const std::string& text = ui.calls.back().text;
-    EXPECT_TRUE(text.starts_with(
-        "完成！\r\n书签“City”保持模板原样（行 1-4）：本程序无法填写（与书签“Other”交叉）。\r\n"
-        "书签“Agree”保持模板原样（行 2、4）：复选框只接受"))
+    EXPECT_TRUE(
+        text.starts_with("完成！\r\n书签“City”保持模板原样（行 1-4）：本程序无法填写（位于域结果之中）。\r\n"
+                         "书签“Agree”保持模板原样（行 2、4）：复选框只接受"))
         << text;
     EXPECT_TRUE(text.ends_with("。\r\n是否打开存放文档所在文件夹？")) << text;
     EXPECT_EQ(ui.calls.size(), 1u);

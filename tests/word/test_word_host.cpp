@@ -9,6 +9,7 @@
 #include "office_fixture.h"
 #include "tests/support/fake_office.h"
 #include "tests/support/small_disk.h"
+#include "tests/support/test_docx.h"
 #include "word/engine/doc_template.h"
 #include "word/engine_document.h"
 #include "word/office_document.h"
@@ -353,6 +354,53 @@ TEST(WorkingDocument, EachKindRefusesANameItDoesNotHave) {
     opened->Close();
     EXPECT_EQ(office.openDocumentCount(), 0);
     EXPECT_FALSE(word::OpenOfficeDocument(nullptr, scratch / "t.fake")->open());
+}
+
+// Of two overlapping bookmarks the one filled later takes what remains of its range, so an
+// engine document keeps its values in the order their bookmarks were first set, and a value set
+// again replaces the earlier one where it stands. Its notes say what that made of the bookmarks;
+// the office's documents, and closed ones, have none.
+TEST(WorkingDocument, AnEngineDocumentFillsInTheOrderItsBookmarksWereFirstSet) {
+    TempFolder scratch("word");
+    const std::string path = scratch / "overlap.docx";
+    ASSERT_TRUE(TestDocx().Overlapping("A", "Z").FormText("Code", 3).Write(path));
+    Host h;
+    ASSERT_EQ(h.host->OpenTemplate(path), "Untitled 1");
+    ASSERT_EQ(h.host->CurrentRoute(), Route::Engine);
+    EXPECT_TRUE(h.host->SetBookmarkText("Z", "z1"));
+    EXPECT_TRUE(h.host->SetBookmarkText("A", "a1"));
+    EXPECT_TRUE(h.host->SetBookmarkText("Z", "z2"));
+    EXPECT_TRUE(h.host->SetBookmarkText("Code", "1234"));
+    std::vector<engine::Note> notes = h.host->BookmarkNotes();
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].name, "A");
+    EXPECT_EQ(notes[0].cause, engine::Note::Cause::Overlap);
+    EXPECT_EQ(notes[0].other, "Z");
+    EXPECT_EQ(notes[1].name, "Code");
+    EXPECT_EQ(notes[1].cause, engine::Note::Cause::TooLong);
+    EXPECT_EQ(notes[1].limit, 3u);
+    ASSERT_TRUE(h.host->SaveDocumentAs(scratch / "made.docx").ok);
+    const std::string text = FlatText(scratch / "made.docx");
+    EXPECT_NE(text.find("a1z2"), std::string::npos) << text;
+    EXPECT_EQ(text.find("z1"), std::string::npos) << text;
+    EXPECT_NE(text.find("1234"), std::string::npos) << text;
+    h.host->CloseDocument();
+    EXPECT_TRUE(h.host->BookmarkNotes().empty());
+
+    ASSERT_EQ(h.host->OpenTemplate(path), "Untitled 2");
+    EXPECT_TRUE(h.host->SetBookmarkText("A", "a1"));
+    EXPECT_TRUE(h.host->SetBookmarkText("Z", "z1"));
+    notes = h.host->BookmarkNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].name, "Z");
+    EXPECT_EQ(notes[0].other, "A");
+
+    ASSERT_TRUE(WriteFakeTemplate(scratch / "t.fake", {{"A", "a"}, {"Z", "z"}}));
+    ASSERT_FALSE(h.host->OpenTemplate(scratch / "t.fake").empty());
+    ASSERT_EQ(h.host->CurrentRoute(), Route::Office);
+    EXPECT_TRUE(h.host->SetBookmarkText("Z", "z1"));
+    EXPECT_TRUE(h.host->SetBookmarkText("A", "a1"));
+    EXPECT_TRUE(h.host->BookmarkNotes().empty());
 }
 
 TEST(WordHost, ForceCloseWithoutRunningOfficeStillReportsAMissingScriptFirst) {

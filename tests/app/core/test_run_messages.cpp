@@ -61,5 +61,38 @@ TEST(RunMessages, PdfsConvertedOneAtATimeAreNotedWithWhyInTheWindowsWords) {
     }
 }
 
+// What the user should know of bookmarks that were filled comes after the bookmarks left as in
+// the template, each named once with its rows, or its documents in multi-row mode; a run that
+// failed says it too.
+TEST(RunMessages, BookmarkNotesAreNamedOnceWithTheirRowsOrDocuments) {
+    RunOutcome o = MadeWithPicturesLeft(false);
+    o.picturesLeft.clear();
+    o.bookmarkNotes = {{"金额", engine::Note::Cause::Overlap, "总计", 0, {3, 5, 6, 7, 8, 9}},
+                       {"编号", engine::Note::Cause::TooLong, {}, 6, {1}}};
+    const std::string notes =
+        "书签“金额”与书签“总计”重叠：先填入“总计”，“金额”只填入其余部分（行 3、5-9）。\r\n"
+        "书签“编号”是最多 6 个字符的文字型窗体域，值超出仍完整写入（行 1）。\r\n";
+    const std::vector<ClosingMessage> saved = ClosingMessages(o);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].text, "完成！\r\n书签“City”保持模板原样（行 2）：本程序无法填写。\r\n" + notes +
+                                 "是否打开存放文档所在文件夹？");
+    EXPECT_EQ(saved[0].icon, MessageIcon::Warning);
+
+    o.multiRowMode = true;
+    o.bookmarksLeft.clear();
+    EXPECT_EQ(ClosingMessages(o)[0].text,
+              "完成！\r\n书签“金额”与书签“总计”重叠：先填入“总计”，“金额”只填入其余部分（文档 3、5-9）。\r\n"
+              "书签“编号”是最多 6 个字符的文字型窗体域，值超出仍完整写入（文档 1）。\r\n"
+              "是否打开存放文档所在文件夹？");
+
+    o.multiRowMode = false;
+    o.failedNumbers = {4};
+    o.failures = {{4, FailureKind::DiskFull, {}}};
+    o.diskFull = true;
+    const std::string failed = ClosingMessages(o)[0].text;
+    EXPECT_NE(failed.find("磁盘已满"), std::string::npos) << failed;
+    EXPECT_TRUE(failed.ends_with("\r\n" + notes + "是否打开存放文档所在文件夹？")) << failed;
+}
+
 }  // namespace
 }  // namespace qm
