@@ -186,6 +186,14 @@ std::string ReasonText(const std::string& why) {
         {"a drop-down form field without entries", "下拉列表没有选项"},
         {"a drop-down field without entries", "下拉列表没有选项"},
         {"inside a bound content control", "位于绑定数据的内容控件之中"},
+        {"holds part of a content control", "只包含内容控件的一部分"},
+        {"inside a content control showing its placeholder", "位于显示占位文字的内容控件之中"},
+        {"nothing of it remains outside the bookmarks that overlap it",
+         "与之交叉的书签先填入后，没有剩下的部分"},
+        {"spans the end of a text block", "跨越文本框或内容控件的末尾"},
+        {"holds a footnote reference", "包含脚注引用"},
+        {"holds an endnote reference", "包含尾注引用"},
+        {"has no end", "没有结束位置"},
     };
     for (const auto& [phrase, text] : kPhrases) {
         if (phrase.ends_with(' ') ? why.starts_with(phrase) : why == phrase) {

@@ -368,13 +368,13 @@ std::string Unmarked(const std::string& line) {
     std::string out;
     for (std::size_t i = 0; i < line.size();) {
         const std::size_t close = line.find_first_of(":}", i + 1);
-        if (line[i] == '{' && close != std::string::npos) {
-            i = close + 1;  // "{Name:" or "{Name}"
-        } else if (line[i] == ':' && close != std::string::npos && line[close] == '}') {
-            i = close + 1;  // ":Name}"
-        } else {
+        // "{Name:", "{Name}" or ":Name}" is a mark.
+        const bool mark =
+            close != std::string::npos && (line[i] == '{' || (line[i] == ':' && line[close] == '}'));
+        if (mark)
+            i = close + 1;
+        else
             out += line[i++];
-        }
     }
     return out;
 }
