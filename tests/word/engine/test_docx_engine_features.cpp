@@ -314,7 +314,9 @@ TEST(DocxFeatures, EveryWordFileOpensAndFills) {
         for (const Fill& f : fills)
             if (t->Find(f.name)->kind == engine::BookmarkKind::Text) values.emplace(f.name, f.value);
         for (const engine::Skip& s : t->Skips(fills)) values.erase(s.name);
-        for (const ZipItem& item : *ReadWithLibzip(bytes)) {
+        const auto items = ReadWithLibzip(bytes);
+        ASSERT_TRUE(items);
+        for (const ZipItem& item : *items) {
             if (!item.name.starts_with("word/") || !item.name.ends_with(".xml")) continue;
             const std::string file = item.name.substr(5);
             if (!file.starts_with("document") && !file.starts_with("header") && !file.starts_with("footer") &&
