@@ -671,6 +671,7 @@ bool DocTemplate::Load(std::span<const std::uint8_t> bytes, std::string& refusal
         places.push_back({static_cast<std::size_t>(targets_[i].story), targets_[i].s, targets_[i].e,
                           infos_[i].refusal.empty() && infos_[i].kind == BookmarkKind::Text});
     SetWithin(places, infos_);
+    IndexNames();
     return true;
 }
 

@@ -286,6 +286,7 @@ std::string DocxTemplate::Load(std::span<const std::uint8_t> bytes) {
     for (std::size_t i = 0; i < places_.size(); ++i)
         places_[i].fillable = bookmarks_[i].refusal.empty() && bookmarks_[i].kind == BookmarkKind::Text;
     SetWithin(places_, bookmarks_);
+    IndexNames();
 
     // What a document that receives pictures changes besides its stories.
     for (Part& part : parts_) {

@@ -17,9 +17,19 @@ std::vector<std::string> Template::VisibleNames() const {
 }
 
 const BookmarkInfo* Template::Find(std::string_view name) const {
+    if (!byName_.empty()) {
+        const auto it = byName_.find(name);
+        return it == byName_.end() ? nullptr : &bookmarks()[it->second];
+    }
     for (const BookmarkInfo& b : bookmarks())
         if (b.name == name) return &b;
     return nullptr;
+}
+
+void Template::IndexNames() {
+    byName_.clear();
+    const std::vector<BookmarkInfo>& all = bookmarks();
+    for (std::size_t i = 0; i < all.size(); ++i) byName_.try_emplace(all[i].name, i);
 }
 
 namespace {

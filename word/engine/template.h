@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -170,6 +171,9 @@ class Template {
     void setCheckedWhole() const { checkedWhole_.store(true, std::memory_order_relaxed); }
 
   protected:
+    // To be called once bookmarks() holds every bookmark: Find looks names up through it.
+    void IndexNames();
+
     // Why bookmark `index` cannot take what remains of its range between the end of bookmark
     // `after` and the start of bookmark `before` (either kOwn); "" when it can. Templates that
     // fill no remainders refuse them all.
@@ -177,6 +181,7 @@ class Template {
 
   private:
     mutable std::atomic<bool> checkedWhole_{false};
+    std::unordered_map<std::string_view, std::size_t> byName_;  // the first bookmark of each name
 };
 
 // The outcome of reading a template: the template, or why the whole file is refused.
