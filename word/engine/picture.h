@@ -43,7 +43,9 @@ enum class PictureProblem {
     TooLarge,    // over kMaxPictureBytes
     Unreadable,  // no permission, an I/O error
     NotAnImage,  // neither a JPEG nor a PNG
-    Damaged,     // a JPEG or PNG whose size cannot be read, or whose structure is broken
+    // A JPEG or PNG whose size cannot be read, whose structure is broken, or whose header claims
+    // more than its data holds (or more than 65,535 pixels a side, or 100 million in all).
+    Damaged,
 };
 
 struct PictureResult {

@@ -58,6 +58,62 @@ Bytes Png(std::uint32_t w, std::uint32_t h, std::uint32_t ppm = 0, bool withData
     return png;
 }
 
+// An interlaced grey PNG of `w` by `h` pixels: its seven passes' rows.
+Bytes Interlaced(std::uint32_t w, std::uint32_t h) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    PutBe32(header, w);
+    PutBe32(header, h);
+    header.insert(header.end(), {8, 0, 0, 0, 1});
+    Chunk(png, "IHDR", header);
+    static constexpr int kPass[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                        {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    Bytes raw;
+    for (const auto& [x0, y0, dx, dy] : kPass) {
+        const std::uint32_t cols = w > static_cast<std::uint32_t>(x0) ? (w - x0 + dx - 1) / dx : 0;
+        const std::uint32_t rows = h > static_cast<std::uint32_t>(y0) ? (h - y0 + dy - 1) / dy : 0;
+        if (cols == 0) continue;
+        for (std::uint32_t r = 0; r < rows; ++r) raw.insert(raw.end(), cols + 1, 0x40);
+    }
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(size);
+    Chunk(png, "IDAT", packed);
+    Chunk(png, "IEND", {});
+    return png;
+}
+
+// `png` with byte `at` of its IHDR's body set to `value`, the CRC made right again.
+Bytes WithIhdrByte(Bytes png, std::size_t at, std::uint8_t value) {
+    png[16 + at] = value;
+    const auto crc = static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17));
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    return png;
+}
+
+// `png` whose header claims `w` by `h` pixels, its data as it was.
+Bytes Lying(Bytes png, std::uint32_t w, std::uint32_t h) {
+    for (int i = 0; i < 4; ++i) {
+        png = WithIhdrByte(std::move(png), static_cast<std::size_t>(i),
+                           static_cast<std::uint8_t>(w >> (24 - 8 * i)));
+        png = WithIhdrByte(std::move(png), static_cast<std::size_t>(4 + i),
+                           static_cast<std::uint8_t>(h >> (24 - 8 * i)));
+    }
+    return png;
+}
+
+// `png` with its image data replaced by bytes of the same length that zlib does not take.
+Bytes GarbledData(Bytes png) {
+    const std::size_t idat = 8 + 25;  // after the signature and IHDR
+    const std::uint32_t length = static_cast<std::uint32_t>(png[idat]) << 24 | png[idat + 1] << 16 |
+                                 png[idat + 2] << 8 | png[idat + 3];
+    for (std::size_t i = 0; i < length; ++i) png[idat + 8 + i] = 0xFF;
+    const auto crc = static_cast<std::uint32_t>(crc32(0, png.data() + idat + 4, length + 4));
+    for (int i = 0; i < 4; ++i) png[idat + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    return png;
+}
+
 // The segments of a JPEG up to its scan: JFIF with a density, the frame header `sof`, a scan.
 Bytes Jpeg(std::uint16_t w, std::uint16_t h, std::uint8_t sof = 0xC0, int units = 1,
            std::uint16_t density = 200) {
@@ -93,6 +149,8 @@ TEST(Picture, HeadersGiveSizeAndResolution) {
         {"baseline JPEG at 200 dpi", Jpeg(640, 480), ImageKind::Jpeg, 640, 480, 200},
         {"progressive JPEG, dots a cm", Jpeg(64, 48, 0xC2, 2, 100), ImageKind::Jpeg, 64, 48, 254},
         {"JPEG with an aspect ratio only", Jpeg(64, 48, 0xC1, 0, 1), ImageKind::Jpeg, 64, 48, 0},
+        {"PNG of 3000 by 2000", Png(3000, 2000), ImageKind::Png, 3000, 2000, 0},
+        {"interlaced PNG", Interlaced(7, 5), ImageKind::Png, 7, 5, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -116,6 +174,8 @@ TEST(Picture, OtherAndDamagedFilesAreRefused) {
     Bytes truncatedJpeg = Jpeg(4, 4);
     truncatedJpeg.resize(24);
     const std::string gif("GIF89a\x01\x00\x01\x00", 10);
+    Bytes noScan = Jpeg(4, 4);
+    noScan.resize(noScan.size() - 4);  // the coded data and the end
     const Bytes onePixel = Png(1, 1);
     const Bytes signatureOnly(onePixel.begin(), onePixel.begin() + 8);
     const struct {
@@ -134,6 +194,16 @@ TEST(Picture, OtherAndDamagedFilesAreRefused) {
         {"JPEG without a frame header", noFrame, PictureProblem::Damaged},
         {"JPEG cut short", truncatedJpeg, PictureProblem::Damaged},
         {"JPEG of height 0 (given later)", Jpeg(4, 0), PictureProblem::Damaged},
+        // Headers that claim more than a photo, or than their data holds.
+        {"PNG claiming 100000 by 100000", Lying(Png(40, 30), 100000, 100000), PictureProblem::Damaged},
+        {"PNG claiming 20000 by 20000", Lying(Png(40, 30), 20000, 20000), PictureProblem::Damaged},
+        {"PNG claiming 400 by 300 over the data of 40 by 30", Lying(Png(40, 30), 400, 300),
+         PictureProblem::Damaged},
+        {"PNG of a colour type no reader takes", WithIhdrByte(Png(4, 4), 9, 5), PictureProblem::Damaged},
+        {"PNG of a depth no reader takes", WithIhdrByte(Png(4, 4), 8, 7), PictureProblem::Damaged},
+        {"PNG whose data is no zlib stream", GarbledData(Png(40, 30)), PictureProblem::Damaged},
+        {"JPEG claiming 65535 by 65535", Jpeg(65535, 65535), PictureProblem::Damaged},
+        {"JPEG with no data after the scan header", noScan, PictureProblem::Damaged},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
