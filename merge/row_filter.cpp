@@ -167,11 +167,23 @@ bool Passes(const Prepared& p, const std::string& text) {
         case FilterTest::NotEqual:
             return Compare(Read(text), text, p.value, p.filter->value) != 0;
         case FilterTest::Greater:
-            return !empty && Compare(Read(text), text, p.value, p.filter->value) > 0;
-        case FilterTest::Less:
-            return !empty && Compare(Read(text), text, p.value, p.filter->value) < 0;
+        case FilterTest::Less: {
+            if (empty) return false;
+            const Reading cell = Read(text);
+            // A number is compared with numbers, a date with dates; text only with text.
+            if (p.value.kind != Kind::Text && cell.kind != p.value.kind) return false;
+            const int order = Compare(cell, text, p.value, p.filter->value);
+            return p.filter->test == FilterTest::Greater ? order > 0 : order < 0;
+        }
     }
     return false;
+}
+
+// Whether `text` fails an order test only for not being what its value is: a number or a date.
+bool Unlike(const Prepared& p, const std::string& text) {
+    if (p.filter->test != FilterTest::Greater && p.filter->test != FilterTest::Less) return false;
+    if (p.value.kind == Kind::Text || Trimmed(text).empty()) return false;
+    return Read(text).kind != p.value.kind;
 }
 
 // For Greater and Less: a column whose every value is a number (or a date) wants a number (or a
@@ -248,13 +260,16 @@ FilterOutcome MatchingRows(const data::Cursor& sheet, const std::vector<RowFilte
         prepared.push_back(std::move(p));
     }
     for (long long row = 0, n = sheet.recordCount(); row < n; ++row) {
-        bool pass = true;
-        for (const Prepared& p : prepared)
-            if (!Passes(p, sheet.valueAt(row, p.field))) {
-                pass = false;
-                break;
-            }
+        bool pass = true, unlike = false, other = false;
+        for (const Prepared& p : prepared) {
+            const std::string text = sheet.valueAt(row, p.field);
+            if (Passes(p, text)) continue;
+            pass = false;
+            (Unlike(p, text) ? unlike : other) = true;
+            if (other) break;
+        }
         if (pass) outcome.rows.push_back(row);
+        if (unlike && !other) ++outcome.unlike;
     }
     return outcome;
 }

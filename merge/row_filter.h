@@ -6,7 +6,8 @@
 // Cells are read as stored (the raw values, whatever the value style of the run): a number as
 // a number, a date-formatted cell as its ISO date. A cell and a filter value compare as numbers
 // when both read as numbers, as dates when both read as dates, and otherwise as text, ignoring
-// the case of Latin letters.
+// the case of Latin letters; but "greater" and "less" with a number (or date) as the value pass
+// only cells that are numbers (dates).
 
 #include <optional>
 #include <string>
@@ -52,6 +53,9 @@ struct FilterProblem {
 struct FilterOutcome {
     std::vector<long long> rows;  // positions (from 0) of the rows that pass, in sheet order
     std::optional<FilterProblem> problem;
+    // The rows left out only because a greater or less test met a cell that is not a number
+    // (or date) as its value is: such a cell never passes, "abc" is not more than 10.
+    long long unlike = 0;
 };
 
 // The rows of `sheet` (read as stored) that pass every filter.

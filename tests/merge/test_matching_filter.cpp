@@ -84,6 +84,41 @@ TEST(RowFilter, EachTestOverTextNumbersDatesAndEmptyCells) {
               (std::vector<long long>{0, 2}));
 }
 
+// A column of mixed values: a number (or date) comparison passes numbers (dates) only, and says
+// how many rows it left out for holding something else.
+TEST(RowFilter, OrderTestsCompareLikeWithLike) {
+    const data::Cursor sheet(std::make_unique<Rows>(std::vector<std::string>{"金额", "日期", "部门"},
+                                                    std::vector<std::vector<std::string>>{
+                                                        {"3000", "2024-03-05", "销售部"},
+                                                        {"abc", "not a date", "技术部"},
+                                                        {"20", "45000", "销售部"},
+                                                        {"", "", "销售部"},
+                                                        {"5", "2023-01-01", "技术部"},
+                                                    }),
+                             false);
+    using T = FilterTest;
+    const struct {
+        std::vector<RowFilter> filters;
+        std::vector<long long> rows;
+        long long unlike;
+    } cases[] = {
+        {{{"金额", T::Greater, "10"}}, {0, 2}, 1},
+        {{{"金额", T::Less, "10"}}, {4}, 1},
+        // 45000 is a number, not a date: it is no later than a date.
+        {{{"日期", T::Greater, "2023-12-31"}}, {0}, 2},
+        // Left out for its department anyway: not counted.
+        {{{"部门", T::Equal, "销售部"}, {"金额", T::Greater, "10"}}, {0, 2}, 0},
+        // Text against text stays as it was.
+        {{{"部门", T::Greater, "技术部"}}, {0, 2, 3}, 0},
+    };
+    for (const auto& c : cases) {
+        const FilterOutcome outcome = MatchingRows(sheet, c.filters);
+        EXPECT_FALSE(outcome.problem);
+        EXPECT_EQ(outcome.rows, c.rows) << DescribeFilter(c.filters.back());
+        EXPECT_EQ(outcome.unlike, c.unlike) << DescribeFilter(c.filters.back());
+    }
+}
+
 TEST(RowFilter, ProblemsNameTheColumn) {
     const data::Cursor sheet = Sheet();
     const struct {
