@@ -223,17 +223,18 @@ std::string ReadZip(std::span<const std::uint8_t> b, ZipArchive& zip, bool exact
     std::uint64_t centralSize = Le32(b, end + 12);
     std::uint64_t centralOffset = Le32(b, end + 16);
     if (Le16(b, end + 4) != 0 || Le16(b, end + 6) != 0 || Le16(b, end + 8) != count)
-        return "a zip split over several files";
+        return "damaged zip: split over several files";
     // The central directory ends where the zip64 end record begins, if there is one.
     std::size_t centralEnd = end;
     if (end >= 20 && Le32(b, end - 20) == kZip64LocatorSignature) {
         const std::size_t locator = end - 20;
         const std::uint64_t at = Le64(b, locator + 8);
-        if (Le32(b, locator + 4) != 0 || Le32(b, locator + 16) > 1) return "a zip split over several files";
+        if (Le32(b, locator + 4) != 0 || Le32(b, locator + 16) > 1)
+            return "damaged zip: split over several files";
         if (at > locator || locator - at < 56 || Le32(b, at) != kZip64EndSignature)
             return "damaged zip: zip64 end record";
         if (Le32(b, at + 16) != 0 || Le32(b, at + 20) != 0 || Le64(b, at + 24) != Le64(b, at + 32))
-            return "a zip split over several files";
+            return "damaged zip: split over several files";
         count = Le64(b, at + 32);
         centralSize = Le64(b, at + 40);
         centralOffset = Le64(b, at + 48);

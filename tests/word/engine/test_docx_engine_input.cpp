@@ -37,6 +37,13 @@ std::size_t FirstCentralRecord(const Bytes& bytes) {
 TEST(DocxEngineInput, RefusesWhatIsNoDocumentWithAReason) {
     Bytes encrypted = ReadBytes(DocxFixture("shapes.docx"));
     encrypted[FirstCentralRecord(encrypted) + 8] |= 1;
+    // The first part of a zip split over several files: on its own, a damaged one.
+    Bytes split = ReadBytes(DocxFixture("shapes.docx"));
+    for (std::size_t at = split.size() - 22; at > 0; --at)
+        if (split[at] == 0x50 && split[at + 1] == 0x4B && split[at + 2] == 5 && split[at + 3] == 6) {
+            split[at + 4] = 1;  // the number of this disk
+            break;
+        }
     const std::string text = "PK\x03\x04 but nothing more";
     const struct {
         std::string what;
@@ -50,6 +57,7 @@ TEST(DocxEngineInput, RefusesWhatIsNoDocumentWithAReason) {
          "no main document part (word/document.xml)"},
         {"broken XML", ReadBytes(DocxFixture("broken.docx")), "word/document.xml: not well-formed XML"},
         {"encrypted entry", encrypted, "an encrypted file"},
+        {"split zip", split, "damaged zip: split over several files"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -57,6 +65,8 @@ TEST(DocxEngineInput, RefusesWhatIsNoDocumentWithAReason) {
         EXPECT_FALSE(r);
         EXPECT_EQ(r.refusal.substr(0, c.refusal.size()), c.refusal);
     }
+    // Damaged, it goes to no office to be repaired there without a word.
+    EXPECT_TRUE(engine::KeptFromTheOffice(engine::OpenDocxTemplate(split).refusal));
     ASSERT_FALSE(ReadBytes(fs::path(QM_XLS_FIXTURES) / "people.xls").empty());
 }
 
