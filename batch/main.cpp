@@ -2,6 +2,7 @@
 // the same engine as the desktop program.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -331,6 +333,20 @@ bool Readable(const std::string& path) {
     return qm::FileExists(path) && access(path.c_str(), R_OK) == 0;
 }
 
+// "cannot read the template T: why": no such file, not a regular file (a folder, a pipe), or
+// what opening it said.
+std::string UnreadableTemplate(const std::string& path, const std::string& shown) {
+    struct stat st {};
+    std::string why;
+    if (stat(path.c_str(), &st) != 0)
+        why = errno == ENOENT ? "the file does not exist" : std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = "not a regular file";
+    else if (access(path.c_str(), R_OK) != 0)
+        why = std::strerror(errno);
+    return "cannot read the template " + shown + (why.empty() ? "" : ": " + why);
+}
+
 // Creates `folder` with its missing parents; the levels it created, deepest last, go into
 // `created` so that a run that never starts can take them away again. False when the folder
 // cannot be made.
@@ -570,7 +586,7 @@ int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
     if (!o.sheet.empty() && o.workbook.empty())
         return Fail("--list-bookmarks with --sheet needs --workbook FILE");
     const std::string templatePath = Absolute(o.templatePath);
-    if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+    if (!Readable(templatePath)) return Fail(UnreadableTemplate(templatePath, o.templatePath));
     CatchStopSignals();
     qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), ProgramFolder());
     // The sheet is read before the template, which may start the office.
@@ -787,7 +803,7 @@ int Main(int argc, char** argv) {
     }
     const std::vector<std::string>& titles = planner.titles();
 
-    if (!Readable(templatePath)) return Fail("cannot read the template " + o.templatePath);
+    if (!Readable(templatePath)) return Fail(UnreadableTemplate(templatePath, o.templatePath));
     if (o.check) return Check(o, planner, host);
     if (!o.nameColumn.empty() && std::find(titles.begin(), titles.end(), o.nameColumn) == titles.end())
         return Fail("sheet " + o.sheet + " has no column " + o.nameColumn + " for --name-column");

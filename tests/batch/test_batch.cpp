@@ -31,7 +31,7 @@ TEST_F(BatchTest, HelpPrintsTheUsage) {
     EXPECT_EQ(r.err, "");
 }
 
-// A workbook that cannot be read is named with the reason, in one line.
+// A workbook or template that cannot be read is named with the reason, in one line.
 TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
     std::ofstream(dir_ + "/text.xlsx") << "not a workbook";
     ASSERT_EQ(mkfifo((dir_ + "/pipe.xls").c_str(), 0600), 0);  // opened, it would wait for a writer
@@ -54,6 +54,14 @@ TEST_F(BatchTest, UnreadableWorkbookSaysWhy) {
         {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", tmpl, "--print",
           "--values", "formatted"},
          "quillmerge-batch: unknown --values formatted (raw or shown)\n"},
+        // A template is named with its reason the same way.
+        {{"--template", dir_ + "/pipe.xls", "--list-bookmarks"},
+         "quillmerge-batch: cannot read the template " + dir_ + "/pipe.xls: not a regular file\n"},
+        {{"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", dir_, "--save",
+          dir_ + "/o", "--name", "D"},
+         "quillmerge-batch: cannot read the template " + dir_ + ": not a regular file\n"},
+        {{"--template", dir_ + "/none.docx", "--list-bookmarks"},
+         "quillmerge-batch: cannot read the template " + dir_ + "/none.docx: the file does not exist\n"},
     };
     for (const auto& c : cases) {
         const test::CommandResult r = test::RunBatch(c.args);
