@@ -551,7 +551,7 @@ void PrintSheetPlan(const qm::engine::Template& t, const std::vector<qm::FillSte
 
     for (const qm::engine::BookmarkInfo& b : t.bookmarks()) {
         if (b.hidden) continue;
-        std::cout << "  " << b.name << ": ";
+        std::cout << "  " << Escaped(b.name) << ": ";
         const auto skip = skips.find(b.name);
         const auto remainder = remainders.find(b.name);
         if (!b.refusal.empty()) {
@@ -614,7 +614,7 @@ int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
         steps = planner->FillSteps();
     }
     const std::vector<std::string> names = qm::SplitList(host.ListBookmarks());
-    for (const std::string& name : names) std::cout << name << '\n';
+    for (const std::string& name : names) std::cout << Escaped(name) << '\n';
     // After a blank line: who fills this template, and why not this program where it cannot.
     std::cout << '\n';
     if (!engine) {
@@ -631,7 +631,7 @@ int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
             std::set<std::string> filled;
             for (const qm::FillStep& step : steps) filled.insert(step.bookmark);
             for (const std::string& name : names)
-                std::cout << "  " << name << ": "
+                std::cout << "  " << Escaped(name) << ": "
                           << (filled.count(name) ? "filled as text"
                                                  : "not filled: no column of this sheet names it")
                           << '\n';
@@ -645,7 +645,7 @@ int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
     // What a run does with each bookmark, and what may depend on the columns it has.
     for (const qm::engine::BookmarkInfo& b : engine.value->bookmarks()) {
         if (b.hidden) continue;
-        std::cout << "  " << b.name << ": ";
+        std::cout << "  " << Escaped(b.name) << ": ";
         if (!b.refusal.empty())
             std::cout << "left as in the template (" << b.refusal << ")\n";
         else
@@ -873,7 +873,7 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
     const qm::MatchReport report = planner.Report();
     if (!report.empty.empty()) {
         std::string names;
-        for (const std::string& name : report.empty) names += (names.empty() ? "" : ", ") + name;
+        for (const std::string& name : report.empty) names += (names.empty() ? "" : ", ") + Escaped(name);
         std::cerr << "quillmerge-batch: bookmarks no column fills stay as in the template: " << names << '\n';
     }
 
@@ -895,7 +895,7 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
     tidy.keep = outcome.documentsMade > 0;
     // Bookmarks the documents left as in the template: named once each, with the rows.
     for (const qm::BookmarkLeft& b : outcome.bookmarksLeft)
-        std::cerr << "quillmerge-batch: bookmark " << b.name << " left as in the template ("
+        std::cerr << "quillmerge-batch: bookmark " << Escaped(b.name) << " left as in the template ("
                   << (o.multiRow ? "documents " : "rows ") << qm::JoinNumbers(b.where, ", ")
                   << "): " << b.reason << '\n';
     // Bookmarks filled with something to know: named once each (and with the bookmark each
@@ -903,16 +903,17 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
     for (const qm::BookmarkNote& n : outcome.bookmarkNotes) {
         const std::string where = (o.multiRow ? "documents " : "rows ") + qm::JoinNumbers(n.where, ", ");
         if (n.cause == qm::engine::Note::Cause::Overlap)
-            std::cerr << "quillmerge-batch: bookmark " << n.name << " overlaps bookmark " << n.other
-                      << ", filled first (" << where << "): " << n.name
+            std::cerr << "quillmerge-batch: bookmark " << Escaped(n.name) << " overlaps bookmark "
+                      << Escaped(n.other) << ", filled first (" << where << "): " << Escaped(n.name)
                       << " took what remained of its range\n";
         else
-            std::cerr << "quillmerge-batch: bookmark " << n.name << " is a form text field of at most "
-                      << n.limit << " characters (" << where << "): the longer value was written whole\n";
+            std::cerr << "quillmerge-batch: bookmark " << Escaped(n.name)
+                      << " is a form text field of at most " << n.limit << " characters (" << where
+                      << "): the longer value was written whole\n";
     }
     // Picture files that could not be placed: named once each, with the rows that name them.
     for (const qm::PictureLeft& p : outcome.picturesLeft)
-        std::cerr << "quillmerge-batch: picture " << p.file << " not placed (rows "
+        std::cerr << "quillmerge-batch: picture " << Escaped(p.file) << " not placed (rows "
                   << qm::JoinNumbers(p.where, ", ") << "): " << p.reason
                   << "; its bookmarks are left as in the template\n";
     if (!outcome.convertedSeparately.empty())

@@ -111,4 +111,21 @@ TEST(BatchPictures, UnknownPictureColumnIsRefused) {
 }
 
 }  // namespace
+// A picture name as a cell holds it, line breaks and terminal controls included, is written as
+// --list-sheets writes names: one line, nothing that reaches the terminal as a command.
+TEST(BatchPictures, NamesAreWrittenEscaped) {
+    const test::TempFolder folder("batch-picture-names");
+    std::ofstream(folder.path() + "/cards.csv") << "编号,姓名,部门,照片\n"
+                                                << "1,甲,一部,\"two\nlines.png\"\n"
+                                                << "2,乙,一部,bell\a\x1b[2J.png\n";
+    const test::CommandResult r =
+        test::RunBatch({"--workbook", folder.path() + "/cards.csv", "--sheet", "cards", "--template",
+                        std::string(QM_PROGRAM_DIR) + "/模板/工作证.docx", "--repeat", "--picture-column",
+                        "照片", "--save", folder.path() + "/out", "--name", "证", "--no-office"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string tail = ": the picture file does not exist; its bookmarks are left as in the template\n";
+    EXPECT_EQ(r.err, "quillmerge-batch: picture two\\nlines.png not placed (rows 1)" + tail +
+                         "quillmerge-batch: picture bell\\x07\\x1b[2J.png not placed (rows 2)" + tail);
+}
+
 }  // namespace qm
