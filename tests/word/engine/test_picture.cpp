@@ -94,11 +94,9 @@ Bytes WithIhdrByte(Bytes png, std::size_t at, std::uint8_t value) {
 
 // `png` whose header claims `w` by `h` pixels, its data as it was.
 Bytes Lying(Bytes png, std::uint32_t w, std::uint32_t h) {
-    for (int i = 0; i < 4; ++i) {
-        png = WithIhdrByte(std::move(png), static_cast<std::size_t>(i),
-                           static_cast<std::uint8_t>(w >> (24 - 8 * i)));
-        png = WithIhdrByte(std::move(png), static_cast<std::size_t>(4 + i),
-                           static_cast<std::uint8_t>(h >> (24 - 8 * i)));
+    for (std::size_t i = 0; i < 4; ++i) {
+        png = WithIhdrByte(std::move(png), i, static_cast<std::uint8_t>(w >> (24 - 8 * i)));
+        png = WithIhdrByte(std::move(png), 4 + i, static_cast<std::uint8_t>(h >> (24 - 8 * i)));
     }
     return png;
 }
