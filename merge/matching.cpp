@@ -156,6 +156,51 @@ std::string MatchSummary(const MatchReport& report) {
            IntToText(report.bookmarkCount()) + " 书签";
 }
 
+std::optional<ModeHint> BetterModes(const std::vector<std::string>& titles,
+                                    const std::vector<std::string>& bookmarks, bool multiRowMode,
+                                    bool repeatMode, const std::map<std::string, std::string>& unfillable,
+                                    const std::vector<std::string>& pictureColumns) {
+    const MatchReport chosen =
+        ReportMatches(titles, bookmarks, multiRowMode, repeatMode, unfillable, pictureColumns);
+    if (chosen.bookmarkCount() == 0 || !chosen.filled.empty()) return std::nullopt;
+    // One switch changed reads more easily than two; among those, the one that fills the most.
+    const std::pair<bool, bool> others[] = {
+        {multiRowMode, !repeatMode}, {!multiRowMode, repeatMode}, {!multiRowMode, !repeatMode}};
+    std::optional<ModeHint> best;
+    for (const auto& [multiRow, repeat] : others) {
+        MatchReport report = ReportMatches(titles, bookmarks, multiRow, repeat, unfillable, pictureColumns);
+        if (report.filled.empty()) continue;
+        if (!best || report.filled.size() > best->report.filled.size())
+            best = ModeHint{multiRow, repeat, std::move(report)};
+    }
+    return best;
+}
+
+std::string ModeHintSummary(const ModeHint& hint, bool multiRowMode, bool repeatMode) {
+    const bool repeatChanged = hint.repeatMode != repeatMode;
+    const bool multiRowChanged = hint.multiRowMode != multiRowMode;
+    const std::string counts = MatchSummary(hint.report);  // "匹配 6/6 书签"
+    if (repeatChanged && multiRowChanged) {
+        if (hint.repeatMode && hint.multiRowMode) return "勾选两种模式后" + counts;
+        if (!hint.repeatMode && !hint.multiRowMode) return "取消两种模式后" + counts;
+        return std::string(hint.repeatMode ? "勾选“重复模式”、取消“多行模式”后"
+                                           : "勾选“多行模式”、取消“重复模式”后") +
+               counts;
+    }
+    const char* name = repeatChanged ? "“重复模式”" : "“多行模式”";
+    const bool on = repeatChanged ? hint.repeatMode : hint.multiRowMode;
+    return std::string(on ? "勾选" : "取消") + name + "后" + counts;
+}
+
+std::string ModeExplanation(bool multiRowMode, bool repeatMode) {
+    if (multiRowMode && repeatMode)
+        return "多行重复模式：一个文档放多条记录，第 k 条记录的值依次填入“列名_k_c1”“列名_k_c2”……";
+    if (multiRowMode) return "多行模式：一个文档放多条记录，第 k 条记录的值填入书签“列名_k”。";
+    if (repeatMode)
+        return "重复模式：每列的值依次填入书签“列名_c1”“列名_c2”……，同一个值可以出现在文档的多个地方。";
+    return "单行模式：每条记录生成一个文档，每列的值填入与列名同名的书签。";
+}
+
 std::string NameList(const std::vector<std::string>& names, std::size_t limit) {
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < limit; ++i) {

@@ -2,6 +2,7 @@
 // Column titles against template bookmarks.
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,31 @@ std::string MatchSummary(const MatchReport& report);
 // the empty ones and the unused titles, each list only when it is not empty.
 std::string MatchDetails(const MatchReport& report);
 
+// Another setting of the two mode switches under which a template fills bookmarks that the
+// chosen one leaves all empty (a badge of "姓名_c1", "姓名_c2" chosen without repeat mode, say).
+struct ModeHint {
+    bool multiRowMode = false;
+    bool repeatMode = false;
+    MatchReport report;  // what a run in those modes would do
+};
+
+// The hint for a template whose bookmarks the chosen modes fill none of: the setting that fills
+// the most, one switch changed before both; none when the chosen modes fill some bookmark, the
+// template has none, or no other setting fills any. Only says: the switches stay the user's.
+std::optional<ModeHint> BetterModes(const std::vector<std::string>& titles,
+                                    const std::vector<std::string>& bookmarks, bool multiRowMode,
+                                    bool repeatMode,
+                                    const std::map<std::string, std::string>& unfillable = {},
+                                    const std::vector<std::string>& pictureColumns = {});
+
+// The match line with a hint: "勾选“重复模式”后匹配 6/6 书签", "取消“多行模式”后匹配 3/3 书签",
+// "勾选两种模式后匹配 12/12 书签". `multiRowMode` and `repeatMode` are the chosen switches.
+std::string ModeHintSummary(const ModeHint& hint, bool multiRowMode, bool repeatMode);
+
+// What a mode does, in one line: "重复模式：每列的值依次填入“列名_c1”“列名_c2”……，同一个值可以
+// 出现在文档的多个地方。"; "单行模式：…" with both switches off.
+std::string ModeExplanation(bool multiRowMode, bool repeatMode);
+
 // Why the engine cannot fill a bookmark, in the window's language where the reason is a common
 // one; otherwise as the engine says it.
 std::string ReasonText(const std::string& why);
@@ -96,13 +122,8 @@ std::string NameList(const std::vector<std::string>& names, std::size_t limit = 
 
 // Documents a multi-row run makes from rows start..end when each document takes
 // `slotsPerDocument` rows: start below 1 counts as 1, end below 1 or past the last record as
-// the last record (`recordCount`). 0 when no row is in range or there is no slot.
-//
-// A save request in multi-row mode confirms the names the run will really write, numbered by
-// document from 1:
-//   slots = SlotsPerDocument(JoinList(state.matchedTitles), JoinList(state.templateBookmarks), repeat);
-//   docs  = MultiRowDocumentCount(start, end, state.recordCount, slots);
-//   text  = ConfirmationText(folder, reference, "1", IntToText(docs), extension);
+// the last record (`recordCount`). 0 when no row is in range or there is no slot. (A save
+// request confirms the names a run will write through RunPlanner::ConfirmationText.)
 int MultiRowDocumentCount(int start, int end, int recordCount, int slotsPerDocument);
 
 }  // namespace qm

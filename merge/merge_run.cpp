@@ -297,10 +297,12 @@ std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& v
     auto left = std::find_if(outcome_.picturesLeft.begin(), outcome_.picturesLeft.end(),
                              [&](const PictureLeft& p) { return p.file == name; });
     if (left == outcome_.picturesLeft.end())
-        left = outcome_.picturesLeft.insert(
-            outcome_.picturesLeft.end(),
-            PictureLeft{
-                name, PictureProblemWords(problem), std::string(engine::PictureProblemText(problem)), {}});
+        left = outcome_.picturesLeft.insert(outcome_.picturesLeft.end(),
+                                            PictureLeft{name,
+                                                        PictureProblemWords(problem),
+                                                        std::string(engine::PictureProblemText(problem)),
+                                                        {},
+                                                        problem});
     if (left->where.empty() || left->where.back() != row) left->where.push_back(row);
     return nullptr;
 }

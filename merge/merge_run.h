@@ -10,6 +10,7 @@
 
 #include "common/disk_flusher.h"
 #include "data/value_style.h"
+#include "word/engine/picture.h"
 #include "word/engine/template.h"
 
 namespace qm {
@@ -122,6 +123,7 @@ struct PictureLeft {
     std::string why;         // for the user, in the program's language
     std::string reason;      // in English, for the batch command
     std::vector<int> where;  // the sheet rows whose cell names it
+    engine::PictureProblem problem = engine::PictureProblem::None;
 };
 
 struct RunOutcome {

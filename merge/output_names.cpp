@@ -168,6 +168,24 @@ std::string NamedConfirmationText(std::string_view folder, const NamePlan& plan)
     return text;
 }
 
+std::string NumberedConfirmationText(std::string_view folder, const std::vector<std::string>& names,
+                                     bool consecutive) {
+    if (!consecutive) {
+        NamePlan plan;
+        plan.names = names;
+        return NamedConfirmationText(folder, plan);
+    }
+    std::string text = "　　文件将保存在“";
+    text += folder;
+    text += "”文件夹下，文件名命名为：";
+    if (!names.empty()) text += names.front();
+    if (names.size() == 2) text += "、" + names.back() + "。";
+    if (names.size() == 3) text += "、" + names[1] + "、" + names.back() + "。";
+    if (names.size() > 3) text += "、" + names[1] + "……" + names.back() + "。";
+    text += "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
+    return text;
+}
+
 std::string SingleFileConfirmationText(std::string_view folder, std::string_view fileName, int documents) {
     std::string text = "　　文件将保存在“";
     text += folder;

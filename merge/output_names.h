@@ -59,6 +59,14 @@ struct NamePlan {
 // to empty and repeated values.
 std::string NamedConfirmationText(std::string_view folder, const NamePlan& plan);
 
+// The confirmation before a save run whose files are numbered, naming `names` (one per document,
+// in order): "文件名命名为：" the first, then for two names the last, for three all three, for
+// more the second, "……" and the last; a single name stands alone. That shape tells numbers that
+// follow each other; when they do not (`consecutive` false: rows chosen by a filter keep their
+// sheet numbers), the names are listed as NamedConfirmationText lists them, with their count.
+std::string NumberedConfirmationText(std::string_view folder, const std::vector<std::string>& names,
+                                     bool consecutive);
+
 // The confirmation before a save run that writes one PDF of all `documents` documents.
 std::string SingleFileConfirmationText(std::string_view folder, std::string_view fileName, int documents);
 

@@ -28,11 +28,25 @@ std::optional<MergeJob> DocumentJob(const RunChoice& choice, int first, int last
     return planner.TakeJob(output);
 }
 
-std::string Execute(MergeJob job, word::WordHost& host) {
+// The run of the document; its outcome says what it did with the pictures, too.
+RunOutcome Execute(MergeJob job, word::WordHost& host) {
     RunObserver quiet;
     MergeRun run(std::move(job), host, quiet);
-    const RunOutcome outcome = run.Execute();
+    return run.Execute();
+}
+
+std::string FileOf(const RunOutcome& outcome) {
     return outcome.files.empty() ? std::string() : outcome.files.front();
+}
+
+// The pictures the document left out, each once, in the order the run met them.
+void NotePicturesLeft(const RunOutcome& outcome, Preview& preview) {
+    for (const PictureLeft& left : outcome.picturesLeft) {
+        std::string line = PictureLeftLine(left);
+        if (std::find(preview.picturesLeft.begin(), preview.picturesLeft.end(), line) ==
+            preview.picturesLeft.end())
+            preview.picturesLeft.push_back(std::move(line));
+    }
 }
 
 // The bookmark's column among `titles` (the longest that names it), and its slot in multi-row
@@ -53,6 +67,12 @@ std::pair<std::string, int> ColumnOf(const std::string& bookmark, const std::vec
 }
 
 }  // namespace
+
+std::string PictureLeftLine(const PictureLeft& left) {
+    if (left.problem == engine::PictureProblem::Missing)
+        return "图片“" + left.file + "”不存在，书签保持模板原样";
+    return "图片“" + left.file + "”没有放入（" + left.why + "），书签保持模板原样";
+}
 
 PreviewJob PlanPreview(const RunChoice& choice, int row, data::WorkbookCache& workbooks, word::WordHost& host,
                        const std::string& folder) {
@@ -107,7 +127,9 @@ Preview MakePreview(PreviewJob job, word::WordHost& host) {
     std::error_code error;
     fs::remove_all(fs::u8path(dir), error);
     fs::create_directories(fs::u8path(dir), error);
-    const std::string pdf = Execute(std::move(job.pages), host);
+    const RunOutcome pictured = Execute(std::move(job.pages), host);
+    NotePicturesLeft(pictured, preview);
+    const std::string pdf = FileOf(pictured);
     preview.document = pdf;
     std::string why;
     if (!pdf.empty() && word::PicturePdfPages(pdf, dir + "page", 96, preview.pages, why)) return preview;
@@ -117,7 +139,9 @@ Preview MakePreview(PreviewJob job, word::WordHost& host) {
         preview.pagesProblem = PagesProblem::NoOffice;
     else
         preview.pagesProblem = PagesProblem::NotConverted;
-    const std::string made = Execute(std::move(job.text), host);
+    const RunOutcome read = Execute(std::move(job.text), host);
+    if (preview.picturesLeft.empty()) NotePicturesLeft(read, preview);
+    const std::string made = FileOf(read);
     if (!made.empty()) preview.document = made;
     std::vector<std::uint8_t> bytes;
     if (!made.empty() && ReadFileBytes(made, bytes))

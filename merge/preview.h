@@ -35,11 +35,17 @@ struct Preview {
     // The bookmarks that stay empty in this document: no column fills them, or this row's value
     // (these rows' values in multi-row mode) is empty.
     std::vector<std::string> emptyBookmarks;
+    // The pictures this document leaves out, as the run leaves them (a picture column's file that
+    // is missing or no picture), each in one line: "图片“照片/002.png”不存在，书签保持模板原样".
+    std::vector<std::string> picturesLeft;
     // Why nothing could be made (a plan problem); the window words it as a run's.
     std::optional<PlanProblem> problem;
     // Why there are no pages, when the document was made but not pictured.
     PagesProblem pagesProblem = PagesProblem::None;
 };
+
+// The line under a preview's page for a picture its document leaves out.
+std::string PictureLeftLine(const PictureLeft& left);
 
 // A preview planned: what the run thread makes and pictures.
 struct PreviewJob {

@@ -1,26 +1,9 @@
 #include "merge/request.h"
 
-#include <cmath>
-#include <cstdio>
-
+#include "common/fs.h"
 #include "common/text.h"
 
 namespace qm {
-
-namespace {
-
-// A number as decimal text: whole numbers without a fraction, others with up to 15 digits.
-std::string NumberToText(double value) {
-    if (std::trunc(value) == value && std::fabs(value) < 9.2e18)
-        return IntToText(static_cast<long long>(value));
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
-
-constexpr double kTolerance = 0.0000001;
-
-}  // namespace
 
 std::string ReadRowRange(int modeIndex, std::string_view startText, std::string_view endText,
                          int recordsPerPage) {
@@ -56,6 +39,21 @@ std::string ProposedOutputFolder(std::string_view programFolder, std::string_vie
     return folder;
 }
 
+DialogStart DialogStartFor(std::string_view folder, std::string_view name) {
+    std::string existing(folder);
+    std::string missing;
+    while (!existing.empty() && !DirectoryExists(existing)) {
+        std::string_view rest(existing);
+        while (rest.size() > 1 && rest.back() == '/') rest.remove_suffix(1);
+        const std::size_t slash = rest.rfind('/');
+        // A relative path that names no folder at all: the dialog starts where it starts.
+        if (slash == std::string_view::npos) return {std::string(folder), std::string(name)};
+        missing = std::string(rest.substr(slash + 1)) + "/" + missing;
+        existing = std::string(rest.substr(0, slash + 1));
+    }
+    return {existing, missing + std::string(name)};
+}
+
 std::string FolderToRemember(std::string_view chosenFolder, std::string_view templateBase) {
     std::string folder(chosenFolder);
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -63,33 +61,6 @@ std::string FolderToRemember(std::string_view chosenFolder, std::string_view tem
     if (slash == std::string::npos || folder.substr(slash + 1) != templateBase)
         return folder == "/" ? folder : folder + "/";
     return slash == 0 ? std::string("/") : folder.substr(0, slash + 1);
-}
-
-std::string ConfirmationText(std::string_view chosenFolder, std::string_view referenceName,
-                             std::string_view firstNumber, std::string_view lastNumber,
-                             std::string_view extension) {
-    const std::string ref(referenceName);
-    const std::string ext(extension);
-    std::string text = "　　文件将保存在“";
-    text += chosenFolder;
-    text += "”文件夹下，文件名命名为：";
-    text += ref;
-    text += firstNumber;
-    text += ext;
-
-    const double first = TextToNumber(firstNumber);
-    const double d = TextToNumber(lastNumber) - first;
-    const std::string second = NumberToText(first + 1);
-    if (std::fabs(d - 1) <= kTolerance) {
-        text += "、" + ref + std::string(lastNumber) + ext + "。";
-    } else if (std::fabs(d - 2) <= kTolerance) {
-        text += "、" + ref + second + ext + "、" + ref + std::string(lastNumber) + ext + "。";
-    } else if (d - 2 > kTolerance) {
-        text += "、" + ref + second + ext + "……" + ref + std::string(lastNumber) + ext + "。";
-    }
-    // A single name, a reversed range or a fractional difference: the first name stands alone.
-    text += "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
-    return text;
 }
 
 }  // namespace qm

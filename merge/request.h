@@ -1,6 +1,6 @@
 #pragma once
-// The parts of a merge request that need no window: the row range from the range controls,
-// the proposed output folder, and the confirmation text of a save request.
+// The parts of a merge request that need no window: the row range from the range controls
+// and the proposed output folder.
 
 #include <string>
 #include <string_view>
@@ -18,16 +18,20 @@ bool SplitRowRange(std::string_view range, std::string& startText, std::string& 
 // programFolder + "/用户文档/" + StripExtension(templateItem) + "/".
 std::string ProposedOutputFolder(std::string_view programFolder, std::string_view templateItem);
 
+// Where a save dialog that proposes `folder` + `name` opens without making any folder: the
+// deepest folder of `folder` that exists (ending with "/"), and `name` behind the folders still
+// missing ("名单/名单.doc"), so that the path the dialog gives back is the one proposed. The
+// folders are made only once the user has confirmed the names (a cancelled dialog leaves
+// nothing behind). `folder` ends with "/"; one that exists opens as it is.
+struct DialogStart {
+    std::string folder;
+    std::string name;
+};
+DialogStart DialogStartFor(std::string_view folder, std::string_view name);
+
 // The folder to remember after a save into `chosenFolder` (ending with "/") from the template
 // whose base name is `templateBase`: its parent when the folder is named after the template,
 // so that the next run proposes "<parent>/<template>/" again; the folder itself otherwise.
 std::string FolderToRemember(std::string_view chosenFolder, std::string_view templateBase);
-
-// The confirmation text shown before a save run. `firstNumber` and `lastNumber` are the
-// texts of the first and last file numbers (in single-row mode the start and end texts as
-// given; in multi-row mode "1" and the document count).
-std::string ConfirmationText(std::string_view chosenFolder, std::string_view referenceName,
-                             std::string_view firstNumber, std::string_view lastNumber,
-                             std::string_view extension = ".doc");
 
 }  // namespace qm

@@ -137,6 +137,22 @@ NamePlan RunPlanner::FileNames(const std::string& nameColumn, const std::string&
     return plan;
 }
 
+std::string RunPlanner::ConfirmationText(const RunOutput& output) const {
+    if (output.singleFile)
+        return SingleFileConfirmationText(output.folder, output.referenceName + ".pdf", DocumentCount());
+    const NamePlan plan = FileNames(output.nameColumn, output.referenceName, output.extension);
+    if (!output.nameColumn.empty()) return NamedConfirmationText(output.folder, plan);
+    // Numbered by document in multi-row mode; by sheet row otherwise, which a filter leaves
+    // with gaps.
+    bool consecutive = true;
+    if (!choice_.multiRowMode) {
+        const std::vector<int> rows = DocumentFirstRows();
+        for (std::size_t i = 1; i < rows.size() && consecutive; ++i)
+            consecutive = SheetRowOf(rows[i]) == SheetRowOf(rows[i - 1]) + 1;
+    }
+    return NumberedConfirmationText(output.folder, plan.names, consecutive);
+}
+
 std::string RunPlanner::ValueAt(int row, const std::string& title) const {
     return sheet_ ? sheet_->valueAt(row - 1, sheet_->fieldIndex(title)) : std::string();
 }

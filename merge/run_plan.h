@@ -125,6 +125,10 @@ class RunPlanner {
     NamePlan FileNames(const std::string& nameColumn, const std::string& referenceName,
                        const std::string& extension, std::size_t limit = SIZE_MAX) const;
 
+    // The confirmation before a save run into `output`: the folder and the names the run will
+    // write there, by the naming rule of `output` (one PDF of all, a column's values, numbers).
+    std::string ConfirmationText(const RunOutput& output) const;
+
     // The job of the run, with the sheet; the planner is spent afterwards.
     MergeJob TakeJob(const RunOutput& output);
 

@@ -6,7 +6,7 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n \
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n \
   libsqlite3-dev sqlite3 googletest libgtest-dev libgmock-dev \
   libpugixml-dev libzip-dev zlib1g-dev \
   libreoffice-writer libreoffice-calc libreoffice-dev libreoffice-dev-common python3-uno \

@@ -90,6 +90,27 @@ int OfficeConverter::officesRunning() const {
     return n;
 }
 
+bool OfficeConverter::OwnOfficesAlive() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return starting_ == 0; });
+    for (const auto& worker : pool_)
+        if (worker->own && worker->own->running()) return true;
+    return false;
+}
+
+void OfficeConverter::EndOffices() {
+    std::unique_lock lock(mutex_);
+    // Otherwise an idle worker would start its office again as soon as it saw it gone.
+    warm_ = false;
+    changed_.wait(lock, [&] { return starting_ == 0 && inHand_ == 0; });
+    // The workers wait for the lock meanwhile, so none touches its office while it is ended.
+    for (auto& worker : pool_) {
+        if (!worker->own) continue;
+        worker->own->quit();
+        worker->started = false;
+    }
+}
+
 void OfficeConverter::MakeWorkers() {
     while (static_cast<int>(pool_.size()) < workers_) {
         auto worker = std::make_unique<Worker>();
@@ -158,13 +179,16 @@ void OfficeConverter::Work(Worker& worker) {
         if (idle()) {
             // An office of its own is started before it takes any document, so that the others
             // go on converting meanwhile.
+            ++starting_;
             lock.unlock();
             if (!worker.own) worker.own = more_(worker.index);
             worker.office = worker.own.get();
             const bool started = worker.office && worker.office->startUp();
             lock.lock();
+            --starting_;
             worker.started = started;
             if (!started) worker.failed = true;
+            changed_.notify_all();
             continue;
         }
         if (!worker.office) worker.office = first_;

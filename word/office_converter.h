@@ -70,6 +70,13 @@ class OfficeConverter {
     void StartOffices();
     // How many of the offices of its own run now.
     int officesRunning() const;
+    // True while an office of its own is alive; an office being started is waited for. Collects
+    // one that has ended. Not during a run.
+    bool OwnOfficesAlive();
+    // Ends the offices of its own (after a forced close, say): each is collected and its profile
+    // folder removed, and none is started again until StartOffices or a run asks for it. An
+    // office being started, or converting, is waited for. Not during a run.
+    void EndOffices();
 
     // Starts a run.
     void Begin();
@@ -103,7 +110,8 @@ class OfficeConverter {
     std::condition_variable changed_;
     std::deque<Conversion> queue_;
     std::vector<Converted> done_;
-    int inHand_ = 0;  // documents taken by an office and not yet finished
+    int inHand_ = 0;    // documents taken by an office and not yet finished
+    int starting_ = 0;  // offices of its own being started, outside the lock
     bool running_ = false;
     bool ending_ = false;
     std::string separateReason_;

@@ -192,7 +192,11 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
         dialogs.showMessage(kScriptMissing, kDefaultCaption);
         return;
     }
-    for (int attempt = 0; IsWordRunning(); ++attempt) {
+    // The converter's offices are this program's too, and the script ends them with the rest.
+    const auto anyRunning = [this] {
+        return IsWordRunning() || (converter_ && converter_->OwnOfficesAlive());
+    };
+    for (int attempt = 0; anyRunning(); ++attempt) {
         if (attempt == kCloseAttempts) {
             dialogs.showMessage(kCouldNotEnd, kDefaultCaption);
             return;
@@ -203,13 +207,15 @@ void WordHost::ForceCloseWord(UserDialogs& dialogs) {
         // Give the script time to work before launching it again, but stop waiting as soon as
         // the office has gone.
         const auto until = std::chrono::steady_clock::now() + kPauseBetweenLaunches;
-        while (std::chrono::steady_clock::now() < until && IsWordRunning())
+        while (std::chrono::steady_clock::now() < until && anyRunning())
             std::this_thread::sleep_for(kPollInterval);
     }
     // An office's working document went with the office; the next OpenTemplate starts a new one.
     if (document_) document_->OfficeEnded();
-    // What is left of the ended office (its connection, its process entry) goes too.
+    // What is left of every ended office (its connection, its process entry, its profile folder)
+    // goes too, rather than waiting for the program's end.
     if (office_) office_->quit();
+    if (converter_) converter_->EndOffices();
 }
 
 bool WordHost::MakeDocumentFile(std::vector<std::uint8_t>& out, engine::Format& format, std::string& error) {

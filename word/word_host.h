@@ -97,8 +97,9 @@ class WordHost {
     // processes; null for a host without an office. Used by one run at a time.
     OfficeConverter* Converter();
 
-    // Asks, then ends the office through "vbs/closeword.sh", with a pause between launches and a
-    // bounded number of attempts; reports a missing script or an office that could not be ended.
+    // Asks, then ends the offices (its own and the converter's) through "vbs/closeword.sh", with
+    // a pause between launches and a bounded number of attempts; reports a missing script or an
+    // office that could not be ended. Every office ended is collected and its profile removed.
     void ForceCloseWord(UserDialogs& dialogs);
 
     const std::string& CurrentDocumentName() const { return currentDocumentName_; }

@@ -10,7 +10,7 @@ namespace qm {
 namespace {
 
 constexpr std::string_view kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
-constexpr std::string_view kSaveDone = "完成！是否打开存放文档所在文件夹？";
+constexpr std::string_view kOpenFolder = "是否打开存放文档所在文件夹？";
 constexpr std::string_view kPrintDone =
     "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
     "印到文档时）！";
@@ -180,13 +180,18 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
                              BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) +
                              PicturesLeftText(o.picturesLeft) + SeparateText(o.convertedSeparately);
     if (!o.print) {
+        // The count, as a stopped run gives it, so that what the message says can be checked
+        // against the folder.
+        const std::string done = o.singleFile
+                                     ? "完成！已将 " + IntToText(o.documentsMade) + " 个文档合为一个PDF文件。"
+                                     : "完成！已生成 " + IntToText(o.documentsMade) + " 个文档。";
         if (o.failed())  // a folder that is gone is not offered to be opened
             messages.push_back({FailureText(o), caption, MessageIcon::Warning, !o.folderGone});
         else if (left.empty())
-            messages.push_back({std::string(kSaveDone), caption, MessageIcon::Question, true});
+            messages.push_back({done + std::string(kOpenFolder), caption, MessageIcon::Question, true});
         else
             messages.push_back(
-                {"完成！\r\n" + left + "是否打开存放文档所在文件夹？", caption, MessageIcon::Warning, true});
+                {done + "\r\n" + left + std::string(kOpenFolder), caption, MessageIcon::Warning, true});
     } else if (o.failed()) {
         messages.push_back({FailureText(o), caption, MessageIcon::Warning});
     } else if (!left.empty()) {

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "app/gui/fonts.h"
 #include "app/gui/gui_dialogs.h"
@@ -12,6 +13,7 @@
 #include "app/gui/links.h"
 #include "app/gui/opener.h"
 #include "app/gui/qt_text.h"
+#include "app/gui/window_frame.h"
 #include "app/gui/window_texts.h"
 
 namespace qm::gui {
@@ -70,6 +72,12 @@ AboutWindow::AboutWindow(Opener& opener, std::string programFolder, QWidget* par
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, (height() + 26) / 2));
     }
+}
+
+void AboutWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    KeepFixedFrame(*this, false);
+    QTimer::singleShot(0, this, [this] { KeepFixedFrame(*this, false); });
 }
 
 void AboutWindow::OpenHomePage() {

@@ -17,6 +17,10 @@ class AboutWindow : public QDialog {
     AboutWindow(Opener& opener, std::string programFolder, QWidget* parent = nullptr,
                 GuiDialogs* dialogs = nullptr);
 
+  protected:
+    // The frame offers no maximize button: the window has one size.
+    void showEvent(QShowEvent* event) override;
+
   private:
     void OpenHomePage();
 

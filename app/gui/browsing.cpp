@@ -77,10 +77,15 @@ void MainWindow::LoadPage() {
             state.currentPage >= 1 && state.currentPage <= pages ? state.currentPage - 1 : -1);
     }
 
-    progress_->setRange(0, std::max(perPage, 0));
-    progress_->setValue(0);
-    progress_->show();
-    progress_->raise();
+    // The bar is the run's while one goes: a page turned meanwhile must not take it over, nor
+    // hide it when the page is in.
+    const bool showLoad = !RunGoing();
+    if (showLoad) {
+        progress_->setRange(0, std::max(perPage, 0));
+        progress_->setValue(0);
+        progress_->show();
+        progress_->raise();
+    }
 
     // The page is gathered first and handed to the grid in one piece.
     QStringList titles;
@@ -110,7 +115,7 @@ void MainWindow::LoadPage() {
                 ToQ(cursor->fieldValue(c - 1));
         }
         if (fields > 0) filled = r;
-        progress_->setValue(r);
+        if (showLoad) progress_->setValue(r);
         cursor->moveNext();
     }
     const int firstRecord = (state.currentPage - 1) * perPage + 1;
@@ -121,7 +126,7 @@ void MainWindow::LoadPage() {
     grid_->scrollToTop();
     FitColumns();
 
-    progress_->hide();
+    if (showLoad) progress_->hide();
     MatchTitles(state);
     UpdateMatchLine();
     UpdateRangeLimits();
@@ -144,7 +149,8 @@ void MainWindow::FitColumns() {
     const int rows = std::min(model_->rowCount(), kMeasuredRows);
     for (int c = 0; c < model_->columnCount(); ++c) {
         int width = 0;
-        const QString title = model_->title(c);
+        // As the header shows it, a picture column's mark included.
+        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         if (!title.isEmpty()) width = titleMetrics.horizontalAdvance(title);
         for (int r = 0; r < rows; ++r) {
             const QString text = model_->cell(r, c);

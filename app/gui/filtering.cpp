@@ -70,6 +70,8 @@ void MainWindow::UpdateFilterColumns() {
         filterColumn_->setCurrentIndex(
             std::max(static_cast<int>(titles.indexOf(current)), titles.isEmpty() ? -1 : 0));
     }
+    // A run or a preview holds the inputs; they come back as they were when it ends.
+    if (InputsLocked()) return;
     const bool sheet = sheetCombo_->currentIndex() >= 0;
     for (QWidget* control : std::initializer_list<QWidget*>{filterColumn_, filterTest_, filterButton_})
         control->setEnabled(sheet);

@@ -102,6 +102,13 @@ void HelpWindow::FitPictures() {
             const QTextFragment fragment = it.fragment();
             QTextImageFormat picture = fragment.charFormat().toImageFormat();
             if (!picture.isValid()) continue;
+            // The page's line spacing is meant for text: a line that holds a picture would be
+            // that many times the picture's height, a gap above it.
+            if (block.blockFormat().lineHeightType() != QTextBlockFormat::SingleHeight) {
+                QTextBlockFormat single;
+                single.setLineHeight(0, QTextBlockFormat::SingleHeight);
+                QTextCursor(block).mergeBlockFormat(single);
+            }
             qreal own = picture.doubleProperty(kOwnWidth);
             if (own <= 0) {
                 own = picture.width();

@@ -23,6 +23,7 @@
 #include <algorithm>
 
 #include "app/core/settings.h"
+#include "app/core/template_messages.h"
 #include "app/gui/about_window.h"
 #include "app/gui/fonts.h"
 #include "app/gui/gui_dialogs.h"
@@ -36,6 +37,7 @@
 #include "app/gui/qt_text.h"
 #include "app/gui/range_box.h"
 #include "app/gui/run_worker.h"
+#include "app/gui/window_frame.h"
 #include "app/gui/window_texts.h"
 #include "common/fs.h"
 #include "common/text.h"
@@ -143,6 +145,8 @@ void MainWindow::BuildControls() {
     repeatBox_ = Place(new QCheckBox(QStringLiteral("重复模式"), client), "重复模式选择框", 472, 40, 72, 16);
     multiRowBox_ =
         Place(new QCheckBox(QStringLiteral("多行模式"), client), "多行模式选择框", 554, 40, 76, 16);
+    repeatBox_->setToolTip(ToQ(ModeExplanation(false, true)));
+    multiRowBox_->setToolTip(ToQ(ModeExplanation(true, false)));
     MakeLabel(client, "标签4", "每页显示记录：", 638, 39, 84, 16);
     pageSizeCombo_ = MakeList(client, "每页记录数组合框", false, 726, 36, 66, 20);
     pageSizeCombo_->addItems({QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"),
@@ -182,11 +186,13 @@ void MainWindow::BuildControls() {
     stopButton_->setAutoDefault(false);
     stopButton_->hide();
 
+    // The boxes show six digits with their buttons (a range end of 200000): they take the room
+    // the labels between them left, and everything from the mode list on stays where it was.
     MakeLabel(client, "标签6", "范围：", 8, kFilterRow + 347, 36, 20);
-    startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, kFilterRow + 347, 44, 20);
-    MakeLabel(client, "标签7", "到", 108, kFilterRow + 347, 24, 20);
-    endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, kFilterRow + 347, 44, 20);
-    unitLabel_ = MakeLabel(client, "范围单位标签", "条", 196, kFilterRow + 347, 24, 20);
+    startBox_ = Place(new RangeBox(client), "范围起编辑框", 44, kFilterRow + 347, 70, 20);
+    MakeLabel(client, "标签7", "到", 118, kFilterRow + 347, 14, 20);
+    endBox_ = Place(new RangeBox(client), "范围止编辑框", 132, kFilterRow + 347, 70, 20);
+    unitLabel_ = MakeLabel(client, "范围单位标签", "条", 206, kFilterRow + 347, 16, 20);
     modeCombo_ = MakeList(client, "选择方式组合框", true, 228, kFilterRow + 348, 68, 20);
     modeCombo_->addItems(
         {QStringLiteral("按条"), QStringLiteral("按页"), QStringLiteral("全部"), QStringLiteral("按选择")});
@@ -336,6 +342,8 @@ void MainWindow::Created() {
     state.multiRowMode = multiRowBox_->isChecked();
     state.repeatMode = repeatBox_->isChecked();
     state.valueStyle = ctx_.settings.GetShownValues() ? data::ValueStyle::Shown : data::ValueStyle::Raw;
+    // Nothing to filter before a sheet is shown.
+    UpdateFilterColumns();
     {
         const QSignalBlocker blocker(shownValuesAction_);
         shownValuesAction_->setChecked(state.valueStyle == data::ValueStyle::Shown);
@@ -524,11 +532,16 @@ void MainWindow::OpenTemplateAt(const std::string& path) {
     const bool opened = !ctx_.host.OpenTemplate(path).empty();
     ReadTemplateBookmarks();
     BringToFront();
-    // Without this the first run would blame the template's bookmarks.
-    if (opened) return;
+    // Without this the first run would blame the template's bookmarks, and the match line would
+    // say the template holds none.
+    if (opened) {
+        templateProblem_.clear();
+        return;
+    }
     const engine::OpenResult read = ctx_.host.TemplateAt(path);
-    ctx_.dialogs.message(TemplateProblemText(NameOfPath(path), read ? std::string() : read.refusal, false),
-                         "", Buttons::Ok, MessageIcon::Warning);
+    templateProblem_ = TemplateProblemText(NameOfPath(path), read ? std::string() : read.refusal, false);
+    UpdateMatchLine();
+    ctx_.dialogs.message(templateProblem_, "", Buttons::Ok, MessageIcon::Warning);
 }
 
 void MainWindow::ReadTemplateBookmarks() {
@@ -588,6 +601,8 @@ void MainWindow::OnShowTemplateInOffice() {
             return;
         }
         ReadTemplateBookmarks();
+        templateProblem_.clear();
+        UpdateMatchLine();
     }
     host.ShowWord();
 }
@@ -605,6 +620,13 @@ void MainWindow::OnExitClicked() {
         return;
     }
     if (afterRun_ == AfterRunStep::None && AskToStopRun()) afterRun_ = AfterRunStep::Exit;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    KeepFixedFrame(*this, true);
+    // Once more when the window is mapped, in case the platform wrote its own hints meanwhile.
+    QTimer::singleShot(0, this, [this] { KeepFixedFrame(*this, true); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

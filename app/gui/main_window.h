@@ -119,6 +119,8 @@ class MainWindow : public QMainWindow {
   protected:
     // During a run, asks whether to stop it; the window closes once the run has ended.
     void closeEvent(QCloseEvent* event) override;
+    // The frame offers no maximize button: the window has one size.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void BuildControls();
@@ -131,6 +133,8 @@ class MainWindow : public QMainWindow {
     void UpdateFilterColumns();
     // The run buttons are off while a filter leaves no row.
     void UpdateRunButtons();
+    // True while a run or a preview works on the inputs: nothing may turn them on meanwhile.
+    bool InputsLocked() const { return inputsLocked_ != nullptr; }
     // The preview of row `row` of the run's list (preview.cpp); 0: the row chosen in the grid.
     void OnPreviewRequested(int row);
     void ShowPreviewOf(const RunChoice& choice, int row);
@@ -270,6 +274,8 @@ class MainWindow : public QMainWindow {
     RunChoice previewChoice_;  // the choice of the latest preview
     // The empty bookmarks the user agreed to run with, and for which template, sheet and modes.
     std::string emptyBookmarksAccepted_;
+    // Why the chosen template gave no working document, as the user was told; "" when it opened.
+    std::string templateProblem_;
 };
 
 }  // namespace qm::gui

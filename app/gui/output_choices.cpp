@@ -11,9 +11,11 @@
 #include <set>
 
 #include "app/core/settings.h"
+#include "app/core/template_messages.h"
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/main_window.h"
 #include "app/gui/note_combo.h"
+#include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/window_texts.h"
 #include "common/text.h"
@@ -88,11 +90,12 @@ class MenuOnClick : public QObject {
 }  // namespace
 
 void MainWindow::BuildMatchLine() {
-    // The line takes the end of the template chooser's row, which is otherwise full.
-    templateCombo_->setGeometry(120, 37, 250, 20);
+    // The line takes the end of the template chooser's row, which is otherwise full; it is wide
+    // enough to say which mode a template needs ("勾选“多行模式”后匹配 15/15 书签").
+    templateCombo_->setGeometry(120, 37, 142, 20);
     matchLabel_ = new QLabel(centralWidget());
     matchLabel_->setObjectName(QStringLiteral("书签匹配标签"));
-    matchLabel_->setGeometry(376, 37, 92, 20);
+    matchLabel_->setGeometry(268, 37, 200, 20);
     matchLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // A click opens the menu that marks picture columns.
     matchLabel_->setCursor(Qt::PointingHandCursor);
@@ -157,27 +160,58 @@ QMenu* MainWindow::MakePictureColumnMenu() {
 
 void MainWindow::UpdateMatchLine() {
     if (!matchLabel_) return;
+    const auto show = [this](const QString& text, QColor color) {
+        // A line longer than its room is cut; its tooltip says it all.
+        matchLabel_->setText(
+            matchLabel_->fontMetrics().elidedText(text, Qt::ElideRight, matchLabel_->width()));
+        QPalette palette = matchLabel_->palette();
+        palette.setColor(QPalette::WindowText, color);
+        matchLabel_->setPalette(palette);
+    };
+    const QColor wrong(170, 0, 0);
     if (!TemplateChosen()) {
         matchLabel_->clear();
         matchLabel_->setToolTip({});
         templateCombo_->setToolTip({});
+        model_->setPictureColumns({});
         return;
     }
+    if (!templateProblem_.empty()) {
+        // Nothing of the template is known: it holds no bookmarks only as far as we can tell.
+        const QString problem = ToQ(templateProblem_);
+        show(ToQ(std::string(kTemplateNotOpened)), wrong);
+        matchLabel_->setToolTip(problem);
+        templateCombo_->setToolTip(problem);
+        model_->setPictureColumns({});
+        return;
+    }
+    const ProgramState& state = ctx_.state;
     const MatchReport report = CurrentMatchReport();
+    QStringList pictures;
+    for (const std::string& title : report.pictureTitles) pictures.append(ToQ(title));
+    if (model_->setPictureColumns(pictures)) FitColumns();
     QString details = ToQ(MatchDetails(report)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (ctx_.state.columnTitles.empty())
+    if (state.columnTitles.empty())
         details.prepend(QStringLiteral("还没有读取工作表，书签都还没有对应的列。\n"));
-    if (ctx_.state.columnTitles.empty() && sheetCombo_->currentIndex() < 0) {
+    if (state.columnTitles.empty() && sheetCombo_->currentIndex() < 0) {
         // Until a sheet is chosen there is nothing to match; the template's bookmarks are told.
         matchLabel_->clear();
         matchLabel_->setToolTip({});
         templateCombo_->setToolTip(details);
         return;
     }
-    matchLabel_->setText(ToQ(MatchSummary(report)));
-    QPalette palette = matchLabel_->palette();
-    palette.setColor(QPalette::WindowText, report.complete() ? QColor(0, 110, 0) : QColor(170, 0, 0));
-    matchLabel_->setPalette(palette);
+    // A template made for another mode says which, rather than a bare "匹配 0/6 书签"; the
+    // switches stay as the user set them.
+    if (const std::optional<ModeHint> hint =
+            BetterModes(state.columnTitles, state.templateBookmarks, state.multiRowMode, state.repeatMode,
+                        state.templateUnfillable, PictureColumns())) {
+        const std::string summary = ModeHintSummary(*hint, state.multiRowMode, state.repeatMode);
+        show(ToQ(summary), QColor(160, 90, 0));
+        details.prepend(ToQ(summary + "。" + ModeExplanation(hint->multiRowMode, hint->repeatMode)) +
+                        QStringLiteral("\n"));
+    } else {
+        show(ToQ(MatchSummary(report)), report.complete() ? QColor(0, 110, 0) : wrong);
+    }
     templateCombo_->setToolTip(details);
     matchLabel_->setToolTip(details + QStringLiteral("\n（单击可把某列标为图片列）"));
 }
@@ -188,9 +222,16 @@ bool MainWindow::ConfirmEmptyBookmarks(const MatchReport& report) {
     if (report.filled.empty() && report.unfillable.empty()) {
         // Titles that only begin bookmark names, or names of another mode: the run would stop at
         // its first document with nothing filled, after the file dialogs.
+        const ProgramState& now = ctx_.state;
+        const std::optional<ModeHint> hint =
+            BetterModes(now.columnTitles, now.templateBookmarks, now.multiRowMode, now.repeatMode,
+                        now.templateUnfillable, PictureColumns());
+        const std::string advice = hint ? ModeHintSummary(*hint, now.multiRowMode, now.repeatMode) + "。" +
+                                              ModeExplanation(hint->multiRowMode, hint->repeatMode)
+                                        : std::string("请检查“重复模式”和“多行模式”的选择。");
         ctx_.dialogs.message("模板“" + CurrentTemplateItem() +
                                  "”中的书签在当前模式下都没有对应的列，运行不会填入任何数据：" +
-                                 NameList(report.empty) + "。\r\n请检查“重复模式”和“多行模式”的选择。",
+                                 NameList(report.empty) + "。\r\n" + advice,
                              "书签检查", Buttons::Ok, MessageIcon::Warning);
         return false;
     }
@@ -230,8 +271,12 @@ bool MainWindow::ChooseNameColumn(const RunPlanner& planner, RunOutput& output) 
     const std::vector<std::string> titles = NamingTitles(state.columnTitles);
     if (titles.empty()) return true;
     const std::string& reference = state.referenceName;
-    const int firstNumber = state.multiRowMode ? 1 : std::max(planner.firstRow(), 1);
-    std::vector<std::string> items{"参考名加序号：" + reference + IntToText(firstNumber) + output.extension};
+    // The first document's name as the run gives it: its sheet row's number, which a filter
+    // need not make 1.
+    const NamePlan numbered = planner.FileNames({}, reference, output.extension, 1);
+    std::vector<std::string> items{"参考名加序号：" + (numbered.names.empty()
+                                                           ? reference + "1" + output.extension
+                                                           : numbered.names.front())};
     // Each column shown with the name its value gives the first document.
     int current = 0;
     for (const std::string& title : titles) {
@@ -251,45 +296,32 @@ bool MainWindow::AskOutputNaming(const RunPlanner& planner, RunOutput& output,
                                  const std::string& proposedFolder, const std::string& templateBase,
                                  std::string& chosenFolder) {
     ProgramState& state = ctx_.state;
-    // Multi-row runs number their files by document, so the confirmation does the same.
-    const std::string firstNumber = state.multiRowMode ? "1" : IntToText(planner.firstRow());
-    const std::string lastNumber =
-        state.multiRowMode ? IntToText(planner.DocumentCount()) : IntToText(planner.lastRow());
     std::vector<std::string> filters;
     for (const OutputType& type : kOutputTypes) filters.emplace_back(type.filter);
     int type = FirstType(ctx_.settings.OutputType(), CurrentTemplateItem());
-    // After "否" the dialog comes back where the user left it, with the name as typed.
-    std::string dialogFolder = proposedFolder;
-    std::string dialogName = templateBase + kOutputTypes[type].extension;
+    // After "否" the dialog comes back where the user left it, with the name as typed; a folder
+    // not made yet stays in front of the name.
+    DialogStart start = DialogStartFor(proposedFolder, templateBase + kOutputTypes[type].extension);
     for (;;) {
         const std::string path =
-            ctx_.dialogs.getSaveFileNameOfType("请输入参考文件名", dialogFolder, dialogName, filters, type);
+            ctx_.dialogs.getSaveFileNameOfType("请输入参考文件名", start.folder, start.name, filters, type);
         if (path.empty()) return false;
         if (type < 0 || type >= kTypeCount) type = 0;
         const OutputType& chosen = kOutputTypes[type];
         state.referenceName = BaseNameOfPath(path);
         chosenFolder = FolderOfPath(path);
-        dialogFolder = chosenFolder;
-        dialogName = NameOfPath(path);
+        start = DialogStartFor(chosenFolder, NameOfPath(path));
+        output.folder = chosenFolder;
+        output.referenceName = state.referenceName;
         output.extension = chosen.extension;
         output.singleFile = chosen.singleFile;
         output.nameColumn.clear();
         // PDF and ODT files come from the office: its processes start while the user confirms.
         if (output.extension == ".pdf" || output.extension == ".odt") ctx_.host.StartConvertingOffices();
-        std::string text;
-        if (chosen.singleFile) {
-            text = SingleFileConfirmationText(chosenFolder, state.referenceName + ".pdf",
-                                              planner.DocumentCount());
-        } else {
-            // Cancelling the naming choice goes back to the file dialog, as "否" does.
-            if (!ChooseNameColumn(planner, output)) continue;
-            text = output.nameColumn.empty()
-                       ? ConfirmationText(chosenFolder, state.referenceName, firstNumber, lastNumber,
-                                          chosen.extension)
-                       : NamedConfirmationText(
-                             chosenFolder,
-                             planner.FileNames(output.nameColumn, state.referenceName, output.extension));
-        }
+        // Cancelling the naming choice goes back to the file dialog, as "否" does.
+        if (!chosen.singleFile && !ChooseNameColumn(planner, output)) continue;
+        // The names the run will write, as the planner gives them to the run.
+        std::string text = planner.ConfirmationText(output);
         text += "\r\n" + NamingRuleLine(output.nameColumn, output.singleFile);
         if (!state.filters.empty()) text += "\r\n" + FilterLine(state.filters);
         if (ctx_.dialogs.message(text, "文件名确认提示", Buttons::YesNo, MessageIcon::None) != Answer::No)

@@ -26,6 +26,13 @@ void PageModel::setPage(int rows, int columns, QStringList titles, std::vector<Q
     if (rows_ > 0) emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
 }
 
+bool PageModel::setPictureColumns(QStringList titles) {
+    if (titles == pictureTitles_) return false;
+    pictureTitles_ = std::move(titles);
+    if (columns_ > 0) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+    return true;
+}
+
 QString PageModel::cell(int row, int column) const {
     if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return {};
     return cells_[static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column)];
@@ -52,8 +59,13 @@ QVariant PageModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant PageModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    const bool picture =
+        orientation == Qt::Horizontal && !title(section).isEmpty() && pictureTitles_.contains(title(section));
+    if (role == Qt::ToolTipRole && picture)
+        return QStringLiteral("图片列：这一列的值是图片文件名，图片放入书签");
     if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
-    if (orientation == Qt::Horizontal) return title(section);
+    if (orientation == Qt::Horizontal)
+        return picture ? title(section) + QStringLiteral("（图片）") : title(section);
     if (section >= 0 && static_cast<std::size_t>(section) < rowLabels_.size() && section < filledRows_)
         return QString::number(rowLabels_[static_cast<std::size_t>(section)]);
     if (firstRecord_ > 0 && section < filledRows_) return QString::number(firstRecord_ + section);

@@ -21,6 +21,10 @@ class PageModel : public QAbstractTableModel {
     void setPage(int rows, int columns, QStringList titles, std::vector<QString> cells, int firstRecord,
                  int filledRows, std::vector<int> rowLabels = {});
 
+    // The titles of the columns whose values name pictures: their headers carry a mark. True
+    // when the marks changed (the header's widths may then want fitting).
+    bool setPictureColumns(QStringList titles);
+
     QString cell(int row, int column) const;        // from 0; "" outside
     QString title(int column) const;                // from 0; "" outside
     int filledRows() const { return filledRows_; }  // rows of the page that hold a record
@@ -34,6 +38,7 @@ class PageModel : public QAbstractTableModel {
     int rows_ = 0;
     int columns_ = 0;
     QStringList titles_;
+    QStringList pictureTitles_;
     std::vector<QString> cells_;
     std::vector<int> rowLabels_;
     int firstRecord_ = 0;

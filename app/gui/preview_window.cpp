@@ -85,6 +85,9 @@ void PreviewWindow::showPreview(const Preview& preview) {
         for (const std::string& name : preview.emptyBookmarks) names += (names.empty() ? "" : "、") + name;
         empty = QStringLiteral("保持为空的书签：") + ToQ(names);
     }
+    // What the run will do with this row's pictures, as with its empty bookmarks.
+    for (const std::string& line : preview.picturesLeft)
+        empty += QStringLiteral("\n") + ToQ(line) + QStringLiteral("。");
     empty_->setText(empty);
     ShowPage();
 }

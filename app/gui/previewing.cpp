@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "app/core/template_messages.h"
 #include "app/gui/inputs_disabled.h"
 #include "app/gui/main_window.h"
 #include "app/gui/preview_window.h"
@@ -102,6 +103,7 @@ void MainWindow::ShowPreviewOf(const RunChoice& choice, int row) {
                        [this, key, made] {
                            previewBusy_ = false;
                            inputsLocked_.reset();
+                           UpdateFilterColumns();
                            UpdateRunButtons();
                            if (key == previewKey_) previews_[made->row] = *made;
                            if (previewWindow_) previewWindow_->showPreview(*made);

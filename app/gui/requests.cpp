@@ -17,6 +17,7 @@
 
 #include "app/core/run_messages.h"
 #include "app/core/settings.h"
+#include "app/core/template_messages.h"
 #include "app/gui/gui_dialogs.h"
 #include "app/gui/inputs_disabled.h"
 #include "app/gui/link_label.h"
@@ -124,9 +125,13 @@ bool MainWindow::PlanRun(RunPlanner& planner, bool range) {
                                            FromQ(endBox_->boxText()), state.recordsPerPage))
         return refuse(problem->detail);
     if (!TemplateChosen()) return refuse("请先选择Word模板！");
-    if (const auto problem = planner.OpenTemplate())
-        return unreadable(TemplateProblemText(CurrentTemplateItem(), problem->detail,
-                                              problem->kind == PlanProblemKind::OfficeUnavailable));
+    if (const auto problem = planner.OpenTemplate()) {
+        templateProblem_ = TemplateProblemText(CurrentTemplateItem(), problem->detail,
+                                               problem->kind == PlanProblemKind::OfficeUnavailable);
+        UpdateMatchLine();
+        return unreadable(templateProblem_);
+    }
+    templateProblem_.clear();
     // The window's own view follows what the run will use.
     state.columnTitles = planner.titles();
     state.templateBookmarks = planner.bookmarks();
@@ -161,26 +166,23 @@ void MainWindow::RequestSaveRun() {
     if (!ConfirmEmptyBookmarks(planner.Report())) return;
 
     const std::string templateItem = CurrentTemplateItem();
-    // The folder below which the user last saved, or 用户文档/; named after the template.
+    // The folder below which the user last saved, or 用户文档/; named after the template. It is
+    // made only when the user has confirmed the names, so a cancelled dialog leaves nothing.
     std::string proposedFolder = ctx_.settings.GetUserDocPath() + StripExtension(templateItem) + "/";
     if (!DirectoryExists(ctx_.settings.GetUserDocPath()))
         proposedFolder = ProposedOutputFolder(state.programFolder, templateItem);
     state.outputFolder = proposedFolder;
-    if (!DirectoryExists(proposedFolder)) MakeDirectory(proposedFolder);
 
     RunOutput output;
     std::string chosenFolder;
     if (!AskOutputNaming(planner, output, proposedFolder, StripExtension(templateItem), chosenFolder)) return;
-    if (chosenFolder != state.outputFolder) {
-        // The proposed folder may hold documents of earlier runs, or even the chosen folder:
-        // it goes only when it is empty, and never when the chosen folder is the same one
-        // written another way ("./", a link), which the run is about to fill.
-        if (!SameFolder(chosenFolder, state.outputFolder)) {
-            RemoveEmptyDirectory(state.outputFolder);
-            ctx_.settings.SetUserDocPath(FolderToRemember(chosenFolder, StripExtension(templateItem)));
-        }
-        state.outputFolder = chosenFolder;
-    }
+    // The folder the user confirmed, with any folder above it that is still missing.
+    std::error_code made;
+    std::filesystem::create_directories(std::filesystem::u8path(chosenFolder), made);
+    // The same folder written another way ("./", a link) is still the proposed one.
+    if (chosenFolder != state.outputFolder && !SameFolder(chosenFolder, state.outputFolder))
+        ctx_.settings.SetUserDocPath(FolderToRemember(chosenFolder, StripExtension(templateItem)));
+    state.outputFolder = chosenFolder;
     output.folder = state.outputFolder;
     output.referenceName = state.referenceName;
     StartRun(planner.TakeJob(output));
@@ -230,6 +232,7 @@ void MainWindow::FinishRun(const RunOutcome& outcome) {
     progress_->hide();
     stopButton_->hide();
     inputsLocked_.reset();
+    UpdateFilterColumns();
     // The window comes back before anything is said, however the request ended.
     if (runPrint_) {
         show();

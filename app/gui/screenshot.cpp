@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -217,8 +218,69 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             poll->start(200);
             return;
         }
+        if (scene == QLatin1String("mode-hint")) {
+            // The badge template with its sheet, repeat mode not chosen: the match line says which
+            // mode fills its bookmarks.
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
+                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
+            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
+                Choose(chooser, chooser->findText(QStringLiteral("工作证.docx")));
+            if (auto* start = Find<RangeBox>(window, "范围起编辑框"))
+                start->setBoxText(QStringLiteral("100000"));
+            if (auto* end = Find<RangeBox>(window, "范围止编辑框")) end->setBoxText(QStringLiteral("200000"));
+            QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
+            return;
+        }
+        if (scene == QLatin1String("damaged-template")) {
+            // A template whose zip is cut short, chosen with the sample sheet: the match line says
+            // it did not open (the message about it is answered by the scene's dialogs).
+            const QString damaged = QString::fromStdString(programFolder + "/模板/坏.docx");
+            QFile out(damaged);
+            if (out.open(QIODevice::WriteOnly)) out.write("PK\x03\x04 not a whole zip");
+            out.close();
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            Choose(Find<QComboBox>(window, "工作表选择组合框"), 0);
+            QTimer::singleShot(1500, &window, [&window, path, damaged] {
+                if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
+                    Choose(chooser, chooser->findText(QStringLiteral("坏.docx")));
+                QFile::remove(damaged);
+                QTimer::singleShot(300, &window, [&window, path] { Save(window, path); });
+            });
+            return;
+        }
+        if (scene == QLatin1String("preview-missing-picture")) {
+            // The badge of the second row, whose photo file is gone, previewed.
+            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
+                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
+            if (auto* repeat = Find<QCheckBox>(window, "重复模式选择框"); repeat && !repeat->isChecked())
+                repeat->click();
+            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
+                Choose(chooser, chooser->findText(QStringLiteral("工作证.docx")));
+            if (QMenu* menu = window.MakePictureColumnMenu()) {
+                if (auto* photo = menu->findChild<QAction*>(QStringLiteral("图片列:照片"));
+                    photo && !photo->isChecked())
+                    photo->trigger();
+                delete menu;
+            }
+            QFile::remove(QString::fromStdString(programFolder + "/数据/照片/002.png"));
+            if (auto* grid = Find<QTableView>(window, "表格1")) grid->selectRow(1);
+            if (auto* preview = Find<QPushButton>(window, "预览按钮")) preview->click();
+            auto* poll = new QTimer(&window);
+            QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, path] {
+                auto* shown = Find<PreviewWindow>(window, "预览窗口");
+                auto* status = shown ? shown->findChild<QLabel*>(QStringLiteral("预览说明")) : nullptr;
+                if (!status || status->text().startsWith(QStringLiteral("正在"))) return;
+                poll->stop();
+                Save(*shown, path);
+            });
+            poll->start(200);
+            return;
+        }
+        const bool turned = scene == QLatin1String("run-page-turned");
         const bool run = scene == QLatin1String("save-run") || scene == QLatin1String("stopped-run") ||
-                         scene == QLatin1String("pdf-run");
+                         scene == QLatin1String("pdf-run") || turned;
         if (scene == QLatin1String("page2-range") || run) ShowPageTwo(window);
         if (run) {
             // A real save run of records 12 to 15 with the first template, pictured after its
@@ -226,7 +288,10 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             // pictured; the documents go to a scratch folder that is removed afterwards.
             Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
             const bool stop = scene == QLatin1String("stopped-run");
-            window.setProgressObserver([&window, path, stop](int position) {
+            window.setProgressObserver([&window, path, stop, turned](int position) {
+                // "run-page-turned": the next page is asked for during the run, then pictured.
+                if (turned && position == 1)
+                    if (auto* next = Find<LinkLabel>(window, "下一页标签")) emit next->released();
                 if (position != 2) return;
                 if (!stop) {
                     window.grab().save(path, "PNG");

@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "word/engine/template.h"
-
 namespace qm::gui {
 
 namespace {
@@ -46,18 +44,6 @@ bool IsWebAddress(std::string_view target) {
 
 std::string WorkbookProblemText(std::string_view fileName, std::string_view problem) {
     return "无法读取Excel文件“" + std::string(fileName) + "”：" + Reason(problem) + "。";
-}
-
-std::string TemplateProblemText(std::string_view fileName, std::string_view refusal, bool officeUnavailable) {
-    std::string text = "无法打开Word模板“" + std::string(fileName) + "”：";
-    if (engine::IsPasswordRefusal(refusal)) return text + "文档设有打开密码，请先在Word中取消密码再使用。";
-    if (engine::IsDamageRefusal(refusal))
-        return text + "文件已损坏（" + std::string(refusal) +
-               "）。可以在Word中打开它，确认内容无误后另存为新的模板再使用。";
-    if (officeUnavailable) return text + "Word程序无法启动。";
-    text += "文件无法读取，或者不是Word文档。";
-    if (!refusal.empty()) text += "（" + std::string(refusal) + "）";
-    return text;
 }
 
 std::string CannotOpenText(std::string_view target) {

@@ -21,11 +21,6 @@ std::string WorkbookProblemText(std::string_view fileName, std::string_view prob
 // the address or the path to copy.
 std::string CannotOpenText(std::string_view target);
 
-// Why the template `fileName` gave no working document: under a password, damaged (with the
-// engine's reason; such a template is not handed to the office), the office not starting, or
-// unreadable to both (with the engine's reason when it gave one).
-std::string TemplateProblemText(std::string_view fileName, std::string_view refusal, bool officeUnavailable);
-
 // What a filter cannot do, naming its column.
 std::string FilterProblemText(FilterProblemKind kind, std::string_view column);
 // The filters leave no row of the sheet.

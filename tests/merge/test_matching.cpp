@@ -116,25 +116,5 @@ TEST(FolderToRemember, ParentOfAFolderNamedAfterTheTemplateElseTheFolder) {
     EXPECT_EQ(FolderToRemember("/", "劳动合同"), "/");
 }
 
-const std::string kTail = "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
-const std::string kHead = "　　文件将保存在“/d/”文件夹下，文件名命名为：";
-
-TEST(ConfirmationText, NamesByRangeLength) {
-    EXPECT_EQ(ConfirmationText("/d/", "C", "5", "5"), kHead + "C5.doc" + kTail);
-    EXPECT_EQ(ConfirmationText("/d/", "C", "5", "6"), kHead + "C5.doc、C6.doc。" + kTail);
-    EXPECT_EQ(ConfirmationText("/d/", "C", "5", "7"), kHead + "C5.doc、C6.doc、C7.doc。" + kTail);
-    EXPECT_EQ(ConfirmationText("/d/", "C", "5", "9"), kHead + "C5.doc、C6.doc……C9.doc。" + kTail);
-    EXPECT_EQ(ConfirmationText("/d/", "Contract", "1", "10"),
-              kHead + "Contract1.doc、Contract2.doc……Contract10.doc。" + kTail);
-}
-
-TEST(ConfirmationText, TextsAsTypedAndOddRanges) {
-    // "05" stands as typed; the second name is computed from its value.
-    EXPECT_EQ(ConfirmationText("/d/", "C", "05", "07"), kHead + "C05.doc、C6.doc、C07.doc。" + kTail);
-    EXPECT_EQ(ConfirmationText("/d/", "C", "9", "5"), kHead + "C9.doc" + kTail);    // reversed
-    EXPECT_EQ(ConfirmationText("/d/", "C", "5", "6.5"), kHead + "C5.doc" + kTail);  // fractional
-    EXPECT_EQ(ConfirmationText("/d/", "C", "1", "2", ".pdf"), kHead + "C1.pdf、C2.pdf。" + kTail);
-}
-
 }  // namespace
 }  // namespace qm

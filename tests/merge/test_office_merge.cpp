@@ -28,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string kFixtures = QM_MERGE_FIXTURES;
-const std::string kSaveDone = "完成！是否打开存放文档所在文件夹？";
+const std::string kSaveDone = "完成！已生成 3 个文档。是否打开存放文档所在文件夹？";
 const std::string kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
 
 bool Has(const std::string& text, const std::string& piece) {

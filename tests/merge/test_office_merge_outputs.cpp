@@ -138,7 +138,7 @@ TEST_F(OfficeOutputTest, OnePdfHoldsEveryDocumentInOrder) {
         EXPECT_GE(found, at) << row;
         at = found;
     }
-    EXPECT_EQ(ui_.texts().back(), "完成！是否打开存放文档所在文件夹？");
+    EXPECT_EQ(ui_.texts().back(), "完成！已将 5 个文档合为一个PDF文件。是否打开存放文档所在文件夹？");
 
     // The sample payslips, three rows to a page: 26 rows make nine pages.
     Use(kSamples + "/数据/员工信息.xls", "员工$", kSamples + "/模板/工资条.doc");

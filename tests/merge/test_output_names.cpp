@@ -74,5 +74,31 @@ TEST(NamedConfirmationText, ListsTheRealNames) {
               std::string::npos);
 }
 
+// Numbers that follow each other are shown by their first two and last names; a single name
+// stands alone, without the closing "。".
+TEST(NumberedConfirmationText, ConsecutiveNamesByTheirCount) {
+    const std::string head = "　　文件将保存在“/d/”文件夹下，文件名命名为：";
+    const std::string tail = "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。";
+    const auto names = [](int first, int last, const char* extension = ".doc") {
+        std::vector<std::string> list;
+        for (int n = first; n <= last; ++n) list.push_back("C" + IntToText(n) + extension);
+        return list;
+    };
+    EXPECT_EQ(NumberedConfirmationText("/d/", names(5, 5), true), head + "C5.doc" + tail);
+    EXPECT_EQ(NumberedConfirmationText("/d/", names(5, 6), true), head + "C5.doc、C6.doc。" + tail);
+    EXPECT_EQ(NumberedConfirmationText("/d/", names(5, 7), true), head + "C5.doc、C6.doc、C7.doc。" + tail);
+    EXPECT_EQ(NumberedConfirmationText("/d/", names(5, 9), true), head + "C5.doc、C6.doc……C9.doc。" + tail);
+    EXPECT_EQ(NumberedConfirmationText("/d/", names(1, 2, ".pdf"), true), head + "C1.pdf、C2.pdf。" + tail);
+}
+
+// Rows a filter chose keep their sheet numbers: every name up to eight, with the count, so that
+// no gap hides behind "……".
+TEST(NumberedConfirmationText, NumbersWithGapsAreListedWithTheirCount) {
+    const std::vector<std::string> names = {"C1.doc", "C3.doc", "C6.doc"};
+    EXPECT_EQ(NumberedConfirmationText("/d/", names, false),
+              "　　文件将保存在“/d/”文件夹下，共 3 个文件，文件名为：C1.doc、C3.doc、C6.doc。"
+              "\r\n　　如果确定无误请选择“是”，否则请选择“否”更改文件名或放弃保存。");
+}
+
 }  // namespace
 }  // namespace qm

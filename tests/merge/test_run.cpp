@@ -31,7 +31,10 @@ using test::FakeBookmarkText;
 
 const std::string kFixtures = QM_MERGE_FIXTURES;
 const std::string kNoBookmarkFilled = "当前Word模板没有与Excel数据表格标题相匹配的书签名称!";
-const std::string kSaveDone = "完成！是否打开存放文档所在文件夹？";
+// The closing message of a save run that made `documents` documents.
+std::string SaveDone(int documents) {
+    return "完成！已生成 " + std::to_string(documents) + " 个文档。是否打开存放文档所在文件夹？";
+}
 const std::string kPrintDone =
     "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
     "印到文档时）！";
@@ -114,7 +117,7 @@ TEST_F(RunTest, SaveRunMakesOneFilePerRowNumberedByRow) {
     EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2, 3}));
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_TRUE(ui_.calls[0].question);
-    EXPECT_EQ(ui_.calls[0].text, kSaveDone);
+    EXPECT_EQ(ui_.calls[0].text, SaveDone(3));
     EXPECT_EQ(ui_.calls[0].icon, MessageIcon::Question);
     EXPECT_TRUE(ui_.openedFolders.empty());
     // The office stays out of sight, with one fresh working document for the next run.
@@ -134,7 +137,7 @@ TEST_F(RunTest, RangePastTheEndStopsAtTheLastRecord) {
     const RunOutcome outcome = Run(8, 20);
     EXPECT_EQ(OutputFiles(), Names({8, 9, 10}));
     EXPECT_EQ(outcome.documentsMade, 3);
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{SaveDone(3)});
 }
 
 TEST_F(RunTest, StartPastTheEndDoesNothingAtAll) {
@@ -221,7 +224,7 @@ TEST_F(MultiRowTest, TwoSlotsFillTwoRowsPerDocumentNumberedByDocument) {
     EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_1"), "Person 3");
     EXPECT_EQ(FakeBookmarkText(Saved(2), "Name_2"), "Person 4");
     EXPECT_EQ(ui_.progressPositions, (std::vector<int>{0, 1, 2}));  // documents done
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{SaveDone(2)});
     // The confirmation would have named exactly these files.
     const int slots =
         SlotsPerDocument(JoinList(state_.matchedTitles), JoinList(state_.templateBookmarks), false);
@@ -371,7 +374,7 @@ TEST_F(RunTest, OfficeGoneBeforeTheRunIsStartedAgain) {
     EXPECT_FALSE(outcome.nothingMatched);
     EXPECT_EQ(outcome.documentsMade, 3);
     EXPECT_EQ(office_->applicationsStarted(), 2);
-    EXPECT_EQ(ui_.texts(), std::vector<std::string>{kSaveDone});
+    EXPECT_EQ(ui_.texts(), std::vector<std::string>{SaveDone(3)});
 }
 
 // The office cannot be started again: the plan says so before the run, and it is not a

@@ -106,11 +106,12 @@ TEST_F(RunNotesTest, NotesAreNamedOnceWithTheirRowsAfterTheBookmarksLeft) {
     EXPECT_EQ(outcome.bookmarkNotes[1].limit, 3u);
     EXPECT_EQ(outcome.bookmarkNotes[1].where, (std::vector<int>{2, 4}));
     ASSERT_EQ(ui.calls.size(), 1u);
-    EXPECT_EQ(ui.calls[0].text,
-              "完成！\r\n书签“Inner”保持模板原样（行 1-4）：位于书签“Outer”之内，由其值取代。\r\n"
-              "书签“A”与书签“Z”重叠：先填入“Z”，“A”只填入其余部分（行 1-4）。\r\n"
-              "书签“Code”是最多 3 个字符的文字型窗体域，值超出仍完整写入（行 2、4）。\r\n"
-              "是否打开存放文档所在文件夹？");
+    EXPECT_EQ(
+        ui.calls[0].text,
+        "完成！已生成 4 个文档。\r\n书签“Inner”保持模板原样（行 1-4）：位于书签“Outer”之内，由其值取代。\r\n"
+        "书签“A”与书签“Z”重叠：先填入“Z”，“A”只填入其余部分（行 1-4）。\r\n"
+        "书签“Code”是最多 3 个字符的文字型窗体域，值超出仍完整写入（行 2、4）。\r\n"
+        "是否打开存放文档所在文件夹？");
     const std::string text = test::FlatText(state_.outputFolder + "D2.docx");
     EXPECT_NE(text.find("12345"), std::string::npos) << text;
 }

@@ -169,9 +169,9 @@ TEST_F(OutputRunTest, BookmarksLeftAsInTheTemplateAreNamedOnceWithTheirRows) {
     EXPECT_EQ(outcome.bookmarksLeft[1].name, "Agree");
     EXPECT_EQ(outcome.bookmarksLeft[1].where, (std::vector<int>{2, 4}));
     const std::string& text = ui.calls.back().text;
-    EXPECT_TRUE(
-        text.starts_with("完成！\r\n书签“City”保持模板原样（行 1-4）：本程序无法填写（位于域结果之中）。\r\n"
-                         "书签“Agree”保持模板原样（行 2、4）：复选框只接受"))
+    EXPECT_TRUE(text.starts_with(
+        "完成！已生成 4 个文档。\r\n书签“City”保持模板原样（行 1-4）：本程序无法填写（位于域结果之中）。\r\n"
+        "书签“Agree”保持模板原样（行 2、4）：复选框只接受"))
         << text;
     EXPECT_TRUE(text.ends_with("。\r\n是否打开存放文档所在文件夹？")) << text;
     EXPECT_EQ(ui.calls.size(), 1u);

@@ -28,7 +28,7 @@ TEST(RunMessages, PicturesNotPlacedAreNamedOnceWithTheirRows) {
         "图片“坏.png”没有放入（图片已损坏），书签保持模板原样（行 1-2、4）。\r\n";
     const std::vector<ClosingMessage> saved = ClosingMessages(MadeWithPicturesLeft(false));
     ASSERT_EQ(saved.size(), 1u);
-    EXPECT_EQ(saved[0].text, "完成！\r\n" + left + "是否打开存放文档所在文件夹？");
+    EXPECT_EQ(saved[0].text, "完成！已生成 4 个文档。\r\n" + left + "是否打开存放文档所在文件夹？");
     EXPECT_TRUE(saved[0].asksToOpenFolder);
     EXPECT_EQ(saved[0].icon, MessageIcon::Warning);
 
@@ -55,7 +55,7 @@ TEST(RunMessages, PdfsConvertedOneAtATimeAreNotedWithWhyInTheWindowsWords) {
         o.convertedSeparately = reason;
         const std::vector<ClosingMessage> m = ClosingMessages(o);
         ASSERT_EQ(m.size(), 1u);
-        EXPECT_EQ(m[0].text, std::string("完成！\r\nPDF文件逐份转换（") + why +
+        EXPECT_EQ(m[0].text, std::string("完成！已生成 2 个文档。\r\nPDF文件逐份转换（") + why +
                                  "），速度较慢，内容不受影响。\r\n是否打开存放文档所在文件夹？");
         EXPECT_TRUE(m[0].asksToOpenFolder);
     }
@@ -74,16 +74,19 @@ TEST(RunMessages, BookmarkNotesAreNamedOnceWithTheirRowsOrDocuments) {
         "书签“编号”是最多 6 个字符的文字型窗体域，值超出仍完整写入（行 1）。\r\n";
     const std::vector<ClosingMessage> saved = ClosingMessages(o);
     ASSERT_EQ(saved.size(), 1u);
-    EXPECT_EQ(saved[0].text, "完成！\r\n书签“City”保持模板原样（行 2）：本程序无法填写。\r\n" + notes +
-                                 "是否打开存放文档所在文件夹？");
+    EXPECT_EQ(saved[0].text,
+              "完成！已生成 4 个文档。\r\n书签“City”保持模板原样（行 2）：本程序无法填写。\r\n" + notes +
+                  "是否打开存放文档所在文件夹？");
     EXPECT_EQ(saved[0].icon, MessageIcon::Warning);
 
     o.multiRowMode = true;
     o.bookmarksLeft.clear();
-    EXPECT_EQ(ClosingMessages(o)[0].text,
-              "完成！\r\n书签“金额”与书签“总计”重叠：先填入“总计”，“金额”只填入其余部分（文档 3、5-9）。\r\n"
-              "书签“编号”是最多 6 个字符的文字型窗体域，值超出仍完整写入（文档 1）。\r\n"
-              "是否打开存放文档所在文件夹？");
+    EXPECT_EQ(
+        ClosingMessages(o)[0].text,
+        "完成！已生成 4 个文档。\r\n书签“金额”与书签“总计”重叠：先填入“总计”，“金额”只填入其余部分（文档 "
+        "3、5-9）。\r\n"
+        "书签“编号”是最多 6 个字符的文字型窗体域，值超出仍完整写入（文档 1）。\r\n"
+        "是否打开存放文档所在文件夹？");
 
     o.multiRowMode = false;
     o.failedNumbers = {4};

@@ -134,7 +134,7 @@ TEST_F(OfficeWindowTest, SaveRunOverTheSamplesWritesTheRows) {
     EXPECT_FALSE(Find<QProgressBar>("进度条1")->isVisible());
     // The program reads and fills the samples itself: no office was needed.
     EXPECT_EQ(ChildProcessCount("soffice.bin"), 0);
-    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！已生成 3 个文档。是否打开存放文档所在文件夹？");
 
     for (int row = 2; row <= 4; ++row) {
         const std::string file = out + "结果" + IntToText(row) + ".doc";
@@ -212,7 +212,7 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     window->setProgressObserver({});
     for (const std::string& name : seenDuringRun)
         EXPECT_TRUE(name.starts_with("合同_") && name.ends_with(".pdf")) << name;
-    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！已生成 3 个文档。是否打开存放文档所在文件夹？");
     const char* const people[] = {"林晓峰", "陈雅婷", "王建国"};
     int pagesEach = 0;
     for (const char* person : people) {
@@ -228,7 +228,8 @@ TEST_F(OfficeWindowTest, NamedPdfsAndOnePdfOfAllFromTheSamples) {
     dialogs.answerFile(out + "全部.pdf", 4);  // one PDF of every document
     dialogs.answerYes();
     Click("插入并保存按钮");
-    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    ASSERT_EQ(dialogs.messages().back()->text,
+              "完成！已将 3 个文档合为一个PDF文件。是否打开存放文档所在文件夹？");
     const std::string all = out + "全部.pdf";
     EXPECT_EQ(PdfPages(all), 3 * pagesEach);
     const std::string text = PdfText(all);
@@ -267,7 +268,7 @@ TEST_F(OfficeWindowTest, OfficeClosedBetweenRunsThenEveryDocumentIsWritten) {
     dialogs.answerFile(out + "一.doc");
     dialogs.answerYes();
     Click("插入并保存按钮");
-    ASSERT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    ASSERT_EQ(dialogs.messages().back()->text, "完成！已生成 2 个文档。是否打开存放文档所在文件夹？");
 
     for (pid_t pid : ProgramOffices()) ::kill(pid, SIGKILL);
     ASSERT_TRUE(WaitForEvents([] { return ProgramOffices().empty(); }, 30000));
@@ -276,7 +277,7 @@ TEST_F(OfficeWindowTest, OfficeClosedBetweenRunsThenEveryDocumentIsWritten) {
     dialogs.answerYes();
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     Click("插入并保存按钮");
-    EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    EXPECT_EQ(dialogs.messages().back()->text, "完成！已生成 3 个文档。是否打开存放文档所在文件夹？");
     for (const char* name : {"一1.doc", "一2.doc", "二1.doc", "二2.doc", "二3.doc"})
         EXPECT_TRUE(FileExists(out + name)) << name;
 }
@@ -303,6 +304,10 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
     ASSERT_TRUE(ChooseSamples());
     ASSERT_TRUE(ChooseOfficeTemplate());
     ASSERT_TRUE(host->IsWordRunning());
+    // The offices that convert to PDF are the program's too, and go with the rest.
+    host->SetMoreOffices(word::MakeLibreOffice, 2);
+    host->StartConvertingOffices();
+    ASSERT_TRUE(WaitForEvents([] { return ProgramOffices().size() >= 2; }, 60000)) << ProgramOffices().size();
     dialogs.answerYes();
     QAction* forceClose = nullptr;
     for (QAction* action : window->findChildren<QAction*>())
@@ -312,8 +317,16 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
     EXPECT_FALSE(host->IsWordRunning());
     EXPECT_TRUE(WaitForEvents([] { return ProgramOffices().empty(); }, 30000));
     EXPECT_FALSE(ProcessesMentioning(ownProfile).empty()) << "the user's own office was ended";
-    // The office that ended is collected, not left <defunct>.
+    // Every office that ended is collected, not left <defunct>, and its profile folder is gone.
     EXPECT_TRUE(WaitForEvents([] { return ZombieChildCount() == 0; }, 10000)) << ZombieChildCount();
+    const std::string profiles = "quillmerge-office-" + std::to_string(getpid()) + "-";
+    const auto profilesLeft = [&] {
+        int left = 0;
+        for (const auto& entry : fs::directory_iterator("/tmp"))
+            if (entry.path().filename().string().starts_with(profiles)) ++left;
+        return left;
+    };
+    EXPECT_TRUE(WaitForEvents([&] { return profilesLeft() == 0; }, 10000)) << profilesLeft();
 
     ::kill(-own, SIGKILL);
     for (pid_t pid : ProcessesMentioning(ownProfile)) ::kill(pid, SIGKILL);

@@ -3,8 +3,10 @@
 // column and one PDF of every document (with the in-memory office).
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QTableView>
 #include <filesystem>
 #include <memory>
 
@@ -69,10 +71,14 @@ TEST_F(OutputsTest, MatchLineFollowsTheTemplateTheSheetAndTheModes) {
     EXPECT_EQ(tip, Combo("模板选择组合框")->toolTip() + QStringLiteral("\n（单击可把某列标为图片列）"));
     EXPECT_EQ(Line()->palette().color(QPalette::WindowText), QColor(0, 110, 0));
 
+    // Under the wrong mode the line says which mode fills the bookmarks, and leaves the switch
+    // as the user set it.
     Click("重复模式选择框");
-    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/3 书签"));
-    EXPECT_TRUE(Line()->toolTip().startsWith(QStringLiteral("按重复模式")));
-    EXPECT_EQ(Line()->palette().color(QPalette::WindowText), QColor(170, 0, 0));
+    EXPECT_EQ(Line()->text(), QStringLiteral("取消“重复模式”后匹配 3/3 书签"));
+    EXPECT_TRUE(Line()->toolTip().startsWith(QStringLiteral("取消“重复模式”后匹配 3/3 书签。单行模式：")))
+        << Line()->toolTip().toStdString();
+    EXPECT_EQ(Line()->palette().color(QPalette::WindowText), QColor(160, 90, 0));
+    EXPECT_TRUE(Find<QCheckBox>("重复模式选择框")->isChecked());
     Click("重复模式选择框");
     Choose("模板选择组合框", QStringLiteral("空白.doc"));
     EXPECT_EQ(Line()->text(), QStringLiteral("匹配 0/1 书签"));
@@ -158,7 +164,14 @@ TEST_F(OutputsTest, APictureColumnChosenOnTheMatchLinePutsPhotosIntoTheBadges) {
     Choose("文件选择组合框", QStringLiteral("员工信息.xls"));
     Choose("工作表选择组合框", QStringLiteral("员工$"));
     Choose("模板选择组合框", QStringLiteral("工作证.docx"));
+    // The badge needs repeat mode: the line says so, and explains the mode, before it is chosen.
+    EXPECT_EQ(Line()->text(), QStringLiteral("勾选“重复模式”后匹配 6/6 书签"));
+    EXPECT_TRUE(Line()->toolTip().contains(QStringLiteral("重复模式：每列的值依次填入书签“列名_c1”")))
+        << Line()->toolTip().toStdString();
+    EXPECT_FALSE(Find<QCheckBox>("重复模式选择框")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>("重复模式选择框")->toolTip().isEmpty());
     Click("重复模式选择框");
+    EXPECT_EQ(Line()->text(), QStringLiteral("匹配 6/6 书签"));
     const auto menuAction = [this](const char* title) {
         std::unique_ptr<QMenu> menu(window->MakePictureColumnMenu());
         EXPECT_NE(menu, nullptr);
@@ -178,6 +191,14 @@ TEST_F(OutputsTest, APictureColumnChosenOnTheMatchLinePutsPhotosIntoTheBadges) {
     }
     EXPECT_TRUE(Line()->toolTip().contains(QStringLiteral("\n照片：图片\n")))
         << Line()->toolTip().toStdString();
+    // The grid's header marks the picture column.
+    const QAbstractItemModel* grid = Find<QTableView>("表格1")->model();
+    QStringList headers;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        headers.append(grid->headerData(c, Qt::Horizontal).toString());
+    EXPECT_TRUE(headers.contains(QStringLiteral("照片（图片）")))
+        << headers.join(QLatin1Char(',')).toStdString();
+    EXPECT_FALSE(headers.contains(QStringLiteral("姓名（图片）")));
     // Kept for this template only.
     Choose("模板选择组合框", QStringLiteral("劳动合同.docx"));
     EXPECT_FALSE(Line()->toolTip().contains(QStringLiteral("：图片\n")));

@@ -3,12 +3,16 @@
 // its text stands in for the pages with the reason said, rows seen before come from the cache,
 // and a run turns the preview button off.
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <filesystem>
+#include <memory>
 
 #include "app/gui/preview_window.h"
 #include "app/gui/qt_text.h"
@@ -83,6 +87,32 @@ TEST_F(PreviewTest, RowIsMadeOnTheRunThreadSaidWhyWithoutPagesAndKept) {
     EXPECT_TRUE(Made());
     EXPECT_EQ(Preview()->windowTitle(), QStringLiteral("预览 - 第 2 行"));
     EXPECT_TRUE(Text().contains(QStringLiteral("陈雅婷")));
+}
+
+// A picture column's file that is missing is named under the page, as the run will leave its
+// bookmark; the other rows' previews say nothing of it.
+TEST_F(PreviewTest, AMissingPictureIsNamedUnderThePage) {
+    Choose("模板选择组合框", QStringLiteral("工作证.docx"));
+    Click("重复模式选择框");
+    {
+        std::unique_ptr<QMenu> menu(window->MakePictureColumnMenu());
+        ASSERT_NE(menu, nullptr);
+        auto* action = menu->findChild<QAction*>(QStringLiteral("图片列:照片"));
+        ASSERT_NE(action, nullptr);
+        action->trigger();
+    }
+    ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(programFolder + "/数据/照片/002.png")));
+    Find<QTableView>("表格1")->selectRow(1);
+    Find<QPushButton>("预览按钮")->click();
+    WaitForPreview();
+    const QString below = Preview()->findChild<QLabel*>(QStringLiteral("预览空书签"))->text();
+    EXPECT_TRUE(below.contains(QStringLiteral("图片“照片/002.png”不存在，书签保持模板原样")))
+        << gui::FromQ(below);
+
+    ClickInPreview("下一条按钮");
+    WaitForPreview();
+    EXPECT_FALSE(
+        Preview()->findChild<QLabel*>(QStringLiteral("预览空书签"))->text().contains(QStringLiteral("图片")));
 }
 
 // With a filter, a double click previews the row under the pointer by its place in the filtered

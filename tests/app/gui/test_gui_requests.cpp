@@ -84,8 +84,10 @@ TEST_F(RequestTest, SaveRunProposesFolderAndNameAndSavesTheRows) {
     const auto saves = Saves();
     ASSERT_EQ(saves.size(), 1u);
     EXPECT_EQ(saves[0]->title, "请输入参考文件名");
-    EXPECT_EQ(saves[0]->folder, proposed);
-    EXPECT_EQ(saves[0]->proposedName, "名单.doc");
+    // The proposed folder is not made for the dialog: it opens in the folder above, with the
+    // folder still to be made in front of the name.
+    EXPECT_EQ(saves[0]->folder, programFolder + "/用户文档/");
+    EXPECT_EQ(saves[0]->proposedName, "名单/名单.doc");
     EXPECT_EQ(saves[0]->filter, "Word文档(*.doc)");  // the file types of the run, .doc first
     ASSERT_NE(Confirmation(), nullptr);
     EXPECT_TRUE(Confirmation()->question);
@@ -99,7 +101,7 @@ TEST_F(RequestTest, SaveRunProposesFolderAndNameAndSavesTheRows) {
     ASSERT_TRUE(ReadFakeDocument(proposed + "参考2.doc", saved));
     EXPECT_FALSE(FakeBookmarkText(saved, "姓名").empty());
     // The run ends with its question, answered No; the folder is not opened.
-    EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    EXPECT_EQ(dialogs.messages().back()->text, "完成！已生成 10 个文档。是否打开存放文档所在文件夹？");
     EXPECT_TRUE(opener.targets.empty());
     EXPECT_FALSE(window->RunGoing());
 }
@@ -241,7 +243,8 @@ TEST_F(RequestTest, NoThenCancelKeepsTheProposedFolderAndSavesNothing) {
     // The dialog comes back with the name as the user typed it.
     EXPECT_EQ(saves[1]->folder, elsewhere);
     EXPECT_EQ(saves[1]->proposedName, "合同.doc");
-    EXPECT_TRUE(DirectoryExists(proposed));
+    // Nothing was confirmed, so no folder was made for the run.
+    EXPECT_FALSE(DirectoryExists(proposed));
     EXPECT_TRUE(office->savedPaths().empty());
 }
 
@@ -297,23 +300,25 @@ TEST_F(RequestTest, TheFolderTheUserSavedInIsProposedNextTime) {
         const DialogCall* save = nullptr;
         for (const DialogCall& call : dialogs.calls)
             if (call.kind == DialogCall::Save) save = &call;
-        return save ? save->folder : std::string("(no dialog)");
+        // What the dialog proposes, the folders that are still missing included.
+        return save ? save->folder + save->proposedName : std::string("(no dialog)");
     };
-    EXPECT_EQ(proposedNext(), proposed);
+    EXPECT_EQ(proposedNext(), proposed + "名单.doc");
+    EXPECT_FALSE(fs::exists(fs::u8path(proposed)));
 
     // Saved into a folder of the user's own: the next run proposes one named after the template
-    // below it, made for the dialog as the first one is.
+    // below it; a cancelled dialog makes no folder there either.
     SaveAs(elsewhere + "参考.doc");
     EXPECT_TRUE(FileExists(elsewhere + "参考1.doc"));
-    EXPECT_EQ(proposedNext(), elsewhere + "名单/");
-    EXPECT_TRUE(fs::is_directory(fs::u8path(elsewhere + "名单")));
+    EXPECT_EQ(proposedNext(), elsewhere + "名单/名单.doc");
+    EXPECT_FALSE(fs::exists(fs::u8path(elsewhere + "名单")));
     EXPECT_EQ(settings->UserDocPath(), elsewhereFolder.path());
 
     // Saved into a folder named after the template: its parent is remembered.
     ASSERT_TRUE(fs::create_directories(fs::u8path(elsewhere + "二/名单")));
     SaveAs(elsewhere + "二/名单/参考.doc");
     EXPECT_TRUE(FileExists(elsewhere + "二/名单/参考1.doc"));
-    EXPECT_EQ(proposedNext(), elsewhere + "二/名单/");
+    EXPECT_EQ(proposedNext(), elsewhere + "二/名单/名单.doc");
 
     // Kept in the settings for the next start.
     const AppSettings again(programFolder);
@@ -321,7 +326,7 @@ TEST_F(RequestTest, TheFolderTheUserSavedInIsProposedNextTime) {
 
     // A remembered folder that is gone: 用户文档/<template>/ again.
     fs::remove_all(fs::u8path(elsewhere + "二"));
-    EXPECT_EQ(proposedNext(), proposed);
+    EXPECT_EQ(proposedNext(), proposed + "名单.doc");
 }
 
 TEST_F(RequestTest, PrintRunHidesTheWindowAndShowsItAgain) {
@@ -347,7 +352,7 @@ TEST_F(RequestTest, SecondRequestDuringARunIsRefusedWithAWord) {
     bool asked = false;
     const std::string busy = "正在生成文档，请等当前的运行结束后再开始新的运行。";
     dialogs.onCall = [&](const DialogCall& call) {
-        if (call.text != "完成！是否打开存放文档所在文件夹？" || asked) return;
+        if (call.text != "完成！已生成 2 个文档。是否打开存放文档所在文件夹？" || asked) return;
         asked = true;
         EXPECT_TRUE(window->RunGoing());
         window->RequestSaveRun();

@@ -1,8 +1,10 @@
 // What a run says when it ends, stopping it, the office going away between runs, the question
 // before printing, and runs with the values the sheet shows (with the in-memory office).
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "app/gui/link_label.h"
 #include "app/gui/note_combo.h"
 #include "app/gui/page_model.h"
 #include "app/gui/qt_text.h"
@@ -21,7 +24,10 @@
 namespace qm::test {
 namespace {
 
-const std::string kDone = "完成！是否打开存放文档所在文件夹？";
+// The closing message of a save run that made `documents` documents.
+std::string Done(int documents) {
+    return "完成！已生成 " + std::to_string(documents) + " 个文档。是否打开存放文档所在文件夹？";
+}
 
 QAction* MenuAction(QWidget* window, const char* text) {
     for (QAction* action : window->findChildren<QAction*>())
@@ -85,7 +91,7 @@ TEST_F(RunFeedbackTest, AllPagesOfTwentySixRowsNameTwentySixFiles) {
         << Confirmation()->text;
     EXPECT_EQ(Confirmation()->text.find("合同30.doc"), std::string::npos);
     EXPECT_EQ(FilesOnDisk(), Names("合同", 1, 26));
-    EXPECT_EQ(MessageTexts().back(), kDone);
+    EXPECT_EQ(MessageTexts().back(), Done(26));
 }
 
 // A filter shows the rows that pass, each with its row number in the sheet; pages and ranges
@@ -132,6 +138,78 @@ TEST_F(RunFeedbackTest, FilteredRunMakesTheRowsThatPassUnderTheirOwnNumbers) {
     EXPECT_TRUE(Find<QPushButton>("插入并保存按钮")->isEnabled());
     EXPECT_EQ(state->recordCount, 26);
     EXPECT_EQ(page.headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("2"));
+}
+
+// The names the confirmation lists are the files the run writes, whether a filter leaves gaps
+// in the sheet's numbers or multi-row documents are numbered by document.
+TEST_F(RunFeedbackTest, TheConfirmationNamesTheFilesTheRunWrites) {
+    // The names a confirmation lists ("……" stands between the head and the last name), and the
+    // count it gives (0 when it gives none).
+    const auto confirmed = [this](std::vector<std::string>& names, std::size_t& count) {
+        names.clear();
+        count = 0;
+        const DialogCall* call = Confirmation();
+        if (!call) return;
+        const std::string& text = call->text;
+        if (const std::size_t at = text.find("共 "); at != std::string::npos)
+            count = std::stoul(text.substr(at + std::string("共 ").size()));
+        const std::string mark = "文件名命名为：";
+        std::size_t from = text.find(mark);
+        if (from == std::string::npos)
+            from = text.find("文件名为：") + std::string("文件名为：").size();
+        else
+            from += mark.size();
+        std::string list = text.substr(from, text.find("。", from) - from);
+        for (std::size_t cut; (cut = list.find("……")) != std::string::npos;) list.replace(cut, 6, "、");
+        for (std::size_t start = 0;;) {
+            const std::size_t end = list.find("、", start);
+            names.push_back(list.substr(start, end - start));
+            if (end == std::string::npos) break;
+            start = end + std::string("、").size();
+        }
+    };
+    const auto checkAgainstDisk = [&](const char* what, std::size_t documents) {
+        std::vector<std::string> names;
+        std::size_t count = 0;
+        confirmed(names, count);
+        const std::vector<std::string> disk = FilesOnDisk();
+        EXPECT_EQ(disk.size(), documents) << what;
+        if (count > 0) EXPECT_EQ(count, disk.size()) << what;
+        ASSERT_FALSE(names.empty()) << what;
+        for (const std::string& name : names)
+            EXPECT_NE(std::find(disk.begin(), disk.end(), name), disk.end()) << what << ": " << name;
+    };
+    const auto filter = [this](const char* column, int test, const char* value) {
+        Choose("筛选列组合框", QString::fromUtf8(column));
+        ChooseIndex("筛选条件组合框", test);
+        Find<QLineEdit>("筛选值编辑框")->setText(QString::fromUtf8(value));
+        Click("筛选按钮");
+    };
+
+    // Rows 1 and 10 to 19 pass: the files keep their sheet numbers, so the gap is listed.
+    filter("姓名", 2, "员工1");
+    Choose("选择方式组合框", QStringLiteral("全部"));
+    Save();
+    checkAgainstDisk("filtered", 11);
+    EXPECT_NE(Confirmation()->text.find("共 11 个文件，文件名为：合同1.doc、合同10.doc、合同11.doc"),
+              std::string::npos)
+        << Confirmation()->text;
+
+    // Multi-row documents of two rows each, numbered by document.
+    std::filesystem::remove_all(std::filesystem::u8path(out));
+    dialogs.calls.clear();
+    ASSERT_TRUE(WriteFakeTemplate(programFolder + "/模板/两人.doc",
+                                  {{"姓名_1", ""}, {"工号_1", ""}, {"姓名_2", ""}, {"工号_2", ""}}));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Items("模板选择组合框").contains(QStringLiteral("两人.doc")); }, 10000));
+    Choose("模板选择组合框", QStringLiteral("两人.doc"));
+    Click("多行模式选择框");
+    Choose("选择方式组合框", QStringLiteral("全部"));
+    out = programFolder + "/用户文档/两人/";
+    Save();
+    checkAgainstDisk("multi-row", 6);
+    EXPECT_NE(Confirmation()->text.find("合同1.doc、合同2.doc……合同6.doc。"), std::string::npos)
+        << Confirmation()->text;
 }
 
 TEST_F(RunFeedbackTest, NoMatchStopNeverSaysDone) {
@@ -196,11 +274,11 @@ TEST_F(RunFeedbackTest, OfficeGoneBetweenRunsStillWritesEveryDocument) {
     office->closeEveryDocument();
     Save("二.doc");
     EXPECT_EQ(office->savedPaths().size(), 6u);
-    EXPECT_EQ(MessageTexts().back(), kDone);
+    EXPECT_EQ(MessageTexts().back(), Done(3));
     office->kill();
     Save("三.doc");
     EXPECT_EQ(office->savedPaths().size(), 9u);
-    EXPECT_EQ(MessageTexts().back(), kDone);
+    EXPECT_EQ(MessageTexts().back(), Done(3));
     for (const char* stem : {"一", "二", "三"})
         for (int n = 1; n <= 3; ++n) EXPECT_TRUE(FileExists(out + stem + IntToText(n) + ".doc")) << stem << n;
     EXPECT_FALSE(AnyMessageContains("书签"));
@@ -247,7 +325,7 @@ TEST_F(RunFeedbackTest, StopButtonEndsTheRunAndReportsWhatWasMade) {
     window->setProgressObserver({});
     SetRange(QStringLiteral("1"), QStringLiteral("3"));
     Save("三.doc");
-    EXPECT_EQ(MessageTexts().back(), kDone);
+    EXPECT_EQ(MessageTexts().back(), Done(26));
 }
 
 TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
@@ -263,7 +341,7 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
     });
     Save();
     EXPECT_EQ(FilesOnDisk().size(), 26u);
-    EXPECT_EQ(MessageTexts().back(), kDone);
+    EXPECT_EQ(MessageTexts().back(), Done(26));
     QTest::qWait(50);
     EXPECT_TRUE(window->isVisible());
 
@@ -287,6 +365,64 @@ TEST_F(RunFeedbackTest, ClosingTheWindowDuringARunAsksWhetherToStop) {
               "个。没有文档的行：5-26。是否打开存放文档所在文件夹？");
     EXPECT_EQ(ListFiles(out, "").size(), 26u + 4u);
     EXPECT_TRUE(WaitForEvents([&] { return !window->isVisible(); }, 2000));
+}
+
+// Whatever the user clicks while a run goes, the progress line stays the run's, the run's inputs
+// stay off (the filter line too), and the run makes what it was asked for.
+TEST_F(RunFeedbackTest, ClicksDuringARunNeitherHideItNorChangeItsInputs) {
+    Choose("选择方式组合框", QStringLiteral("全部"));
+    Find<QLineEdit>("筛选值编辑框")->setText(QStringLiteral("张"));
+    auto* progress = Find<QProgressBar>("进度条1");
+    const auto enabledControls = [this] {
+        std::vector<QWidget*> on;
+        for (QWidget* w : window->findChildren<QWidget*>())
+            if (w->isVisibleTo(window.get()) && w->isEnabled() &&
+                (qobject_cast<QAbstractButton*>(w) || qobject_cast<gui::LinkLabel*>(w) ||
+                 qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w)))
+                on.push_back(w);
+        return on;
+    };
+    // The run buttons stay live and answer with a word; that word stands over the progress line.
+    const std::string busy = "正在生成文档，请等当前的运行结束后再开始新的运行。";
+    dialogs.onCall = [&](const DialogCall& call) {
+        if (call.kind == DialogCall::Message && call.text != busy && call.caption != "文件名确认提示") {
+            EXPECT_FALSE(progress->isVisible()) << call.text;
+        }
+    };
+    bool clicked = false;
+    std::vector<std::string> clickedNames;
+    window->setProgressObserver([&](int position) {
+        if (position != 5 || clicked) return;
+        clicked = true;
+        const std::vector<QWidget*> before = enabledControls();
+        const QString line = progress->format();
+        for (QWidget* control : before) {
+            const std::string name = gui::FromQ(control->objectName());
+            // Stopping and leaving end the run; they have tests of their own.
+            if (name == "停止按钮" || name == "退出按钮") continue;
+            clickedNames.push_back(name);
+            QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(4, control->height() / 2));
+            if (auto* combo = qobject_cast<QComboBox*>(control)) combo->hidePopup();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(progress->isVisible()) << name;
+            EXPECT_EQ(progress->format(), line) << name;
+            EXPECT_EQ(enabledControls(), before) << name;
+            for (const char* filter :
+                 {"筛选列组合框", "筛选条件组合框", "筛选值编辑框", "筛选按钮", "清除筛选按钮"})
+                EXPECT_FALSE(Find<QWidget>(filter)->isEnabled()) << filter << " after " << name;
+        }
+    });
+    Save();
+    EXPECT_TRUE(clicked);
+    // The page links at least were clicked, and the run was not changed by them.
+    for (const char* link : {"下一页标签", "尾页标签"})
+        EXPECT_NE(std::find(clickedNames.begin(), clickedNames.end(), link), clickedNames.end()) << link;
+    EXPECT_EQ(FilesOnDisk(), Names("合同", 1, 26));
+    EXPECT_EQ(MessageTexts().back(), Done(26));
+    EXPECT_TRUE(state->filters.empty());
+    // Afterwards the filter line is on again.
+    EXPECT_TRUE(Find<QWidget>("筛选按钮")->isEnabled());
+    EXPECT_TRUE(Find<QWidget>("筛选列组合框")->isEnabled());
 }
 
 TEST_F(RunFeedbackTest, ExitDuringARunStopsFirst) {

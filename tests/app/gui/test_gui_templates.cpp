@@ -1,6 +1,7 @@
 // The window with the shipped sample templates in both forms: both are listed, and a save run
 // makes documents of the template's own format in this process, without the office.
 
+#include <QLabel>
 #include <QTest>
 #include <filesystem>
 
@@ -44,7 +45,7 @@ TEST_F(SampleTemplateTest, BothFormsAreListedAndADocxRunMakesDocxHere) {
     dialogs.answerYes();  // the names are right
     Click("插入并保存按钮");
     ASSERT_FALSE(dialogs.messages().empty());
-    EXPECT_EQ(dialogs.messages().back()->text, "完成！是否打开存放文档所在文件夹？");
+    EXPECT_EQ(dialogs.messages().back()->text, "完成！已生成 2 个文档。是否打开存放文档所在文件夹？");
     EXPECT_EQ(ListFiles(out, ""), (std::vector<std::string>{"合同1.docx", "合同2.docx"}));
     for (const char* name : {"合同1.docx", "合同2.docx"}) {
         std::vector<std::uint8_t> bytes;
@@ -66,8 +67,13 @@ TEST_F(SampleTemplateTest, ADamagedTemplateIsRefusedWithTheReasonAndNoOffice) {
     Choose("模板选择组合框", QStringLiteral("坏.docx"));
     ASSERT_EQ(dialogs.messages().size(), 1u);
     const std::string said = dialogs.messages()[0]->text;
-    EXPECT_TRUE(said.starts_with("无法打开Word模板“坏.docx”：文件已损坏（damaged zip: ")) << said;
+    // In the user's words, with no English of the engine's in it.
+    EXPECT_TRUE(said.starts_with("无法打开Word模板“坏.docx”：文件已损坏（压缩包无法读取）。")) << said;
     EXPECT_NE(said.find("另存为新的模板"), std::string::npos) << said;
+    EXPECT_EQ(said.find("zip"), std::string::npos) << said;
+    // The match line says the template did not open, not that it holds no bookmark.
+    EXPECT_EQ(Find<QLabel>("书签匹配标签")->text(), QStringLiteral("模板无法打开"));
+    EXPECT_EQ(Find<QLabel>("书签匹配标签")->toolTip().toStdString(), said);
     dialogs.calls.clear();
     Click("插入并保存按钮");
     ASSERT_EQ(dialogs.messages().size(), 1u);

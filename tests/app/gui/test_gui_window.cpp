@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractProxyModel>
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +18,9 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <filesystem>
 
@@ -55,6 +58,9 @@ TEST_F(WindowStartTest, StateAfterStartUp) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillmerge\u3000V1.1.0.1"));
     EXPECT_FALSE(Find<QCheckBox>("重复模式选择框")->isChecked());
     EXPECT_FALSE(Find<QCheckBox>("多行模式选择框")->isChecked());
+    // Nothing to filter before a sheet is shown.
+    for (const char* filter : {"筛选列组合框", "筛选条件组合框", "筛选值编辑框", "筛选按钮", "清除筛选按钮"})
+        EXPECT_FALSE(Find<QWidget>(filter)->isEnabled()) << filter;
     EXPECT_FALSE(state->multiRowMode);
     EXPECT_FALSE(state->repeatMode);
     EXPECT_EQ(Combo("每页记录数组合框")->currentText(), QStringLiteral("10"));
@@ -182,8 +188,8 @@ TEST_F(WindowStartTest, EveryControlWithItsCaptionAndPlace) {
         {"标签3", "工作表：", {470, 8, 48, 24}},
         {"工作表选择组合框", nullptr, {520, 9, 288, 20}},
         {"标签2", "Word模板(*.doc)：", {8, 36, 112, 24}},
-        {"模板选择组合框", nullptr, {120, 37, 250, 20}},
-        {"书签匹配标签", "", {376, 37, 92, 20}},
+        {"模板选择组合框", nullptr, {120, 37, 142, 20}},
+        {"书签匹配标签", "", {268, 37, 200, 20}},
         {"重复模式选择框", "重复模式", {472, 40, 72, 16}},
         {"多行模式选择框", "多行模式", {554, 40, 76, 16}},
         {"标签4", "每页显示记录：", {638, 39, 84, 16}},
@@ -200,10 +206,10 @@ TEST_F(WindowStartTest, EveryControlWithItsCaptionAndPlace) {
         {"表格1", nullptr, {8, kRow + 64, 804, 272}},
         {"进度条1", nullptr, {220, kRow + 132, 424, 32}},
         {"标签6", "范围：", {8, kRow + 347, 36, 20}},
-        {"范围起编辑框", "1", {44, kRow + 347, 44, 20}},
-        {"标签7", "到", {108, kRow + 347, 24, 20}},
-        {"范围止编辑框", "10", {132, kRow + 347, 44, 20}},
-        {"范围单位标签", "条", {196, kRow + 347, 24, 20}},
+        {"范围起编辑框", "1", {44, kRow + 347, 70, 20}},
+        {"标签7", "到", {118, kRow + 347, 14, 20}},
+        {"范围止编辑框", "10", {132, kRow + 347, 70, 20}},
+        {"范围单位标签", "条", {206, kRow + 347, 16, 20}},
         {"选择方式组合框", nullptr, {228, kRow + 348, 68, 20}},
         {"首页标签", "首页", {307, kRow + 348, 32, 20}},
         {"上一页标签", "上一页", {343, kRow + 348, 40, 20}},
@@ -334,6 +340,26 @@ TEST_F(WindowStartTest, HelpOpensInAWindowOfItsOwn) {
         // At its default size every page fits the window's width.
         QCoreApplication::processEvents();
         EXPECT_EQ(browser->horizontalScrollBar()->maximum(), 0) << item;
+        // A picture's line is as high as the picture: the page's line spacing leaves no gap
+        // above it.
+        QTextDocument* document = browser->document();
+        int pictures = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+                const QTextImageFormat shown = it.fragment().charFormat().toImageFormat();
+                if (!shown.isValid()) continue;
+                const QVariant resource =
+                    document->resource(QTextDocument::ImageResource, QUrl(shown.name()));
+                const QSize own = resource.typeId() == QMetaType::QPixmap  ? resource.value<QPixmap>().size()
+                                  : resource.typeId() == QMetaType::QImage ? resource.value<QImage>().size()
+                                                                           : QSize();
+                if (own.isEmpty() || shown.width() <= 0) continue;
+                ++pictures;
+                const qreal height = shown.width() * own.height() / own.width();
+                const qreal high = document->documentLayout()->blockBoundingRect(block).height();
+                EXPECT_LT(high, height + 48) << item << " " << shown.name().toStdString();
+            }
+        EXPECT_GT(pictures, 0) << item;
     }
     EXPECT_EQ(window->findChildren<gui::HelpWindow*>().size(), 1);  // one window, reused
 
