@@ -7,7 +7,8 @@
 # Defaults: build/program and resources/help/images. SCENES limits the work, for example
 #   SCENES="main-window about" sh scripts/screenshots.sh
 # Scenes: templates (template-contract.png, template-badge.png, template-payslip.png),
-# main-window, about, page2-range, filter, picture-column, save-run, pdf-run, stopped-run, file-dialog
+# main-window, about, page2-range, filter, picture-column, save-run, pdf-run, stopped-run, file-dialog,
+# and for checking by eye: mode-hint, damaged-template, run-page-turned, preview-missing-picture
 # (<scene>.png).
 #
 # The program takes its own pictures: started with QM_SCREENSHOT=<png path> and
@@ -116,7 +117,7 @@ for scene in $scenes; do
     templates)
       render_templates || status=1
       continue ;;
-    main-window | about | page2-range | filter | picture-column | preview | save-run | pdf-run | stopped-run | file-dialog) ;;
+    main-window | about | page2-range | filter | picture-column | preview | save-run | pdf-run | stopped-run | file-dialog | mode-hint | damaged-template | run-page-turned | preview-missing-picture) ;;
     *)
       echo "screenshots.sh: unknown scene $scene" >&2
       status=1
