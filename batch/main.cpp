@@ -950,6 +950,8 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
             problems.push_back("the office stopped answering; later documents were not made");
         if (outcome.templateLost)
             problems.push_back("the template could not be opened again; later documents were not made");
+        if (outcome.templateChanged)
+            problems.push_back("the template changed during the run; later documents were not made");
         if (!outcome.flushError.empty())
             problems.push_back("the documents could not be put on disk (" + outcome.flushError +
                                "); they may be lost in a power cut");

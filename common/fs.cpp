@@ -72,6 +72,14 @@ bool DirectoryExists(std::string_view path) {
     return !path.empty() && fs::is_directory(ToPath(path), ec);
 }
 
+FileStamp StampOf(std::string_view path) {
+    struct stat st {};
+    if (::stat(std::string(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 bool MakeDirectory(std::string_view path) {
     std::error_code ec;
     fs::create_directory(ToPath(path), ec);

@@ -24,6 +24,18 @@ std::vector<std::string> ListFiles(std::string_view folder, std::string_view ext
 bool FileExists(std::string_view path);
 // True when `path` names an existing directory.
 bool DirectoryExists(std::string_view path);
+// One version of a file, as the file system tells them apart: the file it is (its device and
+// inode) with its size and modification time. A file replaced by another (moved over it, say),
+// truncated or written to gets another stamp. All zero for a path that names no regular file.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds since the epoch
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(std::string_view path);
+
 // Creates one folder level; true when it exists afterwards.
 bool MakeDirectory(std::string_view path);
 // Removes `path` only when it is an empty directory; true when it was removed.

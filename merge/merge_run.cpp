@@ -198,11 +198,14 @@ bool MergeRun::Prepare() {
     }
     // The working document of the template choice serves when it is still there and was made
     // the same way; otherwise (closed in the office's window, say) it is made again.
+    // The template changed since its working document was made: the run's documents come from
+    // the file as it is now.
     if (host_.CurrentRoute() != route_ || host_.CurrentTemplatePath() != request.templatePath ||
-        !host_.IsDocumentOpen()) {
+        !host_.IsDocumentOpen() || StampOf(request.templatePath) != host_.CurrentTemplateStamp()) {
         if (route_ == word::Route::Office && !host_.IsWordRunning()) Report(RunPhase::StartingOffice, {});
         host_.OpenTemplate(request.templatePath, route_);
     }
+    templateStamp_ = host_.CurrentTemplateStamp();
     // PDF and ODT files of the engine's documents are converted by the office while the run goes
     // on making the next documents.
     const std::string extension = LowerExtension(request.extension);
@@ -346,7 +349,22 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         outcome_.officeLost = true;
         return false;
     }
+    // Replaced or changed meanwhile (another file moved over it, say): the later documents would
+    // come from another template, so the run stops. A template that is gone is told by
+    // DocumentReady, as before.
+    const auto changed = [this] {
+        const FileStamp now = StampOf(job_.request.templatePath);
+        return now != FileStamp{} && now != templateStamp_;
+    };
+    if (changed()) {
+        outcome_.templateChanged = true;
+        return false;
+    }
     host_.OpenTemplate(job_.request.templatePath, route_);
+    if (host_.IsDocumentOpen() && host_.CurrentTemplateStamp() != templateStamp_) {
+        outcome_.templateChanged = true;
+        return false;
+    }
     return true;
 }
 
@@ -546,7 +564,8 @@ std::string MergeRun::OutputFileName(int number) {
 void MergeRun::JoinDocuments() {
     if (!combined_) return;
     const bool whole = outcome_.documentsMade > 0 && outcome_.failedNumbers.empty() && !outcome_.officeLost &&
-                       !outcome_.templateLost && !outcome_.diskFull && !outcome_.stopped;
+                       !outcome_.templateLost && !outcome_.templateChanged && !outcome_.diskFull &&
+                       !outcome_.stopped;
     if (whole) Report(RunPhase::Joining, job_.referenceName + ".pdf");
     if (whole && combined_->Finish(outcome_.joinError)) {
         outcome_.files.push_back(combined_->target());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/disk_flusher.h"
+#include "common/fs.h"
 #include "data/value_style.h"
 #include "word/engine/picture.h"
 #include "word/engine/template.h"
@@ -136,8 +137,11 @@ struct RunOutcome {
     int firstRow = 0, lastRow = 0;          // the range the run meant to make (0 when it never began)
     // With filters, the sheet row of each row of the list (from 1); empty when they are the same.
     std::vector<int> sheetRows;
-    bool officeLost = false;        // the office stopped answering during the run
-    bool templateLost = false;      // no working document could be made from the template
+    bool officeLost = false;    // the office stopped answering during the run
+    bool templateLost = false;  // no working document could be made from the template
+    // The template file was replaced or changed during the run: the later rows would have come
+    // from another template, so the run stopped.
+    bool templateChanged = false;
     bool nothingMatched = false;    // the no-match message was shown
     bool diskFull = false;          // a save found the disk full; the run stopped there
     bool folderGone = false;        // the output folder disappeared during the run; it stopped there
@@ -166,8 +170,9 @@ struct RunOutcome {
 
     // Something went wrong: a document failed, or the run ended before the end of its range.
     bool failed() const {
-        return !failedNumbers.empty() || officeLost || templateLost || diskFull || folderGone ||
-               folderReadOnly || stopped || nothingMatched || singleFileFailed || !flushError.empty();
+        return !failedNumbers.empty() || officeLost || templateLost || templateChanged || diskFull ||
+               folderGone || folderReadOnly || stopped || nothingMatched || singleFileFailed ||
+               !flushError.empty();
     }
 };
 
@@ -246,6 +251,7 @@ class MergeRun {
     std::map<std::string, engine::PictureResult> pictures_;
     std::size_t pictureBytes_ = 0;
     word::Route route_;
+    FileStamp templateStamp_;  // the template's version the run's documents come from
     RunOutcome outcome_;
     int start_ = 1;
     int count_ = 0;

@@ -101,6 +101,7 @@ void WordHost::DropWorkingDocument() {
     if (document_) document_->Close();
     document_.reset();
     templatePath_.clear();
+    templateStamp_ = {};
 }
 
 std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
@@ -113,6 +114,7 @@ std::string WordHost::OpenTemplate(std::string_view requested, Route route) {
         return {};
     }
     templatePath_ = path;
+    templateStamp_ = StampOf(path);
     if (route == Route::Engine) {
         const engine::OpenResult r = TemplateAt(path);
         if (r) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/fs.h"
 #include "word/engine/template.h"
 #include "word/office.h"
 #include "word/office_converter.h"
@@ -107,6 +108,9 @@ class WordHost {
     Route CurrentRoute() const { return document_ ? document_->route() : Route::Engine; }
     // The template the working document was made from; "" when none.
     const std::string& CurrentTemplatePath() const { return templatePath_; }
+    // The version of the template file that the working document was made from, as it stood
+    // when it was opened; all zero without one.
+    const FileStamp& CurrentTemplateStamp() const { return templateStamp_; }
     // The engine's reading of the template at `path`, kept while the file is unchanged; the
     // refusal when the engine cannot take it.
     engine::OpenResult TemplateAt(std::string_view path);
@@ -126,6 +130,7 @@ class WordHost {
     std::string programFolder_;
     std::string currentDocumentName_;
     std::string templatePath_;
+    FileStamp templateStamp_;
     // The working document; null before the first template and after a template that is missing
     // or under a password. It points to office_, so it is declared after it.
     std::unique_ptr<WorkingDocument> document_;

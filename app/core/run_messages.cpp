@@ -55,6 +55,8 @@ std::string NothingMadeText(const RunOutcome& o) {
         text += "Word程序已停止运行。";
     } else if (o.templateLost) {
         text += "Word模板无法打开。";
+    } else if (o.templateChanged) {
+        text += "Word模板在运行中被替换或修改。";
     } else if (!o.failedNumbers.empty()) {
         text += o.print ? "打印失败的编号：" : "保存失败的编号：";
         text += Numbers(o.failedNumbers) + "。";
@@ -76,6 +78,7 @@ std::string SingleFileFailureText(const RunOutcome& o) {
     if (o.stopped) text += "已按要求停止。";
     if (o.officeLost) text += "Word程序已停止运行。";
     if (o.templateLost) text += "Word模板无法打开。";
+    if (o.templateChanged) text += "Word模板在运行中被替换或修改。";
     if (!o.joinError.empty()) text += "合并时出错（" + o.joinError + "）。";
     if (!o.flushError.empty()) text += "文件未能确认写入磁盘（" + o.flushError + "）。";
     text += "是否打开存放文档所在文件夹？";
@@ -99,7 +102,9 @@ std::string FailureText(const RunOutcome& o) {
     if (o.folderReadOnly) text += "保存文件夹已不能写入，" + later;
 
     // A run cut short names the rows that got no document, so they can be made again.
-    if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly) && o.firstRow > 0) {
+    if (o.templateChanged) text += "Word模板在运行中被替换或修改，" + later;
+    if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly || o.templateChanged) &&
+        o.firstRow > 0) {
         const std::string rows = JoinNumbers(o.RowsWithoutDocument(), "、");
         if (!rows.empty()) text += "没有文档的行：" + rows + "。";
     }

@@ -484,6 +484,48 @@ TEST_F(RunTest, TemplateGoneMidRunStopsWithoutBlamingTheOffice) {
                                "是否打开存放文档所在文件夹？"});
 }
 
+// Another template moved over the chosen one, or the chosen one written to, during a run: the
+// documents after it would come from another template, so the run stops and says which rows
+// have no document. A template rewritten before the run is read as it is then.
+TEST_F(RunTest, TemplateReplacedOrChangedMidRunStopsAndNamesTheRowsLeft) {
+    UseTemplate({"Name"});
+    const std::string other = dir_ + "/other.dot";
+    ASSERT_TRUE(test::WriteFakeTemplate(other, {{"Name", "[other]"}}));
+    ui_.onProgress = [&](int done) {
+        if (done == 3) std::filesystem::rename(other, request_.templatePath);
+    };
+    RunOutcome outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.templateChanged);
+    EXPECT_FALSE(outcome.templateLost);
+    EXPECT_TRUE(outcome.failed());
+    EXPECT_EQ(OutputFiles(), Names({1, 2, 3}));
+    EXPECT_EQ(ui_.texts(),
+              std::vector<std::string>{
+                  "完成，但有文档未能生成：已生成 3 个。Word模板在运行中被替换或修改，其后的文档没有生成。"
+                  "没有文档的行：4-10。是否打开存放文档所在文件夹？"});
+
+    // Written to in place: the same.
+    for (const std::string& f : OutputFiles()) std::filesystem::remove(dir_ + "/out/" + f);
+    ui_.calls.clear();
+    ui_.onProgress = [&](int done) {
+        if (done == 2)
+            ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, {{"Name", "[changed in place]"}}));
+    };
+    outcome = Run(1, 10);
+    EXPECT_TRUE(outcome.templateChanged);
+    EXPECT_EQ(outcome.documentsMade, 2);
+
+    // Changed before the run, with its working document still open: the run reads it anew and
+    // goes through.
+    ui_.calls.clear();
+    ui_.onProgress = {};
+    ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, {{"Name", "[before]"}}));
+    outcome = Run(1, 4);
+    EXPECT_FALSE(outcome.templateChanged);
+    EXPECT_FALSE(outcome.failed());
+    EXPECT_EQ(outcome.documentsMade, 4);
+}
+
 TEST_F(MultiRowTest, TemplateGoneMidRunStops) {
     UseTemplate({"Name_1", "Name_2"});
     ui_.onProgress = [this](int done) {
