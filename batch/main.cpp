@@ -826,6 +826,11 @@ int Main(int argc, char** argv) {
         return 0;
     }
 
+    // Rows a > or < left out for a value of another kind are not silently gone.
+    if (const long long unlike = planner.rowsNotCompared(); unlike > 0)
+        std::cerr << "quillmerge-batch: note: " << unlike << (unlike == 1 ? " row is" : " rows are")
+                  << " left out because > or < met a value that is not a number (or date) there\n";
+
     // The folder is made before the office starts, and taken away again when the run cannot
     // start after all. From here on a stop signal is answered by cleaning up first.
     CatchStopSignals();

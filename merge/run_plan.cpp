@@ -28,6 +28,7 @@ std::optional<PlanProblem> RunPlanner::OpenSheet(const RunChoice& choice) {
         return PlanProblem{PlanProblemKind::WorkbookUnreadable, std::move(problem)};
     sheet_ = data::OpenSheetAt(choice.workbookPath, choice.table, &workbooks_, choice.valueStyle);
     if (!sheet_) return PlanProblem{PlanProblemKind::SheetUnreadable, choice.table};
+    rowsNotCompared_ = 0;
     titles_.clear();
     for (int i = 0, n = sheet_->fieldCount(); i < n; ++i) titles_.push_back(sheet_->fieldName(i));
     sheetRecordCount_ = TruncToInt(static_cast<double>(sheet_->recordCount()));
@@ -41,6 +42,7 @@ std::optional<PlanProblem> RunPlanner::OpenSheet(const RunChoice& choice) {
         if (matching.problem)
             return PlanProblem{PlanProblemKind::FilterProblem, matching.problem->column,
                                matching.problem->kind};
+        rowsNotCompared_ = matching.unlike;
         if (matching.rows.empty()) return PlanProblem{PlanProblemKind::NoRowMatches, {}};
         sheet_ = data::RowSubset(std::move(sheet_), std::move(matching.rows));
     }

@@ -103,6 +103,9 @@ class RunPlanner {
     int recordCount() const { return recordCount_; }
     // The sheet's rows before the filters (recordCount() without filters).
     int sheetRecordCount() const { return sheetRecordCount_; }
+    // Rows the filters left out only because a greater or less test met a value that is not a
+    // number (date) as the filter's value is ("abc" against "金额>10").
+    long long rowsNotCompared() const { return rowsNotCompared_; }
     // The sheet row number (from 1) of row `row` (from 1) of the run's list.
     int SheetRowOf(int row) const;
     // The value of column `title` in row `row` (from 1) of the run's list; "" without one.
@@ -141,6 +144,7 @@ class RunPlanner {
     std::map<std::string, std::string> unfillable_;
     int recordCount_ = 0;
     int sheetRecordCount_ = 0;
+    long long rowsNotCompared_ = 0;
     int first_ = 1, last_ = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "app/gui/note_combo.h"
 #include "app/gui/qt_text.h"
 #include "app/gui/window_texts.h"
+#include "common/text.h"
 #include "data/connection.h"
 #include "data/cursor.h"
 #include "merge/program_state.h"
@@ -44,8 +45,17 @@ void MainWindow::OnFilterApplied() {
     state.filters = {filter};
     state.currentPage = 1;
     LoadPage();
+    // Rows whose value a greater or less test could not compare are left out, and said so.
+    const std::string notCompared = passing.unlike > 0
+                                        ? "有 " + IntToText(passing.unlike) + " 条记录的“" + filter.column +
+                                              "”不是数字或日期，无法比较大小，没有列入筛选结果。"
+                                        : std::string();
     if (passing.rows.empty())
-        ctx_.dialogs.message(NoRowMatchesText(state.filters), "", Buttons::Ok, MessageIcon::Information);
+        ctx_.dialogs.message(
+            NoRowMatchesText(state.filters) + (notCompared.empty() ? "" : "\r\n" + notCompared), "",
+            Buttons::Ok, MessageIcon::Information);
+    else if (!notCompared.empty())
+        ctx_.dialogs.message(notCompared, "", Buttons::Ok, MessageIcon::Information);
 }
 
 void MainWindow::OnFilterCleared() {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/batch/batch_runner.h"
 #include "tests/support/temp_folder.h"
@@ -94,6 +95,26 @@ TEST_F(BatchOutputsTest, CheckPrintsTheReportAndFailsOnEmptyBookmarks) {
         std::string::npos)
         << r.out;
     EXPECT_EQ(r.err, "");
+}
+
+// A row whose value a > or < cannot compare (text in a column of numbers) is left out, and the
+// batch command says how many were.
+TEST_F(BatchOutputsTest, RowsAGreaterTestCannotCompareAreLeftOutAndCounted) {
+    const std::string sheet = dir_ + "/月薪.csv";
+    std::ofstream(sheet) << "编号,姓名,月薪\r\n1,甲,12000\r\n2,乙,abc\r\n3,丙,8000\r\n4,丁,15000\r\n";
+    const std::string out = dir_ + "/out";
+    const test::CommandResult r =
+        Batch({"--workbook", sheet, "--sheet", "月薪", "--template", kSamples + "/模板/劳动合同.docx",
+               "--no-office", "--where", "月薪>10000", "--save", out, "--name", "合同"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(out)) files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"合同1.docx", "合同4.docx"}));
+    EXPECT_NE(r.err.find("quillmerge-batch: note: 1 row is left out because > or < met a value that is not a "
+                         "number (or date) there\n"),
+              std::string::npos)
+        << r.err;
 }
 
 // --where keeps the rows that pass every test, files keep their sheet row numbers and --from and

@@ -212,6 +212,24 @@ TEST_F(RunFeedbackTest, TheConfirmationNamesTheFilesTheRunWrites) {
         << Confirmation()->text;
 }
 
+// A row whose value 大于 cannot compare (text among numbers) is left out of the filter, and the
+// window says how many were.
+TEST_F(RunFeedbackTest, RowsAGreaterFilterCannotCompareAreLeftOutAndSaidSo) {
+    ASSERT_TRUE(WriteText(programFolder + "/数据/月薪.csv",
+                          "姓名,工号,月薪\r\n甲,1,12000\r\n乙,2,abc\r\n丙,3,8000\r\n"));
+    dialogs.answerFile(programFolder + "/数据/月薪.csv");
+    Choose("文件选择组合框", QStringLiteral("浏览..."));
+    Choose("工作表选择组合框", QStringLiteral("月薪$"));
+    dialogs.calls.clear();
+    Choose("筛选列组合框", QStringLiteral("月薪"));
+    ChooseIndex("筛选条件组合框", 6);  // 大于
+    Find<QLineEdit>("筛选值编辑框")->setText(QStringLiteral("10000"));
+    Click("筛选按钮");
+    EXPECT_EQ(state->recordCount, 1);
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_EQ(MessageTexts().back(), "有 1 条记录的“月薪”不是数字或日期，无法比较大小，没有列入筛选结果。");
+}
+
 TEST_F(RunFeedbackTest, NoMatchStopNeverSaysDone) {
     // 姓名 prefixes 姓名列表: the titles match, but no bookmark would be filled. The run is
     // refused before any dialog, and nothing says "完成".
