@@ -352,11 +352,8 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     // Replaced or changed meanwhile (another file moved over it, say): the later documents would
     // come from another template, so the run stops. A template that is gone is told by
     // DocumentReady, as before.
-    const auto changed = [this] {
-        const FileStamp now = StampOf(job_.request.templatePath);
-        return now != FileStamp{} && now != templateStamp_;
-    };
-    if (changed()) {
+    if (const FileStamp now = StampOf(job_.request.templatePath);
+        now != FileStamp{} && now != templateStamp_) {
         outcome_.templateChanged = true;
         return false;
     }

@@ -115,6 +115,32 @@ void Save(QWidget& widget, const QString& path) {
     QCoreApplication::exit(0);
 }
 
+// The sample workbook's staff sheet with the badge template `badge` (工作证.doc or .docx), in
+// repeat mode when `repeat`.
+void ChooseBadge(MainWindow& window, const QString& badge, bool repeat) {
+    Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
+    if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
+        Choose(sheet, sheet->findText(QStringLiteral("员工$")));
+    if (auto* box = Find<QCheckBox>(window, "重复模式选择框"); repeat && box && !box->isChecked())
+        box->click();
+    if (auto* chooser = Find<QComboBox>(window, "模板选择组合框")) Choose(chooser, chooser->findText(badge));
+}
+
+// Previews the second row of the grid and pictures the preview window once its page is shown.
+void SavePreviewOfRowTwo(MainWindow& window, const QString& path) {
+    if (auto* grid = Find<QTableView>(window, "表格1")) grid->selectRow(1);
+    if (auto* preview = Find<QPushButton>(window, "预览按钮")) preview->click();
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, path] {
+        auto* shown = Find<PreviewWindow>(window, "预览窗口");
+        auto* status = shown ? shown->findChild<QLabel*>(QStringLiteral("预览说明")) : nullptr;
+        if (!status || status->text().startsWith(QStringLiteral("正在"))) return;
+        poll->stop();
+        Save(*shown, path);
+    });
+    poll->start(200);
+}
+
 }  // namespace
 
 std::unique_ptr<GuiDialogs> MakeScreenshotDialogs() {
@@ -172,13 +198,7 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
         if (scene == QLatin1String("picture-column")) {
             // The badge template in repeat mode with the match line's menu open under the line,
             // its photo column marked; the menu is drawn into the window's picture where it shows.
-            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
-            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
-                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
-            if (auto* repeat = Find<QCheckBox>(window, "重复模式选择框"); repeat && !repeat->isChecked())
-                repeat->click();
-            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
-                Choose(chooser, chooser->findText(QStringLiteral("工作证.doc")));
+            ChooseBadge(window, QStringLiteral("工作证.doc"), true);
             QMenu* menu = window.MakePictureColumnMenu();
             auto* line = Find<QLabel>(window, "书签匹配标签");
             if (!menu || !line) {
@@ -205,27 +225,13 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
             Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
             Choose(Find<QComboBox>(window, "工作表选择组合框"), 0);
             Choose(Find<QComboBox>(window, "模板选择组合框"), 0);
-            if (auto* grid = Find<QTableView>(window, "表格1")) grid->selectRow(1);
-            if (auto* preview = Find<QPushButton>(window, "预览按钮")) preview->click();
-            auto* poll = new QTimer(&window);
-            QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, path] {
-                auto* shown = Find<PreviewWindow>(window, "预览窗口");
-                auto* status = shown ? shown->findChild<QLabel*>(QStringLiteral("预览说明")) : nullptr;
-                if (!status || status->text().startsWith(QStringLiteral("正在"))) return;
-                poll->stop();
-                Save(*shown, path);
-            });
-            poll->start(200);
+            SavePreviewOfRowTwo(window, path);
             return;
         }
         if (scene == QLatin1String("mode-hint")) {
             // The badge template with its sheet, repeat mode not chosen: the match line says which
             // mode fills its bookmarks.
-            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
-            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
-                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
-            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
-                Choose(chooser, chooser->findText(QStringLiteral("工作证.docx")));
+            ChooseBadge(window, QStringLiteral("工作证.docx"), false);
             if (auto* start = Find<RangeBox>(window, "范围起编辑框"))
                 start->setBoxText(QStringLiteral("100000"));
             if (auto* end = Find<RangeBox>(window, "范围止编辑框")) end->setBoxText(QStringLiteral("200000"));
@@ -251,13 +257,7 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
         }
         if (scene == QLatin1String("preview-missing-picture")) {
             // The badge of the second row, whose photo file is gone, previewed.
-            Choose(Find<QComboBox>(window, "文件选择组合框"), 0);
-            if (auto* sheet = Find<QComboBox>(window, "工作表选择组合框"))
-                Choose(sheet, sheet->findText(QStringLiteral("员工$")));
-            if (auto* repeat = Find<QCheckBox>(window, "重复模式选择框"); repeat && !repeat->isChecked())
-                repeat->click();
-            if (auto* chooser = Find<QComboBox>(window, "模板选择组合框"))
-                Choose(chooser, chooser->findText(QStringLiteral("工作证.docx")));
+            ChooseBadge(window, QStringLiteral("工作证.docx"), true);
             if (QMenu* menu = window.MakePictureColumnMenu()) {
                 if (auto* photo = menu->findChild<QAction*>(QStringLiteral("图片列:照片"));
                     photo && !photo->isChecked())
@@ -265,17 +265,7 @@ bool ScheduleScreenshot(MainWindow& window, const std::string& programFolder) {
                 delete menu;
             }
             QFile::remove(QString::fromStdString(programFolder + "/数据/照片/002.png"));
-            if (auto* grid = Find<QTableView>(window, "表格1")) grid->selectRow(1);
-            if (auto* preview = Find<QPushButton>(window, "预览按钮")) preview->click();
-            auto* poll = new QTimer(&window);
-            QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, path] {
-                auto* shown = Find<PreviewWindow>(window, "预览窗口");
-                auto* status = shown ? shown->findChild<QLabel*>(QStringLiteral("预览说明")) : nullptr;
-                if (!status || status->text().startsWith(QStringLiteral("正在"))) return;
-                poll->stop();
-                Save(*shown, path);
-            });
-            poll->start(200);
+            SavePreviewOfRowTwo(window, path);
             return;
         }
         const bool turned = scene == QLatin1String("run-page-turned");

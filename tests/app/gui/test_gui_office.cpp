@@ -299,6 +299,17 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
                static_cast<char*>(nullptr));
         _exit(127);
     }
+    // The user's office goes when the test ends, however it ends.
+    struct EndOwnOffice {
+        pid_t own;
+        const std::string& profile;
+        ~EndOwnOffice() {
+            ::kill(-own, SIGKILL);
+            for (pid_t pid : ProcessesMentioning(profile)) ::kill(pid, SIGKILL);
+            int status = 0;
+            waitpid(own, &status, 0);
+        }
+    } endOwnOffice{own, ownProfile};
     ASSERT_TRUE(WaitForEvents([&] { return !ProcessesMentioning(ownProfile).empty(); }, 60000));
 
     ASSERT_TRUE(ChooseSamples());
@@ -327,11 +338,6 @@ TEST_F(OfficeWindowTest, ForceCloseLeavesTheUsersOwnOffice) {
         return left;
     };
     EXPECT_TRUE(WaitForEvents([&] { return profilesLeft() == 0; }, 10000)) << profilesLeft();
-
-    ::kill(-own, SIGKILL);
-    for (pid_t pid : ProcessesMentioning(ownProfile)) ::kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(own, &status, 0);
 }
 
 }  // namespace

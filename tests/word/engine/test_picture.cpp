@@ -31,6 +31,15 @@ void Chunk(Bytes& png, const char* type, const Bytes& body) {
     PutBe32(png, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
 }
 
+// `raw` packed as zlib packs a PNG's data.
+Bytes Deflated(const Bytes& raw) {
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(size);
+    return packed;
+}
+
 // A grey PNG of `w` by `h` pixels; `ppm` pixels per metre stated when not 0.
 Bytes Png(std::uint32_t w, std::uint32_t h, std::uint32_t ppm = 0, bool withData = true) {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -46,14 +55,7 @@ Bytes Png(std::uint32_t w, std::uint32_t h, std::uint32_t ppm = 0, bool withData
         phys.push_back(1);
         Chunk(png, "pHYs", phys);
     }
-    if (withData) {
-        const Bytes raw(static_cast<std::size_t>(h) * (w + 1), 0x80);
-        uLongf size = compressBound(static_cast<uLong>(raw.size()));
-        Bytes packed(size);
-        compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
-        packed.resize(size);
-        Chunk(png, "IDAT", packed);
-    }
+    if (withData) Chunk(png, "IDAT", Deflated(Bytes(static_cast<std::size_t>(h) * (w + 1), 0x80)));
     Chunk(png, "IEND", {});
     return png;
 }
@@ -75,11 +77,7 @@ Bytes Interlaced(std::uint32_t w, std::uint32_t h) {
         if (cols == 0) continue;
         for (std::uint32_t r = 0; r < rows; ++r) raw.insert(raw.end(), cols + 1, 0x40);
     }
-    uLongf size = compressBound(static_cast<uLong>(raw.size()));
-    Bytes packed(size);
-    compress(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
-    packed.resize(size);
-    Chunk(png, "IDAT", packed);
+    Chunk(png, "IDAT", Deflated(raw));
     Chunk(png, "IEND", {});
     return png;
 }
