@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/core/program_folder.h"
@@ -103,6 +104,15 @@ constexpr const char* kUsage =
     "  --office-workers N\n"
     "                   office processes that convert PDF and ODT files side by side\n"
     "                   (from 1; by default one for each processor core, at most 4)\n"
+    "  --office-memory MB\n"
+    "                   the memory each office process may take; a document that needs more\n"
+    "                   fails as too large for the office (by default half of the machine's\n"
+    "                   memory, at least 1536 MB; from 512)\n"
+    "  --office-timeout SECONDS\n"
+    "                   how long the office may take to answer, plus a minute for each\n"
+    "                   megabyte of the document, before it is taken for hung: it is ended\n"
+    "                   and started again, and its documents are converted once more\n"
+    "                   (by default 180; from 5)\n"
     "  --no-office      never start the office: a template only the office can fill is\n"
     "                   refused, and so are --print and --format pdf or odt\n"
     "\n"
@@ -114,7 +124,7 @@ constexpr int kRunFailed = 1;
 
 struct Options {
     std::string workbook, sheet, templatePath, saveDir, name, format, values = "raw", nameColumn;
-    std::string from, to, officeWorkers;
+    std::string from, to, officeWorkers, officeMemory, officeTimeout;
     std::vector<std::string> where;
     std::vector<std::string> pictureColumns;
     bool multiRow = false, repeat = false, print = false, save = false;
@@ -174,7 +184,9 @@ std::optional<std::string> Parse(int argc, char** argv, Options& o) {
                                                         {"--format", &o.format},
                                                         {"--name-column", &o.nameColumn},
                                                         {"--values", &o.values},
-                                                        {"--office-workers", &o.officeWorkers}};
+                                                        {"--office-workers", &o.officeWorkers},
+                                                        {"--office-memory", &o.officeMemory},
+                                                        {"--office-timeout", &o.officeTimeout}};
     const std::map<std::string, bool*> flags = {{"--multi-row", &o.multiRow},
                                                 {"--repeat", &o.repeat},
                                                 {"--print", &o.print},
@@ -397,6 +409,29 @@ class BatchObserver : public qm::RunObserver {
     bool drawn_ = false;
 };
 
+// The temporary folder and what failed in it.
+std::string TemporaryFolderWords(const std::string& folder, int code) {
+    const std::string named = "the temporary folder " + Escaped(folder);
+    if (code == ENOSPC || code == EDQUOT) return named + " is full";
+    if (code == EACCES || code == EPERM || code == EROFS) return named + " cannot be written";
+    if (code == ENOENT || code == ENOTDIR) return named + " does not exist";
+    return named + ": " + std::strerror(code);
+}
+
+// How an office ended, in a word or two.
+std::string EndWords(qm::word::OfficeEnd end) {
+    switch (end) {
+        case qm::word::OfficeEnd::NoAnswer:
+            return "did not answer";
+        case qm::word::OfficeEnd::OutOfMemory:
+            return "ran out of memory";
+        case qm::word::OfficeEnd::None:
+        case qm::word::OfficeEnd::Stopped:
+            break;
+    }
+    return "stopped";
+}
+
 // Why a document failed, in a few words.
 std::string FailureWords(const qm::DocumentFailure& f) {
     switch (f.kind) {
@@ -408,6 +443,17 @@ std::string FailureWords(const qm::DocumentFailure& f) {
             return "the disk is full";
         case qm::FailureKind::NoPermission:
             return "no permission to write it";
+        case qm::FailureKind::OfficeNoAnswer:
+            return "the office did not answer in time and was ended";
+        case qm::FailureKind::TooLargeForOffice: {
+            char size[32];
+            std::snprintf(size, sizeof size, "%.1f MB", f.megabytes);
+            if (f.detail.empty())
+                return std::string("the document is too large for the office (") + size + ")";
+            return "the value of " + Escaped(f.detail) + " is too large for the office (" + size + ")";
+        }
+        case qm::FailureKind::TemporaryFolder:
+            return TemporaryFolderWords(f.detail, f.code);
         case qm::FailureKind::OfficeFailed:
         case qm::FailureKind::ValueRefused:
         case qm::FailureKind::Other:
@@ -657,6 +703,13 @@ int ListBookmarks(const Options& o, qm::data::WorkbookCache& workbooks) {
 int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, const std::string& folder,
         const std::vector<std::string>& created);
 
+// True when `text` is a whole number from `least` to `most`.
+bool WholeNumber(const std::string& text, int least, int most) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value >= least && value <= most;
+}
+
 // The options of a run that saves or prints; an error text when they do not go together.
 std::optional<std::string> CheckOutputOptions(const Options& o) {
     if (o.save == o.print) return "choose one of --save DIR --name REF or --print";
@@ -683,6 +736,15 @@ std::optional<std::string> CheckOutputOptions(const Options& o) {
             workers > 64)
             return "--office-workers takes a whole number from 1 to 64: \"" + o.officeWorkers + "\"";
         if (o.noOffice) return "--office-workers does not go with --no-office";
+    }
+    for (const auto& [option, text, least, most] :
+         {std::tuple{"--office-memory", &o.officeMemory, 512, 1 << 24},
+          std::tuple{"--office-timeout", &o.officeTimeout, 5, 86400}}) {
+        if (!o.given.count(option)) continue;
+        if (!WholeNumber(*text, least, most))
+            return std::string(option) + " takes a whole number from " + std::to_string(least) + " to " +
+                   std::to_string(most) + ": \"" + *text + "\"";
+        if (o.noOffice) return std::string(option) + " does not go with --no-office";
     }
     if (o.singleFile && o.given.count("--name-column"))
         return "--name-column does not go with --single-file: the one file is named REF.pdf";
@@ -778,6 +840,11 @@ int Main(int argc, char** argv) {
     qm::word::WordHost host(o.noOffice ? nullptr : qm::word::MakeLibreOffice(), state.programFolder);
     host.SetMoreOffices(qm::word::MakeLibreOffice, o.officeWorkers.empty() ? qm::word::DefaultOfficeWorkers()
                                                                            : std::stoi(o.officeWorkers));
+    qm::word::OfficeLimits limits;
+    limits.memory = o.officeMemory.empty() ? qm::word::DefaultOfficeMemory()
+                                           : static_cast<std::uint64_t>(std::stoi(o.officeMemory)) << 20;
+    if (!o.officeTimeout.empty()) limits.answer = std::chrono::seconds(std::stoi(o.officeTimeout));
+    host.SetOfficeLimits(limits);
     qm::RunPlanner planner(state.workbooks, host);
     qm::RunChoice choice;
     choice.workbookPath = workbook;
@@ -921,6 +988,15 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
         std::cerr << "quillmerge-batch: picture " << Escaped(p.file) << " not placed (rows "
                   << qm::JoinNumbers(p.where, ", ") << "): " << p.reason
                   << "; its bookmarks are left as in the template\n";
+    if (!outcome.officeRestarts.empty()) {
+        std::string which;
+        for (const qm::word::OfficeRestart& r : outcome.officeRestarts)
+            which +=
+                (which.empty() ? "" : ", ") + ("office " + std::to_string(r.office) + " " + EndWords(r.end));
+        std::cerr << "quillmerge-batch: the office was started again " << outcome.officeRestarts.size()
+                  << (outcome.officeRestarts.size() == 1 ? " time" : " times") << " (" << which
+                  << "); its documents were converted again\n";
+    }
     if (!outcome.convertedSeparately.empty())
         std::cerr
             << "quillmerge-batch: the office converted the documents one at a time (slower, same pages): "
@@ -957,6 +1033,12 @@ int Run(const Options& o, qm::RunPlanner& planner, qm::word::WordHost& host, con
             problems.push_back("the template could not be opened again; later documents were not made");
         if (outcome.templateChanged)
             problems.push_back("the template changed during the run; later documents were not made");
+        if (!outcome.temporaryFolder.empty())
+            problems.push_back(TemporaryFolderWords(outcome.temporaryFolder, outcome.temporaryError) +
+                               (outcome.documentsMade + outcome.failures.size() > 0
+                                    ? "; later documents were not made"
+                                    : "; the office cannot convert the documents (set TMPDIR to a folder "
+                                      "that can be written)"));
         if (!outcome.flushError.empty())
             problems.push_back("the documents could not be put on disk (" + outcome.flushError +
                                "); they may be lost in a power cut");

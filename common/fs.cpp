@@ -207,11 +207,80 @@ bool IsOurTemporary(std::string_view name, pid_t& owner) {
 
 }  // namespace
 
-std::string MakePrivateFolder(std::string_view stem) {
+std::string TemporaryFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + std::string(stem) + "-XXXXXX";
+    std::string folder = tmp && *tmp ? tmp : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+int CheckWritable(std::string_view folder) {
+    if (!DirectoryExists(folder)) return ENOENT;
+    const std::string probe = TemporaryNameBeside(std::string(folder) + "/write-check");
+    // A few pages, as a small document takes: a full disk refuses them even where an empty file
+    // would still be made.
+    const std::vector<std::uint8_t> bytes(64 * 1024, 0);
+    int error = 0;
+    UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return errno;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (error == 0 && ::fsync(fd.get()) != 0 && errno != EINVAL) error = errno;
+    if (!fd.close() && error == 0) error = errno;
+    ::unlink(probe.c_str());
+    return error;
+}
+
+namespace {
+
+// "<stem>-<machine>-" begins a private folder of this machine; the process id and six
+// characters of mkdtemp's follow.
+bool IsOurPrivateFolder(std::string_view name, pid_t& owner) {
+    for (std::string_view stem : {"quillmerge-office-files", "quillmerge-print"}) {
+        const std::string start = std::string(stem) + "-" + MachineTag() + "-";
+        if (!name.starts_with(start)) continue;
+        std::size_t at = start.size();
+        const std::size_t digits = at;
+        while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+        if (at == digits || at - digits > 9 || at >= name.size() || name[at] != '-') return false;
+        if (name.size() - at - 1 != 6) return false;
+        owner = static_cast<pid_t>(std::stol(std::string(name.substr(digits, at - digits))));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string MakePrivateFolder(std::string_view stem) {
+    std::string pattern = TemporaryFolder() + "/" + std::string(stem) + "-" + MachineTag() + "-" +
+                          std::to_string(::getpid()) + "-XXXXXX";
     if (!mkdtemp(pattern.data())) return {};
     return pattern;
+}
+
+void RemoveStalePrivateFolders() {
+    std::error_code ec;
+    fs::directory_iterator it(ToPath(TemporaryFolder()), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        pid_t owner = 0;
+        if (!IsOurPrivateFolder(it->path().filename().string(), owner)) continue;
+        if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        // Only a folder of this user's (as mkdtemp makes it), never what a link points to.
+        struct stat st;
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
 }
 
 std::string TemporaryNameBeside(std::string_view path) {
@@ -297,7 +366,12 @@ void RemoveStaleTemporaries(std::string_view folder) {
         // Only a program that no longer runs leaves its files to anybody.
         if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
         std::error_code ignored;
-        if (!fs::is_directory(it->symlink_status(ignored))) fs::remove(it->path(), ignored);
+        const fs::file_status status = it->symlink_status(ignored);
+        // A folder of such a name holds the parts of a PDF being joined.
+        if (fs::is_directory(status))
+            fs::remove_all(it->path(), ignored);
+        else
+            fs::remove(it->path(), ignored);
     }
 }
 

@@ -110,9 +110,18 @@ bool ReadFileBytes(std::string_view path, std::vector<std::uint8_t>& bytes);
 // (an office chooses the format by the extension): "<folder>/.~qm-<machine>-<pid>.<random>-<name>",
 // where <machine> names this machine (12 hex digits) and <random> is 8 of [0-9a-z].
 std::string TemporaryNameBeside(std::string_view path);
-// Makes a new folder "<$TMPDIR or /tmp>/<stem>-XXXXXX" that only this user may enter; its path,
-// or "" when it cannot be made.
+// The folder temporary files go to: $TMPDIR, or /tmp when it is not set.
+std::string TemporaryFolder();
+// 0 when a file can be written into `folder` (one is written and removed again), else the
+// errno of what failed (ENOSPC for a full disk, EROFS or EACCES for one that cannot be written).
+int CheckWritable(std::string_view folder);
+// Makes a new folder "<TemporaryFolder()>/<stem>-<machine>-<pid>-XXXXXX" that only this user may
+// enter; its path, or "" when it cannot be made.
 std::string MakePrivateFolder(std::string_view stem);
+// Removes the folders MakePrivateFolder made in TemporaryFolder() for programs of this machine
+// that no longer run (killed before they could remove them). Those of running programs, of
+// other machines and any other name stay.
+void RemoveStalePrivateFolders();
 
 // Renames `temporary` over `path`. A symbolic link at `path` is replaced, never followed. On
 // failure `temporary` is removed and `path` stays as it was; `error` is the errno.
@@ -127,8 +136,9 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
 
 // Removes the temporary files (TemporaryNameBeside) that programs of this machine which no
 // longer run left in `folder`, when one was killed while it saved, and the office lock files
-// (".~lock.<temporary name>#") beside them. Files of running programs, of other machines, and
-// any other name (a user's file that merely begins with ".~qm-") stay.
+// (".~lock.<temporary name>#") beside them; a folder of such a name goes with what it holds.
+// Files of running programs, of other machines, and any other name (a user's file that merely
+// begins with ".~qm-") stay.
 void RemoveStaleTemporaries(std::string_view folder);
 
 // Writes to its disk what the file system of `folder` still holds in memory, so that files

@@ -1,12 +1,14 @@
 #include "merge/combined_pdf.h"
 
-#include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "common/fs.h"
 #include "common/text.h"
 #include "word/pdf_join.h"
 
@@ -24,10 +26,17 @@ CombinedPdf::~CombinedPdf() {
 bool CombinedPdf::Begin() {
     // Beside the target, so the parts count against the disk the PDF goes to and a full disk
     // shows while the parts are saved, not only at the end.
-    std::string pattern = FolderOfPath(target_) + ".~qm-parts-XXXXXX";
-    if (!mkdtemp(pattern.data())) return false;
-    folder_ = pattern + "/";
-    return true;
+    // Named as the run's temporary files are, so that the folder of a run that was killed is
+    // known and removed by a later run into the same folder.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const std::string folder = TemporaryNameBeside(FolderOfPath(target_) + "parts");
+        if (::mkdir(folder.c_str(), 0700) == 0) {
+            folder_ = folder + "/";
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 std::string CombinedPdf::PartPath(int ordinal) const {

@@ -26,6 +26,15 @@ bool SameError(const std::string& error, int code) {
     return error == std::strerror(code);
 }
 
+// The longest value the office is given to convert. The office lays a paragraph out in a time
+// that grows faster than its length: 512 kB of text take it 8 s, 2 MB nine minutes, and 100 MB
+// all of the machine's memory. No cell of a .xlsx (32,767 characters) comes near it.
+constexpr std::size_t kLargestValueForTheOffice = 1u << 20;
+
+double Megabytes(std::size_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
 std::string PictureProblemWords(engine::PictureProblem problem) {
     switch (problem) {
         case engine::PictureProblem::Missing:
@@ -209,6 +218,21 @@ bool MergeRun::Prepare() {
     // PDF and ODT files of the engine's documents are converted by the office while the run goes
     // on making the next documents.
     const std::string extension = LowerExtension(request.extension);
+    throughOffice_ = route_ == word::Route::Office || IsPrint() || extension == ".pdf" ||
+                     extension == ".odt" || combined_ != nullptr;
+    // A run that was killed while it saved may have left a temporary file here.
+    if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
+    RemoveStalePrivateFolders();
+    // The office reads and writes every document through the temporary folder: one that cannot
+    // be written would fail every document, each with a cause that names another place.
+    if (throughOffice_) {
+        const std::string folder = TemporaryFolder();
+        if (const int error = CheckWritable(folder); error != 0) {
+            outcome_.temporaryFolder = folder;
+            outcome_.temporaryError = error;
+            return false;
+        }
+    }
     bool officeStarting = false;
     // So are the documents of a print run, into PDFs of a folder of the run's own.
     if (IsPrint() && route_ == word::Route::Engine && host_.Converter())
@@ -220,14 +244,36 @@ bool MergeRun::Prepare() {
         officeStarting = converter_ && !host_.IsWordRunning() && converter_->officesRunning() == 0;
         if (converter_) converter_->Begin();
     }
-    // A run that was killed while it saved may have left a temporary file here.
-    if (!IsPrint()) RemoveStaleTemporaries(job_.outputFolder);
     Report(officeStarting ? RunPhase::StartingOffice : RunPhase::Making, {});
     return true;
 }
 
+bool MergeRun::Halted() const {
+    return outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly ||
+           !outcome_.temporaryFolder.empty();
+}
+
+word::SaveResult MergeRun::TooLarge() const {
+    word::SaveResult failed;
+    failed.fault = word::SaveFault::ValueTooLarge;
+    failed.where = tooLargeColumn_;
+    failed.megabytes = Megabytes(tooLargeBytes_);
+    failed.error = "the value of " + tooLargeColumn_ + " is too large for the office";
+    return failed;
+}
+
 void MergeRun::Report(RunPhase phase, const std::string& fileName) {
-    observer_.progress(RunProgress{phase, done_, total_, fileName});
+    RunProgress now;
+    now.phase = phase;
+    now.done = done_;
+    now.total = total_;
+    now.fileName = fileName;
+    if (converter_) {
+        const std::vector<word::OfficeRestart> restarts = converter_->restarts();
+        now.officeRestarts = static_cast<int>(restarts.size());
+        if (!restarts.empty()) now.lastRestart = restarts.back();
+    }
+    observer_.progress(now);
 }
 
 // True when a document can be made: a working document is there (and, for the office's, the
@@ -263,6 +309,15 @@ bool MergeRun::FillField(std::size_t column, const std::string& bookmark) {
     // that the row still makes its document.
     std::shared_ptr<const engine::Picture> image;
     if (picture && !data::TrimBlanks(value).empty()) image = PictureFor(value);
+    // Too long for the office to lay out: the document is not made, and the run says which
+    // column's value it was.
+    if (!picture && value.size() > kLargestValueForTheOffice && throughOffice_) {
+        if (tooLargeColumn_.empty() || value.size() > tooLargeBytes_) {
+            tooLargeColumn_ = job_.titles[column];
+            tooLargeBytes_ = value.size();
+        }
+        return true;
+    }
     const auto fill = [&](const std::string& name) {
         if (!picture) return host_.SetBookmarkText(name, value);
         if (!host_.BookmarkExists(name)) return false;
@@ -315,7 +370,14 @@ std::shared_ptr<const engine::Picture> MergeRun::PictureFor(const std::string& v
 bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
     NoteBookmarksLeft(number);
     NoteBookmarkNotes(number);
-    if (IsPrint()) {
+    if (IsPrint() && !converter_ && !tooLargeColumn_.empty()) {
+        host_.CloseDocument();
+        ++ordinal_;
+        ++done_;
+        outcome_.failures.push_back(Failure(number, {}, TooLarge()));
+        outcome_.failedNumbers.push_back(number);
+        Report(RunPhase::Making, {});
+    } else if (IsPrint()) {
         // Each job is called after the template and the row (the document in multi-row mode)
         // it prints: "劳动合同-12".
         const std::string job =
@@ -337,13 +399,16 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
         if (converter_) {
             if (!HandOver(pending)) return false;
         } else {
-            const word::SaveResult saved = host_.SaveDocumentAs(fileName);
+            const word::SaveResult saved =
+                tooLargeColumn_.empty() ? host_.SaveDocumentAs(fileName) : TooLarge();
             host_.CloseDocument();
             Record(pending, saved);
         }
     }
+    tooLargeColumn_.clear();
+    tooLargeBytes_ = 0;
     // A full disk takes every later document too.
-    if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) return false;
+    if (Halted()) return false;
     // Re-opening the template would start a new office if this one died; stop instead.
     if (route_ == word::Route::Office && !host_.IsWordRunning()) {
         outcome_.officeLost = true;
@@ -370,11 +435,11 @@ bool MergeRun::FinishDocument(int number, int firstRow, int lastRow) {
 bool MergeRun::HandOver(const Pending& pending) {
     word::Conversion item;
     std::string error;
-    const bool made = host_.MakeDocumentFile(item.bytes, item.format, error);
+    const bool made = tooLargeColumn_.empty() && host_.MakeDocumentFile(item.bytes, item.format, error);
     host_.CloseDocument();
     if (!made) {
-        word::SaveResult failed;
-        failed.error = error;
+        word::SaveResult failed = TooLarge();
+        if (tooLargeColumn_.empty()) failed = word::SaveFailed(error, pending.fileName);
         if (IsPrint()) {
             // It still takes its turn: the documents after it wait for it.
             toPrint_.emplace(pending.ordinal, std::make_pair(pending, failed));
@@ -412,7 +477,7 @@ void MergeRun::TakeConverted() {
     }
     if (IsPrint()) PrintInOrder(false);
     // A disk that filled up, or a folder that went, takes every document still queued.
-    if (outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly) converter_->Stop();
+    if (Halted()) converter_->Stop();
 }
 
 void MergeRun::PrintInOrder(bool last) {
@@ -439,7 +504,7 @@ void MergeRun::RecordPrint(const Pending& pending, bool made) {
         for (int row = pending.firstRow; row <= pending.lastRow; ++row) outcome_.rowsMade.push_back(row);
     } else {
         outcome_.failures.push_back(
-            {pending.number, FailureKind::OfficeFailed, "the document could not be printed"});
+            {pending.number, FailureKind::OfficeFailed, "the document could not be printed", 0, 0});
         outcome_.failedNumbers.push_back(pending.number);
     }
     Report(RunPhase::Making, {});
@@ -458,11 +523,16 @@ void MergeRun::Record(const Pending& pending, const word::SaveResult& saved, boo
         ++outcome_.documentsMade;
         for (int row = pending.firstRow; row <= pending.lastRow; ++row) outcome_.rowsMade.push_back(row);
     } else {
-        outcome_.failures.push_back(Failure(pending.number, pending.fileName, saved.error));
+        outcome_.failures.push_back(Failure(pending.number, pending.fileName, saved));
         if (saved.diskFull) outcome_.failures.back().kind = FailureKind::DiskFull;
-        // A folder that went, or can no longer be written, takes every later document too.
+        // A folder that went, or can no longer be written, takes every later document too; so
+        // does a temporary folder that failed.
         const FailureKind kind = outcome_.failures.back().kind;
         if (kind == FailureKind::FolderGone) outcome_.folderGone = true;
+        if (kind == FailureKind::TemporaryFolder && outcome_.temporaryFolder.empty()) {
+            outcome_.temporaryFolder = saved.where;
+            outcome_.temporaryError = saved.code;
+        }
         if (kind == FailureKind::NoPermission && ::access(job_.outputFolder.c_str(), W_OK) != 0)
             outcome_.folderReadOnly = true;
         outcome_.failedNumbers.push_back(pending.number);
@@ -475,7 +545,7 @@ void MergeRun::Record(const Pending& pending, const word::SaveResult& saved, boo
 // in hand when it was stopped or cannot go on.
 void MergeRun::FinishConversions() {
     if (!converter_) return;
-    const bool cut = outcome_.stopped || outcome_.diskFull || outcome_.folderGone || outcome_.folderReadOnly;
+    const bool cut = outcome_.stopped || Halted();
     if (cut) converter_->Stop();
     while (!cut && !converter_->WaitAll(std::chrono::milliseconds(100))) {
         TakeConverted();
@@ -493,20 +563,50 @@ void MergeRun::FinishConversions() {
         std::filesystem::remove_all(std::filesystem::u8path(printFolder_), ignored);
     }
     outcome_.convertedSeparately = converter_->separateReason();
+    outcome_.officeRestarts = converter_->restarts();
     converter_ = nullptr;
 }
 
 // Why document `number`, to be saved as `fileName`, was not: the save's own words sorted into the
 // kinds the closing messages name.
-DocumentFailure MergeRun::Failure(int number, const std::string& fileName, const std::string& error) const {
-    DocumentFailure failure{number, FailureKind::Other, error};
-    if (!DirectoryExists(job_.outputFolder) || SameError(error, ENOENT) || SameError(error, ENOTDIR))
+DocumentFailure MergeRun::Failure(int number, const std::string& fileName,
+                                  const word::SaveResult& saved) const {
+    const std::string& error = saved.error;
+    DocumentFailure failure{number, FailureKind::Other, error, saved.code, 0};
+    const auto is = [&](int code) {
+        return saved.code == code || (saved.code == 0 && SameError(error, code));
+    };
+    switch (saved.fault) {
+        case word::SaveFault::Scratch:
+            failure.kind = FailureKind::TemporaryFolder;
+            failure.detail = saved.where;
+            return failure;
+        case word::SaveFault::ValueTooLarge:
+            failure.kind = FailureKind::TooLargeForOffice;
+            failure.detail = saved.where;
+            failure.megabytes = saved.megabytes;
+            return failure;
+        case word::SaveFault::OfficeNoAnswer:
+            failure.kind = FailureKind::OfficeNoAnswer;
+            return failure;
+        case word::SaveFault::OfficeOutOfMemory:
+            failure.kind = FailureKind::TooLargeForOffice;
+            failure.detail.clear();
+            failure.megabytes = saved.megabytes;
+            return failure;
+        case word::SaveFault::OfficeStopped:
+            failure.kind = FailureKind::OfficeFailed;
+            return failure;
+        case word::SaveFault::Unknown:
+            break;
+    }
+    if (!DirectoryExists(job_.outputFolder) || is(ENOENT) || is(ENOTDIR))
         failure.kind = FailureKind::FolderGone;
-    else if (SameError(error, ENOSPC) || SameError(error, EDQUOT))
+    else if (is(ENOSPC) || is(EDQUOT))
         failure.kind = FailureKind::DiskFull;
-    else if (SameError(error, ENAMETOOLONG) || NameOfPath(fileName).size() > kMaxFileNameBytes)
+    else if (is(ENAMETOOLONG) || NameOfPath(fileName).size() > kMaxFileNameBytes)
         failure.kind = FailureKind::NameTooLong;
-    else if (SameError(error, EACCES) || SameError(error, EPERM) || SameError(error, EROFS))
+    else if (is(EACCES) || is(EPERM) || is(EROFS))
         failure.kind = FailureKind::NoPermission;
     else if (error.find("value") != std::string::npos)
         failure.kind = FailureKind::ValueRefused;

@@ -13,6 +13,7 @@
 #include "data/value_style.h"
 #include "word/engine/picture.h"
 #include "word/engine/template.h"
+#include "word/office_converter.h"
 
 namespace qm {
 
@@ -39,6 +40,9 @@ struct RunProgress {
     int done = 0;          // documents made or failed so far
     int total = 0;         // documents the run means to make
     std::string fileName;  // of the document just finished, without folder ("" while printing)
+    // Offices that ended under their documents so far and were started again; the last of them.
+    int officeRestarts = 0;
+    word::OfficeRestart lastRestart;
 };
 
 // Who started a run hears of its progress and may ask it to stop. Both are called on the
@@ -91,6 +95,15 @@ enum class FailureKind {
     NoPermission,  // the folder or the file may not be written
     OfficeFailed,  // the office did not convert, save or print it
     ValueRefused,  // a value could not be written into the document
+    // The office did not answer in time (twice: its documents are tried once more on a new
+    // one), and was ended.
+    OfficeNoAnswer,
+    // Too large for the office: a value longer than it converts in reasonable time (`detail` is
+    // the column's title, `megabytes` the value's size), or the document took all the memory the
+    // office may have (`detail` empty, `megabytes` the limit).
+    TooLargeForOffice,
+    // The temporary folder the office works in failed (`detail` is the folder, `code` the errno).
+    TemporaryFolder,
     Other,
 };
 
@@ -98,6 +111,8 @@ struct DocumentFailure {
     int number = 0;  // the document's number: its row, or its place in multi-row mode
     FailureKind kind = FailureKind::Other;
     std::string detail;  // what failed, in a few words, as the system said it
+    int code = 0;        // the errno, when one is known
+    double megabytes = 0;
 };
 
 // A bookmark that documents of a run left as in the template, and why.
@@ -157,6 +172,12 @@ struct RunOutcome {
     // Why the office converted the documents one at a time although it could have taken many at
     // once (slower, same pages); "" when it did not.
     std::string convertedSeparately;
+    // Offices that ended under their documents and were started again, in order.
+    std::vector<word::OfficeRestart> officeRestarts;
+    // The temporary folder the office works in could not be written (checked when the run began,
+    // and met by a save): the folder and the errno; the run made no document after it.
+    std::string temporaryFolder;
+    int temporaryError = 0;
 
     // The sheet rows of the range that got no document, in order.
     std::vector<int> RowsWithoutDocument() const;
@@ -172,7 +193,7 @@ struct RunOutcome {
     bool failed() const {
         return !failedNumbers.empty() || officeLost || templateLost || templateChanged || diskFull ||
                folderGone || folderReadOnly || stopped || nothingMatched || singleFileFailed ||
-               !flushError.empty();
+               !flushError.empty() || !temporaryFolder.empty();
     }
 };
 
@@ -239,7 +260,11 @@ class MergeRun {
     void JoinDocuments();
     void NoteBookmarksLeft(int number);
     void NoteBookmarkNotes(int number);
-    DocumentFailure Failure(int number, const std::string& fileName, const std::string& error) const;
+    DocumentFailure Failure(int number, const std::string& fileName, const word::SaveResult& saved) const;
+    // True when no later document can be made: the disk, the output or temporary folder failed.
+    bool Halted() const;
+    // The failure of the document begun, whose value is too large for the office.
+    word::SaveResult TooLarge() const;
 
     MergeJob job_;
     word::WordHost& host_;
@@ -251,7 +276,8 @@ class MergeRun {
     std::map<std::string, engine::PictureResult> pictures_;
     std::size_t pictureBytes_ = 0;
     word::Route route_;
-    FileStamp templateStamp_;  // the template's version the run's documents come from
+    bool throughOffice_ = false;  // the documents go through the office: converted, printed or made
+    FileStamp templateStamp_;     // the template's version the run's documents come from
     RunOutcome outcome_;
     int start_ = 1;
     int count_ = 0;
@@ -261,6 +287,10 @@ class MergeRun {
     std::unique_ptr<CombinedPdf> combined_;
     std::unique_ptr<DiskFlusher> flusher_;  // saved documents put on disk while the run goes on
     std::string documentValue_;
+    // A value of the document begun that is too large for the office to convert: its column and
+    // size; "" when none is.
+    std::string tooLargeColumn_;
+    std::size_t tooLargeBytes_ = 0;
     int ordinal_ = 0;  // documents begun so far
     int done_ = 0;     // documents made or failed so far
     word::OfficeConverter* converter_ =

@@ -93,9 +93,9 @@ class EngineDocument final : public WorkingDocument {
     }
     // Opens the document made as `bytes` in the office, through a temporary file beside `near`
     // with the template's extension added; the file is gone again when this returns. The
-    // office's id for it; 0 on failure, with `code` the error number when the file could not be
-    // written.
-    DocumentId OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near, int& code);
+    // office's id for it; 0 on failure, with `failure` saying why.
+    DocumentId OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
+                            SaveResult& failure);
 
     std::shared_ptr<const engine::Template> template_;
     Office* office_;
@@ -106,10 +106,12 @@ class EngineDocument final : public WorkingDocument {
 };
 
 DocumentId EngineDocument::OpenInOffice(const std::vector<std::uint8_t>& bytes, std::string_view near,
-                                        int& code) {
-    code = 0;
+                                        SaveResult& failure) {
+    constexpr std::string_view kNotConverted = "the office could not convert the document";
+    failure = SaveFailed(std::string(kNotConverted), near);
     if (!office_) return 0;
-    return OpenBytesInOffice(*office_, bytes, engine::FormatExtension(template_->format()), near, code);
+    return OpenBytesInOffice(*office_, bytes, engine::FormatExtension(template_->format()), near,
+                             kNotConverted, failure);
 }
 
 SaveResult EngineDocument::SaveAs(std::string_view fileName) {
@@ -133,14 +135,14 @@ SaveResult EngineDocument::SaveAs(std::string_view fileName) {
                 return true;
             },
             code);
-        if (!written) return SaveFailed(std::strerror(code), fileName);
-        return SaveResult{true, false, {}};
+        if (!written) return SaveFailedWith(code, fileName);
+        return SaveSucceeded();
     }
     // Another format: the office converts the document made here.
-    constexpr std::string_view kNotConverted = "the office could not convert the document";
-    const DocumentId id = OpenInOffice(bytes, fileName, code);
-    if (id == 0) return SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted), fileName);
-    SaveResult result = SaveFromOffice(*office_, id, fileName, kNotConverted);
+    SaveResult failure;
+    const DocumentId id = OpenInOffice(bytes, fileName, failure);
+    if (id == 0) return failure;
+    SaveResult result = SaveFromOffice(*office_, id, fileName, "the office could not convert the document");
     office_->close(id);
     return result;
 }
@@ -151,8 +153,8 @@ bool EngineDocument::Print(std::string_view jobName) {
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!office_ || !template_->Make(fills, bytes, error)) return false;
-    int code = 0;
-    const DocumentId id = OpenInOffice(bytes, "/tmp/quillmerge-print", code);
+    SaveResult failure;
+    const DocumentId id = OpenInOffice(bytes, "/tmp/quillmerge-print", failure);
     if (id == 0) return false;
     const bool printed = office_->print(id, jobName);
     office_->close(id);

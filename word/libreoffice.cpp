@@ -1,8 +1,10 @@
 #include "word/libreoffice.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <com/sun/star/awt/PosSize.hpp>
@@ -45,6 +47,7 @@
 
 #include "common/fs.h"
 #include "common/text.h"
+#include "word/call_watch.h"
 #include "word/office.h"
 #include "word/office_session.h"
 
@@ -122,6 +125,28 @@ SaveFilter FilterFor(std::string_view path) {
     return {"MS Word 97", false};
 }
 
+// The peak of a process's address space, in bytes; 0 when it cannot be read.
+std::uint64_t PeakMemoryOf(pid_t pid) {
+    std::vector<std::uint8_t> status;
+    if (pid <= 0 || !ReadFileBytes("/proc/" + std::to_string(pid) + "/status", status)) return 0;
+    const std::string text(status.begin(), status.end());
+    const std::size_t at = text.find("VmPeak:");
+    if (at == std::string::npos) return 0;
+    return std::strtoull(text.c_str() + at + 7, nullptr, 10) * 1024;
+}
+
+// The size of a file, 0 when it cannot be known.
+std::uint64_t SizeOf(std::string_view path) {
+    std::error_code ec;
+    const std::uintmax_t size =
+        std::filesystem::file_size(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
+// An office seen at this share of its memory limit before it ended had run out of it: an
+// allocation that fails asks for more than the little that is left.
+constexpr double kNearTheLimit = 0.85;
+
 // ---------------------------------------------------------------------------------------------
 
 class LoOffice final : public Office {
@@ -134,6 +159,17 @@ class LoOffice final : public Office {
     }
 
     bool running() override { return session_ && session_->alive(); }
+
+    void setLimits(const OfficeLimits& limits) override { limits_ = limits; }
+    std::uint64_t memoryLimit() const override { return limits_.memory; }
+
+    OfficeEnd takeEnd() override {
+        if (session_ && !session_->alive()) NoteEnd();
+        if (ends_.empty()) return OfficeEnd::None;
+        const OfficeEnd end = ends_.front();
+        ends_.erase(ends_.begin());
+        return end;
+    }
 
     bool startUp() override {
         try {
@@ -149,6 +185,7 @@ class LoOffice final : public Office {
         // An office that was closed or killed a moment ago can still look alive until its
         // process is collected; the load then fails on the broken bridge. Once more on a new one.
         if (!session_->answers()) {
+            NoteEnd();
             session_->terminate();
             if (const DocumentId id = openOnce(path)) return id;
         }
@@ -169,6 +206,8 @@ class LoOffice final : public Office {
             const OUString url = ToFileUrl(path);
             if (url.isEmpty()) return 0;
             Document doc;
+            doc.bytes = SizeOf(path);
+            const CallWatch::Armed watch = Watch(doc.bytes);
             doc.model = LoadDetached(url, ImportFilterFor(path));
             doc.detached = doc.model.is();
             if (!doc.model.is()) {
@@ -267,6 +306,7 @@ class LoOffice final : public Office {
             return false;
         const SaveFilter filter = FilterFor(path);
         try {
+            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
             if (!storable.is()) return false;
             const Sequence<css::beans::PropertyValue> arguments =
@@ -291,6 +331,7 @@ class LoOffice final : public Office {
         const OUString url = ToFileUrl(path);
         if (url.isEmpty()) return false;
         try {
+            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
             if (!storable.is() || !AttachFrame(*doc, true)) return false;
             const Sequence<css::beans::PropertyValue> filterData =
@@ -309,6 +350,7 @@ class LoOffice final : public Office {
         if (!doc) return false;
         std::error_code ignored;
         try {
+            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::view::XPrintable> printable(doc->model, UNO_QUERY);
             if (!printable.is() || !AttachFrame(*doc, true)) return false;
             // Without a printer the office drops the job without a word; that is a failure.
@@ -394,14 +436,58 @@ class LoOffice final : public Office {
         Reference<css::container::XNameAccess> bookmarks;
         // Loaded without a frame (the fast way): printing, PDF export and showing attach one.
         bool detached = false;
+        std::uint64_t bytes = 0;  // of the file it was loaded from
     };
+
+    // A time limit for one call on a document of `bytes`, as the limits say: the office's
+    // process is ended when it passes, which makes the call fail. Its memory is sampled
+    // meanwhile, so that an end at the memory limit can be told from a crash.
+    CallWatch::Armed Watch(std::uint64_t bytes) {
+        const pid_t pid = session_ ? session_->pid() : -1;
+        if (pid <= 0) return CallWatch::Armed(nullptr);
+        const auto limit =
+            std::chrono::milliseconds(limits_.answer) +
+            std::chrono::milliseconds(static_cast<std::int64_t>(
+                static_cast<double>(std::chrono::milliseconds(limits_.answerPerMegabyte).count()) *
+                static_cast<double>(bytes) / (1024.0 * 1024.0)));
+        // The process is not collected while a call is armed (only this thread collects it),
+        // so its number cannot have gone to another process.
+        return watch_.Arm(
+            limit,
+            [this, pid] {
+                killedLate_ = true;
+                ::kill(-pid, SIGKILL);
+            },
+            [this, pid] {
+                if (const std::uint64_t peak = PeakMemoryOf(pid); peak > peak_) peak_ = peak;
+            });
+    }
+
+    // Notes how the session ended, unasked: once for each session.
+    void NoteEnd() {
+        if (!session_ || endTold_) return;
+        endTold_ = true;
+        if (killedLate_)
+            ends_.push_back(OfficeEnd::NoAnswer);
+        else if (limits_.memory > 0 &&
+                 static_cast<double>(peak_.load()) >= kNearTheLimit * static_cast<double>(limits_.memory))
+            ends_.push_back(OfficeEnd::OutOfMemory);
+        else
+            ends_.push_back(OfficeEnd::Stopped);
+    }
 
     bool start() {
         if (running()) return true;
-        if (session_) session_->terminate();
+        if (session_) {
+            NoteEnd();
+            session_->terminate();
+        }
         documents_.clear();
         // Serials of different slots never meet: a slot's offices count from slot × 10,000.
-        session_ = OfficeSession::Start(slot_ * 10000 + ++started_);
+        killedLate_ = false;
+        peak_ = 0;
+        endTold_ = false;
+        session_ = OfficeSession::Start(slot_ * 10000 + ++started_, limits_.memory);
         return session_ && session_->loader().is();
     }
 
@@ -503,6 +589,13 @@ class LoOffice final : public Office {
     }
 
     const int slot_;
+    OfficeLimits limits_;
+    std::atomic<bool> killedLate_{false};  // the session's process was ended for not answering
+    std::atomic<std::uint64_t> peak_{0};   // the most memory it was seen to take
+    bool endTold_ = false;                 // how the session ended is noted in ends_
+    std::vector<OfficeEnd> ends_;          // sessions that ended unasked, not yet told
+    // Its thread uses the two above, so it ends before them.
+    CallWatch watch_;
     std::shared_ptr<OfficeSession> session_;
     std::string scratchFolder_;  // made when first needed, removed with the office
     int started_ = 0;
@@ -511,6 +604,14 @@ class LoOffice final : public Office {
 };
 
 }  // namespace
+
+std::uint64_t DefaultOfficeMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGE_SIZE);
+    const std::uint64_t machine =
+        pages > 0 && size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size) : 0;
+    return std::max<std::uint64_t>(machine / 2, std::uint64_t{1536} << 20);
+}
 
 int DefaultOfficeWorkers() {
     // Each office takes a few hundred megabytes: past four, a desktop would give more memory

@@ -6,6 +6,7 @@
 // closed document, an office error) yields an empty result: 0 for a document, "" or no names,
 // false. Names and paths are UTF-8.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +20,26 @@ namespace qm::word {
 // A document open in the office, as this program knows it; 0 is none. Ids are never reused
 // within one program run, so a stale id finds nothing.
 using DocumentId = std::uint64_t;
+
+// Bounds the program puts on each office process it starts.
+struct OfficeLimits {
+    // A call that has not returned after `answer`, plus `answerPerMegabyte` for each megabyte of
+    // the file it works on, is taken for an office that no longer answers: its process is
+    // ended, and the call fails as if the office had died under it.
+    std::chrono::seconds answer{180};
+    std::chrono::seconds answerPerMegabyte{60};
+    // The address space an office process may take, in bytes; 0 for no limit. An office that
+    // needs more fails its allocations and ends.
+    std::uint64_t memory = 0;
+};
+
+// How the office process last ended when nobody asked it to.
+enum class OfficeEnd {
+    None,         // it did not end, or was asked to
+    Stopped,      // it crashed or was killed
+    NoAnswer,     // it did not answer in time, and was ended for it
+    OutOfMemory,  // it ended at its memory limit
+};
 
 class Office {
   public:
@@ -61,6 +82,14 @@ class Office {
     virtual void show() = 0;
     // Ends the office without saving anything; a later openTemplate starts a new one.
     virtual void quit() = 0;
+    // The bounds for the office processes started from now on (and, for the time limit, for
+    // the calls from now on).
+    virtual void setLimits(const OfficeLimits& /*limits*/) {}
+    // How an office process ended unasked, the earliest not yet told; OfficeEnd::None when none
+    // is left to tell. A process that ended under one call may have been started again within it.
+    virtual OfficeEnd takeEnd() { return OfficeEnd::None; }
+    // The memory limit of its processes, in bytes (0: none), as setLimits gave it.
+    virtual std::uint64_t memoryLimit() const { return 0; }
     // A private folder for the files the office reads and writes on the program's behalf, so
     // that neither they nor the office's own lock and temporary files land in the user's
     // folders; "" when there is none (the files then go beside their final names).

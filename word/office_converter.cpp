@@ -27,6 +27,27 @@ constexpr std::size_t kQueuedPerOffice = 3 * kLargestGroup;
 constexpr std::string_view kNotConverted = "the office could not convert the document";
 constexpr std::string_view kOfficeGone = "the office stopped while converting the document";
 
+// What a document's failure says when its office ended under it.
+void Ended(SaveResult& saved, OfficeEnd end, std::uint64_t memory) {
+    switch (end) {
+        case OfficeEnd::NoAnswer:
+            saved.fault = SaveFault::OfficeNoAnswer;
+            saved.error = "the office did not answer in time while converting the document";
+            return;
+        case OfficeEnd::OutOfMemory:
+            saved.fault = SaveFault::OfficeOutOfMemory;
+            saved.megabytes = static_cast<double>(memory >> 20);
+            saved.error =
+                "the document is too large for the office (" + std::to_string(memory >> 20) + " MB)";
+            return;
+        case OfficeEnd::None:
+        case OfficeEnd::Stopped:
+            break;
+    }
+    saved.fault = SaveFault::OfficeStopped;
+    saved.error = std::string(kOfficeGone);
+}
+
 }  // namespace
 
 struct OfficeConverter::Worker {
@@ -36,6 +57,7 @@ struct OfficeConverter::Worker {
     bool failed = false;   // its office did not start this run
     bool started = false;  // its office was started
     std::size_t groupSize = kFirstGroup;
+    int limitsSeen = 0;  // the limits it gave its office, by OfficeConverter::limitsSerial_
     std::thread thread;
 };
 
@@ -59,6 +81,17 @@ void OfficeConverter::SetWorkers(int workers) {
     workers_ = std::max(1, more_ ? workers : 1);
 }
 
+void OfficeConverter::SetLimits(const OfficeLimits& limits) {
+    std::lock_guard lock(mutex_);
+    limits_ = limits;
+    ++limitsSerial_;
+}
+
+std::vector<OfficeRestart> OfficeConverter::restarts() const {
+    std::lock_guard lock(mutex_);
+    return restarts_;
+}
+
 void OfficeConverter::SetJoining(bool join) {
     std::lock_guard lock(mutex_);
     join_ = join;
@@ -69,6 +102,7 @@ void OfficeConverter::Begin() {
     running_ = true;
     done_.clear();
     separateReason_.clear();
+    restarts_.clear();
     joinRefused_ = false;
     for (auto& worker : pool_) worker->failed = false;
     MakeWorkers();
@@ -180,9 +214,12 @@ void OfficeConverter::Work(Worker& worker) {
             // An office of its own is started before it takes any document, so that the others
             // go on converting meanwhile.
             ++starting_;
+            const OfficeLimits limits = limits_;
+            worker.limitsSeen = limitsSerial_;
             lock.unlock();
             if (!worker.own) worker.own = more_(worker.index);
             worker.office = worker.own.get();
+            if (worker.office) worker.office->setLimits(limits);
             const bool started = worker.office && worker.office->startUp();
             lock.lock();
             --starting_;
@@ -192,6 +229,11 @@ void OfficeConverter::Work(Worker& worker) {
             continue;
         }
         if (!worker.office) worker.office = first_;
+        // Office 0's limits are its host's to set.
+        if (worker.own && worker.limitsSeen != limitsSerial_) {
+            worker.own->setLimits(limits_);
+            worker.limitsSeen = limitsSerial_;
+        }
         std::vector<Conversion> group;
         const std::size_t size = Joinable(queue_.front()) ? worker.groupSize : 1;
         while (group.size() < size && !queue_.empty() && (group.empty() || Joinable(queue_.front()))) {
@@ -203,6 +245,9 @@ void OfficeConverter::Work(Worker& worker) {
         changed_.notify_all();
         lock.unlock();
 
+        // Ends from before (an office that died while idle) are not this group's.
+        while (worker.office->takeEnd() != OfficeEnd::None) {
+        }
         const auto began = std::chrono::steady_clock::now();
         std::vector<Converted> results;
         Convert(*worker.office, group, results);
@@ -214,7 +259,12 @@ void OfficeConverter::Work(Worker& worker) {
         // An office that died under its documents: they are done again once, by whichever
         // office comes first (this one is started again by its next document).
         std::vector<Conversion> again;
-        if (!worker.office->running()) {
+        // Each end of its office under this group, even one it started again within a call.
+        std::vector<OfficeEnd> ends;
+        for (OfficeEnd e = worker.office->takeEnd(); e != OfficeEnd::None; e = worker.office->takeEnd())
+            ends.push_back(e);
+        const OfficeEnd end = ends.empty() ? OfficeEnd::Stopped : ends.back();
+        if (!ends.empty() || !worker.office->running()) {
             for (std::size_t i = 0; i < results.size(); ++i) {
                 if (results[i].saved.ok || group[i].retried) continue;
                 group[i].retried = true;
@@ -223,11 +273,14 @@ void OfficeConverter::Work(Worker& worker) {
             }
             std::erase_if(results, [](const Converted& c) { return c.key == -1; });
             for (Converted& c : results)
-                if (!c.saved.ok && c.saved.error == kNotConverted) c.saved.error = kOfficeGone;
+                if (!c.saved.ok && c.saved.fault == SaveFault::Unknown && c.saved.code == 0)
+                    Ended(c.saved, end, worker.office->memoryLimit());
         }
 
         lock.lock();
         inHand_ -= taken;
+        if (running_)
+            for (OfficeEnd e : ends) restarts_.push_back({worker.index + 1, e});
         if (running_)
             for (auto it = again.rbegin(); it != again.rend(); ++it) queue_.push_front(std::move(*it));
         for (Converted& c : results) done_.push_back(std::move(c));
@@ -240,12 +293,11 @@ void OfficeConverter::Convert(Office& office, std::vector<Conversion>& group, st
     if (group.size() > 1 && ConvertJoined(office, group, done)) return;
     done.clear();
     for (Conversion& item : group) {
-        int code = 0;
-        const DocumentId id =
-            OpenBytesInOffice(office, item.bytes, engine::FormatExtension(item.format), item.target, code);
+        SaveResult failure;
+        const DocumentId id = OpenBytesInOffice(office, item.bytes, engine::FormatExtension(item.format),
+                                                item.target, kNotConverted, failure);
         if (id == 0) {
-            done.push_back({item.key, SaveFailed(code != 0 ? std::strerror(code) : std::string(kNotConverted),
-                                                 item.target)});
+            done.push_back({item.key, failure});
             continue;
         }
         done.push_back({item.key, SaveFromOffice(office, id, item.target, kNotConverted)});
@@ -269,9 +321,9 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
         NoteSeparate(reason);
         return giveBack();
     }
-    int code = 0;
     const std::string near = FolderOfPath(group.front().target) + "joined";
-    const DocumentId id = OpenBytesInOffice(office, joined, ".docx", near, code);
+    SaveResult failure;
+    const DocumentId id = OpenBytesInOffice(office, joined, ".docx", near, kNotConverted, failure);
     if (id == 0) return giveBack();
     const std::string scratch = office.scratchFolder();
     const std::string pdf = TemporaryNameBeside((scratch.empty() ? near : scratch + "/joined") + ".pdf");
@@ -305,11 +357,11 @@ bool OfficeConverter::ConvertJoined(Office& office, std::vector<Conversion>& gro
             done.push_back({group[i].key, done.front().saved, true});
             continue;
         }
+        int code = 0;
         const bool written = ReplaceFile(
             group[i].target, parts[i],
             [](std::span<const std::uint8_t> back) { return LooksLikeWholePdf(back); }, code);
-        done.push_back({group[i].key, written ? SaveResult{true, false, {}}
-                                              : SaveFailed(std::strerror(code), group[i].target)});
+        done.push_back({group[i].key, written ? SaveSucceeded() : SaveFailedWith(code, group[i].target)});
     }
     return true;
 }

@@ -47,6 +47,12 @@ struct Converted {
     bool inPrevious = false;
 };
 
+// An office that ended under its documents during a run, to be started again for the next.
+struct OfficeRestart {
+    int office = 0;  // which, from 1 (the host's own office is 1)
+    OfficeEnd end = OfficeEnd::Stopped;
+};
+
 // Makes the office of slot `slot` (1, 2, …), not yet started.
 using OfficeFactory = std::function<std::unique_ptr<Office>(int slot)>;
 
@@ -62,6 +68,10 @@ class OfficeConverter {
 
     // Offices in all, from 1; taken at the next Begin. Without a factory there is only one.
     void SetWorkers(int workers);
+    // The bounds of the offices of its own; taken by each before its next documents.
+    void SetLimits(const OfficeLimits& limits);
+    // The offices that ended under their documents during this run, in the order they ended.
+    std::vector<OfficeRestart> restarts() const;
     // False converts every document by itself (for comparisons).
     void SetJoining(bool join);
 
@@ -115,6 +125,9 @@ class OfficeConverter {
     bool running_ = false;
     bool ending_ = false;
     std::string separateReason_;
+    std::vector<OfficeRestart> restarts_;
+    OfficeLimits limits_;
+    int limitsSerial_ = 0;  // counts SetLimits calls
     bool joinRefused_ = false;
     bool warm_ = false;  // offices of its own are to be started even without documents
     std::vector<std::unique_ptr<Worker>> pool_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <rtl/digest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +97,8 @@ constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"
 void WriteProfileSettings(const std::string& profileFolder) {
     std::error_code ec;
     std::filesystem::create_directories(profileFolder + "/user", ec);
+    // The office's own temporary files go here, and so go with the profile.
+    std::filesystem::create_directories(profileFolder + "/tmp", ec);
     if (ec) return;
     std::ofstream(profileFolder + "/user/registrymodifications.xcu") << kProfileSettings;
 }
@@ -182,12 +185,13 @@ void SweepLeftovers() {
 
 }  // namespace
 
-std::shared_ptr<OfficeSession> OfficeSession::Start(int serial) {
+std::shared_ptr<OfficeSession> OfficeSession::Start(int serial, std::uint64_t memory) {
     if (!LocalContext().is()) return nullptr;
     SweepLeftovers();
     std::shared_ptr<OfficeSession> session(new OfficeSession());
     const std::string id = std::to_string(getpid()) + "_" + std::to_string(serial);
     session->pipeName_ = "quillmerge_" + id;
+    session->memory_ = memory;
     session->profileFolder_ =
         "/tmp/quillmerge-office-" + std::to_string(getpid()) + "-" + std::to_string(serial);
     const char* display = std::getenv("DISPLAY");
@@ -250,9 +254,28 @@ bool OfficeSession::spawn() {
     posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
     // Inherited pipes (a test runner's output, for one) would stay open as long as the office.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+    // The office's temporary folder is the profile's, removed with it: what it leaves there
+    // when it is killed does not pile up in the user's.
+    std::vector<std::string> environment;
+    for (char** entry = environ; entry && *entry; ++entry)
+        if (!std::string_view(*entry).starts_with("TMPDIR=") &&
+            !std::string_view(*entry).starts_with("TMP=") && !std::string_view(*entry).starts_with("TEMP="))
+            environment.emplace_back(*entry);
+    environment.push_back("TMPDIR=" + profileFolder_ + "/tmp");
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), envp.data()) != 0)
         return false;
+    if (memory_ > 0) {
+        // Set before the office has taken much: the limit passes on to what it starts and over
+        // the exec of setpriv. An office that asks for more then fails, instead of taking the
+        // memory of the user's other programs.
+        struct rlimit limit {};
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(memory_);
+        ::prlimit(pid, RLIMIT_AS, &limit, nullptr);
+    }
     pid_ = pid;
     running_ = true;
     // A watch left on an earlier bridge must not mark this process as gone.

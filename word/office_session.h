@@ -10,6 +10,7 @@
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,9 +19,10 @@ namespace qm::word {
 
 class OfficeSession {
   public:
-    // Starts office process number `serial` of this program and connects to it; nullptr when
-    // it cannot be started or does not answer in time.
-    static std::shared_ptr<OfficeSession> Start(int serial);
+    // Starts office process number `serial` of this program, with at most `memory` bytes of
+    // address space (0: no limit), and connects to it; nullptr when it cannot be started or does
+    // not answer in time.
+    static std::shared_ptr<OfficeSession> Start(int serial, std::uint64_t memory = 0);
     ~OfficeSession();
     OfficeSession(const OfficeSession&) = delete;
     OfficeSession& operator=(const OfficeSession&) = delete;
@@ -61,6 +63,7 @@ class OfficeSession {
 
     std::string pipeName_;
     std::string profileFolder_;
+    std::uint64_t memory_ = 0;
     bool hasDisplay_ = false;
     std::chrono::steady_clock::time_point connectedAt_;
     pid_t pid_ = -1;

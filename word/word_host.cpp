@@ -236,6 +236,12 @@ void WordHost::SetMoreOffices(OfficeFactory more, int workers) {
     Converter();
 }
 
+void WordHost::SetOfficeLimits(const OfficeLimits& limits) {
+    officeLimits_ = limits;
+    if (office_) office_->setLimits(limits);
+    if (converter_) converter_->SetLimits(limits);
+}
+
 void WordHost::StartConvertingOffices() {
     if (OfficeConverter* converter = Converter()) converter->StartOffices();
 }
@@ -245,6 +251,7 @@ OfficeConverter* WordHost::Converter() {
     if (!converter_) {
         converter_ = std::make_unique<OfficeConverter>(office_.get(), moreOffices_);
         converter_->SetWorkers(officeWorkers_);
+        converter_->SetLimits(officeLimits_);
     }
     return converter_.get();
 }

@@ -91,6 +91,10 @@ class WordHost {
     // Where the office may start more processes of its own to convert documents side by side,
     // and how many processes to use in all (1: only its own). Without this call there is one.
     void SetMoreOffices(OfficeFactory more, int workers);
+    // The bounds of every office process of the host (its own and the converter's): how long a
+    // call may take, how much memory a process may have. Kept for offices started later.
+    void SetOfficeLimits(const OfficeLimits& limits);
+    const OfficeLimits& officeLimits() const { return officeLimits_; }
     // Starts the converter's offices of its own in the background, for a conversion that is to
     // come (its first office, the host's own, starts with the run). Never waits.
     void StartConvertingOffices();
@@ -138,6 +142,7 @@ class WordHost {
     int untitled_ = 0;
     OfficeFactory moreOffices_;
     int officeWorkers_ = 1;
+    OfficeLimits officeLimits_;
     // Uses office_, so it is declared after it and goes first.
     std::unique_ptr<OfficeConverter> converter_;
 };

@@ -24,17 +24,42 @@ enum class Route {
     Office,  // always the office
 };
 
+// Where a failed save failed, when it is known.
+enum class SaveFault {
+    Unknown,
+    Scratch,            // the temporary folder the office works in (`SaveResult::where`)
+    OfficeStopped,      // the office ended under the document
+    OfficeNoAnswer,     // the office did not answer in time, and was ended
+    OfficeOutOfMemory,  // the office ended at its memory limit (`SaveResult::megabytes`)
+    // A value (of the column `SaveResult::where`, of `megabytes`) is too long for the office to
+    // convert; the document was not given to it.
+    ValueTooLarge,
+};
+
 struct SaveResult {
     bool ok = false;
     // The disk has no room left: the saves after this one cannot succeed either.
     bool diskFull = false;
     std::string error;  // what failed, in a few words, for the user
+    SaveFault fault = SaveFault::Unknown;
+    int code = 0;          // the errno of the failure, 0 when there was none
+    std::string where;     // the temporary folder, or the column, as the fault says
+    double megabytes = 0;  // the office's memory limit, or the value's size, as the fault says
     explicit operator bool() const { return ok; }
 };
 
+inline SaveResult SaveSucceeded() {
+    SaveResult result;
+    result.ok = true;
+    return result;
+}
 // A failed save of `fileName`: `error`, unless the disk it goes to is full, which is then what
 // the result says.
 SaveResult SaveFailed(std::string error, std::string_view fileName);
+// A save of `fileName` that failed with errno `code`.
+SaveResult SaveFailedWith(int code, std::string_view fileName);
+// A failure (errno `code`) in the office's temporary folder `folder`, not in the document's own.
+SaveResult ScratchFailed(int code, std::string folder);
 // Has the office write `document` to a temporary file beside `fileName` and puts the file in
 // place once something was written; `error` is the result when the office fails.
 SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view fileName,
@@ -42,10 +67,10 @@ SaveResult SaveFromOffice(Office& office, DocumentId document, std::string_view 
 
 // Opens `bytes` (a whole document of the format `extension` names) in `office`, through a
 // temporary file in the office's own folder, or beside `near` when it has none; the file is gone
-// again when this returns. The office's id for it; 0 on failure, with `code` the error number
-// when the file could not be written.
+// again when this returns. The office's id for it; 0 on failure, with `failure` saying why: the
+// file could not be written (in the office's folder or beside `near`), or else `notOpened`.
 DocumentId OpenBytesInOffice(Office& office, std::span<const std::uint8_t> bytes, std::string_view extension,
-                             std::string_view near, int& code);
+                             std::string_view near, std::string_view notOpened, SaveResult& failure);
 
 class WorkingDocument {
   public:

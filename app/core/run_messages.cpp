@@ -1,7 +1,10 @@
 #include "app/core/run_messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "common/text.h"
 
@@ -15,8 +18,44 @@ constexpr std::string_view kPrintDone =
     "打印作业已经发送到打印机，根据您默认打印机的情况，可能需要手动选择命令才能真正完成打印（如用虚拟打印机打"
     "印到文档时）！";
 
-std::string KindText(FailureKind kind, bool print, const std::string& detail) {
+std::string MegabytesText(double megabytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, megabytes < 10 ? "%.1f" : "%.0f", megabytes);
+    return text;
+}
+
+// The temporary folder and what failed in it.
+std::string TemporaryFolderText(const std::string& folder, int code) {
+    const std::string named = "临时文件夹“" + folder + "”";
+    switch (code) {
+        case ENOSPC:
+        case EDQUOT:
+            return named + "已满";
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return named + "不能写入";
+        case ENOENT:
+        case ENOTDIR:
+            return named + "不存在";
+        default:
+            break;
+    }
+    return named + "出错（" + std::strerror(code) + "）";
+}
+
+std::string KindText(const DocumentFailure& f, bool print) {
+    const FailureKind kind = f.kind;
+    const std::string& detail = f.detail;
     switch (kind) {
+        case FailureKind::OfficeNoAnswer:
+            return "Word程序长时间没有响应，已被结束";
+        case FailureKind::TooLargeForOffice:
+            if (!detail.empty())
+                return "“" + detail + "”的值太大（" + MegabytesText(f.megabytes) + " MB），Word程序无法转换";
+            return "文档太大，超出Word程序可用的内存（" + MegabytesText(f.megabytes) + " MB）";
+        case FailureKind::TemporaryFolder:
+            return TemporaryFolderText(detail, f.code);
         case FailureKind::NameTooLong:
             return "文件名太长";
         case FailureKind::FolderGone:
@@ -33,6 +72,34 @@ std::string KindText(FailureKind kind, bool print, const std::string& detail) {
             break;
     }
     return detail.empty() ? std::string("出错") : "出错（" + detail + "）";
+}
+
+std::string EndText(word::OfficeEnd end) {
+    switch (end) {
+        case word::OfficeEnd::NoAnswer:
+            return "没有响应";
+        case word::OfficeEnd::OutOfMemory:
+            return "内存不足";
+        case word::OfficeEnd::None:
+        case word::OfficeEnd::Stopped:
+            break;
+    }
+    return "意外停止";
+}
+
+std::string RestartsText(const std::vector<word::OfficeRestart>& restarts) {
+    if (restarts.empty()) return {};
+    std::vector<std::pair<word::OfficeEnd, int>> counts;
+    for (const word::OfficeRestart& r : restarts) {
+        auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == r.end; });
+        if (it == counts.end()) it = counts.insert(counts.end(), {r.end, 0});
+        ++it->second;
+    }
+    std::string why;
+    for (const auto& [end, count] : counts)
+        why += (why.empty() ? "" : "，") + EndText(end) + " " + IntToText(count) + " 次";
+    return "运行中Word程序重新启动了 " + IntToText(static_cast<long long>(restarts.size())) + " 次（" + why +
+           "），其文档已重新转换。\r\n";
 }
 
 std::string Numbers(const std::vector<int>& numbers) {
@@ -57,6 +124,8 @@ std::string NothingMadeText(const RunOutcome& o) {
         text += "Word模板无法打开。";
     } else if (o.templateChanged) {
         text += "Word模板在运行中被替换或修改。";
+    } else if (!o.temporaryFolder.empty()) {
+        text += TemporaryFolderText(o.temporaryFolder, o.temporaryError) + "，Word程序无法转换文档。";
     } else if (!o.failedNumbers.empty()) {
         text += o.print ? "打印失败的编号：" : "保存失败的编号：";
         text += Numbers(o.failedNumbers) + "。";
@@ -103,7 +172,10 @@ std::string FailureText(const RunOutcome& o) {
 
     // A run cut short names the rows that got no document, so they can be made again.
     if (o.templateChanged) text += "Word模板在运行中被替换或修改，" + later;
-    if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly || o.templateChanged) &&
+    if (!o.temporaryFolder.empty())
+        text += TemporaryFolderText(o.temporaryFolder, o.temporaryError) + "，" + later;
+    if ((o.diskFull || o.stopped || o.folderGone || o.folderReadOnly || o.templateChanged ||
+         !o.temporaryFolder.empty()) &&
         o.firstRow > 0) {
         const std::string rows = JoinNumbers(o.RowsWithoutDocument(), "、");
         if (!rows.empty()) text += "没有文档的行：" + rows + "。";
@@ -113,9 +185,11 @@ std::string FailureText(const RunOutcome& o) {
     if (o.nothingMatched) text += "Word模板中没有可填写的书签，" + later;
     if (!o.flushError.empty())
         text += "已生成的文档未能确认写入磁盘（" + o.flushError + "），断电时可能丢失。";
-    if (!o.bookmarksLeft.empty() || !o.bookmarkNotes.empty() || !o.picturesLeft.empty())
+    if (!o.bookmarksLeft.empty() || !o.bookmarkNotes.empty() || !o.picturesLeft.empty() ||
+        !o.officeRestarts.empty())
         text += "\r\n" + BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) +
-                BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) + PicturesLeftText(o.picturesLeft);
+                BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) + PicturesLeftText(o.picturesLeft) +
+                RestartsText(o.officeRestarts);
     if (!o.print && !o.folderGone) text += "是否打开存放文档所在文件夹？";
     return text;
 }
@@ -136,9 +210,10 @@ std::string FailureCauses(const RunOutcome& o) {
         if ((o.print && f.kind == FailureKind::OfficeFailed) ||
             (o.diskFull && f.kind == FailureKind::DiskFull) ||
             (o.folderGone && f.kind == FailureKind::FolderGone) ||
-            (o.folderReadOnly && f.kind == FailureKind::NoPermission))
+            (o.folderReadOnly && f.kind == FailureKind::NoPermission) ||
+            (!o.temporaryFolder.empty() && f.kind == FailureKind::TemporaryFolder))
             continue;
-        const std::string cause = KindText(f.kind, o.print, f.detail);
+        const std::string cause = KindText(f, o.print);
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == cause; });
         if (it == groups.end()) it = groups.insert(groups.end(), {cause, {}});
         it->second.push_back(f.number);
@@ -183,7 +258,8 @@ std::vector<ClosingMessage> ClosingMessages(const RunOutcome& o) {
     }
     const std::string left = BookmarksLeftText(o.bookmarksLeft, o.multiRowMode) +
                              BookmarkNotesText(o.bookmarkNotes, o.multiRowMode) +
-                             PicturesLeftText(o.picturesLeft) + SeparateText(o.convertedSeparately);
+                             PicturesLeftText(o.picturesLeft) + SeparateText(o.convertedSeparately) +
+                             RestartsText(o.officeRestarts);
     if (!o.print) {
         // The count, as a stopped run gives it, so that what the message says can be checked
         // against the folder.
@@ -219,6 +295,9 @@ std::string ProgressText(const RunProgress& p, double secondsSoFar, bool print) 
     }
     std::string text = (print ? "已发送 " : "已生成 ") + IntToText(p.done) + "/" + IntToText(p.total);
     if (!p.fileName.empty()) text += "：" + p.fileName;
+    if (p.officeRestarts > 0)
+        text += "（第 " + IntToText(p.lastRestart.office) + " 个Word程序" + EndText(p.lastRestart.end) +
+                "，已重新启动）";
     // Three documents give a first fair measure of the pace.
     if (p.done >= 3 && p.done < p.total && secondsSoFar > 0)
         text += "，剩余约 " + DurationText(secondsSoFar / p.done * (p.total - p.done));

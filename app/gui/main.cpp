@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     const std::string programFolder = folders.folder;
     qm::gui::ProgramObjects objects = qm::gui::MakeProgramObjects(programFolder, qm::word::MakeLibreOffice());
     objects.host->SetMoreOffices(qm::word::MakeLibreOffice, qm::word::DefaultOfficeWorkers());
+    qm::word::OfficeLimits limits;
+    limits.memory = qm::word::DefaultOfficeMemory();
+    objects.host->SetOfficeLimits(limits);
 
     qm::gui::QtDialogs screenDialogs;
     const std::unique_ptr<qm::gui::GuiDialogs> pictureDialogs = qm::gui::MakeScreenshotDialogs();

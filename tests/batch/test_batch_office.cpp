@@ -296,6 +296,90 @@ TEST_F(OfficeBatchTest, APdfRunGoesOnWhenOneOfItsOfficesIsKilled) {
     }
 }
 
+// An office that stops answering (stopped, as a hung one would be) is ended once its time is up
+// and started again; its documents are converted once more, and the run ends with every PDF and
+// a note of the restart. The offices' own temporary files go with their profiles: nothing is
+// left in the temporary folder.
+TEST_F(OfficeBatchTest, APdfRunGoesOnWhenOneOfItsOfficesStopsAnswering) {
+    const std::string out = dir_ + "/pdf";
+    const std::string temporary = dir_ + "/tmp";
+    ASSERT_TRUE(fs::create_directory(temporary));
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    setenv("TMPDIR", temporary.c_str(), 1);
+    const int rows = 120;
+    std::vector<std::string> args = BadgePdfRun(BadgeRows(dir_, rows), out);
+    args.insert(args.end(), {"--office-workers", "2", "--office-timeout", "5"});
+    BackgroundBatch batch(args, dir_);
+    if (before)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_TRUE(batch.spawned());
+    const std::string second = "quillmerge_" + std::to_string(batch.pid()) + "_10001";
+    test::WaitFor(
+        [&] {
+            return batch.ended() ||
+                   (fs::exists(out + "/证10.pdf") && !test::ProcessesMentioning(second).empty());
+        },
+        300000);
+    ASSERT_FALSE(batch.ended()) << batch.err();
+    const std::vector<pid_t> stopped = test::ProcessesMentioning(second);
+    ASSERT_FALSE(stopped.empty());
+    for (pid_t p : stopped) kill(p, SIGSTOP);
+    ASSERT_TRUE(test::WaitFor([&] { return batch.ended(); }, 600000));
+    // The stopped office was ended (its successor has another number).
+    EXPECT_TRUE(test::WaitFor([&] { return test::ProcessesMentioning(second).empty(); }, 30000));
+    ASSERT_TRUE(WIFEXITED(batch.status()));
+    EXPECT_EQ(WEXITSTATUS(batch.status()), 0) << batch.err();
+    EXPECT_EQ(batch.out(), std::to_string(rows) + " documents saved in " + out + "/\n");
+    EXPECT_TRUE(Has(batch.err(), "office 2 did not answer")) << batch.err();
+    EXPECT_EQ(ListFiles(out, ".pdf").size(), static_cast<std::size_t>(rows));
+    for (int row : {1, 10, 60, 120}) {
+        std::string text = test::PdfText(out + "/证" + std::to_string(row) + ".pdf");
+        std::erase(text, ' ');
+        EXPECT_TRUE(Has(text, "甲" + std::to_string(row) + "乙")) << row << ": " << text;
+    }
+    EXPECT_EQ(ListFiles(temporary, ""), std::vector<std::string>{}) << "left in the temporary folder";
+    std::size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(temporary)) entries += entry.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 0u) << "folders left in the temporary folder";
+}
+
+// A value too long for the office to lay out fails its own row before the office sees it,
+// naming the column; a temporary folder the office cannot work in stops the run before it
+// begins, naming that folder rather than the output folder or the office.
+TEST_F(OfficeBatchTest, AValueTooLargeForTheOfficeAndABadTemporaryFolderAreNamed) {
+    std::string csv =
+        "编号,姓名,部门\nN1,甲1乙,财务部\nN2,甲2乙," + std::string(1536 * 1024, 'x') + "\nN3,甲3乙,财务部\n";
+    int code = 0;
+    ASSERT_TRUE(
+        ReplaceFile(dir_ + "/rows.csv", std::vector<std::uint8_t>(csv.begin(), csv.end()), nullptr, code));
+    const std::string out = dir_ + "/pdf";
+    const test::CommandResult r = test::RunBatch(BadgePdfRun(dir_ + "/rows.csv", out));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "2 documents saved in " + out + "/\n");
+    EXPECT_TRUE(
+        Has(r.err, "document 2 could not be saved (the value of 部门 is too large for the office (1.5 MB))"))
+        << r.err;
+    EXPECT_EQ(ListFiles(out, ""), (std::vector<std::string>{"证1.pdf", "证3.pdf"}));
+
+    for (const std::string& folder : {dir_ + "/no such folder", dir_ + "/rows.csv"}) {
+        SCOPED_TRACE(folder);
+        std::string command = "TMPDIR=" + test::ShellQuote(folder) + " " +
+                              test::ShellQuote(std::string(QM_PROGRAM_DIR) + "/quillmerge-batch");
+        for (const std::string& a : BadgePdfRun(BadgeRows(dir_, 3), dir_ + "/other"))
+            command += " " + test::ShellQuote(a);
+        const test::CommandResult bad = test::RunCommand(command);
+        EXPECT_EQ(bad.status, 1) << bad.err;
+        EXPECT_EQ(bad.out, "0 documents saved\n");
+        EXPECT_TRUE(Has(bad.err, "the temporary folder " + folder + " does not exist")) << bad.err;
+        EXPECT_FALSE(Has(bad.err, "disk")) << bad.err;
+        EXPECT_FALSE(Has(bad.err, "office could not")) << bad.err;
+        EXPECT_EQ(ListFiles(dir_ + "/other", ""), std::vector<std::string>{});
+    }
+}
+
 // An interrupt in a PDF run ends the office work at once: what was converted is kept, and the
 // rows still queued are named as without a document.
 TEST_F(OfficeBatchTest, InterruptingAPdfRunEndsTheConversionsAtOnce) {

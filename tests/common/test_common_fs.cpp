@@ -186,9 +186,59 @@ TEST_F(ReadWholeFileTest, TheSweepTakesOnlyTemporariesOfDeadRunsOfThisMachine) {
     };
     for (const std::string& name : gone) Write(name, {1});
     for (const std::string& name : kept) Write(name, {2});
+    // The parts of one PDF of all, left by a killed run: a folder, with what it holds.
+    const std::string parts = prefix + dead + ".abcd1234-parts";
+    ASSERT_TRUE(std::filesystem::create_directory(folder + "/" + parts));
+    Write(parts + "/000001.pdf", {3});
+    const std::string partsOfALiveRun = prefix + std::to_string(getpid()) + ".abcd1234-parts";
+    ASSERT_TRUE(std::filesystem::create_directory(folder + "/" + partsOfALiveRun));
     RemoveStaleTemporaries(folder);
     for (const std::string& name : gone) EXPECT_FALSE(std::filesystem::exists(folder + "/" + name)) << name;
     for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(folder + "/" + name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/" + parts));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/" + partsOfALiveRun));
+}
+
+// The private folders of the temporary folder: named after this machine and process, so that
+// those of a killed run are known and removed by the next, and no other folder is.
+TEST_F(ReadWholeFileTest, PrivateFoldersOfDeadRunsAreSweptAndAFolderThatCannotBeWrittenIsTold) {
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    ASSERT_EQ(setenv("TMPDIR", (folder + "/").c_str(), 1), 0);
+    EXPECT_EQ(TemporaryFolder(), folder);
+    const std::string mine = MakePrivateFolder("quillmerge-print");
+    ASSERT_FALSE(mine.empty());
+    const std::string name = mine.substr(folder.size() + 1);
+    const std::string self = "-" + std::to_string(getpid()) + "-";
+    ASSERT_NE(name.find(self), std::string::npos) << name;
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string dead = name;
+    dead.replace(dead.find(self), self.size(), "-" + std::to_string(child) + "-");
+    std::string other = "quillmerge-office-files-0123456789ab-" + std::to_string(child) + "-abcdef";
+    for (const std::string& f : {dead, other, std::string("quillmerge-print-notours")})
+        ASSERT_TRUE(std::filesystem::create_directory(folder + "/" + f)) << f;
+    Write(dead + "/1.pdf", {1});
+    RemoveStalePrivateFolders();
+    EXPECT_FALSE(std::filesystem::exists(folder + "/" + dead));
+    EXPECT_TRUE(std::filesystem::exists(mine));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/" + other));  // another machine's
+    EXPECT_TRUE(std::filesystem::exists(folder + "/quillmerge-print-notours"));
+
+    // Writable; missing; not a folder.
+    EXPECT_EQ(CheckWritable(folder), 0);
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) entries += entry.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 3u) << "the check left its file";
+    EXPECT_EQ(CheckWritable(folder + "/none"), ENOENT);
+    Write("plain", {1});
+    EXPECT_EQ(CheckWritable(folder + "/plain"), ENOENT);
+    if (before)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // Files written are put on disk while writing goes on and at the end; a failure is reported.

@@ -508,8 +508,9 @@ TEST_F(RunTest, TemplateReplacedOrChangedMidRunStopsAndNamesTheRowsLeft) {
     for (const std::string& f : OutputFiles()) std::filesystem::remove(dir_ + "/out/" + f);
     ui_.calls.clear();
     ui_.onProgress = [&](int done) {
-        if (done == 2)
+        if (done == 2) {
             ASSERT_TRUE(test::WriteFakeTemplate(request_.templatePath, {{"Name", "[changed in place]"}}));
+        }
     };
     outcome = Run(1, 10);
     EXPECT_TRUE(outcome.templateChanged);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "common/fs.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
+#include "word/call_watch.h"
 #include "word/office_converter.h"
 
 namespace qm::test {
@@ -36,6 +38,8 @@ struct Script {
     std::set<std::string> alwaysDie;        // documents (by their target's name) whose save kills the office
     std::chrono::milliseconds saveTime{0};  // how long a save takes
     std::map<int, int> savesBySlot;
+    word::OfficeEnd howItDies = word::OfficeEnd::Stopped;  // as the office tells it afterwards
+    std::uint64_t memory = 0;                              // the limit each office was given
 };
 
 // An office that "converts" by writing a small PDF; it may die during a save, and starts anew on
@@ -69,6 +73,7 @@ class ScriptedOffice final : public word::Office {
             if (n == script_.dieOnSave || script_.alwaysDie.count(documents_[id])) {
                 alive_ = false;
                 documents_.clear();
+                ends_.push_back(script_.howItDies);
                 return false;
             }
         }
@@ -80,10 +85,24 @@ class ScriptedOffice final : public word::Office {
     void close(DocumentId id) override { documents_.erase(id); }
     void show() override {}
     void quit() override { alive_ = false; }
+    void setLimits(const word::OfficeLimits& limits) override {
+        std::lock_guard lock(script_.mutex);
+        memory_ = limits.memory;
+        script_.memory = limits.memory;
+    }
+    std::uint64_t memoryLimit() const override { return memory_; }
+    word::OfficeEnd takeEnd() override {
+        if (ends_.empty()) return word::OfficeEnd::None;
+        const word::OfficeEnd end = ends_.front();
+        ends_.erase(ends_.begin());
+        return end;
+    }
 
   private:
     Script& script_;
     int slot_;
+    std::uint64_t memory_ = 0;
+    std::vector<word::OfficeEnd> ends_;
     bool alive_ = false;
     DocumentId next_ = 0;
     std::map<DocumentId, std::string> documents_;
@@ -170,6 +189,97 @@ TEST_F(OfficeConverterTest, AnOfficeThatDiesHasItsDocumentDoneAgainOnceThenRepor
     for (int key : {1, 2, 4, 5, 6}) EXPECT_TRUE(results[key].saved.ok) << key;
     EXPECT_EQ(script_.saves.load(), 7);
     EXPECT_FALSE(FileExists(folder_.path() + "/3.pdf"));
+}
+
+// However the office ended under a document (a crash, no answer in time, its memory limit), the
+// document is tried once more on a new office, the restart is counted with its cause for the
+// run's report, and a document that fails again says that cause in its own kind.
+TEST_F(OfficeConverterTest, EachEndOfAnOfficeIsCountedAndTheFailureSaysHowItEnded) {
+    auto converter = Make(2);
+    word::OfficeLimits limits;
+    limits.memory = std::uint64_t{900} << 20;
+    converter->SetLimits(limits);
+    first_.setLimits(limits);  // office 0's are its host's to give
+    const struct {
+        word::OfficeEnd end;
+        word::SaveFault fault;
+        const char* words;
+    } kCases[] = {
+        {word::OfficeEnd::Stopped, word::SaveFault::OfficeStopped, "office stopped"},
+        {word::OfficeEnd::NoAnswer, word::SaveFault::OfficeNoAnswer, "did not answer in time"},
+        {word::OfficeEnd::OutOfMemory, word::SaveFault::OfficeOutOfMemory,
+         "too large for the office (900 MB)"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.words);
+        for (const std::string& f : FilesIn(folder_.path(), ".pdf")) std::filesystem::remove(f);
+        script_.howItDies = c.end;
+        script_.alwaysDie = {"doc4"};
+        std::map<int, Converted> results = ConvertAll(*converter, 8);
+        ASSERT_EQ(results.size(), 8u);
+        EXPECT_FALSE(results[4].saved.ok);
+        EXPECT_EQ(results[4].saved.fault, c.fault);
+        EXPECT_NE(results[4].saved.error.find(c.words), std::string::npos) << results[4].saved.error;
+        if (c.end == word::OfficeEnd::OutOfMemory) {
+            EXPECT_EQ(results[4].saved.megabytes, 900);
+        }
+        for (int key : {1, 2, 3, 5, 6, 7, 8}) EXPECT_TRUE(results[key].saved.ok) << key;
+        // Its two tries ended two offices, each counted once, in this run only.
+        const std::vector<word::OfficeRestart> restarts = converter->restarts();
+        ASSERT_EQ(restarts.size(), 2u);
+        for (const word::OfficeRestart& r : restarts) {
+            EXPECT_EQ(r.end, c.end);
+            EXPECT_TRUE(r.office == 1 || r.office == 2) << r.office;
+        }
+    }
+    // The offices of its own were given the limits; a run without deaths counts none.
+    EXPECT_EQ(script_.memory, limits.memory);
+    script_.alwaysDie.clear();
+    EXPECT_EQ(ConvertAll(*converter, 4).size(), 4u);
+    EXPECT_TRUE(converter->restarts().empty());
+}
+
+TEST(CallWatchTest, ALateCallIsEndedOnceAndAPromptOneNeverIs) {
+    word::CallWatch watch;
+    std::atomic<int> ended{0};
+    std::atomic<int> samples{0};
+    {
+        // Disarmed in time: nothing runs, however long the watch lives on.
+        const word::CallWatch::Armed armed = watch.Arm(200ms, [&] { ++ended; });
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(ended.load(), 0);
+    EXPECT_FALSE(watch.wasLate());
+
+    // A call that blocks until its end runs: released once the limit passes, sampled meanwhile.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool free = false;
+    const auto began = std::chrono::steady_clock::now();
+    {
+        const word::CallWatch::Armed armed = watch.Arm(
+            300ms,
+            [&] {
+                ++ended;
+                std::lock_guard lock(mutex);
+                free = true;
+                released.notify_all();
+            },
+            [&] { ++samples; }, 20ms);
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(released.wait_for(lock, 10s, [&] { return free; }));
+    }
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_GE(took, 300ms);
+    EXPECT_EQ(ended.load(), 1);
+    EXPECT_TRUE(watch.wasLate());
+    EXPECT_GE(samples.load(), 3);
+    // The next call starts afresh.
+    {
+        const word::CallWatch::Armed armed = watch.Arm(10s, [&] { ++ended; });
+    }
+    EXPECT_FALSE(watch.wasLate());
+    EXPECT_EQ(ended.load(), 1);
 }
 
 TEST_F(OfficeConverterTest, AStopDropsWhatNoOfficeTookAndWaitsOnlyForTheWorkInHand) {

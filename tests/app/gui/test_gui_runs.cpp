@@ -174,7 +174,9 @@ TEST_F(RunFeedbackTest, TheConfirmationNamesTheFilesTheRunWrites) {
         confirmed(names, count);
         const std::vector<std::string> disk = FilesOnDisk();
         EXPECT_EQ(disk.size(), documents) << what;
-        if (count > 0) EXPECT_EQ(count, disk.size()) << what;
+        if (count > 0) {
+            EXPECT_EQ(count, disk.size()) << what;
+        }
         ASSERT_FALSE(names.empty()) << what;
         for (const std::string& name : names)
             EXPECT_NE(std::find(disk.begin(), disk.end(), name), disk.end()) << what << ": " << name;
