@@ -116,7 +116,8 @@ constexpr const char* kUsage =
     "  --no-office      never start the office: a template only the office can fill is\n"
     "                   refused, and so are --print and --format pdf or odt\n"
     "\n"
-    "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input,\n"
+    "Exit status: 0 when every document was made, 1 when some failed, 2 on bad input\n"
+    "(also when the sheet, the filters or the range leave no row to make),\n"
     "128 + the signal's number when interrupted (the office is closed first).\n";
 
 constexpr int kBadInput = 2;
@@ -879,18 +880,17 @@ int Main(int argc, char** argv) {
             return Fail("sheet " + o.sheet + " has no column " + title + " for --picture-column");
 
     // A range that starts after the last row makes nothing; say so without starting the office.
-    // A sheet without rows below its titles makes nothing whatever the range: that is said as
-    // a failure, not as an empty success.
+    // A sheet without rows below its titles makes nothing whatever the range.
     if (planner.recordCount() == 0)
         return Fail("the sheet " + Escaped(SheetOf(table)) +
                     " has no rows below its title row; nothing was made");
+    // Every way of choosing no row ends alike: with why, and the status of bad input.
     if (planner.SetRows(from, to)) {
         const int records = planner.recordCount();
-        std::cout << "0 documents made: sheet " << Escaped(SheetOf(table)) << " has " << records
-                  << (records == 1 ? " row" : " rows")
-                  << (o.where.empty() ? "" : " that pass " + WhereList(o)) << ", the range starts at row "
-                  << std::max(from, 1) << '\n';
-        return 0;
+        return Fail("the sheet " + Escaped(SheetOf(table)) + " has " + std::to_string(records) +
+                    (records == 1 ? " row" : " rows") +
+                    (o.where.empty() ? "" : " that pass " + WhereList(o)) + ", the range starts at row " +
+                    std::to_string(std::max(from, 1)) + "; nothing was made");
     }
 
     // Rows a > or < left out for a value of another kind are not silently gone.

@@ -25,6 +25,8 @@ CallWatch::Armed CallWatch::Arm(std::chrono::milliseconds limit, std::function<v
                 return Armed(nullptr);
             }
         }
+        // A call within an armed one is covered by the outer call's limit.
+        if (armed_) return Armed(nullptr);
         armed_ = true;
         late_ = false;
         deadline_ = std::chrono::steady_clock::now() + limit;

@@ -37,8 +37,9 @@ class CallWatch {
     };
 
     // Until the result goes, `late` runs on the watch's thread once `limit` has passed, and
-    // `sample` every `every` meanwhile (either may be empty). One call at a time: arming again
-    // replaces the earlier call. Falls back to no limit when no thread can be started.
+    // `sample` every `every` meanwhile (either may be empty). One call at a time: arming within an
+    // armed call changes nothing, the outer limit holds. Falls back to no limit when no thread
+    // can be started.
     [[nodiscard]] Armed Arm(std::chrono::milliseconds limit, std::function<void()> late,
                             std::function<void()> sample = {},
                             std::chrono::milliseconds every = std::chrono::milliseconds(250));

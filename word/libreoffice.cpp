@@ -234,6 +234,7 @@ class LoOffice final : public Office {
     bool isOpen(DocumentId id) override { return find(id) != nullptr; }
 
     std::string title(DocumentId id) override {
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc) return {};
         try {
@@ -246,6 +247,7 @@ class LoOffice final : public Office {
 
     std::vector<std::string> bookmarkNames(DocumentId id) override {
         std::vector<std::string> names;
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc) return names;
         try {
@@ -258,6 +260,7 @@ class LoOffice final : public Office {
     }
 
     bool setBookmarkText(DocumentId id, std::string_view name, std::string_view value) override {
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc) return false;
         try {
@@ -294,6 +297,7 @@ class LoOffice final : public Office {
     }
 
     bool saveAs(DocumentId id, std::string_view path) override {
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc || path.empty()) return false;
         const OUString url = ToFileUrl(path);
@@ -306,7 +310,6 @@ class LoOffice final : public Office {
             return false;
         const SaveFilter filter = FilterFor(path);
         try {
-            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
             if (!storable.is()) return false;
             const Sequence<css::beans::PropertyValue> arguments =
@@ -326,12 +329,12 @@ class LoOffice final : public Office {
     }
 
     bool exportPdfWithMarks(DocumentId id, std::string_view path) override {
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc || path.empty()) return false;
         const OUString url = ToFileUrl(path);
         if (url.isEmpty()) return false;
         try {
-            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY);
             if (!storable.is() || !AttachFrame(*doc, true)) return false;
             const Sequence<css::beans::PropertyValue> filterData =
@@ -346,11 +349,11 @@ class LoOffice final : public Office {
     }
 
     bool print(DocumentId id, std::string_view jobName) override {
+        const CallWatch::Armed watch = WatchDocument(id);
         Document* doc = find(id);
         if (!doc) return false;
         std::error_code ignored;
         try {
-            const CallWatch::Armed watch = Watch(doc->bytes);
             Reference<css::view::XPrintable> printable(doc->model, UNO_QUERY);
             if (!printable.is() || !AttachFrame(*doc, true)) return false;
             // Without a printer the office drops the job without a word; that is a failure.
@@ -386,6 +389,7 @@ class LoOffice final : public Office {
     void close(DocumentId id) override {
         auto it = documents_.find(id);
         if (it == documents_.end()) return;
+        const CallWatch::Armed watch = Watch(it->second.bytes);
         Reference<css::frame::XModel> model = it->second.model;
         documents_.erase(it);
         if (!running()) return;
@@ -404,6 +408,7 @@ class LoOffice final : public Office {
 
     void show() override {
         if (!running() || !session_->hasDisplay()) return;
+        const CallWatch::Armed watch = Watch(0);
         for (auto it = documents_.begin(); it != documents_.end();) {
             Document& doc = it->second;
             try {
@@ -439,6 +444,12 @@ class LoOffice final : public Office {
         std::uint64_t bytes = 0;  // of the file it was loaded from
     };
 
+    // The time limit for a call on document `id` (any call, when it is not known).
+    CallWatch::Armed WatchDocument(DocumentId id) {
+        const auto it = documents_.find(id);
+        return Watch(it == documents_.end() ? 0 : it->second.bytes);
+    }
+
     // A time limit for one call on a document of `bytes`, as the limits say: the office's
     // process is ended when it passes, which makes the call fail. Its memory is sampled
     // meanwhile, so that an end at the memory limit can be told from a crash.
@@ -450,11 +461,15 @@ class LoOffice final : public Office {
             std::chrono::milliseconds(static_cast<std::int64_t>(
                 static_cast<double>(std::chrono::milliseconds(limits_.answerPerMegabyte).count()) *
                 static_cast<double>(bytes) / (1024.0 * 1024.0)));
-        // The process is not collected while a call is armed (only this thread collects it),
-        // so its number cannot have gone to another process.
+        // Only a process that is still this session's is ended: one collected meanwhile may
+        // have passed its number on, but never its command line with this profile.
+        const std::string profile = session_->profileFolder();
         return watch_.Arm(
             limit,
-            [this, pid] {
+            [this, pid, profile] {
+                std::vector<std::uint8_t> command;
+                if (!ReadFileBytes("/proc/" + std::to_string(pid) + "/cmdline", command)) return;
+                if (std::string(command.begin(), command.end()).find(profile) == std::string::npos) return;
                 killedLate_ = true;
                 ::kill(-pid, SIGKILL);
             },
@@ -501,6 +516,7 @@ class LoOffice final : public Office {
             return nullptr;
         }
         try {
+            const CallWatch::Armed watch = Watch(it->second.bytes);
             it->second.model->getURL();
             return &it->second;
         } catch (...) {

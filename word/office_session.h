@@ -42,6 +42,7 @@ class OfficeSession {
     // started can still turn a document away while it finishes starting.
     bool starting() const;
     pid_t pid() const { return pid_; }
+    const std::string& profileFolder() const { return profileFolder_; }
     const ::com::sun::star::uno::Reference<::com::sun::star::frame::XDesktop2>& desktop() const {
         return desktop_;
     }

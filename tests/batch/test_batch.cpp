@@ -193,17 +193,24 @@ TEST_F(BatchTest, BadInputIsRefusedWithOneLine) {
     }
 }
 
-// A range that starts after the last row is not an error, but the summary must not name a
-// folder that was never made.
+// A range that starts after the last row makes nothing, as a filter that passes no row does:
+// the same status, a line that says why, and no folder made.
 TEST_F(BatchTest, RangePastTheLastRowMakesNothingAndSaysWhy) {
     const std::string out = dir_ + "/out";
     const test::CommandResult r =
         test::RunBatch({"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template",
                         kFixtures + "/single.fodt", "--from", "11", "--save", out, "--name", "D"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "0 documents made: sheet Sheet1 has 10 rows, the range starts at row 11\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(
+        r.err,
+        "quillmerge-batch: the sheet Sheet1 has 10 rows, the range starts at row 11; nothing was made\n");
     EXPECT_FALSE(fs::exists(out));
+    const test::CommandResult filtered = test::RunBatch(
+        {"--workbook", kFixtures + "/rows.xls", "--sheet", "Sheet1", "--template", kFixtures + "/single.fodt",
+         "--where", "Name~Person", "--from", "11", "--save", out, "--name", "D"});
+    EXPECT_EQ(filtered.status, 2);
+    EXPECT_NE(filtered.err.find("has 10 rows that pass"), std::string::npos) << filtered.err;
 }
 
 // Sheet names: printed one a line whatever they hold, an exact sheet name wins over a table
@@ -218,17 +225,22 @@ TEST_F(BatchTest, SheetNamesArePrintedEscapedAndAnExactNameWins) {
         const test::CommandResult r =
             test::RunBatch({"--workbook", book, "--sheet", sheet, "--template", kFixtures + "/single.fodt",
                             "--from", "99", "--save", dir_ + "/out", "--name", "D"});
-        EXPECT_EQ(r.status, 0) << sheet << ": " << r.err;
-        return r.out;
+        EXPECT_EQ(r.status, 2) << sheet << ": " << r.err;
+        return r.err;
     };
-    EXPECT_EQ(rows("A"), "0 documents made: sheet A has 2 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("A"),
+              "quillmerge-batch: the sheet A has 2 rows, the range starts at row 99; nothing was made\n");
     // "A$" is both the sheet A$ and the table name of sheet A: the sheet's own name wins.
-    EXPECT_EQ(rows("A$"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
-    EXPECT_EQ(rows("'A$$'"), "0 documents made: sheet A$ has 3 rows, the range starts at row 99\n");
+    EXPECT_EQ(rows("A$"),
+              "quillmerge-batch: the sheet A$ has 3 rows, the range starts at row 99; nothing was made\n");
+    EXPECT_EQ(rows("'A$$'"),
+              "quillmerge-batch: the sheet A$ has 3 rows, the range starts at row 99; nothing was made\n");
     EXPECT_EQ(rows("'Line\\nBreak$'"),
-              "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+              "quillmerge-batch: the sheet Line\\nBreak has 4 rows, the range starts at row 99; nothing was "
+              "made\n");
     EXPECT_EQ(rows("Line\nBreak"),
-              "0 documents made: sheet Line\\nBreak has 4 rows, the range starts at row 99\n");
+              "quillmerge-batch: the sheet Line\\nBreak has 4 rows, the range starts at row 99; nothing was "
+              "made\n");
     EXPECT_FALSE(fs::exists(dir_ + "/out"));
 }
 

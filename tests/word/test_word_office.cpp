@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 #include "common/text.h"
@@ -515,6 +516,45 @@ TEST_F(WordHostOffice, ProgramKilledTakesItsOfficeAlong) {
         },
         kOfficeWait))
         << "the office outlived the program that started it";
+}
+
+// The office process runs under the memory limit it was given, with its temporary folder inside
+// its own profile; a save it does not answer in time ends it, the call fails as for a dead
+// office, the end is told as no answer, and the next template starts a new office.
+TEST_F(WordHostOffice, AnOfficeRunsUnderItsLimitsAndOneThatDoesNotAnswerIsEnded) {
+    TempFolder scratch("word");
+    auto host = NewHost();
+    word::OfficeLimits limits;
+    limits.memory = std::uint64_t{3} << 30;
+    limits.answer = std::chrono::seconds(3);
+    limits.answerPerMegabyte = std::chrono::seconds(0);
+    host->SetOfficeLimits(limits);
+    const std::string templatePath = TemplateDoc("single");
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
+    const std::vector<pid_t> offices = OwnOfficePids();
+    ASSERT_EQ(offices.size(), 1u);
+    const std::string limitsText = ReadText("/proc/" + std::to_string(offices[0]) + "/limits");
+    EXPECT_NE(limitsText.find("Max address space         3221225472           3221225472"), std::string::npos)
+        << limitsText;
+    std::string environment = ReadText("/proc/" + std::to_string(offices[0]) + "/environ");
+    std::replace(environment.begin(), environment.end(), '\0', '\n');
+    EXPECT_NE(environment.find("\nTMPDIR=/tmp/quillmerge-office-" + std::to_string(getpid()) + "-"),
+              std::string::npos)
+        << environment;
+
+    ASSERT_TRUE(host->SetBookmarkText("Name", "x"));
+    ASSERT_EQ(::kill(offices[0], SIGSTOP), 0);
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_FALSE(host->SaveDocumentAs(scratch / "stopped.doc"));
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_GE(took, std::chrono::seconds(3));
+    EXPECT_LT(took, std::chrono::seconds(60));
+    EXPECT_TRUE(WaitFor([&] { return !host->IsWordRunning(); }, kOfficeWait));
+    ASSERT_NE(host->OpenTemplate(templatePath, Route::Office), "");
+    EXPECT_EQ(host->ListBookmarks(), "Name");
+    const std::vector<pid_t> after = OwnOfficePids();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_NE(after[0], offices[0]);
 }
 
 }  // namespace

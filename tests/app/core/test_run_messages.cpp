@@ -3,6 +3,8 @@
 // note of PDFs the office converted one at a time.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app/core/run_messages.h"
 
 namespace qm {
@@ -95,6 +97,75 @@ TEST(RunMessages, BookmarkNotesAreNamedOnceWithTheirRowsOrDocuments) {
     const std::string failed = ClosingMessages(o)[0].text;
     EXPECT_NE(failed.find("磁盘已满"), std::string::npos) << failed;
     EXPECT_TRUE(failed.ends_with("\r\n" + notes + "是否打开存放文档所在文件夹？")) << failed;
+}
+
+// Faults of the office and the temporary folder, each told in the user's words: an office
+// restarted (in the progress and the closing message), a value or document too large for it,
+// a temporary folder that cannot be written (in the document's cause and for the run).
+TEST(RunMessages, OfficeRestartsTooLargeValuesAndTemporaryFoldersAreToldInTheWindowsWords) {
+    RunProgress p;
+    p.done = 40;
+    p.total = 300;
+    p.fileName = "证40.pdf";
+    EXPECT_EQ(ProgressText(p, 0, false), "已生成 40/300：证40.pdf");
+    p.officeRestarts = 1;
+    p.lastRestart = {2, word::OfficeEnd::NoAnswer};
+    EXPECT_EQ(ProgressText(p, 0, false), "已生成 40/300：证40.pdf（第 2 个Word程序没有响应，已重新启动）");
+
+    RunOutcome o;
+    o.started = true;
+    o.firstRow = 1;
+    o.lastRow = 300;
+    o.documentsMade = 297;
+    o.officeRestarts = {
+        {2, word::OfficeEnd::NoAnswer}, {1, word::OfficeEnd::Stopped}, {2, word::OfficeEnd::NoAnswer}};
+    o.failedNumbers = {5, 9, 12};
+    o.failures = {{5, FailureKind::TooLargeForOffice, "备注", 0, 1.5},
+                  {9, FailureKind::TooLargeForOffice, "", 0, 900},
+                  {12, FailureKind::OfficeNoAnswer, "the office did not answer in time", 0, 0}};
+    std::vector<ClosingMessage> messages = ClosingMessages(o);
+    ASSERT_EQ(messages.size(), 1u);
+    const std::string& text = messages[0].text;
+    EXPECT_NE(text.find("“备注”的值太大（1.5 MB），Word程序无法转换（编号 5）"), std::string::npos) << text;
+    EXPECT_NE(text.find("文档太大，超出Word程序可用的内存（900 MB）（编号 9）"), std::string::npos) << text;
+    EXPECT_NE(text.find("Word程序长时间没有响应，已被结束（编号 12）"), std::string::npos) << text;
+    EXPECT_NE(text.find("运行中Word程序重新启动了 3 次（没有响应 2 次，意外停止 1 次）"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("the office"), std::string::npos) << text;
+
+    // Restarts alone still make the run's message say so.
+    o.failedNumbers.clear();
+    o.failures.clear();
+    o.documentsMade = 300;
+    messages = ClosingMessages(o);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find("运行中Word程序重新启动了 3 次"), std::string::npos) << messages[0].text;
+
+    // The temporary folder, full or not writable, by its name: never "the disk is full".
+    RunOutcome t;
+    t.started = true;
+    t.firstRow = 1;
+    t.lastRow = 3;
+    t.temporaryFolder = "/var/tmp/x";
+    for (const auto& [code, words] :
+         {std::pair{ENOSPC, "已满"}, std::pair{EROFS, "不能写入"}, std::pair{ENOENT, "不存在"}}) {
+        t.temporaryError = code;
+        messages = ClosingMessages(t);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, std::string("没有生成任何文档：临时文件夹“/var/tmp/x”") + words +
+                                        "，Word程序无法转换文档。");
+    }
+    t.documentsMade = 1;
+    t.rowsMade = {1};
+    t.temporaryError = ENOSPC;
+    t.failedNumbers = {2};
+    t.failures = {{2, FailureKind::TemporaryFolder, "/var/tmp/x", ENOSPC, 0}};
+    messages = ClosingMessages(t);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find("临时文件夹“/var/tmp/x”已满，其后的文档没有生成。没有文档的行：2-3。"),
+              std::string::npos)
+        << messages[0].text;
+    EXPECT_EQ(messages[0].text.find("磁盘已满"), std::string::npos) << messages[0].text;
 }
 
 }  // namespace
