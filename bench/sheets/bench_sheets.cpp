@@ -4,6 +4,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -146,8 +148,53 @@ void Measure(const std::string& path, bool openpyxl) {
 
 }  // namespace
 
+// Loads `path` in a process of its own, so that its peak memory is its own: the time and the
+// peak, printed.
+void LoadAlone(const std::string& path) {
+    int channel[2];
+    if (::pipe(channel) != 0) return;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto began = std::chrono::steady_clock::now();
+        const qm::data::WorkbookLoad load = qm::data::LoadWorkbook(path);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
+        char line[512];
+        const int n = std::snprintf(line, sizeof line, "%.0f ms, peak %.0f MB, %zu rows%s%s", ms, PeakMb(),
+                                    load.workbook && !load.workbook->sheets.empty()
+                                        ? load.workbook->sheets[0].rowCount()
+                                        : std::size_t{0},
+                                    load.problem.empty() ? "" : ": ", load.problem.c_str());
+        if (n > 0 && ::write(channel[1], line, static_cast<std::size_t>(n)) < 0) _exit(1);
+        _exit(0);
+    }
+    ::close(channel[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    std::printf("  %-40s %s\n", path.substr(path.rfind('/') + 1).c_str(), said.c_str());
+}
+
 int main(int argc, char** argv) {
     const std::string folder = std::string(QM_BINARY_DIR) + "/bench";
+    // --rows N: the same records, N of them, each format loaded alone (time and peak memory).
+    if (argc > 2 && std::string(argv[1]) == "--rows") {
+        const std::string rows = argv[2];
+        const std::string xlsx = folder + "/records-" + rows + "x20.xlsx";
+        const std::string csv = folder + "/records-" + rows + "x20.csv";
+        if (!Exists(xlsx) || !Exists(csv)) {
+            std::printf("writing %s and %s ...\n", xlsx.c_str(), csv.c_str());
+            Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/sheets/make_big_sheets.py") +
+                " " + Quote(xlsx) + " " + Quote(csv) + " " + Quote(rows));
+        }
+        std::printf("%s records of 20 columns, each loaded by a process of its own:\n", rows.c_str());
+        LoadAlone(xlsx);
+        LoadAlone(csv);
+        return 0;
+    }
     const std::string xlsx = argc > 1 ? argv[1] : folder + "/records-65535x20.xlsx";
     const std::string csv = argc > 2 ? argv[2] : folder + "/records-65535x20.csv";
     if (!Exists(xlsx) || !Exists(csv)) {

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Writes the benchmark workbooks: argv[1] (.xlsx) and argv[2] (.csv), one sheet "Records" with a
-title row and 65,535 records of 20 columns like those of bench/xls: ids, names, codes with leading
+title row and 65,535 records (or argv[3]) of 20 columns like those of bench/xls: ids, names, codes with leading
 zeros (000000), amounts (#,##0.00), dates (yyyy"年"m"月"d"日") and texts. The .xlsx is laid out
 as the office writes it (shared strings, one style per format); the .csv holds the same records
 as the sheet shows them. Run with /usr/bin/python3."""
@@ -20,7 +20,10 @@ def column_name(c):
 
 
 def main():
+    global RECORDS
     xlsx_path, csv_path = sys.argv[1], sys.argv[2]
+    if len(sys.argv) > 3:
+        RECORDS = int(sys.argv[3])
     titles = ["序号", "姓名", "工号", "金额", "日期"] + ["字段%02d" % c for c in range(5, COLUMNS)]
     strings, index = [], {}
 

@@ -164,6 +164,26 @@ bool ReadStringItem(XmlScanner& scan, std::string& out) {
     }
 }
 
+// A sheet's data is parsed once this much of it has been inflated, as far as its last whole row.
+constexpr std::size_t kSheetSlice = std::size_t{4} << 20;
+
+// Where the last complete element `local` of `xml` ends ("</row>", perhaps with a prefix:
+// "</x:row>"); 0 when none does, or when a CDATA section may hold what looks like one (the
+// stretch then waits for more, up to the whole part).
+std::size_t EndOfLast(std::string_view xml, std::string_view local) {
+    if (xml.find("<![CDATA[") != std::string_view::npos) return 0;
+    const std::string close = std::string(local) + ">";
+    for (std::size_t at = xml.rfind(close); at != std::string_view::npos && at > 0;
+         at = xml.rfind(close, at - 1)) {
+        const std::size_t open = xml.rfind('<', at);
+        if (open == std::string_view::npos) return 0;
+        if (open + 1 >= xml.size() || xml[open + 1] != '/') continue;
+        const std::string_view name = xml.substr(open + 2, at - open - 2);
+        if (name.empty() || name.back() == ':') return at + close.size();
+    }
+    return 0;
+}
+
 class XlsxReader {
   public:
     explicit XlsxReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
@@ -342,12 +362,43 @@ class XlsxReader {
         StringsResult result;
         try {
             ZipPackage zip;
-            std::string xml;
             if (!zip.open(bytes)) {
                 result.problem = "damaged: not a readable zip archive";
                 return result;
             }
-            switch (zip.read(part, xml)) {
+            auto pool = std::make_shared<xls::StringPool>();
+            std::string text;
+            std::string problem;
+            // The items of a stretch of the part that ends after an item (or is the rest).
+            const auto items = [&](std::string_view stretch) {
+                XmlScanner scan(stretch);
+                for (Event e; (e = scan.next()) != Event::End;) {
+                    if (e == Event::Error)
+                        return problem = "damaged: the shared strings are not well-formed", false;
+                    if (e == Event::StartTag && scan.name() == "si") {
+                        if (scan.selfClosing())
+                            text.clear();
+                        else if (!ReadStringItem(scan, text))
+                            return problem = "damaged: the shared strings are not well-formed", false;
+                        std::uint32_t index;
+                        if (!pool->add(text, index)) return problem = "too large: the shared strings", false;
+                    }
+                }
+                return true;
+            };
+            // Read in slices of whole items as it is inflated, as a sheet's data is.
+            std::string pending;
+            const ZipPackage::ReadStatus status =
+                zip.stream(part, SlicedPartLimit(bytes.size()), [&](std::string_view slice) {
+                    pending.append(slice);
+                    if (pending.size() < kSheetSlice) return true;
+                    const std::size_t end = EndOfLast(pending, "si");
+                    if (end == 0) return true;
+                    const bool ok = items(std::string_view(pending).substr(0, end));
+                    pending.erase(0, end);
+                    return ok;
+                });
+            switch (status) {
                 case ZipPackage::ReadStatus::Ok:
                     break;
                 case ZipPackage::ReadStatus::Missing:
@@ -359,22 +410,7 @@ class XlsxReader {
                 case ZipPackage::ReadStatus::Doctype:
                     return result.problem = "damaged: the shared strings declare a DOCTYPE", result;
             }
-            auto pool = std::make_shared<xls::StringPool>();
-            XmlScanner scan(xml);
-            std::string text;
-            for (Event e; (e = scan.next()) != Event::End;) {
-                if (e == Event::Error)
-                    return result.problem = "damaged: the shared strings are not well-formed", result;
-                if (e == Event::StartTag && scan.name() == "si") {
-                    if (scan.selfClosing())
-                        text.clear();
-                    else if (!ReadStringItem(scan, text))
-                        return result.problem = "damaged: the shared strings are not well-formed", result;
-                    std::uint32_t index;
-                    if (!pool->add(text, index))
-                        return result.problem = "too large: the shared strings", result;
-                }
-            }
+            if (!problem.empty() || !items(pending)) return result.problem = problem, result;
             result.pool = std::move(pool);
         } catch (...) {
             result.pool.reset();
@@ -385,14 +421,55 @@ class XlsxReader {
 
     std::uint16_t formatOf(std::size_t xf) const { return xf < xfFormats_.size() ? xfFormats_[xf] : 0; }
 
-    bool readSheet(const std::string& part, xls::Sheet& sheet) {
-        std::string xml;
-        if (!readPart(part, xml, "sheet \"" + sheet.name + "\"")) return false;
-        SheetBuilder build(sheet, cellCount_);
-        XmlScanner scan(xml);
+    // Where the cells of a sheet have got to, from one slice of its rows to the next.
+    struct RowState {
         std::size_t row = 0, column = 0;
         bool rowSeen = false, columnSeen = false;
         std::string value, inlineText;
+    };
+
+    // A sheet's data is read in slices of whole rows as it is inflated, so that a sheet of any
+    // size takes the memory of its cells, not of its XML as well.
+    bool readSheet(const std::string& part, xls::Sheet& sheet) {
+        SheetBuilder build(sheet, cellCount_);
+        RowState state;
+        std::string pending;
+        bool parsed = true;
+        const std::string what = "sheet \"" + sheet.name + "\"";
+        const ZipPackage::ReadStatus status =
+            zip_.stream(part, SlicedPartLimit(bytes_.size()), [&](std::string_view slice) {
+                pending.append(slice);
+                if (pending.size() < kSheetSlice) return true;
+                const std::size_t end = EndOfLast(pending, "row");
+                if (end == 0) return true;
+                parsed = readRows(std::string_view(pending).substr(0, end), sheet, build, state);
+                pending.erase(0, end);
+                return parsed;
+            });
+        switch (status) {
+            case ZipPackage::ReadStatus::Ok:
+                break;
+            case ZipPackage::ReadStatus::Missing:
+                return failed("damaged: " + what + " is missing");
+            case ZipPackage::ReadStatus::TooLarge:
+                return failed("too large: " + what);
+            case ZipPackage::ReadStatus::Damaged:
+                return failed("damaged: " + what + " cannot be inflated");
+            case ZipPackage::ReadStatus::Doctype:
+                return failed("damaged: " + what + " declares a DOCTYPE");
+        }
+        return parsed && readRows(pending, sheet, build, state);
+    }
+
+    // The cells of `xml`, a stretch of a sheet's data that ends after a row (or is the rest).
+    bool readRows(std::string_view xml, xls::Sheet& sheet, SheetBuilder& build, RowState& state) {
+        XmlScanner scan(xml);
+        std::size_t& row = state.row;
+        std::size_t& column = state.column;
+        bool& rowSeen = state.rowSeen;
+        bool& columnSeen = state.columnSeen;
+        std::string& value = state.value;
+        std::string& inlineText = state.inlineText;
         const std::string damaged = "damaged: sheet \"" + sheet.name + "\" is not well-formed";
         for (Event e; (e = scan.next()) != Event::End;) {
             if (e == Event::Error) return failed(damaged);

@@ -2,7 +2,9 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "common/zip_names.h"
 
@@ -56,6 +58,16 @@ bool ZipPackage::has(std::string_view name) const {
 
 ZipPackage::ReadStatus ZipPackage::read(std::string_view name, std::string& out, std::size_t limit) const {
     out.clear();
+    const ReadStatus status = stream(name, limit, [&out](std::string_view slice) {
+        out.append(slice);
+        return true;
+    });
+    if (status != ReadStatus::Ok) out.clear();
+    return status;
+}
+
+ZipPackage::ReadStatus ZipPackage::stream(std::string_view name, std::size_t limit,
+                                          const std::function<bool(std::string_view)>& take) const {
     if (!impl_->archive) return ReadStatus::Missing;
     const std::string key(name);
     const zip_int64_t index = zip_name_locate(impl_->archive.get(), key.c_str(), ZIP_FL_NOCASE);
@@ -71,17 +83,24 @@ ZipPackage::ReadStatus ZipPackage::read(std::string_view name, std::string& out,
     std::unique_ptr<zip_file_t, FileCloser> file(
         zip_fopen_index(impl_->archive.get(), static_cast<zip_uint64_t>(index), 0));
     if (!file) return ReadStatus::Damaged;
-    if (info.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(info.size));
-    char buffer[1 << 16];
+    static constexpr std::string_view kDoctype = "<!DOCTYPE";
+    std::vector<char> buffer(std::size_t{1} << 16);
+    std::string edge;  // the end of the slice before, so that a DOCTYPE across two is seen
+    std::size_t total = 0;
     while (true) {
-        const zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
         if (n < 0) return ReadStatus::Damaged;  // also a wrong checksum at the end
         if (n == 0) break;
         // The stored size may lie; the inflated data is bounded all the same.
-        if (out.size() + static_cast<std::size_t>(n) > limit) return ReadStatus::TooLarge;
-        out.append(buffer, static_cast<std::size_t>(n));
+        total += static_cast<std::size_t>(n);
+        if (total > limit) return ReadStatus::TooLarge;
+        const std::string_view slice(buffer.data(), static_cast<std::size_t>(n));
+        edge.append(slice.substr(0, std::min(slice.size(), kDoctype.size())));
+        if (edge.find(kDoctype) != std::string::npos || slice.find(kDoctype) != std::string_view::npos)
+            return ReadStatus::Doctype;
+        edge.assign(slice.substr(slice.size() - std::min(slice.size(), kDoctype.size() - 1)));
+        if (!take(slice)) return ReadStatus::Ok;
     }
-    if (out.find("<!DOCTYPE") != std::string::npos) return ReadStatus::Doctype;
     return ReadStatus::Ok;
 }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "data/model/workbook.h"
+#include "data/sheets/readers.h"
 #include "data/workbook_file.h"
+#include "tests/word/engine/store_zip.h"
 
 namespace qm::sheets {
 namespace {
@@ -51,6 +53,77 @@ TEST(XlsxReader, ReadsWhatOtherWritersWrite) {
     EXPECT_EQ(data.cell(3, 2), "");  // a styled cell without a value
     EXPECT_EQ(data.cell(3, 3), "FALSE");
     EXPECT_EQ(data.cell(3, 4), "2");
+}
+
+// A package of one sheet, its data and shared strings as given.
+std::vector<std::uint8_t> OneSheetXlsx(const std::string& sheetXml, const std::string& stringsXml) {
+    static const std::string kTypes =
+        "<?xml version=\"1.0\"?><Types "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>";
+    static const std::string kRels =
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+        "2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+    static const std::string kWorkbook =
+        "<?xml version=\"1.0\"?><workbook "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+        "<sheet name=\"Big\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+    static const std::string kWorkbookRels =
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+        "2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+        "Target=\"sharedStrings.xml\"/></Relationships>";
+    return test::StoreZip({{"[Content_Types].xml", kTypes},
+                           {"_rels/.rels", kRels},
+                           {"xl/workbook.xml", kWorkbook},
+                           {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                           {"xl/worksheets/sheet1.xml", sheetXml},
+                           {"xl/sharedStrings.xml", stringsXml}});
+}
+
+// A sheet far larger than the stretch read at a time, its rows and strings cut between stretches
+// anywhere, with prefixed tags as some writers write them: every cell is where it belongs. A
+// DOCTYPE late in the part is still found, and a CDATA section that holds "</row>" is text.
+TEST(XlsxReader, ASheetReadInStretchesHoldsEveryCell) {
+    const std::size_t rows = 120000;
+    std::string sheet =
+        "<?xml version=\"1.0\"?><x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+        "main\"><x:sheetData>";
+    std::string strings =
+        "<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    for (std::size_t r = 1; r <= rows; ++r) {
+        const std::string n = std::to_string(r);
+        sheet += "<x:row r=\"" + n + "\"><x:c r=\"A" + n + "\" t=\"s\"><x:v>" + std::to_string(r - 1) +
+                 "</x:v></x:c><x:c r=\"B" + n + "\"><x:v>" + n + ".5</x:v></x:c><x:c r=\"C" + n +
+                 "\" t=\"inlineStr\"><x:is><x:t>行" + n + " &lt;row&gt;</x:t></x:is></x:c></x:row>";
+        strings += "<si><t>第" + n + "个名字，写得长一些以便共享字符串也跨过好几段</t></si>";
+    }
+    sheet += "<x:row r=\"" + std::to_string(rows + 1) +
+             "\"><x:c t=\"inlineStr\"><x:is><x:t><![CDATA[a</x:row>b]]></x:t></x:is></x:c></x:row>";
+    sheet += "</x:sheetData></x:worksheet>";
+    strings += "</sst>";
+    ASSERT_GT(sheet.size(), std::size_t{12} << 20);
+    ASSERT_GT(strings.size(), std::size_t{10} << 20);
+    const std::vector<std::uint8_t> bytes = OneSheetXlsx(sheet, strings);
+    const ReadOutcome read = ReadXlsx(bytes);
+    ASSERT_TRUE(read.workbook) << read.problem;
+    const xls::Sheet& big = read.workbook->sheets.at(0);
+    ASSERT_EQ(big.rowCount(), rows + 1);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::string n = std::to_string(r + 1);
+        ASSERT_EQ(big.cell(r, 0), "第" + n + "个名字，写得长一些以便共享字符串也跨过好几段") << r;
+        ASSERT_EQ(big.cell(r, 1), n + ".5") << r;
+        ASSERT_EQ(big.cell(r, 2), "行" + n + " <row>") << r;
+    }
+    EXPECT_EQ(big.cell(rows, 0), "a</x:row>b");
+
+    const std::string late = sheet.substr(0, sheet.size() / 2) + "<!DOCTYPE x [<!ENTITY a \"b\">]>" +
+                             sheet.substr(sheet.size() / 2);
+    EXPECT_EQ(ReadXlsx(OneSheetXlsx(late, strings)).problem, "damaged: sheet \"Big\" declares a DOCTYPE");
 }
 
 TEST(OdsReader, ExpandsRepeatsAndReadsTypedValues) {
