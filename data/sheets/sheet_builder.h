@@ -2,6 +2,7 @@
 // Puts the cells a reader finds into a sheet of the workbook model, within the limits of
 // readers.h. The first cell beyond them stops the build with the reason.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,13 @@ class SheetBuilder {
         return c != nullptr;
     }
     const std::string& problem() const { return problem_; }
+    // Room for about `cells` more cells, as the sheet says it holds (within the workbook's
+    // limit): the cells then grow without copies. Pages not written take no memory.
+    void reserve(std::size_t cells) {
+        const std::size_t left = kMaxCells > cells_ ? kMaxCells - cells_ : 0;
+        const std::size_t wanted = impl_.cells.size() + std::min(cells, left);
+        if (wanted > impl_.cells.capacity()) impl_.cells.reserve(wanted);
+    }
 
   private:
     xls::CellSlot* slot(std::size_t row, std::size_t column, std::uint16_t format, xls::CellKind kind) {

@@ -486,6 +486,16 @@ class XlsxReader {
                 columnSeen = false;
                 continue;
             }
+            if (tag == "dimension") {
+                // "A1:T1048575": the cells the sheet spans, room for which is taken at once.
+                std::string_view ref;
+                std::size_t lastRow = 0, lastColumn = 0;
+                if (scan.rawAttribute("ref", ref) && ref.find(':') != std::string_view::npos &&
+                    ParseReference(ref.substr(ref.find(':') + 1), lastRow, lastColumn) &&
+                    lastRow < kMaxCells && lastColumn < 16384)
+                    build.reserve((lastRow + 1) * (lastColumn + 1));
+                continue;
+            }
             if (tag != "c") continue;
             std::size_t r = row, c = columnSeen ? column + 1 : 0;
             if (scan.rawAttribute("r", raw) && !ParseReference(raw, r, c)) {
