@@ -185,13 +185,15 @@ int main(int argc, char** argv) {
         const std::string rows = argv[2];
         const std::string xlsx = folder + "/records-" + rows + "x20.xlsx";
         const std::string csv = folder + "/records-" + rows + "x20.csv";
-        if (!Exists(xlsx) || !Exists(csv)) {
-            std::printf("writing %s and %s ...\n", xlsx.c_str(), csv.c_str());
+        const std::string ods = folder + "/records-" + rows + "x20.ods";
+        if (!Exists(xlsx) || !Exists(csv) || !Exists(ods)) {
+            std::printf("writing %s, %s and %s ...\n", xlsx.c_str(), csv.c_str(), ods.c_str());
             Run("/usr/bin/python3 " + Quote(std::string(QM_SOURCE_DIR) + "/bench/sheets/make_big_sheets.py") +
-                " " + Quote(xlsx) + " " + Quote(csv) + " " + Quote(rows));
+                " " + Quote(xlsx) + " " + Quote(csv) + " " + Quote(rows) + " " + Quote(ods));
         }
         std::printf("%s records of 20 columns, each loaded by a process of its own:\n", rows.c_str());
         LoadAlone(xlsx);
+        LoadAlone(ods);
         LoadAlone(csv);
         return 0;
     }

@@ -3,7 +3,8 @@
 title row and 65,535 records (or argv[3]) of 20 columns like those of bench/xls: ids, names, codes with leading
 zeros (000000), amounts (#,##0.00), dates (yyyy"年"m"月"d"日") and texts. The .xlsx is laid out
 as the office writes it (shared strings, one style per format); the .csv holds the same records
-as the sheet shows them. Run with /usr/bin/python3."""
+as the sheet shows them; with argv[4], the same records as an .ods there. Run with
+/usr/bin/python3."""
 import datetime
 import sys
 import zipfile
@@ -84,6 +85,47 @@ def main():
                    '</sheetData></worksheet>' % (MAIN, RECORDS + 1, "".join(rows)))
     with open(csv_path, "w", encoding="utf-8", newline="") as f:
         f.write("\r\n".join(csv) + "\r\n")
+    if len(sys.argv) > 4:
+        write_ods(sys.argv[4], titles)
+
+
+def write_ods(path, titles):
+    """The records as the office writes an .ods: typed cells with their shown text."""
+    def text(t):
+        return '<table:table-cell office:value-type="string"><text:p>%s</text:p></table:table-cell>' % t
+
+    def number(v, shown):
+        return ('<table:table-cell office:value-type="float" office:value="%r"><text:p>%s</text:p>'
+                '</table:table-cell>' % (v, shown))
+
+    start = datetime.date(2000, 1, 1)
+    rows = ["<table:table-row>%s</table:table-row>" % "".join(text(t) for t in titles)]
+    for i in range(RECORDS):
+        r = i + 1
+        day = start + datetime.timedelta(days=i % 9000)
+        amount = r * 1.25 + 0.01
+        cells = [number(r, r), text("姓名%d" % r), text("%06d" % (r * 7)), number(amount, "{:,.2f}".format(amount)),
+                 '<table:table-cell office:value-type="date" office:date-value="%s"><text:p>%d年%d月%d日</text:p>'
+                 '</table:table-cell>' % (day.isoformat(), day.year, day.month, day.day)]
+        cells += [text("%d/%d" % (r, c)) for c in range(5, COLUMNS)]
+        rows.append("<table:table-row>%s</table:table-row>" % "".join(cells))
+    content = ('<?xml version="1.0" encoding="UTF-8"?><office:document-content '
+               'xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+               'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+               'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">'
+               '<office:body><office:spreadsheet><table:table table:name="Records">%s</table:table>'
+               '</office:spreadsheet></office:body></office:document-content>' % "".join(rows))
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.spreadsheet",
+                   compress_type=zipfile.ZIP_STORED)
+        z.writestr("META-INF/manifest.xml",
+                   '<?xml version="1.0" encoding="UTF-8"?><manifest:manifest '
+                   'xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0" manifest:version="1.2">'
+                   '<manifest:file-entry manifest:full-path="/" '
+                   'manifest:media-type="application/vnd.oasis.opendocument.spreadsheet"/>'
+                   '<manifest:file-entry manifest:full-path="content.xml" manifest:media-type="text/xml"/>'
+                   '</manifest:manifest>')
+        z.writestr("content.xml", content)
 
 
 if __name__ == "__main__":

@@ -396,7 +396,9 @@ class OdsReader {
             case ZipPackage::ReadStatus::Doctype:
                 return fail("damaged: styles.xml declares a DOCTYPE");
         }
-        switch (zip_.read("content.xml", xml)) {
+        // The tables are parsed as one document, so the part is held whole, within a share of
+        // the machine's memory.
+        switch (zip_.read("content.xml", xml, WholePartLimit(bytes_.size()))) {
             case ZipPackage::ReadStatus::Ok:
                 break;
             case ZipPackage::ReadStatus::Missing:

@@ -1,5 +1,6 @@
 #include "data/sheets/zip_package.h"
 
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -16,6 +17,14 @@ struct ZipPackage::Impl {
     };
     std::unique_ptr<zip_t, Closer> archive;
 };
+
+std::size_t WholePartLimit(std::size_t archiveBytes) {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGE_SIZE);
+    const std::size_t machine =
+        pages > 0 && size > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(size) : 0;
+    return std::min(SlicedPartLimit(archiveBytes), std::max(kPartLimit, machine / 4));
+}
 
 ZipPackage::ZipPackage() : impl_(std::make_unique<Impl>()) {}
 ZipPackage::~ZipPackage() = default;

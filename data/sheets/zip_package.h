@@ -24,6 +24,10 @@ inline std::size_t SlicedPartLimit(std::size_t archiveBytes) {
     return proportional > kPartLimit ? proportional : kPartLimit;
 }
 
+// The most a part that must be held whole (an .ods's content) may inflate to: as for a part read
+// in stretches, and within a quarter of the machine's memory.
+std::size_t WholePartLimit(std::size_t archiveBytes);
+
 class ZipPackage {
   public:
     ZipPackage();
