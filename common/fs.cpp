@@ -207,6 +207,23 @@ bool IsOurTemporary(std::string_view name, pid_t& owner) {
 
 }  // namespace
 
+namespace {
+
+// Writes every byte to `fd`; 0, or the errno of what stopped it (ENOSPC for a write that took
+// nothing).
+int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::string TemporaryFolder() {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = tmp && *tmp ? tmp : "/tmp";
@@ -220,19 +237,9 @@ int CheckWritable(std::string_view folder) {
     // A few pages, as a small document takes: a full disk refuses them even where an empty file
     // would still be made.
     const std::vector<std::uint8_t> bytes(64 * 1024, 0);
-    int error = 0;
     UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) return errno;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = WriteAll(fd.get(), bytes);
     if (error == 0 && ::fsync(fd.get()) != 0 && errno != EINVAL) error = errno;
     if (!fd.close() && error == 0) error = errno;
     ::unlink(probe.c_str());
@@ -327,16 +334,7 @@ bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes,
             error = errno;
             return false;
         }
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error = n < 0 ? errno : ENOSPC;
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
+        error = WriteAll(fd.get(), bytes);
         if (!fd.close() && error == 0) error = errno;
         if (error == 0) {
             // What the file system holds now, not what was meant to go in.

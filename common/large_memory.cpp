@@ -1,6 +1,7 @@
 #include "common/large_memory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace qm {
 namespace {
@@ -13,6 +14,12 @@ std::size_t RoundUp(std::size_t n, std::size_t to) {
 }
 
 }  // namespace
+
+std::uint64_t MachineMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size) : 0;
+}
 
 void* AllocateLarge(std::size_t bytes) {
     if (bytes < kMapped) return ::operator new(bytes);

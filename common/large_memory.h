@@ -14,6 +14,9 @@
 
 namespace qm {
 
+// The machine's physical memory in bytes; 0 when it cannot be known.
+std::uint64_t MachineMemory();
+
 // At least `bytes` of memory, not zeroed when it comes from the heap; throws std::bad_alloc.
 void* AllocateLarge(std::size_t bytes);
 // Gives back a block of AllocateLarge with the same `bytes`.

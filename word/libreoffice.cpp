@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "common/fs.h"
+#include "common/large_memory.h"
 #include "common/text.h"
 #include "word/call_watch.h"
 #include "word/office.h"
@@ -135,14 +136,6 @@ std::uint64_t PeakMemoryOf(pid_t pid) {
     return std::strtoull(text.c_str() + at + 7, nullptr, 10) * 1024;
 }
 
-// The size of a file, 0 when it cannot be known.
-std::uint64_t SizeOf(std::string_view path) {
-    std::error_code ec;
-    const std::uintmax_t size =
-        std::filesystem::file_size(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
-    return ec ? 0 : static_cast<std::uint64_t>(size);
-}
-
 // An office seen at this share of its memory limit before it ended had run out of it: an
 // allocation that fails asks for more than the little that is left.
 constexpr double kNearTheLimit = 0.85;
@@ -206,7 +199,7 @@ class LoOffice final : public Office {
             const OUString url = ToFileUrl(path);
             if (url.isEmpty()) return 0;
             Document doc;
-            doc.bytes = SizeOf(path);
+            doc.bytes = static_cast<std::uint64_t>(std::max<std::int64_t>(StampOf(path).size, 0));
             const CallWatch::Armed watch = Watch(doc.bytes);
             doc.model = LoadDetached(url, ImportFilterFor(path));
             doc.detached = doc.model.is();
@@ -622,11 +615,7 @@ class LoOffice final : public Office {
 }  // namespace
 
 std::uint64_t DefaultOfficeMemory() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long size = ::sysconf(_SC_PAGE_SIZE);
-    const std::uint64_t machine =
-        pages > 0 && size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(size) : 0;
-    return std::max<std::uint64_t>(machine / 2, std::uint64_t{1536} << 20);
+    return std::max<std::uint64_t>(MachineMemory() / 2, std::uint64_t{1536} << 20);
 }
 
 int DefaultOfficeWorkers() {

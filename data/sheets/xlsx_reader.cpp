@@ -296,7 +296,12 @@ class XlsxReader {
     }
 
     bool readPart(const std::string& part, std::string& xml, std::string_view what) {
-        switch (zip_.read(part, xml)) {
+        return readOk(zip_.read(part, xml), what);
+    }
+
+    // True for a part that was read; otherwise the outcome says why, naming the part as `what`.
+    bool readOk(ZipPackage::ReadStatus status, std::string_view what) {
+        switch (status) {
             case ZipPackage::ReadStatus::Ok:
                 return true;
             case ZipPackage::ReadStatus::Missing:
@@ -446,19 +451,7 @@ class XlsxReader {
                 pending.erase(0, end);
                 return parsed;
             });
-        switch (status) {
-            case ZipPackage::ReadStatus::Ok:
-                break;
-            case ZipPackage::ReadStatus::Missing:
-                return failed("damaged: " + what + " is missing");
-            case ZipPackage::ReadStatus::TooLarge:
-                return failed("too large: " + what);
-            case ZipPackage::ReadStatus::Damaged:
-                return failed("damaged: " + what + " cannot be inflated");
-            case ZipPackage::ReadStatus::Doctype:
-                return failed("damaged: " + what + " declares a DOCTYPE");
-        }
-        return parsed && readRows(pending, sheet, build, state);
+        return readOk(status, what) && parsed && readRows(pending, sheet, build, state);
     }
 
     // The cells of `xml`, a stretch of a sheet's data that ends after a row (or is the rest).

@@ -1,12 +1,12 @@
 #include "data/sheets/zip_package.h"
 
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <set>
 #include <vector>
 
+#include "common/large_memory.h"
 #include "common/zip_names.h"
 
 namespace qm::sheets {
@@ -19,10 +19,7 @@ struct ZipPackage::Impl {
 };
 
 std::size_t WholePartLimit(std::size_t archiveBytes) {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long size = ::sysconf(_SC_PAGE_SIZE);
-    const std::size_t machine =
-        pages > 0 && size > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(size) : 0;
+    const auto machine = static_cast<std::size_t>(MachineMemory());
     return std::min(SlicedPartLimit(archiveBytes), std::max(kPartLimit, machine / 4));
 }
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 
 #include "common/fs.h"
 #include "tests/batch/batch_runner.h"
@@ -21,6 +22,7 @@
 #include "tests/support/document_text.h"
 #include "tests/support/files.h"
 #include "tests/support/processes.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait.h"
 
@@ -304,17 +306,16 @@ TEST_F(OfficeBatchTest, APdfRunGoesOnWhenOneOfItsOfficesStopsAnswering) {
     const std::string out = dir_ + "/pdf";
     const std::string temporary = dir_ + "/tmp";
     ASSERT_TRUE(fs::create_directory(temporary));
-    const char* before = std::getenv("TMPDIR");
-    const std::string saved = before ? before : "";
-    setenv("TMPDIR", temporary.c_str(), 1);
     const int rows = 120;
     std::vector<std::string> args = BadgePdfRun(BadgeRows(dir_, rows), out);
     args.insert(args.end(), {"--office-workers", "2", "--office-timeout", "5"});
-    BackgroundBatch batch(args, dir_);
-    if (before)
-        setenv("TMPDIR", saved.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
+    std::optional<BackgroundBatch> started;
+    {
+        // The command's temporary folder, not the test's.
+        const test::ScopedEnvironment environment("TMPDIR", temporary);
+        started.emplace(args, dir_);
+    }
+    BackgroundBatch& batch = *started;
     ASSERT_TRUE(batch.spawned());
     const std::string second = "quillmerge_" + std::to_string(batch.pid()) + "_10001";
     test::WaitFor(

@@ -15,6 +15,7 @@
 #include "common/disk_flusher.h"
 #include "common/fs.h"
 #include "common/unique_fd.h"
+#include "tests/support/scoped_environment.h"
 
 namespace qm {
 namespace {
@@ -202,9 +203,7 @@ TEST_F(ReadWholeFileTest, TheSweepTakesOnlyTemporariesOfDeadRunsOfThisMachine) {
 // The private folders of the temporary folder: named after this machine and process, so that
 // those of a killed run are known and removed by the next, and no other folder is.
 TEST_F(ReadWholeFileTest, PrivateFoldersOfDeadRunsAreSweptAndAFolderThatCannotBeWrittenIsTold) {
-    const char* before = std::getenv("TMPDIR");
-    const std::string saved = before ? before : "";
-    ASSERT_EQ(setenv("TMPDIR", (folder + "/").c_str(), 1), 0);
+    const test::ScopedEnvironment temporary("TMPDIR", folder + "/");
     EXPECT_EQ(TemporaryFolder(), folder);
     const std::string mine = MakePrivateFolder("quillmerge-print");
     ASSERT_FALSE(mine.empty());
@@ -235,10 +234,6 @@ TEST_F(ReadWholeFileTest, PrivateFoldersOfDeadRunsAreSweptAndAFolderThatCannotBe
     EXPECT_EQ(CheckWritable(folder + "/none"), ENOENT);
     Write("plain", {1});
     EXPECT_EQ(CheckWritable(folder + "/plain"), ENOENT);
-    if (before)
-        setenv("TMPDIR", saved.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
 }
 
 // Files written are put on disk while writing goes on and at the end; a failure is reported.
