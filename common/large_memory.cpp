@@ -6,8 +6,7 @@
 namespace qm {
 namespace {
 
-constexpr std::size_t kMapped = std::size_t{1} << 20;  // from here on a block is mapped
-constexpr std::size_t kPage = std::size_t{2} << 20;    // a large page
+constexpr std::size_t kPage = std::size_t{2} << 20;  // a large page
 
 std::size_t RoundUp(std::size_t n, std::size_t to) {
     return (n + to - 1) / to * to;
@@ -22,7 +21,7 @@ std::uint64_t MachineMemory() {
 }
 
 void* AllocateLarge(std::size_t bytes) {
-    if (bytes < kMapped) return ::operator new(bytes);
+    if (bytes < kLargeBlock) return ::operator new(bytes);
     if (bytes > static_cast<std::size_t>(-1) / 2) throw std::bad_alloc();
     const std::size_t size = RoundUp(bytes, kPage);
     // Map one large page more than needed and cut the ends off, so the block starts on a
@@ -41,7 +40,7 @@ void* AllocateLarge(std::size_t bytes) {
 
 void FreeLarge(void* block, std::size_t bytes) noexcept {
     if (!block) return;
-    if (bytes < kMapped) {
+    if (bytes < kLargeBlock) {
         ::operator delete(block);
         return;
     }

@@ -14,6 +14,10 @@
 
 namespace qm {
 
+// Blocks of this size and more are mapped on their own: a page of one is memory only once it
+// is written.
+inline constexpr std::size_t kLargeBlock = std::size_t{1} << 20;
+
 // The machine's physical memory in bytes; 0 when it cannot be known.
 std::uint64_t MachineMemory();
 

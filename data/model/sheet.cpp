@@ -173,7 +173,11 @@ void Sheet::Impl::finish() {
         cells.resize(out);
     }
     if (anyEmpty) std::erase_if(cells, [this](const CellSlot& c) { return isEmpty(c); });
-    if (cells.capacity() > cells.size() + cells.size() / 4) cells.shrink_to_fit();
+    // Room beyond the cells of a large block was never written and takes no memory (see
+    // LargeAllocator); a small block, or one whose cells were dropped, is made to fit.
+    const bool large = cells.capacity() * sizeof(CellSlot) >= kLargeBlock;
+    if (cells.capacity() > cells.size() + cells.size() / 4 && (!large || !ordered || anyEmpty))
+        cells.shrink_to_fit();
     computeExtent();
 }
 

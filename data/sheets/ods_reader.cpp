@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "common/large_memory.h"
 #include "data/format/calendar.h"
 #include "data/sheets/readers.h"
 #include "data/sheets/sheet_builder.h"
@@ -374,6 +375,22 @@ bool ParseDuration(std::string_view text, double& days) {
     return true;
 }
 
+// Most cells hold one plain paragraph, "<text:p>名字</text:p></table:table-cell>" as the
+// office writes it, read here at once; false for anything else (spans, spaces, several
+// paragraphs, entities, other prefixes), which is then read tag by tag.
+bool QuickCellText(XmlScanner& scan, std::string& text) {
+    static constexpr std::string_view kOpen = "<text:p>", kClose = "</text:p></table:table-cell>";
+    const std::string_view rest = scan.rest();
+    if (!rest.starts_with(kOpen)) return false;
+    const std::size_t most = std::min(rest.size(), kOpen.size() + 256);
+    std::size_t end = kOpen.size();
+    while (end < most && rest[end] != '<' && rest[end] != '&') ++end;
+    if (rest.substr(end, kClose.size()) != kClose) return false;
+    text.assign(rest.substr(kOpen.size(), end - kOpen.size()));
+    scan.skip(end + kClose.size());
+    return true;
+}
+
 class OdsReader {
   public:
     explicit OdsReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
@@ -396,8 +413,24 @@ class OdsReader {
             case ZipPackage::ReadStatus::Doctype:
                 return fail("damaged: styles.xml declares a DOCTYPE");
         }
-        // The tables are parsed as one document, so the part is held whole, within a share of
-        // the machine's memory.
+        // The content is parsed in stretches of whole rows as it is inflated, so that a workbook
+        // of any size takes the memory of its cells, not of its XML as well.
+        Content content;
+        std::string problem;
+        switch (readInStretches(content, problem)) {
+            case Step::Done:
+                return finish(content);
+            case Step::Failed:
+                return fail(problem);
+            case Step::More:
+                break;
+        }
+        // A stretch ended at a row's end that stood deeper than the rows of a table (in a
+        // comment, or in a table inside a cell): the content is read again, whole, within a
+        // share of the machine's memory.
+        formatByStyle_.clear();
+        cellCount_ = 0;
+        beyondLastColumn_ = false;
         switch (zip_.read("content.xml", xml, WholePartLimit(bytes_.size()))) {
             case ZipPackage::ReadStatus::Ok:
                 break;
@@ -410,13 +443,87 @@ class OdsReader {
             case ZipPackage::ReadStatus::Doctype:
                 return fail("damaged: content.xml declares a DOCTYPE");
         }
-        return readContent(xml);
+        Content whole;
+        problem.clear();
+        if (readContent(xml, whole, true, problem) != Step::Done)
+            return fail(problem.empty() ? "damaged: content.xml is not well-formed" : problem);
+        return finish(whole);
     }
 
   private:
+    // The content as far as it has been read.
+    struct Content {
+        std::unique_ptr<xls::Workbook> workbook = std::make_unique<xls::Workbook>();
+        std::shared_ptr<xls::FormatTable> formats = std::make_shared<xls::FormatTable>();
+        // The table a stretch ended in: its cells so far, its columns' styles and its next row.
+        bool inTable = false;
+        std::unique_ptr<SheetBuilder> build;
+        std::vector<std::string> columnStyles;
+        std::size_t row = 0;
+        // The size the content says it has, and how much of it the stretches before held.
+        std::size_t stated = 0, consumed = 0;
+        std::size_t room = kMaxCells;  // cells that may still be reserved ahead
+        std::size_t textRoom = 0;      // bytes of text likewise: the content's size, once
+    };
+    // Done: the content is read. More: the stretch ended where the next one goes on (in the
+    // last stretch that is damage). Failed: the problem says why, or is empty for markup that
+    // is not well-formed.
+    enum class Step { Done, More, Failed };
+
+    static constexpr std::size_t kContentSlice = std::size_t{4} << 20;
+
+    // Done, Failed with a reason, or More when a stretch could not be parsed where it was cut.
+    Step readInStretches(Content& content, std::string& problem) {
+        content.stated = std::min(zip_.statedSize("content.xml"), SlicedPartLimit(bytes_.size()));
+        content.textRoom = std::min(
+            {content.stated, std::size_t{UINT32_MAX}, static_cast<std::size_t>(MachineMemory() / 2)});
+        Step step = Step::More;
+        bool cutBadly = false;
+        std::size_t stretches = 0;
+        const ZipPackage::ReadStatus status = ZipPackage::StreamAhead(
+            bytes_, "content.xml", SlicedPartLimit(bytes_.size()), kContentSlice,
+            [](std::string_view xml) { return EndOfLastElement(xml, "table-row"); },
+            [&](std::string_view stretch, bool last) {
+                step = readContent(stretch, content, last, problem);
+                content.consumed += stretch.size();
+                // Markup that breaks where a stretch was cut may be whole in the part.
+                if (step == Step::Failed && problem.empty() && (!last || stretches > 0)) cutBadly = true;
+                ++stretches;
+                return step == Step::More;
+            });
+        switch (status) {
+            case ZipPackage::ReadStatus::Ok:
+                break;
+            case ZipPackage::ReadStatus::Missing:
+                return problem = "the archive holds no spreadsheet (no content.xml)", Step::Failed;
+            case ZipPackage::ReadStatus::TooLarge:
+                return problem = "too large: content.xml", Step::Failed;
+            case ZipPackage::ReadStatus::Damaged:
+                return problem = "damaged: content.xml cannot be inflated", Step::Failed;
+            case ZipPackage::ReadStatus::Doctype:
+                return problem = "damaged: content.xml declares a DOCTYPE", Step::Failed;
+        }
+        if (cutBadly) return Step::More;
+        if (step == Step::Failed && problem.empty()) problem = "damaged: content.xml is not well-formed";
+        return step;
+    }
+
     ReadOutcome fail(std::string why) {
         ReadOutcome out;
         out.problem = std::move(why);
+        return out;
+    }
+
+    ReadOutcome finish(Content& content) {
+        for (xls::Sheet& sheet : content.workbook->sheets) {
+            xls::Sheet::Impl& impl = sheet.impl();
+            impl.formats = content.formats;
+            impl.date1904 = date1904_;
+            impl.shared = nullptr;
+            impl.finish();
+        }
+        ReadOutcome out;
+        out.workbook = std::move(content.workbook);
         return out;
     }
 
@@ -429,41 +536,64 @@ class OdsReader {
         return index;
     }
 
-    ReadOutcome readContent(const std::string& xml) {
+    // One stretch of the content: from where the stretch before ended (perhaps inside a table)
+    // to the end of a row, or to the end of the part when `last`.
+    Step readContent(std::string_view xml, Content& content, bool last, std::string& problem) {
         XmlScanner scan(xml);
-        auto workbook = std::make_unique<xls::Workbook>();
-        formats_ = std::make_shared<xls::FormatTable>();
-        const std::string damaged = "damaged: content.xml is not well-formed";
+        formats_ = content.formats;
+        const auto table = [&]() {
+            Step step = readTable(scan, content, problem);
+            if (step == Step::Done) {
+                content.inTable = false;
+                content.build.reset();
+            } else if (step == Step::More && last) {
+                step = Step::Failed;
+            }
+            return step;
+        };
+        if (content.inTable) {
+            const Step step = table();
+            if (step != Step::Done) return step;
+        }
         for (Event e; (e = scan.next()) != Event::End;) {
-            if (e == Event::Error) return fail(damaged);
+            if (e == Event::Error) return Step::Failed;
             if (e != Event::StartTag) continue;
             const std::string_view n = scan.name();
             if (n == "automatic-styles" && !scan.selfClosing()) {
-                if (!styles_.read(scan, "automatic-styles")) return fail(damaged);
+                if (!styles_.read(scan, "automatic-styles")) return Step::Failed;
             } else if (n == "null-date") {
                 std::string date;
                 if (scan.attribute("date-value", date)) date1904_ = date.starts_with("1904-01-01");
             } else if (n == "table") {
-                xls::Sheet sheet;
+                xls::Sheet& sheet = content.workbook->sheets.emplace_back();
                 scan.attribute("name", sheet.name);
                 sheet.kind = xls::SheetKind::Worksheet;
-                if (!scan.selfClosing()) {
-                    std::string problem;
-                    if (!readTable(scan, sheet, problem)) return fail(problem.empty() ? damaged : problem);
-                }
-                workbook->sheets.push_back(std::move(sheet));
+                if (scan.selfClosing()) continue;
+                // The builder holds the sheet's cells, which stay where they are as later
+                // sheets are added.
+                content.build = std::make_unique<SheetBuilder>(sheet, cellCount_);
+                // Room for as many cells as the rest of the content could hold (a value cell
+                // takes 60 bytes of it at least), taken at once so that the cells are never
+                // copied as they grow: pages never written take no memory.
+                // What all tables take in all stays within the cells a workbook may hold.
+                const std::size_t at = content.consumed + (xml.size() - scan.rest().size());
+                const std::size_t room =
+                    std::min(content.stated > at ? (content.stated - at) / 64 : 0, content.room);
+                content.build->reserve(room);
+                content.room -= room;
+                // The table's own texts likewise, within what is left of the content's size.
+                const std::size_t textRoom =
+                    std::min(content.stated > at ? content.stated - at : 0, content.textRoom);
+                content.build->reserveTexts(room, textRoom);
+                content.textRoom -= textRoom;
+                content.columnStyles.clear();
+                content.row = 0;
+                content.inTable = true;
+                const Step step = table();
+                if (step != Step::Done) return step;
             }
         }
-        for (xls::Sheet& sheet : workbook->sheets) {
-            xls::Sheet::Impl& impl = sheet.impl();
-            impl.formats = formats_;
-            impl.date1904 = date1904_;
-            impl.shared = nullptr;
-            impl.finish();
-        }
-        ReadOutcome out;
-        out.workbook = std::move(workbook);
-        return out;
+        return last ? Step::Done : Step::More;
     }
 
     struct PendingCell {
@@ -475,16 +605,19 @@ class OdsReader {
         std::uint16_t format = 0;
     };
 
-    bool readTable(XmlScanner& scan, xls::Sheet& sheet, std::string& problem) {
-        SheetBuilder build(sheet, cellCount_);
-        std::vector<std::string> columnStyles;  // default cell style of each column
-        std::size_t row = 0;
+    // The rows of the table `content` is in, to its end (Done) or to the end of the stretch
+    // (More).
+    Step readTable(XmlScanner& scan, Content& content, std::string& problem) {
+        SheetBuilder& build = *content.build;
+        std::vector<std::string>& columnStyles = content.columnStyles;  // default cell style of each column
+        std::size_t& row = content.row;
         std::vector<PendingCell> cells;
         std::string value, rowStyle;
         while (true) {
             const Event e = scan.next();
-            if (e == Event::End || e == Event::Error) return false;
-            if (e == Event::EndTag && scan.name() == "table") return true;
+            if (e == Event::End) return Step::More;
+            if (e == Event::Error) return Step::Failed;
+            if (e == Event::EndTag && scan.name() == "table") return Step::Done;
             if (e != Event::StartTag) continue;
             const std::string_view n = scan.name();
             if (n == "table-column") {
@@ -493,7 +626,7 @@ class OdsReader {
                 const long repeat = std::clamp(IntAttribute(scan, "number-columns-repeated", 1), 1L, 16384L);
                 for (long i = 0; i < repeat && columnStyles.size() < 16384; ++i)
                     columnStyles.push_back(style);
-                if (!scan.selfClosing() && !scan.skipElement()) return false;
+                if (!scan.selfClosing() && !scan.skipElement()) return Step::Failed;
             } else if (n == "table-row") {
                 const long repeat = std::max(1L, IntAttribute(scan, "number-rows-repeated", 1));
                 rowStyle.clear();
@@ -501,7 +634,7 @@ class OdsReader {
                 cells.clear();
                 if (!scan.selfClosing() && !readRow(scan, columnStyles, rowStyle, cells)) {
                     if (beyondLastColumn_) problem = "damaged: a cell beyond column 16,384";
-                    return false;
+                    return Step::Failed;
                 }
                 if (!cells.empty()) {
                     for (long r = 0; r < repeat; ++r) {
@@ -523,7 +656,7 @@ class OdsReader {
                             }
                             if (!ok) {
                                 problem = build.problem();
-                                return false;
+                                return Step::Failed;
                             }
                         }
                     }
@@ -533,7 +666,7 @@ class OdsReader {
             } else if (!scan.selfClosing() && n != "table-rows" && n != "table-header-rows" &&
                        n != "table-row-group" && n != "table-columns" && n != "table-header-columns" &&
                        n != "table-column-group") {
-                if (!scan.skipElement()) return false;  // shapes, named ranges, forms
+                if (!scan.skipElement()) return Step::Failed;  // shapes, named ranges, forms
             }
         }
     }
@@ -598,7 +731,7 @@ class OdsReader {
             // The paragraphs of the cell: the text of a string cell.
             if (!scan.selfClosing()) {
                 std::string text;
-                if (!readCellText(scan, text)) return false;
+                if (!QuickCellText(scan, text) && !readCellText(scan, text)) return false;
                 if (cell.kind == PendingCell::Text && !hasValue && type == "string") {
                     cell.text = std::move(text);
                     hasValue = !cell.text.empty();

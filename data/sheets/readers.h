@@ -25,8 +25,9 @@ struct ReadOutcome {
 
 // Value cells a workbook may hold (about 512 MB of cells); a larger one is refused as too large.
 inline constexpr std::size_t kMaxCells = std::size_t{32} << 20;
-// A value in the last row a sheet can have (row 1,048,576) marks a sheet filled or formatted to
-// the bottom: such a workbook is refused rather than read as a million records.
+// A value in the last row a sheet can have (row 1,048,576) after empty rows marks a sheet
+// formatted to the bottom: such a workbook is refused rather than read as a million records.
+// A sheet whose rows are filled down to it is read whole.
 inline constexpr std::size_t kLastRow = xls::kMaxRows - 1;
 
 ReadOutcome ReadXlsx(std::span<const std::uint8_t> bytes);

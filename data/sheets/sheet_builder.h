@@ -53,10 +53,14 @@ class SheetBuilder {
         if (wanted > impl_.cells.capacity()) impl_.cells.reserve(wanted);
     }
 
+    // Room for `count` texts of the sheet's own of `bytes` in all, likewise.
+    void reserveTexts(std::size_t count, std::size_t bytes) { impl_.own.reserve(count, bytes); }
+
   private:
     xls::CellSlot* slot(std::size_t row, std::size_t column, std::uint16_t format, xls::CellKind kind) {
-        if (row >= kLastRow)
-            return fail("sheet \"" + name_ + "\" reaches the last row a sheet can have (row 1,048,576)"),
+        if (row >= kLastRow && !continuesToLastRow(row))
+            return fail("sheet \"" + name_ +
+                        "\" reaches the last row a sheet can have (row 1,048,576) after empty rows"),
                    nullptr;
         if (column > 16383) return fail("sheet \"" + name_ + "\" has a cell beyond the last column"), nullptr;
         if (++cells_ > kMaxCells) return fail("the workbook holds more than 33 million cells"), nullptr;
@@ -67,6 +71,11 @@ class SheetBuilder {
         c.setKind(kind);
         impl_.cells.push_back(c);
         return &impl_.cells.back();
+    }
+    // A value in the last row is read when the rows above it are filled to it, as in a sheet of
+    // 1,048,576 records; one after a gap marks a sheet formatted to the bottom.
+    bool continuesToLastRow(std::size_t row) const {
+        return row == kLastRow && !impl_.cells.empty() && std::size_t{impl_.cells.back().row} + 1 >= row;
     }
     bool fail(std::string why) {
         if (problem_.empty()) problem_ = std::move(why);

@@ -2,12 +2,14 @@
 // strings and the styles; cells come from the sheet parts with their cached values (formulas are
 // never evaluated) and the number format of their cell style.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <future>
 #include <map>
 
+#include "common/large_memory.h"
 #include "data/format/calendar.h"
 #include "data/sheets/readers.h"
 #include "data/sheets/sheet_builder.h"
@@ -167,21 +169,34 @@ bool ReadStringItem(XmlScanner& scan, std::string& out) {
 // A sheet's data is parsed once this much of it has been inflated, as far as its last whole row.
 constexpr std::size_t kSheetSlice = std::size_t{4} << 20;
 
-// Where the last complete element `local` of `xml` ends ("</row>", perhaps with a prefix:
-// "</x:row>"); 0 when none does, or when a CDATA section may hold what looks like one (the
-// stretch then waits for more, up to the whole part).
-std::size_t EndOfLast(std::string_view xml, std::string_view local) {
-    if (xml.find("<![CDATA[") != std::string_view::npos) return 0;
-    const std::string close = std::string(local) + ">";
-    for (std::size_t at = xml.rfind(close); at != std::string_view::npos && at > 0;
-         at = xml.rfind(close, at - 1)) {
-        const std::size_t open = xml.rfind('<', at);
-        if (open == std::string_view::npos) return 0;
-        if (open + 1 >= xml.size() || xml[open + 1] != '/') continue;
-        const std::string_view name = xml.substr(open + 2, at - open - 2);
-        if (name.empty() || name.back() == ':') return at + close.size();
-    }
-    return 0;
+// Most cells hold just a value, "<v>123</v></c>", read here at once; false for anything else
+// (a formula, an inline string, an entity, a prefix), which is then read tag by tag.
+bool QuickValue(XmlScanner& scan, std::string& value) {
+    static constexpr std::string_view kOpen = "<v>", kClose = "</v></c>";
+    const std::string_view rest = scan.rest();
+    if (!rest.starts_with(kOpen)) return false;
+    const std::size_t most = std::min(rest.size(), kOpen.size() + 64);
+    std::size_t end = kOpen.size();
+    while (end < most && rest[end] != '<' && rest[end] != '&') ++end;
+    if (rest.substr(end, kClose.size()) != kClose) return false;
+    value.assign(rest.substr(kOpen.size(), end - kOpen.size()));
+    scan.skip(end + kClose.size());
+    return true;
+}
+
+// Most string items are one plain text, "<t>名字</t></si>", read here at once; false for
+// anything else (runs, phonetic texts, entities, escapes, a prefix), then read tag by tag.
+bool QuickItem(XmlScanner& scan, std::string& text) {
+    static constexpr std::string_view kOpen = "<t>", kClose = "</t></si>";
+    const std::string_view rest = scan.rest();
+    if (!rest.starts_with(kOpen)) return false;
+    const std::size_t most = std::min(rest.size(), kOpen.size() + 256);
+    std::size_t end = kOpen.size();
+    while (end < most && rest[end] != '<' && rest[end] != '&' && rest[end] != '_') ++end;
+    if (rest.substr(end, kClose.size()) != kClose) return false;
+    text.assign(rest.substr(kOpen.size(), end - kOpen.size()));
+    scan.skip(end + kClose.size());
+    return true;
 }
 
 class XlsxReader {
@@ -372,6 +387,12 @@ class XlsxReader {
                 return result;
             }
             auto pool = std::make_shared<xls::StringPool>();
+            // The texts take at most the part's size. Room for them is taken at once, so that
+            // they are never copied as they grow; pages that stay unwritten take no memory.
+            const std::size_t room =
+                std::min({zip.statedSize(part), SlicedPartLimit(bytes.size()), std::size_t{UINT32_MAX},
+                          static_cast<std::size_t>(MachineMemory() / 2)});
+            pool->reserve(0, room);
             std::string text;
             std::string problem;
             // The items of a stretch of the part that ends after an item (or is the rest).
@@ -380,10 +401,16 @@ class XlsxReader {
                 for (Event e; (e = scan.next()) != Event::End;) {
                     if (e == Event::Error)
                         return problem = "damaged: the shared strings are not well-formed", false;
-                    if (e == Event::StartTag && scan.name() == "si") {
+                    if (e == Event::StartTag && scan.name() == "sst") {
+                        // As many items as it says, within what the part's size can hold.
+                        std::string_view raw;
+                        std::size_t count = 0;
+                        if (scan.rawAttribute("uniqueCount", raw) && ParseUnsigned(raw, count))
+                            pool->reserve(std::min(count, room / 5), room);
+                    } else if (e == Event::StartTag && scan.name() == "si") {
                         if (scan.selfClosing())
                             text.clear();
-                        else if (!ReadStringItem(scan, text))
+                        else if (!QuickItem(scan, text) && !ReadStringItem(scan, text))
                             return problem = "damaged: the shared strings are not well-formed", false;
                         std::uint32_t index;
                         if (!pool->add(text, index)) return problem = "too large: the shared strings", false;
@@ -397,7 +424,7 @@ class XlsxReader {
                 zip.stream(part, SlicedPartLimit(bytes.size()), [&](std::string_view slice) {
                     pending.append(slice);
                     if (pending.size() < kSheetSlice) return true;
-                    const std::size_t end = EndOfLast(pending, "si");
+                    const std::size_t end = EndOfLastElement(pending, "si");
                     if (end == 0) return true;
                     const bool ok = items(std::string_view(pending).substr(0, end));
                     pending.erase(0, end);
@@ -438,20 +465,15 @@ class XlsxReader {
     bool readSheet(const std::string& part, xls::Sheet& sheet) {
         SheetBuilder build(sheet, cellCount_);
         RowState state;
-        std::string pending;
         bool parsed = true;
         const std::string what = "sheet \"" + sheet.name + "\"";
-        const ZipPackage::ReadStatus status =
-            zip_.stream(part, SlicedPartLimit(bytes_.size()), [&](std::string_view slice) {
-                pending.append(slice);
-                if (pending.size() < kSheetSlice) return true;
-                const std::size_t end = EndOfLast(pending, "row");
-                if (end == 0) return true;
-                parsed = readRows(std::string_view(pending).substr(0, end), sheet, build, state);
-                pending.erase(0, end);
-                return parsed;
-            });
-        return readOk(status, what) && parsed && readRows(pending, sheet, build, state);
+        // Inflated on a thread of its own a few stretches ahead, and cut there after a row: the
+        // parse and the inflation each take about half the time.
+        const ZipPackage::ReadStatus status = ZipPackage::StreamAhead(
+            bytes_, part, SlicedPartLimit(bytes_.size()), kSheetSlice,
+            [](std::string_view xml) { return EndOfLastElement(xml, "row"); },
+            [&](std::string_view stretch, bool) { return parsed = readRows(stretch, sheet, build, state); });
+        return readOk(status, what) && parsed;
     }
 
     // The cells of `xml`, a stretch of a sheet's data that ends after a row (or is the rest).
@@ -509,9 +531,9 @@ class XlsxReader {
             if (scan.selfClosing()) continue;
             value.clear();
             inlineText.clear();
-            bool hasValue = false;
+            bool hasValue = QuickValue(scan, value);
             // The cell's children: <f> (ignored), <v>, <is>.
-            for (bool open = true; open;) {
+            for (bool open = !hasValue; open;) {
                 switch (scan.next()) {
                     case Event::StartTag:
                         if (scan.name() == "v" && !scan.selfClosing()) {

@@ -1,5 +1,6 @@
 #include "data/sheets/xml_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qm::sheets {
@@ -9,12 +10,43 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// Where `c` first stands in `text` from `from` on, or npos. The names, values and texts of
+// workbook parts are mostly a few bytes long, where a plain loop beats a library search's set-up;
+// longer stretches go to memchr.
+std::size_t Find(std::string_view text, char c, std::size_t from = 0) {
+    const std::size_t near = std::min(text.size(), from + 16);
+    for (std::size_t i = from; i < near; ++i)
+        if (text[i] == c) return i;
+    if (near >= text.size()) return std::string_view::npos;
+    const void* hit = std::memchr(text.data() + near, c, text.size() - near);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+               : std::string_view::npos;
+}
+
 std::string_view LocalName(std::string_view qualified) {
-    const std::size_t colon = qualified.find(':');
+    const std::size_t colon = Find(qualified, ':');
     return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
 }  // namespace
+
+bool Contains(std::string_view text, std::string_view what) {
+    return what.empty() || ::memmem(text.data(), text.size(), what.data(), what.size()) != nullptr;
+}
+
+std::size_t EndOfLastElement(std::string_view xml, std::string_view local) {
+    if (Contains(xml, "<![CDATA[")) return 0;
+    const std::string close = std::string(local) + ">";
+    for (std::size_t at = xml.rfind(close); at != std::string_view::npos && at > 0;
+         at = xml.rfind(close, at - 1)) {
+        const std::size_t open = xml.rfind('<', at);
+        if (open == std::string_view::npos) return 0;
+        if (open + 1 >= xml.size() || xml[open + 1] != '/') continue;
+        const std::string_view name = xml.substr(open + 2, at - open - 2);
+        if (name.empty() || name.back() == ':') return at + close.size();
+    }
+    return 0;
+}
 
 void AppendUtf8(std::string& out, unsigned long cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
@@ -101,22 +133,22 @@ XmlScanner::Event XmlScanner::next() {
     while (true) {
         if (pos_ >= xml_.size()) return Event::End;
         if (xml_[pos_] != '<') {
-            const void* lt = std::memchr(xml_.data() + pos_, '<', xml_.size() - pos_);
-            const std::size_t end =
-                lt ? static_cast<std::size_t>(static_cast<const char*>(lt) - xml_.data()) : xml_.size();
+            const std::size_t lt = Find(xml_, '<', pos_);
+            const std::size_t end = lt == std::string_view::npos ? xml_.size() : lt;
             text_ = xml_.substr(pos_, end - pos_);
             cdata_ = false;
             pos_ = end;
             return Event::Text;
         }
         const std::string_view rest = xml_.substr(pos_);
-        if (rest.substr(0, 4) == "<!--") {
+        const bool special = rest.size() > 1 && (rest[1] == '!' || rest[1] == '?');
+        if (special && rest.substr(0, 4) == "<!--") {
             const std::size_t close = rest.find("-->", 4);
             if (close == std::string_view::npos) break;
             pos_ += close + 3;
             continue;
         }
-        if (rest.substr(0, 9) == "<![CDATA[") {
+        if (special && rest.substr(0, 9) == "<![CDATA[") {
             const std::size_t close = rest.find("]]>", 9);
             if (close == std::string_view::npos) break;
             text_ = rest.substr(9, close - 9);
@@ -124,13 +156,13 @@ XmlScanner::Event XmlScanner::next() {
             pos_ += close + 3;
             return Event::Text;
         }
-        if (rest.substr(0, 2) == "<?") {
+        if (special && rest[1] == '?') {
             const std::size_t close = rest.find("?>", 2);
             if (close == std::string_view::npos) break;
             pos_ += close + 2;
             continue;
         }
-        if (rest.substr(0, 2) == "<!") {
+        if (special) {
             // DOCTYPE and other declarations, with a bracketed internal subset: skipped, never read.
             int depth = 0;
             std::size_t i = 2;
@@ -189,7 +221,7 @@ bool XmlScanner::rawAttribute(std::string_view localName, std::string_view& valu
         while (i < a.size() && IsSpace(a[i])) ++i;
         if (i >= a.size() || (a[i] != '"' && a[i] != '\'')) return false;
         const char quote = a[i++];
-        const std::size_t close = a.find(quote, i);
+        const std::size_t close = Find(a, quote, i);
         if (close == std::string_view::npos) return false;
         if (LocalName(name) == localName) {
             value = a.substr(i, close - i);
@@ -209,7 +241,7 @@ bool XmlScanner::attribute(std::string_view localName, std::string& value) const
 }
 
 void XmlScanner::appendText(std::string& out) const {
-    if (cdata_ || text_.find('&') == std::string_view::npos)
+    if (cdata_ || Find(text_, '&') == std::string_view::npos)
         out.append(text_);
     else
         AppendXmlDecoded(out, text_);

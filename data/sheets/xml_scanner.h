@@ -33,6 +33,10 @@ class XmlScanner {
     bool rawAttribute(std::string_view localName, std::string_view& value) const;
     // The current text with entities and character references decoded, appended to `out`.
     void appendText(std::string& out) const;
+    // The text not yet scanned, and a step over the first `bytes` of it, for a caller that reads
+    // a common shape of markup itself.
+    std::string_view rest() const { return xml_.substr(pos_); }
+    void skip(std::size_t bytes) { pos_ = pos_ + bytes < xml_.size() ? pos_ + bytes : xml_.size(); }
     // Skips to the end of the current element (its EndTag consumed); false on error or end.
     bool skipElement();
 
@@ -50,6 +54,16 @@ class XmlScanner {
 // Appends `raw` with the five predefined entities and numeric character references decoded.
 // An unknown or broken reference is kept as it stands.
 void AppendXmlDecoded(std::string& out, std::string_view raw);
+
+// Whether `what` stands anywhere in `text`: a search of a whole stretch of a part for a marker
+// whose first byte ('<') is everywhere in it.
+bool Contains(std::string_view text, std::string_view what);
+
+// Where the last complete element `local` of `xml` ends ("</row>", perhaps with a prefix:
+// "</x:row>"), so that a part can be parsed in stretches of whole elements as it is inflated;
+// 0 when none does, or when a CDATA section may hold what looks like one (the stretch then
+// waits for more, up to the whole part).
+std::size_t EndOfLastElement(std::string_view xml, std::string_view local);
 
 // Appends the UTF-8 form of a code point; invalid ones (surrogates, beyond U+10FFFF) give U+FFFD.
 void AppendUtf8(std::string& out, unsigned long codePoint);

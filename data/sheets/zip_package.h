@@ -40,6 +40,9 @@ class ZipPackage {
     bool open(std::span<const std::uint8_t> bytes);
     // Whether the archive has a part called `name` (letter case ignored, as packages do).
     bool has(std::string_view name) const;
+    // The size that part `name` says it inflates to; 0 when it is missing or says none. A hint
+    // only: it may lie, and reads are bounded whatever it says.
+    std::size_t statedSize(std::string_view name) const;
     // Doctype: the part declares a DOCTYPE (entities, perhaps a "billion laughs" or an external
     // file); no office program accepts that in a package, and nor does this one.
     enum class ReadStatus { Ok, Missing, Damaged, TooLarge, Doctype };
@@ -49,6 +52,20 @@ class ZipPackage {
     // `limit` in all; `take` returns false to stop (the result is then Ok).
     ReadStatus stream(std::string_view name, std::size_t limit,
                       const std::function<bool(std::string_view)>& take) const;
+
+    // The inflated bytes of part `name` in stretches, inflated on a thread of its own (through
+    // its own view of `archive`) a few stretches ahead of `take`, which runs on the caller's
+    // thread: for parts whose parse costs as much as their inflation. A stretch is cut once
+    // `sliceBytes` have come, where `cut` says: the length of a prefix of them that can be
+    // parsed alone, 0 to wait for more (`cut` runs on the inflating thread). The last stretch
+    // holds the rest, perhaps nothing, and comes with `last` true; none comes with it true after
+    // a failure. `take` returns false to stop (the result is then Ok). Out of memory on the
+    // inflating thread is thrown here as std::bad_alloc.
+    using Cut = std::function<std::size_t(std::string_view)>;
+    using Take = std::function<bool(std::string_view stretch, bool last)>;
+    static ReadStatus StreamAhead(std::span<const std::uint8_t> archive, std::string_view name,
+                                  std::size_t limit, std::size_t sliceBytes, const Cut& cut,
+                                  const Take& take);
 
   private:
     struct Impl;

@@ -126,6 +126,106 @@ TEST(XlsxReader, ASheetReadInStretchesHoldsEveryCell) {
     EXPECT_EQ(ReadXlsx(OneSheetXlsx(late, strings)).problem, "damaged: sheet \"Big\" declares a DOCTYPE");
 }
 
+// Cells and string items in their plain common form and in every other form a writer may give
+// them, side by side: each reads as the same value whichever way it is read.
+TEST(XlsxReader, PlainAndElaborateCellsReadAlike) {
+    const std::string sheet =
+        "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+        "main\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+        "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c><c r=\"E1\" t=\"s\"><v>4</v></c>"
+        "<c r=\"F1\" t=\"str\"><v>x &amp; y</v></c><c r=\"G1\"><v></v></c><c r=\"H1\"><f>1+1</f><v>2</v></c>"
+        "<c r=\"I1\"><v>1.5</v></c><c r=\"J1\"><v>7</v><extLst/></c><c r=\"K1\" t=\"s\"><v>5</v></c>"
+        "</row></sheetData></worksheet>";
+    const std::string strings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"6\" "
+        "uniqueCount=\"6\">"
+        "<si><t>名字</t></si><si><t>a_x000D_b</t></si><si><t xml:space=\"preserve\"> 空格 </t></si>"
+        "<si><r><t>前</t></r><r><t>后</t></r></si><si><t>下_划线 &lt;</t></si><si><t/></si></sst>";
+    const ReadOutcome read = ReadXlsx(OneSheetXlsx(sheet, strings));
+    ASSERT_TRUE(read.workbook) << read.problem;
+    const xls::Sheet& s = read.workbook->sheets.at(0);
+    EXPECT_EQ(Row(s, 0), (std::vector<std::string>{"名字|名字", "a\rb|a\rb", " 空格 | 空格 ", "前后|前后",
+                                                   "下_划线 <|下_划线 <", "x & y|x & y", "|", "2|2",
+                                                   "1.5|1.5", "7|7"}));  // the empty item is no value
+}
+
+// A sheet filled down to its last row is read; a value alone in the last row, after empty rows,
+// is a sheet formatted to the bottom and refused.
+TEST(XlsxReader, TheLastRowIsReadWhenTheRowsAboveReachIt) {
+    const auto sheetOf = [](std::initializer_list<std::size_t> rows) {
+        std::string xml =
+            "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+            "main\"><sheetData>";
+        for (const std::size_t r : rows) {
+            const std::string n = std::to_string(r);
+            xml += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c></row>";
+        }
+        return xml + "</sheetData></worksheet>";
+    };
+    const std::string strings = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"/>";
+    const ReadOutcome full = ReadXlsx(OneSheetXlsx(sheetOf({1, 1048575, 1048576}), strings));
+    ASSERT_TRUE(full.workbook) << full.problem;
+    EXPECT_EQ(full.workbook->sheets.at(0).rowCount(), 1048576u);
+    EXPECT_EQ(full.workbook->sheets.at(0).cell(1048575, 0), "1048576");
+    EXPECT_EQ(ReadXlsx(OneSheetXlsx(sheetOf({1, 1048576}), strings)).problem,
+              "sheet \"Big\" reaches the last row a sheet can have (row 1,048,576) after empty rows");
+    EXPECT_EQ(ReadXlsx(OneSheetXlsx(sheetOf({1048576}), strings)).problem.rfind("sheet \"Big\" reaches", 0),
+              0u);
+}
+
+// A content far larger than the stretch parsed at a time, with a table that begins in one
+// stretch and ends in another: every cell of every table is where it belongs. A content cut
+// where no stretch can end (a row's end in a comment) is read whole and reads the same; a
+// content cut short is damaged.
+TEST(OdsReader, AContentReadInStretchesHoldsEveryCellOfEveryTable) {
+    const std::size_t rows = 100000;
+    const auto content = [&](std::string_view afterRow) {
+        std::string xml =
+            "<?xml version=\"1.0\"?><office:document-content "
+            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+            "<table:table table:name=\"大表\"><table:table-column table:number-columns-repeated=\"2\"/>";
+        for (std::size_t r = 1; r <= rows; ++r) {
+            const std::string n = std::to_string(r);
+            xml += "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"" + n +
+                   "\"><text:p>" + n +
+                   "</text:p></table:table-cell><table:table-cell office:value-type=\"string\">"
+                   "<text:p>行" +
+                   n + " &lt;row&gt;</text:p></table:table-cell></table:table-row>";
+            xml += afterRow;
+        }
+        return xml +
+               "</table:table><table:table table:name=\"小表\"><table:table-row><table:table-cell "
+               "office:value-type=\"string\"><text:p>末</text:p></table:table-cell></table:table-row>"
+               "</table:table></office:spreadsheet></office:body></office:document-content>";
+    };
+    const auto ods = [](const std::string& xml) {
+        return test::StoreZip(
+            {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", xml}});
+    };
+    for (const std::string_view afterRow :
+         {std::string_view(), std::string_view("<!-- x</table:table-row> -->")}) {
+        SCOPED_TRACE(afterRow);
+        const std::string xml = content(afterRow);
+        ASSERT_GT(xml.size(), std::size_t{12} << 20);
+        const ReadOutcome read = ReadOds(ods(xml));
+        ASSERT_TRUE(read.workbook) << read.problem;
+        ASSERT_EQ(read.workbook->sheets.size(), 2u);
+        const xls::Sheet& big = read.workbook->sheets[0];
+        EXPECT_EQ(big.name, "大表");
+        ASSERT_EQ(big.rowCount(), rows);
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::string n = std::to_string(r + 1);
+            ASSERT_EQ(big.cell(r, 0), n) << r;
+            ASSERT_EQ(big.cell(r, 1), "行" + n + " <row>") << r;
+        }
+        EXPECT_EQ(read.workbook->sheets[1].cell(0, 0), "末");
+        EXPECT_EQ(ReadOds(ods(xml.substr(0, xml.size() / 2))).problem,
+                  "damaged: content.xml is not well-formed");
+    }
+}
+
 TEST(OdsReader, ExpandsRepeatsAndReadsTypedValues) {
     const auto load = Load("repeat.ods");
     ASSERT_TRUE(load.workbook) << load.problem;
