@@ -51,14 +51,49 @@ std::string Repeat(char c, long n) {
     return std::string(static_cast<std::size_t>(std::clamp(n, 0L, 64L)), c);
 }
 
-long IntAttribute(const XmlScanner& scan, std::string_view name, long fallback) {
-    std::string_view raw;
-    if (!scan.rawAttribute(name, raw) || raw.empty()) return fallback;
+long LongOf(std::string_view raw, long fallback) {
+    if (raw.empty()) return fallback;
     const std::string text(raw);
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
     return end == text.c_str() ? fallback : v;
 }
+
+long IntAttribute(const XmlScanner& scan, std::string_view name, long fallback) {
+    std::string_view raw;
+    return scan.rawAttribute(name, raw) ? LongOf(raw, fallback) : fallback;
+}
+
+// The attributes of a cell that its reading wants, taken in one pass over them (the first of
+// each counts, as office:value-type comes before calcext:value-type).
+struct CellAttributes {
+    enum Which { Repeat, Type, Style, Value, Date, Time, Boolean, String, Count };
+    std::string_view raw[Count];
+    bool has[Count] = {};
+
+    explicit CellAttributes(const XmlScanner& scan) {
+        static constexpr std::string_view kNames[Count] = {
+            "number-columns-repeated", "value-type",  "style-name", "value", "date-value", "time-value",
+            "boolean-value",           "string-value"};
+        std::string_view name, value;
+        for (std::size_t at = 0; scan.nextAttribute(at, name, value);) {
+            for (int i = 0; i < Count; ++i) {
+                if (!has[i] && name == kNames[i]) {
+                    raw[i] = value;
+                    has[i] = true;
+                    break;
+                }
+            }
+        }
+    }
+    // The value with its entities decoded; false when the cell has no such attribute.
+    bool get(Which which, std::string& out) const {
+        if (!has[which]) return false;
+        out.clear();
+        AppendXmlDecoded(out, raw[which]);
+        return true;
+    }
+};
 
 bool Attr(const XmlScanner& scan, std::string_view name, std::string_view want) {
     std::string_view raw;
@@ -690,43 +725,46 @@ class OdsReader {
             }
             // Repeated empty cells only move the column on, however many they are; a value
             // past the last column a sheet can have is damage, not something to drop.
-            const long repeat = std::max(1L, IntAttribute(scan, "number-columns-repeated", 1));
+            const CellAttributes attributes(scan);
+            const long repeat = std::max(1L, attributes.has[CellAttributes::Repeat]
+                                                 ? LongOf(attributes.raw[CellAttributes::Repeat], 1)
+                                                 : 1);
             PendingCell cell{};
             bool hasValue = false;
             type.clear();
-            scan.attribute("value-type", type);
-            if (!scan.attribute("style-name", cellStyle))
+            attributes.get(CellAttributes::Type, type);
+            if (!attributes.get(CellAttributes::Style, cellStyle))
                 cellStyle = !rowStyle.empty()              ? rowStyle
                             : column < columnStyles.size() ? columnStyles[column]
                                                            : std::string("Default");
             if (type == "float" || type == "percentage" || type == "currency") {
                 char* end = nullptr;
-                if (scan.attribute("value", value)) {
+                if (attributes.get(CellAttributes::Value, value)) {
                     cell.number = std::strtod(value.c_str(), &end);
                     hasValue = end != value.c_str() && std::isfinite(cell.number);
                 }
                 cell.kind = PendingCell::Number;
             } else if (type == "date") {
-                if (scan.attribute("date-value", value) &&
+                if (attributes.get(CellAttributes::Date, value) &&
                     format::IsoDateToSerial(value, date1904_, cell.number))
                     hasValue = true;
                 cell.kind = PendingCell::Number;
             } else if (type == "time") {
                 double days;
-                if (scan.attribute("time-value", value) && ParseDuration(value, days)) {
+                if (attributes.get(CellAttributes::Time, value) && ParseDuration(value, days)) {
                     cell.number = days;
                     hasValue = true;
                 }
                 cell.kind = PendingCell::Number;
             } else if (type == "boolean") {
-                if (scan.attribute("boolean-value", value)) {
+                if (attributes.get(CellAttributes::Boolean, value)) {
                     cell.flag = value == "true";
                     hasValue = true;
                 }
                 cell.kind = PendingCell::Bool;
             } else if (type == "string") {
                 cell.kind = PendingCell::Text;
-                if (scan.attribute("string-value", cell.text)) hasValue = !cell.text.empty();
+                if (attributes.get(CellAttributes::String, cell.text)) hasValue = !cell.text.empty();
             }
             // The paragraphs of the cell: the text of a string cell.
             if (!scan.selfClosing()) {

@@ -512,11 +512,24 @@ class XlsxReader {
                 continue;
             }
             if (tag != "c") continue;
-            std::size_t r = row, c = columnSeen ? column + 1 : 0;
-            if (scan.rawAttribute("r", raw) && !ParseReference(raw, r, c)) {
-                if (raw.empty() || !ParseReference(raw, r, c))
-                    return failed(damaged + ": a bad cell reference");
+            // The reference, style and type, in one pass over the attributes (the first of each
+            // counts). They point into `xml`, which outlives the loop.
+            std::string_view reference, style, cellType = "n";
+            bool hasReference = false, hasStyle = false, hasType = false;
+            {
+                std::string_view name, value;
+                for (std::size_t at = 0; scan.nextAttribute(at, name, value);) {
+                    if (name == "r" && !hasReference)
+                        reference = value, hasReference = true;
+                    else if (name == "s" && !hasStyle)
+                        style = value, hasStyle = true;
+                    else if (name == "t" && !hasType)
+                        cellType = value, hasType = true;
+                }
             }
+            std::size_t r = row, c = columnSeen ? column + 1 : 0;
+            if (hasReference && !ParseReference(reference, r, c))
+                return failed(damaged + ": a bad cell reference");
             // Cells without a reference count on from the last one; past the last column a sheet
             // can have is damage, not a value to drop.
             if (c >= 16384)
@@ -525,9 +538,7 @@ class XlsxReader {
             column = c;
             columnSeen = rowSeen = true;
             std::size_t xf = 0;
-            if (scan.rawAttribute("s", raw) && !ParseUnsigned(raw, xf)) xf = 0;
-            std::string_view cellType = "n";
-            scan.rawAttribute("t", cellType);  // points into `xml`, which outlives the loop
+            if (hasStyle && !ParseUnsigned(style, xf)) xf = 0;
             if (scan.selfClosing()) continue;
             value.clear();
             inlineText.clear();

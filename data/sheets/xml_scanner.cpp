@@ -207,27 +207,35 @@ XmlScanner::Event XmlScanner::next() {
     return Event::Error;
 }
 
+bool XmlScanner::nextAttribute(std::size_t& at, std::string_view& localName, std::string_view& value) const {
+    const std::string_view a = attributes_;
+    std::size_t i = at;
+    while (i < a.size() && IsSpace(a[i])) ++i;
+    if (i >= a.size()) return false;
+    const std::size_t nameBegin = i;
+    while (i < a.size() && a[i] != '=' && !IsSpace(a[i])) ++i;
+    const std::string_view name = a.substr(nameBegin, i - nameBegin);
+    while (i < a.size() && IsSpace(a[i])) ++i;
+    if (i >= a.size() || a[i] != '=') return false;
+    ++i;
+    while (i < a.size() && IsSpace(a[i])) ++i;
+    if (i >= a.size() || (a[i] != '"' && a[i] != '\'')) return false;
+    const char quote = a[i++];
+    const std::size_t close = Find(a, quote, i);
+    if (close == std::string_view::npos) return false;
+    localName = LocalName(name);
+    value = a.substr(i, close - i);
+    at = close + 1;
+    return true;
+}
+
 bool XmlScanner::rawAttribute(std::string_view localName, std::string_view& value) const {
-    std::string_view a = attributes_;
-    std::size_t i = 0;
-    while (i < a.size()) {
-        while (i < a.size() && IsSpace(a[i])) ++i;
-        const std::size_t nameBegin = i;
-        while (i < a.size() && a[i] != '=' && !IsSpace(a[i])) ++i;
-        const std::string_view name = a.substr(nameBegin, i - nameBegin);
-        while (i < a.size() && IsSpace(a[i])) ++i;
-        if (i >= a.size() || a[i] != '=') return false;
-        ++i;
-        while (i < a.size() && IsSpace(a[i])) ++i;
-        if (i >= a.size() || (a[i] != '"' && a[i] != '\'')) return false;
-        const char quote = a[i++];
-        const std::size_t close = Find(a, quote, i);
-        if (close == std::string_view::npos) return false;
-        if (LocalName(name) == localName) {
-            value = a.substr(i, close - i);
+    std::string_view name, raw;
+    for (std::size_t at = 0; nextAttribute(at, name, raw);) {
+        if (name == localName) {
+            value = raw;
             return true;
         }
-        i = close + 1;
     }
     return false;
 }

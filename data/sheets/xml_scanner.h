@@ -31,6 +31,10 @@ class XmlScanner {
     bool attribute(std::string_view localName, std::string& value) const;
     // Raw (undecoded) value; for values known to hold no entities (numbers, references).
     bool rawAttribute(std::string_view localName, std::string_view& value) const;
+    // The current start tag's attributes one at a time, for a tag whose several attributes are
+    // all wanted: from `at` (0 for the first) the next one's local name and raw value; false
+    // after the last, or where the markup breaks.
+    bool nextAttribute(std::size_t& at, std::string_view& localName, std::string_view& value) const;
     // The current text with entities and character references decoded, appended to `out`.
     void appendText(std::string& out) const;
     // The text not yet scanned, and a step over the first `bytes` of it, for a caller that reads
