@@ -411,19 +411,27 @@ bool ParseDuration(std::string_view text, double& days) {
 }
 
 // Most cells hold one plain paragraph, "<text:p>名字</text:p></table:table-cell>" as the
-// office writes it, read here at once; false for anything else (spans, spaces, several
-// paragraphs, entities, other prefixes), which is then read tag by tag.
+// office writes it, read at once; anything else (spans, spaces, several paragraphs, entities,
+// other prefixes) is read tag by tag.
 bool QuickCellText(XmlScanner& scan, std::string& text) {
-    static constexpr std::string_view kOpen = "<text:p>", kClose = "</text:p></table:table-cell>";
-    const std::string_view rest = scan.rest();
-    if (!rest.starts_with(kOpen)) return false;
-    const std::size_t most = std::min(rest.size(), kOpen.size() + 256);
-    std::size_t end = kOpen.size();
-    while (end < most && rest[end] != '<' && rest[end] != '&') ++end;
-    if (rest.substr(end, kClose.size()) != kClose) return false;
-    text.assign(rest.substr(kOpen.size(), end - kOpen.size()));
-    scan.skip(end + kClose.size());
-    return true;
+    return scan.plainContent("<text:p>", "</text:p></table:table-cell>", 256, "", text);
+}
+
+// Why the content could not be read, "" when it was.
+std::string ContentProblem(ZipPackage::ReadStatus status) {
+    switch (status) {
+        case ZipPackage::ReadStatus::Ok:
+            break;
+        case ZipPackage::ReadStatus::Missing:
+            return "the archive holds no spreadsheet (no content.xml)";
+        case ZipPackage::ReadStatus::TooLarge:
+            return "too large: content.xml";
+        case ZipPackage::ReadStatus::Damaged:
+            return "damaged: content.xml cannot be inflated";
+        case ZipPackage::ReadStatus::Doctype:
+            return "damaged: content.xml declares a DOCTYPE";
+    }
+    return "";
 }
 
 class OdsReader {
@@ -466,20 +474,9 @@ class OdsReader {
         formatByStyle_.clear();
         cellCount_ = 0;
         beyondLastColumn_ = false;
-        switch (zip_.read("content.xml", xml, WholePartLimit(bytes_.size()))) {
-            case ZipPackage::ReadStatus::Ok:
-                break;
-            case ZipPackage::ReadStatus::Missing:
-                return fail("the archive holds no spreadsheet (no content.xml)");
-            case ZipPackage::ReadStatus::TooLarge:
-                return fail("too large: content.xml");
-            case ZipPackage::ReadStatus::Damaged:
-                return fail("damaged: content.xml cannot be inflated");
-            case ZipPackage::ReadStatus::Doctype:
-                return fail("damaged: content.xml declares a DOCTYPE");
-        }
+        problem = ContentProblem(zip_.read("content.xml", xml, WholePartLimit(bytes_.size())));
+        if (!problem.empty()) return fail(problem);
         Content whole;
-        problem.clear();
         if (readContent(xml, whole, true, problem) != Step::Done)
             return fail(problem.empty() ? "damaged: content.xml is not well-formed" : problem);
         return finish(whole);
@@ -526,18 +523,7 @@ class OdsReader {
                 ++stretches;
                 return step == Step::More;
             });
-        switch (status) {
-            case ZipPackage::ReadStatus::Ok:
-                break;
-            case ZipPackage::ReadStatus::Missing:
-                return problem = "the archive holds no spreadsheet (no content.xml)", Step::Failed;
-            case ZipPackage::ReadStatus::TooLarge:
-                return problem = "too large: content.xml", Step::Failed;
-            case ZipPackage::ReadStatus::Damaged:
-                return problem = "damaged: content.xml cannot be inflated", Step::Failed;
-            case ZipPackage::ReadStatus::Doctype:
-                return problem = "damaged: content.xml declares a DOCTYPE", Step::Failed;
-        }
+        if (status != ZipPackage::ReadStatus::Ok) return problem = ContentProblem(status), Step::Failed;
         if (cutBadly) return Step::More;
         if (step == Step::Failed && problem.empty()) problem = "damaged: content.xml is not well-formed";
         return step;
@@ -611,7 +597,7 @@ class OdsReader {
                 // takes 60 bytes of it at least), taken at once so that the cells are never
                 // copied as they grow: pages never written take no memory.
                 // What all tables take in all stays within the cells a workbook may hold.
-                const std::size_t at = content.consumed + (xml.size() - scan.rest().size());
+                const std::size_t at = content.consumed + scan.offset();
                 const std::size_t room =
                     std::min(content.stated > at ? (content.stated - at) / 64 : 0, content.room);
                 content.build->reserve(room);

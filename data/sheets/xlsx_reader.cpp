@@ -169,34 +169,16 @@ bool ReadStringItem(XmlScanner& scan, std::string& out) {
 // A sheet's data is parsed once this much of it has been inflated, as far as its last whole row.
 constexpr std::size_t kSheetSlice = std::size_t{4} << 20;
 
-// Most cells hold just a value, "<v>123</v></c>", read here at once; false for anything else
-// (a formula, an inline string, an entity, a prefix), which is then read tag by tag.
+// Most cells hold just a value, "<v>123</v></c>", read at once; anything else (a formula, an
+// inline string, an entity, a prefix) is read tag by tag.
 bool QuickValue(XmlScanner& scan, std::string& value) {
-    static constexpr std::string_view kOpen = "<v>", kClose = "</v></c>";
-    const std::string_view rest = scan.rest();
-    if (!rest.starts_with(kOpen)) return false;
-    const std::size_t most = std::min(rest.size(), kOpen.size() + 64);
-    std::size_t end = kOpen.size();
-    while (end < most && rest[end] != '<' && rest[end] != '&') ++end;
-    if (rest.substr(end, kClose.size()) != kClose) return false;
-    value.assign(rest.substr(kOpen.size(), end - kOpen.size()));
-    scan.skip(end + kClose.size());
-    return true;
+    return scan.plainContent("<v>", "</v></c>", 64, "", value);
 }
 
-// Most string items are one plain text, "<t>名字</t></si>", read here at once; false for
-// anything else (runs, phonetic texts, entities, escapes, a prefix), then read tag by tag.
+// Most string items are one plain text, "<t>名字</t></si>", read at once; anything else (runs,
+// phonetic texts, entities, escapes, a prefix) is read tag by tag.
 bool QuickItem(XmlScanner& scan, std::string& text) {
-    static constexpr std::string_view kOpen = "<t>", kClose = "</t></si>";
-    const std::string_view rest = scan.rest();
-    if (!rest.starts_with(kOpen)) return false;
-    const std::size_t most = std::min(rest.size(), kOpen.size() + 256);
-    std::size_t end = kOpen.size();
-    while (end < most && rest[end] != '<' && rest[end] != '&' && rest[end] != '_') ++end;
-    if (rest.substr(end, kClose.size()) != kClose) return false;
-    text.assign(rest.substr(kOpen.size(), end - kOpen.size()));
-    scan.skip(end + kClose.size());
-    return true;
+    return scan.plainContent("<t>", "</t></si>", 256, "_", text);
 }
 
 class XlsxReader {

@@ -255,6 +255,22 @@ void XmlScanner::appendText(std::string& out) const {
         AppendXmlDecoded(out, text_);
 }
 
+bool XmlScanner::plainContent(std::string_view open, std::string_view close, std::size_t most,
+                              std::string_view stops, std::string& out) {
+    const std::string_view rest = xml_.substr(pos_);
+    if (failed_ || !rest.starts_with(open)) return false;
+    const std::size_t last = std::min(rest.size(), open.size() + most);
+    std::size_t end = open.size();
+    for (; end < last; ++end) {
+        const char c = rest[end];
+        if (c == '<' || c == '&' || (!stops.empty() && stops.find(c) != std::string_view::npos)) break;
+    }
+    if (rest.substr(end, close.size()) != close) return false;
+    out.assign(rest.substr(open.size(), end - open.size()));
+    pos_ += end + close.size();
+    return true;
+}
+
 bool XmlScanner::skipElement() {
     if (selfClosing_) return true;
     int depth = 1;

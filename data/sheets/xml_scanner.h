@@ -37,10 +37,14 @@ class XmlScanner {
     bool nextAttribute(std::size_t& at, std::string_view& localName, std::string_view& value) const;
     // The current text with entities and character references decoded, appended to `out`.
     void appendText(std::string& out) const;
-    // The text not yet scanned, and a step over the first `bytes` of it, for a caller that reads
-    // a common shape of markup itself.
-    std::string_view rest() const { return xml_.substr(pos_); }
-    void skip(std::size_t bytes) { pos_ = pos_ + bytes < xml_.size() ? pos_ + bytes : xml_.size(); }
+    // The commonest content of an element, read at once: when what follows is `open`, a plain
+    // text of at most `most` bytes (no '<', no '&', none of `stops`) and `close`, that text into
+    // `out` and true, the scan past `close`; otherwise false and nothing scanned, for the caller
+    // to read tag by tag.
+    bool plainContent(std::string_view open, std::string_view close, std::size_t most, std::string_view stops,
+                      std::string& out);
+    // Where the scan stands in the text.
+    std::size_t offset() const { return pos_; }
     // Skips to the end of the current element (its EndTag consumed); false on error or end.
     bool skipElement();
 
